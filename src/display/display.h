@@ -1,0 +1,74 @@
+// The Display: the one drawing object. It owns DirectDraw, the ten surface slots with the
+// recorded address and pitch of their pixels, the palette and, in windowed mode, the clipper.
+#pragma once
+
+#include <ddraw.h>
+#include <windows.h>
+
+// 0 the primary surface, 1 the back buffer every screen draws into, 2 to 9 off-screen
+// surfaces of the display's size.
+using SurfaceSlot = int;
+constexpr int kSurfaceSlots = 10;
+
+class Display {
+  public:
+    Display();
+
+    // Takes the screen (fullScreen 1: exclusive, width × height × 8 with a flip chain) or shares
+    // the desktop (0: clipper on the window), creates the slots, clears them and records their
+    // memory. 1 on success, 0 when a DirectDraw call failed; a display mode that cannot be set
+    // ends the program through QuitProgram.
+    [[nodiscard]] int Initialize(HWND window, int width, int height, int fullScreen);
+    // Releases what Initialize made; safe after a failed Initialize at any step.
+    void Shutdown();
+    // Shows slot 1: a flip in full screen (recorded addresses of slots 0 and 1 exchanged), a
+    // clipped blit to the window's place on the desktop in windowed mode.
+    void Present();
+    // WindowOrigin = where the play area's top-left pixel lies on the screen ((0, 0) in full
+    // screen).
+    void UpdateWindowOrigin();
+    // Waits for the beginning of a vertical blank.
+    void WaitVSync();
+    // Records the address and pitch of a slot's pixels (null and 0 when it cannot be locked).
+    void GetSurfaceMemory(SurfaceSlot slot);
+    // Fills the whole slot with palette index 0.
+    void ClearSlot(SurfaceSlot slot);
+
+    // Copies between slots. Flags go to BltFast unchanged: 0x10 opaque, 0x11 with the source
+    // colour key. A rectangle that leaves either slot is refused and nothing changes.
+    void Blit(int dx, int dy, int sx, int sy, int w, int h, SurfaceSlot dstSlot,
+              SurfaceSlot srcSlot, DWORD flags);
+    void BlitRect(int dx, int dy, RECT* source, SurfaceSlot dstSlot, SurfaceSlot srcSlot,
+                  DWORD flags);
+    // Clips a copy to the display area in place; true when nothing is left to copy.
+    [[nodiscard]] bool ClipRect(int* dx, int* dy, int* sx, int* sy, int* w, int* h);
+    // ClipRect, then Blit of what is left.
+    void BlitClipped(int dx, int dy, int sx, int sy, int w, int h, SurfaceSlot dstSlot,
+                     SurfaceSlot srcSlot, DWORD flags);
+    void FillSlot(SurfaceSlot slot, DWORD colour);
+    void ClearRect(SurfaceSlot slot, int x, int y, int w, int h);
+    // One-pixel outline covering columns x..x+w and rows y..y+h.
+    void FrameRect(SurfaceSlot slot, int x, int y, int w, int h, unsigned char colour);
+    // Restores lost surfaces, clears slot 0 and presents.
+    void RestoreSurfaces();
+
+    DDBLTFX clearFx;
+    DDBLTFX fillFx;
+    int width;
+    int height;
+    int fullScreen;
+};
+
+extern Display display;
+
+extern IDirectDraw* DirectDrawObject;
+extern IDirectDrawSurface* SurfaceTable[kSurfaceSlots];
+extern unsigned char* SurfaceMemory[kSurfaceSlots];
+extern int SurfacePitch[kSurfaceSlots];
+extern IDirectDrawPalette* DisplayPalette;
+extern IDirectDrawClipper* DisplayClipper;
+// The colours as last loaded, and as last handed to DisplayPalette.
+extern PALETTEENTRY MasterPalette[256];
+extern PALETTEENTRY WorkingPalette[256];
+// Screen position of the play area's top-left pixel.
+extern POINT WindowOrigin;

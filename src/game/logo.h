@@ -1,0 +1,4 @@
+// The logo sequence shown once at start-up.
+#pragma once
+
+void ShowLogo();

@@ -1,0 +1,320 @@
+// The headless host: a virtual millisecond clock that moves only when the program finds its
+// message queue empty, input from a script, and a capture of every change of the screen.
+// Runs are deterministic and take almost no wall time. The formats here are read by outside
+// checks; keep them as they are.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host_headless.h"
+
+namespace host {
+namespace {
+
+constexpr int kDesktopWidth = 1024;
+constexpr int kDesktopHeight = 768;
+constexpr std::uint64_t kDefaultTimeLimit = 600000;
+
+struct ScriptedEvent {
+    std::uint64_t at;
+    InputEvent event;
+};
+
+bool ParseUnsigned(const std::string& text, std::uint64_t limit, std::uint64_t& value) {
+    if (text.empty() || text.size() > 20) return false;
+    value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + static_cast<unsigned>(c - '0');
+        if (value > limit) return false;
+    }
+    return true;
+}
+
+bool ParseKey(const std::string& name, unsigned& key) {
+    static const std::map<std::string, unsigned> names = {
+        {"RETURN", 0x0D}, {"CONTROL", 0x11}, {"PAUSE", 0x13}, {"ESCAPE", 0x1B}, {"SPACE", 0x20},
+        {"LEFT", 0x25},   {"UP", 0x26},      {"RIGHT", 0x27}, {"DOWN", 0x28}};
+    if (auto it = names.find(name); it != names.end()) {
+        key = it->second;
+        return true;
+    }
+    if (name.size() == 1 &&
+        ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= '0' && name[0] <= '9'))) {
+        key = static_cast<unsigned>(name[0]);
+        return true;
+    }
+    std::uint64_t number = 0;
+    if (name.size() >= 2 && name[0] == 'F' && ParseUnsigned(name.substr(1), 12, number) &&
+        number >= 1) {
+        key = 0x70 + static_cast<unsigned>(number) - 1;
+        return true;
+    }
+    if (ParseUnsigned(name, 255, number)) {
+        key = static_cast<unsigned>(number);
+        return true;
+    }
+    return false;
+}
+
+// One script line; false when it is malformed.
+bool ParseLine(const std::string& line, ScriptedEvent& out) {
+    std::istringstream in(line);
+    std::string time, verb, key, extra;
+    in >> time >> verb >> key >> extra;
+    if (!extra.empty() || !ParseUnsigned(time, UINT64_MAX / 10, out.at)) return false;
+    using Kind = InputEvent::Kind;
+    if (verb == "down" || verb == "up") {
+        out.event.kind = verb == "down" ? Kind::KeyDown : Kind::KeyUp;
+        return ParseKey(key, out.event.virtualKey);
+    }
+    if (!key.empty()) return false;
+    if (verb == "close") {
+        out.event.kind = Kind::Close;
+        return true;
+    }
+    if (verb == "quit") {
+        out.event.kind = Kind::Quit;
+        return true;
+    }
+    return false;
+}
+
+const char* CauseName(ScreenChange cause) {
+    switch (cause) {
+        case ScreenChange::Flip:
+            return "flip";
+        case ScreenChange::Blit:
+            return "blit";
+        case ScreenChange::Palette:
+            return "palette";
+    }
+    return "?";
+}
+
+// An uncompressed 8-bit bottom-up BMP with the 256 colours as its table.
+std::vector<std::uint8_t> EncodeCapture(const headless::Picture& picture) {
+    const std::uint32_t rowBytes = (static_cast<std::uint32_t>(picture.width) + 3u) & ~3u;
+    const std::uint32_t dataOffset = 14 + 40 + 256 * 4;
+    const std::uint32_t imageBytes = rowBytes * static_cast<std::uint32_t>(picture.height);
+    std::vector<std::uint8_t> out(dataOffset + imageBytes, 0);
+    auto put16 = [&](std::size_t at, std::uint32_t v) {
+        out[at] = static_cast<std::uint8_t>(v);
+        out[at + 1] = static_cast<std::uint8_t>(v >> 8);
+    };
+    auto put32 = [&](std::size_t at, std::uint32_t v) {
+        put16(at, v & 0xFFFF);
+        put16(at + 2, v >> 16);
+    };
+    out[0] = 'B';
+    out[1] = 'M';
+    put32(2, static_cast<std::uint32_t>(out.size()));
+    put32(10, dataOffset);
+    put32(14, 40);
+    put32(18, static_cast<std::uint32_t>(picture.width));
+    put32(22, static_cast<std::uint32_t>(picture.height));
+    put16(26, 1);
+    put16(28, 8);
+    put32(34, imageBytes);
+    put32(38, 2835);
+    put32(42, 2835);
+    put32(46, 256);
+    for (int i = 0; i < 256; ++i) {
+        out[54 + i * 4] = picture.colours[static_cast<std::size_t>(i)].b;
+        out[54 + i * 4 + 1] = picture.colours[static_cast<std::size_t>(i)].g;
+        out[54 + i * 4 + 2] = picture.colours[static_cast<std::size_t>(i)].r;
+    }
+    for (int y = 0; y < picture.height; ++y) {
+        std::memcpy(
+            out.data() + dataOffset + static_cast<std::size_t>(picture.height - 1 - y) * rowBytes,
+            picture.pixels.data() + static_cast<std::size_t>(y) * picture.width,
+            static_cast<std::size_t>(picture.width));
+    }
+    return out;
+}
+
+class HeadlessHost final : public Host {
+  public:
+    HeadlessHost() {
+        std::uint64_t value = 0;
+        if (const char* start = std::getenv("TAVLO_CLOCK_START")) {
+            if (ParseUnsigned(start, UINT32_MAX, value)) start_ = static_cast<std::uint32_t>(value);
+        }
+        limit_ = kDefaultTimeLimit;
+        if (const char* limit = std::getenv("TAVLO_TIME_LIMIT")) {
+            if (ParseUnsigned(limit, UINT64_MAX / 10, value)) limit_ = value;
+        }
+        if (const char* script = std::getenv("TAVLO_INPUT")) LoadScript(script);
+        if (const char* folder = std::getenv("TAVLO_CAPTURE")) OpenCapture(folder);
+    }
+
+    std::uint32_t Milliseconds() override { return static_cast<std::uint32_t>(start_ + elapsed_); }
+
+    bool NextEvent(InputEvent& event) override {
+        if (next_ >= events_.size() || events_[next_].at > elapsed_) return false;
+        event = events_[next_++].event;
+        return true;
+    }
+
+    void Idle() override {
+        if (idleHook_) idleHook_();
+        ++elapsed_;
+        if (elapsed_ > limit_) {
+            std::fprintf(stderr, "tavlo: headless time limit of %llu ms reached\n",
+                         static_cast<unsigned long long>(limit_));
+            std::fflush(nullptr);
+            std::_Exit(3);
+        }
+    }
+
+    void DesktopSize(int& width, int& height) override {
+        width = kDesktopWidth;
+        height = kDesktopHeight;
+    }
+    bool OpenVideo() override { return true; }
+    void WindowChanged(int, int, int, int, bool, const std::string&) override {}
+    bool SetFullScreenMode(int, int) override { return true; }
+
+    void ShowScreen(const ScreenImage& image, ScreenChange cause) override {
+        ++changes_;
+        last_.width = image.width;
+        last_.height = image.height;
+        last_.cause = cause;
+        last_.at = elapsed_;
+        last_.pixels.resize(static_cast<std::size_t>(image.width) * image.height);
+        for (int y = 0; y < image.height; ++y) {
+            std::memcpy(last_.pixels.data() + static_cast<std::size_t>(y) * image.width,
+                        image.pixels + static_cast<long>(y) * image.pitch,
+                        static_cast<std::size_t>(image.width));
+        }
+        last_.colours.assign(image.colours, image.colours + 256);
+        if (!captureFolder_.empty()) WriteCapture(cause);
+    }
+
+    void MessageBox(const std::string& caption, const std::string& text) override {
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+        std::fflush(stderr);
+    }
+    void SetCursorVisible(bool) override {}
+
+    std::uint64_t elapsed_ = 0;
+    std::vector<ScriptedEvent> events_;
+    std::size_t next_ = 0;
+    std::function<void()> idleHook_;
+    headless::Picture last_;
+    int changes_ = 0;
+
+  private:
+    void LoadScript(const char* path) {
+        std::ifstream in(path);
+        if (!in) {
+            std::fprintf(stderr, "tavlo: TAVLO_INPUT: cannot read %s\n", path);
+            std::exit(2);
+        }
+        std::string line;
+        int number = 0;
+        while (std::getline(in, line)) {
+            ++number;
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            std::size_t first = line.find_first_not_of(" \t");
+            if (first == std::string::npos || line[first] == '#') continue;
+            ScriptedEvent event;
+            if (!ParseLine(line, event)) {
+                std::fprintf(stderr, "tavlo: TAVLO_INPUT line %d: malformed: %s\n", number,
+                             line.c_str());
+                std::exit(2);
+            }
+            events_.push_back(event);
+        }
+        std::stable_sort(
+            events_.begin(), events_.end(),
+            [](const ScriptedEvent& a, const ScriptedEvent& b) { return a.at < b.at; });
+    }
+
+    void OpenCapture(const char* folder) {
+        captureFolder_ = folder;
+        // Create the folder and any parents that are missing.
+        for (std::size_t i = 1; i <= captureFolder_.size(); ++i) {
+            if (i == captureFolder_.size() || captureFolder_[i] == '/') {
+                std::string part = captureFolder_.substr(0, i);
+                if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) break;
+            }
+        }
+        std::string index = captureFolder_ + "/frames.tsv";
+        frames_ = std::fopen(index.c_str(), "w");
+        if (!frames_) {
+            std::fprintf(stderr, "tavlo: TAVLO_CAPTURE: cannot write %s\n", index.c_str());
+            std::exit(2);
+        }
+    }
+
+    void WriteCapture(ScreenChange cause) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%06d", captured_++);
+        std::vector<std::uint8_t> file = EncodeCapture(last_);
+        std::string path = captureFolder_ + "/" + name + ".bmp";
+        if (FILE* out = std::fopen(path.c_str(), "wb")) {
+            std::fwrite(file.data(), 1, file.size(), out);
+            std::fclose(out);
+        }
+        std::fprintf(frames_, "%s\t%llu\t%s\n", name, static_cast<unsigned long long>(elapsed_),
+                     CauseName(cause));
+        std::fflush(frames_);
+    }
+
+    std::uint32_t start_ = 0;
+    std::uint64_t limit_ = kDefaultTimeLimit;
+    std::string captureFolder_;
+    FILE* frames_ = nullptr;
+    int captured_ = 0;
+};
+
+HeadlessHost* headlessHost = nullptr;
+
+}  // namespace
+
+Host* CreateHeadlessHost() {
+    headlessHost = new HeadlessHost();
+    return headlessHost;
+}
+
+namespace headless {
+
+std::uint64_t Elapsed() {
+    return headlessHost ? headlessHost->elapsed_ : 0;
+}
+
+void InjectEvent(std::uint64_t atMs, const InputEvent& event) {
+    if (!headlessHost) return;
+    auto& events = headlessHost->events_;
+    auto at =
+        std::upper_bound(events.begin() + static_cast<long>(headlessHost->next_), events.end(),
+                         atMs, [](std::uint64_t t, const ScriptedEvent& e) { return t < e.at; });
+    events.insert(at, ScriptedEvent{atMs, event});
+}
+
+void SetIdleHook(std::function<void()> hook) {
+    if (headlessHost) headlessHost->idleHook_ = std::move(hook);
+}
+
+const Picture& LastPicture() {
+    static Picture none;
+    return headlessHost ? headlessHost->last_ : none;
+}
+
+int ScreenChanges() {
+    return headlessHost ? headlessHost->changes_ : 0;
+}
+
+}  // namespace headless
+
+}  // namespace host

@@ -1,0 +1,14 @@
+// A record of the calls that reached the platform and what they were given, for tests to read
+// (cooperative-level flags, surfaces created, palette hand-overs, ...). One line per call.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+void Trace(std::string line);
+const std::vector<std::string>& TraceLog();
+void ClearTrace();
+
+}  // namespace platform
