@@ -13,7 +13,7 @@
 namespace {
 
 // Larger outputs are legal but only slow the fuzzer down.
-constexpr std::uint32_t kMaxOutput = 1u << 20;
+constexpr std::uint32_t kMaxOutput = 1u << 16;
 
 void Require(bool condition) {
     if (!condition) __builtin_trap();

@@ -121,9 +121,12 @@ void RkaArchive::LoadEntry(const char* entryName) {
     if (!ReadU32(file, &unpackedSize) || !ReadU32(file, &runCount)) check(rka::Damage::kReadFailed);
     check(rka::CheckRunCount(fileSize, offset, runCount));
 
-    runPositions = static_cast<std::uint32_t*>(std::malloc(runCount ? 4 * runCount : 1));
-    runLengths = static_cast<std::uint32_t*>(std::malloc(runCount ? 4 * runCount : 1));
-    runValues = static_cast<unsigned char*>(std::malloc(runCount ? runCount : 1));
+    // An entry without runs asks for one byte, so that no allocation of zero bytes can come back
+    // empty and be taken for a failure.
+    const std::size_t runs = runCount ? runCount : 1;
+    runPositions = static_cast<std::uint32_t*>(std::malloc(4 * runs));
+    runLengths = static_cast<std::uint32_t*>(std::malloc(4 * runs));
+    runValues = static_cast<unsigned char*>(std::malloc(runs));
     if (!runPositions || !runLengths || !runValues) FatalError("mem over");
     read(runPositions, 4, runCount);
     read(runLengths, 4, runCount);

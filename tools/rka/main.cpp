@@ -65,7 +65,8 @@ bool WriteFile(const std::string& name, std::span<const std::uint8_t> bytes) {
         Error(name + ": " + std::strerror(errno));
         return false;
     }
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    bool written =
+        bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     written = std::fclose(file) == 0 && written;
     if (!written) Error(name + ": write error");
     return written;
