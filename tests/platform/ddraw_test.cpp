@@ -47,6 +47,14 @@ struct Screen {
         EXPECT_EQ(dd->CreatePalette(DDPCAPS_8BIT, entries, &palette, nullptr), DD_OK);
         EXPECT_EQ(primary->SetPalette(palette), DD_OK);
     }
+    ~Screen() {
+        for (IUnknown* object : std::initializer_list<IUnknown*>{plain, back, palette, primary, dd}) {
+            if (object) object->Release();
+        }
+    }
+    Screen(const Screen&) = delete;
+    Screen& operator=(const Screen&) = delete;
+
     static unsigned char* Memory(IDirectDrawSurface* surface, LONG* pitch = nullptr) {
         DDSURFACEDESC desc{};
         desc.dwSize = sizeof desc;
