@@ -11,23 +11,45 @@
 
 namespace {
 
-struct StockObject {
-    int kind;
-};
-StockObject stockObjects[18];
-
-struct DeviceContext {
-    platform::PixelTarget target;
-};
+using platform::DeviceContext;
+using platform::GdiObject;
 
 std::set<DeviceContext*>& LiveContexts() {
     static std::set<DeviceContext*> contexts;
     return contexts;
 }
 
-DeviceContext* FindContext(HDC dc) {
-    auto* context = reinterpret_cast<DeviceContext*>(dc);
-    return LiveContexts().count(context) ? context : nullptr;
+std::set<GdiObject*>& LiveObjects() {
+    static std::set<GdiObject*> objects;
+    return objects;
+}
+
+// Brushes and fonts from GetStockObject: handles that exist, are never deleted and do nothing
+// the program relies on.
+struct StockObject : GdiObject {};
+
+// What a new memory DC holds before a bitmap is selected (a 1×1 monochrome bitmap on Windows),
+// and the font every DC starts with. Selecting them back puts the DC in its first state.
+GdiObject* DefaultBitmap() {
+    static StockObject object;
+    static bool registered = false;
+    if (!registered) {
+        object.stock = true;
+        platform::RegisterObject(&object);
+        registered = true;
+    }
+    return &object;
+}
+
+GdiObject* DefaultFont() {
+    static StockObject object;
+    static bool registered = false;
+    if (!registered) {
+        object.stock = true;
+        platform::RegisterObject(&object);
+        registered = true;
+    }
+    return &object;
 }
 
 // Colour-to-index lookups, remembered until the colours in force change.
@@ -40,16 +62,38 @@ struct NearestCache {
 
 namespace platform {
 
+DeviceContext* FindContext(HDC dc) {
+    auto* context = reinterpret_cast<DeviceContext*>(dc);
+    return LiveContexts().count(context) ? context : nullptr;
+}
+
+HGDIOBJ RegisterObject(GdiObject* object) {
+    LiveObjects().insert(object);
+    return reinterpret_cast<HGDIOBJ>(object);
+}
+
+void UnregisterObject(GdiObject* object) {
+    LiveObjects().erase(object);
+}
+
+GdiObject* FindObject(HGDIOBJ handle) {
+    auto* object = reinterpret_cast<GdiObject*>(handle);
+    return LiveObjects().count(object) ? object : nullptr;
+}
+
 HDC CreateSurfaceDC(const PixelTarget& target) {
-    auto* context = new DeviceContext{target};
+    auto* context = new DeviceContext;
+    context->target = target;
     LiveContexts().insert(context);
     return reinterpret_cast<HDC>(context);
 }
 
 void DestroySurfaceDC(HDC dc) {
-    DeviceContext* context = FindContext(dc);
+    DeviceContext* context = platform::FindContext(dc);
     if (!context) return;
     LiveContexts().erase(context);
+    if (context->font) --context->font->selections;
+    if (context->bitmap) --context->bitmap->selections;
     delete context;
 }
 
@@ -78,14 +122,67 @@ std::uint8_t NearestIndex(COLORREF colour) {
 }  // namespace platform
 
 HGDIOBJ WINAPI GetStockObject(int i) {
-    if (i < 0 || i >= static_cast<int>(sizeof stockObjects / sizeof stockObjects[0]))
+    static StockObject objects[20];
+    if (i < 0 || i >= 20) return nullptr;
+    objects[i].stock = true;
+    return platform::RegisterObject(&objects[i]);
+}
+
+HDC WINAPI CreateCompatibleDC(HDC dc) {
+    if (dc != nullptr && !platform::FindContext(dc)) return nullptr;
+    auto* context = new DeviceContext;
+    context->memory = true;
+    LiveContexts().insert(context);
+    return reinterpret_cast<HDC>(context);
+}
+
+BOOL WINAPI DeleteDC(HDC dc) {
+    DeviceContext* context = platform::FindContext(dc);
+    // A surface's device context goes back through ReleaseDC, not here.
+    if (!context || !context->memory) return FALSE;
+    platform::DestroySurfaceDC(dc);
+    return TRUE;
+}
+
+HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ handle) {
+    DeviceContext* context = platform::FindContext(dc);
+    GdiObject* object = platform::FindObject(handle);
+    if (!context || !object) return nullptr;
+
+    if (dynamic_cast<platform::Font*>(object) || object == DefaultFont()) {
+        GdiObject* previous = context->font ? context->font : DefaultFont();
+        if (context->font) --context->font->selections;
+        context->font = object == DefaultFont() ? nullptr : object;
+        if (context->font) ++context->font->selections;
+        return reinterpret_cast<HGDIOBJ>(previous);
+    }
+
+    auto* bitmap = dynamic_cast<platform::Bitmap*>(object);
+    if (!bitmap && object != DefaultBitmap()) return handle;  // brushes: nothing to hold
+    // Only a memory device context holds a bitmap, and a bitmap sits in one at a time.
+    if (!context->memory || (bitmap && bitmap->selections > 0 && context->bitmap != bitmap)) {
         return nullptr;
-    stockObjects[i].kind = i;
-    return &stockObjects[i];
+    }
+    GdiObject* previous =
+        context->bitmap ? static_cast<GdiObject*>(context->bitmap) : DefaultBitmap();
+    if (context->bitmap) --context->bitmap->selections;
+    context->bitmap = bitmap;
+    if (bitmap) ++bitmap->selections;
+    return reinterpret_cast<HGDIOBJ>(previous);
+}
+
+BOOL WINAPI DeleteObject(HGDIOBJ handle) {
+    GdiObject* object = platform::FindObject(handle);
+    if (!object) return FALSE;
+    if (object->stock) return TRUE;
+    if (object->selections > 0) return FALSE;  // still selected into a device context
+    platform::UnregisterObject(object);
+    delete object;
+    return TRUE;
 }
 
 COLORREF WINAPI SetPixel(HDC dc, int x, int y, COLORREF colour) {
-    DeviceContext* context = FindContext(dc);
+    DeviceContext* context = platform::FindContext(dc);
     if (!context || x < 0 || y < 0 || x >= context->target.width || y >= context->target.height) {
         return CLR_INVALID;
     }
@@ -97,7 +194,7 @@ COLORREF WINAPI SetPixel(HDC dc, int x, int y, COLORREF colour) {
 }
 
 COLORREF WINAPI GetPixel(HDC dc, int x, int y) {
-    DeviceContext* context = FindContext(dc);
+    DeviceContext* context = platform::FindContext(dc);
     if (!context || x < 0 || y < 0 || x >= context->target.width || y >= context->target.height) {
         return CLR_INVALID;
     }

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds the game and plays it in a real window. The game runs in its own folder:
+# ${XDG_DATA_HOME:-~/.local/share}/tavlo, holding the archive and the best score.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/deps.sh play
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build --target tavlo $(cmake --build build --target help | grep -q tavlo_archive && echo tavlo_archive)
+
+data="${XDG_DATA_HOME:-$HOME/.local/share}/tavlo"
+mkdir -p "$data"
+[ -f build/tavlo.rka ] && cp build/tavlo.rka "$data/tavlo.rka"
+# A best score of zero, only where there is none yet.
+[ -e "$data/score.dat" ] || printf '\0\0\0\0' > "$data/score.dat"
+cd "$data"
+exec "$OLDPWD/build/src/tavlo" "$@"

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds and runs every test: once normally, once under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then the fuzz targets briefly.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/deps.sh test
+jobs=$(nproc)
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVLO_TESTS=ON >/dev/null
+cmake --build build -j "$jobs"
+(cd build && ctest -j "$jobs" --output-on-failure --timeout 300)
+
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAVLO_TESTS=ON -DTAVLO_SANITIZE=ON >/dev/null
+cmake --build build-asan -j "$jobs"
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest -j "$jobs" --output-on-failure --timeout 600)
+
+if [ -x scripts/fuzz.sh ]; then scripts/fuzz.sh 30; fi

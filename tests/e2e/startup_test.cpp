@@ -1,0 +1,145 @@
+// The real program on the headless host, driven by scripts from outside: how it ends, what
+// it prints and what the screen shows.
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support.h"
+
+using namespace testing_support;
+
+namespace {
+
+struct Program {
+    std::string folder = FreshFolder("run");
+
+    RunResult Start(const std::string& script, const std::string& environment = "") {
+        std::ofstream(folder + "/script.txt") << script;
+        return Run("cd '" + folder + "' && TAVLO_VIDEO=headless TAVLO_INPUT=script.txt " +
+                       environment,
+                   TAVLO_BINARY);
+    }
+    std::string Read(const std::string& name) const {
+        std::ifstream in(folder + "/" + name, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+};
+
+std::vector<std::vector<std::string>> Frames(const std::string& tsv) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream in(tsv);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::vector<std::string> fields;
+        std::istringstream cells(line);
+        std::string cell;
+        while (std::getline(cells, cell, '\t')) fields.push_back(cell);
+        rows.push_back(fields);
+    }
+    return rows;
+}
+
+}  // namespace
+
+struct EndCase {
+    const char* name;
+    const char* script;
+    const char* environment;
+    int exitCode;
+    const char* message;  // expected on standard error; "" for none
+};
+
+class ProgramEnds : public ::testing::TestWithParam<EndCase> {};
+
+TEST_P(ProgramEnds, WithItsCodeAndMessage) {
+    Program program;
+    RunResult result = program.Start(GetParam().script, GetParam().environment);
+    EXPECT_EQ(result.exitCode, GetParam().exitCode);
+    if (*GetParam().message == '\0') {
+        EXPECT_EQ(result.standardError, "");
+    } else {
+        EXPECT_NE(result.standardError.find(GetParam().message), std::string::npos)
+            << result.standardError;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, ProgramEnds,
+    ::testing::Values(
+        EndCase{"Pause", "1000 down PAUSE\n", "", 1, ""},
+        EndCase{"Close", "# the window's close button\n\n1000 close\n", "", 1, ""},
+        EndCase{"Quit", "500 quit\n", "", 1, ""},
+        EndCase{"NoDisplayMode", "", "TAVLO_FAIL=SetDisplayMode", 1, ""},
+        EndCase{"NoDirectDraw", "", "TAVLO_FAIL=DirectDrawCreate", 1,
+                "エラーが発生したらしい(^^;: DirectDrawを初期化出来ません(;;\n"},
+        EndCase{"NoWindowClass", "", "TAVLO_FAIL=RegisterClassA", 0, ""},
+        EndCase{"TimeLimit", "", "TAVLO_TIME_LIMIT=2000", 3, "time limit"},
+        EndCase{"MalformedScript", "10 down UP\n20 jump UP\n", "", 2, "line 2"},
+        EndCase{"UnknownKey", "10 down UPP\n", "", 2, "line 1"},
+        EndCase{"KeyMissing", "10 down\n", "", 2, "line 1"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Captures, FirstFlipIsABlankScreenAndTimesAreVirtual) {
+    Program program;
+    RunResult result = program.Start("1000 down PAUSE\n", "TAVLO_CAPTURE=cap/frames");
+    ASSERT_EQ(result.exitCode, 1);
+    auto rows = Frames(program.Read("cap/frames/frames.tsv"));
+    ASSERT_FALSE(rows.empty());
+    std::string firstFlip;
+    for (const auto& row : rows) {
+        ASSERT_EQ(row.size(), 3u);
+        EXPECT_EQ(row[0].size(), 6u);
+        if (row[2] == "flip" && firstFlip.empty()) {
+            firstFlip = row[0];
+            EXPECT_EQ(row[1], "0");  // presented at once, before the 300 ms wait
+        }
+        EXPECT_LE(std::stoi(row[1]), 1000);
+    }
+    ASSERT_FALSE(firstFlip.empty());
+
+    std::string bmp = program.Read("cap/frames/" + firstFlip + ".bmp");
+    ASSERT_GE(bmp.size(), 1078u + 76800u);
+    auto u32 = [&](std::size_t at) {
+        return static_cast<unsigned>(static_cast<unsigned char>(bmp[at])) |
+               static_cast<unsigned>(static_cast<unsigned char>(bmp[at + 1])) << 8 |
+               static_cast<unsigned>(static_cast<unsigned char>(bmp[at + 2])) << 16 |
+               static_cast<unsigned>(static_cast<unsigned char>(bmp[at + 3])) << 24;
+    };
+    EXPECT_EQ(bmp.substr(0, 2), "BM");
+    EXPECT_EQ(u32(18), 320u);
+    EXPECT_EQ(u32(22), 240u);  // positive: bottom-up
+    EXPECT_EQ(static_cast<unsigned char>(bmp[28]), 8);
+    EXPECT_EQ(u32(30), 0u);  // uncompressed
+    const unsigned offset = u32(10);
+    ASSERT_EQ(bmp.size(), offset + 76800u);
+    for (std::size_t i = offset; i < bmp.size(); ++i) ASSERT_EQ(bmp[i], 0) << i;
+}
+
+TEST(Captures, ClockStartNearTheWrapStillRunsAndEnds) {
+    Program program;
+    RunResult result =
+        program.Start("1000 down PAUSE\n", "TAVLO_CLOCK_START=4294967000 TAVLO_CAPTURE=cap");
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.standardError, "");
+    auto rows = Frames(program.Read("cap/frames.tsv"));
+    ASSERT_FALSE(rows.empty());
+    EXPECT_LE(std::stoi(rows.back()[1]), 1000);
+    EXPECT_GE(std::stoi(rows.back()[1]), 900);
+}
+
+TEST(Captures, CtrlHeldRunsTheWaitsAtOnce) {
+    Program program;
+    RunResult result = program.Start("0 down CONTROL\n40 down PAUSE\n", "TAVLO_CAPTURE=cap");
+    EXPECT_EQ(result.exitCode, 1);
+    // Without Ctrl the 300 ms start-up wait alone would put the first frame after 300 ms.
+    auto rows = Frames(program.Read("cap/frames.tsv"));
+    int flipsBefore40 = 0;
+    for (const auto& row : rows) flipsBefore40 += row[2] == "flip" && std::stoi(row[1]) < 40;
+    EXPECT_GT(flipsBefore40, 5);
+}
