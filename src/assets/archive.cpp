@@ -58,8 +58,9 @@ void RkaArchive::OpenDirectory(const char* archivePath) {
     std::size_t length = std::strlen(archivePath);
     if (length >= sizeof path) {
         std::snprintf(FormatBuffer, sizeof FormatBuffer,
-                      "RKA archive path of %zu bytes is too long (at most %zu)[%s]\n", length,
-                      sizeof path - 1, archivePath);
+                      "RKA archive path of %u bytes is too long (at most %u)[%s]\n",
+                      static_cast<unsigned>(length), static_cast<unsigned>(sizeof path - 1),
+                      archivePath);
         FatalError(FormatBuffer);
     }
 

@@ -238,6 +238,11 @@ __attribute__((format(printf, 1, 2))) std::string Format(const char* format, ...
     return line;
 }
 
+// For printf's %llu, which every C library we build with knows (unlike %zu).
+unsigned long long Wide(std::uint64_t value) {
+    return value;
+}
+
 }  // namespace
 
 std::string PrintableName(std::string_view name) {
@@ -256,7 +261,7 @@ namespace {
 void VerifyEntry(std::span<const std::uint8_t> file, std::size_t index, const DirectoryEntry& entry,
                  std::size_t entryCount, std::vector<std::string>& problems) {
     const std::string where =
-        Format("entry %zu [%s]: ", index, PrintableName(entry.Name()).c_str());
+        Format("entry %llu [%s]: ", Wide(index), PrintableName(entry.Name()).c_str());
     auto report = [&](Damage damage, const std::string& detail) {
         problems.push_back(where + Describe(damage) + detail);
     };
@@ -268,18 +273,19 @@ void VerifyEntry(std::span<const std::uint8_t> file, std::size_t index, const Di
     const Block& block = parsed.value;
     switch (parsed.damage) {
         case Damage::kOffsetBeyondFile:
-            report(parsed.damage, Format(" (offset %u, file size %zu)", entry.offset, file.size()));
+            report(parsed.damage,
+                   Format(" (offset %u, file size %llu)", entry.offset, Wide(file.size())));
             return;
         case Damage::kRunCountTooLarge:
-            report(parsed.damage,
-                   Format(" (%u runs at offset %u, file size %zu)",
-                          LoadU32(file.data() + entry.offset + 4), entry.offset, file.size()));
+            report(parsed.damage, Format(" (%u runs at offset %u, file size %llu)",
+                                         LoadU32(file.data() + entry.offset + 4), entry.offset,
+                                         Wide(file.size())));
             return;
         case Damage::kLiteralCountTooLarge:
-            report(parsed.damage, Format(" (%u literals, file size %zu)",
+            report(parsed.damage, Format(" (%u literals, file size %llu)",
                                          LoadU32(file.data() + entry.offset + kBlockHeaderSize +
                                                  kRunSize * block.RunCount()),
-                                         file.size()));
+                                         Wide(file.size())));
             return;
         default:
             break;  // the counts fit: check the block's contents
@@ -289,8 +295,7 @@ void VerifyEntry(std::span<const std::uint8_t> file, std::size_t index, const Di
         block.literals.size() + SumOfLengths(block.runLengths.data(), block.RunCount());
     if (block.unpackedSize != filled)
         report(Damage::kSizeMismatch,
-               Format(" (U = %u, C + run lengths = %llu)", block.unpackedSize,
-                      static_cast<unsigned long long>(filled)));
+               Format(" (U = %u, C + run lengths = %llu)", block.unpackedSize, Wide(filled)));
 
     // One line per kind of fault, naming the first run and counting the others.
     std::uint32_t firstDecrease = 0, decreases = 0, firstBeyond = 0, beyond = 0;
@@ -306,8 +311,8 @@ void VerifyEntry(std::span<const std::uint8_t> file, std::size_t index, const Di
                       decreases > 1 ? Format(" and %u more places", decreases - 1).c_str() : ""));
     if (beyond)
         report(Damage::kPositionBeyondLiterals,
-               Format(" at run %u (%u > %zu)%s", firstBeyond, block.runPositions[firstBeyond],
-                      block.literals.size(),
+               Format(" at run %u (%u > %llu)%s", firstBeyond, block.runPositions[firstBeyond],
+                      Wide(block.literals.size()),
                       beyond > 1 ? Format(" and %u more runs", beyond - 1).c_str() : ""));
 }
 
@@ -319,7 +324,7 @@ std::vector<std::string> Verify(std::span<const std::uint8_t> file) {
     if (!directory.ok()) {
         std::string line = std::string("directory: ") + Describe(directory.damage);
         if (directory.damage != Damage::kNoEntryCount)
-            line += Format(" (%u entries, file size %zu)", file[0], file.size());
+            line += Format(" (%u entries, file size %llu)", file[0], Wide(file.size()));
         problems.push_back(line);
         return problems;
     }
@@ -365,14 +370,15 @@ std::vector<std::uint8_t> EncodeBlock(const Block& block) {
 
 std::string CheckMemberNames(const std::vector<std::string>& names) {
     if (names.size() > kMaxEntries)
-        return Format("%zu entries: an archive holds at most %zu", names.size(), kMaxEntries);
+        return Format("%llu entries: an archive holds at most %llu", Wide(names.size()),
+                      Wide(kMaxEntries));
     for (std::size_t k = 0; k < names.size(); ++k) {
         const std::string& name = names[k];
         const std::string shown = PrintableName(name);
-        if (name.empty()) return Format("entry %zu has an empty name", k);
+        if (name.empty()) return Format("entry %llu has an empty name", Wide(k));
         if (name.size() > kMaxNameLength)
-            return Format("name [%s] is %zu bytes long: at most %zu fit", shown.c_str(),
-                          name.size(), kMaxNameLength);
+            return Format("name [%s] is %llu bytes long: at most %llu fit", shown.c_str(),
+                          Wide(name.size()), Wide(kMaxNameLength));
         if (name.find('\0') != std::string::npos)
             return Format("name [%s] holds a zero byte", shown.c_str());
         for (std::size_t j = 0; j < k; ++j)
