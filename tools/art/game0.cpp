@@ -7,7 +7,7 @@
 #include "mask.h"
 #include "paint.h"
 #include "pictures.h"
-#include "regions.h"
+#include "layout.h"
 
 namespace art {
 namespace {
@@ -88,9 +88,11 @@ void DrawHit(Canvas& canvas, int kind, int left, int top) {
     const Point centre{left + w / 2, top + kTargetHeight / 2.0};
     const double half = 23;
 
-    const Mask outer = Burst(centre, 23, w / 2 - 2, 40.5, 8, 0);
+    const Mask outer = Burst(centre, 23, w / 2 - 2, 39.5, 8, 0);
     const Mask inner = Burst(centre, 22, w / 2 - 8, 33, 8, 1);
-    PaintFlat(canvas, outer.Grown(1), Shade(Ramp::Ember, 1));
+    Mask star = outer;
+    star.Add(inner);
+    PaintFlat(canvas, star.Grown(1), Shade(Ramp::Ember, 1));
     PaintGlow(canvas, outer,
               {.ramp = Ramp::Ember,
                .centre = centre,
@@ -128,10 +130,13 @@ void DrawHit(Canvas& canvas, int kind, int left, int top) {
 }
 
 void DrawCountdown(Canvas& canvas, const char* text, const Rect& box, Ramp ramp, double unitX) {
-    const StrokeStyle style{.unitX = unitX, .unitY = 5.2, .pen = 5, .spacing = 4};
+    const StrokeStyle style{.unitX = unitX, .unitY = 5.0, .pen = 5, .spacing = 4};
     Mask letters(kPictureWidth, kPictureHeight);
-    const double width = StrokeTextWidth(text, style);
-    DrawStrokeText(letters, text, box.x + (box.w - 3 - width) / 2, box.y + 2, style);
+    // Centre the whole footprint: two pixels of outline all round and a shadow two pixels
+    // further right and down.
+    const double width = StrokeTextWidth(text, style), height = StrokeTextHeight(style);
+    DrawStrokeText(letters, text, box.x + (box.w - width - 6) / 2 + 2,
+                   box.y + (box.h - height - 6) / 2 + 2, style);
     const Mask outline = letters.Grown(1);
     PaintFlat(canvas, outline.Grown(1).Shifted(2, 2), Ink(0));
     PaintFlat(canvas, outline.Grown(1), Ink(0));

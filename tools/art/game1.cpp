@@ -38,7 +38,7 @@ void DrawDigit(Canvas& canvas, int digit, int left) {
 void DrawTag(Canvas& canvas, const char* label, int top, Ramp ramp) {
     const double h = kDigitSize;
     Mask tag(kPictureWidth, kPictureHeight);
-    tag.RoundRect(1, top + 1, 84, h - 2, 4);
+    tag.RoundRect(2, top + 1, 83, h - 2, 4);
     tag.Polygon({{80, top + 1.0},
                  {85, top + 1.0},
                  {93.5, top + h / 2},
@@ -61,12 +61,12 @@ enum class Lettering { Dark, Light };
 void DrawRating(Canvas& canvas, const char* text, int top, Ramp ramp, Lettering lettering) {
     const double w = 133, h = 19;
     Mask ribbon(kPictureWidth, kPictureHeight);
-    ribbon.Polygon({{1, top + 1.0},
-                    {w - 1, top + 1.0},
-                    {w - 6, top + h / 2},
-                    {w - 1, top + h - 1},
-                    {1, top + h - 1},
-                    {6, top + h / 2}});
+    ribbon.Polygon({{2, top + 1.0},
+                    {w - 2, top + 1.0},
+                    {w - 7, top + h / 2},
+                    {w - 2, top + h - 1},
+                    {2, top + h - 1},
+                    {7, top + h / 2}});
     PaintFlat(canvas, ribbon.Grown(1), Ink(0));
     PaintShaded(canvas, ribbon, {.ramp = ramp, .level = 10, .fall = 4, .bevel = 3, .relief = 2});
 

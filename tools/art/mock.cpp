@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "regions.h"
+#include "layout.h"
 
 namespace art {
 namespace {

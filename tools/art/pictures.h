@@ -18,6 +18,9 @@ inline constexpr int kTileSize = 80;
 // so the tile's edges continue into each other.
 Canvas TitleTile();
 Canvas PlayTile();
+// The 240×240 work areas the tiles are cut from (their middle cells).
+Canvas TitleTileArea();
+Canvas PlayTileArea();
 
 struct NamedPicture {
     std::string name;  // its entry name in the archive

@@ -34,7 +34,7 @@ void Chevron(Mask& mask, double cx, double cy, int dx, int dy, double size, doub
 
 }  // namespace
 
-Canvas TitleTile() {
+Canvas TitleTileArea() {
     Canvas big(kBig, kBig, Shade(Ramp::Night, 3));
     // A checkerboard of raised squares, 40 pixels each, in two deep colours.
     for (int parity = 0; parity < 2; ++parity) {
@@ -59,10 +59,10 @@ Canvas TitleTile() {
     });
     PaintFlat(big, groove.Shifted(1, 1), Shade(Ramp::Night, 5));
     PaintFlat(big, groove, Shade(Ramp::Night, 2));
-    return MiddleTile(big);
+    return big;
 }
 
-Canvas PlayTile() {
+Canvas PlayTileArea() {
     Canvas big(kBig, kBig, Shade(Ramp::Slate, 2));
     // Floor plates set in a diagonal lattice, dark enough for the targets to stand out.
     const Mask plates = Periodic([&](Mask& m, double ox, double oy) {
@@ -83,7 +83,14 @@ Canvas PlayTile() {
         big, studs,
         {.ramp = Ramp::Teal, .level = 5, .fall = 0, .bevel = 2, .relief = 2.0f, .dither = false});
     PaintOutline(big, studs, Shade(Ramp::Slate, 1));
-    return MiddleTile(big);
+    return big;
+}
+
+Canvas TitleTile() {
+    return MiddleTile(TitleTileArea());
+}
+Canvas PlayTile() {
+    return MiddleTile(PlayTileArea());
 }
 
 }  // namespace art

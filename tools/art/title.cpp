@@ -12,7 +12,7 @@ void DrawName(Canvas& canvas) {
     const char* name = "TAVLO";
     const double width = StrokeTextWidth(name, style);
     Mask letters(kPictureWidth, kPictureHeight);
-    DrawStrokeText(letters, name, (kPictureWidth - width) / 2 - 2, 19, style);
+    DrawStrokeText(letters, name, (kPictureWidth - width) / 2 - 2, 20, style);
 
     const Mask outline = letters.Grown(2);
     PaintFlat(canvas, outline.Grown(1).Shifted(4, 4), Ink(0));
@@ -34,7 +34,7 @@ void DrawName(Canvas& canvas) {
 // A plate with the item's name; the cursor beside it marks the one chosen.
 void DrawMenuItem(Canvas& canvas, const char* text, int top) {
     Mask plate(kPictureWidth, kPictureHeight);
-    plate.RoundRect(1, top + 1, 98, 18, 5);
+    plate.RoundRect(2, top + 2, 97, 16, 5);
     PaintFlat(canvas, plate.Grown(1), Ink(0));
     PaintShaded(canvas, plate,
                 {.ramp = Ramp::Plum, .level = 7, .fall = 3, .bevel = 3, .relief = 1.8f});
@@ -50,13 +50,13 @@ void DrawMenuItem(Canvas& canvas, const char* text, int top) {
 void DrawCursor(Canvas& canvas, int left, int top) {
     Mask arrow(kPictureWidth, kPictureHeight);
     const double x = left, y = top;
-    arrow.Polygon({{x + 1, y + 6},
-                   {x + 8, y + 6},
-                   {x + 8, y + 1},
-                   {x + 18.5, y + 10},
-                   {x + 8, y + 19},
-                   {x + 8, y + 14},
-                   {x + 1, y + 14}});
+    arrow.Polygon({{x + 2, y + 6.5},
+                   {x + 9, y + 6.5},
+                   {x + 9, y + 2},
+                   {x + 17.9, y + 10},
+                   {x + 9, y + 18},
+                   {x + 9, y + 13.5},
+                   {x + 2, y + 13.5}});
     PaintFlat(canvas, arrow.Grown(1), Ink(0));
     PaintShaded(canvas, arrow,
                 {.ramp = Ramp::Ember, .level = 14, .fall = 5, .bevel = 3, .relief = 2.0f});
