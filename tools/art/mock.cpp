@@ -14,6 +14,8 @@ const Picture& Find(const std::vector<NamedPicture>& pictures, const std::string
     return pictures.front().picture;
 }
 
+// The title screen's copies: tiles shifted up and left by `scroll`, then the title, the two menu
+// items and the cursor, all with the key.
 Picture TitleScreen(const Picture& title, int scroll, int cursor) {
     Picture screen{Canvas(kPictureWidth, kPictureHeight, kBlack), title.palette};
     Canvas& c = screen.canvas;
@@ -27,7 +29,8 @@ Picture TitleScreen(const Picture& title, int scroll, int cursor) {
     return screen;
 }
 
-// The round's background with the panel, and the digit rows for `best` and `score` on it.
+// The round's background (tiles, then the panel with the key) and the digit rows for `best` and
+// `score`, put together opaque and copied onto it with the key.
 Picture PlayScreen(const Picture& game0, const Picture& game1, int best, int score) {
     Picture screen{Canvas(kPictureWidth, kPictureHeight, kBlack), game0.palette};
     Canvas& c = screen.canvas;

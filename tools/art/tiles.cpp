@@ -1,4 +1,3 @@
-#include <cmath>
 #include <functional>
 
 #include "mask.h"
