@@ -25,7 +25,7 @@ struct BmpSpec {
     std::vector<uint8_t> pixels{};
 };
 
-void Put(std::vector<uint8_t>& out, uint32_t v, int bytes) {
+void Put(std::vector<uint8_t>& out, uint64_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
