@@ -80,9 +80,8 @@ class Font {
     int Draw(int x, int y, std::string_view cp932, const ClipRect& clip,
              const std::function<void(int x, int y)>& plot) const;
 
-    struct Impl;
-
   private:
+    struct Impl;
     explicit Font(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
 };
