@@ -161,12 +161,6 @@ TEST_P(Shadows, ShadowInEntryZerosColourOffsetBehindTheText) {
 
 INSTANTIATE_TEST_SUITE_P(Offsets, Shadows, ::testing::Values(2, -2));
 
-TEST_F(FontTextTest, NoShadowDrawsOnce) {
-    Draw(10, 10, 0, 0, "x", 0);
-    EXPECT_EQ(TraceCount("TextOutA"), 1);
-    EXPECT_TRUE(PixelsOf(kSlot, 0).empty());
-}
-
 TEST_F(FontTextTest, EmptyTextStillMakesAndDropsTheFontAndTheDeviceContext) {
     Draw(10, 10, 0, 0, "", 2);
     EXPECT_EQ(TraceCount("CreateFontA"), 1);
