@@ -32,6 +32,8 @@ using sdl::WindowMode;
 constexpr unsigned kVkReturn = 0x0D;
 constexpr unsigned kVkAlt = 0x12;
 constexpr unsigned kVkF10 = 0x79;
+constexpr unsigned kVkF11 = 0x7A;
+constexpr unsigned kVkF12 = 0x7B;
 
 std::int64_t MonotonicNanoseconds() {
     timespec now;
@@ -159,6 +161,8 @@ class SdlHost final : public Host {
     bool NextEvent(InputEvent& event) override {
         if (nextScripted_ < script_.size() && script_[nextScripted_].at <= ElapsedMilliseconds()) {
             event = script_[nextScripted_++].event;
+            // Scripted keys reach the host's own keys too (no modifiers: F11 and F12).
+            if (event.kind == InputEvent::Kind::KeyDown) HostKey(event.virtualKey, false);
             return true;
         }
         if (pending_.empty()) Poll();
@@ -220,8 +224,7 @@ class SdlHost final : public Host {
 
     void ShowScreen(const ScreenImage& image, ScreenChange cause) override {
         if (flipLog_ && cause == ScreenChange::Flip) {
-            std::fprintf(flipLog_, "%lld\n",
-                         static_cast<long long>(MonotonicNanoseconds() / 1000));
+            std::fprintf(flipLog_, "%lld\n", static_cast<long long>(MonotonicNanoseconds() / 1000));
         }
         // Kept as 8-bit pixels and colours: the next idle moment shows them, a screenshot
         // saves them, and an expose or a lost texture redraws them.
@@ -393,21 +396,20 @@ class SdlHost final : public Host {
         return true;
     }
 
-    // What the host does itself with a key, before the game gets it as Windows would send it.
-    void HostKey(const SDL_KeyboardEvent& key) {
-        if (key.type != SDL_KEYDOWN || key.repeat) return;
-        if ((key.keysym.sym == SDLK_RETURN || key.keysym.sym == SDLK_KP_ENTER) &&
-            (key.keysym.mod & KMOD_ALT)) {
+    // What the host does itself with a key going down, before the game gets it as Windows would
+    // send it: Alt+Enter, F11 and F12.
+    void HostKey(unsigned virtualKey, bool alt) {
+        if (virtualKey == kVkReturn && alt) {
             settings_.mode = settings_.mode == WindowMode::FullScreen ? WindowMode::Window
                                                                       : WindowMode::FullScreen;
             ApplyWindowMode();
             SaveSettings();
-        } else if (key.keysym.sym == SDLK_F11) {
+        } else if (virtualKey == kVkF11 && !alt) {
             settings_.scaling =
                 settings_.scaling == Scaling::Sharp ? Scaling::Smooth : Scaling::Sharp;
             Draw();
             SaveSettings();
-        } else if (key.keysym.sym == SDLK_F12) {
+        } else if (virtualKey == kVkF12 && !alt) {
             TakeScreenshot();
         }
     }
@@ -523,10 +525,10 @@ class SdlHost final : public Host {
                     break;
                 case SDL_KEYDOWN:
                 case SDL_KEYUP: {
-                    HostKey(e.key);
                     unsigned vk = VirtualKeyOf(e.key.keysym.sym);
                     if (vk == 0) break;
                     const bool down = e.type == SDL_KEYDOWN;
+                    if (down && !e.key.repeat) HostKey(vk, (e.key.keysym.mod & KMOD_ALT) != 0);
                     // Alt combinations and F10 are system keys, as Windows sends them.
                     const bool system =
                         (e.key.keysym.mod & KMOD_ALT) != 0 || vk == kVkAlt || vk == kVkF10;
