@@ -148,9 +148,12 @@ std::string MakeFolder() {
 
 pid_t StartXvfb(std::string& display) {
     for (int number = 120; number < 140; ++number) {
-        const std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
-        if (::access(lock.c_str(), F_OK) == 0) continue;
-        display = ":" + std::to_string(number);
+        char lock[32];
+        std::snprintf(lock, sizeof lock, "/tmp/.X%d-lock", number);
+        if (::access(lock, F_OK) == 0) continue;
+        char name[16];
+        std::snprintf(name, sizeof name, ":%d", number);
+        display = name;
         const pid_t pid = ::fork();
         if (pid == 0) {
             const int null = ::open("/dev/null", O_WRONLY);
@@ -162,7 +165,7 @@ pid_t StartXvfb(std::string& display) {
         }
         for (int i = 0; i < 50; ++i) {
             ::usleep(100000);
-            if (::access(lock.c_str(), F_OK) == 0) return pid;
+            if (::access(lock, F_OK) == 0) return pid;
         }
         ::kill(pid, SIGTERM);
         ::waitpid(pid, nullptr, 0);

@@ -143,21 +143,28 @@ void Unpack(const std::uint8_t* literals, std::uint32_t literalCount,
             o += runLengths[r];
             ++r;
         }
-        if (i < literalCount && o < unpackedSize) {
-            output[o] = literals[i];
-            ++o;
+        if (o >= unpackedSize) break;  // o never falls back: nothing more is written
+        if (i < literalCount) {
+            // Literals up to the next run's position go out in one copy; the loop as written
+            // would copy them one at a time with nothing else happening in between. A run
+            // whose position was already passed is never reached, nor any behind it.
+            std::uint64_t stop = literalCount;
+            if (r < runCount && runPositions[r] > i)
+                stop = std::min<std::uint64_t>(stop, runPositions[r]);
+            stop = std::min<std::uint64_t>(stop, i + (unpackedSize - o));
+            stop = std::min<std::uint64_t>(stop, unpackedSize);
+            const auto count = static_cast<std::size_t>(stop - i);
+            std::memcpy(output + o, literals + i, count);
+            o += count;
+            i = static_cast<std::uint32_t>(stop);
+            continue;
         }
-        ++i;
-        // Shortcuts that leave the result as the literal loop would: o never falls back, so
-        // once it reaches U nothing more is written; past the literals only a run can write,
-        // and only one whose position the loop still reaches.
-        if (o >= unpackedSize) break;
-        if (i >= literalCount) {
-            if (r < runCount && runPositions[r] >= i && runPositions[r] < unpackedSize)
-                i = runPositions[r];
-            else
-                break;
-        }
+        // Past the literals only a run can write, and only one whose position the loop still
+        // reaches.
+        if (r < runCount && runPositions[r] > i && runPositions[r] < unpackedSize)
+            i = runPositions[r];
+        else
+            break;
     }
 }
 

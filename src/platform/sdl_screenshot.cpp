@@ -49,12 +49,15 @@ bool WritePng(std::FILE* file, const ScreenImage& image, const png_color* palett
 }  // namespace
 
 std::string ScreenshotName(const std::tm& t, int attempt) {
-    char name[64];
-    std::snprintf(name, sizeof name, "tavlo-%04d-%02d-%02d-%02d%02d%02d", t.tm_year + 1900,
-                  t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
-    std::string result = name;
-    if (attempt > 0) result += "-" + std::to_string(attempt + 1);
-    return result + ".png";
+    char name[80];
+    const int length =
+        std::snprintf(name, sizeof name, "tavlo-%04d-%02d-%02d-%02d%02d%02d", t.tm_year + 1900,
+                      t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+    if (length > 0 && attempt > 0 && static_cast<std::size_t>(length) < sizeof name) {
+        std::snprintf(name + length, sizeof name - static_cast<std::size_t>(length), "-%d",
+                      attempt + 1);
+    }
+    return std::string(name) + ".png";
 }
 
 std::string ScreenshotFolder() {

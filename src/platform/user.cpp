@@ -92,7 +92,7 @@ LPARAM PackPoint(LONG x, LONG y) {
 }
 
 void SendMove(Window* w) {
-    RECT client;
+    RECT client{};
     platform::WindowClientRect(w->handle, &client);
     Send(w, WM_MOVE, 0, PackPoint(client.left, client.top));
 }
@@ -383,7 +383,7 @@ BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT rect) {
 }
 
 BOOL WINAPI GetClientRect(HWND hWnd, LPRECT rect) {
-    RECT client;
+    RECT client{};
     if (rect == nullptr || !platform::WindowClientRect(hWnd, &client)) return FALSE;
     *rect = RECT{0, 0, client.right - client.left, client.bottom - client.top};
     return TRUE;
