@@ -149,7 +149,10 @@ TEST_P(GdiDepths, BitBltTurnsEveryColourIntoItsNearestIndex) {
 INSTANTIATE_TEST_SUITE_P(Depths, GdiDepths,
                          ::testing::Values(DepthCase{1, 9, 4}, DepthCase{4, 9, 8},
                                            DepthCase{8, 5, 8}, DepthCase{24, 5, 16},
-                                           DepthCase{32, 3, 12}));
+                                           DepthCase{32, 3, 12}),
+                         [](const ::testing::TestParamInfo<DepthCase>& info) {
+                             return "Bits" + std::to_string(info.param.bitCount);
+                         });
 
 TEST_F(GdiBitmaps, ColoursBetweenPaletteEntriesAndPastTheTableMatchTheNearest) {
     // (10, 12, 14) lies nearest grey 12; an index past a three-colour table is black.
@@ -171,6 +174,7 @@ TEST_F(GdiBitmaps, ColoursBetweenPaletteEntriesAndPastTheTableMatchTheNearest) {
 }
 
 struct ClipCase {
+    const char* name;
     int dx, dy, w, h, sx, sy;
 };
 
@@ -204,13 +208,14 @@ TEST_P(GdiClipping, CopiesOnlyWhatLiesOnBothTheSurfaceAndTheBitmap) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, GdiClipping,
-    ::testing::Values(ClipCase{-2, -1, 4, 3, 0, 0},            // off the top-left corner
-                      ClipCase{318, 238, 4, 3, 0, 0},          // off the bottom-right corner
-                      ClipCase{10, 10, 4, 3, 2, 1},            // source runs past the bitmap
-                      ClipCase{10, 10, 6, 6, -2, -1},          // source starts before the bitmap
-                      ClipCase{0, 0, INT_MAX, INT_MAX, 0, 0},  // sizes far beyond both
-                      ClipCase{INT_MIN, 0, INT_MAX, 3, 0, 0},  // nothing lands on the surface
-                      ClipCase{400, 10, 4, 3, 0, 0}));
+    ::testing::Values(ClipCase{"OffTopLeft", -2, -1, 4, 3, 0, 0},
+                      ClipCase{"OffBottomRight", 318, 238, 4, 3, 0, 0},
+                      ClipCase{"SourcePastTheBitmap", 10, 10, 4, 3, 2, 1},
+                      ClipCase{"SourceBeforeTheBitmap", 10, 10, 6, 6, -2, -1},
+                      ClipCase{"HugeSizes", 0, 0, INT_MAX, INT_MAX, 0, 0},
+                      ClipCase{"EndsLeftOfTheSurface", INT_MIN, 0, INT_MAX, 3, 0, 0},
+                      ClipCase{"RightOfTheSurface", 400, 10, 4, 3, 0, 0}),
+    [](const ::testing::TestParamInfo<ClipCase>& info) { return std::string(info.param.name); });
 
 TEST_F(GdiBitmaps, StretchBltSpreadsEachSourcePixelOverItsShareOfTheDestination) {
     test_bmp::Picture p{2, 2, 8, {Grey(40), Grey(80), Grey(120), Grey(160)}, -1, {0, 1, 2, 3}, {}};
