@@ -10,7 +10,8 @@ cmake --build build --target tavlo $(cmake --build build --target help | grep -q
 
 data="${XDG_DATA_HOME:-$HOME/.local/share}/tavlo"
 mkdir -p "$data"
-[ -f build/tavlo.rka ] && cp build/tavlo.rka "$data/tavlo.rka"
+# --remove-destination: an installed launcher leaves a link to the installed archive here.
+[ -f build/tavlo.rka ] && cp --remove-destination build/tavlo.rka "$data/tavlo.rka"
 # A best score of zero, only where there is none yet.
 [ -e "$data/score.dat" ] || printf '\0\0\0\0' > "$data/score.dat"
 cd "$data"

@@ -17,6 +17,7 @@
 
 #include "bmp_codec.h"
 #include "host_headless.h"
+#include "input_script.h"
 
 namespace host {
 namespace {
@@ -24,71 +25,6 @@ namespace {
 constexpr int kDesktopWidth = 1024;
 constexpr int kDesktopHeight = 768;
 constexpr std::uint64_t kDefaultTimeLimit = 600000;
-
-struct ScriptedEvent {
-    std::uint64_t at;
-    InputEvent event;
-};
-
-bool ParseUnsigned(const std::string& text, std::uint64_t limit, std::uint64_t& value) {
-    if (text.empty() || text.size() > 20) return false;
-    value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + static_cast<unsigned>(c - '0');
-        if (value > limit) return false;
-    }
-    return true;
-}
-
-bool ParseKey(const std::string& name, unsigned& key) {
-    static const std::map<std::string, unsigned> names = {
-        {"RETURN", 0x0D}, {"CONTROL", 0x11}, {"PAUSE", 0x13}, {"ESCAPE", 0x1B}, {"SPACE", 0x20},
-        {"LEFT", 0x25},   {"UP", 0x26},      {"RIGHT", 0x27}, {"DOWN", 0x28}};
-    if (auto it = names.find(name); it != names.end()) {
-        key = it->second;
-        return true;
-    }
-    if (name.size() == 1 &&
-        ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= '0' && name[0] <= '9'))) {
-        key = static_cast<unsigned>(name[0]);
-        return true;
-    }
-    std::uint64_t number = 0;
-    if (name.size() >= 2 && name[0] == 'F' && ParseUnsigned(name.substr(1), 12, number) &&
-        number >= 1) {
-        key = 0x70 + static_cast<unsigned>(number) - 1;
-        return true;
-    }
-    if (ParseUnsigned(name, 255, number)) {
-        key = static_cast<unsigned>(number);
-        return true;
-    }
-    return false;
-}
-
-// One script line; false when it is malformed.
-bool ParseLine(const std::string& line, ScriptedEvent& out) {
-    std::istringstream in(line);
-    std::string time, verb, key, extra;
-    in >> time >> verb >> key >> extra;
-    if (!extra.empty() || !ParseUnsigned(time, UINT64_MAX / 10, out.at)) return false;
-    using Kind = InputEvent::Kind;
-    if (verb == "down" || verb == "up") {
-        out.event.kind = verb == "down" ? Kind::KeyDown : Kind::KeyUp;
-        return ParseKey(key, out.event.virtualKey);
-    }
-    if (!key.empty()) return false;
-    if (verb == "close") {
-        out.event.kind = Kind::Close;
-        return true;
-    }
-    if (verb == "quit") {
-        out.event.kind = Kind::Quit;
-        return true;
-    }
-    return false;
-}
 
 const char* CauseName(ScreenChange cause) {
     switch (cause) {
@@ -174,31 +110,7 @@ class HeadlessHost final : public Host {
     int changes_ = 0;
 
   private:
-    void LoadScript(const char* path) {
-        std::ifstream in(path);
-        if (!in) {
-            std::fprintf(stderr, "tavlo: TAVLO_INPUT: cannot read %s\n", path);
-            std::exit(2);
-        }
-        std::string line;
-        int number = 0;
-        while (std::getline(in, line)) {
-            ++number;
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            std::size_t first = line.find_first_not_of(" \t");
-            if (first == std::string::npos || line[first] == '#') continue;
-            ScriptedEvent event;
-            if (!ParseLine(line, event)) {
-                std::fprintf(stderr, "tavlo: TAVLO_INPUT line %d: malformed: %s\n", number,
-                             line.c_str());
-                std::exit(2);
-            }
-            events_.push_back(event);
-        }
-        std::stable_sort(
-            events_.begin(), events_.end(),
-            [](const ScriptedEvent& a, const ScriptedEvent& b) { return a.at < b.at; });
-    }
+    void LoadScript(const char* path) { events_ = LoadInputScript(path); }
 
     void OpenCapture(const char* folder) {
         captureFolder_ = folder;

@@ -1,17 +1,45 @@
-// The SDL2 host: a real window. The game's full-screen mode is shown as desktop full screen,
-// scaled by the largest whole factor and centred on black; keys arrive as Windows virtual-key
-// codes.
+// The SDL2 host: a real window. The game's screen is shown full screen (desktop full screen) or
+// in a resizable window, at the largest whole factor or smoothly filled, as the player chose
+// (settings.conf); keys and game controllers arrive as Windows virtual-key codes. The host
+// yields the processor while the game spins on its clock, and presents at most once per
+// change of the screen without waiting for the display's refresh.
 #include <SDL.h>
+#include <time.h>
 
+#include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
+#include <map>
 #include <vector>
 
 #include "host.h"
+#include "input_script.h"
+#include "sdl_controller.h"
+#include "sdl_convert.h"
+#include "sdl_scaling.h"
+#include "sdl_screenshot.h"
+#include "sdl_settings.h"
 
 namespace host {
 namespace {
+
+using sdl::Scaling;
+using sdl::WindowMode;
+
+constexpr unsigned kVkReturn = 0x0D;
+constexpr unsigned kVkAlt = 0x12;
+constexpr unsigned kVkF10 = 0x79;
+constexpr unsigned kVkF11 = 0x7A;
+constexpr unsigned kVkF12 = 0x7B;
+
+std::int64_t MonotonicNanoseconds() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
 
 unsigned VirtualKeyOf(SDL_Keycode key) {
     if (key >= SDLK_a && key <= SDLK_z) return static_cast<unsigned>('A' + (key - SDLK_a));
@@ -68,27 +96,75 @@ unsigned VirtualKeyOf(SDL_Keycode key) {
     }
 }
 
+sdl::PadButton PadButtonOf(Uint8 button) {
+    switch (button) {
+        case SDL_CONTROLLER_BUTTON_A:
+            return sdl::PadButton::South;
+        case SDL_CONTROLLER_BUTTON_START:
+            return sdl::PadButton::Start;
+        case SDL_CONTROLLER_BUTTON_DPAD_UP:
+            return sdl::PadButton::DPadUp;
+        case SDL_CONTROLLER_BUTTON_DPAD_DOWN:
+            return sdl::PadButton::DPadDown;
+        case SDL_CONTROLLER_BUTTON_DPAD_LEFT:
+            return sdl::PadButton::DPadLeft;
+        case SDL_CONTROLLER_BUTTON_DPAD_RIGHT:
+            return sdl::PadButton::DPadRight;
+        default:
+            return sdl::PadButton::Other;
+    }
+}
+
+sdl::PadAxis PadAxisOf(Uint8 axis) {
+    if (axis == SDL_CONTROLLER_AXIS_LEFTX) return sdl::PadAxis::LeftX;
+    if (axis == SDL_CONTROLLER_AXIS_LEFTY) return sdl::PadAxis::LeftY;
+    return sdl::PadAxis::Other;
+}
+
 class SdlHost final : public Host {
   public:
     SdlHost() {
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        // A present must never wait for the display's refresh: the game keeps its own time.
+        SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
         SDL_Init(SDL_INIT_TIMER | SDL_INIT_EVENTS);
+        // Controllers are a convenience: without them the keyboard still works.
+        SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER);
+        origin_ = MonotonicNanoseconds();
         if (const char* start = std::getenv("TAVLO_CLOCK_START")) {
             clockStart_ = static_cast<std::uint32_t>(std::strtoul(start, nullptr, 10));
         }
+        const char* spin = std::getenv("TAVLO_SPIN");
+        spin_ = spin && std::strcmp(spin, "1") == 0;
+        if (const char* script = std::getenv("TAVLO_INPUT")) script_ = LoadInputScript(script);
+        if (const char* log = std::getenv("TAVLO_FLIP_LOG")) {
+            flipLog_ = std::fopen(log, "w");
+            if (flipLog_) std::setvbuf(flipLog_, nullptr, _IOFBF, 1 << 20);
+        }
+        settingsPath_ = sdl::SettingsPath();
+        settings_ = sdl::LoadSettings(settingsPath_);
     }
     ~SdlHost() override {
+        for (auto& [id, controller] : controllers_) SDL_GameControllerClose(controller);
+        if (stepTexture_) SDL_DestroyTexture(stepTexture_);
         if (texture_) SDL_DestroyTexture(texture_);
         if (renderer_) SDL_DestroyRenderer(renderer_);
         if (window_) SDL_DestroyWindow(window_);
+        if (flipLog_) std::fclose(flipLog_);
         SDL_Quit();
     }
 
     std::uint32_t Milliseconds() override {
-        return static_cast<std::uint32_t>(clockStart_ + SDL_GetTicks64());
+        return static_cast<std::uint32_t>(clockStart_ + ElapsedMilliseconds());
     }
 
     bool NextEvent(InputEvent& event) override {
+        if (nextScripted_ < script_.size() && script_[nextScripted_].at <= ElapsedMilliseconds()) {
+            event = script_[nextScripted_++].event;
+            // Scripted keys reach the host's own keys too (no modifiers: F11 and F12).
+            if (event.kind == InputEvent::Kind::KeyDown) HostKey(event.virtualKey, false);
+            return true;
+        }
         if (pending_.empty()) Poll();
         if (pending_.empty()) return false;
         event = pending_.front();
@@ -96,7 +172,24 @@ class SdlHost final : public Host {
         return true;
     }
 
-    void Idle() override {}
+    // The game spins on the clock, pumping messages, until its frame is over. The clock moves in
+    // whole milliseconds, so nothing the game can see changes before the next one begins: sleep
+    // until then. The first call after the screen changed returns at once, so a game that is
+    // already late (or runs with its waits switched off) is never held back.
+    void Idle() override {
+        PresentIfChanged();
+        if (spin_) return;
+        if (justDrew_) {
+            justDrew_ = false;
+            return;
+        }
+        const std::int64_t sinceOrigin = MonotonicNanoseconds() - origin_;
+        const std::int64_t next = origin_ + (sinceOrigin / 1000000 + 1) * 1000000;
+        timespec until{static_cast<time_t>(next / 1000000000),
+                       static_cast<long>(next % 1000000000)};
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+        }
+    }
 
     void DesktopSize(int& width, int& height) override {
         SDL_DisplayMode mode;
@@ -109,73 +202,43 @@ class SdlHost final : public Host {
         }
     }
 
-    bool OpenVideo() override {
-        if (!videoOpen_) {
-            if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-                std::fprintf(stderr, "tavlo: no display: %s\n", SDL_GetError());
-                return false;
-            }
-            videoOpen_ = true;
-        }
-        return EnsureWindow();
-    }
+    bool OpenVideo() override { return OpenVideoSubsystem() && EnsureWindow(); }
 
     void WindowChanged(int, int, int, int, bool visible, const std::string& title) override {
         title_ = title;
-        visible_ = visible;
-        if (!videoOpen_) {
-            if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return;
-            videoOpen_ = true;
-        }
-        if (!EnsureWindow()) return;
+        if (!OpenVideoSubsystem() || !EnsureWindow()) return;
         SDL_SetWindowTitle(window_, title_.c_str());
         if (visible) {
             SDL_ShowWindow(window_);
-            Redraw();
+            Draw();
         } else {
             SDL_HideWindow(window_);
         }
     }
 
-    bool SetFullScreenMode(int width, int height) override {
+    bool SetFullScreenMode(int, int) override {
         if (!EnsureWindow()) return false;
-        if (SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
-            // No full screen to be had: stay in the window, scaled the same way.
-            std::fprintf(stderr, "tavlo: staying windowed: %s\n", SDL_GetError());
-        }
-        SDL_RenderSetLogicalSize(renderer_, width, height);
-        SDL_RenderSetIntegerScale(renderer_, SDL_TRUE);
+        ApplyWindowMode();
         return true;
     }
 
-    void ShowScreen(const ScreenImage& image, ScreenChange) override {
-        if (!EnsureWindow()) return;
-        if (image.width != textureWidth_ || image.height != textureHeight_ || !texture_) {
-            if (texture_) SDL_DestroyTexture(texture_);
-            texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888,
-                                         SDL_TEXTUREACCESS_STREAMING, image.width, image.height);
-            textureWidth_ = image.width;
-            textureHeight_ = image.height;
-            SDL_RenderSetLogicalSize(renderer_, image.width, image.height);
-            SDL_RenderSetIntegerScale(renderer_, SDL_TRUE);
+    void ShowScreen(const ScreenImage& image, ScreenChange cause) override {
+        if (flipLog_ && cause == ScreenChange::Flip) {
+            std::fprintf(flipLog_, "%lld\n", static_cast<long long>(MonotonicNanoseconds() / 1000));
         }
-        if (!texture_) return;
-        std::uint32_t lookup[256];
-        for (int i = 0; i < 256; ++i) {
-            lookup[i] = 0xFF000000u | (static_cast<std::uint32_t>(image.colours[i].r) << 16) |
-                        (static_cast<std::uint32_t>(image.colours[i].g) << 8) | image.colours[i].b;
+        // Kept as 8-bit pixels and colours: the next idle moment shows them, a screenshot
+        // saves them, and an expose or a lost texture redraws them.
+        width_ = image.width;
+        height_ = image.height;
+        pixels_.resize(static_cast<std::size_t>(width_) * height_);
+        for (int y = 0; y < height_; ++y) {
+            std::memcpy(pixels_.data() + static_cast<std::size_t>(y) * width_,
+                        image.pixels + static_cast<long>(y) * image.pitch,
+                        static_cast<std::size_t>(width_));
         }
-        void* pixels = nullptr;
-        int pitch = 0;
-        if (SDL_LockTexture(texture_, nullptr, &pixels, &pitch) != 0) return;
-        for (int y = 0; y < image.height; ++y) {
-            const std::uint8_t* in = image.pixels + static_cast<long>(y) * image.pitch;
-            auto* out = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(pixels) +
-                                                         static_cast<long>(y) * pitch);
-            for (int x = 0; x < image.width; ++x) out[x] = lookup[in[x]];
-        }
-        SDL_UnlockTexture(texture_);
-        Redraw();
+        std::memcpy(colours_.data(), image.colours, sizeof(Rgb) * 256);
+        changed_ = true;
+        justDrew_ = true;
     }
 
     void MessageBox(const std::string& caption, const std::string& text) override {
@@ -192,17 +255,32 @@ class SdlHost final : public Host {
     }
 
   private:
+    std::uint64_t ElapsedMilliseconds() const {
+        return static_cast<std::uint64_t>((MonotonicNanoseconds() - origin_) / 1000000);
+    }
+
+    bool OpenVideoSubsystem() {
+        if (videoOpen_) return true;
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            std::fprintf(stderr, "tavlo: no display: %s\n", SDL_GetError());
+            return false;
+        }
+        videoOpen_ = true;
+        return true;
+    }
+
     bool EnsureWindow() {
         if (window_) return true;
         if (!videoOpen_) return false;
         window_ =
             SDL_CreateWindow(title_.empty() ? "Tavlo" : title_.c_str(), SDL_WINDOWPOS_CENTERED,
-                             SDL_WINDOWPOS_CENTERED, 960, 720,
+                             SDL_WINDOWPOS_CENTERED, settings_.windowWidth, settings_.windowHeight,
                              SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
         if (!window_) {
             std::fprintf(stderr, "tavlo: no window: %s\n", SDL_GetError());
             return false;
         }
+        SDL_SetWindowMinimumSize(window_, 320, 240);
         renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
         if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
         if (!renderer_) {
@@ -211,48 +289,249 @@ class SdlHost final : public Host {
             window_ = nullptr;
             return false;
         }
-        SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-        SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-        SDL_RenderClear(renderer_);
-        SDL_RenderPresent(renderer_);
+        ApplyWindowMode();
+        Draw();
         return true;
     }
 
-    void Redraw() {
+    void ApplyWindowMode() {
+        if (!window_) return;
+        if (settings_.mode == WindowMode::FullScreen) {
+            if (SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
+                std::fprintf(stderr, "tavlo: staying in a window: %s\n", SDL_GetError());
+            }
+        } else {
+            SDL_SetWindowFullscreen(window_, 0);
+            SDL_SetWindowSize(window_, settings_.windowWidth, settings_.windowHeight);
+        }
+        Draw();
+    }
+
+    void SaveSettings() {
+        if (!settingsPath_.empty() && !sdl::SaveSettings(settingsPath_, settings_)) {
+            std::fprintf(stderr, "tavlo: cannot write %s\n", settingsPath_.c_str());
+        }
+    }
+
+    bool Hidden() const {
+        return !window_ ||
+               (SDL_GetWindowFlags(window_) & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED));
+    }
+
+    void PresentIfChanged() {
+        if (!changed_) return;
+        changed_ = false;
+        // An unchanged screen is not shown again: the title's flips of a still picture cost
+        // nothing.
+        if (uploaded_ && pixels_ == shownPixels_ &&
+            std::memcmp(colours_.data(), shownColours_.data(), sizeof(Rgb) * 256) == 0) {
+            return;
+        }
+        shownPixels_ = pixels_;
+        shownColours_ = colours_;
+        uploaded_ = false;
+        // Minimised or hidden: nothing to draw on; a restore draws the kept picture.
+        if (Hidden()) return;
+        Draw();
+    }
+
+    // Converts the kept 8-bit picture to the texture's colours.
+    bool Upload() {
+        if (width_ <= 0 || height_ <= 0) return false;
+        if (!texture_ || width_ != textureWidth_ || height_ != textureHeight_) {
+            if (texture_) SDL_DestroyTexture(texture_);
+            texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888,
+                                         SDL_TEXTUREACCESS_STREAMING, width_, height_);
+            if (!texture_) return false;
+            SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);
+            textureWidth_ = width_;
+            textureHeight_ = height_;
+        }
+        void* pixels = nullptr;
+        int pitch = 0;
+        if (SDL_LockTexture(texture_, nullptr, &pixels, &pitch) != 0) return false;
+        sdl::ConvertScreen(shownPixels_.data(), width_, height_, width_, shownColours_.data(),
+                           static_cast<std::uint32_t*>(pixels), pitch);
+        SDL_UnlockTexture(texture_);
+        uploaded_ = true;
+        return true;
+    }
+
+    // Clears to black and puts the picture where the settings say; then presents.
+    void Draw() {
         if (!renderer_) return;
         SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
         SDL_RenderClear(renderer_);
-        if (texture_) SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+        if (!shownPixels_.empty() && (uploaded_ || Upload())) {
+            int outputWidth = 0, outputHeight = 0;
+            SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight);
+            const sdl::Placement place =
+                sdl::PlacePicture(outputWidth, outputHeight, width_, height_, settings_.scaling);
+            const SDL_Rect target{place.target.x, place.target.y, place.target.w, place.target.h};
+            SDL_Texture* source = texture_;
+            if (settings_.scaling == Scaling::Smooth && StepTexture(place)) {
+                // Nearest-neighbour to the whole factor, then linear from there.
+                SDL_SetRenderTarget(renderer_, stepTexture_);
+                SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+                SDL_SetRenderTarget(renderer_, nullptr);
+                source = stepTexture_;
+            }
+            SDL_RenderCopy(renderer_, source, nullptr, &target);
+        }
         SDL_RenderPresent(renderer_);
+    }
+
+    bool StepTexture(const sdl::Placement& place) {
+        if (stepTexture_ && stepWidth_ == place.stepWidth && stepHeight_ == place.stepHeight) {
+            return true;
+        }
+        if (stepTexture_) SDL_DestroyTexture(stepTexture_);
+        stepTexture_ =
+            SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
+                              place.stepWidth, place.stepHeight);
+        if (!stepTexture_) return false;
+        SDL_SetTextureScaleMode(stepTexture_, SDL_ScaleModeLinear);
+        stepWidth_ = place.stepWidth;
+        stepHeight_ = place.stepHeight;
+        return true;
+    }
+
+    // What the host does itself with a key going down, before the game gets it as Windows would
+    // send it: Alt+Enter, F11 and F12.
+    void HostKey(unsigned virtualKey, bool alt) {
+        if (virtualKey == kVkReturn && alt) {
+            settings_.mode = settings_.mode == WindowMode::FullScreen ? WindowMode::Window
+                                                                      : WindowMode::FullScreen;
+            ApplyWindowMode();
+            SaveSettings();
+        } else if (virtualKey == kVkF11 && !alt) {
+            settings_.scaling =
+                settings_.scaling == Scaling::Sharp ? Scaling::Smooth : Scaling::Sharp;
+            Draw();
+            SaveSettings();
+        } else if (virtualKey == kVkF12 && !alt) {
+            TakeScreenshot();
+        }
+    }
+
+    void TakeScreenshot() {
+        if (shownPixels_.empty()) return;
+        ScreenImage image;
+        image.pixels = shownPixels_.data();
+        image.width = width_;
+        image.height = height_;
+        image.pitch = width_;
+        image.colours = shownColours_.data();
+        const std::string path =
+            sdl::SaveScreenshot(sdl::ScreenshotFolder(), image, std::time(nullptr));
+        if (path.empty()) {
+            std::fprintf(stderr, "tavlo: the screenshot could not be saved\n");
+        } else {
+            std::fprintf(stderr, "tavlo: screenshot %s\n", path.c_str());
+        }
+    }
+
+    void PushKeys(const std::vector<sdl::KeyChange>& changes) {
+        for (const sdl::KeyChange& change : changes) {
+            pending_.push_back({change.down ? InputEvent::Kind::KeyDown : InputEvent::Kind::KeyUp,
+                                change.virtualKey});
+        }
+    }
+
+    void WindowEvent(const SDL_WindowEvent& window) {
+        switch (window.event) {
+            case SDL_WINDOWEVENT_CLOSE:
+                pending_.push_back({InputEvent::Kind::Close, 0});
+                break;
+            case SDL_WINDOWEVENT_RESIZED:
+                // A size the player gave the window is kept for next time.
+                if (settings_.mode == WindowMode::Window &&
+                    !(SDL_GetWindowFlags(window_) &
+                      (SDL_WINDOW_FULLSCREEN | SDL_WINDOW_MAXIMIZED | SDL_WINDOW_MINIMIZED)) &&
+                    window.data1 >= 320 && window.data2 >= 240 &&
+                    (window.data1 != settings_.windowWidth ||
+                     window.data2 != settings_.windowHeight)) {
+                    settings_.windowWidth = window.data1;
+                    settings_.windowHeight = window.data2;
+                    SaveSettings();
+                }
+                Draw();
+                break;
+            case SDL_WINDOWEVENT_EXPOSED:
+            case SDL_WINDOWEVENT_SIZE_CHANGED:
+            case SDL_WINDOWEVENT_RESTORED:
+            case SDL_WINDOWEVENT_SHOWN:
+            case SDL_WINDOWEVENT_MAXIMIZED:
+                // The picture is kept, so whatever uncovered the window, it is there again.
+                Draw();
+                break;
+            default:
+                break;
+        }
     }
 
     void Poll() {
         SDL_Event e;
+        std::vector<sdl::KeyChange> changes;
         while (SDL_PollEvent(&e)) {
             switch (e.type) {
                 case SDL_QUIT:
                     pending_.push_back({InputEvent::Kind::Close, 0});
                     break;
                 case SDL_WINDOWEVENT:
-                    if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
-                        pending_.push_back({InputEvent::Kind::Close, 0});
-                    } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED ||
-                               e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
-                               e.window.event == SDL_WINDOWEVENT_RESTORED) {
-                        Redraw();
-                    }
+                    WindowEvent(e.window);
+                    break;
+                case SDL_RENDER_TARGETS_RESET:
+                case SDL_RENDER_DEVICE_RESET:
+                    // Texture contents are gone: convert the kept picture again.
+                    uploaded_ = false;
+                    stepWidth_ = stepHeight_ = 0;
+                    Draw();
                     break;
                 case SDL_MOUSEMOTION:
                     pending_.push_back({InputEvent::Kind::MouseOver, 0});
+                    break;
+                case SDL_CONTROLLERDEVICEADDED:
+                    if (SDL_GameController* pad = SDL_GameControllerOpen(e.cdevice.which)) {
+                        const SDL_JoystickID id =
+                            SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad));
+                        if (controllers_.count(id)) {
+                            SDL_GameControllerClose(pad);
+                        } else {
+                            controllers_[id] = pad;
+                        }
+                    }
+                    break;
+                case SDL_CONTROLLERDEVICEREMOVED:
+                    if (auto it = controllers_.find(e.cdevice.which); it != controllers_.end()) {
+                        SDL_GameControllerClose(it->second);
+                        controllers_.erase(it);
+                    }
+                    changes.clear();
+                    pads_.Removed(e.cdevice.which, changes);
+                    PushKeys(changes);
+                    break;
+                case SDL_CONTROLLERBUTTONDOWN:
+                case SDL_CONTROLLERBUTTONUP:
+                    changes.clear();
+                    pads_.Button(e.cbutton.which, PadButtonOf(e.cbutton.button),
+                                 e.type == SDL_CONTROLLERBUTTONDOWN, changes);
+                    PushKeys(changes);
+                    break;
+                case SDL_CONTROLLERAXISMOTION:
+                    changes.clear();
+                    pads_.Axis(e.caxis.which, PadAxisOf(e.caxis.axis), e.caxis.value, changes);
+                    PushKeys(changes);
                     break;
                 case SDL_KEYDOWN:
                 case SDL_KEYUP: {
                     unsigned vk = VirtualKeyOf(e.key.keysym.sym);
                     if (vk == 0) break;
                     const bool down = e.type == SDL_KEYDOWN;
+                    if (down && !e.key.repeat) HostKey(vk, (e.key.keysym.mod & KMOD_ALT) != 0);
                     // Alt combinations and F10 are system keys, as Windows sends them.
                     const bool system =
-                        (e.key.keysym.mod & KMOD_ALT) != 0 || vk == 0x12 || vk == 0x79;
+                        (e.key.keysym.mod & KMOD_ALT) != 0 || vk == kVkAlt || vk == kVkF10;
                     InputEvent event;
                     event.virtualKey = vk;
                     if (system) {
@@ -270,16 +549,40 @@ class SdlHost final : public Host {
         }
     }
 
+    std::int64_t origin_ = 0;
     std::uint32_t clockStart_ = 0;
+    bool spin_ = false;
+    bool justDrew_ = false;
+    std::vector<ScriptedEvent> script_;
+    std::size_t nextScripted_ = 0;
+    FILE* flipLog_ = nullptr;
+    std::string settingsPath_;
+    sdl::Settings settings_;
+
     bool videoOpen_ = false;
-    bool visible_ = false;
     std::string title_;
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
     SDL_Texture* texture_ = nullptr;
     int textureWidth_ = 0;
     int textureHeight_ = 0;
+    SDL_Texture* stepTexture_ = nullptr;
+    int stepWidth_ = 0;
+    int stepHeight_ = 0;
+
+    // The screen as the game last changed it, and as last shown.
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<std::uint8_t> pixels_;
+    std::array<Rgb, 256> colours_{};
+    bool changed_ = false;
+    std::vector<std::uint8_t> shownPixels_;
+    std::array<Rgb, 256> shownColours_{};
+    bool uploaded_ = false;
+
     std::deque<InputEvent> pending_;
+    std::map<SDL_JoystickID, SDL_GameController*> controllers_;
+    sdl::ControllerKeys pads_;
 };
 
 }  // namespace

@@ -1,0 +1,34 @@
+#!/bin/sh
+# Starts the installed game in its per-user folder, ${XDG_DATA_HOME:-~/.local/share}/tavlo,
+# where it reads "tavlo.rka" and keeps "score.dat". The folder is made when missing, the archive
+# is linked from the installation, and a best score of zero is written only where there is none.
+set -eu
+
+here=$(dirname "$(readlink -f "$0")")
+prefix=$(dirname "$here")
+program="$prefix/libexec/tavlo/tavlo"
+archive="$prefix/share/tavlo/tavlo.rka"
+
+# Relative XDG paths are to be ignored.
+case "${XDG_DATA_HOME:-}" in
+    /*) data="$XDG_DATA_HOME/tavlo" ;;
+    *)
+        if [ -z "${HOME:-}" ]; then
+            echo "tavlo: neither XDG_DATA_HOME nor HOME is set" >&2
+            exit 1
+        fi
+        data="$HOME/.local/share/tavlo"
+        ;;
+esac
+
+mkdir -p "$data"
+if [ "$(readlink "$data/tavlo.rka" 2>/dev/null || true)" != "$archive" ]; then
+    ln -sfn "$archive" "$data/tavlo.rka"
+fi
+# noclobber: an existing score, even one appearing meanwhile, is never written over.
+if [ ! -e "$data/score.dat" ]; then
+    (set -C; head -c 4 /dev/zero > "$data/score.dat") 2>/dev/null || true
+fi
+
+cd "$data"
+exec "$program" "$@"

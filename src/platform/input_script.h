@@ -1,0 +1,24 @@
+// Input scripts (TAVLO_INPUT), read by both hosts: one event a line, `<ms> down|up <key>`,
+// `<ms> close` or `<ms> quit`, ms counted from the start of the run.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host.h"
+
+namespace host {
+
+struct ScriptedEvent {
+    std::uint64_t at;
+    InputEvent event;
+};
+
+// A decimal number of at most `limit`; false for anything else.
+bool ParseUnsigned(const std::string& text, std::uint64_t limit, std::uint64_t& value);
+// Reads the script at `path`, sorted by time (equal times keep their order). A script that
+// cannot be read, or a malformed line, ends the process with code 2 and a line on stderr.
+std::vector<ScriptedEvent> LoadInputScript(const char* path);
+
+}  // namespace host
