@@ -52,6 +52,22 @@ class Display {
     // Restores lost surfaces, clears slot 0 and presents.
     void RestoreSurfaces();
 
+    // Pictures from the archive (assets/bitmap_loader.cpp). Unpacks `entry` of the archive file
+    // `archive` to "tmp.bmp", loads its colour table as the palette when loadPalette is non-zero,
+    // copies width x height from (srcX, srcY) of the picture to (destX, destY) of the slot and
+    // removes "tmp.bmp". Archive errors and an unreadable picture end the program (FatalError).
+    void LoadArchiveBitmap(const char* archive, const char* entry, int width, int height,
+                           int destX, int destY, int srcX, int srcY, int loadPalette,
+                           SurfaceSlot slot);
+    // Takes the 256 colours at byte 54 of a .bmp file as MasterPalette and WorkingPalette, hands
+    // them to DisplayPalette (windowed: entries 10-245 from colours 0-235) and makes colour 1 the
+    // source colour key of the slots. A file that cannot be opened changes nothing.
+    void LoadPaletteFromBitmapFile(const char* path);
+    // Copies a rectangle of a .bmp file into a slot through GDI, colours matched to the palette in
+    // force. A file GDI cannot load ends the program with a message naming it.
+    void CopyBitmapFileToSlot(const char* path, int width, int height, int destX, int destY,
+                              int srcX, int srcY, SurfaceSlot slot);
+
     // Palette: MasterPalette holds the colours as loaded, WorkingPalette what is shown. The
     // brightness operations compute WorkingPalette from MasterPalette (so they never accumulate),
     // leave entry 1 (the transparent colour) alone and end by handing the palette over.
