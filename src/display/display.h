@@ -52,6 +52,29 @@ class Display {
     // Restores lost surfaces, clears slot 0 and presents.
     void RestoreSurfaces();
 
+    // Unpacks `entry` of `archive` to "tmp.bmp" and copies its width × height rectangle at
+    // (srcX, srcY) to (destX, destY) of the slot; a non-zero loadPalette first makes the
+    // bitmap's colours the palette and palette entry 1's colour the source colour key.
+    void LoadArchiveBitmap(const char* archive, const char* entry, int width, int height, int destX,
+                           int destY, int srcX, int srcY, unsigned char loadPalette,
+                           SurfaceSlot slot);
+
+    // Pixel effects through the recorded memory (GetSurfaceMemory), without locking. Nothing
+    // is clipped: rectangles must lie inside the slots.
+    // Sets every pixel of the w × h block at (x, y) to `colour`.
+    void FillBlock(SurfaceSlot slot, int x, int y, int w, int h, unsigned char colour);
+    // Draws the w × h rectangle at (sx, sy) of srcSlot into dstSlot as squares of block × block
+    // pixels, each taking the colour of its top-left source pixel; the last column and row of
+    // squares are narrowed to the rectangle. Block 1 copies exactly.
+    void Mosaic(int dx, int dy, int sx, int sy, int w, int h, SurfaceSlot dstSlot,
+                SurfaceSlot srcSlot, int block);
+    // The palette index GDI picks for a colour, found by drawing it at pixel (0, 0) of the back
+    // buffer; the pixel is put back afterwards.
+    [[nodiscard]] unsigned char ColorToIndex(COLORREF colour);
+    // Digits and capitals from the 16 × 16 glyph strip at y 464 of slot 2, copied with the
+    // source colour key; other bytes leave a gap of one glyph.
+    void WriteGlyphs(SurfaceSlot slot, int x, int y, const char* text);
+
     DDBLTFX clearFx;
     DDBLTFX fillFx;
     int width;
