@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libsdl2-dev libfreetype-dev
           libfontconfig-dev libpng-dev fonts-dejavu-core fonts-ipafont-gothic)
 if [ "${1:-play}" = test ]; then
-    packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev)
+    packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev g++-mingw-w64-x86-64)
 fi
 
 missing=()

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bmp_codec.h"
 #include "host_headless.h"
 
 namespace host {
@@ -99,47 +100,6 @@ const char* CauseName(ScreenChange cause) {
             return "palette";
     }
     return "?";
-}
-
-// An uncompressed 8-bit bottom-up BMP with the 256 colours as its table.
-std::vector<std::uint8_t> EncodeCapture(const headless::Picture& picture) {
-    const std::uint32_t rowBytes = (static_cast<std::uint32_t>(picture.width) + 3u) & ~3u;
-    const std::uint32_t dataOffset = 14 + 40 + 256 * 4;
-    const std::uint32_t imageBytes = rowBytes * static_cast<std::uint32_t>(picture.height);
-    std::vector<std::uint8_t> out(dataOffset + imageBytes, 0);
-    auto put16 = [&](std::size_t at, std::uint32_t v) {
-        out[at] = static_cast<std::uint8_t>(v);
-        out[at + 1] = static_cast<std::uint8_t>(v >> 8);
-    };
-    auto put32 = [&](std::size_t at, std::uint32_t v) {
-        put16(at, v & 0xFFFF);
-        put16(at + 2, v >> 16);
-    };
-    out[0] = 'B';
-    out[1] = 'M';
-    put32(2, static_cast<std::uint32_t>(out.size()));
-    put32(10, dataOffset);
-    put32(14, 40);
-    put32(18, static_cast<std::uint32_t>(picture.width));
-    put32(22, static_cast<std::uint32_t>(picture.height));
-    put16(26, 1);
-    put16(28, 8);
-    put32(34, imageBytes);
-    put32(38, 2835);
-    put32(42, 2835);
-    put32(46, 256);
-    for (int i = 0; i < 256; ++i) {
-        out[54 + i * 4] = picture.colours[static_cast<std::size_t>(i)].b;
-        out[54 + i * 4 + 1] = picture.colours[static_cast<std::size_t>(i)].g;
-        out[54 + i * 4 + 2] = picture.colours[static_cast<std::size_t>(i)].r;
-    }
-    for (int y = 0; y < picture.height; ++y) {
-        std::memcpy(
-            out.data() + dataOffset + static_cast<std::size_t>(picture.height - 1 - y) * rowBytes,
-            picture.pixels.data() + static_cast<std::size_t>(y) * picture.width,
-            static_cast<std::size_t>(picture.width));
-    }
-    return out;
 }
 
 class HeadlessHost final : public Host {
@@ -260,7 +220,13 @@ class HeadlessHost final : public Host {
     void WriteCapture(ScreenChange cause) {
         char name[16];
         std::snprintf(name, sizeof name, "%06d", captured_++);
-        std::vector<std::uint8_t> file = EncodeCapture(last_);
+        platform::Rgb table[256];
+        for (int i = 0; i < 256; ++i) {
+            const Rgb& c = last_.colours[static_cast<std::size_t>(i)];
+            table[i] = {c.r, c.g, c.b};
+        }
+        std::vector<std::uint8_t> file =
+            platform::EncodeBmp8(last_.width, last_.height, last_.pixels.data(), table);
         std::string path = captureFolder_ + "/" + name + ".bmp";
         if (FILE* out = std::fopen(path.c_str(), "wb")) {
             std::fwrite(file.data(), 1, file.size(), out);

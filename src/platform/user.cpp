@@ -10,7 +10,7 @@
 
 #include <windows.h>
 
-#include "codepage.h"
+#include "text_engine.h"
 #include "faults.h"
 #include "host.h"
 #include "trace.h"
@@ -79,7 +79,7 @@ std::string ClientRectText(const Window& w) {
 void TellHost(const Window& w) {
     host::Current().WindowChanged(w.rect.left, w.rect.top, w.rect.right - w.rect.left,
                                   w.rect.bottom - w.rect.top, w.visible,
-                                  platform::Cp932ToUtf8(w.title));
+                                  platform::text::Cp932ToUtf8(w.title));
 }
 
 LRESULT Send(Window* w, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -347,8 +347,8 @@ LRESULT WINAPI DispatchMessageA(CONST MSG* msg) {
 
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR text, LPCSTR caption, UINT type) {
     (void)hWnd, (void)type;
-    std::string captionUtf8 = platform::Cp932ToUtf8(caption ? caption : "Error");
-    std::string textUtf8 = platform::Cp932ToUtf8(text ? text : "");
+    std::string captionUtf8 = platform::text::Cp932ToUtf8(caption ? caption : "Error");
+    std::string textUtf8 = platform::text::Cp932ToUtf8(text ? text : "");
     platform::Trace("MessageBoxA " + captionUtf8 + ": " + textUtf8);
     host::Current().MessageBox(captionUtf8, textUtf8);
     return IDOK;

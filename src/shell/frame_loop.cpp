@@ -2,8 +2,9 @@
 // random numbers. Frames are paced by spinning on the millisecond clock while pumping messages.
 #include <cstdlib>
 
-#include <mmsystem.h>
 #include <windows.h>
+
+#include <mmsystem.h>
 
 #include "display/display.h"
 #include "shell/shell.h"

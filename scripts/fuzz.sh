@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang (AddressSanitizer, UBSan) and runs each for a while.
+# Usage: scripts/fuzz.sh [seconds per target, default 60]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds="${1:-60}"
+
+targets=$(find fuzz -mindepth 2 -name CMakeLists.txt -printf '%h\n' | sort)
+[ -n "$targets" ] || { echo "no fuzz targets"; exit 0; }
+
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTAVLO_FUZZ=ON -DTAVLO_TESTS=OFF >/dev/null
+for dir in $targets; do
+    name="$(basename "$dir")_fuzz"
+    cmake --build build-fuzz --target "$name"
+    work="build-fuzz/corpus/$name"
+    mkdir -p "$work"
+    [ -d "$dir/corpus" ] && cp -n "$dir"/corpus/* "$work"/ 2>/dev/null || true
+    echo "== $name: ${seconds}s"
+    "build-fuzz/fuzz/$(basename "$dir")/$name" -max_total_time="$seconds" -print_final_stats=1 \
+        "$work" 2>&1 | grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|==.*ERROR|SUMMARY)' || true
+    # libFuzzer leaves crash-* files behind when it finds something.
+    if ls crash-* leak-* timeout-* >/dev/null 2>&1; then
+        echo "$name found a failure" >&2
+        exit 1
+    fi
+done

@@ -1,0 +1,450 @@
+// Fonts and text drawing. A Font owns its own FreeType library and faces, so fonts made and
+// deleted around every call share no state. Sizes follow CreateFontA: a positive height is the
+// text cell (the face's Windows ascent + descent), a negative one the em.
+#include "text_engine.h"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_OUTLINE_H
+#include FT_TRUETYPE_TABLES_H
+#include <iconv.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstdint>
+#include <numbers>
+#include <unordered_map>
+#include <vector>
+
+namespace platform::text {
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+constexpr size_t kMaxFaces = 8;  // the primary face and the faces borrowed for missing glyphs
+constexpr double kObliqueShear = 0.2126;  // the slant FreeType uses for its synthetic italic
+
+std::u32string DecodeUtf8(std::string_view s) {
+    std::u32string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size();) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        const int len = b < 0x80           ? 1
+                        : (b >> 5) == 0x6  ? 2
+                        : (b >> 4) == 0xE  ? 3
+                        : (b >> 3) == 0x1E ? 4
+                                           : 0;
+        if (len == 0 || i + len > s.size()) {
+            out.push_back(0xFFFD);
+            ++i;
+            continue;
+        }
+        char32_t cp = len == 1 ? b : b & (0x7F >> len);
+        for (int k = 1; k < len; ++k)
+            cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+        out.push_back(cp);
+        i += len;
+    }
+    return out;
+}
+
+struct Face {
+    FT_Face face = nullptr;
+    bool embolden = false;
+    bool oblique = false;
+};
+
+FT_Pos ToFixed(double pixels) {
+    return static_cast<FT_Pos>(std::lround(pixels * 64.0));
+}
+
+int64_t FloorDiv64(int64_t v) {
+    return v >= 0 ? v / 64 : -((-v + 63) / 64);
+}
+
+// The engine's own fontconfig configuration, loaded at first use and released at exit (the
+// library's implicit default one is never released, which leak checkers report). Fonts keep no
+// fontconfig objects, so a font deleted after the release is unaffected.
+FcConfig* g_config = nullptr;
+
+void ReleaseConfig() {
+    if (g_config) FcConfigDestroy(g_config);
+    g_config = nullptr;
+}
+
+FcConfig* Config() {
+    if (!g_config) {
+        static const bool registered = std::atexit(ReleaseConfig) == 0;
+        (void)registered;
+        g_config = FcInitLoadConfigAndFonts();
+    }
+    return g_config;
+}
+
+// What fontconfig is asked for a request; the caller destroys the pattern.
+FcPattern* RequestPattern(const FontRequest& request, int pixels) {
+    FcPattern* pattern = FcPatternCreate();
+    const std::string face = Cp932ToUtf8(request.faceName);
+    FcPatternAddString(
+        pattern, FC_FAMILY,
+        reinterpret_cast<const FcChar8*>(face.empty() ? "sans-serif" : face.c_str()));
+    if (request.charSet == kShiftJisCharset) {
+        FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
+    }
+    const int weight = request.weight <= 0 ? 400 : std::min(request.weight, 1000);
+    FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(weight));
+    FcPatternAddInteger(pattern, FC_SLANT, request.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddDouble(pattern, FC_PIXEL_SIZE, pixels);
+    FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
+    return pattern;
+}
+
+void Prepare(FcPattern* pattern) {
+    FcConfigSubstitute(Config(), pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+}
+
+}  // namespace
+
+std::string Cp932ToUtf8(std::string_view bytes) {
+    std::string out;
+    if (bytes.empty()) return out;
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        // No converter installed: keep ASCII, which reads the same in both.
+        for (char c : bytes) {
+            if (static_cast<unsigned char>(c) < 0x80) {
+                out += c;
+            } else {
+                out += kReplacement;
+            }
+        }
+        return out;
+    }
+    std::vector<char> buffer(bytes.size() * 3 + 16);
+    char* in = const_cast<char*>(bytes.data());
+    size_t inLeft = bytes.size();
+    while (inLeft > 0) {
+        char* o = buffer.data();
+        size_t oLeft = buffer.size();
+        const size_t result = iconv(cd, &in, &inLeft, &o, &oLeft);
+        out.append(buffer.data(), static_cast<size_t>(o - buffer.data()));
+        if (result != static_cast<size_t>(-1)) break;
+        if (errno == E2BIG) continue;
+        // An invalid or cut-off sequence: replace its first byte and go on behind it.
+        out += kReplacement;
+        ++in;
+        --inLeft;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    iconv_close(cd);
+    return out;
+}
+
+struct Font::Impl {
+    FT_Library library = nullptr;
+    FontRequest request;
+    int pixels = 0;                                      // the size fontconfig is told about
+    std::vector<Face> faces;                             // faces[0] is the primary face
+    std::vector<std::pair<std::string, int>> faceFiles;  // file and index of each face
+    std::unordered_map<char32_t, size_t> faceForChar;
+    FontMetrics metrics;
+    std::string family;
+    FT_F26Dot6 charWidth = 0, charHeight = 0;  // the em, horizontally and vertically
+    double cosA = 1.0, sinA = 0.0;
+    bool rotated = false;
+    FT_Pos boldStrength = 64;
+
+    ~Impl() {
+        if (library) FT_Done_FreeType(library);  // also closes the faces
+    }
+
+    FT_Error SetSize(FT_Face face) const {
+        return FT_Set_Char_Size(face, charWidth, charHeight, 72, 72);
+    }
+
+    // Opens the font fontconfig describes as a face of this font, or gives the index of the
+    // face already open for it; -1 if it is not a usable outline font.
+    int Open(FcPattern* font) {
+        FcChar8* file = nullptr;
+        int index = 0;
+        FcBool outline = FcTrue;
+        if (FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch) return -1;
+        FcPatternGetInteger(font, FC_INDEX, 0, &index);
+        FcPatternGetBool(font, FC_OUTLINE, 0, &outline);
+        const std::pair<std::string, int> key{reinterpret_cast<const char*>(file), index};
+        for (size_t i = 0; i < faceFiles.size(); ++i) {
+            if (faceFiles[i] == key) return static_cast<int>(i);
+        }
+        if (!outline || faces.size() >= kMaxFaces) return -1;
+        FT_Face face = nullptr;
+        if (FT_New_Face(library, key.first.c_str(), index, &face) != 0) return -1;
+        if (!FT_IS_SCALABLE(face) || (charHeight && SetSize(face) != 0)) {
+            FT_Done_Face(face);
+            return -1;
+        }
+        int weight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
+        FcPatternGetInteger(font, FC_WEIGHT, 0, &weight);
+        FcPatternGetInteger(font, FC_SLANT, 0, &slant);
+        faces.push_back(Face{face, request.weight >= 600 && weight < FC_WEIGHT_DEMIBOLD,
+                             request.italic && slant == FC_SLANT_ROMAN});
+        faceFiles.push_back(key);
+        return static_cast<int>(faces.size() - 1);
+    }
+
+    // The face that draws cp: the primary one if it has the character, else the face
+    // fontconfig finds for the request plus that character, else the primary one (whose
+    // missing-glyph box then shows).
+    size_t FaceFor(char32_t cp) {
+        if (FT_Get_Char_Index(faces[0].face, cp) != 0) return 0;
+        if (auto it = faceForChar.find(cp); it != faceForChar.end()) return it->second;
+        size_t found = 0;
+        FcPattern* pattern = RequestPattern(request, pixels);
+        FcCharSet* wanted = FcCharSetCreate();
+        FcCharSetAddChar(wanted, cp);
+        FcPatternAddCharSet(pattern, FC_CHARSET, wanted);
+        FcCharSetDestroy(wanted);
+        Prepare(pattern);
+        FcResult result;
+        if (FcPattern* match = FcFontMatch(Config(), pattern, &result)) {
+            FcCharSet* charset = nullptr;
+            if (FcPatternGetCharSet(match, FC_CHARSET, 0, &charset) == FcResultMatch &&
+                FcCharSetHasChar(charset, cp)) {
+                const int f = Open(match);
+                if (f >= 0 && FT_Get_Char_Index(faces[f].face, cp) != 0) found = f;
+            }
+            FcPatternDestroy(match);
+        }
+        FcPatternDestroy(pattern);
+        faceForChar.emplace(cp, found);
+        return found;
+    }
+
+    bool NeedsOutline(const Face& f) const { return rotated || f.embolden || f.oblique; }
+
+    // Loads one character's glyph into its face's slot, untransformed, and gives its advance in
+    // whole pixels. Returns null when the glyph cannot be loaded.
+    FT_GlyphSlot Load(size_t faceIndex, char32_t cp, int* advance) {
+        const Face& f = faces[faceIndex];
+        FT_Int32 flags = FT_LOAD_TARGET_MONO;
+        if (NeedsOutline(f)) flags |= FT_LOAD_NO_BITMAP;
+        if (FT_Load_Glyph(f.face, FT_Get_Char_Index(f.face, cp), flags) != 0) {
+            *advance = 0;
+            return nullptr;
+        }
+        FT_GlyphSlot slot = f.face->glyph;
+        *advance = static_cast<int>((slot->advance.x + 32) >> 6);
+        if (f.embolden) *advance += static_cast<int>(boldStrength >> 6);
+        return slot;
+    }
+
+    int Draw(int x, int y, std::u32string_view text, const ClipRect& clip,
+             const std::function<void(int, int)>& plot);
+};
+
+int Font::Impl::Draw(int x, int y, std::u32string_view text, const ClipRect& clip,
+                     const std::function<void(int, int)>& plot) {
+    int64_t pen = 0;
+    for (char32_t cp : text) {
+        const size_t faceIndex = FaceFor(cp);
+        const Face& f = faces[faceIndex];
+        int advance = 0;
+        FT_GlyphSlot slot = Load(faceIndex, cp, &advance);
+        // The glyph's origin on the turned baseline, in 26.6 screen coordinates (y down).
+        const double u = static_cast<double>(pen), v = metrics.ascent;
+        const int64_t px = std::llround((x + u * cosA + v * sinA) * 64.0);
+        const int64_t py = std::llround((y - u * sinA + v * cosA) * 64.0);
+        pen += advance;
+        if (!slot) continue;
+        const int64_t ix = FloorDiv64(px), iy = FloorDiv64(py);
+
+        if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
+            FT_Outline* outline = &slot->outline;
+            if (f.embolden) {
+                // Widen to the right only, as a bold made by overstriking would.
+                FT_Outline_EmboldenXY(outline, boldStrength, 0);
+                FT_Outline_Translate(outline, boldStrength / 2, 0);
+            }
+            if (f.oblique || rotated) {
+                // Shear first (in the glyph's own frame), then turn; FreeType's y points up.
+                const double k = f.oblique ? kObliqueShear : 0.0;
+                FT_Matrix m;
+                m.xx = static_cast<FT_Fixed>(std::lround(cosA * 65536.0));
+                m.xy = static_cast<FT_Fixed>(std::lround((cosA * k - sinA) * 65536.0));
+                m.yx = static_cast<FT_Fixed>(std::lround(sinA * 65536.0));
+                m.yy = static_cast<FT_Fixed>(std::lround((sinA * k + cosA) * 65536.0));
+                FT_Outline_Transform(outline, &m);
+            }
+            FT_Outline_Translate(outline, static_cast<FT_Pos>(px - ix * 64),
+                                 -static_cast<FT_Pos>(py - iy * 64));
+            FT_BBox box;
+            FT_Outline_Get_CBox(outline, &box);
+            if (ix + FloorDiv64(box.xMax) + 1 < clip.left ||
+                ix + FloorDiv64(box.xMin) > clip.right ||
+                iy - FloorDiv64(box.yMin) + 1 < clip.top ||
+                iy - FloorDiv64(box.yMax) - 1 > clip.bottom) {
+                continue;  // wholly outside: not worth rendering
+            }
+        }
+        if (slot->format != FT_GLYPH_FORMAT_BITMAP &&
+            FT_Render_Glyph(slot, FT_RENDER_MODE_MONO) != 0) {
+            continue;
+        }
+        const FT_Bitmap& bm = slot->bitmap;
+        const int64_t left = ix + slot->bitmap_left;
+        const int64_t top = iy - slot->bitmap_top;
+        const int rows = static_cast<int>(bm.rows), width = static_cast<int>(bm.width);
+        const int stride = std::abs(bm.pitch);
+        for (int r = 0; r < rows; ++r) {
+            const int64_t sy = top + r;
+            if (sy < clip.top || sy >= clip.bottom) continue;
+            const unsigned char* line =
+                bm.buffer + static_cast<ptrdiff_t>(bm.pitch >= 0 ? r : rows - 1 - r) * stride;
+            for (int c = 0; c < width; ++c) {
+                const int64_t sx = left + c;
+                if (sx < clip.left || sx >= clip.right) continue;
+                bool set = false;
+                switch (bm.pixel_mode) {
+                    case FT_PIXEL_MODE_MONO:
+                        set = (line[c >> 3] >> (7 - (c & 7))) & 1;
+                        break;
+                    case FT_PIXEL_MODE_GRAY:
+                        set = line[c] >= 128;
+                        break;
+                    case FT_PIXEL_MODE_BGRA:
+                        set = line[c * 4 + 3] >= 128;
+                        break;
+                    default:
+                        break;
+                }
+                if (set) plot(static_cast<int>(sx), static_cast<int>(sy));
+            }
+        }
+    }
+    return static_cast<int>(std::min<int64_t>(pen, INT32_MAX));
+}
+
+Font::Font(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+Font::~Font() = default;
+
+std::unique_ptr<Font> Font::Create(const FontRequest& request) {
+    auto impl = std::make_unique<Impl>();
+    if (FT_Init_FreeType(&impl->library) != 0) {
+        impl->library = nullptr;
+        return nullptr;
+    }
+    int height = request.height == 0 ? kDefaultCellHeight : request.height;
+    height = std::clamp(height, -kMaxFontPixels, kMaxFontPixels);
+    impl->request = request;
+    impl->pixels = std::abs(height);
+
+    // The primary face: the best font for the request that opens as an outline font.
+    FcPattern* pattern = RequestPattern(request, impl->pixels);
+    Prepare(pattern);
+    FcResult result;
+    FcFontSet* sorted = FcFontSort(Config(), pattern, FcFalse, nullptr, &result);
+    FcPatternDestroy(pattern);
+    if (!sorted) return nullptr;
+    for (int i = 0; i < sorted->nfont && impl->faces.empty(); ++i) {
+        if (impl->Open(sorted->fonts[i]) < 0) continue;
+        FcChar8* family = nullptr;
+        if (FcPatternGetString(sorted->fonts[i], FC_FAMILY, 0, &family) == FcResultMatch) {
+            impl->family = reinterpret_cast<const char*>(family);
+        }
+    }
+    FcFontSetDestroy(sorted);
+    if (impl->faces.empty()) return nullptr;
+    // Cell metrics from the face's Windows ascent and descent where it has them.
+    FT_Face ft = impl->faces[0].face;
+    const double unitsPerEm = ft->units_per_EM > 0 ? ft->units_per_EM : 1000;
+    double ascender = ft->ascender, descender = -ft->descender, averageWidth = 0;
+    if (auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(ft, FT_SFNT_OS2));
+        os2 && os2->version != 0xFFFF) {
+        if (os2->usWinAscent + os2->usWinDescent > 0) {
+            ascender = os2->usWinAscent;
+            descender = os2->usWinDescent;
+        }
+        averageWidth = os2->xAvgCharWidth > 0 ? os2->xAvgCharWidth : 0;
+    }
+    if (ascender + descender <= 0) {
+        ascender = unitsPerEm * 0.8;
+        descender = unitsPerEm * 0.2;
+    }
+    FontMetrics& m = impl->metrics;
+    int ppem;
+    if (height > 0) {
+        ppem = std::max(
+            1, static_cast<int>(std::lround(height * unitsPerEm / (ascender + descender))));
+        m.height = height;
+        m.ascent =
+            std::clamp(static_cast<int>(std::lround(ascender * ppem / unitsPerEm)), 0, height);
+        m.descent = height - m.ascent;
+    } else {
+        ppem = -height;
+        m.ascent = static_cast<int>(std::lround(ascender * ppem / unitsPerEm));
+        m.descent = static_cast<int>(std::lround(descender * ppem / unitsPerEm));
+        m.height = m.ascent + m.descent;
+    }
+    const double naturalAverage = averageWidth > 0 ? averageWidth * ppem / unitsPerEm : ppem / 2.0;
+    double emWidth = ppem;
+    if (request.width > 0) {
+        const int width = std::min(request.width, kMaxFontPixels);
+        emWidth =
+            std::clamp(ppem * width / std::max(naturalAverage, 0.1), 1.0, 4.0 * kMaxFontPixels);
+        m.averageCharWidth = width;
+    } else {
+        m.averageCharWidth = std::max(1, static_cast<int>(std::lround(naturalAverage)));
+    }
+    impl->charWidth = ToFixed(emWidth);
+    impl->charHeight = ToFixed(ppem);
+    if (impl->SetSize(ft) != 0) return nullptr;
+    // A bold made from a regular face is widened by about a 24th of the em, whole pixels.
+    impl->boldStrength = std::max<FT_Pos>(64, (ppem * 64 / 24 + 32) & ~63);
+
+    const int tenths = ((request.escapement % 3600) + 3600) % 3600;
+    impl->rotated = tenths != 0;
+    if (tenths % 900 == 0) {  // exact quarter turns keep straight lines straight
+        const int quarter = tenths / 900;
+        impl->cosA = quarter == 0 ? 1 : quarter == 2 ? -1 : 0;
+        impl->sinA = quarter == 1 ? 1 : quarter == 3 ? -1 : 0;
+    } else {
+        const double radians = tenths / 10.0 * std::numbers::pi / 180.0;
+        impl->cosA = std::cos(radians);
+        impl->sinA = std::sin(radians);
+    }
+    return std::unique_ptr<Font>(new Font(std::move(impl)));
+}
+
+std::unique_ptr<Font> Font::CreateDefault() {
+    FontRequest request;
+    request.height = kDefaultCellHeight;
+    request.charSet = kShiftJisCharset;
+    return Create(request);
+}
+
+const FontMetrics& Font::Metrics() const {
+    return impl_->metrics;
+}
+const std::string& Font::FamilyName() const {
+    return impl_->family;
+}
+
+TextExtent Font::Measure(std::string_view cp932) const {
+    int64_t width = 0;
+    for (char32_t cp : DecodeUtf8(Cp932ToUtf8(cp932))) {
+        int advance = 0;
+        impl_->Load(impl_->FaceFor(cp), cp, &advance);
+        width += advance;
+    }
+    return TextExtent{static_cast<int>(std::min<int64_t>(width, INT32_MAX)), impl_->metrics.height};
+}
+
+int Font::Draw(int x, int y, std::string_view cp932, const ClipRect& clip,
+               const std::function<void(int x, int y)>& plot) const {
+    if (clip.left >= clip.right || clip.top >= clip.bottom) return Measure(cp932).width;
+    return impl_->Draw(x, y, DecodeUtf8(Cp932ToUtf8(cp932)), clip, plot);
+}
+
+}  // namespace platform::text
