@@ -1,9 +1,13 @@
-#include <bit>
 // The title screen.
 #include "game/title_screen.h"
 
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
+#include <bit>
 #include <cstdio>
 
 #include "display/display.h"
@@ -23,6 +27,25 @@ constexpr DWORD kTransparent = 0x11;  // DDBLTFAST_WAIT | DDBLTFAST_SRCCOLORKEY
 
 // The file holds the score's four bytes as they lie in memory: little-endian.
 static_assert(std::endian::native == std::endian::little);
+
+// Flushes the file's buffer and waits until its bytes are on the disk.
+bool FlushToDisk(std::FILE* file) {
+    if (std::fflush(file) != 0) return false;
+#ifdef _WIN32
+    return _commit(_fileno(file)) == 0;
+#else
+    return ::fsync(::fileno(file)) == 0;
+#endif
+}
+
+// Puts `from` in the place of `to` in one step, replacing it.
+bool PutInPlace(const char* from, const char* to) {
+#ifdef _WIN32
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#else
+    return std::rename(from, to) == 0;
+#endif
+}
 
 }  // namespace
 
@@ -132,10 +155,9 @@ void TitleScreen::SaveBestScore() {
     std::FILE* file = std::fopen(ScoreTemporaryName, "wb");
     if (file == nullptr) QuitProgram();
     bool written = std::fwrite(&gameRound.bestScore, 4, 1, file) == 1;
-    written = std::fflush(file) == 0 && written;
-    written = ::fsync(::fileno(file)) == 0 && written;
+    written = FlushToDisk(file) && written;
     written = std::fclose(file) == 0 && written;
-    if (!written || std::rename(ScoreTemporaryName, ScoreFileName) != 0) {
+    if (!written || !PutInPlace(ScoreTemporaryName, ScoreFileName)) {
         std::remove(ScoreTemporaryName);
         QuitProgram();
     }
