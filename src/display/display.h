@@ -56,8 +56,7 @@ class Display {
     // (srcX, srcY) to (destX, destY) of the slot; a non-zero loadPalette first makes the
     // bitmap's colours the palette and palette entry 1's colour the source colour key.
     void LoadArchiveBitmap(const char* archive, const char* entry, int width, int height, int destX,
-                           int destY, int srcX, int srcY, unsigned char loadPalette,
-                           SurfaceSlot slot);
+                           int destY, int srcX, int srcY, int loadPalette, SurfaceSlot slot);
 
     // Pixel effects through the recorded memory (GetSurfaceMemory), without locking. Nothing
     // is clipped: rectangles must lie inside the slots.
