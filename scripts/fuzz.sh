@@ -17,11 +17,13 @@ for dir in $targets; do
     mkdir -p "$work"
     [ -d "$dir/corpus" ] && cp -n "$dir"/corpus/* "$work"/ 2>/dev/null || true
     echo "== $name: ${seconds}s"
-    "build-fuzz/fuzz/$(basename "$dir")/$name" -max_total_time="$seconds" -print_final_stats=1 \
-        "$work" 2>&1 | grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|==.*ERROR|SUMMARY)' || true
-    # libFuzzer leaves crash-* files behind when it finds something.
-    if ls crash-* leak-* timeout-* >/dev/null 2>&1; then
-        echo "$name found a failure" >&2
+    mkdir -p build-fuzz/artifacts
+    log="build-fuzz/$name.log"
+    if ! "build-fuzz/fuzz/$(basename "$dir")/$name" -max_total_time="$seconds" -print_final_stats=1 \
+        -artifact_prefix=build-fuzz/artifacts/ "$work" >"$log" 2>&1; then
+        tail -n 40 "$log" >&2
+        echo "$name found a failure (input kept in build-fuzz/artifacts/)" >&2
         exit 1
     fi
+    grep -E '^stat::(number_of_executed_units|peak_rss_mb)' "$log" || true
 done

@@ -58,7 +58,7 @@ void RkaArchive::OpenDirectory(const char* archivePath) {
     std::size_t length = std::strlen(archivePath);
     if (length >= sizeof path) {
         std::snprintf(FormatBuffer, sizeof FormatBuffer,
-                      "RKA archive path of %u bytes is too long (at most %u)[%s]\n",
+                      "RKA archive path of %u bytes is too long (at most %u)[%.160s...]\n",
                       static_cast<unsigned>(length), static_cast<unsigned>(sizeof path - 1),
                       archivePath);
         FatalError(FormatBuffer);

@@ -21,6 +21,8 @@
 namespace rka {
 
 inline constexpr std::size_t kMaxEntries = 50;
+// Largest unpacked entry the reader accepts (a 16384 × 16384 8-bit picture).
+inline constexpr std::uint32_t kMaxUnpackedSize = 256u << 20;
 inline constexpr std::size_t kNameFieldSize = 13;
 inline constexpr std::size_t kMaxNameLength = kNameFieldSize - 1;
 // Entry count byte, then per entry a name field and an offset.
@@ -70,7 +72,7 @@ enum class Damage {
     kOffsetBeyondFile,        // no room for a block header at the offset
     kRunCountTooLarge,        // the runs and the literal count cannot fit behind the offset
     kLiteralCountTooLarge,    // the literals cannot fit behind the runs
-    kUnpackedSizeTooLarge,    // U larger than the literals and runs can fill
+    kUnpackedSizeTooLarge,    // U larger than any entry the reader takes
     kSizeMismatch,            // U differs from C + the sum of the run lengths
     kPositionsDecrease,       // a run position below the one before it
     kPositionBeyondLiterals,  // a run position above C

@@ -74,6 +74,41 @@ class Display {
     // source colour key; other bytes leave a gap of one glyph.
     void WriteGlyphs(SurfaceSlot slot, int x, int y, const char* text);
 
+    // Palette: MasterPalette holds the colours as loaded, WorkingPalette what is shown. The
+    // brightness operations compute WorkingPalette from MasterPalette (so they never accumulate),
+    // leave entry 1 (the transparent colour) alone and end by handing the palette over.
+    void SetPaletteEntry(int index, BYTE red, BYTE green, BYTE blue);
+    void RestorePalette();
+    // Hands WorkingPalette to DisplayPalette: all 256 entries in full screen; in windowed mode
+    // its first 236 entries become entries 10..245 (the desktop keeps its static colours).
+    void ApplyPalette();
+    // Adds a signed offset to red, green and blue of entries first..last (held to 0..255).
+    void SetRangeBrightness(int first, int last, int offset);
+    void SetEntryBrightness(int index, int offset);
+    // Waits for the vertical blank, then the offset on the whole palette.
+    void SetBrightness(int offset);
+    // Timed fades, one frameMs frame per step; steps are four times larger in windowed mode.
+    // Each ends with SetBrightness(to) over the whole palette.
+    void FadeUp(int from, int to, int step, unsigned frameMs);
+    void FadeRangeUp(int from, int to, int first, int last, int step, unsigned frameMs);
+    void FadeDown(int from, int to, int step, unsigned frameMs);
+    void FadeRangeDown(int from, int to, int first, int last, int step, unsigned frameMs);
+
+    // Draws width × height pixels of srcSlot from (srcX, srcY) into dstSlot, turned by `angle`
+    // whole degrees (counter-clockwise) about the centre of the box at (dstX, dstY). Pixels of
+    // value 1 are transparent; each source pixel is mapped forwards to one destination pixel.
+    void RotateBlit(int dstX, int dstY, int srcX, int srcY, int width, int height, int angle,
+                    SurfaceSlot dstSlot, SurfaceSlot srcSlot);
+
+    // GDI text in the device context's default font and colours.
+    void WriteText(SurfaceSlot slot, int x, int y, const char* text);
+    // Text in a font made for the call, with an optional drop shadow in MasterPalette entry 0's
+    // colour; x or y of -1 centres the text on centreX or centreY. Ends the program with "font"
+    // when no font can be made.
+    void DrawFontText(int x, int y, int centreX, int centreY, const char* text, int height,
+                      int width, int weight, int shadow, COLORREF colour, unsigned italic,
+                      const char* faceName, unsigned charSet, SurfaceSlot slot, int escapement);
+
     DDBLTFX clearFx;
     DDBLTFX fillFx;
     int width;

@@ -281,13 +281,13 @@ TEST_F(ArchiveTest, OutputThatCannotBeAllocatedEndsWithMemOver) {
     GTEST_SKIP() << "AddressSanitizer needs more address space than the limit leaves";
 #endif
 #endif
-    // A sound 18-byte block that unpacks to 3.75 GiB, under a 1 GiB address-space limit.
-    const std::uint32_t size = 0xF0000000u;
+    // A sound 18-byte block that unpacks to 250 MiB, under a 160 MiB address-space limit.
+    const std::uint32_t size = 250u << 20;
     std::string archive =
         Write("a.rka", rka_fixtures::Archive({{"e", Block(size, {{0, size, 0}}, "")}}));
     auto extractWithLittleMemory = [&] {
         rlimit limit{};
-        limit.rlim_cur = limit.rlim_max = rlim_t{1} << 30;
+        limit.rlim_cur = limit.rlim_max = rlim_t{160} << 20;
         setrlimit(RLIMIT_AS, &limit);
         Extract(archive, "e");
     };
