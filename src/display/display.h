@@ -68,6 +68,22 @@ class Display {
     void CopyBitmapFileToSlot(const char* path, int width, int height, int destX, int destY,
                               int srcX, int srcY, SurfaceSlot slot);
 
+    // Pixel effects through the recorded memory (GetSurfaceMemory), without locking. Nothing
+    // is clipped: rectangles must lie inside the slots.
+    // Sets every pixel of the w × h block at (x, y) to `colour`.
+    void FillBlock(SurfaceSlot slot, int x, int y, int w, int h, unsigned char colour);
+    // Draws the w × h rectangle at (sx, sy) of srcSlot into dstSlot as squares of block × block
+    // pixels, each taking the colour of its top-left source pixel; the last column and row of
+    // squares are narrowed to the rectangle. Block 1 copies exactly.
+    void Mosaic(int dx, int dy, int sx, int sy, int w, int h, SurfaceSlot dstSlot,
+                SurfaceSlot srcSlot, int block);
+    // The palette index GDI picks for a colour, found by drawing it at pixel (0, 0) of the back
+    // buffer; the pixel is put back afterwards.
+    [[nodiscard]] unsigned char ColorToIndex(COLORREF colour);
+    // Digits and capitals from the 16 × 16 glyph strip at y 464 of slot 2, copied with the
+    // source colour key; other bytes leave a gap of one glyph.
+    void WriteGlyphs(SurfaceSlot slot, int x, int y, const char* text);
+
     // Palette: MasterPalette holds the colours as loaded, WorkingPalette what is shown. The
     // brightness operations compute WorkingPalette from MasterPalette (so they never accumulate),
     // leave entry 1 (the transparent colour) alone and end by handing the palette over.

@@ -1,6 +1,7 @@
 // The real program on the headless host, driven by scripts from outside: how it ends, what
 // it prints and what the screen shows.
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -17,11 +18,17 @@ namespace {
 struct Program {
     std::string folder = FreshFolder("run");
 
+    // The game needs its archive and a high-score file in the working folder.
+    Program() {
+        std::system(("cp '" TAVLO_BINARY_DIR "/tavlo.rka' '" + folder + "/'").c_str());
+        std::ofstream(folder + "/score.dat", std::ios::binary).write("\0\0\0\0", 4);
+    }
+
     RunResult Start(const std::string& script, const std::string& environment = "") {
         std::ofstream(folder + "/script.txt") << script;
-        return Run("cd '" + folder + "' && TAVLO_VIDEO=headless TAVLO_INPUT=script.txt " +
-                       environment,
-                   TAVLO_BINARY);
+        return Run(
+            "cd '" + folder + "' && TAVLO_VIDEO=headless TAVLO_INPUT=script.txt " + environment,
+            TAVLO_BINARY);
     }
     std::string Read(const std::string& name) const {
         std::ifstream in(folder + "/" + name, std::ios::binary);
@@ -71,18 +78,17 @@ TEST_P(ProgramEnds, WithItsCodeAndMessage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, ProgramEnds,
-    ::testing::Values(
-        EndCase{"Pause", "1000 down PAUSE\n", "", 1, ""},
-        EndCase{"Close", "# the window's close button\n\n1000 close\n", "", 1, ""},
-        EndCase{"Quit", "500 quit\n", "", 1, ""},
-        EndCase{"NoDisplayMode", "", "TAVLO_FAIL=SetDisplayMode", 1, ""},
-        EndCase{"NoDirectDraw", "", "TAVLO_FAIL=DirectDrawCreate", 1,
-                "エラーが発生したらしい(^^;: DirectDrawを初期化出来ません(;;\n"},
-        EndCase{"NoWindowClass", "", "TAVLO_FAIL=RegisterClassA", 0, ""},
-        EndCase{"TimeLimit", "", "TAVLO_TIME_LIMIT=2000", 3, "time limit"},
-        EndCase{"MalformedScript", "10 down UP\n20 jump UP\n", "", 2, "line 2"},
-        EndCase{"UnknownKey", "10 down UPP\n", "", 2, "line 1"},
-        EndCase{"KeyMissing", "10 down\n", "", 2, "line 1"}),
+    ::testing::Values(EndCase{"Pause", "1000 down PAUSE\n", "", 1, ""},
+                      EndCase{"Close", "# the window's close button\n\n1000 close\n", "", 1, ""},
+                      EndCase{"Quit", "500 quit\n", "", 1, ""},
+                      EndCase{"NoDisplayMode", "", "TAVLO_FAIL=SetDisplayMode", 1, ""},
+                      EndCase{"NoDirectDraw", "", "TAVLO_FAIL=DirectDrawCreate", 1,
+                              "エラーが発生したらしい(^^;: DirectDrawを初期化出来ません(;;\n"},
+                      EndCase{"NoWindowClass", "", "TAVLO_FAIL=RegisterClassA", 0, ""},
+                      EndCase{"TimeLimit", "", "TAVLO_TIME_LIMIT=2000", 3, "time limit"},
+                      EndCase{"MalformedScript", "10 down UP\n20 jump UP\n", "", 2, "line 2"},
+                      EndCase{"UnknownKey", "10 down UPP\n", "", 2, "line 1"},
+                      EndCase{"KeyMissing", "10 down\n", "", 2, "line 1"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Captures, FirstFlipIsABlankScreenAndTimesAreVirtual) {

@@ -1,0 +1,185 @@
+// The title screen's menu keys, its scrolling background and the high-score file.
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "display/display.h"
+#include "game/game_round.h"
+#include "game/title_screen.h"
+#include "game_support.h"
+#include "shell/window.h"
+#include "support.h"
+
+using namespace game_testing;
+using testing_support::SlotPixel;
+
+namespace {
+
+void EnterFreshFolder(const char* name) {
+    ASSERT_EQ(::chdir(testing_support::FreshFolder(name).c_str()), 0);
+}
+
+void WriteFile(const char* name, const std::string& bytes) {
+    std::ofstream(name, std::ios::binary) << bytes;
+}
+
+std::string ReadFile(const char* name) {
+    std::ifstream in(name, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+bool Exists(const char* name) {
+    return ::access(name, F_OK) == 0;
+}
+
+}  // namespace
+
+TEST(MenuKeys, UpDownUpMovesTheCursorBackAndForth) {
+    titleScreen.cursor = 0;
+    for (auto [key, cursor] : {std::pair{VK_UP, 1}, {VK_DOWN, 0}, {VK_UP, 1}}) {
+        KeyTable[key] = 1;
+        EXPECT_FALSE(titleScreen.HandleMenuKeys());
+        EXPECT_EQ(titleScreen.cursor, cursor);
+        EXPECT_EQ(KeyTable[key], 0);
+    }
+}
+
+TEST(MenuKeys, UpAndEnterInOneFrameTakeTwoFrames) {
+    titleScreen.cursor = 0;
+    KeyTable[VK_UP] = KeyTable[VK_RETURN] = 1;
+    EXPECT_FALSE(titleScreen.HandleMenuKeys());
+    EXPECT_EQ(titleScreen.cursor, 1);
+    EXPECT_EQ(KeyTable[VK_RETURN], 1);
+    EXPECT_TRUE(titleScreen.HandleMenuKeys());
+    EXPECT_EQ(titleScreen.cursor, 1);
+    EXPECT_EQ(KeyTable[VK_RETURN], 0);
+    EXPECT_FALSE(titleScreen.HandleMenuKeys());
+}
+
+TEST(MenuKeys, DownBeforeEnterAndOtherKeysAreIgnored) {
+    titleScreen.cursor = 1;
+    KeyTable[VK_DOWN] = KeyTable[VK_RETURN] = KeyTable[VK_LEFT] = KeyTable[VK_SPACE] = 1;
+    EXPECT_FALSE(titleScreen.HandleMenuKeys());
+    EXPECT_EQ(titleScreen.cursor, 0);
+    EXPECT_TRUE(titleScreen.HandleMenuKeys());
+    EXPECT_FALSE(titleScreen.HandleMenuKeys());
+    EXPECT_EQ(KeyTable[VK_LEFT], 1);
+    EXPECT_EQ(KeyTable[VK_SPACE], 1);
+}
+
+TEST(TitleDraw, BackgroundOffsetAfterNDrawsIsNModulo80) {
+    OpenKeyedDisplay();
+    PaintTexture(2);
+    titleScreen.scroll = 0;
+    for (int n = 1; n <= 200; ++n) {
+        const int before = titleScreen.scroll;
+        titleScreen.Draw();
+        ASSERT_EQ(titleScreen.scroll, n % 80);
+        // The top-left corner shows the tile's pixel (offset, offset); the band above the title
+        // is background all along.
+        ASSERT_EQ(SlotPixel(1, 0, 0), Texture(240 + before, 160 + before)) << n;
+        ASSERT_EQ(SlotPixel(1, 319, 15),
+                  Texture(240 + (319 + before) % 80, 160 + (15 + before) % 80))
+            << n;
+    }
+}
+
+TEST(TitleDraw, TitleMenuAndCursorLandInTheirPlaces) {
+    OpenKeyedDisplay();
+    FillRect(2, 0, 0, 320, 240, 5);     // background tile and title
+    FillRect(2, 0, 144, 156, 20, 60);   // item 0
+    FillRect(2, 0, 176, 156, 20, 61);   // item 1
+    FillRect(2, 208, 144, 20, 20, 62);  // cursor
+    FillRect(2, 10, 20, 5, 5, kKey);    // a transparent hole in the title
+    for (int cursor : {0, 1}) {
+        titleScreen.cursor = cursor;
+        titleScreen.Draw();
+        EXPECT_EQ(SlotPixel(1, 120, 144), 60);
+        EXPECT_EQ(SlotPixel(1, 275, 163), 60);
+        EXPECT_EQ(SlotPixel(1, 120, 168), 61);
+        EXPECT_EQ(SlotPixel(1, 275, 187), 61);
+        EXPECT_EQ(SlotPixel(1, 88, 144 + 24 * cursor), 62);
+        EXPECT_EQ(SlotPixel(1, 107, 163 + 24 * cursor), 62);
+        EXPECT_EQ(SlotPixel(1, 88, 144 + 24 * (1 - cursor)), 5);
+        EXPECT_EQ(SlotPixel(1, 12, 22), 5);  // background under the hole
+    }
+}
+
+TEST(BestScoreFile, FortyTwoFromItsFourBytes) {
+    EnterFreshFolder("score42");
+    WriteFile("score.dat", std::string("\x2A\x00\x00\x00", 4));
+    gameRound.bestScore = 7;
+    titleScreen.LoadBestScore();
+    EXPECT_EQ(gameRound.bestScore, 42);
+}
+
+TEST(BestScoreFile, LittleEndianSignedAndExtraBytesIgnored) {
+    EnterFreshFolder("scoreBytes");
+    WriteFile("score.dat", std::string("\x01\x02\x03\x04\x05", 5));
+    titleScreen.LoadBestScore();
+    EXPECT_EQ(gameRound.bestScore, 0x04030201);
+    WriteFile("score.dat", std::string("\xFF\xFF\xFF\xFF", 4));
+    titleScreen.LoadBestScore();
+    EXPECT_EQ(gameRound.bestScore, -1);
+}
+
+TEST(BestScoreFile, EmptyFileLeavesTheScoreAsItWas) {
+    EnterFreshFolder("scoreEmpty");
+    WriteFile("score.dat", "");
+    gameRound.bestScore = 7;
+    titleScreen.LoadBestScore();
+    EXPECT_EQ(gameRound.bestScore, 7);
+}
+
+TEST(BestScoreFileDeathTest, MissingFileIsFatal) {
+    EnterFreshFolder("scoreMissing");
+    EXPECT_EXIT(titleScreen.LoadBestScore(), ::testing::ExitedWithCode(1), "file not found");
+}
+
+TEST(BestScoreFile, SaveReplacesTheFileWithFourBytes) {
+    EnterFreshFolder("scoreSave");
+    WriteFile("score.dat", "older and longer");
+    gameRound.bestScore = 0x01020304;
+    titleScreen.SaveBestScore();
+    EXPECT_EQ(ReadFile("score.dat"), std::string("\x04\x03\x02\x01", 4));
+    EXPECT_FALSE(Exists(ScoreTemporaryName));
+    gameRound.bestScore = 0;
+    titleScreen.LoadBestScore();
+    EXPECT_EQ(gameRound.bestScore, 0x01020304);
+}
+
+TEST(BestScoreFile, SaveCreatesAMissingFile) {
+    EnterFreshFolder("scoreCreate");
+    gameRound.bestScore = 101;
+    titleScreen.SaveBestScore();
+    EXPECT_EQ(ReadFile("score.dat"), std::string("\x65\x00\x00\x00", 4));
+}
+
+// When the new score cannot be put in place the program ends quietly, and the file keeps the
+// score it held.
+TEST(BestScoreFileDeathTest, UnwritableTemporaryKeepsTheOldScore) {
+    EnterFreshFolder("scoreNoTemp");
+    testing_support::OpenDisplay(1);
+    WriteFile("score.dat", std::string("\x2A\x00\x00\x00", 4));
+    ASSERT_EQ(::mkdir(ScoreTemporaryName, 0777), 0);  // a folder stands where the file would go
+    gameRound.bestScore = 99;
+    EXPECT_EXIT(titleScreen.SaveBestScore(), ::testing::ExitedWithCode(1), "^$");
+    EXPECT_EQ(ReadFile("score.dat"), std::string("\x2A\x00\x00\x00", 4));
+}
+
+TEST(BestScoreFileDeathTest, FailedReplaceLeavesNoTemporaryBehind) {
+    EnterFreshFolder("scoreNoRename");
+    testing_support::OpenDisplay(1);
+    ASSERT_EQ(::mkdir("score.dat", 0777), 0);  // rename cannot put a file over a folder
+    WriteFile("score.dat/keep", "x");
+    gameRound.bestScore = 99;
+    EXPECT_EXIT(titleScreen.SaveBestScore(), ::testing::ExitedWithCode(1), "^$");
+    EXPECT_FALSE(Exists(ScoreTemporaryName));
+    EXPECT_EQ(ReadFile("score.dat/keep"), "x");
+}
