@@ -1,5 +1,6 @@
 // The real program in the SDL host on SDL's dummy video driver: scripted keys, the settings file
 // and screenshots, seen from outside.
+#include <cstdlib>
 #include <dirent.h>
 #include <png.h>
 
@@ -22,6 +23,8 @@ struct Program {
     RunResult Start(const std::string& script) {
         std::ofstream(folder + "/script.txt") << script;
         std::ofstream(folder + "/score.dat", std::ios::binary).write("\0\0\0\0", 4);
+        // The game needs its archive in the working folder.
+        std::system(("cp '" TAVLO_BINARY_DIR "/tavlo.rka' '" + folder + "/'").c_str());
         return Run("cd '" + folder + "' && TAVLO_VIDEO=sdl SDL_VIDEODRIVER=dummy HOME='" + folder +
                        "/home' XDG_CONFIG_HOME='" + folder + "/config' XDG_PICTURES_DIR='" +
                        folder + "/pictures' TAVLO_INPUT=script.txt",
