@@ -297,12 +297,21 @@ class SdlHost final : public Host {
     void ApplyWindowMode() {
         if (!window_) return;
         if (settings_.mode == WindowMode::FullScreen) {
+            // Cover the display first: without a window manager to honour the full-screen
+            // request, the window would otherwise keep its windowed size and place.
+            SDL_Rect bounds;
+            const int display = SDL_GetWindowDisplayIndex(window_);
+            if (SDL_GetDisplayBounds(display < 0 ? 0 : display, &bounds) == 0) {
+                SDL_SetWindowPosition(window_, bounds.x, bounds.y);
+                SDL_SetWindowSize(window_, bounds.w, bounds.h);
+            }
             if (SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
                 std::fprintf(stderr, "tavlo: staying in a window: %s\n", SDL_GetError());
             }
         } else {
             SDL_SetWindowFullscreen(window_, 0);
             SDL_SetWindowSize(window_, settings_.windowWidth, settings_.windowHeight);
+            SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
         }
         Draw();
     }
