@@ -109,6 +109,40 @@ INSTANTIATE_TEST_SUITE_P(Blocks, MosaicGrid,
                              return "Block" + std::to_string(info.param.block);
                          });
 
+// Rectangles smaller than the screen, of odd and even sizes, at source offsets: every pixel of
+// the w × h destination takes its square's top-left source pixel and nothing outside it changes.
+struct RectangleCase {
+    int sx, sy, w, h, block;
+};
+
+class MosaicRectangle : public ::testing::TestWithParam<RectangleCase> {};
+
+TEST_P(MosaicRectangle, FillsOnlyTheRectangleWithEachSquaresCorner) {
+    const RectangleCase& c = GetParam();
+    OpenDisplay(1);
+    PaintSource(2);
+    Fill(1, 0);
+    display.Mosaic(0, 0, c.sx, c.sy, c.w, c.h, 1, 2, c.block);
+    for (int y = 0; y < 240; ++y) {
+        for (int x = 0; x < 320; ++x) {
+            const bool inside = x < c.w && y < c.h;
+            const unsigned char expected =
+                inside ? Source(c.sx + x / c.block * c.block, c.sy + y / c.block * c.block) : 0;
+            ASSERT_EQ(SlotPixel(1, x, y), expected) << x << "," << y;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, MosaicRectangle,
+    ::testing::Values(RectangleCase{2, 1, 1, 1, 2}, RectangleCase{3, 5, 7, 5, 2},
+                      RectangleCase{1, 2, 8, 9, 2}, RectangleCase{0, 0, 319, 239, 2},
+                      RectangleCase{11, 7, 31, 17, 3}, RectangleCase{5, 0, 61, 31, 30}),
+    [](const auto& info) {
+        const RectangleCase& c = info.param;
+        return std::to_string(c.w) + "x" + std::to_string(c.h) + "Block" + std::to_string(c.block);
+    });
+
 TEST(Mosaic, BlockOneCopiesTheRectangleExactly) {
     OpenDisplay(1);
     PaintPattern(4);
