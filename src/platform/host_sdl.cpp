@@ -3,6 +3,11 @@
 // (settings.conf); keys and game controllers arrive as Windows virtual-key codes. The host
 // yields the processor while the game spins on its clock, and presents at most once per
 // change of the screen without waiting for the display's refresh.
+//
+// Where OpenGL is itself drawn by the processor (Mesa's llvmpipe and the like: no graphics
+// chip, a virtual X server), SDL's software renderer is used instead, and a sharp picture is
+// written by the host straight into the window's pixels at its whole factor, only the rows that
+// changed: a software rasteriser would repaint the whole output for every frame.
 #include <SDL.h>
 #include <time.h>
 
@@ -269,20 +274,62 @@ class SdlHost final : public Host {
         return true;
     }
 
-    bool EnsureWindow() {
-        if (window_) return true;
-        if (!videoOpen_) return false;
-        window_ =
+    SDL_Window* CreateWindow() {
+        SDL_Window* window =
             SDL_CreateWindow(title_.empty() ? "Tavlo" : title_.c_str(), SDL_WINDOWPOS_CENTERED,
                              SDL_WINDOWPOS_CENTERED, settings_.windowWidth, settings_.windowHeight,
                              SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
-        if (!window_) {
+        if (!window) {
             std::fprintf(stderr, "tavlo: no window: %s\n", SDL_GetError());
-            return false;
+            return nullptr;
         }
-        SDL_SetWindowMinimumSize(window_, 320, 240);
-        renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
-        if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+        SDL_SetWindowMinimumSize(window, 320, 240);
+        return window;
+    }
+
+    // True when the renderer's OpenGL is drawn by the processor rather than a graphics chip.
+    static bool RasterisesInSoftware(SDL_Renderer* renderer) {
+        SDL_RendererInfo info;
+        if (SDL_GetRendererInfo(renderer, &info) != 0) return false;
+        if (info.flags & SDL_RENDERER_SOFTWARE) return true;
+        if (!info.name || std::strncmp(info.name, "opengl", 6) != 0) return false;
+        // The renderer's context is the current one once it is made.
+        using GetString = const unsigned char* (*)(unsigned);
+        const auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+        if (!getString) return false;
+        const auto* name = reinterpret_cast<const char*>(getString(0x1F01 /* GL_RENDERER */));
+        if (!name) return false;
+        for (const char* software : {"llvmpipe", "softpipe", "Software Rasterizer", "swrast"}) {
+            if (std::strstr(name, software)) return true;
+        }
+        return false;
+    }
+
+    bool EnsureWindow() {
+        if (window_) return true;
+        if (!videoOpen_) return false;
+        window_ = CreateWindow();
+        if (!window_) return false;
+        // TAVLO_RENDERER=software or =accelerated overrides the choice (for measuring).
+        const char* choice = std::getenv("TAVLO_RENDERER");
+        const std::string chosen = choice ? choice : "";
+        if (chosen != "software") {
+            renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
+            if (renderer_ && chosen != "accelerated" && RasterisesInSoftware(renderer_)) {
+                // A fresh window, without the OpenGL the renderer asked of this one.
+                SDL_DestroyRenderer(renderer_);
+                renderer_ = nullptr;
+                SDL_DestroyWindow(window_);
+                window_ = CreateWindow();
+                if (!window_) return false;
+            }
+        }
+        if (!renderer_) {
+            // The window's own pixels, not a texture drawn by OpenGL behind them.
+            SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+            renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+            software_ = renderer_ != nullptr;
+        }
         if (!renderer_) {
             std::fprintf(stderr, "tavlo: no renderer: %s\n", SDL_GetError());
             SDL_DestroyWindow(window_);
@@ -331,17 +378,81 @@ class SdlHost final : public Host {
         if (!changed_) return;
         changed_ = false;
         // An unchanged screen is not shown again: the title's flips of a still picture cost
-        // nothing.
-        if (uploaded_ && pixels_ == shownPixels_ &&
-            std::memcmp(colours_.data(), shownColours_.data(), sizeof(Rgb) * 256) == 0) {
-            return;
+        // nothing. Drawing into the window's pixels, only the rows that changed are redrawn.
+        const bool sameColours =
+            std::memcmp(colours_.data(), shownColours_.data(), sizeof(Rgb) * 256) == 0;
+        std::vector<sdl::RowSpan> spans;
+        const bool comparable = haveShown_ && sameColours && pixels_.size() == shownPixels_.size();
+        if (comparable) {
+            spans = sdl::ChangedRows(shownPixels_.data(), pixels_.data(), width_, height_);
+            if (spans.empty()) return;
         }
         shownPixels_ = pixels_;
         shownColours_ = colours_;
+        haveShown_ = true;
         uploaded_ = false;
         // Minimised or hidden: nothing to draw on; a restore draws the kept picture.
-        if (Hidden()) return;
+        if (Hidden()) {
+            directValid_ = false;
+            return;
+        }
+        if (comparable && directValid_ && DirectMode() && DrawDirect(&spans)) return;
         Draw();
+    }
+
+    // A sharp picture on SDL's software renderer is drawn by the host itself.
+    bool DirectMode() const { return software_ && settings_.scaling == Scaling::Sharp; }
+
+    // Writes rows of the kept picture into the window's pixels at the whole factor and shows
+    // them: the given rows when the window still holds the picture shown before, else all of
+    // them with the black around. False when the window's pixels cannot take the picture.
+    bool DrawDirect(const std::vector<sdl::RowSpan>* spans) {
+        if (shownPixels_.empty()) return false;
+        SDL_Surface* surface = SDL_GetWindowSurface(window_);
+        if (!surface || surface->format->BytesPerPixel != 4) return false;
+        const sdl::Placement place =
+            sdl::PlacePicture(surface->w, surface->h, width_, height_, Scaling::Sharp);
+        const sdl::Rect& target = place.target;
+        if (target.x < 0 || target.y < 0 || target.x + target.w > surface->w ||
+            target.y + target.h > surface->h) {
+            return false;
+        }
+        const bool whole = !spans || !directValid_ || surface != directSurface_ ||
+                           surface->w != directWidth_ || surface->h != directHeight_;
+        if (whole) {
+            for (int i = 0; i < 256; ++i) {
+                const Rgb& c = shownColours_[static_cast<std::size_t>(i)];
+                lookup_[static_cast<std::size_t>(i)] = SDL_MapRGB(surface->format, c.r, c.g, c.b);
+            }
+            SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+        }
+        if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return false;
+        std::uint8_t* origin = static_cast<std::uint8_t*>(surface->pixels) +
+                               static_cast<long>(target.y) * surface->pitch + target.x * 4;
+        const int factor = place.factor;
+        if (whole) {
+            sdl::ScaleRows(shownPixels_.data(), width_, width_, 0, height_, lookup_.data(), factor,
+                           origin, surface->pitch);
+        } else {
+            rects_.clear();
+            for (const sdl::RowSpan& span : *spans) {
+                sdl::ScaleRows(shownPixels_.data(), width_, width_, span.first, span.end,
+                               lookup_.data(), factor, origin, surface->pitch);
+                rects_.push_back(SDL_Rect{target.x, target.y + span.first * factor, target.w,
+                                          (span.end - span.first) * factor});
+            }
+        }
+        if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+        if (whole) {
+            SDL_UpdateWindowSurface(window_);
+        } else {
+            SDL_UpdateWindowSurfaceRects(window_, rects_.data(), static_cast<int>(rects_.size()));
+        }
+        directSurface_ = surface;
+        directWidth_ = surface->w;
+        directHeight_ = surface->h;
+        directValid_ = true;
+        return true;
     }
 
     // Converts the kept 8-bit picture to the texture's colours.
@@ -369,6 +480,8 @@ class SdlHost final : public Host {
     // Clears to black and puts the picture where the settings say; then presents.
     void Draw() {
         if (!renderer_) return;
+        if (DirectMode() && DrawDirect(nullptr)) return;
+        directValid_ = false;
         SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
         SDL_RenderClear(renderer_);
         if (!shownPixels_.empty() && (uploaded_ || Upload())) {
@@ -578,6 +691,16 @@ class SdlHost final : public Host {
     SDL_Texture* stepTexture_ = nullptr;
     int stepWidth_ = 0;
     int stepHeight_ = 0;
+    // SDL's software renderer, chosen because OpenGL would be drawn by the processor; sharp
+    // pictures then go straight into the window's pixels (DrawDirect).
+    bool software_ = false;
+    // The window's pixels as DrawDirect last wrote them: valid while nothing else drew there.
+    SDL_Surface* directSurface_ = nullptr;
+    int directWidth_ = 0;
+    int directHeight_ = 0;
+    bool directValid_ = false;
+    std::array<std::uint32_t, 256> lookup_{};  // the colours in the window's pixel format
+    std::vector<SDL_Rect> rects_;
 
     // The screen as the game last changed it, and as last shown.
     int width_ = 0;
@@ -587,6 +710,7 @@ class SdlHost final : public Host {
     bool changed_ = false;
     std::vector<std::uint8_t> shownPixels_;
     std::array<Rgb, 256> shownColours_{};
+    bool haveShown_ = false;
     bool uploaded_ = false;
 
     std::deque<InputEvent> pending_;

@@ -1,5 +1,7 @@
-// 8-bit to ARGB through a 256-entry lookup table.
+// 8-bit to 32-bit pixels through a 256-entry lookup table.
 #include "sdl_convert.h"
+
+#include <cstring>
 
 namespace host::sdl {
 
@@ -16,6 +18,69 @@ void ConvertScreen(const std::uint8_t* pixels, int width, int height, int pitch,
                                                      static_cast<long>(y) * outPitch);
         for (int x = 0; x < width; ++x) row[x] = lookup[in[x]];
     }
+}
+
+namespace {
+
+// One source row widened by a fixed factor; the factor as a constant lets the compiler unroll the
+// inner writes.
+template <int kFactor>
+void WidenRow(const std::uint8_t* in, int width, const std::uint32_t* lookup, std::uint32_t* row) {
+    for (int x = 0; x < width; ++x) {
+        const std::uint32_t value = lookup[in[x]];
+        for (int k = 0; k < kFactor; ++k) row[kFactor * x + k] = value;
+    }
+}
+
+void WidenRow(const std::uint8_t* in, int width, const std::uint32_t* lookup, int factor,
+              std::uint32_t* row) {
+    switch (factor) {
+        case 1:
+            return WidenRow<1>(in, width, lookup, row);
+        case 2:
+            return WidenRow<2>(in, width, lookup, row);
+        case 3:
+            return WidenRow<3>(in, width, lookup, row);
+        case 4:
+            return WidenRow<4>(in, width, lookup, row);
+        default:
+            for (int x = 0; x < width; ++x) {
+                const std::uint32_t value = lookup[in[x]];
+                for (int k = 0; k < factor; ++k) row[factor * x + k] = value;
+            }
+    }
+}
+
+}  // namespace
+
+void ScaleRows(const std::uint8_t* pixels, int width, int pitch, int first, int end,
+               const std::uint32_t* lookup, int factor, std::uint8_t* out, int outPitch) {
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * factor * 4;
+    for (int y = first; y < end; ++y) {
+        std::uint8_t* top = out + static_cast<long>(y) * factor * outPitch;
+        // The output's rows are 32-bit aligned wherever a window's pixels start.
+        WidenRow(pixels + static_cast<long>(y) * pitch, width, lookup, factor,
+                 reinterpret_cast<std::uint32_t*>(top));
+        // The other rows of the factor are copies of the first.
+        for (int k = 1; k < factor; ++k)
+            std::memcpy(top + static_cast<long>(k) * outPitch, top, rowBytes);
+    }
+}
+
+std::vector<RowSpan> ChangedRows(const std::uint8_t* before, const std::uint8_t* after, int width,
+                                 int height) {
+    std::vector<RowSpan> spans;
+    const std::size_t rowBytes = static_cast<std::size_t>(width);
+    for (int y = 0; y < height; ++y) {
+        const std::size_t at = static_cast<std::size_t>(y) * rowBytes;
+        if (std::memcmp(before + at, after + at, rowBytes) == 0) continue;
+        if (!spans.empty() && spans.back().end == y) {
+            spans.back().end = y + 1;
+        } else {
+            spans.push_back({y, y + 1});
+        }
+    }
+    return spans;
 }
 
 }  // namespace host::sdl
