@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, playing and testing need, when any is missing.
-# Usage: scripts/deps.sh [play|test]
+# Usage: scripts/deps.sh [play|test|screenshots]
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config libsdl2-dev libfreetype-dev
@@ -8,6 +8,9 @@ packages=(build-essential cmake ninja-build pkg-config libsdl2-dev libfreetype-d
 if [ "${1:-play}" = test ]; then
     packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev g++-mingw-w64-x86-64
                dpkg-dev file)
+fi
+if [ "${1:-play}" = screenshots ]; then
+    packages+=(faketime imagemagick)
 fi
 
 missing=()

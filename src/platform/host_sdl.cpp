@@ -39,6 +39,8 @@ constexpr unsigned kVkAlt = 0x12;
 constexpr unsigned kVkF10 = 0x79;
 constexpr unsigned kVkF11 = 0x7A;
 constexpr unsigned kVkF12 = 0x7B;
+// How often SDL's event queue is filled from the window system and the controllers.
+constexpr std::int64_t kPollEveryNs = 4000000;
 
 std::int64_t MonotonicNanoseconds() {
     timespec now;
@@ -170,7 +172,7 @@ class SdlHost final : public Host {
             if (event.kind == InputEvent::Kind::KeyDown) HostKey(event.virtualKey, false);
             return true;
         }
-        if (pending_.empty()) Poll();
+        if (pending_.empty() && PollDue()) Poll();
         if (pending_.empty()) return false;
         event = pending_.front();
         pending_.pop_front();
@@ -260,6 +262,17 @@ class SdlHost final : public Host {
     }
 
   private:
+    // SDL's event pump asks the window system, the controllers and the device monitor each time;
+    // at every idle millisecond that was a quarter of the program's time on the title screen.
+    // The game reads its input once per frame (16 ms at least): a key seen up to 4 ms later
+    // counts at worst one frame later.
+    bool PollDue() {
+        const std::int64_t now = MonotonicNanoseconds();
+        if (now - lastPoll_ < kPollEveryNs) return false;
+        lastPoll_ = now;
+        return true;
+    }
+
     std::uint64_t ElapsedMilliseconds() const {
         return static_cast<std::uint64_t>((MonotonicNanoseconds() - origin_) / 1000000);
     }
@@ -672,6 +685,7 @@ class SdlHost final : public Host {
     }
 
     std::int64_t origin_ = 0;
+    std::int64_t lastPoll_ = 0;
     std::uint32_t clockStart_ = 0;
     bool spin_ = false;
     bool justDrew_ = false;
