@@ -113,3 +113,15 @@ TEST(SdlHost, F12WritesAPalettedScreenshotEachTime) {
 }
 
 }  // namespace
+
+// With no display at all, SDL would fall back to a driver that draws nowhere: the player gets
+// the start-up error instead of a game running invisibly.
+TEST(SdlHost, NoDisplayEndsWithTheStartUpMessage) {
+    const RunResult result =
+        Run("cd '" + FreshFolder("nodisplay") +
+                "' && env -u SDL_VIDEODRIVER -u DISPLAY -u WAYLAND_DISPLAY -u TAVLO_VIDEO",
+            TAVLO_BINARY);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.standardError.find("DirectDrawを初期化出来ません(;;"), std::string::npos)
+        << result.standardError;
+}
