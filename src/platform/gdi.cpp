@@ -30,26 +30,22 @@ struct StockObject : GdiObject {};
 
 // What a new memory DC holds before a bitmap is selected (a 1×1 monochrome bitmap on Windows),
 // and the font every DC starts with. Selecting them back puts the DC in its first state.
-GdiObject* DefaultBitmap() {
-    static StockObject object;
-    static bool registered = false;
-    if (!registered) {
+StockObject* Registered(StockObject& object) {
+    if (!object.stock) {
         object.stock = true;
         platform::RegisterObject(&object);
-        registered = true;
     }
     return &object;
 }
 
+GdiObject* DefaultBitmap() {
+    static StockObject object;
+    return Registered(object);
+}
+
 GdiObject* DefaultFont() {
     static StockObject object;
-    static bool registered = false;
-    if (!registered) {
-        object.stock = true;
-        platform::RegisterObject(&object);
-        registered = true;
-    }
-    return &object;
+    return Registered(object);
 }
 
 // Colour-to-index lookups, remembered until the colours in force change.
@@ -124,8 +120,7 @@ std::uint8_t NearestIndex(COLORREF colour) {
 HGDIOBJ WINAPI GetStockObject(int i) {
     static StockObject objects[20];
     if (i < 0 || i >= 20) return nullptr;
-    objects[i].stock = true;
-    return platform::RegisterObject(&objects[i]);
+    return Registered(objects[i]);
 }
 
 HDC WINAPI CreateCompatibleDC(HDC dc) {

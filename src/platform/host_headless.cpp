@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "bmp_codec.h"
+#include "folders.h"
 #include "host_headless.h"
 #include "input_script.h"
 
@@ -114,13 +115,7 @@ class HeadlessHost final : public Host {
 
     void OpenCapture(const char* folder) {
         captureFolder_ = folder;
-        // Create the folder and any parents that are missing.
-        for (std::size_t i = 1; i <= captureFolder_.size(); ++i) {
-            if (i == captureFolder_.size() || captureFolder_[i] == '/') {
-                std::string part = captureFolder_.substr(0, i);
-                if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) break;
-            }
-        }
+        platform::MakeFolders(captureFolder_);
         std::string index = captureFolder_ + "/frames.tsv";
         frames_ = std::fopen(index.c_str(), "w");
         if (!frames_) {

@@ -279,8 +279,21 @@ class SdlHost final : public Host {
 
     bool OpenVideoSubsystem() {
         if (videoOpen_) return true;
+        if (videoFailed_) return false;
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
             std::fprintf(stderr, "tavlo: no display: %s\n", SDL_GetError());
+            videoFailed_ = true;
+            return false;
+        }
+        // With no display to be had SDL falls back to drawing nowhere; a player would see a
+        // game that runs invisibly. Those drivers serve only when asked for by name.
+        const char* driver = SDL_GetCurrentVideoDriver();
+        const bool invisible = driver && (std::strcmp(driver, "offscreen") == 0 ||
+                                          std::strcmp(driver, "dummy") == 0);
+        if (invisible && !std::getenv("SDL_VIDEODRIVER")) {
+            std::fprintf(stderr, "tavlo: no display (set DISPLAY or WAYLAND_DISPLAY)\n");
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            videoFailed_ = true;
             return false;
         }
         videoOpen_ = true;
@@ -696,6 +709,7 @@ class SdlHost final : public Host {
     sdl::Settings settings_;
 
     bool videoOpen_ = false;
+    bool videoFailed_ = false;  // tried once; it is not tried again
     std::string title_;
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;

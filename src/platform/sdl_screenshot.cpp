@@ -11,18 +11,10 @@
 #include <cstdlib>
 #include <vector>
 
+#include "folders.h"
+
 namespace host::sdl {
 namespace {
-
-bool MakeFolders(const std::string& path) {
-    for (std::size_t i = 1; i <= path.size(); ++i) {
-        if (i == path.size() || path[i] == '/') {
-            const std::string part = path.substr(0, i);
-            if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
-        }
-    }
-    return true;
-}
 
 // libpng reports errors by longjmp; nothing with a destructor lives in this frame.
 bool WritePng(std::FILE* file, const ScreenImage& image, const png_color* palette,
@@ -86,7 +78,7 @@ bool WritePalettedPng(std::FILE* file, const ScreenImage& image) {
 }
 
 std::string SaveScreenshot(const std::string& folder, const ScreenImage& image, std::time_t when) {
-    if (folder.empty() || !MakeFolders(folder)) return "";
+    if (folder.empty() || !platform::MakeFolders(folder)) return "";
     std::tm local{};
     localtime_r(&when, &local);
     for (int attempt = 0; attempt < 1000; ++attempt) {

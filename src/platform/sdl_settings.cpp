@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "folders.h"
+
 namespace host::sdl {
 namespace {
 
@@ -43,16 +45,6 @@ std::string Trim(const std::string& text) {
     if (first == std::string::npos) return "";
     const auto last = text.find_last_not_of(" \t\r");
     return text.substr(first, last - first + 1);
-}
-
-bool MakeFolders(const std::string& path) {
-    for (std::size_t i = 1; i <= path.size(); ++i) {
-        if (i == path.size() || path[i] == '/') {
-            const std::string part = path.substr(0, i);
-            if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
-        }
-    }
-    return true;
 }
 
 }  // namespace
@@ -124,7 +116,7 @@ Settings LoadSettings(const std::string& path) {
 bool SaveSettings(const std::string& path, const Settings& settings) {
     if (path.empty()) return false;
     const auto slash = path.rfind('/');
-    if (slash != std::string::npos && slash > 0 && !MakeFolders(path.substr(0, slash))) {
+    if (slash != std::string::npos && slash > 0 && !platform::MakeFolders(path.substr(0, slash))) {
         return false;
     }
     // Written beside and renamed over, so a crash never leaves half a file.

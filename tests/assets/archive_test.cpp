@@ -12,6 +12,7 @@
 #include <string>
 
 #include "fixtures/rka_fixtures.h"
+#include "fixtures/scratch_folder.h"
 
 namespace {
 
@@ -34,26 +35,9 @@ std::string Literally(const std::string& text) {
     return out;
 }
 
-class ArchiveTest : public testing::Test {
+class ArchiveTest : public ScratchFolderTest {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("tavlo_archive_" + std::to_string(getpid()) + "_" +
-                testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
-
-    std::string Write(const std::string& name, const Bytes& bytes) const {
-        std::string path = PathOf(name);
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        return path;
-    }
+    ArchiveTest() : ScratchFolderTest("tavlo_archive_") {}
 
     // Opens `archive` and extracts `entry`; the unpacked bytes.
     Bytes Extract(const std::string& archive, const char* entry) const {
@@ -63,8 +47,6 @@ class ArchiveTest : public testing::Test {
         std::ifstream in(out, std::ios::binary);
         return Bytes(std::istreambuf_iterator<char>(in), {});
     }
-
-    fs::path dir_;
 };
 
 Bytes B(const std::string& text) {

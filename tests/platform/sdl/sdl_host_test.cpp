@@ -201,3 +201,16 @@ TEST(SdlHost, TheWindowShowsTheScreenAtAWholeFactor) {
 }
 
 }  // namespace
+
+// With no display at all, SDL would fall back to a driver that draws nowhere: the player gets
+// the start-up error instead of a game running invisibly.
+TEST(SdlHost, NoDisplayEndsWithTheStartUpMessage) {
+    const std::string folder = FreshFolder("nodisplay");
+    const RunResult result = testing_support::Run(
+        "cd '" + folder +
+            "' && env -u SDL_VIDEODRIVER -u DISPLAY -u WAYLAND_DISPLAY -u TAVLO_VIDEO",
+        TAVLO_BINARY);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.standardError.find("DirectDrawを初期化出来ません(;;"), std::string::npos)
+        << result.standardError;
+}

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "fixtures/rka_fixtures.h"
+#include "fixtures/scratch_folder.h"
 
 extern char** environ;
 
@@ -33,27 +34,9 @@ std::string Slurp(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-class RkaToolTest : public testing::Test {
+class RkaToolTest : public ScratchFolderTest {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("tavlo_rka_tool_" + std::to_string(getpid()) + "_" +
-                testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
-
-    std::string Write(const std::string& name, const Bytes& bytes) const {
-        std::string path = PathOf(name);
-        fs::create_directories(fs::path(path).parent_path());
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        return path;
-    }
+    RkaToolTest() : ScratchFolderTest("tavlo_rka_tool_") {}
 
     Bytes Read(const std::string& path) const {
         std::string text = Slurp(path);
@@ -81,8 +64,6 @@ class RkaToolTest : public testing::Test {
         int code = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
         return {code, Slurp(out), Slurp(err)};
     }
-
-    fs::path dir_;
 };
 
 std::vector<std::string> Lines(const std::string& text) {
