@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "assets/rka_format.h"
+#include "fixtures/reference_unpack.h"
 
 namespace {
 
@@ -17,23 +18,6 @@ constexpr std::uint32_t kMaxOutput = 1u << 16;
 
 void Require(bool condition) {
     if (!condition) __builtin_trap();
-}
-
-// The game's loop as written, one byte at a time.
-std::vector<std::uint8_t> ReferenceUnpack(const rka::Block& b) {
-    std::vector<std::uint8_t> out(b.unpackedSize, 0);
-    std::uint64_t o = 0;
-    std::uint32_t r = 0;
-    for (std::uint32_t i = 0; i < b.unpackedSize; ++i) {
-        while (r < b.RunCount() && b.runPositions[r] == i) {
-            for (std::uint64_t k = 0; k < b.runLengths[r] && o + k < b.unpackedSize; ++k)
-                out[o + k] = b.runValues[r];
-            o += b.runLengths[r];
-            ++r;
-        }
-        if (i < b.literals.size() && o < b.unpackedSize) out[o++] = b.literals[i];
-    }
-    return out;
 }
 
 bool WellFormed(const rka::Block& b) {
@@ -78,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (!WellFormed(block.value)) Require(!problems.empty());
             if (block.value.unpackedSize > kMaxOutput) continue;
             std::vector<std::uint8_t> unpacked = rka::UnpackBlock(block.value);
-            Require(unpacked == ReferenceUnpack(block.value));
+            Require(unpacked == rka_fixtures::ReferenceUnpack(block.value));
             // A well-formed block is one way to store its bytes: the packer's is never larger.
             if (WellFormed(block.value))
                 Require(rka::Pack(unpacked).PackedSize() <= block.value.PackedSize());

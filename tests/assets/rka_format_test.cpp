@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <random>
 
+#include "fixtures/reference_unpack.h"
 #include "fixtures/rka_fixtures.h"
 
 namespace {
@@ -16,24 +17,6 @@ using rka_fixtures::Bytes;
 
 Bytes B(const std::string& text) {
     return Bytes(text.begin(), text.end());
-}
-
-// The game's loop as written, one output byte at a time, over a buffer pre-filled with 0xEE so
-// that unreached bytes show.
-Bytes ReferenceUnpack(const rka::Block& b) {
-    Bytes out(b.unpackedSize, 0xEE);
-    std::uint64_t o = 0;
-    std::uint32_t r = 0;
-    for (std::uint32_t i = 0; i < b.unpackedSize; ++i) {
-        while (r < b.RunCount() && b.runPositions[r] == i) {
-            for (std::uint64_t k = 0; k < b.runLengths[r] && o + k < b.unpackedSize; ++k)
-                out[o + k] = b.runValues[r];
-            o += b.runLengths[r];
-            ++r;
-        }
-        if (i < b.literals.size() && o < b.unpackedSize) out[o++] = b.literals[i];
-    }
-    return out;
 }
 
 Bytes UnpackOver(const rka::Block& b, std::uint8_t fill) {
@@ -126,7 +109,7 @@ TEST(RkaUnpack, AgreesWithTheLiteralLoopOnRandomBlocks) {
                                                       : random() % 12);
             b.runValues.push_back(static_cast<std::uint8_t>('A' + r));
         }
-        ASSERT_EQ(UnpackOver(b, 0xEE), ReferenceUnpack(b)) << "round " << round;
+        ASSERT_EQ(UnpackOver(b, 0xEE), rka_fixtures::ReferenceUnpack(b, 0xEE)) << "round " << round;
     }
 }
 

@@ -36,15 +36,27 @@ void OpenDisplay(int fullScreen) {
     ASSERT_EQ(display.Initialize(MainWindow, 320, 240, fullScreen), 1);
 }
 
+void UseGreyPalette() {
+    PALETTEENTRY greys[256];
+    for (int i = 0; i < 256; ++i) {
+        const auto level = static_cast<BYTE>(i);
+        greys[i] = {level, level, level, 0};
+    }
+    ASSERT_EQ(DisplayPalette->SetEntries(0, 0, 256, greys), DD_OK);
+}
+
 unsigned char SlotPixel(int slot, int x, int y) {
     return SurfaceMemory[slot][y * SurfacePitch[slot] + x];
 }
 
-unsigned char Pattern(int x, int y) { return static_cast<unsigned char>((x * 7 + y * 13) & 0xFF); }
+unsigned char Pattern(int x, int y) {
+    return static_cast<unsigned char>((x * 7 + y * 13) & 0xFF);
+}
 
 void PaintPattern(int slot) {
     for (int y = 0; y < 240; ++y) {
-        for (int x = 0; x < 320; ++x) SurfaceMemory[slot][y * SurfacePitch[slot] + x] = Pattern(x, y);
+        for (int x = 0; x < 320; ++x)
+            SurfaceMemory[slot][y * SurfacePitch[slot] + x] = Pattern(x, y);
     }
 }
 
@@ -65,8 +77,8 @@ bool Traced(const std::string& line) {
 
 RunResult Run(const std::string& environment, const std::string& command) {
     const char* tmp = std::getenv("TMPDIR");
-    std::string errorFile = std::string(tmp ? tmp : "/tmp") + "/tavlo-stderr-" +
-                            std::to_string(::getpid()) + ".txt";
+    std::string errorFile =
+        std::string(tmp ? tmp : "/tmp") + "/tavlo-stderr-" + std::to_string(::getpid()) + ".txt";
     std::string line = environment + " " + command + " 2>" + errorFile + " </dev/null";
     int status = std::system(line.c_str());
     RunResult result;
@@ -81,8 +93,8 @@ RunResult Run(const std::string& environment, const std::string& command) {
 
 std::string FreshFolder(const std::string& name) {
     const char* tmp = std::getenv("TMPDIR");
-    std::string folder = std::string(tmp ? tmp : "/tmp") + "/tavlo-test-" +
-                         std::to_string(::getpid()) + "-" + name;
+    std::string folder =
+        std::string(tmp ? tmp : "/tmp") + "/tavlo-test-" + std::to_string(::getpid()) + "-" + name;
     std::system(("rm -rf '" + folder + "' && mkdir -p '" + folder + "'").c_str());
     return folder;
 }

@@ -14,6 +14,9 @@ namespace testing_support {
 HWND OpenGameWindow(int x = CW_USEDEFAULT, int y = 0);
 // OpenGameWindow, then Display::Initialize(320, 240, fullScreen); fails the test if it returns 0.
 void OpenDisplay(int fullScreen = 1);
+// Makes palette entry i the grey level i, so that a pixel's index tells which colour GDI
+// matched it to.
+void UseGreyPalette();
 // Pixel (x, y) of a slot through its recorded memory.
 unsigned char SlotPixel(int slot, int x, int y);
 // Fills a whole slot through its recorded memory with a pattern: (x * 7 + y * 13) & 0xFF.

@@ -20,12 +20,7 @@ class BitmapUtilities : public ::testing::Test {
   protected:
     void SetUp() override {
         OpenDisplay(1);
-        PALETTEENTRY greys[256];
-        for (int i = 0; i < 256; ++i) {
-            const auto level = static_cast<BYTE>(i);
-            greys[i] = {level, level, level, 0};
-        }
-        ASSERT_EQ(DisplayPalette->SetEntries(0, 0, 256, greys), DD_OK);
+        UseGreyPalette();
         folder_ = FreshFolder("utilities");
     }
 

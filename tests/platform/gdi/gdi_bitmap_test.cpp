@@ -27,12 +27,7 @@ class GdiBitmaps : public ::testing::Test {
   protected:
     void SetUp() override {
         OpenDisplay(1);
-        PALETTEENTRY greys[256];
-        for (int i = 0; i < 256; ++i) {
-            const auto level = static_cast<BYTE>(i);
-            greys[i] = {level, level, level, 0};
-        }
-        ASSERT_EQ(DisplayPalette->SetEntries(0, 0, 256, greys), DD_OK);
+        UseGreyPalette();
         for (int y = 0; y < 240; ++y)
             std::memset(SurfaceMemory[2] + y * SurfacePitch[2], kUntouched, 320);
         folder_ = FreshFolder("gdi");
