@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 scripts/deps.sh play
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target tavlo $(cmake --build build --target help | grep -q tavlo_archive && echo tavlo_archive)
+cmake --build build --target tavlo tavlo_archive
 
 data="${XDG_DATA_HOME:-$HOME/.local/share}/tavlo"
 mkdir -p "$data"
