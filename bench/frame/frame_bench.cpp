@@ -13,14 +13,15 @@
 #include <string>
 #include <vector>
 
-#include "assets/archive.h"
-#include "assets/rka_format.h"
-#include "display/display.h"
-#include "game/game_round.h"
-#include "game/title_screen.h"
+#include "archive.h"
+#include "rka_format.h"
+#include "display.h"
+#include "game_round.h"
+#include "title_screen.h"
+#include "host_headless.h"
 #include "sdl_convert.h"
-#include "shell/shell.h"
-#include "shell/window.h"
+#include "services.h"
+#include "window.h"
 
 namespace {
 
@@ -221,7 +222,7 @@ BENCHMARK(BM_ArchiveUnpack1MiB);
 
 int main(int argc, char** argv) {
     // The game's own steps run on the headless host: no window, and no time spent presenting.
-    ::setenv("TAVLO_VIDEO", "headless", 1);
+    host::SetHostFactory(host::CreateHeadlessHost);
     // The pictures are read from, and "tmp.bmp" written to, the working directory.
     namespace fs = std::filesystem;
     const fs::path folder =

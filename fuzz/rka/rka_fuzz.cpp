@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "assets/rka_format.h"
+#include "rka_format.h"
 #include "fixtures/reference_unpack.h"
 
 namespace {

@@ -1,12 +1,12 @@
 // The game's reader of RKA archives: the one global `Archive`.
-#include "assets/archive.h"
+#include "archive.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "assets/rka_format.h"
-#include "shell/shell.h"
+#include "rka_format.h"
+#include "services.h"
 
 RkaArchive Archive;
 

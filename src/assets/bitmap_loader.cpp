@@ -1,12 +1,12 @@
 // The game's picture loading: an archive entry through "tmp.bmp" into a surface slot, the
 // picture's colour table as the palette, and the colour key that follows a palette load.
-#include "assets/bitmap_loader.h"
+#include "bitmap_loader.h"
 
 #include <cstdio>
 
-#include "assets/archive.h"
-#include "display/display.h"
-#include "shell/shell.h"
+#include "archive.h"
+#include "display.h"
+#include "services.h"
 
 namespace {
 

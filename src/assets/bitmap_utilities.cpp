@@ -1,6 +1,6 @@
 // DirectDraw bitmap utilities: surfaces from bitmaps, bitmaps stretched over surfaces, and
 // palettes from bitmaps' colour tables.
-#include "assets/bitmap_utilities.h"
+#include "bitmap_utilities.h"
 
 #include <utility>
 

@@ -1,7 +1,7 @@
 // Copies between slots, the clipping rule, colour fills and the recovery of lost surfaces.
 #include <cstring>
 
-#include "display/display.h"
+#include "display.h"
 
 void Display::Blit(int dx, int dy, int sx, int sy, int w, int h, SurfaceSlot dstSlot,
                    SurfaceSlot srcSlot, DWORD flags) {

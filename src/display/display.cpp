@@ -1,10 +1,10 @@
 // The Display's set-up, tear-down and presentation, and the recording of surface memory.
-#include "display/display.h"
+#include "display.h"
 
 #include <cstring>
 
-#include "shell/shell.h"
-#include "shell/window.h"
+#include "services.h"
+#include "window.h"
 
 Display display;
 
@@ -31,10 +31,13 @@ Display::Display() : width(0), height(0), fullScreen(0) {
     fillFx.dwSize = sizeof(DDBLTFX);
 }
 
-int Display::Initialize(HWND window, int width_, int height_, int fullScreen_) {
-    width = width_;
-    height = height_;
-    fullScreen = fullScreen_;
+int Display::Initialize(HWND window, int requestedWidth, int requestedHeight,
+                        int requestedFullScreen) {
+    // From here on, every end of the program releases what this makes.
+    SetShutdownHandler([] { display.Shutdown(); });
+    width = requestedWidth;
+    height = requestedHeight;
+    fullScreen = requestedFullScreen;
 
     if (DirectDrawCreate(nullptr, &DirectDrawObject, nullptr) != DD_OK) return 0;
 

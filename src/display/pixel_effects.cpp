@@ -2,7 +2,7 @@
 // recorded: the block fill, the mosaic transition, the colour probe and glyph text.
 #include <cstring>
 
-#include "display/display.h"
+#include "display.h"
 
 void Display::FillBlock(SurfaceSlot slot, int x, int y, int w, int h, unsigned char colour) {
     if (w <= 0) return;
@@ -65,6 +65,6 @@ void Display::WriteGlyphs(SurfaceSlot slot, int x, int y, const char* text) {
         } else {
             continue;
         }
-        Blit(x, y, 16 * glyph, 464, 16, 16, slot, 2, 0x11);
+        Blit(x, y, 16 * glyph, 464, 16, 16, slot, 2, DDBLTFAST_WAIT | DDBLTFAST_SRCCOLORKEY);
     }
 }

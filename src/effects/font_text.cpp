@@ -2,8 +2,8 @@
 // font made for the call, with an optional drop shadow and centring on a point.
 #include <cstring>
 
-#include "display/display.h"
-#include "shell/shell.h"
+#include "display.h"
+#include "services.h"
 
 void Display::WriteText(SurfaceSlot slot, int x, int y, const char* text) {
     HDC dc = nullptr;
@@ -12,11 +12,11 @@ void Display::WriteText(SurfaceSlot slot, int x, int y, const char* text) {
     SurfaceTable[slot]->ReleaseDC(dc);
 }
 
-void Display::DrawFontText(int x, int y, int centreX, int centreY, const char* text, int height_,
-                           int width_, int weight, int shadow, COLORREF colour, unsigned italic,
+void Display::DrawFontText(int x, int y, int centreX, int centreY, const char* text, int glyphHeight,
+                           int glyphWidth, int weight, int shadow, COLORREF colour, unsigned italic,
                            const char* faceName, unsigned charSet, SurfaceSlot slot,
                            int escapement) {
-    HFONT font = CreateFontA(height_, width_, escapement, 0, weight, italic, 0, 0, charSet,
+    HFONT font = CreateFontA(glyphHeight, glyphWidth, escapement, 0, weight, italic, 0, 0, charSet,
                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                              DEFAULT_PITCH | FF_DONTCARE, faceName);
     if (!font) FatalError("font");

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
-#include "display/display.h"
-#include "shell/shell.h"
+#include "display.h"
+#include "services.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "display/display.h"
+#include "display.h"
 
 namespace {
 
@@ -45,14 +45,14 @@ double Direction(int i, int j, int cx, int cy, int dx, int dy) {
 
 }  // namespace
 
-void Display::RotateBlit(int dstX, int dstY, int srcX, int srcY, int width_, int height_, int angle,
+void Display::RotateBlit(int dstX, int dstY, int srcX, int srcY, int boxWidth, int boxHeight, int angle,
                          SurfaceSlot dstSlot, SurfaceSlot srcSlot) {
     if (dstSlot < 0 || dstSlot >= kSurfaceSlots || srcSlot < 0 || srcSlot >= kSurfaceSlots ||
         !SurfaceTable[dstSlot] || !SurfaceTable[srcSlot]) {
         return;
     }
-    const int cx = width_ / 2;
-    const int cy = height_ / 2;
+    const int cx = boxWidth / 2;
+    const int cy = boxHeight / 2;
     GetSurfaceMemory(dstSlot);
     GetSurfaceMemory(srcSlot);
     unsigned char* const dst = SurfaceMemory[dstSlot];
@@ -70,10 +70,10 @@ void Display::RotateBlit(int dstX, int dstY, int srcX, int srcY, int width_, int
     const long long limitX = dstWidth < kLimitX ? dstWidth : kLimitX;
     const long long limitY = dstHeight < kLimitY ? dstHeight : kLimitY;
 
-    for (int j = 0; j < height_; ++j) {
+    for (int j = 0; j < boxHeight; ++j) {
         const long long sy = static_cast<long long>(srcY) + j;
         if (sy < 0 || sy >= srcHeight) continue;
-        for (int i = 0; i < width_; ++i) {
+        for (int i = 0; i < boxWidth; ++i) {
             const long long sx = static_cast<long long>(srcX) + i;
             if (sx < 0 || sx >= srcWidth) continue;
             const unsigned char p = src[srcPitch * sy + sx];

@@ -1,11 +1,11 @@
 // The game round.
-#include "game/game_round.h"
+#include "game_round.h"
 
 #include <cstdio>
 
-#include "display/display.h"
-#include "shell/shell.h"
-#include "shell/window.h"
+#include "display.h"
+#include "services.h"
+#include "window.h"
 
 GameRound gameRound;
 
@@ -15,8 +15,8 @@ const unsigned char TargetKey[4] = {VK_RIGHT, VK_UP, VK_LEFT, VK_DOWN};
 
 namespace {
 
-constexpr DWORD kOpaque = 0x10;       // DDBLTFAST_WAIT
-constexpr DWORD kTransparent = 0x11;  // DDBLTFAST_WAIT | DDBLTFAST_SRCCOLORKEY
+constexpr DWORD kOpaque = DDBLTFAST_WAIT;                               // 0x10
+constexpr DWORD kTransparent = DDBLTFAST_WAIT | DDBLTFAST_SRCCOLORKEY;  // 0x11
 constexpr float kStartX = 320.0f;
 constexpr float kGoneX = -82.0f;
 

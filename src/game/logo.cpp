@@ -1,9 +1,9 @@
 // The logo sequence: the picture resolves out of a coarse mosaic, holds for two seconds and
 // dissolves again.
-#include "game/logo.h"
+#include "logo.h"
 
-#include "display/display.h"
-#include "shell/shell.h"
+#include "display.h"
+#include "services.h"
 
 void ShowLogo() {
     display.LoadArchiveBitmap("tavlo.rka", "logo.bmp", 320, 240, 0, 0, 0, 0, 1, 2);
@@ -17,7 +17,7 @@ void ShowLogo() {
         display.Present();
         WaitFrame(33);
     }
-    display.Blit(0, 0, 0, 0, 320, 240, 1, 2, 0x10);
+    display.Blit(0, 0, 0, 0, 320, 240, 1, 2, DDBLTFAST_WAIT);
     display.Present();
     WaitMilliseconds(2000);
     for (int block = 2; block <= 29; ++block) {

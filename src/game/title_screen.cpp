@@ -1,19 +1,13 @@
 // The title screen.
-#include "game/title_screen.h"
-
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
+#include "title_screen.h"
 
 #include <bit>
 #include <cstdio>
 
-#include "display/display.h"
-#include "game/game_round.h"
-#include "shell/shell.h"
-#include "shell/window.h"
+#include "display.h"
+#include "game_round.h"
+#include "services.h"
+#include "window.h"
 
 TitleScreen titleScreen;
 
@@ -22,30 +16,11 @@ const char* const ScoreTemporaryName = "score.dat.tmp";
 
 namespace {
 
-constexpr DWORD kOpaque = 0x10;       // DDBLTFAST_WAIT
-constexpr DWORD kTransparent = 0x11;  // DDBLTFAST_WAIT | DDBLTFAST_SRCCOLORKEY
+constexpr DWORD kOpaque = DDBLTFAST_WAIT;                               // 0x10
+constexpr DWORD kTransparent = DDBLTFAST_WAIT | DDBLTFAST_SRCCOLORKEY;  // 0x11
 
 // The file holds the score's four bytes as they lie in memory: little-endian.
 static_assert(std::endian::native == std::endian::little);
-
-// Flushes the file's buffer and waits until its bytes are on the disk.
-bool FlushToDisk(std::FILE* file) {
-    if (std::fflush(file) != 0) return false;
-#ifdef _WIN32
-    return _commit(_fileno(file)) == 0;
-#else
-    return ::fsync(::fileno(file)) == 0;
-#endif
-}
-
-// Puts `from` in the place of `to` in one step, replacing it.
-bool PutInPlace(const char* from, const char* to) {
-#ifdef _WIN32
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-#else
-    return std::rename(from, to) == 0;
-#endif
-}
 
 }  // namespace
 
@@ -152,13 +127,16 @@ void TitleScreen::LoadBestScore() {
 // The score goes to a file beside "score.dat" and replaces it only once it is safely on disk,
 // so an interrupted or failed write never loses the score stored before.
 void TitleScreen::SaveBestScore() {
-    std::FILE* file = std::fopen(ScoreTemporaryName, "wb");
-    if (file == nullptr) QuitProgram();
-    bool written = std::fwrite(&gameRound.bestScore, 4, 1, file) == 1;
-    written = FlushToDisk(file) && written;
-    written = std::fclose(file) == 0 && written;
-    if (!written || !PutInPlace(ScoreTemporaryName, ScoreFileName)) {
-        std::remove(ScoreTemporaryName);
+    HANDLE file = CreateFileA(ScoreTemporaryName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) QuitProgram();
+    DWORD written = 0;
+    BOOL saved = WriteFile(file, &gameRound.bestScore, 4, &written, nullptr) && written == 4;
+    saved = FlushFileBuffers(file) && saved;
+    saved = CloseHandle(file) && saved;
+    if (!saved || !MoveFileExA(ScoreTemporaryName, ScoreFileName,
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileA(ScoreTemporaryName);
         QuitProgram();
     }
 }

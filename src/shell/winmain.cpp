@@ -5,15 +5,12 @@
 
 #include <windows.h>
 
-#include "display/display.h"
-#include "game/logo.h"
-#include "game/title_screen.h"
-#include "shell/shell.h"
-#include "shell/window.h"
-
-unsigned char KeyTable[256];
-int WaitEnabled = 1;
-HWND MainWindow;
+#include "display.h"
+#include "logo.h"
+#include "title_screen.h"
+#include "services.h"
+#include "shell.h"
+#include "window.h"
 
 namespace {
 constexpr DWORD kWindowStyle = WS_POPUP | WS_BORDER | WS_SYSMENU;  // 0x80880000, not visible yet

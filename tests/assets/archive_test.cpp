@@ -1,5 +1,5 @@
 // The game's Archive: what it extracts, when it reads the file, and how it ends on bad input.
-#include "assets/archive.h"
+#include "archive.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>

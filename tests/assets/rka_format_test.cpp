@@ -1,5 +1,5 @@
 // The archive layout shared by the game and the tool: unpacking, parsing, verifying, packing.
-#include "assets/rka_format.h"
+#include "rka_format.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // just outside it.
 #include <gtest/gtest.h>
 
-#include "display/display.h"
-#include "support.h"
+#include "display.h"
+#include "display_support.h"
 
 using namespace testing_support;
 

@@ -2,11 +2,12 @@
 // platform, the slots' pixels and the screen.
 #include <gtest/gtest.h>
 
-#include "display/display.h"
+#include "display.h"
 #include "faults.h"
 #include "host_headless.h"
-#include "shell/window.h"
-#include "support.h"
+#include "window.h"
+#include "display_support.h"
+#include "trace_support.h"
 
 using namespace testing_support;
 
@@ -22,7 +23,7 @@ class DisplayModes : public ::testing::TestWithParam<ModeCase> {};
 
 TEST_P(DisplayModes, AsksForTheRightLevelAndBuildsEverySlot) {
     const ModeCase& c = GetParam();
-    OpenGameWindow();
+    OpenDisplayWindow();
     ASSERT_EQ(display.Initialize(MainWindow, c.width, c.height, c.fullScreen), 1);
     EXPECT_TRUE(Traced(std::string("SetCooperativeLevel ") + c.level));
     EXPECT_EQ(TraceCount("SetDisplayMode"), c.setsMode ? 1 : 0);
@@ -80,7 +81,7 @@ TEST(DisplayPresent, FlipShowsTheBackBufferAndTwoFlipsRestoreTheAddresses) {
 
 TEST(DisplayPresent, WindowedPresentationLandsAtTheWindowOrigin) {
     // A window whose play area starts at (100, 50) on the desktop.
-    OpenGameWindow(100 - 1 - 2, 50 - 1 - 19 - 19 - 3);
+    OpenDisplayWindow(100 - 1 - 2, 50 - 1 - 19 - 19 - 3);
     ASSERT_EQ(display.Initialize(MainWindow, 320, 240, 0), 1);
     EXPECT_EQ(WindowOrigin.x, 100);
     EXPECT_EQ(WindowOrigin.y, 50);
@@ -102,7 +103,7 @@ TEST(DisplayPresent, WindowedPresentationLandsAtTheWindowOrigin) {
 }
 
 TEST(DisplayWindowOrigin, StaysAtZeroInFullScreenWhereverTheWindowIs) {
-    OpenGameWindow(200, 150);
+    OpenDisplayWindow(200, 150);
     ASSERT_EQ(display.Initialize(MainWindow, 320, 240, 1), 1);
     display.UpdateWindowOrigin();
     EXPECT_EQ(WindowOrigin.x, 0);
@@ -132,7 +133,7 @@ struct FailureCase {
 class DisplayFailures : public ::testing::TestWithParam<FailureCase> {};
 
 TEST_P(DisplayFailures, InitializeReturnsZeroAndShutdownIsSafe) {
-    OpenGameWindow();
+    OpenDisplayWindow();
     platform::SetFailingCalls(GetParam().call);
     EXPECT_EQ(display.Initialize(MainWindow, 320, 240, GetParam().fullScreen), 0);
     display.Shutdown();
@@ -151,7 +152,7 @@ INSTANTIATE_TEST_SUITE_P(Calls, DisplayFailures,
 TEST(DisplayFailuresDeathTest, DisplayModeThatCannotBeSetEndsQuietlyWithOne) {
     EXPECT_EXIT(
         {
-            OpenGameWindow();
+            OpenDisplayWindow();
             platform::SetFailingCalls("SetDisplayMode");
             (void)display.Initialize(MainWindow, 320, 240, 1);
         },

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support.h"
+#include "process.h"
 
 using namespace testing_support;
 

@@ -8,9 +8,10 @@
 
 #include <gtest/gtest.h>
 
-#include "display/display.h"
+#include "display.h"
 #include "faults.h"
-#include "support.h"
+#include "display_support.h"
+#include "trace_support.h"
 #include "trace.h"
 
 using namespace testing_support;

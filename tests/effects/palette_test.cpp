@@ -9,9 +9,10 @@
 
 #include <gtest/gtest.h>
 
-#include "display/display.h"
+#include "display.h"
 #include "host_headless.h"
-#include "support.h"
+#include "display_support.h"
+#include "trace_support.h"
 #include "trace.h"
 
 using namespace testing_support;
@@ -162,6 +163,7 @@ namespace {
 std::vector<std::pair<std::uint64_t, int>> seenGreen;
 
 void WatchEntryTwo() {
+    seenGreen.clear();
     host::headless::SetIdleHook([] {
         int green = WorkingPalette[2].peGreen;
         if (seenGreen.empty() || seenGreen.back().second != green) {

@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include "display/display.h"
+#include "display.h"
 #include "faults.h"
-#include "shell/window.h"
-#include "support.h"
+#include "window.h"
+#include "display_support.h"
 
 using namespace testing_support;
 
@@ -173,7 +173,7 @@ class FixedLimits : public ::testing::TestWithParam<LimitCase> {};
 TEST_P(FixedLimits, PixelsAt639Or479OrNegativeAreDropped) {
     // A 640 × 480 display, so that the fixed limits lie inside the slot.
     const LimitCase& c = GetParam();
-    OpenGameWindow();
+    OpenDisplayWindow();
     ASSERT_EQ(display.Initialize(MainWindow, 640, 480, 1), 1);
     FillSlot(kSrc, 1, 640, 480);
     FillSlot(kDst, 0, 640, 480);

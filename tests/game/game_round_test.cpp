@@ -2,12 +2,12 @@
 // the speed, the digit panel, the rating and keys held through the countdown.
 #include <gtest/gtest.h>
 
-#include "display/display.h"
-#include "game/game_round.h"
+#include "display.h"
+#include "game_round.h"
 #include "game_support.h"
 #include "host_headless.h"
-#include "shell/window.h"
-#include "support.h"
+#include "window.h"
+#include "display_support.h"
 
 using namespace game_testing;
 using testing_support::SlotPixel;

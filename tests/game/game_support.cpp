@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "display/display.h"
-#include "support.h"
+#include "display.h"
+#include "display_support.h"
 
 namespace game_testing {
 

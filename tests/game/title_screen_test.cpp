@@ -7,12 +7,13 @@
 
 #include <gtest/gtest.h>
 
-#include "display/display.h"
-#include "game/game_round.h"
-#include "game/title_screen.h"
+#include "display.h"
+#include "game_round.h"
+#include "title_screen.h"
 #include "game_support.h"
-#include "shell/window.h"
-#include "support.h"
+#include "window.h"
+#include "display_support.h"
+#include "process.h"
 
 using namespace game_testing;
 using testing_support::SlotPixel;

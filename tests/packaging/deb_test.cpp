@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support.h"
+#include "process.h"
 
 using namespace testing_support;
 
@@ -67,11 +67,9 @@ TEST_F(DebPackage, HoldsTheInstalledFiles) {
         "/usr/share/applications/org.tavlo.Tavlo.desktop",
         "/usr/share/metainfo/org.tavlo.Tavlo.metainfo.xml",
     };
-    if (TAVLO_WITH_ARCHIVE) expected.insert("/usr/share/tavlo/tavlo.rka");
-    if (TAVLO_WITH_ICON) {
-        expected.insert("/usr/share/icons/hicolor/128x128/apps/org.tavlo.Tavlo.png");
-        expected.insert("/usr/share/icons/hicolor/256x256/apps/org.tavlo.Tavlo.png");
-    }
+    expected.insert("/usr/share/tavlo/tavlo.rka");
+    expected.insert("/usr/share/icons/hicolor/128x128/apps/org.tavlo.Tavlo.png");
+    expected.insert("/usr/share/icons/hicolor/256x256/apps/org.tavlo.Tavlo.png");
     EXPECT_EQ(files, expected);
     // Both programs are executable.
     EXPECT_NE(

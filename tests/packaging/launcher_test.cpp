@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support.h"
+#include "process.h"
 
 using namespace testing_support;
 

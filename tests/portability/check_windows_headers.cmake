@@ -1,10 +1,16 @@
 # Compiles every game source against the MinGW headers (-fsyntax-only); fails on the first error.
-file(GLOB_RECURSE sources ${SOURCE_DIR}/src/shell/*.cpp ${SOURCE_DIR}/src/display/*.cpp
-     ${SOURCE_DIR}/src/assets/*.cpp ${SOURCE_DIR}/src/game/*.cpp ${SOURCE_DIR}/src/effects/*.cpp)
+set(layers services display assets assets/rka effects game shell)
+set(sources)
+set(include_flags)
+foreach(layer IN LISTS layers)
+    file(GLOB layer_sources ${SOURCE_DIR}/src/${layer}/*.cpp)
+    list(APPEND sources ${layer_sources})
+    list(APPEND include_flags -I${SOURCE_DIR}/src/${layer})
+endforeach()
 set(failed 0)
 foreach(source IN LISTS sources)
     execute_process(COMMAND ${COMPILER} -std=c++20 -fsyntax-only -Wall -Wextra -Werror
-                            -I${SOURCE_DIR}/src ${source}
+                            ${include_flags} ${source}
                     RESULT_VARIABLE result ERROR_VARIABLE errors)
     if(NOT result EQUAL 0)
         message("${source}:\n${errors}")

@@ -1,20 +1,25 @@
 // The window procedure: the KeyTable, the Ctrl switch and the ways it ends the program.
 #include <gtest/gtest.h>
 
-#include "display/display.h"
+#include "display.h"
+#include "display_support.h"
 #include "faults.h"
-#include "shell/window.h"
-#include "support.h"
+#include "host_headless.h"
+#include "services.h"
+#include "shell.h"
 #include "trace.h"
+#include "trace_support.h"
+#include "window.h"
 
 using namespace testing_support;
+using host::headless::Elapsed;
 
 namespace {
 void Key(UINT message, WPARAM code) { WindowProc(MainWindow, message, code, 0); }
 }  // namespace
 
 TEST(KeyTable, KeyDownSetsAndKeyUpClearsBelow200) {
-    OpenGameWindow();
+    OpenGameWindow(CW_USEDEFAULT, 0, WindowProc);
     struct {
         WPARAM code;
         unsigned char afterUp;
@@ -33,13 +38,13 @@ TEST(KeyTable, KeyDownSetsAndKeyUpClearsBelow200) {
 }
 
 TEST(KeyTable, SystemKeysNeverReachTheTable) {
-    OpenGameWindow();
+    OpenGameWindow(CW_USEDEFAULT, 0, WindowProc);
     EXPECT_EQ(WindowProc(MainWindow, WM_SYSKEYDOWN, VK_RETURN, 0x20000000), 0);
     EXPECT_EQ(KeyTable[VK_RETURN], 0);
 }
 
 TEST(WaitSwitch, CtrlHeldDisablesWaiting) {
-    OpenGameWindow();
+    OpenGameWindow(CW_USEDEFAULT, 0, WindowProc);
     Key(WM_KEYDOWN, VK_CONTROL);
     EXPECT_EQ(WaitEnabled, 0);
     EXPECT_EQ(KeyTable[VK_CONTROL], 1);
@@ -47,8 +52,23 @@ TEST(WaitSwitch, CtrlHeldDisablesWaiting) {
     EXPECT_EQ(WaitEnabled, 1);
 }
 
+// Ctrl reaches the waits through the window procedure.
+TEST(Waits, CtrlHeldEndsEveryWaitAfterOnePump) {
+    OpenGameWindow(CW_USEDEFAULT, 0, WindowProc);
+    host::headless::InjectEvent(0, {host::InputEvent::Kind::KeyDown, VK_CONTROL});
+    const auto start = Elapsed();
+    WaitMilliseconds(2000);
+    EXPECT_EQ(Elapsed() - start, 1u);
+    MarkFrameStart();
+    WaitFrame(33);
+    EXPECT_EQ(Elapsed() - start, 2u);
+    host::headless::InjectEvent(Elapsed(), {host::InputEvent::Kind::KeyUp, VK_CONTROL});
+    WaitMilliseconds(100);
+    EXPECT_GE(Elapsed() - start, 100u);
+}
+
 TEST(Window, MoveUpdatesTheOriginAndCursorIsHidden) {
-    OpenGameWindow();
+    OpenGameWindow(CW_USEDEFAULT, 0, WindowProc);
     EXPECT_EQ(WindowProc(MainWindow, WM_MOVE, 0, 0), 1);
     EXPECT_EQ(WindowProc(MainWindow, WM_SETCURSOR, 0, 0), 1);
     EXPECT_EQ(WindowProc(MainWindow, WM_DESTROY, 0, 0), 1);

@@ -18,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-#include "assets/rka_format.h"
+#include "rka_format.h"
 
 namespace {
 

@@ -11,9 +11,11 @@
 
 #include <windows.h>
 
-#include "display/display.h"
-#include "shell/shell.h"
-#include "shell/window.h"
+#include "display.h"
+#include "host_choice.h"
+#include "services.h"
+#include "shell.h"
+#include "window.h"
 
 namespace {
 
@@ -134,6 +136,7 @@ void Text() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    host::SetHostFactory(host::CreateHostNamedByEnvironment);
     std::string archive = "build/tavlo.rka";
     int fullScreen = 1;
     for (int i = 1; i < argc; ++i) {

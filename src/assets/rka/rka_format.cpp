@@ -1,0 +1,429 @@
+// The RKA archive's on-disk layout: shared by the game's reader and the rka tool.
+#include "rka_format.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+namespace rka {
+
+std::uint32_t LoadU32(const std::uint8_t* bytes) {
+    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+void StoreU32(std::uint8_t* bytes, std::uint32_t value) {
+    bytes[0] = static_cast<std::uint8_t>(value);
+    bytes[1] = static_cast<std::uint8_t>(value >> 8);
+    bytes[2] = static_cast<std::uint8_t>(value >> 16);
+    bytes[3] = static_cast<std::uint8_t>(value >> 24);
+}
+
+void AppendU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
+    std::uint8_t bytes[4];
+    StoreU32(bytes, value);
+    out.insert(out.end(), bytes, bytes + 4);
+}
+
+void FromLittleEndian(std::uint32_t* values, std::size_t count) {
+    if constexpr (std::endian::native != std::endian::little) {
+        for (std::size_t k = 0; k < count; ++k) {
+            std::uint8_t bytes[4];
+            std::memcpy(bytes, &values[k], 4);
+            values[k] = LoadU32(bytes);
+        }
+    } else {
+        (void)values;
+        (void)count;
+    }
+}
+
+std::string_view FieldName(const char* field) {
+    const void* zero = std::memchr(field, 0, kNameFieldSize);
+    std::size_t length =
+        zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - field) : kNameFieldSize;
+    return std::string_view(field, length);
+}
+
+bool NameMatches(const char* field, const char* name) {
+    return FieldName(field) == name;
+}
+
+const char* Describe(Damage damage) {
+    switch (damage) {
+        case Damage::kNone:
+            return "sound";
+        case Damage::kNoEntryCount:
+            return "the file is empty: no entry count";
+        case Damage::kTooManyEntries:
+            return "more than 50 entries";
+        case Damage::kDirectoryTruncated:
+            return "the directory runs past the end of the file";
+        case Damage::kNameUnterminated:
+            return "name field without a terminating zero byte";
+        case Damage::kOffsetInDirectory:
+            return "block offset points into the directory";
+        case Damage::kOffsetBeyondFile:
+            return "block offset lies beyond the end of the file";
+        case Damage::kRunCountTooLarge:
+            return "run count does not fit in the file";
+        case Damage::kLiteralCountTooLarge:
+            return "literal count does not fit in the file";
+        case Damage::kUnpackedSizeTooLarge:
+            return "unpacked size beyond any entry the reader takes";
+        case Damage::kSizeMismatch:
+            return "unpacked size differs from literal count plus run lengths";
+        case Damage::kPositionsDecrease:
+            return "run positions decrease";
+        case Damage::kPositionBeyondLiterals:
+            return "run position beyond the literal count";
+        case Damage::kReadFailed:
+            return "the file could not be read";
+    }
+    return "unknown damage";
+}
+
+Damage CheckBlockOffset(std::uint64_t fileSize, std::uint32_t offset) {
+    if (std::uint64_t{offset} + kBlockHeaderSize > fileSize) return Damage::kOffsetBeyondFile;
+    return Damage::kNone;
+}
+
+Damage CheckRunCount(std::uint64_t fileSize, std::uint32_t offset, std::uint32_t runCount) {
+    // The runs and the literal count behind them must lie inside the file.
+    if (std::uint64_t{offset} + kBlockHeaderSize + kRunSize * std::uint64_t{runCount} +
+            kLiteralCountSize >
+        fileSize)
+        return Damage::kRunCountTooLarge;
+    return Damage::kNone;
+}
+
+Damage CheckLiteralCount(std::uint64_t fileSize, std::uint32_t offset, std::uint32_t runCount,
+                         std::uint32_t literalCount) {
+    if (std::uint64_t{offset} + BlockSize(runCount, literalCount) > fileSize)
+        return Damage::kLiteralCountTooLarge;
+    return Damage::kNone;
+}
+
+namespace {
+
+std::uint64_t SumOfLengths(const std::uint32_t* runLengths, std::uint32_t runCount) {
+    std::uint64_t sum = 0;
+    for (std::uint32_t r = 0; r < runCount; ++r) sum += runLengths[r];
+    return sum;
+}
+
+}  // namespace
+
+Damage CheckUnpackedSize(std::uint32_t unpackedSize, std::uint32_t literalCount,
+                         const std::uint32_t* runLengths, std::uint32_t runCount) {
+    // The reader allocates U bytes up front. A U beyond what the literals and runs reach is
+    // read (the rest comes out as zeros), but not one that would ask for more than any picture
+    // can need.
+    (void)literalCount, (void)runLengths, (void)runCount;
+    if (unpackedSize > kMaxUnpackedSize) return Damage::kUnpackedSizeTooLarge;
+    return Damage::kNone;
+}
+
+void Unpack(const std::uint8_t* literals, std::uint32_t literalCount,
+            const std::uint32_t* runPositions, const std::uint32_t* runLengths,
+            const std::uint8_t* runValues, std::uint32_t runCount, std::uint8_t* output,
+            std::uint32_t unpackedSize) {
+    std::uint32_t i = 0;
+    std::uint32_t r = 0;
+    std::uint64_t o = 0;  // 64 bits: a long run moves it past U, never around to the start
+    while (i < unpackedSize) {
+        while (r < runCount && runPositions[r] == i) {
+            if (o < unpackedSize) {
+                std::uint64_t count = std::min<std::uint64_t>(runLengths[r], unpackedSize - o);
+                std::memset(output + o, runValues[r], static_cast<std::size_t>(count));
+            }
+            o += runLengths[r];
+            ++r;
+        }
+        if (o >= unpackedSize) break;  // o never falls back: nothing more is written
+        if (i < literalCount) {
+            // Literals up to the next run's position go out in one copy; the loop as written
+            // would copy them one at a time with nothing else happening in between. A run
+            // whose position was already passed is never reached, nor any behind it.
+            std::uint64_t stop = literalCount;
+            if (r < runCount && runPositions[r] > i)
+                stop = std::min<std::uint64_t>(stop, runPositions[r]);
+            stop = std::min<std::uint64_t>(stop, i + (unpackedSize - o));
+            stop = std::min<std::uint64_t>(stop, unpackedSize);
+            const auto count = static_cast<std::size_t>(stop - i);
+            std::memcpy(output + o, literals + i, count);
+            o += count;
+            i = static_cast<std::uint32_t>(stop);
+            continue;
+        }
+        // Past the literals only a run can write, and only one whose position the loop still
+        // reaches.
+        if (r < runCount && runPositions[r] > i && runPositions[r] < unpackedSize)
+            i = runPositions[r];
+        else
+            break;
+    }
+}
+
+int Directory::Find(const char* name) const {
+    int found = -1;
+    for (std::size_t k = 0; k < entries.size(); ++k)
+        if (NameMatches(entries[k].nameField, name)) found = static_cast<int>(k);
+    return found;
+}
+
+Parsed<Directory> ParseDirectory(std::span<const std::uint8_t> file) {
+    Parsed<Directory> result;
+    if (file.empty()) {
+        result.damage = Damage::kNoEntryCount;
+        return result;
+    }
+    std::size_t count = file[0];
+    if (count > kMaxEntries) {
+        result.damage = Damage::kTooManyEntries;
+        return result;
+    }
+    if (file.size() < DirectorySize(count)) {
+        result.damage = Damage::kDirectoryTruncated;
+        return result;
+    }
+    result.value.entries.resize(count);
+    const std::uint8_t* names = file.data() + kEntryCountSize;
+    const std::uint8_t* offsets = names + kNameFieldSize * count;
+    for (std::size_t k = 0; k < count; ++k) {
+        std::memcpy(result.value.entries[k].nameField, names + kNameFieldSize * k, kNameFieldSize);
+        result.value.entries[k].offset = LoadU32(offsets + 4 * k);
+    }
+    return result;
+}
+
+Parsed<Block> ParseBlock(std::span<const std::uint8_t> file, std::uint32_t offset) {
+    Parsed<Block> result;
+    Block& block = result.value;
+    const std::uint64_t size = file.size();
+    if ((result.damage = CheckBlockOffset(size, offset)) != Damage::kNone) return result;
+    const std::uint8_t* at = file.data() + offset;
+    block.unpackedSize = LoadU32(at);
+    std::uint32_t runCount = LoadU32(at + 4);
+    if ((result.damage = CheckRunCount(size, offset, runCount)) != Damage::kNone) return result;
+    at += kBlockHeaderSize;
+    block.runPositions.resize(runCount);
+    block.runLengths.resize(runCount);
+    for (std::uint32_t r = 0; r < runCount; ++r) {
+        block.runPositions[r] = LoadU32(at + 4 * std::size_t{r});
+        block.runLengths[r] = LoadU32(at + 4 * (std::size_t{runCount} + r));
+    }
+    at += 8 * std::size_t{runCount};
+    block.runValues.assign(at, at + runCount);
+    at += runCount;
+    std::uint32_t literalCount = LoadU32(at);
+    if ((result.damage = CheckLiteralCount(size, offset, runCount, literalCount)) != Damage::kNone)
+        return result;
+    at += kLiteralCountSize;
+    block.literals.assign(at, at + literalCount);
+    result.damage =
+        CheckUnpackedSize(block.unpackedSize, literalCount, block.runLengths.data(), runCount);
+    return result;
+}
+
+std::vector<std::uint8_t> UnpackBlock(const Block& block) {
+    std::vector<std::uint8_t> output(block.unpackedSize, 0);
+    Unpack(block.literals.data(), static_cast<std::uint32_t>(block.literals.size()),
+           block.runPositions.data(), block.runLengths.data(), block.runValues.data(),
+           block.RunCount(), output.data(), block.unpackedSize);
+    return output;
+}
+
+namespace {
+
+__attribute__((format(printf, 1, 2))) std::string Format(const char* format, ...) {
+    char line[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    return line;
+}
+
+// For printf's %llu, which every C library we build with knows (unlike %zu).
+unsigned long long Wide(std::uint64_t value) {
+    return value;
+}
+
+}  // namespace
+
+std::string PrintableName(std::string_view name) {
+    std::string out;
+    for (unsigned char c : name) {
+        if (c < 0x20 || c == 0x7f)
+            out += Format("\\x%02x", c);
+        else
+            out += static_cast<char>(c);
+    }
+    return out;
+}
+
+namespace {
+
+void VerifyEntry(std::span<const std::uint8_t> file, std::size_t index, const DirectoryEntry& entry,
+                 std::size_t entryCount, std::vector<std::string>& problems) {
+    const std::string where =
+        Format("entry %llu [%s]: ", Wide(index), PrintableName(entry.Name()).c_str());
+    auto report = [&](Damage damage, const std::string& detail) {
+        problems.push_back(where + Describe(damage) + detail);
+    };
+    if (!std::memchr(entry.nameField, 0, kNameFieldSize)) report(Damage::kNameUnterminated, "");
+    if (entry.offset < DirectorySize(entryCount))
+        report(Damage::kOffsetInDirectory, Format(" (offset %u)", entry.offset));
+
+    Parsed<Block> parsed = ParseBlock(file, entry.offset);
+    const Block& block = parsed.value;
+    switch (parsed.damage) {
+        case Damage::kOffsetBeyondFile:
+            report(parsed.damage,
+                   Format(" (offset %u, file size %llu)", entry.offset, Wide(file.size())));
+            return;
+        case Damage::kRunCountTooLarge:
+            report(parsed.damage, Format(" (%u runs at offset %u, file size %llu)",
+                                         LoadU32(file.data() + entry.offset + 4), entry.offset,
+                                         Wide(file.size())));
+            return;
+        case Damage::kLiteralCountTooLarge:
+            report(parsed.damage, Format(" (%u literals, file size %llu)",
+                                         LoadU32(file.data() + entry.offset + kBlockHeaderSize +
+                                                 kRunSize * block.RunCount()),
+                                         Wide(file.size())));
+            return;
+        default:
+            break;  // the counts fit: check the block's contents
+    }
+
+    const std::uint64_t filled =
+        block.literals.size() + SumOfLengths(block.runLengths.data(), block.RunCount());
+    if (block.unpackedSize != filled)
+        report(Damage::kSizeMismatch,
+               Format(" (U = %u, C + run lengths = %llu)", block.unpackedSize, Wide(filled)));
+
+    // One line per kind of fault, naming the first run and counting the others.
+    std::uint32_t firstDecrease = 0, decreases = 0, firstBeyond = 0, beyond = 0;
+    for (std::uint32_t r = 0; r < block.RunCount(); ++r) {
+        if (r > 0 && block.runPositions[r] < block.runPositions[r - 1] && decreases++ == 0)
+            firstDecrease = r;
+        if (block.runPositions[r] > block.literals.size() && beyond++ == 0) firstBeyond = r;
+    }
+    if (decreases)
+        report(Damage::kPositionsDecrease,
+               Format(" at run %u (%u < %u)%s", firstDecrease, block.runPositions[firstDecrease],
+                      block.runPositions[firstDecrease - 1],
+                      decreases > 1 ? Format(" and %u more places", decreases - 1).c_str() : ""));
+    if (beyond)
+        report(Damage::kPositionBeyondLiterals,
+               Format(" at run %u (%u > %llu)%s", firstBeyond, block.runPositions[firstBeyond],
+                      Wide(block.literals.size()),
+                      beyond > 1 ? Format(" and %u more runs", beyond - 1).c_str() : ""));
+}
+
+}  // namespace
+
+std::vector<std::string> Verify(std::span<const std::uint8_t> file) {
+    std::vector<std::string> problems;
+    Parsed<Directory> directory = ParseDirectory(file);
+    if (!directory.ok()) {
+        std::string line = std::string("directory: ") + Describe(directory.damage);
+        if (directory.damage != Damage::kNoEntryCount)
+            line += Format(" (%u entries, file size %llu)", file[0], Wide(file.size()));
+        problems.push_back(line);
+        return problems;
+    }
+    const auto& entries = directory.value.entries;
+    for (std::size_t k = 0; k < entries.size(); ++k)
+        VerifyEntry(file, k, entries[k], entries.size(), problems);
+    return problems;
+}
+
+Block Pack(std::span<const std::uint8_t> data) {
+    Block block;
+    block.unpackedSize = static_cast<std::uint32_t>(data.size());
+    std::size_t k = 0;
+    while (k < data.size()) {
+        std::size_t end = k + 1;
+        while (end < data.size() && data[end] == data[k]) ++end;
+        std::size_t length = end - k;
+        if (length > kRunSize) {
+            block.runPositions.push_back(static_cast<std::uint32_t>(block.literals.size()));
+            block.runLengths.push_back(static_cast<std::uint32_t>(length));
+            block.runValues.push_back(data[k]);
+        } else {
+            block.literals.insert(block.literals.end(), data.begin() + static_cast<long>(k),
+                                  data.begin() + static_cast<long>(end));
+        }
+        k = end;
+    }
+    return block;
+}
+
+std::vector<std::uint8_t> EncodeBlock(const Block& block) {
+    std::vector<std::uint8_t> out;
+    out.reserve(static_cast<std::size_t>(block.PackedSize()));
+    AppendU32(out, block.unpackedSize);
+    AppendU32(out, block.RunCount());
+    for (std::uint32_t position : block.runPositions) AppendU32(out, position);
+    for (std::uint32_t length : block.runLengths) AppendU32(out, length);
+    out.insert(out.end(), block.runValues.begin(), block.runValues.end());
+    AppendU32(out, static_cast<std::uint32_t>(block.literals.size()));
+    out.insert(out.end(), block.literals.begin(), block.literals.end());
+    return out;
+}
+
+std::string CheckMemberNames(const std::vector<std::string>& names) {
+    if (names.size() > kMaxEntries)
+        return Format("%llu entries: an archive holds at most %llu", Wide(names.size()),
+                      Wide(kMaxEntries));
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        const std::string& name = names[k];
+        const std::string shown = PrintableName(name);
+        if (name.empty()) return Format("entry %llu has an empty name", Wide(k));
+        if (name.size() > kMaxNameLength)
+            return Format("name [%s] is %llu bytes long: at most %llu fit", shown.c_str(),
+                          Wide(name.size()), Wide(kMaxNameLength));
+        if (name.find('\0') != std::string::npos)
+            return Format("name [%s] holds a zero byte", shown.c_str());
+        for (std::size_t j = 0; j < k; ++j)
+            if (names[j] == name) return Format("name [%s] appears twice", shown.c_str());
+    }
+    return {};
+}
+
+Written WriteArchive(const std::vector<Member>& members) {
+    Written result;
+    std::vector<std::string> names;
+    for (const Member& member : members) names.push_back(member.name);
+    result.error = CheckMemberNames(names);
+    if (!result.error.empty()) return result;
+
+    std::vector<std::uint8_t>& out = result.bytes;
+    out.assign(static_cast<std::size_t>(DirectorySize(members.size())), 0);
+    out[0] = static_cast<std::uint8_t>(members.size());
+    for (std::size_t k = 0; k < members.size(); ++k) {
+        const Member& member = members[k];
+        if (out.size() + member.data.size() + BlockSize(0, 0) >
+            std::numeric_limits<std::uint32_t>::max()) {
+            result.bytes.clear();
+            result.error = Format("[%s] does not fit: an archive must stay below 4 GiB",
+                                  PrintableName(member.name).c_str());
+            return result;
+        }
+        std::memcpy(out.data() + kEntryCountSize + kNameFieldSize * k, member.name.data(),
+                    member.name.size());
+        StoreU32(out.data() + kEntryCountSize + kNameFieldSize * members.size() + 4 * k,
+                 static_cast<std::uint32_t>(out.size()));
+        std::vector<std::uint8_t> block = EncodeBlock(Pack(member.data));
+        out.insert(out.end(), block.begin(), block.end());
+    }
+    return result;
+}
+
+}  // namespace rka

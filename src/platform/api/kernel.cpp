@@ -1,0 +1,254 @@
+// kernel and winmm: the module handle, resources (the program carries none), the old _lopen
+// file calls, plain files and their safe replacement, and the millisecond clock.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+
+#include <mmsystem.h>
+#include <windows.h>
+
+#include "host.h"
+
+namespace {
+// The one module there is: the program itself.
+struct HINSTANCE__ programModule;
+DWORD lastError = 0;
+}  // namespace
+
+HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
+    if (moduleName != nullptr) {
+        lastError = 126;  // ERROR_MOD_NOT_FOUND
+        return nullptr;
+    }
+    return &programModule;
+}
+
+HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {
+    (void)module, (void)name, (void)type;
+    lastError = 1814;  // ERROR_RESOURCE_NAME_NOT_FOUND
+    return nullptr;
+}
+
+HGLOBAL WINAPI LoadResource(HMODULE module, HRSRC resource) {
+    (void)module, (void)resource;
+    return nullptr;
+}
+
+LPVOID WINAPI LockResource(HGLOBAL data) {
+    return data;
+}
+
+HFILE WINAPI _lopen(LPCSTR path, int mode) {
+    if (path == nullptr) return HFILE_ERROR;
+    int flags = (mode & 3) == 1 ? O_WRONLY : (mode & 3) == 2 ? O_RDWR : O_RDONLY;
+    int fd = ::open(path, flags | O_CLOEXEC);
+    if (fd < 0) {
+        lastError = 2;  // ERROR_FILE_NOT_FOUND
+        return HFILE_ERROR;
+    }
+    return fd;
+}
+
+UINT WINAPI _lread(HFILE file, LPVOID buffer, UINT bytes) {
+    if (file == HFILE_ERROR || (buffer == nullptr && bytes != 0)) return static_cast<UINT>(-1);
+    UINT total = 0;
+    auto* out = static_cast<char*>(buffer);
+    while (total < bytes) {
+        ssize_t n = ::read(file, out + total, bytes - total);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return total == 0 ? static_cast<UINT>(-1) : total;
+        if (n == 0) break;
+        total += static_cast<UINT>(n);
+    }
+    return total;
+}
+
+HFILE WINAPI _lclose(HFILE file) {
+    if (file == HFILE_ERROR || ::close(file) != 0) return HFILE_ERROR;
+    return 0;
+}
+
+namespace {
+
+// An open file behind a HANDLE.
+struct FileObject {
+    int fd = -1;
+};
+
+DWORD ErrorOf(int error) {
+    switch (error) {
+        case ENOENT:
+            return ERROR_FILE_NOT_FOUND;
+        case ENOTDIR:
+            return ERROR_PATH_NOT_FOUND;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR:
+        case ELOOP:
+            return ERROR_ACCESS_DENIED;
+        case EEXIST:
+            return ERROR_FILE_EXISTS;
+        case ENOSPC:
+        case EDQUOT:
+            return ERROR_DISK_FULL;
+        case EBADF:
+            return ERROR_INVALID_HANDLE;
+        default:
+            return ERROR_WRITE_FAULT;
+    }
+}
+
+BOOL Fail(int error) {
+    lastError = ErrorOf(error);
+    return FALSE;
+}
+
+FileObject* FileOf(HANDLE handle) {
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return nullptr;
+    return static_cast<FileObject*>(handle);
+}
+
+// The folder holding `path`, for making a rename in it durable.
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool SyncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+}  // namespace
+
+HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
+                          LPSECURITY_ATTRIBUTES securityAttributes, DWORD creationDisposition,
+                          DWORD flagsAndAttributes, HANDLE templateFile) {
+    (void)shareMode, (void)securityAttributes, (void)flagsAndAttributes, (void)templateFile;
+    if (fileName == nullptr) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return INVALID_HANDLE_VALUE;
+    }
+    const bool reads = (desiredAccess & GENERIC_READ) != 0;
+    const bool writes = (desiredAccess & GENERIC_WRITE) != 0;
+    int flags = O_CLOEXEC | (reads && writes ? O_RDWR : writes ? O_WRONLY : O_RDONLY);
+    switch (creationDisposition) {
+        case CREATE_NEW:
+            flags |= O_CREAT | O_EXCL;
+            break;
+        case CREATE_ALWAYS:
+            flags |= O_CREAT | O_TRUNC;
+            break;
+        case OPEN_EXISTING:
+            break;
+        case OPEN_ALWAYS:
+            flags |= O_CREAT;
+            break;
+        case TRUNCATE_EXISTING:
+            flags |= O_TRUNC;
+            break;
+        default:
+            lastError = ERROR_INVALID_PARAMETER;
+            return INVALID_HANDLE_VALUE;
+    }
+    const int fd = ::open(fileName, flags, 0666);
+    if (fd < 0) {
+        Fail(errno);
+        return INVALID_HANDLE_VALUE;
+    }
+    // Only plain files are files here: a folder, a FIFO or a device is refused.
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        lastError = ERROR_ACCESS_DENIED;
+        return INVALID_HANDLE_VALUE;
+    }
+    return new FileObject{fd};
+}
+
+BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD bytes, LPDWORD written,
+                      LPOVERLAPPED overlapped) {
+    if (written != nullptr) *written = 0;
+    FileObject* file = FileOf(handle);
+    if (file == nullptr) return Fail(EBADF);
+    if (overlapped != nullptr || (buffer == nullptr && bytes != 0)) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    DWORD total = 0;
+    const auto* in = static_cast<const char*>(buffer);
+    while (total < bytes) {
+        const ssize_t n = ::write(file->fd, in + total, bytes - total);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (written != nullptr) *written = total;
+            return Fail(n < 0 ? errno : ENOSPC);
+        }
+        total += static_cast<DWORD>(n);
+    }
+    if (written != nullptr) *written = total;
+    return TRUE;
+}
+
+BOOL WINAPI FlushFileBuffers(HANDLE handle) {
+    FileObject* file = FileOf(handle);
+    if (file == nullptr) return Fail(EBADF);
+    if (::fsync(file->fd) != 0) return Fail(errno);
+    return TRUE;
+}
+
+BOOL WINAPI CloseHandle(HANDLE handle) {
+    FileObject* file = FileOf(handle);
+    if (file == nullptr) return Fail(EBADF);
+    const int result = ::close(file->fd);
+    const int error = errno;
+    delete file;
+    if (result != 0) return Fail(error);
+    return TRUE;
+}
+
+BOOL WINAPI MoveFileExA(LPCSTR existingName, LPCSTR newName, DWORD flags) {
+    if (existingName == nullptr || newName == nullptr) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    struct stat info;
+    if (!(flags & MOVEFILE_REPLACE_EXISTING) && ::lstat(newName, &info) == 0) {
+        lastError = ERROR_ALREADY_EXISTS;
+        return FALSE;
+    }
+    if (std::rename(existingName, newName) != 0) return Fail(errno);
+    // Write-through: the new name is on the disk before the call returns.
+    if ((flags & MOVEFILE_WRITE_THROUGH) && !SyncFolder(FolderOf(newName))) return Fail(errno);
+    return TRUE;
+}
+
+BOOL WINAPI DeleteFileA(LPCSTR fileName) {
+    if (fileName == nullptr) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    if (::unlink(fileName) != 0) return Fail(errno);
+    return TRUE;
+}
+
+DWORD WINAPI GetLastError(void) {
+    return lastError;
+}
+
+void WINAPI Sleep(DWORD ms) {
+    ::usleep(static_cast<useconds_t>(ms) * 1000);
+}
+
+DWORD WINAPI timeGetTime(void) {
+    return host::Current().Milliseconds();
+}

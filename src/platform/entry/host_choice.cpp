@@ -1,0 +1,18 @@
+// The host a program on Linux runs on.
+#include "host_choice.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "host_headless.h"
+#include "host_sdl.h"
+
+namespace host {
+
+Host* CreateHostNamedByEnvironment() {
+    const char* video = std::getenv("TAVLO_VIDEO");
+    if (video && std::strcmp(video, "headless") == 0) return CreateHeadlessHost();
+    return CreateSdlHost();
+}
+
+}  // namespace host

@@ -1,0 +1,199 @@
+// The headless host: a virtual millisecond clock that moves only when the program finds its
+// message queue empty, input from a script, and a capture of every change of the screen.
+// Runs are deterministic and take almost no wall time. The formats here are read by outside
+// checks; keep them as they are.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bmp_file.h"
+#include "folders.h"
+#include "host_headless.h"
+#include "input_script.h"
+
+namespace host {
+namespace {
+
+constexpr int kDesktopWidth = 1024;
+constexpr int kDesktopHeight = 768;
+constexpr std::uint64_t kDefaultTimeLimit = 600000;
+
+const char* CauseName(ScreenChange cause) {
+    switch (cause) {
+        case ScreenChange::Flip:
+            return "flip";
+        case ScreenChange::Blit:
+            return "blit";
+        case ScreenChange::Palette:
+            return "palette";
+    }
+    return "?";
+}
+
+class HeadlessHost final : public Host {
+  public:
+    HeadlessHost() {
+        std::uint64_t value = 0;
+        if (const char* start = std::getenv("TAVLO_CLOCK_START")) {
+            if (ParseUnsigned(start, UINT32_MAX, value)) start_ = static_cast<std::uint32_t>(value);
+        }
+        limit_ = kDefaultTimeLimit;
+        if (const char* limit = std::getenv("TAVLO_TIME_LIMIT")) {
+            if (ParseUnsigned(limit, UINT64_MAX / 10, value)) limit_ = value;
+        }
+        if (const char* script = std::getenv("TAVLO_INPUT")) LoadScript(script);
+        if (const char* folder = std::getenv("TAVLO_CAPTURE")) OpenCapture(folder);
+    }
+    ~HeadlessHost() override;
+
+    std::uint32_t Milliseconds() override { return static_cast<std::uint32_t>(start_ + elapsed_); }
+
+    bool NextEvent(InputEvent& event) override {
+        if (next_ >= events_.size() || events_[next_].at > elapsed_) return false;
+        event = events_[next_++].event;
+        return true;
+    }
+
+    void Idle() override {
+        if (idleHook_) idleHook_();
+        ++elapsed_;
+        if (elapsed_ > limit_) {
+            std::fprintf(stderr, "tavlo: headless time limit of %llu ms reached\n",
+                         static_cast<unsigned long long>(limit_));
+            std::fflush(nullptr);
+            std::_Exit(3);
+        }
+    }
+
+    void DesktopSize(int& width, int& height) override {
+        width = kDesktopWidth;
+        height = kDesktopHeight;
+    }
+    bool OpenVideo() override { return true; }
+    void WindowChanged(int, int, int, int, bool, const std::string&) override {}
+    bool SetFullScreenMode(int, int) override { return true; }
+
+    void ShowScreen(const ScreenImage& image, ScreenChange cause) override {
+        ++changes_;
+        last_.width = image.width;
+        last_.height = image.height;
+        last_.cause = cause;
+        last_.at = elapsed_;
+        last_.pixels.resize(static_cast<std::size_t>(image.width) * image.height);
+        for (int y = 0; y < image.height; ++y) {
+            std::memcpy(last_.pixels.data() + static_cast<std::size_t>(y) * image.width,
+                        image.pixels + static_cast<long>(y) * image.pitch,
+                        static_cast<std::size_t>(image.width));
+        }
+        last_.colours.assign(image.colours, image.colours + 256);
+        if (!captureFolder_.empty()) WriteCapture(cause);
+    }
+
+    void MessageBox(const std::string& caption, const std::string& text) override {
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+        std::fflush(stderr);
+    }
+    void SetCursorVisible(bool) override {}
+
+    std::uint64_t elapsed_ = 0;
+    std::vector<ScriptedEvent> events_;
+    std::size_t next_ = 0;
+    std::function<void()> idleHook_;
+    headless::Picture last_;
+    int changes_ = 0;
+
+  private:
+    void LoadScript(const char* path) { events_ = LoadInputScript(path); }
+
+    void OpenCapture(const char* folder) {
+        captureFolder_ = folder;
+        platform::MakeFolders(captureFolder_);
+        std::string index = captureFolder_ + "/frames.tsv";
+        frames_ = std::fopen(index.c_str(), "w");
+        if (!frames_) {
+            std::fprintf(stderr, "tavlo: TAVLO_CAPTURE: cannot write %s\n", index.c_str());
+            std::exit(2);
+        }
+    }
+
+    void WriteCapture(ScreenChange cause) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%06d", captured_++);
+        platform::Rgb table[256];
+        for (int i = 0; i < 256; ++i) {
+            const Rgb& c = last_.colours[static_cast<std::size_t>(i)];
+            table[i] = {c.r, c.g, c.b};
+        }
+        std::vector<std::uint8_t> file =
+            platform::EncodeBmp8(last_.width, last_.height, last_.pixels.data(), table);
+        std::string path = captureFolder_ + "/" + name + ".bmp";
+        if (FILE* out = std::fopen(path.c_str(), "wb")) {
+            std::fwrite(file.data(), 1, file.size(), out);
+            std::fclose(out);
+        }
+        std::fprintf(frames_, "%s\t%llu\t%s\n", name, static_cast<unsigned long long>(elapsed_),
+                     CauseName(cause));
+        std::fflush(frames_);
+    }
+
+    std::uint32_t start_ = 0;
+    std::uint64_t limit_ = kDefaultTimeLimit;
+    std::string captureFolder_;
+    FILE* frames_ = nullptr;
+    int captured_ = 0;
+};
+
+HeadlessHost* headlessHost = nullptr;
+
+HeadlessHost::~HeadlessHost() {
+    if (frames_) std::fclose(frames_);
+    if (headlessHost == this) headlessHost = nullptr;
+}
+
+}  // namespace
+
+Host* CreateHeadlessHost() {
+    headlessHost = new HeadlessHost();
+    return headlessHost;
+}
+
+namespace headless {
+
+std::uint64_t Elapsed() {
+    return headlessHost ? headlessHost->elapsed_ : 0;
+}
+
+void InjectEvent(std::uint64_t atMs, const InputEvent& event) {
+    if (!headlessHost) return;
+    auto& events = headlessHost->events_;
+    auto at =
+        std::upper_bound(events.begin() + static_cast<long>(headlessHost->next_), events.end(),
+                         atMs, [](std::uint64_t t, const ScriptedEvent& e) { return t < e.at; });
+    events.insert(at, ScriptedEvent{atMs, event});
+}
+
+void SetIdleHook(std::function<void()> hook) {
+    if (headlessHost) headlessHost->idleHook_ = std::move(hook);
+}
+
+const Picture& LastPicture() {
+    static Picture none;
+    return headlessHost ? headlessHost->last_ : none;
+}
+
+int ScreenChanges() {
+    return headlessHost ? headlessHost->changes_ : 0;
+}
+
+}  // namespace headless
+
+}  // namespace host

@@ -1,0 +1,39 @@
+// The headless host's own controls, for tests that run the program in-process.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "host.h"
+
+namespace host {
+
+// Made once per process, by the program's entry or a test's.
+Host* CreateHeadlessHost();
+
+}  // namespace host
+
+namespace host::headless {
+
+// Virtual milliseconds since the run started (the clock minus its start value).
+std::uint64_t Elapsed();
+// Posts an input event when the run reaches `atMs` (as a script line would).
+void InjectEvent(std::uint64_t atMs, const InputEvent& event);
+// Called each time the program finds its message queue empty, before the clock moves on.
+void SetIdleHook(std::function<void()> hook);
+
+// The last picture the screen showed: width × height indices and the 256 colours in force.
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> pixels;
+    std::vector<Rgb> colours;
+    ScreenChange cause = ScreenChange::Flip;
+    std::uint64_t at = 0;
+};
+const Picture& LastPicture();
+// How many times the screen has changed.
+int ScreenChanges();
+
+}  // namespace host::headless

@@ -1,0 +1,755 @@
+// The SDL2 host: a real window. The game's screen is shown full screen (desktop full screen) or
+// in a resizable window, at the largest whole factor or smoothly filled, as the player chose
+// (settings.conf); keys and game controllers arrive as Windows virtual-key codes. The host
+// yields the processor while the game spins on its clock, and presents at most once per
+// change of the screen without waiting for the display's refresh.
+//
+// Where OpenGL is itself drawn by the processor (Mesa's llvmpipe and the like: no graphics
+// chip, a virtual X server), SDL's software renderer is used instead, and a sharp picture is
+// written by the host straight into the window's pixels at its whole factor, only the rows that
+// changed: a software rasteriser would repaint the whole output for every frame.
+#include <SDL.h>
+#include <time.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <vector>
+
+#include "host_sdl.h"
+#include "input_script.h"
+#include "sdl_controller.h"
+#include "sdl_convert.h"
+#include "sdl_scaling.h"
+#include "sdl_screenshot.h"
+#include "sdl_settings.h"
+
+namespace host {
+namespace {
+
+using sdl::Scaling;
+using sdl::WindowMode;
+
+constexpr unsigned kVkReturn = 0x0D;
+constexpr unsigned kVkAlt = 0x12;
+constexpr unsigned kVkF10 = 0x79;
+constexpr unsigned kVkF11 = 0x7A;
+constexpr unsigned kVkF12 = 0x7B;
+// How often SDL's event queue is filled from the window system and the controllers.
+constexpr std::int64_t kPollEveryNs = 4000000;
+
+std::int64_t MonotonicNanoseconds() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+unsigned VirtualKeyOf(SDL_Keycode key) {
+    if (key >= SDLK_a && key <= SDLK_z) return static_cast<unsigned>('A' + (key - SDLK_a));
+    if (key >= SDLK_0 && key <= SDLK_9) return static_cast<unsigned>('0' + (key - SDLK_0));
+    if (key >= SDLK_F1 && key <= SDLK_F12) return 0x70u + static_cast<unsigned>(key - SDLK_F1);
+    if (key >= SDLK_KP_1 && key <= SDLK_KP_9) return 0x61u + static_cast<unsigned>(key - SDLK_KP_1);
+    switch (key) {
+        case SDLK_RETURN:
+        case SDLK_KP_ENTER:
+            return 0x0D;
+        case SDLK_LCTRL:
+        case SDLK_RCTRL:
+            return 0x11;
+        case SDLK_LSHIFT:
+        case SDLK_RSHIFT:
+            return 0x10;
+        case SDLK_LALT:
+        case SDLK_RALT:
+            return 0x12;
+        case SDLK_PAUSE:
+            return 0x13;
+        case SDLK_ESCAPE:
+            return 0x1B;
+        case SDLK_SPACE:
+            return 0x20;
+        case SDLK_BACKSPACE:
+            return 0x08;
+        case SDLK_TAB:
+            return 0x09;
+        case SDLK_PAGEUP:
+            return 0x21;
+        case SDLK_PAGEDOWN:
+            return 0x22;
+        case SDLK_END:
+            return 0x23;
+        case SDLK_HOME:
+            return 0x24;
+        case SDLK_LEFT:
+            return 0x25;
+        case SDLK_UP:
+            return 0x26;
+        case SDLK_RIGHT:
+            return 0x27;
+        case SDLK_DOWN:
+            return 0x28;
+        case SDLK_INSERT:
+            return 0x2D;
+        case SDLK_DELETE:
+            return 0x2E;
+        case SDLK_KP_0:
+            return 0x60;
+        default:
+            return 0;
+    }
+}
+
+sdl::PadButton PadButtonOf(Uint8 button) {
+    switch (button) {
+        case SDL_CONTROLLER_BUTTON_A:
+            return sdl::PadButton::South;
+        case SDL_CONTROLLER_BUTTON_START:
+            return sdl::PadButton::Start;
+        case SDL_CONTROLLER_BUTTON_DPAD_UP:
+            return sdl::PadButton::DPadUp;
+        case SDL_CONTROLLER_BUTTON_DPAD_DOWN:
+            return sdl::PadButton::DPadDown;
+        case SDL_CONTROLLER_BUTTON_DPAD_LEFT:
+            return sdl::PadButton::DPadLeft;
+        case SDL_CONTROLLER_BUTTON_DPAD_RIGHT:
+            return sdl::PadButton::DPadRight;
+        default:
+            return sdl::PadButton::Other;
+    }
+}
+
+sdl::PadAxis PadAxisOf(Uint8 axis) {
+    if (axis == SDL_CONTROLLER_AXIS_LEFTX) return sdl::PadAxis::LeftX;
+    if (axis == SDL_CONTROLLER_AXIS_LEFTY) return sdl::PadAxis::LeftY;
+    return sdl::PadAxis::Other;
+}
+
+class SdlHost final : public Host {
+  public:
+    SdlHost() {
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        // A present must never wait for the display's refresh: the game keeps its own time.
+        SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
+        SDL_Init(SDL_INIT_TIMER | SDL_INIT_EVENTS);
+        // Controllers are a convenience: without them the keyboard still works.
+        SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER);
+        origin_ = MonotonicNanoseconds();
+        if (const char* start = std::getenv("TAVLO_CLOCK_START")) {
+            clockStart_ = static_cast<std::uint32_t>(std::strtoul(start, nullptr, 10));
+        }
+        const char* spin = std::getenv("TAVLO_SPIN");
+        spin_ = spin && std::strcmp(spin, "1") == 0;
+        if (const char* script = std::getenv("TAVLO_INPUT")) script_ = LoadInputScript(script);
+        if (const char* log = std::getenv("TAVLO_FLIP_LOG")) {
+            flipLog_ = std::fopen(log, "w");
+            if (flipLog_) std::setvbuf(flipLog_, nullptr, _IOFBF, 1 << 20);
+        }
+        settingsPath_ = sdl::SettingsPath();
+        settings_ = sdl::LoadSettings(settingsPath_);
+    }
+    ~SdlHost() override {
+        for (auto& [id, controller] : controllers_) SDL_GameControllerClose(controller);
+        if (stepTexture_) SDL_DestroyTexture(stepTexture_);
+        if (texture_) SDL_DestroyTexture(texture_);
+        if (renderer_) SDL_DestroyRenderer(renderer_);
+        if (window_) SDL_DestroyWindow(window_);
+        if (flipLog_) std::fclose(flipLog_);
+        SDL_Quit();
+    }
+
+    std::uint32_t Milliseconds() override {
+        return static_cast<std::uint32_t>(clockStart_ + ElapsedMilliseconds());
+    }
+
+    bool NextEvent(InputEvent& event) override {
+        if (nextScripted_ < script_.size() && script_[nextScripted_].at <= ElapsedMilliseconds()) {
+            event = script_[nextScripted_++].event;
+            // Scripted keys reach the host's own keys too (no modifiers: F11 and F12).
+            if (event.kind == InputEvent::Kind::KeyDown) HostKey(event.virtualKey, false);
+            return true;
+        }
+        if (pending_.empty() && PollDue()) Poll();
+        if (pending_.empty()) return false;
+        event = pending_.front();
+        pending_.pop_front();
+        return true;
+    }
+
+    // The game spins on the clock, pumping messages, until its frame is over. The clock moves in
+    // whole milliseconds, so nothing the game can see changes before the next one begins: sleep
+    // until then. The first call after the screen changed returns at once, so a game that is
+    // already late (or runs with its waits switched off) is never held back.
+    void Idle() override {
+        PresentIfChanged();
+        if (spin_) return;
+        if (justDrew_) {
+            justDrew_ = false;
+            return;
+        }
+        const std::int64_t sinceOrigin = MonotonicNanoseconds() - origin_;
+        const std::int64_t next = origin_ + (sinceOrigin / 1000000 + 1) * 1000000;
+        timespec until{static_cast<time_t>(next / 1000000000),
+                       static_cast<long>(next % 1000000000)};
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+        }
+    }
+
+    void DesktopSize(int& width, int& height) override {
+        SDL_DisplayMode mode;
+        if (videoOpen_ && SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+            width = mode.w;
+            height = mode.h;
+        } else {
+            width = 1024;
+            height = 768;
+        }
+    }
+
+    bool OpenVideo() override { return OpenVideoSubsystem() && EnsureWindow(); }
+
+    void WindowChanged(int, int, int, int, bool visible, const std::string& title) override {
+        title_ = title;
+        if (!OpenVideoSubsystem() || !EnsureWindow()) return;
+        SDL_SetWindowTitle(window_, title_.c_str());
+        if (visible) {
+            SDL_ShowWindow(window_);
+            Draw();
+        } else {
+            SDL_HideWindow(window_);
+        }
+    }
+
+    bool SetFullScreenMode(int, int) override {
+        if (!EnsureWindow()) return false;
+        ApplyWindowMode();
+        return true;
+    }
+
+    void ShowScreen(const ScreenImage& image, ScreenChange cause) override {
+        if (flipLog_ && cause == ScreenChange::Flip) {
+            std::fprintf(flipLog_, "%lld\n", static_cast<long long>(MonotonicNanoseconds() / 1000));
+        }
+        // Kept as 8-bit pixels and colours: the next idle moment shows them, a screenshot
+        // saves them, and an expose or a lost texture redraws them.
+        width_ = image.width;
+        height_ = image.height;
+        pixels_.resize(static_cast<std::size_t>(width_) * height_);
+        for (int y = 0; y < height_; ++y) {
+            std::memcpy(pixels_.data() + static_cast<std::size_t>(y) * width_,
+                        image.pixels + static_cast<long>(y) * image.pitch,
+                        static_cast<std::size_t>(width_));
+        }
+        std::memcpy(colours_.data(), image.colours, sizeof(Rgb) * 256);
+        changed_ = true;
+        justDrew_ = true;
+    }
+
+    void MessageBox(const std::string& caption, const std::string& text) override {
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+        std::fflush(stderr);
+        if (window_) SDL_SetWindowFullscreen(window_, 0);
+        if (videoOpen_) {
+            SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), window_);
+        }
+    }
+
+    void SetCursorVisible(bool visible) override {
+        SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+    }
+
+  private:
+    // SDL's event pump asks the window system, the controllers and the device monitor each time;
+    // at every idle millisecond that was a quarter of the program's time on the title screen.
+    // The game reads its input once per frame (16 ms at least): a key seen up to 4 ms later
+    // counts at worst one frame later.
+    bool PollDue() {
+        const std::int64_t now = MonotonicNanoseconds();
+        if (now - lastPoll_ < kPollEveryNs) return false;
+        lastPoll_ = now;
+        return true;
+    }
+
+    std::uint64_t ElapsedMilliseconds() const {
+        return static_cast<std::uint64_t>((MonotonicNanoseconds() - origin_) / 1000000);
+    }
+
+    bool OpenVideoSubsystem() {
+        if (videoOpen_) return true;
+        if (videoFailed_) return false;
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            std::fprintf(stderr, "tavlo: no display: %s\n", SDL_GetError());
+            videoFailed_ = true;
+            return false;
+        }
+        // With no display to be had SDL falls back to drawing nowhere; a player would see a
+        // game that runs invisibly. Those drivers serve only when asked for by name.
+        const char* driver = SDL_GetCurrentVideoDriver();
+        const bool invisible = driver && (std::strcmp(driver, "offscreen") == 0 ||
+                                          std::strcmp(driver, "dummy") == 0);
+        if (invisible && !std::getenv("SDL_VIDEODRIVER")) {
+            std::fprintf(stderr, "tavlo: no display (set DISPLAY or WAYLAND_DISPLAY)\n");
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            videoFailed_ = true;
+            return false;
+        }
+        videoOpen_ = true;
+        return true;
+    }
+
+    SDL_Window* CreateWindow() {
+        SDL_Window* window =
+            SDL_CreateWindow(title_.empty() ? "Tavlo" : title_.c_str(), SDL_WINDOWPOS_CENTERED,
+                             SDL_WINDOWPOS_CENTERED, settings_.windowWidth, settings_.windowHeight,
+                             SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+        if (!window) {
+            std::fprintf(stderr, "tavlo: no window: %s\n", SDL_GetError());
+            return nullptr;
+        }
+        SDL_SetWindowMinimumSize(window, 320, 240);
+        return window;
+    }
+
+    // True when the renderer's OpenGL is drawn by the processor rather than a graphics chip.
+    static bool RasterisesInSoftware(SDL_Renderer* renderer) {
+        SDL_RendererInfo info;
+        if (SDL_GetRendererInfo(renderer, &info) != 0) return false;
+        if (info.flags & SDL_RENDERER_SOFTWARE) return true;
+        if (!info.name || std::strncmp(info.name, "opengl", 6) != 0) return false;
+        // The renderer's context is the current one once it is made.
+        using GetString = const unsigned char* (*)(unsigned);
+        const auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+        if (!getString) return false;
+        const auto* name = reinterpret_cast<const char*>(getString(0x1F01 /* GL_RENDERER */));
+        if (!name) return false;
+        for (const char* software : {"llvmpipe", "softpipe", "Software Rasterizer", "swrast"}) {
+            if (std::strstr(name, software)) return true;
+        }
+        return false;
+    }
+
+    bool EnsureWindow() {
+        if (window_) return true;
+        if (!videoOpen_) return false;
+        window_ = CreateWindow();
+        if (!window_) return false;
+        // TAVLO_RENDERER=software or =accelerated overrides the choice (for measuring).
+        const char* choice = std::getenv("TAVLO_RENDERER");
+        const std::string chosen = choice ? choice : "";
+        if (chosen != "software") {
+            renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
+            if (renderer_ && chosen != "accelerated" && RasterisesInSoftware(renderer_)) {
+                // A fresh window, without the OpenGL the renderer asked of this one.
+                SDL_DestroyRenderer(renderer_);
+                renderer_ = nullptr;
+                SDL_DestroyWindow(window_);
+                window_ = CreateWindow();
+                if (!window_) return false;
+            }
+        }
+        if (!renderer_) {
+            // The window's own pixels, not a texture drawn by OpenGL behind them.
+            SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+            renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+            software_ = renderer_ != nullptr;
+        }
+        if (!renderer_) {
+            std::fprintf(stderr, "tavlo: no renderer: %s\n", SDL_GetError());
+            SDL_DestroyWindow(window_);
+            window_ = nullptr;
+            return false;
+        }
+        ApplyWindowMode();
+        Draw();
+        return true;
+    }
+
+    void ApplyWindowMode() {
+        if (!window_) return;
+        if (settings_.mode == WindowMode::FullScreen) {
+            // Cover the display first: without a window manager to honour the full-screen
+            // request, the window would otherwise keep its windowed size and place.
+            SDL_Rect bounds;
+            const int display = SDL_GetWindowDisplayIndex(window_);
+            if (SDL_GetDisplayBounds(display < 0 ? 0 : display, &bounds) == 0) {
+                SDL_SetWindowPosition(window_, bounds.x, bounds.y);
+                SDL_SetWindowSize(window_, bounds.w, bounds.h);
+            }
+            if (SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
+                std::fprintf(stderr, "tavlo: staying in a window: %s\n", SDL_GetError());
+            }
+        } else {
+            SDL_SetWindowFullscreen(window_, 0);
+            SDL_SetWindowSize(window_, settings_.windowWidth, settings_.windowHeight);
+            SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+        }
+        Draw();
+    }
+
+    void SaveSettings() {
+        if (!settingsPath_.empty() && !sdl::SaveSettings(settingsPath_, settings_)) {
+            std::fprintf(stderr, "tavlo: cannot write %s\n", settingsPath_.c_str());
+        }
+    }
+
+    bool Hidden() const {
+        return !window_ ||
+               (SDL_GetWindowFlags(window_) & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED));
+    }
+
+    void PresentIfChanged() {
+        if (!changed_) return;
+        changed_ = false;
+        // An unchanged screen is not shown again: the title's flips of a still picture cost
+        // nothing. Drawing into the window's pixels, only the rows that changed are redrawn.
+        const bool sameColours =
+            std::memcmp(colours_.data(), shownColours_.data(), sizeof(Rgb) * 256) == 0;
+        std::vector<sdl::RowSpan> spans;
+        const bool comparable = haveShown_ && sameColours && pixels_.size() == shownPixels_.size();
+        if (comparable) {
+            spans = sdl::ChangedRows(shownPixels_.data(), pixels_.data(), width_, height_);
+            if (spans.empty()) return;
+        }
+        shownPixels_ = pixels_;
+        shownColours_ = colours_;
+        haveShown_ = true;
+        uploaded_ = false;
+        // Minimised or hidden: nothing to draw on; a restore draws the kept picture.
+        if (Hidden()) {
+            directValid_ = false;
+            return;
+        }
+        if (comparable && directValid_ && DirectMode() && DrawDirect(&spans)) return;
+        Draw();
+    }
+
+    // A sharp picture on SDL's software renderer is drawn by the host itself.
+    bool DirectMode() const { return software_ && settings_.scaling == Scaling::Sharp; }
+
+    // Writes rows of the kept picture into the window's pixels at the whole factor and shows
+    // them: the given rows when the window still holds the picture shown before, else all of
+    // them with the black around. False when the window's pixels cannot take the picture.
+    bool DrawDirect(const std::vector<sdl::RowSpan>* spans) {
+        if (shownPixels_.empty()) return false;
+        SDL_Surface* surface = SDL_GetWindowSurface(window_);
+        if (!surface || surface->format->BytesPerPixel != 4) return false;
+        const sdl::Placement place =
+            sdl::PlacePicture(surface->w, surface->h, width_, height_, Scaling::Sharp);
+        const sdl::Rect& target = place.target;
+        if (target.x < 0 || target.y < 0 || target.x + target.w > surface->w ||
+            target.y + target.h > surface->h) {
+            return false;
+        }
+        const bool whole = !spans || !directValid_ || surface != directSurface_ ||
+                           surface->w != directWidth_ || surface->h != directHeight_;
+        if (whole) {
+            for (int i = 0; i < 256; ++i) {
+                const Rgb& c = shownColours_[static_cast<std::size_t>(i)];
+                lookup_[static_cast<std::size_t>(i)] = SDL_MapRGB(surface->format, c.r, c.g, c.b);
+            }
+            SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+        }
+        if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return false;
+        std::uint8_t* origin = static_cast<std::uint8_t*>(surface->pixels) +
+                               static_cast<long>(target.y) * surface->pitch + target.x * 4;
+        const int factor = place.factor;
+        if (whole) {
+            sdl::ScaleRows(shownPixels_.data(), width_, width_, 0, height_, lookup_.data(), factor,
+                           origin, surface->pitch);
+        } else {
+            rects_.clear();
+            for (const sdl::RowSpan& span : *spans) {
+                sdl::ScaleRows(shownPixels_.data(), width_, width_, span.first, span.end,
+                               lookup_.data(), factor, origin, surface->pitch);
+                rects_.push_back(SDL_Rect{target.x, target.y + span.first * factor, target.w,
+                                          (span.end - span.first) * factor});
+            }
+        }
+        if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+        if (whole) {
+            SDL_UpdateWindowSurface(window_);
+        } else {
+            SDL_UpdateWindowSurfaceRects(window_, rects_.data(), static_cast<int>(rects_.size()));
+        }
+        directSurface_ = surface;
+        directWidth_ = surface->w;
+        directHeight_ = surface->h;
+        directValid_ = true;
+        return true;
+    }
+
+    // Converts the kept 8-bit picture to the texture's colours.
+    bool Upload() {
+        if (width_ <= 0 || height_ <= 0) return false;
+        if (!texture_ || width_ != textureWidth_ || height_ != textureHeight_) {
+            if (texture_) SDL_DestroyTexture(texture_);
+            texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888,
+                                         SDL_TEXTUREACCESS_STREAMING, width_, height_);
+            if (!texture_) return false;
+            SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);
+            textureWidth_ = width_;
+            textureHeight_ = height_;
+        }
+        void* pixels = nullptr;
+        int pitch = 0;
+        if (SDL_LockTexture(texture_, nullptr, &pixels, &pitch) != 0) return false;
+        sdl::ConvertScreen(shownPixels_.data(), width_, height_, width_, shownColours_.data(),
+                           static_cast<std::uint32_t*>(pixels), pitch);
+        SDL_UnlockTexture(texture_);
+        uploaded_ = true;
+        return true;
+    }
+
+    // Clears to black and puts the picture where the settings say; then presents.
+    void Draw() {
+        if (!renderer_) return;
+        if (DirectMode() && DrawDirect(nullptr)) return;
+        directValid_ = false;
+        SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+        SDL_RenderClear(renderer_);
+        if (!shownPixels_.empty() && (uploaded_ || Upload())) {
+            int outputWidth = 0, outputHeight = 0;
+            SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight);
+            const sdl::Placement place =
+                sdl::PlacePicture(outputWidth, outputHeight, width_, height_, settings_.scaling);
+            const SDL_Rect target{place.target.x, place.target.y, place.target.w, place.target.h};
+            SDL_Texture* source = texture_;
+            if (settings_.scaling == Scaling::Smooth && StepTexture(place)) {
+                // Nearest-neighbour to the whole factor, then linear from there.
+                SDL_SetRenderTarget(renderer_, stepTexture_);
+                SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+                SDL_SetRenderTarget(renderer_, nullptr);
+                source = stepTexture_;
+            }
+            SDL_RenderCopy(renderer_, source, nullptr, &target);
+        }
+        SDL_RenderPresent(renderer_);
+    }
+
+    bool StepTexture(const sdl::Placement& place) {
+        if (stepTexture_ && stepWidth_ == place.stepWidth && stepHeight_ == place.stepHeight) {
+            return true;
+        }
+        if (stepTexture_) SDL_DestroyTexture(stepTexture_);
+        stepTexture_ =
+            SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
+                              place.stepWidth, place.stepHeight);
+        if (!stepTexture_) return false;
+        SDL_SetTextureScaleMode(stepTexture_, SDL_ScaleModeLinear);
+        stepWidth_ = place.stepWidth;
+        stepHeight_ = place.stepHeight;
+        return true;
+    }
+
+    // What the host does itself with a key going down, before the game gets it as Windows would
+    // send it: Alt+Enter, F11 and F12.
+    void HostKey(unsigned virtualKey, bool alt) {
+        if (virtualKey == kVkReturn && alt) {
+            settings_.mode = settings_.mode == WindowMode::FullScreen ? WindowMode::Window
+                                                                      : WindowMode::FullScreen;
+            ApplyWindowMode();
+            SaveSettings();
+        } else if (virtualKey == kVkF11 && !alt) {
+            settings_.scaling =
+                settings_.scaling == Scaling::Sharp ? Scaling::Smooth : Scaling::Sharp;
+            Draw();
+            SaveSettings();
+        } else if (virtualKey == kVkF12 && !alt) {
+            TakeScreenshot();
+        }
+    }
+
+    void TakeScreenshot() {
+        if (shownPixels_.empty()) return;
+        ScreenImage image;
+        image.pixels = shownPixels_.data();
+        image.width = width_;
+        image.height = height_;
+        image.pitch = width_;
+        image.colours = shownColours_.data();
+        const std::string path =
+            sdl::SaveScreenshot(sdl::ScreenshotFolder(), image, std::time(nullptr));
+        if (path.empty()) {
+            std::fprintf(stderr, "tavlo: the screenshot could not be saved\n");
+        } else {
+            std::fprintf(stderr, "tavlo: screenshot %s\n", path.c_str());
+        }
+    }
+
+    void PushKeys(const std::vector<sdl::KeyChange>& changes) {
+        for (const sdl::KeyChange& change : changes) {
+            pending_.push_back({change.down ? InputEvent::Kind::KeyDown : InputEvent::Kind::KeyUp,
+                                change.virtualKey});
+        }
+    }
+
+    void WindowEvent(const SDL_WindowEvent& window) {
+        switch (window.event) {
+            case SDL_WINDOWEVENT_CLOSE:
+                pending_.push_back({InputEvent::Kind::Close, 0});
+                break;
+            case SDL_WINDOWEVENT_RESIZED:
+                // A size the player gave the window is kept for next time.
+                if (settings_.mode == WindowMode::Window &&
+                    !(SDL_GetWindowFlags(window_) &
+                      (SDL_WINDOW_FULLSCREEN | SDL_WINDOW_MAXIMIZED | SDL_WINDOW_MINIMIZED)) &&
+                    window.data1 >= 320 && window.data2 >= 240 &&
+                    (window.data1 != settings_.windowWidth ||
+                     window.data2 != settings_.windowHeight)) {
+                    settings_.windowWidth = window.data1;
+                    settings_.windowHeight = window.data2;
+                    SaveSettings();
+                }
+                Draw();
+                break;
+            case SDL_WINDOWEVENT_EXPOSED:
+            case SDL_WINDOWEVENT_SIZE_CHANGED:
+            case SDL_WINDOWEVENT_RESTORED:
+            case SDL_WINDOWEVENT_SHOWN:
+            case SDL_WINDOWEVENT_MAXIMIZED:
+                // The picture is kept, so whatever uncovered the window, it is there again.
+                Draw();
+                break;
+            default:
+                break;
+        }
+    }
+
+    void Poll() {
+        SDL_Event e;
+        std::vector<sdl::KeyChange> changes;
+        while (SDL_PollEvent(&e)) {
+            switch (e.type) {
+                case SDL_QUIT:
+                    pending_.push_back({InputEvent::Kind::Close, 0});
+                    break;
+                case SDL_WINDOWEVENT:
+                    WindowEvent(e.window);
+                    break;
+                case SDL_RENDER_TARGETS_RESET:
+                case SDL_RENDER_DEVICE_RESET:
+                    // Texture contents are gone: convert the kept picture again.
+                    uploaded_ = false;
+                    stepWidth_ = stepHeight_ = 0;
+                    Draw();
+                    break;
+                case SDL_MOUSEMOTION:
+                    pending_.push_back({InputEvent::Kind::MouseOver, 0});
+                    break;
+                case SDL_CONTROLLERDEVICEADDED:
+                    if (SDL_GameController* pad = SDL_GameControllerOpen(e.cdevice.which)) {
+                        const SDL_JoystickID id =
+                            SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad));
+                        if (controllers_.count(id)) {
+                            SDL_GameControllerClose(pad);
+                        } else {
+                            controllers_[id] = pad;
+                        }
+                    }
+                    break;
+                case SDL_CONTROLLERDEVICEREMOVED:
+                    if (auto it = controllers_.find(e.cdevice.which); it != controllers_.end()) {
+                        SDL_GameControllerClose(it->second);
+                        controllers_.erase(it);
+                    }
+                    changes.clear();
+                    pads_.Removed(e.cdevice.which, changes);
+                    PushKeys(changes);
+                    break;
+                case SDL_CONTROLLERBUTTONDOWN:
+                case SDL_CONTROLLERBUTTONUP:
+                    changes.clear();
+                    pads_.Button(e.cbutton.which, PadButtonOf(e.cbutton.button),
+                                 e.type == SDL_CONTROLLERBUTTONDOWN, changes);
+                    PushKeys(changes);
+                    break;
+                case SDL_CONTROLLERAXISMOTION:
+                    changes.clear();
+                    pads_.Axis(e.caxis.which, PadAxisOf(e.caxis.axis), e.caxis.value, changes);
+                    PushKeys(changes);
+                    break;
+                case SDL_KEYDOWN:
+                case SDL_KEYUP: {
+                    unsigned vk = VirtualKeyOf(e.key.keysym.sym);
+                    if (vk == 0) break;
+                    const bool down = e.type == SDL_KEYDOWN;
+                    if (down && !e.key.repeat) HostKey(vk, (e.key.keysym.mod & KMOD_ALT) != 0);
+                    // Alt combinations and F10 are system keys, as Windows sends them.
+                    const bool system =
+                        (e.key.keysym.mod & KMOD_ALT) != 0 || vk == kVkAlt || vk == kVkF10;
+                    InputEvent event;
+                    event.virtualKey = vk;
+                    if (system) {
+                        event.kind =
+                            down ? InputEvent::Kind::SysKeyDown : InputEvent::Kind::SysKeyUp;
+                    } else {
+                        event.kind = down ? InputEvent::Kind::KeyDown : InputEvent::Kind::KeyUp;
+                    }
+                    pending_.push_back(event);
+                    break;
+                }
+                default:
+                    break;
+            }
+        }
+    }
+
+    std::int64_t origin_ = 0;
+    std::int64_t lastPoll_ = 0;
+    std::uint32_t clockStart_ = 0;
+    bool spin_ = false;
+    bool justDrew_ = false;
+    std::vector<ScriptedEvent> script_;
+    std::size_t nextScripted_ = 0;
+    FILE* flipLog_ = nullptr;
+    std::string settingsPath_;
+    sdl::Settings settings_;
+
+    bool videoOpen_ = false;
+    bool videoFailed_ = false;  // tried once; it is not tried again
+    std::string title_;
+    SDL_Window* window_ = nullptr;
+    SDL_Renderer* renderer_ = nullptr;
+    SDL_Texture* texture_ = nullptr;
+    int textureWidth_ = 0;
+    int textureHeight_ = 0;
+    SDL_Texture* stepTexture_ = nullptr;
+    int stepWidth_ = 0;
+    int stepHeight_ = 0;
+    // SDL's software renderer, chosen because OpenGL would be drawn by the processor; sharp
+    // pictures then go straight into the window's pixels (DrawDirect).
+    bool software_ = false;
+    // The window's pixels as DrawDirect last wrote them: valid while nothing else drew there.
+    SDL_Surface* directSurface_ = nullptr;
+    int directWidth_ = 0;
+    int directHeight_ = 0;
+    bool directValid_ = false;
+    std::array<std::uint32_t, 256> lookup_{};  // the colours in the window's pixel format
+    std::vector<SDL_Rect> rects_;
+
+    // The screen as the game last changed it, and as last shown.
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<std::uint8_t> pixels_;
+    std::array<Rgb, 256> colours_{};
+    bool changed_ = false;
+    std::vector<std::uint8_t> shownPixels_;
+    std::array<Rgb, 256> shownColours_{};
+    bool haveShown_ = false;
+    bool uploaded_ = false;
+
+    std::deque<InputEvent> pending_;
+    std::map<SDL_JoystickID, SDL_GameController*> controllers_;
+    sdl::ControllerKeys pads_;
+};
+
+}  // namespace
+
+Host* CreateSdlHost() {
+    return new SdlHost();
+}
+
+}  // namespace host

@@ -1,0 +1,70 @@
+// The seam between our Windows and the machine it runs on. The hosts stand behind it (hosts/:
+// SDL2, a real window; headless, a virtual clock, scripted input and frame captures). Nothing
+// above this seam knows which one runs; a host knows nothing of the layer above.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace host {
+
+struct Rgb {
+    std::uint8_t r, g, b;
+};
+
+// One input event, already in the Windows form the message queue wants.
+struct InputEvent {
+    enum class Kind { KeyDown, KeyUp, SysKeyDown, SysKeyUp, Close, Quit, MouseOver };
+    Kind kind = Kind::KeyDown;
+    unsigned virtualKey = 0;  // for the key kinds
+};
+
+// What the screen shows: 8-bit pixels and the 256 colours in force.
+struct ScreenImage {
+    const std::uint8_t* pixels = nullptr;
+    int width = 0;
+    int height = 0;
+    int pitch = 0;
+    const Rgb* colours = nullptr;  // 256 entries
+};
+
+// Why the screen changed (the headless host writes it beside each capture).
+enum class ScreenChange { Flip, Blit, Palette };
+
+class Host {
+  public:
+    virtual ~Host() = default;
+
+    // The millisecond clock behind timeGetTime.
+    virtual std::uint32_t Milliseconds() = 0;
+    // Takes the next input event that is due, if any; never waits.
+    virtual bool NextEvent(InputEvent& event) = 0;
+    // Called each time the message queue is found empty by PeekMessageA.
+    virtual void Idle() = 0;
+
+    // Size of the desktop that a windowed primary surface covers.
+    virtual void DesktopSize(int& width, int& height) = 0;
+    // Brings up video for DirectDraw; false when there is no screen to draw on.
+    virtual bool OpenVideo() = 0;
+    // The program's window came into being, moved or changed visibility.
+    virtual void WindowChanged(int x, int y, int width, int height, bool visible,
+                               const std::string& titleUtf8) = 0;
+    // The screen is taken at width × height (8-bit, full screen); false when it cannot be.
+    virtual bool SetFullScreenMode(int width, int height) = 0;
+    // What the screen shows has changed; the host shows it without being asked again.
+    virtual void ShowScreen(const ScreenImage& image, ScreenChange cause) = 0;
+    // A message box, answered with OK. Texts are UTF-8.
+    virtual void MessageBox(const std::string& captionUtf8, const std::string& textUtf8) = 0;
+    virtual void SetCursorVisible(bool visible) = 0;
+};
+
+// Says how this program's host is made; the program's entry (or a test's) calls it before any
+// platform call. The factory runs once, on the first Current().
+void SetHostFactory(Host* (*factory)());
+// The host of this run, made on first use. Without a factory the process ends with code 2.
+Host& Current();
+// For tests: the next Current() makes a new host (a fresh clock, no pending input, the
+// environment read again), as a new process would.
+void DiscardHostForTests();
+
+}  // namespace host

@@ -1,0 +1,81 @@
+// The frame loop's services: the message pump, frame timing, the two ends of the program and
+// random numbers. Frames are paced by spinning on the millisecond clock while pumping messages.
+#include <cstdlib>
+
+#include <windows.h>
+
+#include <mmsystem.h>
+
+#include "services.h"
+#include "window.h"
+
+char FormatBuffer[256];
+unsigned char KeyTable[256];
+int WaitEnabled = 1;
+HWND MainWindow;
+
+namespace {
+
+DWORD FrameStartTime;
+void (*ShutdownHandler)() = nullptr;
+
+void RunShutdownHandler() {
+    if (ShutdownHandler) ShutdownHandler();
+}
+
+// Waits until `duration` ms after `start`, pumping messages at least once. The elapsed time is
+// computed modulo 2^32, so a wait across the clock's wrap ends on time like any other.
+void WaitFrom(DWORD start, unsigned duration) {
+    for (;;) {
+        if (!PumpMessages()) std::exit(1);
+        const DWORD elapsed = timeGetTime() - start;
+        if (elapsed >= duration || WaitEnabled == 0) return;
+    }
+}
+
+}  // namespace
+
+int PumpMessages() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
+        if (!GetMessageA(&message, nullptr, 0, 0)) return 0;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return 1;
+}
+
+void MarkFrameStart() {
+    FrameStartTime = timeGetTime();
+}
+
+void WaitFrame(unsigned ms) {
+    WaitFrom(FrameStartTime, ms);
+}
+
+void WaitMilliseconds(unsigned ms) {
+    WaitFrom(timeGetTime(), ms);
+}
+
+void SetShutdownHandler(void (*handler)()) {
+    ShutdownHandler = handler;
+}
+
+void QuitProgram() {
+    RunShutdownHandler();
+    std::exit(1);
+}
+
+void FatalError(const char* text) {
+    RunShutdownHandler();
+    // "エラーが発生したらしい(^^;"
+    MessageBoxA(MainWindow, text,
+                "\x83\x47\x83\x89\x81\x5b\x82\xaa\x94\xad\x90\xb6\x82\xb5\x82\xbd\x82\xe7\x82\xb5"
+                "\x82\xa2(^^;",
+                MB_OK);
+    std::exit(1);
+}
+
+int RandomRange(int low, int high) {
+    return low + std::rand() % (high - low + 1);
+}

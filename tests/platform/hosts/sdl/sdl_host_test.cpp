@@ -1,0 +1,216 @@
+// The real program in the SDL host on SDL's dummy video driver: scripted keys, the settings file
+// and screenshots, seen from outside.
+#include <cstdlib>
+#include <dirent.h>
+#include <png.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "process.h"
+
+using namespace testing_support;
+
+namespace {
+
+struct Program {
+    std::string folder = FreshFolder("sdl");
+
+    RunResult Start(const std::string& script, const std::string& environment = "") {
+        std::ofstream(folder + "/script.txt") << script;
+        std::ofstream(folder + "/score.dat", std::ios::binary).write("\0\0\0\0", 4);
+        // The game needs its archive in the working folder.
+        std::system(("cp '" TAVLO_BINARY_DIR "/tavlo.rka' '" + folder + "/'").c_str());
+        return Run("cd '" + folder + "' && " + environment +
+                       " TAVLO_VIDEO=sdl SDL_VIDEODRIVER=dummy HOME='" + folder +
+                       "/home' XDG_CONFIG_HOME='" + folder + "/config' XDG_PICTURES_DIR='" +
+                       folder + "/pictures' TAVLO_INPUT=script.txt",
+                   TAVLO_BINARY);
+    }
+    std::string Read(const std::string& name) const {
+        std::ifstream in(folder + "/" + name, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    std::vector<std::string> Pictures() const {
+        std::vector<std::string> names;
+        if (DIR* dir = ::opendir((folder + "/pictures/tavlo").c_str())) {
+            while (dirent* entry = ::readdir(dir)) {
+                if (entry->d_name[0] != '.') names.push_back(entry->d_name);
+            }
+            ::closedir(dir);
+        }
+        return names;
+    }
+};
+
+const char kDefaults[] =
+    "mode=fullscreen\n"
+    "scaling=sharp\n"
+    "window=960x720\n";
+
+std::string Values(const std::string& settings) {
+    std::istringstream in(settings);
+    std::string line, values;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line[0] != '#') values += line + "\n";
+    }
+    return values;
+}
+
+TEST(SdlHost, PauseEndsTheRunAndDefaultSettingsAreWritten) {
+    Program program;
+    const RunResult result = program.Start("500 down PAUSE\n");
+    EXPECT_EQ(result.exitCode, 1) << result.standardError;
+    EXPECT_EQ(Values(program.Read("config/tavlo/settings.conf")), kDefaults);
+}
+
+TEST(SdlHost, DamagedSettingsAreRewrittenAndTheGameStillRuns) {
+    Program program;
+    ASSERT_EQ(std::system(("mkdir -p '" + program.folder + "/config/tavlo'").c_str()), 0);
+    std::ofstream(program.folder + "/config/tavlo/settings.conf") << "mode=\xff\xfe garbage\n";
+    const RunResult result = program.Start("500 down PAUSE\n");
+    EXPECT_EQ(result.exitCode, 1) << result.standardError;
+    EXPECT_NE(result.standardError.find("damaged"), std::string::npos);
+    EXPECT_EQ(Values(program.Read("config/tavlo/settings.conf")), kDefaults);
+}
+
+TEST(SdlHost, F11SwitchesToSmoothAndIsRemembered) {
+    Program program;
+    EXPECT_EQ(program.Start("400 down F11\n450 up F11\n600 down PAUSE\n").exitCode, 1);
+    EXPECT_EQ(Values(program.Read("config/tavlo/settings.conf")),
+              "mode=fullscreen\nscaling=smooth\nwindow=960x720\n");
+    // Next run starts smooth; F11 again goes back.
+    EXPECT_EQ(program.Start("400 down F11\n600 down PAUSE\n").exitCode, 1);
+    EXPECT_EQ(Values(program.Read("config/tavlo/settings.conf")), kDefaults);
+}
+
+TEST(SdlHost, F12WritesAPalettedScreenshotEachTime) {
+    Program program;
+    const RunResult result =
+        program.Start("500 down F12\n520 up F12\n540 down F12\n560 up F12\n700 down PAUSE\n");
+    EXPECT_EQ(result.exitCode, 1) << result.standardError;
+    const std::vector<std::string> pictures = program.Pictures();
+    ASSERT_EQ(pictures.size(), 2u) << result.standardError;
+    for (const std::string& name : pictures) {
+        EXPECT_EQ(name.rfind("tavlo-", 0), 0u);
+        std::FILE* file = std::fopen((program.folder + "/pictures/tavlo/" + name).c_str(), "rb");
+        ASSERT_NE(file, nullptr);
+        unsigned char header[26];
+        ASSERT_EQ(std::fread(header, 1, sizeof header, file), sizeof header);
+        std::fclose(file);
+        EXPECT_EQ(png_sig_cmp(header, 0, 8), 0);
+        // IHDR: 320 × 240, depth 8, colour type 3 (palette).
+        EXPECT_EQ(header[18] * 256 + header[19], 320);
+        EXPECT_EQ(header[22] * 256 + header[23], 240);
+        EXPECT_EQ(header[24], 8);
+        EXPECT_EQ(header[25], 3);
+    }
+}
+
+// The pixels of a 24-bit .bmp file as 0xRRGGBB, top row first.
+std::vector<std::uint32_t> ReadBmp24(const std::string& path, int& width, int& height) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<unsigned char> data((std::istreambuf_iterator<char>(in)),
+                                    std::istreambuf_iterator<char>());
+    auto u32 = [&](std::size_t at) {
+        return static_cast<std::uint32_t>(data[at] | data[at + 1] << 8 | data[at + 2] << 16 |
+                                          data[at + 3] << 24);
+    };
+    width = height = 0;
+    if (data.size() < 54 || data[28] != 24) return {};
+    const std::uint32_t offset = u32(10);
+    width = static_cast<int>(u32(18));
+    height = static_cast<int>(u32(22));  // positive: bottom-up
+    const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
+    if (data.size() < offset + stride * static_cast<std::size_t>(height)) return {};
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
+    for (int y = 0; y < height; ++y) {
+        const unsigned char* row = data.data() + offset + stride * (height - 1 - y);
+        for (int x = 0; x < width; ++x) {
+            pixels[static_cast<std::size_t>(y) * width + x] =
+                row[3 * x + 2] << 16 | row[3 * x + 1] << 8 | row[3 * x];
+        }
+    }
+    return pixels;
+}
+
+// Without a graphics chip the host draws the picture into the window's pixels itself. SDL's dummy
+// driver saves each update of those pixels (SDL_VIDEO_DUMMY_SAVE_FRAMES): during the logo's hold
+// the window must show the screen exactly, three times enlarged on its 1024×768 display and
+// centred on black.
+TEST(SdlHost, TheWindowShowsTheScreenAtAWholeFactor) {
+    Program program;
+    const RunResult result = program.Start("2000 down F12\n2020 up F12\n2100 down PAUSE\n",
+                                           "SDL_VIDEO_DUMMY_SAVE_FRAMES=1");
+    ASSERT_EQ(result.exitCode, 1) << result.standardError;
+    const std::vector<std::string> pictures = program.Pictures();
+    ASSERT_EQ(pictures.size(), 1u) << result.standardError;
+
+    png_image shot{};
+    shot.version = PNG_IMAGE_VERSION;
+    const std::string shotPath = program.folder + "/pictures/tavlo/" + pictures[0];
+    ASSERT_NE(png_image_begin_read_from_file(&shot, shotPath.c_str()), 0);
+    shot.format = PNG_FORMAT_RGB;
+    std::vector<unsigned char> screen(PNG_IMAGE_SIZE(shot));
+    ASSERT_NE(png_image_finish_read(&shot, nullptr, screen.data(), 0, nullptr), 0);
+    ASSERT_EQ(shot.width, 320u);
+
+    // The frames are numbered in the order they were shown; the last is the logo held.
+    std::vector<std::string> frames;
+    if (DIR* dir = ::opendir(program.folder.c_str())) {
+        while (dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name.rfind("SDL_window", 0) == 0) frames.push_back(name);
+        }
+        ::closedir(dir);
+    }
+    ASSERT_FALSE(frames.empty());
+    std::sort(frames.begin(), frames.end());
+    int width = 0, height = 0;
+    const std::vector<std::uint32_t> window =
+        ReadBmp24(program.folder + "/" + frames.back(), width, height);
+    for (const std::string& frame : frames) std::remove((program.folder + "/" + frame).c_str());
+    ASSERT_EQ(width, 1024);
+    ASSERT_EQ(height, 768);
+
+    int wrong = 0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int sx = (x - 32) / 3, sy = (y - 24) / 3;
+            std::uint32_t expected = 0;
+            if (x >= 32 && y >= 24 && sx < 320 && sy < 240) {
+                const unsigned char* rgb = screen.data() + 3 * (sy * 320 + sx);
+                expected = static_cast<std::uint32_t>(rgb[0] << 16 | rgb[1] << 8 | rgb[2]);
+            }
+            if (window[static_cast<std::size_t>(y) * width + x] != expected && wrong++ < 5) {
+                ADD_FAILURE() << "window pixel " << x << "," << y;
+            }
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
+}  // namespace
+
+// With no display at all, SDL would fall back to a driver that draws nowhere: the player gets
+// the start-up error instead of a game running invisibly.
+TEST(SdlHost, NoDisplayEndsWithTheStartUpMessage) {
+    const std::string folder = FreshFolder("nodisplay");
+    const RunResult result = testing_support::Run(
+        "cd '" + folder +
+            "' && env -u SDL_VIDEODRIVER -u DISPLAY -u WAYLAND_DISPLAY -u TAVLO_VIDEO",
+        TAVLO_BINARY);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.standardError.find("DirectDrawを初期化出来ません(;;"), std::string::npos)
+        << result.standardError;
+}

@@ -1,0 +1,37 @@
+#include "process.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace testing_support {
+
+RunResult Run(const std::string& environment, const std::string& command) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string errorFile =
+        std::string(tmp ? tmp : "/tmp") + "/tavlo-stderr-" + std::to_string(::getpid()) + ".txt";
+    std::string line = environment + " " + command + " 2>" + errorFile + " </dev/null";
+    int status = std::system(line.c_str());
+    RunResult result;
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream in(errorFile);
+    std::stringstream text;
+    text << in.rdbuf();
+    result.standardError = text.str();
+    std::remove(errorFile.c_str());
+    return result;
+}
+
+std::string FreshFolder(const std::string& name) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string folder =
+        std::string(tmp ? tmp : "/tmp") + "/tavlo-test-" + std::to_string(::getpid()) + "-" + name;
+    std::system(("rm -rf '" + folder + "' && mkdir -p '" + folder + "'").c_str());
+    return folder;
+}
+
+}  // namespace testing_support
