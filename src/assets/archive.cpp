@@ -137,9 +137,8 @@ void RkaArchive::LoadEntry(const char* entryName) {
 
     if (!ReadU32(file, &literalCount)) check(rka::Damage::kReadFailed);
     check(rka::CheckLiteralCount(fileSize, offset, runCount, literalCount));
-    // `output` is allocated here rather than on reading U: only now can U be checked against
-    // what the block can fill.
-    check(rka::CheckUnpackedSize(unpackedSize, literalCount, runLengths, runCount));
+    // U is checked before `output` is allocated from it.
+    check(rka::CheckUnpackedSize(unpackedSize));
     output = static_cast<unsigned char*>(AllocateOrDie(unpackedSize));
     literals = static_cast<unsigned char*>(AllocateOrDie(literalCount));
     read(literals, 1, literalCount);

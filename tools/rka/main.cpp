@@ -7,13 +7,20 @@
 //
 // Exit codes: 0 success, 1 a damaged or unreadable archive, a missing entry or a failed write,
 // 2 a usage error or files that cannot make an archive. Entries are read and unpacked exactly as
-// the game's reader does it, with the same refusals of damaged blocks.
+// the game's reader does it, with the same refusals of damaged blocks. Every file the tool writes
+// is made new beside its target and renamed into place: never written through a link, and a
+// failed write leaves the file that was there.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <optional>
+#include <random>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,18 +66,82 @@ std::optional<std::vector<std::uint8_t>> ReadFile(const std::string& name) {
     return bytes;
 }
 
-bool WriteFile(const std::string& name, std::span<const std::uint8_t> bytes) {
-    std::FILE* file = std::fopen(name.c_str(), "wb");
-    if (!file) {
-        Error(name + ": " + std::strerror(errno));
-        return false;
+// A folder held open, so that files are made inside it whatever its path comes to name.
+class Folder {
+  public:
+    explicit Folder(const std::string& path)
+        : path_(path), fd_(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        if (fd_ < 0) Error(path + ": " + std::strerror(errno));
     }
-    bool written =
-        bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    written = std::fclose(file) == 0 && written;
-    if (!written) Error(name + ": write error");
-    return written;
-}
+    ~Folder() {
+        if (fd_ >= 0) close(fd_);
+    }
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+    bool ok() const { return fd_ >= 0; }
+
+    // Writes `bytes` as the file `name` in the folder. They go to a new temporary file beside it,
+    // created exclusively and never through a link (a planted link or file of that name makes
+    // another name be tried), are flushed to the disk and then renamed over `name`: a link of
+    // that name is replaced, never written through, and when anything fails the file that was
+    // there stays as it was. On failure the temporary file is removed and a message names it.
+    bool Replace(const std::string& name, std::span<const std::uint8_t> bytes) const {
+        const std::string shown = (std::filesystem::path(path_) / name).string();
+        std::string temporary;
+        int fd = -1;
+        for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+            // Under NAME_MAX whatever the name's length.
+            temporary = "." + name.substr(0, 200) + "." + RandomSuffix() + ".part";
+            fd = openat(fd_, temporary.c_str(),
+                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+            if (fd < 0 && errno != EEXIST) break;
+        }
+        if (fd < 0) {
+            Error(shown + ": cannot create a temporary file beside it: " + std::strerror(errno));
+            return false;
+        }
+        const char* failed = WriteAll(fd, bytes) ? nullptr : "write";
+        if (!failed && fsync(fd) != 0) failed = "fsync";
+        // close is checked as well: some file systems report a failed write only here.
+        if (close(fd) != 0 && !failed) failed = "close";
+        if (!failed && renameat(fd_, temporary.c_str(), fd_, name.c_str()) != 0) failed = "rename";
+        if (failed) {
+            const int error = errno;
+            unlinkat(fd_, temporary.c_str(), 0);
+            Error(shown + ": " + failed + " failed: " + std::strerror(error) +
+                  "; the file was left as it was");
+            return false;
+        }
+        return true;
+    }
+
+  private:
+    static std::string RandomSuffix() {
+        static std::mt19937 random(std::random_device{}());
+        static constexpr char kLetters[] =
+            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+        std::string suffix;
+        for (int k = 0; k < 8; ++k) suffix += kLetters[random() % (sizeof kLetters - 1)];
+        return suffix;
+    }
+
+    static bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            ssize_t wrote = write(fd, bytes.data() + done, bytes.size() - done);
+            if (wrote < 0 && errno == EINTR) continue;
+            if (wrote <= 0) {
+                if (wrote == 0) errno = ENOSPC;
+                return false;
+            }
+            done += static_cast<std::size_t>(wrote);
+        }
+        return true;
+    }
+
+    std::string path_;
+    int fd_;
+};
 
 // The archive and its directory, or a message and nullopt.
 struct Opened {
@@ -108,11 +179,6 @@ int List(const std::string& archive) {
     return status;
 }
 
-// An entry name is written as a file inside DIR: nothing that could climb out of it.
-bool IsPlainFileName(std::string_view name) {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
-}
-
 int Extract(const std::string& archive, std::vector<std::string> names, const std::string& dir) {
     std::optional<Opened> opened = Open(archive);
     if (!opened) return kFailed;
@@ -129,6 +195,8 @@ int Extract(const std::string& archive, std::vector<std::string> names, const st
         Error(dir + ": " + error.message());
         return kFailed;
     }
+    const Folder folder(dir);
+    if (!folder.ok()) return kFailed;
 
     int status = kOk;
     for (const std::string& name : names) {
@@ -139,7 +207,8 @@ int Extract(const std::string& archive, std::vector<std::string> names, const st
             status = kFailed;
             continue;
         }
-        if (!IsPlainFileName(name)) {
+        // An entry name is written as a file inside DIR: nothing that could climb out of it.
+        if (!rka::IsPlainFileName(name)) {
             Error(archive + ": entry [" + shown + "] is not a plain file name; not extracted");
             status = kFailed;
             continue;
@@ -152,7 +221,7 @@ int Extract(const std::string& archive, std::vector<std::string> names, const st
             continue;
         }
         std::vector<std::uint8_t> bytes = rka::UnpackBlock(block.value);
-        if (!WriteFile((std::filesystem::path(dir) / name).string(), bytes)) status = kFailed;
+        if (!folder.Replace(name, bytes)) status = kFailed;
     }
     return status;
 }
@@ -161,10 +230,30 @@ int Pack(const std::string& archive, const std::vector<std::string>& files) {
     std::vector<std::string> names;
     for (const std::string& file : files)
         names.push_back(std::filesystem::path(file).filename().string());
-    if (std::string refusal = rka::CheckMemberNames(names); !refusal.empty()) {
+    std::string refusal = rka::CheckMemberNames(names);
+    if (refusal.empty()) {
+        // Sizes as the files stand now, so that nothing too large is read first; a file that
+        // cannot be measured is left for the read to report.
+        std::vector<std::uint64_t> sizes;
+        for (const std::string& file : files) {
+            std::error_code error;
+            std::uintmax_t size = std::filesystem::file_size(file, error);
+            sizes.push_back(error ? 0 : size);
+        }
+        refusal = rka::CheckMemberSizes(names, sizes);
+    }
+    if (!refusal.empty()) {
         Error(archive + ": " + refusal);
         return kUsage;
     }
+    // The folder is opened first, so that no file is read for an archive that cannot be written.
+    std::filesystem::path target(archive);
+    if (target.filename().empty()) {
+        Error(archive + ": not a file name");
+        return kFailed;
+    }
+    const Folder folder(target.has_parent_path() ? target.parent_path().string() : ".");
+    if (!folder.ok()) return kFailed;
     std::vector<rka::Member> members;
     for (std::size_t k = 0; k < files.size(); ++k) {
         std::optional<std::vector<std::uint8_t>> data = ReadFile(files[k]);
@@ -177,17 +266,7 @@ int Pack(const std::string& archive, const std::vector<std::string>& files) {
         return kFailed;
     }
     // Written beside the target and renamed over it, so a failed write leaves the old archive.
-    const std::string temporary = archive + ".part";
-    if (!WriteFile(temporary, written.bytes)) {
-        std::remove(temporary.c_str());
-        return kFailed;
-    }
-    if (std::rename(temporary.c_str(), archive.c_str()) != 0) {
-        Error(archive + ": " + std::strerror(errno));
-        std::remove(temporary.c_str());
-        return kFailed;
-    }
-    return kOk;
+    return folder.Replace(target.filename().string(), written.bytes) ? kOk : kFailed;
 }
 
 int Verify(const std::string& archive) {

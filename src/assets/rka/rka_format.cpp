@@ -117,12 +117,7 @@ std::uint64_t SumOfLengths(const std::uint32_t* runLengths, std::uint32_t runCou
 
 }  // namespace
 
-Damage CheckUnpackedSize(std::uint32_t unpackedSize, std::uint32_t literalCount,
-                         const std::uint32_t* runLengths, std::uint32_t runCount) {
-    // The reader allocates U bytes up front. A U beyond what the literals and runs reach is
-    // read (the rest comes out as zeros), but not one that would ask for more than any picture
-    // can need.
-    (void)literalCount, (void)runLengths, (void)runCount;
+Damage CheckUnpackedSize(std::uint32_t unpackedSize) {
     if (unpackedSize > kMaxUnpackedSize) return Damage::kUnpackedSizeTooLarge;
     return Damage::kNone;
 }
@@ -224,8 +219,7 @@ Parsed<Block> ParseBlock(std::span<const std::uint8_t> file, std::uint32_t offse
         return result;
     at += kLiteralCountSize;
     block.literals.assign(at, at + literalCount);
-    result.damage =
-        CheckUnpackedSize(block.unpackedSize, literalCount, block.runLengths.data(), runCount);
+    result.damage = CheckUnpackedSize(block.unpackedSize);
     return result;
 }
 
@@ -268,14 +262,29 @@ std::string PrintableName(std::string_view name) {
 
 namespace {
 
-void VerifyEntry(std::span<const std::uint8_t> file, std::size_t index, const DirectoryEntry& entry,
-                 std::size_t entryCount, std::vector<std::string>& problems) {
+// Checks entry `index` of `directory`; its unpacked size when its counts fit the file, else 0.
+std::uint64_t VerifyEntry(std::span<const std::uint8_t> file, const Directory& directory,
+                          std::size_t index, std::vector<std::string>& problems) {
+    const DirectoryEntry& entry = directory.entries[index];
+    const std::size_t entryCount = directory.entries.size();
     const std::string where =
         Format("entry %llu [%s]: ", Wide(index), PrintableName(entry.Name()).c_str());
     auto report = [&](Damage damage, const std::string& detail) {
         problems.push_back(where + Describe(damage) + detail);
     };
     if (!std::memchr(entry.nameField, 0, kNameFieldSize)) report(Damage::kNameUnterminated, "");
+    if (entry.Name().empty())
+        problems.push_back(where + "empty name");
+    else if (!IsPlainFileName(entry.Name()))
+        problems.push_back(where + "not a plain file name (holds '/' or is \".\" or \"..\")");
+    for (std::size_t later = index + 1; later < entryCount; ++later) {
+        if (directory.entries[later].Name() == entry.Name()) {
+            problems.push_back(where + Format("hidden by entry %llu of the same name: the reader "
+                                              "never finds it",
+                                              Wide(later)));
+            break;
+        }
+    }
     if (entry.offset < DirectorySize(entryCount))
         report(Damage::kOffsetInDirectory, Format(" (offset %u)", entry.offset));
 
@@ -285,18 +294,22 @@ void VerifyEntry(std::span<const std::uint8_t> file, std::size_t index, const Di
         case Damage::kOffsetBeyondFile:
             report(parsed.damage,
                    Format(" (offset %u, file size %llu)", entry.offset, Wide(file.size())));
-            return;
+            return 0;
         case Damage::kRunCountTooLarge:
             report(parsed.damage, Format(" (%u runs at offset %u, file size %llu)",
                                          LoadU32(file.data() + entry.offset + 4), entry.offset,
                                          Wide(file.size())));
-            return;
+            return 0;
         case Damage::kLiteralCountTooLarge:
             report(parsed.damage, Format(" (%u literals, file size %llu)",
                                          LoadU32(file.data() + entry.offset + kBlockHeaderSize +
                                                  kRunSize * block.RunCount()),
                                          Wide(file.size())));
-            return;
+            return 0;
+        case Damage::kUnpackedSizeTooLarge:
+            report(parsed.damage,
+                   Format(" (U = %u, at most %u)", block.unpackedSize, kMaxUnpackedSize));
+            break;  // the counts fit: check the block's contents as well
         default:
             break;  // the counts fit: check the block's contents
     }
@@ -324,6 +337,7 @@ void VerifyEntry(std::span<const std::uint8_t> file, std::size_t index, const Di
                Format(" at run %u (%u > %llu)%s", firstBeyond, block.runPositions[firstBeyond],
                       Wide(block.literals.size()),
                       beyond > 1 ? Format(" and %u more runs", beyond - 1).c_str() : ""));
+    return block.unpackedSize;
 }
 
 }  // namespace
@@ -338,9 +352,13 @@ std::vector<std::string> Verify(std::span<const std::uint8_t> file) {
         problems.push_back(line);
         return problems;
     }
-    const auto& entries = directory.value.entries;
-    for (std::size_t k = 0; k < entries.size(); ++k)
-        VerifyEntry(file, k, entries[k], entries.size(), problems);
+    std::uint64_t total = 0;
+    for (std::size_t k = 0; k < directory.value.entries.size(); ++k)
+        total += VerifyEntry(file, directory.value, k, problems);
+    if (total > kMaxArchiveUnpackedSize)
+        problems.push_back(
+            Format("archive: the entries unpack to %llu bytes in all, more than %llu", Wide(total),
+                   Wide(kMaxArchiveUnpackedSize)));
     return problems;
 }
 
@@ -378,6 +396,10 @@ std::vector<std::uint8_t> EncodeBlock(const Block& block) {
     return out;
 }
 
+bool IsPlainFileName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
 std::string CheckMemberNames(const std::vector<std::string>& names) {
     if (names.size() > kMaxEntries)
         return Format("%llu entries: an archive holds at most %llu", Wide(names.size()),
@@ -391,17 +413,40 @@ std::string CheckMemberNames(const std::vector<std::string>& names) {
                           Wide(name.size()), Wide(kMaxNameLength));
         if (name.find('\0') != std::string::npos)
             return Format("name [%s] holds a zero byte", shown.c_str());
+        if (!IsPlainFileName(name))
+            return Format("name [%s] is not a plain file name", shown.c_str());
         for (std::size_t j = 0; j < k; ++j)
             if (names[j] == name) return Format("name [%s] appears twice", shown.c_str());
     }
     return {};
 }
 
+std::string CheckMemberSizes(const std::vector<std::string>& names,
+                             const std::vector<std::uint64_t>& sizes) {
+    std::uint64_t total = 0;
+    for (std::size_t k = 0; k < sizes.size(); ++k) {
+        if (sizes[k] > kMaxUnpackedSize)
+            return Format("[%s] holds %llu bytes: the game reads at most %llu per entry",
+                          PrintableName(k < names.size() ? names[k] : "").c_str(), Wide(sizes[k]),
+                          Wide(kMaxUnpackedSize));
+        total += sizes[k];
+    }
+    if (total > kMaxArchiveUnpackedSize)
+        return Format("the files hold %llu bytes in all: an archive holds at most %llu",
+                      Wide(total), Wide(kMaxArchiveUnpackedSize));
+    return {};
+}
+
 Written WriteArchive(const std::vector<Member>& members) {
     Written result;
     std::vector<std::string> names;
-    for (const Member& member : members) names.push_back(member.name);
+    std::vector<std::uint64_t> sizes;
+    for (const Member& member : members) {
+        names.push_back(member.name);
+        sizes.push_back(member.data.size());
+    }
     result.error = CheckMemberNames(names);
+    if (result.error.empty()) result.error = CheckMemberSizes(names, sizes);
     if (!result.error.empty()) return result;
 
     std::vector<std::uint8_t>& out = result.bytes;

@@ -23,6 +23,10 @@ namespace rka {
 inline constexpr std::size_t kMaxEntries = 50;
 // Largest unpacked entry the reader accepts (a 16384 × 16384 8-bit picture).
 inline constexpr std::uint32_t kMaxUnpackedSize = 256u << 20;
+// Largest sum of the entries' unpacked sizes that `rka pack` writes and `rka verify` passes (four
+// of the largest entries). The game reads one entry at a time and does not check it; the limit
+// keeps a small archive from unpacking to gigabytes on the disk of whoever extracts it.
+inline constexpr std::uint64_t kMaxArchiveUnpackedSize = std::uint64_t{kMaxUnpackedSize} * 4;
 inline constexpr std::size_t kNameFieldSize = 13;
 inline constexpr std::size_t kMaxNameLength = kNameFieldSize - 1;
 // Entry count byte, then per entry a name field and an offset.
@@ -88,11 +92,11 @@ Damage CheckBlockOffset(std::uint64_t fileSize, std::uint32_t offset);
 Damage CheckRunCount(std::uint64_t fileSize, std::uint32_t offset, std::uint32_t runCount);
 Damage CheckLiteralCount(std::uint64_t fileSize, std::uint32_t offset, std::uint32_t runCount,
                          std::uint32_t literalCount);
-// U may be smaller than C + the sum of the run lengths (the reader cuts the rest off) but not
-// larger: no well-formed block asks for output that nothing of it writes, and a damaged U could
-// otherwise ask for gigabytes.
-Damage CheckUnpackedSize(std::uint32_t unpackedSize, std::uint32_t literalCount,
-                         const std::uint32_t* runLengths, std::uint32_t runCount);
+// The reader allocates U bytes before it unpacks, so U is refused above kMaxUnpackedSize: a
+// damaged U could otherwise ask for gigabytes. Below that the reader takes any U, also one that
+// differs from C + the sum of the run lengths: a smaller U cuts the rest off, a larger one leaves
+// zeros at the end (only the verifier calls either a problem).
+Damage CheckUnpackedSize(std::uint32_t unpackedSize);
 
 // The unpack loop exactly as the game's reader defines it. For each literal index i from 0 to
 // U - 1: first every run whose position is i, in array order (bytes landing at U or beyond are
@@ -144,7 +148,10 @@ Parsed<Block> ParseBlock(std::span<const std::uint8_t> file, std::uint32_t offse
 std::vector<std::uint8_t> UnpackBlock(const Block& block);
 
 // Every problem of the archive, one line each ("entry 2 [logo.bmp]: run positions decrease at
-// run 4"); empty when the archive is sound.
+// run 4"); empty when the archive is sound. Beyond the reader's damage and ill-formed blocks it
+// names what `rka pack` would not write and `rka extract` would not take: a name that is not a
+// plain file name, an entry hidden by a later one of the same name (the reader only ever finds
+// the later), and entries whose unpacked sizes add up to more than kMaxArchiveUnpackedSize.
 std::vector<std::string> Verify(std::span<const std::uint8_t> file);
 
 // The smallest well-formed block for `data` (at most 2^32 - 1 bytes). A block costs
@@ -169,11 +176,18 @@ struct Written {
     std::vector<std::uint8_t> bytes;
     std::string error;  // empty on success
 };
-// Why `names` cannot make an archive: more than 50, a name that is empty, over 12 bytes or holds a
-// zero byte, or two equal names (the reader would only ever find the later). Empty when they can.
+// Whether `name` can be written as a file inside a folder: not empty, not "." or "..", no '/'.
+bool IsPlainFileName(std::string_view name);
+// Why `names` cannot make an archive: more than 50, a name that is not a plain file name, over 12
+// bytes or holds a zero byte, or two equal names (the reader would only ever find the later).
+// Empty when they can.
 std::string CheckMemberNames(const std::vector<std::string>& names);
+// Why members of these sizes cannot make an archive: one above kMaxUnpackedSize (the reader
+// refuses it) or all together above kMaxArchiveUnpackedSize. Empty when they can.
+std::string CheckMemberSizes(const std::vector<std::string>& names,
+                             const std::vector<std::uint64_t>& sizes);
 // A whole archive of `members` in their order, each block packed by Pack. Refuses what
-// CheckMemberNames refuses, and archives too large for 32-bit offsets.
+// CheckMemberNames and CheckMemberSizes refuse, and archives too large for 32-bit offsets.
 Written WriteArchive(const std::vector<Member>& members);
 
 }  // namespace rka
