@@ -1,11 +1,40 @@
-// The process entry on Linux: the host is chosen and made before anything runs, so that a bad
-// headless script ends the run first; then the game's WinMain runs as it would under Windows.
+// The process entry on Linux: the command line is read (it is the platform's, never the
+// game's), the host is chosen and made before anything runs, so that a bad headless script ends
+// the run first; then the game's WinMain runs as it would under Windows.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 #include <windows.h>
 
+#include "command_line.h"
 #include "host_choice.h"
 
 int main(int argc, char** argv) {
-    (void)argc, (void)argv;
+    const char* program = argc > 0 && argv[0] ? argv[0] : "tavlo";
+    const host::CommandLine line = host::ParseCommandLine(argc, argv);
+    switch (line.action) {
+        case host::CommandLine::Action::Help:
+            std::fputs(host::HelpText(program).c_str(), stdout);
+            return 0;
+        case host::CommandLine::Action::Version:
+            std::fputs(host::VersionText().c_str(), stdout);
+            return 0;
+        case host::CommandLine::Action::Usage:
+            std::fprintf(stderr, "%s: %s\n%s", program, line.error.c_str(),
+                         host::UsageText(program).c_str());
+            return 2;
+        case host::CommandLine::Action::Play:
+            break;
+    }
+    if (!line.dataDir.empty() && ::chdir(line.dataDir.c_str()) != 0) {
+        std::fprintf(stderr, "%s: --data-dir %s: %s\n", program, line.dataDir.c_str(),
+                     std::strerror(errno));
+        return 2;
+    }
+    host::SetRunOptions(line.options);
     host::SetHostFactory(host::CreateHostNamedByEnvironment);
     host::Current();
     static char commandLine[] = "";

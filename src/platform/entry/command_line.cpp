@@ -1,0 +1,126 @@
+// The command line, read with getopt_long.
+#include "command_line.h"
+
+#include <getopt.h>
+
+#include <string>
+
+#ifndef TAVLO_VERSION
+#define TAVLO_VERSION "unknown"
+#endif
+
+namespace host {
+namespace {
+
+enum Option : int {
+    kHelp = 'h',
+    kVersion = 'V',
+    kWindow = 256,
+    kFullScreen,
+    kSharp,
+    kSmooth,
+    kDataDir,
+};
+
+const option kOptions[] = {
+    {"help", no_argument, nullptr, kHelp},
+    {"version", no_argument, nullptr, kVersion},
+    {"window", no_argument, nullptr, kWindow},
+    {"fullscreen", no_argument, nullptr, kFullScreen},
+    {"sharp", no_argument, nullptr, kSharp},
+    {"smooth", no_argument, nullptr, kSmooth},
+    {"data-dir", required_argument, nullptr, kDataDir},
+    {nullptr, 0, nullptr, 0},
+};
+
+}  // namespace
+
+CommandLine ParseCommandLine(int argc, char** argv) {
+    CommandLine line;
+    opterr = 0;  // our own message, one line
+    optind = 0;  // (0: getopt starts over, so that the parser can run more than once)
+    for (;;) {
+        const int previous = optind ? optind : 1;
+        const int choice = getopt_long(argc, argv, "+:hV", kOptions, nullptr);
+        if (choice == -1) break;
+        switch (choice) {
+            case kHelp:
+                if (line.action == CommandLine::Action::Play) line.action = CommandLine::Action::Help;
+                break;
+            case kVersion:
+                if (line.action == CommandLine::Action::Play) {
+                    line.action = CommandLine::Action::Version;
+                }
+                break;
+            case kWindow:
+            case kFullScreen:
+                line.options.window = choice == kWindow;
+                break;
+            case kSharp:
+            case kSmooth:
+                line.options.smooth = choice == kSmooth;
+                break;
+            case kDataDir:
+                line.dataDir = optarg;
+                if (line.dataDir.empty()) {
+                    line.action = CommandLine::Action::Usage;
+                    line.error = "--data-dir needs a folder";
+                    return line;
+                }
+                break;
+            default: {
+                // ':' a value missing, '?' an option we do not know.
+                line.action = CommandLine::Action::Usage;
+                const std::string given = previous < argc ? argv[previous] : "";
+                if (choice == ':') {
+                    line.error = "option needs a value: " + given;
+                } else if (given.rfind("--", 0) == 0 || optopt == 0) {
+                    line.error = "unknown option: " + given;
+                } else {
+                    line.error = std::string("unknown option: -") + static_cast<char>(optopt);
+                }
+                return line;
+            }
+        }
+    }
+    if (optind < argc) {
+        line.action = CommandLine::Action::Usage;
+        line.error = std::string("unexpected argument: ") + argv[optind];
+    }
+    return line;
+}
+
+std::string UsageText(const char* program) {
+    return std::string("Usage: ") + program +
+           " [--window|--fullscreen] [--sharp|--smooth] [--data-dir DIR]\n"
+           "Try '" +
+           program + " --help' for more information.\n";
+}
+
+std::string HelpText(const char* program) {
+    return std::string("Usage: ") + program + " [OPTION]...\n" +
+           "A small reaction game: press the arrow key of each picture's kind before it leaves\n"
+           "the screen.\n"
+           "\n"
+           "  --window          play in a window this time\n"
+           "  --fullscreen      play full screen this time\n"
+           "  --sharp           whole-number scaling, square pixels, this time\n"
+           "  --smooth          smooth scaling to fill the screen or window, this time\n"
+           "  --data-dir DIR    play in DIR, which holds \"tavlo.rka\" and \"score.dat\"\n"
+           "                    (default: the current folder)\n"
+           "  -h, --help        show this help and exit\n"
+           "  -V, --version     show the version and exit\n"
+           "\n"
+           "Keys: the arrows answer the pictures and move the menu, Enter chooses, Ctrl held\n"
+           "skips every wait, Pause ends the game. Alt+Enter switches full screen and window,\n"
+           "F11 sharp and smooth scaling (both remembered), F12 takes a screenshot.\n"
+           "\n"
+           "Exit status: 1 when the game ends itself, 0 when its window class cannot be\n"
+           "registered, 2 for a wrong command line.\n";
+}
+
+std::string VersionText() {
+    return std::string("tavlo ") + TAVLO_VERSION + "\n";
+}
+
+}  // namespace host

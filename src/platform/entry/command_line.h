@@ -1,0 +1,25 @@
+// The program's command line, GNU style. The game itself takes none: what is read here is for
+// the platform (where to play, how to show it) and never reaches WinMain.
+#pragma once
+
+#include <string>
+
+#include "run_options.h"
+
+namespace host {
+
+struct CommandLine {
+    enum class Action { Play, Help, Version, Usage };
+    Action action = Action::Play;
+    RunOptions options;
+    std::string dataDir;  // --data-dir: the folder holding "tavlo.rka" and "score.dat"
+    std::string error;    // for Action::Usage: what was wrong
+};
+
+CommandLine ParseCommandLine(int argc, char** argv);
+// The texts of --help and --version, and the short usage for a wrong command line.
+std::string HelpText(const char* program);
+std::string VersionText();
+std::string UsageText(const char* program);
+
+}  // namespace host
