@@ -15,7 +15,7 @@ for dir in $targets; do
     cmake --build build-fuzz --target "$name"
     work="build-fuzz/corpus/$name"
     mkdir -p "$work"
-    [ -d "$dir/corpus" ] && cp -n "$dir"/corpus/* "$work"/ 2>/dev/null || true
+    if [ -d "$dir/corpus" ]; then cp -n "$dir"/corpus/* "$work"/ 2>/dev/null || true; fi
     echo "== $name: ${seconds}s"
     mkdir -p build-fuzz/artifacts
     log="build-fuzz/$name.log"

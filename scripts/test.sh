@@ -7,11 +7,15 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh test
 jobs=$(nproc)
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVLO_TESTS=ON >/dev/null
+# The quick checks first: the formatting of every source, and the scripts' hygiene.
+find src tests tools fuzz bench -name '*.cpp' -o -name '*.h' | sort | xargs clang-format --dry-run --Werror
+shellcheck scripts/*.sh packaging/*.sh .ci/run
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVLO_TESTS=ON -DTAVLO_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"
 (cd build && ctest -j "$jobs" --output-on-failure --timeout 300)
 
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAVLO_TESTS=ON -DTAVLO_SANITIZE=ON >/dev/null
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAVLO_TESTS=ON -DTAVLO_SANITIZE=ON -DTAVLO_WERROR=ON >/dev/null
 cmake --build build-asan -j "$jobs"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest -j "$jobs" --output-on-failure --timeout 600)

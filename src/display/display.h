@@ -56,9 +56,8 @@ class Display {
     // `archive` to "tmp.bmp", loads its colour table as the palette when loadPalette is non-zero,
     // copies width x height from (srcX, srcY) of the picture to (destX, destY) of the slot and
     // removes "tmp.bmp". Archive errors and an unreadable picture end the program (FatalError).
-    void LoadArchiveBitmap(const char* archive, const char* entry, int width, int height,
-                           int destX, int destY, int srcX, int srcY, int loadPalette,
-                           SurfaceSlot slot);
+    void LoadArchiveBitmap(const char* archive, const char* entry, int width, int height, int destX,
+                           int destY, int srcX, int srcY, int loadPalette, SurfaceSlot slot);
     // Takes the 256 colours at byte 54 of a .bmp file as MasterPalette and WorkingPalette, hands
     // them to DisplayPalette (windowed: entries 10-245 from colours 0-235) and makes colour 1 the
     // source colour key of the slots. A file that cannot be opened changes nothing.

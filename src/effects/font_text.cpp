@@ -12,10 +12,10 @@ void Display::WriteText(SurfaceSlot slot, int x, int y, const char* text) {
     SurfaceTable[slot]->ReleaseDC(dc);
 }
 
-void Display::DrawFontText(int x, int y, int centreX, int centreY, const char* text, int glyphHeight,
-                           int glyphWidth, int weight, int shadow, COLORREF colour, unsigned italic,
-                           const char* faceName, unsigned charSet, SurfaceSlot slot,
-                           int escapement) {
+void Display::DrawFontText(int x, int y, int centreX, int centreY, const char* text,
+                           int glyphHeight, int glyphWidth, int weight, int shadow, COLORREF colour,
+                           unsigned italic, const char* faceName, unsigned charSet,
+                           SurfaceSlot slot, int escapement) {
     HFONT font = CreateFontA(glyphHeight, glyphWidth, escapement, 0, weight, italic, 0, 0, charSet,
                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                              DEFAULT_PITCH | FF_DONTCARE, faceName);

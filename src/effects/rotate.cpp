@@ -45,8 +45,8 @@ double Direction(int i, int j, int cx, int cy, int dx, int dy) {
 
 }  // namespace
 
-void Display::RotateBlit(int dstX, int dstY, int srcX, int srcY, int boxWidth, int boxHeight, int angle,
-                         SurfaceSlot dstSlot, SurfaceSlot srcSlot) {
+void Display::RotateBlit(int dstX, int dstY, int srcX, int srcY, int boxWidth, int boxHeight,
+                         int angle, SurfaceSlot dstSlot, SurfaceSlot srcSlot) {
     if (dstSlot < 0 || dstSlot >= kSurfaceSlots || srcSlot < 0 || srcSlot >= kSurfaceSlots ||
         !SurfaceTable[dstSlot] || !SurfaceTable[srcSlot]) {
         return;

@@ -47,8 +47,7 @@ TEST_P(ClipRule, CutsTheDestinationAndMovesTheSource) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, ClipRule,
     ::testing::Values(ClipCase{-30, 0, 10, 0, 80, 20, false, 0, 0, 40, 0, 50, 20},
-                      ClipCase{-80, 0, 0, 0, 80, 20, true},
-                      ClipCase{320, 0, 0, 0, 80, 20, true},
+                      ClipCase{-80, 0, 0, 0, 80, 20, true}, ClipCase{320, 0, 0, 0, 80, 20, true},
                       ClipCase{0, 240, 0, 0, 80, 20, true},
                       ClipCase{319, 0, 0, 0, 80, 20, false, 319, 0, 0, 0, 1, 20},
                       ClipCase{300, 230, 0, 0, 80, 80, false, 300, 230, 0, 0, 20, 10},
@@ -83,10 +82,10 @@ TEST(BlitClipped, BottomRightCornerCopiesTwentyByTen) {
 TEST(Blit, RectangleLeavingEitherSlotIsRefusedAndChangesNothing) {
     OpenDisplay(1);
     display.FillSlot(2, 5);
-    display.Blit(300, 0, 0, 0, 80, 10, 1, 2, kOpaque);    // leaves the destination
-    display.Blit(0, 0, 300, 0, 80, 10, 1, 2, kOpaque);    // leaves the source
-    display.Blit(-1, 0, 0, 0, 10, 10, 1, 2, kOpaque);     // negative destination
-    display.Blit(0, 0, 0, 464, 16, 16, 1, 2, kKeyed);     // below the slot
+    display.Blit(300, 0, 0, 0, 80, 10, 1, 2, kOpaque);  // leaves the destination
+    display.Blit(0, 0, 300, 0, 80, 10, 1, 2, kOpaque);  // leaves the source
+    display.Blit(-1, 0, 0, 0, 10, 10, 1, 2, kOpaque);   // negative destination
+    display.Blit(0, 0, 0, 464, 16, 16, 1, 2, kKeyed);   // below the slot
     EXPECT_EQ(CountNonZero(1), 0);
     display.Blit(240, 230, 0, 0, 80, 10, 1, 2, kOpaque);  // exactly fits
     EXPECT_EQ(CountNonZero(1), 800);

@@ -49,11 +49,10 @@ TEST_P(DisplayModes, AsksForTheRightLevelAndBuildsEverySlot) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Modes, DisplayModes,
-    ::testing::Values(ModeCase{1, 320, 240, "0x51", true, 8, false},
-                      ModeCase{1, 640, 480, "0x11", true, 8, false},
-                      ModeCase{0, 320, 240, "0x8", false, 9, true}));
+INSTANTIATE_TEST_SUITE_P(Modes, DisplayModes,
+                         ::testing::Values(ModeCase{1, 320, 240, "0x51", true, 8, false},
+                                           ModeCase{1, 640, 480, "0x11", true, 8, false},
+                                           ModeCase{0, 320, 240, "0x8", false, 9, true}));
 
 TEST(DisplayPresent, FlipShowsTheBackBufferAndTwoFlipsRestoreTheAddresses) {
     OpenDisplay(1);
@@ -139,15 +138,12 @@ TEST_P(DisplayFailures, InitializeReturnsZeroAndShutdownIsSafe) {
     display.Shutdown();
 }
 
-INSTANTIATE_TEST_SUITE_P(Calls, DisplayFailures,
-                         ::testing::Values(FailureCase{"DirectDrawCreate", 1},
-                                           FailureCase{"SetCooperativeLevel", 1},
-                                           FailureCase{"CreateSurface", 1},
-                                           FailureCase{"CreatePalette", 1},
-                                           FailureCase{"CreateClipper", 0},
-                                           FailureCase{"SetHWnd", 0},
-                                           FailureCase{"SetClipper", 0},
-                                           FailureCase{"CreateSurface", 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Calls, DisplayFailures,
+    ::testing::Values(FailureCase{"DirectDrawCreate", 1}, FailureCase{"SetCooperativeLevel", 1},
+                      FailureCase{"CreateSurface", 1}, FailureCase{"CreatePalette", 1},
+                      FailureCase{"CreateClipper", 0}, FailureCase{"SetHWnd", 0},
+                      FailureCase{"SetClipper", 0}, FailureCase{"CreateSurface", 0}));
 
 TEST(DisplayFailuresDeathTest, DisplayModeThatCannotBeSetEndsQuietlyWithOne) {
     EXPECT_EXIT(

@@ -15,7 +15,9 @@ using namespace testing_support;
 using host::headless::Elapsed;
 
 namespace {
-void Key(UINT message, WPARAM code) { WindowProc(MainWindow, message, code, 0); }
+void Key(UINT message, WPARAM code) {
+    WindowProc(MainWindow, message, code, 0);
+}
 }  // namespace
 
 TEST(KeyTable, KeyDownSetsAndKeyUpClearsBelow200) {

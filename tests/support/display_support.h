@@ -9,7 +9,8 @@ namespace testing_support {
 
 // The game's window (window_support.h) whose procedure also sends window moves to the Display.
 HWND OpenDisplayWindow(int x = CW_USEDEFAULT, int y = 0);
-// OpenDisplayWindow, then Display::Initialize(320, 240, fullScreen); fails the test if it returns 0.
+// OpenDisplayWindow, then Display::Initialize(320, 240, fullScreen); fails the test if it returns
+// 0.
 void OpenDisplay(int fullScreen = 1);
 // Makes palette entry i the grey level i, so that a pixel's index tells which colour GDI
 // matched it to.

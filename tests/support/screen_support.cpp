@@ -36,9 +36,7 @@ Screen OpenScreen() {
     desc.dwHeight = 240;
     EXPECT_EQ(screen.dd->CreateSurface(&desc, &screen.offscreen, nullptr), DD_OK);
     PALETTEENTRY black[256] = {};
-    EXPECT_EQ(screen.dd->CreatePalette(DDPCAPS_8BIT, black, &screen.palette,
-                                       nullptr),
-              DD_OK);
+    EXPECT_EQ(screen.dd->CreatePalette(DDPCAPS_8BIT, black, &screen.palette, nullptr), DD_OK);
     if (screen.primary && screen.palette) screen.primary->SetPalette(screen.palette);
     if (screen.offscreen) {
         DDSURFACEDESC locked{};

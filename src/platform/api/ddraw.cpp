@@ -807,9 +807,8 @@ void ResetScreenForTests() {
     for (;;) {
         const auto& live = LiveObjects();
         if (live.empty()) break;
-        LiveObject* next = *std::min_element(live.begin(), live.end(), [](auto* a, auto* b) {
-            return a->Rank() < b->Rank();
-        });
+        LiveObject* next = *std::min_element(
+            live.begin(), live.end(), [](auto* a, auto* b) { return a->Rank() < b->Rank(); });
         next->ForceRelease();
     }
     // The generation only ever grows, so that no cache of the colours outlives them.

@@ -6,8 +6,8 @@
 namespace platform {
 
 using std::size_t;
-using std::uint8_t;
 using std::uint32_t;
+using std::uint8_t;
 
 namespace {
 

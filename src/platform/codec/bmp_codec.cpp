@@ -278,5 +278,4 @@ std::optional<DecodedBitmap> DecodeBmp(const uint8_t* data, size_t size) {
     return out;
 }
 
-
 }  // namespace platform

@@ -50,5 +50,4 @@ struct DecodedBitmap {
 // leaves the picture, or data that ends without an end-of-bitmap code, ends decoding there.
 std::optional<DecodedBitmap> DecodeBmp(const uint8_t* data, size_t size);
 
-
 }  // namespace platform

@@ -45,7 +45,8 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         if (choice == -1) break;
         switch (choice) {
             case kHelp:
-                if (line.action == CommandLine::Action::Play) line.action = CommandLine::Action::Help;
+                if (line.action == CommandLine::Action::Play)
+                    line.action = CommandLine::Action::Help;
                 break;
             case kVersion:
                 if (line.action == CommandLine::Action::Play) {

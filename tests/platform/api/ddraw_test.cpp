@@ -48,7 +48,8 @@ struct Screen {
         EXPECT_EQ(primary->SetPalette(palette), DD_OK);
     }
     ~Screen() {
-        for (IUnknown* object : std::initializer_list<IUnknown*>{plain, back, palette, primary, dd}) {
+        for (IUnknown* object :
+             std::initializer_list<IUnknown*>{plain, back, palette, primary, dd}) {
             if (object) object->Release();
         }
     }
@@ -85,7 +86,8 @@ TEST(Surfaces, BadArgumentsFailWithTheRealCodesAndChangeNothing) {
     DDBLTFX fx{};
     fx.dwSize = 12;  // not the record's size
     EXPECT_EQ(s.back->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx), DDERR_INVALIDPARAMS);
-    EXPECT_EQ(s.back->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, nullptr), DDERR_INVALIDPARAMS);
+    EXPECT_EQ(s.back->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, nullptr),
+              DDERR_INVALIDPARAMS);
     fx.dwSize = sizeof fx;
     fx.dwFillColor = 9;
     RECT outside{300, 0, 330, 10};

@@ -28,7 +28,8 @@ class GdiBitmaps : public ::testing::Test {
     void SetUp() override {
         screen_ = OpenScreen();
         UseGreyPalette(screen_);
-        for (int y = 0; y < 240; ++y) std::memset(screen_.memory + y * screen_.pitch, kUntouched, 320);
+        for (int y = 0; y < 240; ++y)
+            std::memset(screen_.memory + y * screen_.pitch, kUntouched, 320);
         folder_ = FreshFolder("gdi");
     }
     void TearDown() override {
@@ -192,8 +193,7 @@ TEST_P(GdiClipping, CopiesOnlyWhatLiesOnBothTheSurfaceAndTheBitmap) {
                                 y - static_cast<long long>(c.dy) < c.h && x >= c.dx && y >= c.dy;
             if (inCopy && bx >= 0 && bx < 4 && by >= 0 && by < 3) {
                 ++expected;
-                ASSERT_EQ(SlotPixel(x, y),
-                          RampIndex(8, static_cast<int>(bx), static_cast<int>(by)))
+                ASSERT_EQ(SlotPixel(x, y), RampIndex(8, static_cast<int>(bx), static_cast<int>(by)))
                     << x << "," << y;
             } else {
                 ASSERT_EQ(SlotPixel(x, y), kUntouched) << x << "," << y;
@@ -226,8 +226,7 @@ TEST_F(GdiBitmaps, StretchBltSpreadsEachSourcePixelOverItsShareOfTheDestination)
     }));
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 6; ++x)
-            EXPECT_EQ(SlotPixel(10 + x, 20 + y), 40 + 40 * ((y / 2) * 2 + x / 3))
-                << x << "," << y;
+            EXPECT_EQ(SlotPixel(10 + x, 20 + y), 40 + 40 * ((y / 2) * 2 + x / 3)) << x << "," << y;
     EXPECT_EQ(SlotPixel(50, 20), 80);
     EXPECT_EQ(SlotPixel(51, 20), 40);
     EXPECT_EQ(SlotPixel(50, 21), 160);

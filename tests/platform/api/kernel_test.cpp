@@ -48,8 +48,7 @@ TEST_F(KernelFiles, FailedCallsSayWhy) {
     { std::ofstream(Path("there")) << "x"; }
     ::mkdir(Path("folder").c_str(), 0755);
     auto opens = [](const std::string& path, DWORD disposition) -> BOOL {
-        HANDLE file =
-            CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, 0, nullptr);
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE) return FALSE;
         CloseHandle(file);
         return TRUE;

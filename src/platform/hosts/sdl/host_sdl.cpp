@@ -288,8 +288,8 @@ class SdlHost final : public Host {
         // With no display to be had SDL falls back to drawing nowhere; a player would see a
         // game that runs invisibly. Those drivers serve only when asked for by name.
         const char* driver = SDL_GetCurrentVideoDriver();
-        const bool invisible = driver && (std::strcmp(driver, "offscreen") == 0 ||
-                                          std::strcmp(driver, "dummy") == 0);
+        const bool invisible =
+            driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
         if (invisible && !std::getenv("SDL_VIDEODRIVER")) {
             std::fprintf(stderr, "tavlo: no display (set DISPLAY or WAYLAND_DISPLAY)\n");
             SDL_QuitSubSystem(SDL_INIT_VIDEO);
