@@ -14,6 +14,8 @@ shellcheck scripts/*.sh packaging/*.sh .ci/run
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVLO_TESTS=ON -DTAVLO_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"
 (cd build && ctest -j "$jobs" --output-on-failure --timeout 300)
+# The few clang-tidy checks of .clang-tidy, over our own sources (the build's compile commands).
+run-clang-tidy -quiet -p build "$PWD/src/" "$PWD/tools/" >/dev/null
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAVLO_TESTS=ON -DTAVLO_SANITIZE=ON -DTAVLO_WERROR=ON >/dev/null
 cmake --build build-asan -j "$jobs"

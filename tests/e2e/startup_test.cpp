@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "byte_order.h"
 #include "process.h"
 
 using namespace testing_support;
@@ -112,10 +113,7 @@ TEST(Captures, FirstFlipIsABlankScreenAndTimesAreVirtual) {
     std::string bmp = program.Read("cap/frames/" + firstFlip + ".bmp");
     ASSERT_GE(bmp.size(), 1078u + 76800u);
     auto u32 = [&](std::size_t at) {
-        return static_cast<unsigned>(static_cast<unsigned char>(bmp[at])) |
-               static_cast<unsigned>(static_cast<unsigned char>(bmp[at + 1])) << 8 |
-               static_cast<unsigned>(static_cast<unsigned char>(bmp[at + 2])) << 16 |
-               static_cast<unsigned>(static_cast<unsigned char>(bmp[at + 3])) << 24;
+        return platform::ReadLe32(reinterpret_cast<const std::uint8_t*>(bmp.data() + at));
     };
     EXPECT_EQ(bmp.substr(0, 2), "BM");
     EXPECT_EQ(u32(18), 320u);

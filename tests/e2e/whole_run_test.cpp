@@ -13,6 +13,7 @@
 
 #include <windows.h>
 
+#include "byte_order.h"
 #include "display.h"
 #include "game_round.h"
 #include "host_headless.h"
@@ -145,8 +146,8 @@ TEST(WholeRunDeathTest, ABotScoresPastAHundredAndTheBestScoreIsKept) {
 
     const std::string saved = ReadFile("score.dat");
     ASSERT_EQ(saved.size(), 4u);
-    std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(saved[i]);
+    const std::uint32_t value =
+        platform::ReadLe32(reinterpret_cast<const std::uint8_t*>(saved.data()));
     EXPECT_EQ(value, static_cast<std::uint32_t>(score));
     EXPECT_NE(::access("score.dat.tmp", F_OK), 0);
 

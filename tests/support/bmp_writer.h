@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "byte_order.h"
+
 namespace test_bmp {
 
 struct Picture {
@@ -24,12 +26,11 @@ struct Picture {
 };
 
 inline void Put16(std::vector<std::uint8_t>& out, unsigned v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
+    platform::AppendLe16(out, static_cast<std::uint16_t>(v));
 }
 
 inline void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    platform::AppendLe32(out, v);
 }
 
 // The file's bytes: 14-byte file header, 40-byte info header, colour table, gap, rows

@@ -52,9 +52,10 @@ Canvas TitleTileArea() {
     // An engraved arrow in each square, one for each direction of play.
     const int dirs[4][2] = {{1, 0}, {0, -1}, {0, 1}, {-1, 0}};
     Mask groove = Periodic([&](Mask& m, double ox, double oy) {
-        for (int i = 0; i < 4; ++i)
-            Chevron(m, ox + (i % 2) * 40 + 20, oy + (i / 2) * 40 + 20, dirs[i][0], dirs[i][1], 9,
-                    1.6);
+        for (int i = 0; i < 4; ++i) {
+            const int column = i % 2, row = i / 2;  // the squares two by two
+            Chevron(m, ox + column * 40 + 20, oy + row * 40 + 20, dirs[i][0], dirs[i][1], 9, 1.6);
+        }
     });
     PaintFlat(big, groove.Shifted(1, 1), Shade(Ramp::Night, 5));
     PaintFlat(big, groove, Shade(Ramp::Night, 2));

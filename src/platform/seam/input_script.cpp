@@ -5,19 +5,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <map>
 #include <sstream>
+
+#include "virtual_keys.h"
 
 namespace host {
 namespace {
 
 bool ParseKey(const std::string& name, unsigned& key) {
-    static const std::map<std::string, unsigned> names = {
-        {"RETURN", 0x0D}, {"CONTROL", 0x11}, {"PAUSE", 0x13}, {"ESCAPE", 0x1B}, {"SPACE", 0x20},
-        {"LEFT", 0x25},   {"UP", 0x26},      {"RIGHT", 0x27}, {"DOWN", 0x28}};
-    if (auto it = names.find(name); it != names.end()) {
-        key = it->second;
-        return true;
+    for (const vk::NamedKey& named : vk::kScriptNames) {
+        if (name == named.name) {
+            key = named.code;
+            return true;
+        }
     }
     if (name.size() == 1 &&
         ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= '0' && name[0] <= '9'))) {
@@ -27,7 +27,7 @@ bool ParseKey(const std::string& name, unsigned& key) {
     std::uint64_t number = 0;
     if (name.size() >= 2 && name[0] == 'F' && ParseUnsigned(name.substr(1), 12, number) &&
         number >= 1) {
-        key = 0x70 + static_cast<unsigned>(number) - 1;
+        key = vk::kF1 + static_cast<unsigned>(number) - 1;
         return true;
     }
     if (ParseUnsigned(name, 255, number)) {

@@ -4,15 +4,17 @@
 #include <cstdint>
 
 #include "art/bmp.h"
+
+#include "byte_order.h"
 #include "art_test_util.h"
 
 namespace {
 
 std::uint32_t Read32(const std::vector<std::uint8_t>& b, std::size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
+    return platform::ReadLe32(&b[at]);
 }
 std::uint16_t Read16(const std::vector<std::uint8_t>& b, std::size_t at) {
-    return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
+    return platform::ReadLe16(&b[at]);
 }
 
 // Decodes what EncodeBmp wrote, independently of it, and compares with the picture.

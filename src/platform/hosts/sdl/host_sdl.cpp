@@ -27,6 +27,7 @@
 #include "sdl_scaling.h"
 #include "sdl_screenshot.h"
 #include "sdl_settings.h"
+#include "virtual_keys.h"
 
 namespace host {
 namespace {
@@ -34,11 +35,6 @@ namespace {
 using sdl::Scaling;
 using sdl::WindowMode;
 
-constexpr unsigned kVkReturn = 0x0D;
-constexpr unsigned kVkAlt = 0x12;
-constexpr unsigned kVkF10 = 0x79;
-constexpr unsigned kVkF11 = 0x7A;
-constexpr unsigned kVkF12 = 0x7B;
 // How often SDL's event queue is filled from the window system and the controllers.
 constexpr std::int64_t kPollEveryNs = 4000000;
 
@@ -51,53 +47,54 @@ std::int64_t MonotonicNanoseconds() {
 unsigned VirtualKeyOf(SDL_Keycode key) {
     if (key >= SDLK_a && key <= SDLK_z) return static_cast<unsigned>('A' + (key - SDLK_a));
     if (key >= SDLK_0 && key <= SDLK_9) return static_cast<unsigned>('0' + (key - SDLK_0));
-    if (key >= SDLK_F1 && key <= SDLK_F12) return 0x70u + static_cast<unsigned>(key - SDLK_F1);
-    if (key >= SDLK_KP_1 && key <= SDLK_KP_9) return 0x61u + static_cast<unsigned>(key - SDLK_KP_1);
+    if (key >= SDLK_F1 && key <= SDLK_F12) return vk::kF1 + static_cast<unsigned>(key - SDLK_F1);
+    if (key >= SDLK_KP_1 && key <= SDLK_KP_9)
+        return vk::kNumpad0 + 1 + static_cast<unsigned>(key - SDLK_KP_1);
     switch (key) {
         case SDLK_RETURN:
         case SDLK_KP_ENTER:
-            return 0x0D;
+            return vk::kReturn;
         case SDLK_LCTRL:
         case SDLK_RCTRL:
-            return 0x11;
+            return vk::kControl;
         case SDLK_LSHIFT:
         case SDLK_RSHIFT:
-            return 0x10;
+            return vk::kShift;
         case SDLK_LALT:
         case SDLK_RALT:
-            return 0x12;
+            return vk::kAlt;
         case SDLK_PAUSE:
-            return 0x13;
+            return vk::kPause;
         case SDLK_ESCAPE:
-            return 0x1B;
+            return vk::kEscape;
         case SDLK_SPACE:
-            return 0x20;
+            return vk::kSpace;
         case SDLK_BACKSPACE:
-            return 0x08;
+            return vk::kBack;
         case SDLK_TAB:
-            return 0x09;
+            return vk::kTab;
         case SDLK_PAGEUP:
-            return 0x21;
+            return vk::kPageUp;
         case SDLK_PAGEDOWN:
-            return 0x22;
+            return vk::kPageDown;
         case SDLK_END:
-            return 0x23;
+            return vk::kEnd;
         case SDLK_HOME:
-            return 0x24;
+            return vk::kHome;
         case SDLK_LEFT:
-            return 0x25;
+            return vk::kLeft;
         case SDLK_UP:
-            return 0x26;
+            return vk::kUp;
         case SDLK_RIGHT:
-            return 0x27;
+            return vk::kRight;
         case SDLK_DOWN:
-            return 0x28;
+            return vk::kDown;
         case SDLK_INSERT:
-            return 0x2D;
+            return vk::kInsert;
         case SDLK_DELETE:
-            return 0x2E;
+            return vk::kDelete;
         case SDLK_KP_0:
-            return 0x60;
+            return vk::kNumpad0;
         default:
             return 0;
     }
@@ -547,17 +544,17 @@ class SdlHost final : public Host {
     // What the host does itself with a key going down, before the game gets it as Windows would
     // send it: Alt+Enter, F11 and F12.
     void HostKey(unsigned virtualKey, bool alt) {
-        if (virtualKey == kVkReturn && alt) {
+        if (virtualKey == vk::kReturn && alt) {
             settings_.mode = settings_.mode == WindowMode::FullScreen ? WindowMode::Window
                                                                       : WindowMode::FullScreen;
             ApplyWindowMode();
             SaveSettings();
-        } else if (virtualKey == kVkF11 && !alt) {
+        } else if (virtualKey == vk::kF11 && !alt) {
             settings_.scaling =
                 settings_.scaling == Scaling::Sharp ? Scaling::Smooth : Scaling::Sharp;
             Draw();
             SaveSettings();
-        } else if (virtualKey == kVkF12 && !alt) {
+        } else if (virtualKey == vk::kF12 && !alt) {
             TakeScreenshot();
         }
     }
@@ -679,7 +676,7 @@ class SdlHost final : public Host {
                     if (down && !e.key.repeat) HostKey(vk, (e.key.keysym.mod & KMOD_ALT) != 0);
                     // Alt combinations and F10 are system keys, as Windows sends them.
                     const bool system =
-                        (e.key.keysym.mod & KMOD_ALT) != 0 || vk == kVkAlt || vk == kVkF10;
+                        (e.key.keysym.mod & KMOD_ALT) != 0 || vk == vk::kAlt || vk == vk::kF10;
                     InputEvent event;
                     event.virtualKey = vk;
                     if (system) {

@@ -1,14 +1,16 @@
 // Game-controller input mapped to keys.
 #include "sdl_controller.h"
 
+#include "virtual_keys.h"
+
 namespace host::sdl {
 namespace {
 
-constexpr unsigned kReturn = 0x0D;
-constexpr unsigned kLeft = 0x25;
-constexpr unsigned kUp = 0x26;
-constexpr unsigned kRight = 0x27;
-constexpr unsigned kDown = 0x28;
+using vk::kDown;
+using vk::kLeft;
+using vk::kReturn;
+using vk::kRight;
+using vk::kUp;
 
 // The sources that can hold a key, one bit each.
 enum Source : unsigned {

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "byte_order.h"
 #include "process.h"
 
 using namespace testing_support;
@@ -122,10 +123,7 @@ std::vector<std::uint32_t> ReadBmp24(const std::string& path, int& width, int& h
     std::ifstream in(path, std::ios::binary);
     std::vector<unsigned char> data((std::istreambuf_iterator<char>(in)),
                                     std::istreambuf_iterator<char>());
-    auto u32 = [&](std::size_t at) {
-        return static_cast<std::uint32_t>(data[at] | data[at + 1] << 8 | data[at + 2] << 16 |
-                                          data[at + 3] << 24);
-    };
+    auto u32 = [&](std::size_t at) { return platform::ReadLe32(&data[at]); };
     width = height = 0;
     if (data.size() < 54 || data[28] != 24) return {};
     const std::uint32_t offset = u32(10);
