@@ -22,4 +22,4 @@ cmake --build build-asan -j "$jobs"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest -j "$jobs" --output-on-failure --timeout 600)
 
-if [ -x scripts/fuzz.sh ]; then scripts/fuzz.sh 30; fi
+scripts/fuzz.sh 30
