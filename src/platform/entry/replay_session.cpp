@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -44,6 +45,30 @@ struct Session {
 };
 
 Session session;
+volatile std::sig_atomic_t stopSignal = 0;
+
+// A recording stopped by a signal ends at the game's next empty poll, with a cut line; a second
+// signal finds the default action again and ends the program at once.
+void OnStopSignal(int signal) {
+    stopSignal = signal;
+    std::signal(signal, SIG_DFL);
+}
+
+void Poll() {
+    if (session.mode == Mode::Record && stopSignal != 0 && session.out) {
+        std::fputs(EndLine(session.host->Elapsed(), session.host->Frames(), true).c_str(),
+                   session.out);
+        std::fclose(session.out);
+        session.out = nullptr;
+        if (session.sums) std::fclose(session.sums);
+        session.sums = nullptr;
+        std::raise(stopSignal);
+    }
+    if (session.mode == Mode::Play && session.replay.cut &&
+        session.host->Elapsed() >= session.replay.endAt) {
+        std::exit(1);  // where the recording was stopped: the run ends, played to its end
+    }
+}
 
 std::optional<std::string> ReadWhole(const std::string& path, std::size_t limit) {
     std::ifstream in(path, std::ios::binary);
@@ -119,8 +144,8 @@ void Finish() {
         std::fprintf(stderr, "tavlo: %s line %d: the run went another way: %s\n",
                      session.path.c_str(), session.divergedLine, session.diverged.c_str());
     } else {
-        std::fprintf(report, "replay %s: played to its end at %llu ms\n", session.path.c_str(),
-                     static_cast<unsigned long long>(host.Elapsed()));
+        std::fprintf(report, "replay %s: played to its %s at %llu ms\n", session.path.c_str(),
+                     replay.cut ? "cut" : "end", static_cast<unsigned long long>(host.Elapsed()));
     }
     if (session.verify) {
         std::printf("pictures %llu\nchecksum %s\nbest score before %s\nbest score saved %s\n",
@@ -253,11 +278,13 @@ Host* CreateSessionHost() {
         session.seedOffset = static_cast<long>(header.find("\nseed ") + 6);
         std::fflush(session.out);
         session.host->RecordTo(session.out);
+        for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, OnStopSignal);
     } else {
         session.host = new ReplayHost(*inner, ReplayHost::Mode::Play, session.replay.clockStart);
         session.host->PlayFrom(&session.replay);
         session.host->onDiverged = Diverged;
     }
+    session.host->onPoll = Poll;
     session.host->onScreen = [](const ScreenImage& image, ScreenChange, std::uint64_t index,
                                 std::uint64_t at) { SumFrame(image, index, at); };
     return session.host;

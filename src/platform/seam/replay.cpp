@@ -175,8 +175,9 @@ std::optional<ParseError> Parse(std::string_view text, Replay& out) {
         if (event.at < lastAt || event.frames < lastFrames)
             return fail("earlier than the line before");
         const std::string verb(words[1]);
-        if (verb == "end") {
-            if (words.size() != 3) return fail("end takes only @<frames>");
+        if (verb == "end" || verb == "cut") {
+            if (words.size() != 3) return fail(verb + " takes only @<frames>");
+            out.cut = verb == "cut";
             out.endAt = event.at;
             out.endFrames = event.frames;
             out.endLine = number;
@@ -230,8 +231,8 @@ std::string EventLine(const Event& event) {
     return line + " @" + std::to_string(event.frames) + "\n";
 }
 
-std::string EndLine(std::uint64_t at, std::uint64_t frames) {
-    return std::to_string(at) + " end @" + std::to_string(frames) + "\n";
+std::string EndLine(std::uint64_t at, std::uint64_t frames, bool cut) {
+    return std::to_string(at) + (cut ? " cut @" : " end @") + std::to_string(frames) + "\n";
 }
 
 bool Recordable(const InputEvent& event) {

@@ -38,6 +38,7 @@ struct Replay {
     std::uint64_t endAt = 0;      // the game clock when the program ended
     std::uint64_t endFrames = 0;  // screen changes shown by then
     int endLine = 0;
+    bool cut = false;  // the recording was stopped from outside (a signal), not by the game
 };
 
 struct ParseError {
@@ -55,7 +56,7 @@ std::optional<ParseError> Parse(std::string_view text, Replay& out);
 std::string HeaderText(const Replay& header);
 std::string SeedField(std::optional<std::uint32_t> seed);
 std::string EventLine(const Event& event);
-std::string EndLine(std::uint64_t at, std::uint64_t frames);
+std::string EndLine(std::uint64_t at, std::uint64_t frames, bool cut = false);
 // False for the kinds a replay does not keep (the mouse over the window changes no picture).
 bool Recordable(const InputEvent& event);
 

@@ -16,13 +16,14 @@ std::uint32_t ReplayHost::Milliseconds() {
 }
 
 void ReplayHost::Idle() {
+    if (onPoll) onPoll();
     ++idles_;
     // The inner host waits (and shows the screen) while the count is ahead of its clock. The
     // headless host's clock moves once per call, so there this is one call, as without us.
     while (static_cast<std::uint32_t>(inner_.Milliseconds() - innerStart_) < idles_) {
         inner_.Idle();
     }
-    if (mode_ == Mode::Play && replay_ && idles_ > replay_->endAt && onDiverged) {
+    if (mode_ == Mode::Play && replay_ && !replay_->cut && idles_ > replay_->endAt && onDiverged) {
         onDiverged(replay_->endLine, "the program did not end at " +
                                          std::to_string(replay_->endAt) +
                                          " ms as the replay did; it runs on");

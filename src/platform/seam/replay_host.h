@@ -34,6 +34,10 @@ class ReplayHost final : public Host {
     // Called when playback goes wrong: an event due at another frame count than recorded, or the
     // clock past the end without the program having ended. Line and message; it must not return.
     std::function<void(int line, const std::string& message)> onDiverged;
+    // Called at every empty poll, before the clock moves: a recording stopped from outside ends
+    // here; a replay that was cut ends here when its clock reaches the cut. Must not return when
+    // it ends the run.
+    std::function<void()> onPoll;
 
     std::uint64_t Elapsed() const { return idles_; }
     std::uint64_t Frames() const { return frames_; }
