@@ -146,14 +146,13 @@ std::optional<ParseError> Parse(std::string_view text, Replay& out) {
         }
         if (words.empty() || words[0][0] == '#') continue;
         if (ended) return fail("after the end line");
-        // A header field: a known name and one value, before any event.
+        // A header field: a known name and one value (all of them come before any event).
         std::size_t field = 0;
         while (field < kFieldCount && words[0] != kFieldNames[field]) ++field;
         if (field < kFieldCount) {
             if (words.size() != 2)
                 return fail(std::string(kFieldNames[field]) + " needs one value");
             if (seen[field]) return fail(std::string(kFieldNames[field]) + " given twice");
-            if (!out.events.empty()) return fail("header field after the first event");
             seen[field] = true;
             if (auto error = HeaderField(static_cast<Field>(field), words[1], out)) {
                 return fail(*error);
@@ -172,6 +171,7 @@ std::optional<ParseError> Parse(std::string_view text, Replay& out) {
         const std::uint64_t lastAt = out.events.empty() ? 0 : out.events.back().at;
         const std::uint64_t lastFrames = out.events.empty() ? 0 : out.events.back().frames;
         if (!FrameCount(words.back(), event.frames)) return fail("no @<frames> at the end");
+        if (event.at > kMaxClock) return fail("later than 6 hours into the run");
         if (event.at < lastAt || event.frames < lastFrames)
             return fail("earlier than the line before");
         const std::string verb(words[1]);

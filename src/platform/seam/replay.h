@@ -18,6 +18,8 @@ inline constexpr const char* kFormatName = "tavlo-replay";
 inline constexpr int kFormatVersion = 1;
 // Larger files are refused unread: an hour of play is far below this.
 inline constexpr std::size_t kMaxFileBytes = 16u << 20;
+// No replay runs longer than this on the game's clock (6 hours): a verify must end.
+inline constexpr std::uint64_t kMaxClock = 6ull * 3600 * 1000;
 // The seed field is written before the game seeds, then filled in place: always this wide.
 inline constexpr int kSeedFieldWidth = 10;
 

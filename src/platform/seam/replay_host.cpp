@@ -68,6 +68,18 @@ void ReplayHost::ShowScreen(const ScreenImage& image, ScreenChange cause) {
     if (onScreen) onScreen(image, cause, frames_, idles_);
     ++frames_;
     inner_.ShowScreen(image, cause);
+    // A picture more than the replay knows at this point: the run has gone another way. Found
+    // here, it ends a run that would otherwise wait for an event that can no longer come.
+    if (mode_ != Mode::Play || !replay_ || !onDiverged) return;
+    if (next_ < replay_->events.size() && replay_->events[next_].frames < frames_) {
+        onDiverged(replay_->events[next_].line,
+                   "the game showed picture " + std::to_string(frames_) +
+                       " before this event came; the replay says it came after " +
+                       std::to_string(replay_->events[next_].frames));
+    } else if (frames_ > replay_->endFrames) {
+        onDiverged(replay_->endLine,
+                   "the game showed more pictures than the replay: " + std::to_string(frames_));
+    }
 }
 
 }  // namespace host::replay
