@@ -20,6 +20,9 @@ enum Option : int {
     kSharp,
     kSmooth,
     kDataDir,
+    kRecord,
+    kReplay,
+    kVerify,
 };
 
 const option kOptions[] = {
@@ -30,6 +33,9 @@ const option kOptions[] = {
     {"sharp", no_argument, nullptr, kSharp},
     {"smooth", no_argument, nullptr, kSmooth},
     {"data-dir", required_argument, nullptr, kDataDir},
+    {"record", required_argument, nullptr, kRecord},
+    {"replay", required_argument, nullptr, kReplay},
+    {"verify", no_argument, nullptr, kVerify},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -69,6 +75,19 @@ CommandLine ParseCommandLine(int argc, char** argv) {
                     return line;
                 }
                 break;
+            case kRecord:
+            case kReplay:
+                (choice == kRecord ? line.record : line.replay) = optarg;
+                if (*optarg == '\0') {
+                    line.action = CommandLine::Action::Usage;
+                    line.error =
+                        choice == kRecord ? "--record needs a file" : "--replay needs a file";
+                    return line;
+                }
+                break;
+            case kVerify:
+                line.verify = true;
+                break;
             default: {
                 // ':' a value missing, '?' an option we do not know.
                 line.action = CommandLine::Action::Usage;
@@ -84,6 +103,14 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             }
         }
     }
+    if (line.action == CommandLine::Action::Usage) return line;
+    if (!line.record.empty() && !line.replay.empty()) {
+        line.action = CommandLine::Action::Usage;
+        line.error = "--record and --replay do not go together";
+    } else if (line.verify && line.replay.empty()) {
+        line.action = CommandLine::Action::Usage;
+        line.error = "--verify needs --replay FILE";
+    }
     if (optind < argc) {
         line.action = CommandLine::Action::Usage;
         line.error = std::string("unexpected argument: ") + argv[optind];
@@ -94,6 +121,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
 std::string UsageText(const char* program) {
     return std::string("Usage: ") + program +
            " [--window|--fullscreen] [--sharp|--smooth] [--data-dir DIR]\n"
+           "       [--record FILE | --replay FILE [--verify]]\n"
            "Try '" +
            program + " --help' for more information.\n";
 }
@@ -109,6 +137,10 @@ std::string HelpText(const char* program) {
            "  --smooth          smooth scaling to fill the screen or window, this time\n"
            "  --data-dir DIR    play in DIR, which holds \"tavlo.rka\" and \"score.dat\"\n"
            "                    (default: the current folder)\n"
+           "  --record FILE     write this run's input to FILE, a replay\n"
+           "  --replay FILE     play the replay FILE back (the keys do nothing but Pause)\n"
+           "  --verify          with --replay: play it without a window, as fast as it goes,\n"
+           "                    and report the pictures' checksum and the best score\n"
            "  -h, --help        show this help and exit\n"
            "  -V, --version     show the version and exit\n"
            "\n"
@@ -117,7 +149,8 @@ std::string HelpText(const char* program) {
            "F11 sharp and smooth scaling (both remembered), F12 takes a screenshot.\n"
            "\n"
            "Exit status: 1 when the game ends itself, 0 when its window class cannot be\n"
-           "registered, 2 for a wrong command line.\n";
+           "registered, 2 for a wrong command line. With --verify: 0 when the replay played\n"
+           "to its end, 1 when it does not fit this program or the run went another way.\n";
 }
 
 std::string VersionText() {

@@ -14,6 +14,9 @@ struct CommandLine {
     RunOptions options;
     std::string dataDir;  // --data-dir: the folder holding "tavlo.rka" and "score.dat"
     std::string error;    // for Action::Usage: what was wrong
+    std::string record;   // --record FILE: write the run's input to FILE
+    std::string replay;   // --replay FILE: play FILE back
+    bool verify = false;  // --verify (with --replay): headless, a report, an exit code
 };
 
 CommandLine ParseCommandLine(int argc, char** argv);

@@ -11,6 +11,7 @@
 
 #include "command_line.h"
 #include "host_choice.h"
+#include "replay_session.h"
 
 int main(int argc, char** argv) {
     const char* program = argc > 0 && argv[0] ? argv[0] : "tavlo";
@@ -35,7 +36,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     host::SetRunOptions(line.options);
-    host::SetHostFactory(host::CreateHostNamedByEnvironment);
+    if (const int code =
+            host::replay::StartSession({line.record, line.replay, line.verify}, program);
+        code >= 0) {
+        return code;
+    }
+    host::SetHostFactory(host::replay::CreateSessionHost);
     host::Current();
     static char commandLine[] = "";
     return WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWDEFAULT);

@@ -10,9 +10,8 @@
 #include "virtual_keys.h"
 
 namespace host {
-namespace {
 
-bool ParseKey(const std::string& name, unsigned& key) {
+bool ParseKeyName(const std::string& name, unsigned& key) {
     for (const vk::NamedKey& named : vk::kScriptNames) {
         if (name == named.name) {
             key = named.code;
@@ -37,6 +36,18 @@ bool ParseKey(const std::string& name, unsigned& key) {
     return false;
 }
 
+std::string KeyName(unsigned key) {
+    static const std::map<unsigned, std::string> names = {
+        {0x0D, "RETURN"}, {0x11, "CONTROL"}, {0x13, "PAUSE"}, {0x1B, "ESCAPE"}, {0x20, "SPACE"},
+        {0x25, "LEFT"},   {0x26, "UP"},      {0x27, "RIGHT"}, {0x28, "DOWN"}};
+    if (auto it = names.find(key); it != names.end()) return it->second;
+    if ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9')) return std::string(1, char(key));
+    if (key >= vk::kF1 && key <= vk::kF12) return "F" + std::to_string(key - vk::kF1 + 1);
+    return std::to_string(key);
+}
+
+namespace {
+
 // One script line; false when it is malformed.
 bool ParseLine(const std::string& line, ScriptedEvent& out) {
     std::istringstream in(line);
@@ -46,7 +57,7 @@ bool ParseLine(const std::string& line, ScriptedEvent& out) {
     using Kind = InputEvent::Kind;
     if (verb == "down" || verb == "up") {
         out.event.kind = verb == "down" ? Kind::KeyDown : Kind::KeyUp;
-        return ParseKey(key, out.event.virtualKey);
+        return ParseKeyName(key, out.event.virtualKey);
     }
     if (!key.empty()) return false;
     if (verb == "close") {

@@ -17,6 +17,10 @@ struct ScriptedEvent {
 
 // A decimal number of at most `limit`; false for anything else.
 bool ParseUnsigned(const std::string& text, std::uint64_t limit, std::uint64_t& value);
+// A key as scripts write it (RETURN, LEFT, A, F5, or a decimal virtual-key code up to 255), and
+// back: the name when it has one, else the decimal code.
+bool ParseKeyName(const std::string& name, unsigned& key);
+std::string KeyName(unsigned key);
 // Reads the script at `path`, sorted by time (equal times keep their order). A script that
 // cannot be read, or a malformed line, ends the process with code 2 and a line on stderr.
 std::vector<ScriptedEvent> LoadInputScript(const char* path);

@@ -1,0 +1,308 @@
+// Recording and playing back: the files, the scratch folder, the report and the exit code.
+#include "replay_session.h"
+
+#include <unistd.h>
+
+#include <csignal>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
+
+#include "host_choice.h"
+#include "host_headless.h"
+#include "replay.h"
+#include "replay_host.h"
+
+#ifndef TAVLO_VERSION
+#define TAVLO_VERSION "unknown"
+#endif
+
+namespace host::replay {
+namespace {
+
+enum class Mode { None, Record, Play };
+
+struct Session {
+    Mode mode = Mode::None;
+    bool verify = false;
+    std::string path;
+    std::FILE* out = nullptr;
+    long seedOffset = -1;  // where the recording's seed field lies
+    bool seeded = false;
+    Replay replay;
+    std::string scratch;  // the folder a replay plays in
+    ReplayHost* host = nullptr;
+    std::FILE* sums = nullptr;      // TAVLO_FRAME_SUMS
+    std::uint32_t runChecksum = 0;  // CRC-32 of every frame's sum line
+    int divergedLine = -1;
+    std::string diverged;
+};
+
+Session session;
+volatile std::sig_atomic_t stopSignal = 0;
+
+// A recording stopped by a signal ends at the game's next empty poll, with a cut line; a second
+// signal finds the default action again and ends the program at once.
+void OnStopSignal(int signal) {
+    stopSignal = signal;
+    std::signal(signal, SIG_DFL);
+}
+
+void Poll() {
+    if (session.mode == Mode::Record && stopSignal != 0 && session.out) {
+        std::fputs(EndLine(session.host->Elapsed(), session.host->Frames(), true).c_str(),
+                   session.out);
+        std::fclose(session.out);
+        session.out = nullptr;
+        if (session.sums) std::fclose(session.sums);
+        session.sums = nullptr;
+        std::raise(stopSignal);
+    }
+    if (session.mode == Mode::Play && session.replay.cut &&
+        session.host->Elapsed() >= session.replay.endAt) {
+        std::exit(1);  // where the recording was stopped: the run ends, played to its end
+    }
+}
+
+std::optional<std::string> ReadWhole(const std::string& path, std::size_t limit) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string bytes;
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
+        if (bytes.size() > limit) return std::nullopt;
+    }
+    return bytes;
+}
+
+constexpr std::size_t kArchiveLimit = std::size_t{1} << 30;
+
+std::string ArchiveChecksum() {
+    return Hex(Fnv1a64(ReadWhole("tavlo.rka", kArchiveLimit).value_or("")), 16);
+}
+
+// The best score a score file holds: four bytes, little-endian.
+std::string ScoreText(const std::optional<std::string>& bytes) {
+    if (!bytes) return "none";
+    if (bytes->size() != 4) return "unreadable (" + std::to_string(bytes->size()) + " bytes)";
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>((*bytes)[i]);
+    return std::to_string(value);
+}
+
+void SumFrame(const ScreenImage& image, std::uint64_t index, std::uint64_t at) {
+    char line[64];
+    std::snprintf(line, sizeof line, "%06llu\t%llu\t%s\n", static_cast<unsigned long long>(index),
+                  static_cast<unsigned long long>(at), Hex(FrameChecksum(image), 8).c_str());
+    session.runChecksum = Crc32(line, std::strlen(line), session.runChecksum);
+    if (session.sums) std::fputs(line, session.sums);
+}
+
+void RemoveScratch() {
+    if (session.scratch.empty()) return;
+    std::error_code ignored;
+    std::filesystem::remove_all(session.scratch, ignored);
+    session.scratch.clear();
+}
+
+// At the end of the program, however it ends (the game's own ends all go through exit).
+void Finish() {
+    if (session.sums) std::fclose(session.sums);
+    if (session.mode == Mode::Record) {
+        if (session.out && session.host) {
+            std::fputs(EndLine(session.host->Elapsed(), session.host->Frames()).c_str(),
+                       session.out);
+            std::fclose(session.out);
+        }
+        return;
+    }
+    if (session.mode != Mode::Play || !session.host) return;
+    const ReplayHost& host = *session.host;
+    const Replay& replay = session.replay;
+    const std::optional<std::string> saved = ReadWhole(session.scratch + "/score.dat", 64);
+    RemoveScratch();
+    if (session.divergedLine < 0 && host.Delivered() < replay.events.size()) {
+        session.divergedLine = replay.events[host.Delivered()].line;
+        session.diverged =
+            "the program ended before this event, at " + std::to_string(host.Elapsed()) + " ms";
+    } else if (session.divergedLine < 0 &&
+               (host.Elapsed() != replay.endAt || host.Frames() != replay.endFrames)) {
+        session.divergedLine = replay.endLine;
+        session.diverged = "the program ended at " + std::to_string(host.Elapsed()) + " ms @" +
+                           std::to_string(host.Frames());
+    }
+    const bool played = session.divergedLine < 0;
+    std::FILE* report = session.verify ? stdout : stderr;
+    if (!played) {
+        std::fprintf(stderr, "tavlo: %s line %d: the run went another way: %s\n",
+                     session.path.c_str(), session.divergedLine, session.diverged.c_str());
+    } else {
+        std::fprintf(report, "replay %s: played to its %s at %llu ms\n", session.path.c_str(),
+                     replay.cut ? "cut" : "end", static_cast<unsigned long long>(host.Elapsed()));
+    }
+    if (session.verify) {
+        std::printf("pictures %llu\nchecksum %s\nbest score before %s\nbest score saved %s\n",
+                    static_cast<unsigned long long>(host.Frames()),
+                    Hex(session.runChecksum, 8).c_str(), ScoreText(replay.scores).c_str(),
+                    saved == replay.scores ? "unchanged" : ScoreText(saved).c_str());
+        std::fflush(nullptr);
+        std::_Exit(played ? 0 : 1);
+    }
+    if (!played) {
+        std::fflush(nullptr);
+        std::_Exit(1);
+    }
+}
+
+void Diverged(int line, const std::string& message) {
+    session.divergedLine = line;
+    session.diverged = message;
+    std::exit(1);
+}
+
+int Refuse(const std::string& message) {
+    std::fprintf(stderr, "tavlo: %s: %s\n", session.path.c_str(), message.c_str());
+    session.mode = Mode::None;
+    return 1;
+}
+
+int StartRecording(const char* program) {
+    Replay header;
+    header.program = TAVLO_VERSION;
+    header.archive = ArchiveChecksum();
+    header.scores = ReadWhole("score.dat", 64);
+    // The clock start is the inner host's; written once the host is made (CreateSessionHost).
+    session.out = std::fopen(session.path.c_str(), "w");
+    if (!session.out) {
+        std::fprintf(stderr, "%s: --record %s: %s\n", program, session.path.c_str(),
+                     std::strerror(errno));
+        session.mode = Mode::None;
+        return 2;
+    }
+    session.replay = header;
+    return -1;
+}
+
+int StartPlaying() {
+    const std::optional<std::string> text = ReadWhole(session.path, kMaxFileBytes);
+    if (!text) {
+        return Refuse(std::ifstream(session.path) ? "larger than 16 MiB" : "cannot be read");
+    }
+    if (auto error = Parse(*text, session.replay)) {
+        return Refuse(error->line ? "line " + std::to_string(error->line) + ": " + error->message
+                                  : error->message);
+    }
+    const Replay& replay = session.replay;
+    if (replay.program != TAVLO_VERSION) {
+        return Refuse("recorded by tavlo " + replay.program + ", this is tavlo " TAVLO_VERSION);
+    }
+    if (replay.archive != ArchiveChecksum()) {
+        return Refuse("recorded with another tavlo.rka than the one in this folder");
+    }
+    // Files the environment names stay where they were meant, wherever the run plays.
+    for (const char* name :
+         {"TAVLO_CAPTURE", "TAVLO_INPUT", "TAVLO_FLIP_LOG", "TAVLO_FRAME_SUMS"}) {
+        const char* value = std::getenv(name);
+        if (value && *value && *value != '/') {
+            setenv(name, (std::filesystem::current_path() / value).c_str(), 1);
+        }
+    }
+    // A folder of its own: the archive, and the score file as the recording found it.
+    std::string base = std::filesystem::temp_directory_path().string() + "/tavlo-replay-XXXXXX";
+    if (!::mkdtemp(base.data()))
+        return Refuse(std::string("no scratch folder: ") + std::strerror(errno));
+    session.scratch = base;
+    std::error_code error;
+    std::filesystem::copy_file("tavlo.rka", base + "/tavlo.rka", error);
+    if (replay.scores) {
+        std::ofstream(base + "/score.dat", std::ios::binary) << *replay.scores;
+    }
+    if (error || ::chdir(base.c_str()) != 0) {
+        RemoveScratch();
+        return Refuse("cannot set up the scratch folder " + base);
+    }
+    // The replay's own end stops the run; the headless limit is not for replays.
+    setenv("TAVLO_TIME_LIMIT", "1844674407370955161", 0);
+    return -1;
+}
+
+}  // namespace
+
+int StartSession(const SessionRequest& request, const char* program) {
+    std::string record = request.record;
+    if (record.empty() && request.replay.empty()) {
+        if (const char* variable = std::getenv("TAVLO_RECORD"); variable && *variable) {
+            record = variable;
+        }
+    }
+    session.verify = request.verify;
+    int result = -1;
+    if (!request.replay.empty()) {
+        session.mode = Mode::Play;
+        session.path = request.replay;
+        result = StartPlaying();
+    } else if (!record.empty()) {
+        session.mode = Mode::Record;
+        session.path = record;
+        result = StartRecording(program);
+    }
+    if (result >= 0 || session.mode == Mode::None) return result;
+    if (const char* sums = std::getenv("TAVLO_FRAME_SUMS"); sums && *sums) {
+        session.sums = std::fopen(sums, "w");
+        if (!session.sums) {
+            std::fprintf(stderr, "%s: TAVLO_FRAME_SUMS %s: %s\n", program, sums,
+                         std::strerror(errno));
+            RemoveScratch();
+            return 2;
+        }
+    }
+    std::atexit(Finish);
+    return -1;
+}
+
+Host* CreateSessionHost() {
+    if (session.mode == Mode::None) return CreateHostNamedByEnvironment();
+    Host* inner = session.verify ? CreateHeadlessHost() : CreateHostNamedByEnvironment();
+    if (session.mode == Mode::Record) {
+        session.replay.clockStart = inner->Milliseconds();
+        session.host = new ReplayHost(*inner, ReplayHost::Mode::Record, session.replay.clockStart);
+        const std::string header = HeaderText(session.replay);
+        std::fputs(header.c_str(), session.out);
+        session.seedOffset = static_cast<long>(header.find("\nseed ") + 6);
+        std::fflush(session.out);
+        session.host->RecordTo(session.out);
+        for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, OnStopSignal);
+    } else {
+        session.host = new ReplayHost(*inner, ReplayHost::Mode::Play, session.replay.clockStart);
+        session.host->PlayFrom(&session.replay);
+        session.host->onDiverged = Diverged;
+    }
+    session.host->onPoll = Poll;
+    session.host->onScreen = [](const ScreenImage& image, ScreenChange, std::uint64_t index,
+                                std::uint64_t at) { SumFrame(image, index, at); };
+    return session.host;
+}
+
+unsigned SeedForGame(unsigned given) {
+    if (session.seeded) return given;
+    session.seeded = true;
+    if (session.mode == Mode::Play) return session.replay.seed.value_or(given);
+    if (session.mode == Mode::Record && session.out && session.seedOffset >= 0) {
+        // The header's seed field, written as "none" and padded, is filled in where it stands.
+        const long end = std::ftell(session.out);
+        std::fseek(session.out, session.seedOffset, SEEK_SET);
+        std::fputs(SeedField(given).c_str(), session.out);
+        std::fseek(session.out, end, SEEK_SET);
+        std::fflush(session.out);
+    }
+    return given;
+}
+
+}  // namespace host::replay

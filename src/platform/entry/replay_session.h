@@ -1,0 +1,32 @@
+// A run that is recorded (--record FILE, or TAVLO_RECORD) or played back from a replay
+// (--replay FILE, with --verify: headless, as fast as it goes, a report and an exit code of its
+// own). The format is in seam/replay.h; docs/replays.md tells the whole story.
+#pragma once
+
+#include <string>
+
+#include "host.h"
+
+namespace host::replay {
+
+struct SessionRequest {
+    std::string record;  // a file to record into
+    std::string replay;  // a file to play back
+    bool verify = false;
+};
+
+// Sets the session up in the current folder (the one holding "tavlo.rka" and "score.dat") before
+// the host is made. A replay is played in a scratch folder of its own, with the score file it
+// was recorded with, so the player's best score is never touched. Returns -1 to go on, or the
+// exit code to end with at once (1 with a message when the replay does not fit this program).
+int StartSession(const SessionRequest& request, const char* program);
+
+// The host factory: the host TAVLO_VIDEO names (the headless one for --verify), behind the
+// recording or playing host when a session is on.
+Host* CreateSessionHost();
+
+// The seed the game's generator gets when the game seeds it with `given`: recorded while
+// recording, the recorded one while playing back. Reached through the link (seed_link.cpp).
+unsigned SeedForGame(unsigned given);
+
+}  // namespace host::replay

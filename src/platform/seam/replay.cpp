@@ -1,0 +1,288 @@
+// Replay files: reading, writing, and the checksums of frames and files.
+#include "replay.h"
+
+#include <array>
+#include <map>
+
+#include "input_script.h"
+
+namespace host::replay {
+namespace {
+
+constexpr std::size_t kMaxScoreBytes = 64;  // score.dat is four bytes; more is kept, not this
+
+using Kind = InputEvent::Kind;
+
+const std::map<std::string, Kind>& Verbs() {
+    static const std::map<std::string, Kind> verbs = {
+        {"down", Kind::KeyDown},   {"up", Kind::KeyUp},    {"sysdown", Kind::SysKeyDown},
+        {"sysup", Kind::SysKeyUp}, {"close", Kind::Close}, {"quit", Kind::Quit}};
+    return verbs;
+}
+
+const char* VerbOf(Kind kind) {
+    for (const auto& [name, k] : Verbs()) {
+        if (k == kind) return name.c_str();
+    }
+    return "?";
+}
+
+bool HasKey(Kind kind) {
+    return kind == Kind::KeyDown || kind == Kind::KeyUp || kind == Kind::SysKeyDown ||
+           kind == Kind::SysKeyUp;
+}
+
+std::vector<std::string_view> Words(std::string_view line) {
+    std::vector<std::string_view> words;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+        std::size_t start = i;
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
+        if (i > start) words.push_back(line.substr(start, i - start));
+    }
+    return words;
+}
+
+bool Number(std::string_view text, std::uint64_t limit, std::uint64_t& value) {
+    return ParseUnsigned(std::string(text), limit, value);
+}
+
+// "@123": the frame count of an event or the end.
+bool FrameCount(std::string_view text, std::uint64_t& frames) {
+    return text.size() >= 2 && text[0] == '@' && Number(text.substr(1), UINT64_MAX / 10, frames);
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+bool HexBytes(std::string_view text, std::string& bytes) {
+    if (text.empty() || text.size() % 2 != 0 || text.size() / 2 > kMaxScoreBytes) return false;
+    bytes.clear();
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        const int high = HexDigit(text[i]), low = HexDigit(text[i + 1]);
+        if (high < 0 || low < 0) return false;
+        bytes.push_back(static_cast<char>(high * 16 + low));
+    }
+    return true;
+}
+
+bool IsHex(std::string_view text, std::size_t digits) {
+    if (text.size() != digits) return false;
+    for (char c : text) {
+        if (HexDigit(c) < 0) return false;
+    }
+    return true;
+}
+
+// The header fields, each given exactly once before the first event.
+enum Field { kProgram, kClockStart, kArchive, kScores, kSeed, kFieldCount };
+constexpr std::array<const char*, kFieldCount> kFieldNames = {"program", "clock-start", "archive",
+                                                              "scores", "seed"};
+
+std::optional<std::string> HeaderField(Field field, std::string_view value, Replay& out) {
+    std::uint64_t number = 0;
+    switch (field) {
+        case kProgram:
+            out.program = std::string(value);
+            return std::nullopt;
+        case kClockStart:
+            if (!Number(value, UINT32_MAX, number)) return "clock-start is not a 32-bit number";
+            out.clockStart = static_cast<std::uint32_t>(number);
+            return std::nullopt;
+        case kArchive:
+            if (!IsHex(value, 16)) return "archive is not 16 lower-case hex digits";
+            out.archive = std::string(value);
+            return std::nullopt;
+        case kScores: {
+            if (value == "none") return std::nullopt;
+            std::string bytes;
+            if (!HexBytes(value, bytes)) return "scores is neither none nor up to 64 hex bytes";
+            out.scores = bytes;
+            return std::nullopt;
+        }
+        case kSeed:
+            if (value == "none") return std::nullopt;
+            if (!Number(value, UINT32_MAX, number)) return "seed is neither none nor a number";
+            out.seed = static_cast<std::uint32_t>(number);
+            return std::nullopt;
+        case kFieldCount:
+            break;
+    }
+    return "unknown field";
+}
+
+}  // namespace
+
+std::optional<ParseError> Parse(std::string_view text, Replay& out) {
+    out = Replay{};
+    if (text.size() > kMaxFileBytes) return ParseError{0, "larger than 16 MiB"};
+    std::array<bool, kFieldCount> seen{};
+    bool started = false, ended = false;
+    int number = 0;
+    std::size_t position = 0;
+    while (position < text.size()) {
+        std::size_t newline = text.find('\n', position);
+        if (newline == std::string_view::npos) newline = text.size();
+        std::string_view line = text.substr(position, newline - position);
+        position = newline + 1;
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        auto fail = [&](std::string message) { return ParseError{number, std::move(message)}; };
+        if (line.find('\0') != std::string_view::npos) return fail("holds a zero byte");
+        const std::vector<std::string_view> words = Words(line);
+        if (!started) {
+            // The first line names the format; nothing, not even a comment, comes before it.
+            if (words.size() != 2 || words[0] != kFormatName) return fail("not a tavlo replay");
+            if (words[1] != std::to_string(kFormatVersion)) {
+                return fail("format version " + std::string(words[1]) + ", this program reads " +
+                            std::to_string(kFormatVersion));
+            }
+            started = true;
+            continue;
+        }
+        if (words.empty() || words[0][0] == '#') continue;
+        if (ended) return fail("after the end line");
+        // A header field: a known name and one value (all of them come before any event).
+        std::size_t field = 0;
+        while (field < kFieldCount && words[0] != kFieldNames[field]) ++field;
+        if (field < kFieldCount) {
+            if (words.size() != 2)
+                return fail(std::string(kFieldNames[field]) + " needs one value");
+            if (seen[field]) return fail(std::string(kFieldNames[field]) + " given twice");
+            seen[field] = true;
+            if (auto error = HeaderField(static_cast<Field>(field), words[1], out)) {
+                return fail(*error);
+            }
+            continue;
+        }
+        for (std::size_t f = 0; f < kFieldCount; ++f) {
+            if (!seen[f]) return fail(std::string("the header has no ") + kFieldNames[f]);
+        }
+        // `<ms> <event> [<key>] @<frames>` or `<ms> end @<frames>`.
+        Event event;
+        event.line = number;
+        if (words.size() < 3 || !Number(words[0], UINT64_MAX / 10, event.at)) {
+            return fail("not an event: <ms> <event> [<key>] @<frames>");
+        }
+        const std::uint64_t lastAt = out.events.empty() ? 0 : out.events.back().at;
+        const std::uint64_t lastFrames = out.events.empty() ? 0 : out.events.back().frames;
+        if (!FrameCount(words.back(), event.frames)) return fail("no @<frames> at the end");
+        if (event.at > kMaxClock) return fail("later than 6 hours into the run");
+        if (event.at < lastAt || event.frames < lastFrames)
+            return fail("earlier than the line before");
+        const std::string verb(words[1]);
+        if (verb == "end" || verb == "cut") {
+            if (words.size() != 3) return fail(verb + " takes only @<frames>");
+            out.cut = verb == "cut";
+            out.endAt = event.at;
+            out.endFrames = event.frames;
+            out.endLine = number;
+            ended = true;
+            continue;
+        }
+        auto kind = Verbs().find(verb);
+        if (kind == Verbs().end()) return fail("unknown event " + verb);
+        event.event.kind = kind->second;
+        if (HasKey(kind->second)) {
+            if (words.size() != 4 || !ParseKeyName(std::string(words[2]), event.event.virtualKey)) {
+                return fail(verb + " needs one key (a name or a code up to 255)");
+            }
+        } else if (words.size() != 3) {
+            return fail(verb + " takes no key");
+        }
+        out.events.push_back(event);
+    }
+    if (!started) return ParseError{0, "empty: not a tavlo replay"};
+    if (!ended) return ParseError{number, "no end line: the file is cut short"};
+    return std::nullopt;
+}
+
+std::string SeedField(std::optional<std::uint32_t> seed) {
+    std::string text = seed ? std::to_string(*seed) : "none";
+    text.resize(kSeedFieldWidth, ' ');
+    return text;
+}
+
+std::string HeaderText(const Replay& header) {
+    std::string text = std::string(kFormatName) + " " + std::to_string(kFormatVersion) + "\n";
+    text += "program " + header.program + "\n";
+    text += "clock-start " + std::to_string(header.clockStart) + "\n";
+    text += "archive " + header.archive + "\n";
+    text += "scores ";
+    if (header.scores && !header.scores->empty()) {
+        for (unsigned char c : *header.scores) text += Hex(c, 2);
+    } else {
+        text += "none";
+    }
+    text += "\n";
+    text += "seed " + SeedField(header.seed) + "\n";
+    text += "# <ms> <event> [<key>] @<frames>: the game clock and the pictures shown when the\n";
+    text += "# game received the event\n";
+    return text;
+}
+
+std::string EventLine(const Event& event) {
+    std::string line = std::to_string(event.at) + " " + VerbOf(event.event.kind);
+    if (HasKey(event.event.kind)) line += " " + KeyName(event.event.virtualKey);
+    return line + " @" + std::to_string(event.frames) + "\n";
+}
+
+std::string EndLine(std::uint64_t at, std::uint64_t frames, bool cut) {
+    return std::to_string(at) + (cut ? " cut @" : " end @") + std::to_string(frames) + "\n";
+}
+
+bool Recordable(const InputEvent& event) {
+    return event.kind != Kind::MouseOver;
+}
+
+std::uint32_t Crc32(const void* data, std::size_t size, std::uint32_t crc) {
+    static const std::array<std::uint32_t, 256> table = [] {
+        std::array<std::uint32_t, 256> t{};
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            std::uint32_t c = i;
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[i] = c;
+        }
+        return t;
+    }();
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    crc = ~crc;
+    for (std::size_t i = 0; i < size; ++i) crc = table[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
+    return ~crc;
+}
+
+std::uint32_t FrameChecksum(const ScreenImage& image) {
+    const std::uint8_t size[4] = {
+        static_cast<std::uint8_t>(image.width), static_cast<std::uint8_t>(image.width >> 8),
+        static_cast<std::uint8_t>(image.height), static_cast<std::uint8_t>(image.height >> 8)};
+    std::uint32_t crc = Crc32(size, sizeof size);
+    for (int y = 0; y < image.height; ++y) {
+        crc = Crc32(image.pixels + static_cast<long>(y) * image.pitch,
+                    static_cast<std::size_t>(image.width), crc);
+    }
+    return Crc32(image.colours, 256 * sizeof(Rgb), crc);
+}
+
+std::uint64_t Fnv1a64(std::string_view bytes) {
+    std::uint64_t hash = 0xcbf29ce484222325ull;
+    for (unsigned char c : bytes) {
+        hash ^= c;
+        hash *= 0x100000001b3ull;
+    }
+    return hash;
+}
+
+std::string Hex(std::uint64_t value, int digits) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string text(static_cast<std::size_t>(digits), '0');
+    for (int i = digits - 1; i >= 0; --i, value >>= 4) {
+        text[static_cast<std::size_t>(i)] = kDigits[value & 0xF];
+    }
+    return text;
+}
+
+}  // namespace host::replay

@@ -1,0 +1,71 @@
+// Replay files: a short header, then every input event the game received, each at the game's
+// clock reading and the number of pictures shown when the game picked it up, then the end of the
+// run. Plain text, one item a line, close to the input scripts (docs/replays.md).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host.h"
+
+namespace host::replay {
+
+inline constexpr const char* kFormatName = "tavlo-replay";
+inline constexpr int kFormatVersion = 1;
+// Larger files are refused unread: an hour of play is far below this.
+inline constexpr std::size_t kMaxFileBytes = 16u << 20;
+// No replay runs longer than this on the game's clock (6 hours): a verify must end.
+inline constexpr std::uint64_t kMaxClock = 6ull * 3600 * 1000;
+// The seed field is written before the game seeds, then filled in place: always this wide.
+inline constexpr int kSeedFieldWidth = 10;
+
+struct Event {
+    std::uint64_t at = 0;      // game clock, ms since the run started
+    std::uint64_t frames = 0;  // screen changes shown before the game received it
+    InputEvent event;
+    int line = 0;  // where it stands in the file, for messages
+};
+
+struct Replay {
+    std::string program;                // version of the program that recorded it
+    std::uint32_t clockStart = 0;       // timeGetTime at the start of the run
+    std::string archive;                // FNV-1a 64 of tavlo.rka, 16 hex digits
+    std::optional<std::string> scores;  // score.dat as the run found it; none when missing
+    std::optional<std::uint32_t> seed;  // what the game gave srand; none when it never seeded
+    std::vector<Event> events;
+    std::uint64_t endAt = 0;      // the game clock when the program ended
+    std::uint64_t endFrames = 0;  // screen changes shown by then
+    int endLine = 0;
+    bool cut = false;  // the recording was stopped from outside (a signal), not by the game
+};
+
+struct ParseError {
+    int line = 0;  // 0: the file as a whole
+    std::string message;
+};
+
+// Reads a whole replay. A file that does not fit the format (header missing or repeated, an
+// unknown or malformed line, time or frames running backwards, no end line, anything after it)
+// gives the first such line and what is wrong with it.
+std::optional<ParseError> Parse(std::string_view text, Replay& out);
+
+// Lines as the recorder writes them (each with its newline). The header leaves the seed as
+// "none", padded to kSeedFieldWidth; SeedField gives the field's text for a seed.
+std::string HeaderText(const Replay& header);
+std::string SeedField(std::optional<std::uint32_t> seed);
+std::string EventLine(const Event& event);
+std::string EndLine(std::uint64_t at, std::uint64_t frames, bool cut = false);
+// False for the kinds a replay does not keep (the mouse over the window changes no picture).
+bool Recordable(const InputEvent& event);
+
+// Checksums: CRC-32 (as zip and PNG use it) for frames and runs, FNV-1a 64 for the archive.
+std::uint32_t Crc32(const void* data, std::size_t size, std::uint32_t crc = 0);
+std::uint32_t FrameChecksum(const ScreenImage& image);
+std::uint64_t Fnv1a64(std::string_view bytes);
+std::string Hex(std::uint64_t value, int digits);
+
+}  // namespace host::replay

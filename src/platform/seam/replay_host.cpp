@@ -1,0 +1,85 @@
+// The recording and playing host in front of the real one.
+#include "replay_host.h"
+
+namespace host::replay {
+namespace {
+
+constexpr unsigned kVkPause = 0x13;
+
+}  // namespace
+
+ReplayHost::ReplayHost(Host& inner, Mode mode, std::uint32_t clockStart)
+    : inner_(inner), mode_(mode), clockStart_(clockStart), innerStart_(inner.Milliseconds()) {}
+
+std::uint32_t ReplayHost::Milliseconds() {
+    return static_cast<std::uint32_t>(clockStart_ + idles_);
+}
+
+void ReplayHost::Idle() {
+    if (onPoll) onPoll();
+    ++idles_;
+    // The inner host waits (and shows the screen) while the count is ahead of its clock. The
+    // headless host's clock moves once per call, so there this is one call, as without us.
+    while (static_cast<std::uint32_t>(inner_.Milliseconds() - innerStart_) < idles_) {
+        inner_.Idle();
+    }
+    if (mode_ == Mode::Play && replay_ && !replay_->cut && idles_ > replay_->endAt && onDiverged) {
+        onDiverged(replay_->endLine, "the program did not end at " +
+                                         std::to_string(replay_->endAt) +
+                                         " ms as the replay did; it runs on");
+    }
+}
+
+bool ReplayHost::NextEvent(InputEvent& event) {
+    if (mode_ == Mode::Record) {
+        if (!inner_.NextEvent(event)) return false;
+        if (out_ && Recordable(event)) {
+            const std::string line = EventLine(Event{idles_, frames_, event, 0});
+            std::fputs(line.c_str(), out_);
+            std::fflush(out_);
+        }
+        return true;
+    }
+    // Playing: what the inner host has, first, so that a close or Pause is never held up.
+    while (inner_.NextEvent(event)) {
+        using Kind = InputEvent::Kind;
+        const bool key = event.kind == Kind::KeyDown || event.kind == Kind::KeyUp ||
+                         event.kind == Kind::SysKeyDown || event.kind == Kind::SysKeyUp;
+        if (!key || (event.kind == Kind::KeyDown && event.virtualKey == kVkPause)) return true;
+    }
+    return NextReplayEvent(event);
+}
+
+bool ReplayHost::NextReplayEvent(InputEvent& event) {
+    if (!replay_ || next_ >= replay_->events.size()) return false;
+    const Event& due = replay_->events[next_];
+    if (due.at > idles_) return false;
+    if (due.frames != frames_ && onDiverged) {
+        onDiverged(due.line, "the game had shown " + std::to_string(frames_) +
+                                 " pictures when this event came; the replay says " +
+                                 std::to_string(due.frames));
+    }
+    ++next_;
+    event = due.event;
+    return true;
+}
+
+void ReplayHost::ShowScreen(const ScreenImage& image, ScreenChange cause) {
+    if (onScreen) onScreen(image, cause, frames_, idles_);
+    ++frames_;
+    inner_.ShowScreen(image, cause);
+    // A picture more than the replay knows at this point: the run has gone another way. Found
+    // here, it ends a run that would otherwise wait for an event that can no longer come.
+    if (mode_ != Mode::Play || !replay_ || !onDiverged) return;
+    if (next_ < replay_->events.size() && replay_->events[next_].frames < frames_) {
+        onDiverged(replay_->events[next_].line,
+                   "the game showed picture " + std::to_string(frames_) +
+                       " before this event came; the replay says it came after " +
+                       std::to_string(replay_->events[next_].frames));
+    } else if (frames_ > replay_->endFrames) {
+        onDiverged(replay_->endLine,
+                   "the game showed more pictures than the replay: " + std::to_string(frames_));
+    }
+}
+
+}  // namespace host::replay

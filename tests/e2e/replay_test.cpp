@@ -1,0 +1,90 @@
+// Replays through the real program: a recorded run plays back to the same frames, a run keeps
+// its seed, and a file that does not fit ends with a message naming its line and exit code 1.
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "process.h"
+
+using namespace testing_support;
+
+namespace {
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+struct Folder {
+    std::string path = FreshFolder("replay");
+    Folder() {
+        std::system(("cp '" TAVLO_BINARY_DIR "/tavlo.rka' '" + path + "/'").c_str());
+        std::ofstream(path + "/score.dat", std::ios::binary).write("\x03\0\0\0", 4);
+    }
+    RunResult Tavlo(const std::string& environment, const std::string& arguments) const {
+        return Run("cd '" + path + "' && " + environment, TAVLO_BINARY " " + arguments);
+    }
+};
+
+TEST(ReplayRunDeathTest, ARecordedRunPlaysBackToTheSameFramesAndLeavesTheScoreFileAlone) {
+    Folder folder;
+    // Into a round, one wrong key (two arrows at once), back to the title, QUIT.
+    std::ofstream(folder.path + "/in.txt") << "6000 down RETURN\n6040 up RETURN\n"
+                                              "12000 down RIGHT\n12000 down LEFT\n"
+                                              "18000 down DOWN\n18300 down RETURN\n";
+    RunResult recorded = folder.Tavlo(
+        "TAVLO_VIDEO=headless TAVLO_INPUT=in.txt TAVLO_FRAME_SUMS=a.tsv", "--record run.replay");
+    ASSERT_EQ(recorded.exitCode, 1) << recorded.standardError;
+    std::ofstream(folder.path + "/score.dat", std::ios::binary).write("\x09\0\0\0", 4);
+    RunResult played = folder.Tavlo("TAVLO_FRAME_SUMS=b.tsv", "--replay run.replay --verify");
+    EXPECT_EQ(played.exitCode, 0) << played.standardError;
+    const std::string frames = ReadText(folder.path + "/a.tsv");
+    EXPECT_GT(frames.size(), 300u * 20);
+    EXPECT_EQ(ReadText(folder.path + "/b.tsv"), frames);
+    // The replay played with the score file it was recorded with, in a folder of its own.
+    EXPECT_EQ(ReadText(folder.path + "/score.dat"), std::string("\x09\0\0\0", 4));
+    const std::string replay = ReadText(folder.path + "/run.replay");
+    EXPECT_NE(replay.find("scores 03000000\n"), std::string::npos) << replay;
+    EXPECT_EQ(replay.find("seed none"), std::string::npos) << replay;
+}
+
+TEST(ReplayRunDeathTest, AFileThatDoesNotFitEndsWithItsLineAndCodeOne) {
+    Folder folder;
+    const std::string golden = ReadText(TAVLO_SOURCE_DIR "/tests/e2e/replays/wrong.replay");
+    ASSERT_FALSE(golden.empty());
+    auto replaced = [&](const std::string& from, const std::string& to) {
+        std::string text = golden;
+        text.replace(text.find(from), from.size(), to);
+        return text;
+    };
+    struct Case {
+        std::string text;
+        const char* says;
+    };
+    const Case cases[] = {
+        {golden.substr(0, golden.size() / 2), "line "},
+        {replaced("program 1.0.0", "program 0.9"), "recorded by tavlo 0.9"},
+        {replaced("archive ", "archive 0000000000000000\n#"), "another tavlo.rka"},
+        {replaced("@121", "@120"), "line 9: the run went another way"},
+        {replaced("end @", "end @1"), "line 19: the run went another way"},
+        {replaced("18200 down RETURN", "18200 down SPACE"), "line 18: the run went another way"},
+        {std::string("\x89PNG\r\n\x1a\n\0\0", 10), "line 1: not a tavlo replay"},
+    };
+    for (const Case& c : cases) {
+        std::ofstream(folder.path + "/bad.replay", std::ios::binary) << c.text;
+        RunResult result = folder.Tavlo("", "--replay bad.replay --verify");
+        EXPECT_EQ(result.exitCode, 1) << c.says << "\n" << result.standardError;
+        EXPECT_NE(result.standardError.find(c.says), std::string::npos)
+            << "wanted: " << c.says << "\n"
+            << result.standardError;
+    }
+    RunResult missing = folder.Tavlo("", "--replay none.replay --verify");
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.standardError.find("cannot be read"), std::string::npos);
+}
+
+}  // namespace

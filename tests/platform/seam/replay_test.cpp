@@ -1,0 +1,209 @@
+// The replay format (what the parser refuses, and that what the recorder writes reads back) and
+// the host in front of the real one (its clock, what it records, what it plays).
+#include <deque>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "replay.h"
+#include "replay_host.h"
+
+using namespace host;
+using namespace host::replay;
+
+namespace {
+
+const std::string kHeader =
+    "tavlo-replay 1\nprogram 1.0.0\nclock-start 5\narchive 0123456789abcdef\nscores 07000000\n"
+    "seed 42        \n";
+
+TEST(ReplayFormat, WhatTheRecorderWritesReadsBack) {
+    Replay written;
+    written.program = "1.0.0";
+    written.clockStart = 4000000000u;
+    written.archive = "00112233445566ff";
+    written.scores = std::string("\x07\x00\x00\x80", 4);
+    std::string text = HeaderText(written);
+    const std::size_t seed = text.find("\nseed ") + 6;
+    text.replace(seed, kSeedFieldWidth, SeedField(3000000000u));
+    text += EventLine({10, 2, {InputEvent::Kind::KeyDown, 0x0D}, 0});
+    text += EventLine({10, 2, {InputEvent::Kind::SysKeyUp, 0x73}, 0});
+    text += EventLine({11, 3, {InputEvent::Kind::KeyDown, 0xC5}, 0});
+    text += EventLine({12, 3, {InputEvent::Kind::Close, 0}, 0});
+    text += EndLine(20, 9);
+    Replay read;
+    ASSERT_FALSE(Parse(text, read)) << text;
+    EXPECT_EQ(read.clockStart, 4000000000u);
+    EXPECT_EQ(read.archive, written.archive);
+    EXPECT_EQ(read.scores, written.scores);
+    EXPECT_EQ(read.seed, 3000000000u);
+    ASSERT_EQ(read.events.size(), 4u);
+    EXPECT_EQ(read.events[1].event.kind, InputEvent::Kind::SysKeyUp);
+    EXPECT_EQ(read.events[1].event.virtualKey, 0x73u);
+    EXPECT_EQ(read.events[2].event.virtualKey, 0xC5u);
+    EXPECT_EQ(read.events[2].frames, 3u);
+    EXPECT_EQ(read.events[3].event.kind, InputEvent::Kind::Close);
+    EXPECT_EQ(read.endAt, 20u);
+    EXPECT_EQ(read.endFrames, 9u);
+    EXPECT_FALSE(read.cut);
+}
+
+TEST(ReplayFormat, DamagedFilesNameTheirFirstBadLine) {
+    struct Case {
+        std::string text;
+        int line;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"", 0, "empty"},
+        {"# a comment\n" + kHeader + "1 end @1\n", 1, "not a tavlo replay"},
+        {"tavlo-replay 2\n", 1, "format version 2"},
+        {kHeader, 6, "no end line"},
+        {kHeader + "10 down RETURN @1\n10 up RET", 8, "no @<frames>"},
+        {kHeader + "10 down RETURN @1\n", 7, "no end line"},
+        {kHeader + "seed 1\n1 end @0\n", 7, "seed given twice"},
+        {"tavlo-replay 1\nprogram 1\n1 end @0\n", 3, "the header has no clock-start"},
+        {kHeader + "10 down RETURN @5\n9 up RETURN @6\n20 end @9\n", 8, "earlier"},
+        {kHeader + "10 down RETURN @5\n11 up RETURN @4\n20 end @9\n", 8, "earlier"},
+        {kHeader + "10 jump @1\n20 end @3\n", 7, "unknown event jump"},
+        {kHeader + "10 down 256 @1\n20 end @3\n", 7, "needs one key"},
+        {kHeader + "10 close RETURN @1\n20 end @3\n", 7, "takes no key"},
+        {kHeader + "10 down RETURN 1\n20 end @3\n", 7, "no @<frames>"},
+        {kHeader + "-1 down RETURN @1\n20 end @3\n", 7, "not an event"},
+        {kHeader + "99999999999999999999 end @1\n", 7, "not an event"},
+        {kHeader + "21600001 end @1\n", 7, "later than 6 hours"},
+        {kHeader + "20 end @3\n30 down UP @4\n", 8, "after the end line"},
+        {kHeader + "20 end 5 @3\n", 7, "takes only"},
+        {std::string("tavlo-replay 1\nprogram 1\0\n", 26), 2, "zero byte"},
+        {"tavlo-replay 1\nclock-start 4294967296\n", 2, "32-bit"},
+        {"tavlo-replay 1\narchive 0123\n", 2, "16 lower-case hex"},
+        {"tavlo-replay 1\nscores 0g\n", 2, "hex bytes"},
+        {"tavlo-replay 1\nseed -3\n", 2, "seed is neither"},
+        {std::string(kMaxFileBytes + 1, '\n'), 0, "16 MiB"},
+    };
+    for (const Case& c : cases) {
+        Replay replay;
+        const auto error = Parse(c.text, replay);
+        ASSERT_TRUE(error) << c.text.substr(0, 200);
+        EXPECT_EQ(error->line, c.line) << c.text.substr(0, 200) << "\n" << error->message;
+        EXPECT_NE(error->message.find(c.says), std::string::npos)
+            << error->message << " (wanted: " << c.says << ")";
+    }
+}
+
+TEST(ReplayFormat, ChecksumsAreTheStandardOnes) {
+    EXPECT_EQ(Crc32("123456789", 9), 0xCBF43926u);  // CRC-32's check value
+    EXPECT_EQ(Crc32("6789", 4, Crc32("12345", 5)), 0xCBF43926u);
+    EXPECT_EQ(Fnv1a64("a"), 0xaf63dc4c8601ec8cull);
+    // A frame's sum covers every visible pixel and colour, and no byte past the width.
+    std::uint8_t pixels[2 * 3] = {1, 2, 99, 3, 4, 99};
+    Rgb colours[256] = {};
+    const ScreenImage image{pixels, 2, 2, 3, colours};
+    const std::uint32_t sum = FrameChecksum(image);
+    pixels[2] = 7;
+    EXPECT_EQ(FrameChecksum(image), sum);
+    pixels[4] = 5;
+    EXPECT_NE(FrameChecksum(image), sum);
+    pixels[4] = 4;
+    colours[255].b = 1;
+    EXPECT_NE(FrameChecksum(image), sum);
+}
+
+// A host whose clock moves `step` ms per idle call, like a window that oversleeps.
+class FakeHost final : public Host {
+  public:
+    std::uint32_t clock = 1000;
+    std::uint32_t step = 1;
+    int idles = 0;
+    std::deque<InputEvent> events;
+    std::uint32_t Milliseconds() override { return clock; }
+    bool NextEvent(InputEvent& event) override {
+        if (events.empty()) return false;
+        event = events.front();
+        events.pop_front();
+        return true;
+    }
+    void Idle() override {
+        ++idles;
+        clock += step;
+    }
+    void DesktopSize(int&, int&) override {}
+    bool OpenVideo() override { return true; }
+    void WindowChanged(int, int, int, int, bool, const std::string&) override {}
+    bool SetFullScreenMode(int, int) override { return true; }
+    void ShowScreen(const ScreenImage&, ScreenChange) override {}
+    void MessageBox(const std::string&, const std::string&) override {}
+    void SetCursorVisible(bool) override {}
+};
+
+TEST(ReplayHost, TheGameClockCountsEmptyPollsAndNeverRunsAheadOfTheHost) {
+    FakeHost inner;
+    inner.step = 5;  // every wait of the window overshoots
+    ReplayHost host(inner, ReplayHost::Mode::Record, 70);
+    for (int i = 0; i < 10; ++i) host.Idle();
+    EXPECT_EQ(host.Milliseconds(), 80u);
+    EXPECT_EQ(inner.idles, 2);  // it waited only when the count had caught up with its clock
+    inner.clock += 100;         // the window was busy: the count catches up without waiting
+    for (int i = 0; i < 100; ++i) host.Idle();
+    EXPECT_EQ(inner.idles, 2);
+    EXPECT_EQ(host.Milliseconds(), 180u);
+}
+
+TEST(ReplayHost, RecordsWhatReachesTheGameAtItsClockAndFrameCount) {
+    FakeHost inner;
+    ReplayHost host(inner, ReplayHost::Mode::Record, 0);
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    host.RecordTo(out);
+    std::uint8_t pixel = 0;
+    Rgb colours[256] = {};
+    host.ShowScreen({&pixel, 1, 1, 1, colours}, ScreenChange::Flip);
+    host.Idle();
+    host.Idle();
+    inner.events = {{InputEvent::Kind::KeyDown, 0x25}, {InputEvent::Kind::MouseOver, 0}};
+    InputEvent event;
+    EXPECT_TRUE(host.NextEvent(event));
+    EXPECT_TRUE(host.NextEvent(event));  // passed on, but not kept
+    EXPECT_EQ(event.kind, InputEvent::Kind::MouseOver);
+    std::rewind(out);
+    char line[64] = {};
+    ASSERT_NE(std::fgets(line, sizeof line, out), nullptr);
+    EXPECT_STREQ(line, "2 down LEFT @1\n");
+    EXPECT_EQ(std::fgets(line, sizeof line, out), nullptr);
+    std::fclose(out);
+}
+
+TEST(ReplayHost, PlaysTheReplayAndLetsOnlyPauseAndCloseThrough) {
+    Replay replay;
+    replay.events = {{2, 0, {InputEvent::Kind::KeyDown, 0x26}, 7}};
+    replay.endAt = 50;
+    FakeHost inner;
+    ReplayHost host(inner, ReplayHost::Mode::Play, 0);
+    host.PlayFrom(&replay);
+    int divergedAt = 0;
+    host.onDiverged = [&](int line, const std::string&) { divergedAt = line; };
+    inner.events = {{InputEvent::Kind::KeyDown, 0x25},
+                    {InputEvent::Kind::SysKeyDown, 0x0D},
+                    {InputEvent::Kind::KeyDown, 0x13},
+                    {InputEvent::Kind::KeyUp, 0x13},
+                    {InputEvent::Kind::Close, 0}};
+    InputEvent event;
+    ASSERT_TRUE(host.NextEvent(event));
+    EXPECT_EQ(event.virtualKey, 0x13u);  // Pause
+    ASSERT_TRUE(host.NextEvent(event));
+    EXPECT_EQ(event.kind, InputEvent::Kind::Close);
+    EXPECT_FALSE(host.NextEvent(event));  // the replay's key is due at 2 ms
+    host.Idle();
+    host.Idle();
+    ASSERT_TRUE(host.NextEvent(event));
+    EXPECT_EQ(event.virtualKey, 0x26u);
+    EXPECT_EQ(divergedAt, 0);
+    // A picture more than the replay has: the run went another way, at the end line.
+    replay.endLine = 9;
+    std::uint8_t pixel = 0;
+    Rgb colours[256] = {};
+    host.ShowScreen({&pixel, 1, 1, 1, colours}, ScreenChange::Flip);
+    EXPECT_EQ(divergedAt, 9);
+}
+
+}  // namespace
