@@ -37,10 +37,9 @@ bool ParseKeyName(const std::string& name, unsigned& key) {
 }
 
 std::string KeyName(unsigned key) {
-    static const std::map<unsigned, std::string> names = {
-        {0x0D, "RETURN"}, {0x11, "CONTROL"}, {0x13, "PAUSE"}, {0x1B, "ESCAPE"}, {0x20, "SPACE"},
-        {0x25, "LEFT"},   {0x26, "UP"},      {0x27, "RIGHT"}, {0x28, "DOWN"}};
-    if (auto it = names.find(key); it != names.end()) return it->second;
+    for (const vk::NamedKey& named : vk::kScriptNames) {
+        if (key == named.code) return std::string(named.name);
+    }
     if ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9')) return std::string(1, char(key));
     if (key >= vk::kF1 && key <= vk::kF12) return "F" + std::to_string(key - vk::kF1 + 1);
     return std::to_string(key);
