@@ -3,6 +3,7 @@
 #include "bitmap_loader.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "archive.h"
 #include "display.h"
@@ -15,17 +16,30 @@ constexpr const char* kTemporaryFile = "tmp.bmp";
 // The colour table of the game's pictures starts right behind the two headers.
 constexpr long kColourTableOffset = 54;
 
+// Mended: a picture that cannot be decoded ends the program between writing "tmp.bmp" and
+// removing it, and the design left the file behind (as large as the entry says, up to 256 MiB).
+// While the file exists, the program's end removes it.
+bool temporaryFileExists = false;
+
+void RemoveTemporaryFileAtEnd() {
+    if (temporaryFileExists) std::remove(kTemporaryFile);
+}
+
 }  // namespace
 
 void Display::LoadArchiveBitmap(const char* archive, const char* entry, int width, int height,
                                 int destX, int destY, int srcX, int srcY, int loadPalette,
                                 SurfaceSlot slot) {
+    static const int registered = std::atexit(RemoveTemporaryFileAtEnd);
+    (void)registered;
     Archive.OpenDirectory(archive);
-    Archive.ExtractToFile(entry, kTemporaryFile);
+    Archive.ExtractToFile(entry, kTemporaryFile);  // ends the program when it cannot write it
+    temporaryFileExists = true;
     // The palette goes in first, so that GDI matches the picture against its own colours.
     if (loadPalette) LoadPaletteFromBitmapFile(kTemporaryFile);
     CopyBitmapFileToSlot(kTemporaryFile, width, height, destX, destY, srcX, srcY, slot);
     std::remove(kTemporaryFile);
+    temporaryFileExists = false;
 }
 
 void Display::LoadPaletteFromBitmapFile(const char* path) {

@@ -5,6 +5,7 @@
 
 #include "display.h"
 #include "services.h"
+#include "title_screen.h"
 #include "window.h"
 
 GameRound gameRound;
@@ -46,6 +47,7 @@ void GameRound::Play() {
         display.Present();
         WaitFrame(16);
     }
+    titleScreen.KeepBestScore();
     ShowRating();
     FadeOut();
 }

@@ -122,14 +122,28 @@ void TitleScreen::LoadBestScore() {
     const std::size_t count = std::fread(&gameRound.bestScore, 4, 1, file);
     (void)count;
     std::fclose(file);
+    storedBestScore = gameRound.bestScore;
 }
 
 // The score goes to a file beside "score.dat" and replaces it only once it is safely on disk,
 // so an interrupted or failed write never loses the score stored before.
 void TitleScreen::SaveBestScore() {
+    if (!WriteBestScore()) QuitProgram();
+}
+
+// Mended: the design saved the best score only through the menu, so a new best was lost when the
+// game ended any other way. A failed save here ends nothing; the platform has said why.
+void TitleScreen::KeepBestScore() {
+    if (gameRound.bestScore > storedBestScore && !WriteBestScore()) {
+        std::fprintf(stderr, "tavlo: the best score %d is not saved; score.dat keeps %d\n",
+                     gameRound.bestScore, storedBestScore);
+    }
+}
+
+bool TitleScreen::WriteBestScore() {
     HANDLE file = CreateFileA(ScoreTemporaryName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) QuitProgram();
+    if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
     BOOL saved = WriteFile(file, &gameRound.bestScore, 4, &written, nullptr) && written == 4;
     saved = FlushFileBuffers(file) && saved;
@@ -137,6 +151,8 @@ void TitleScreen::SaveBestScore() {
     if (!saved || !MoveFileExA(ScoreTemporaryName, ScoreFileName,
                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         DeleteFileA(ScoreTemporaryName);
-        QuitProgram();
+        return false;
     }
+    storedBestScore = gameRound.bestScore;
+    return true;
 }

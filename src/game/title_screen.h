@@ -21,9 +21,17 @@ class TitleScreen {
     // Replaces "score.dat" with the best score; when it cannot, the old file stays and the
     // program ends.
     void SaveBestScore();
+    // After a round: a best score above the one in "score.dat" is saved at once, as
+    // SaveBestScore does; when it cannot be, the old file stays, a line on stderr says so and
+    // the game goes on.
+    void KeepBestScore();
+    // Writes the best score beside "score.dat" and renames it over; false (the old file kept)
+    // when any step fails.
+    [[nodiscard]] bool WriteBestScore();
 
-    int scroll = 0;  // background offset, 0..79
-    int cursor = 0;  // 0 play a round, 1 save and quit
+    int scroll = 0;           // background offset, 0..79
+    int cursor = 0;           // 0 play a round, 1 save and quit
+    int storedBestScore = 0;  // what "score.dat" holds, as last read or written
 };
 
 extern TitleScreen titleScreen;

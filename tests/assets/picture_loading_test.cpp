@@ -188,13 +188,27 @@ TEST(PictureLoading, ASlotWhoseDeviceContextFailsIsLeftAlone) {
     EXPECT_FALSE(Exists("tmp.bmp"));
 }
 
+// Pictures GDI cannot read end the program with the file-not-found message, and "tmp.bmp" goes
+// with it.
 TEST(PictureLoadingDeath, AnEntryGdiCannotReadEndsWithTheFileNotFoundMessage) {
+    std::vector<std::uint8_t> headerOnly = test_bmp::Encode(AllIndices());
+    headerOnly.resize(60);
+    const std::vector<std::vector<std::uint8_t>> pictures = {
+        {'n', 'o', 't', ' ', 'a', ' ', 'b', 'm', 'p'},
+        headerOnly,
+        std::vector<std::uint8_t>(8 << 20, 0),  // a few bytes in the archive
+    };
     OpenDisplay(1);
-    MakeArchive({{"junk.bmp", {'n', 'o', 't', ' ', 'a', ' ', 'b', 'm', 'p'}}});
-    EXPECT_EXIT(display.LoadArchiveBitmap("pictures.rka", "junk.bmp", 320, 240, 0, 0, 0, 0, 0, 2),
-                ::testing::ExitedWithCode(1),
-                // The message box's text reaches standard error as UTF-8.
-                "tmp\\.bmp ファイルが見つかりません");
+    for (const auto& bytes : pictures) {
+        SCOPED_TRACE(bytes.size());
+        MakeArchive({{"junk.bmp", bytes}});
+        EXPECT_EXIT(
+            display.LoadArchiveBitmap("pictures.rka", "junk.bmp", 320, 240, 0, 0, 0, 0, 1, 2),
+            ::testing::ExitedWithCode(1),
+            // The message box's text reaches standard error as UTF-8.
+            "tmp\\.bmp ファイルが見つかりません");
+        EXPECT_FALSE(Exists("tmp.bmp"));
+    }
 }
 
 struct MatchCase {

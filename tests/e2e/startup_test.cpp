@@ -1,5 +1,11 @@
 // The real program on the headless host, driven by scripts from outside: how it ends, what
 // it prints and what the screen shows.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -91,6 +97,39 @@ INSTANTIATE_TEST_SUITE_P(
                       EndCase{"UnknownKey", "10 down UPP\n", "", 2, "line 1"},
                       EndCase{"KeyMissing", "10 down\n", "", 2, "line 1"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A second game in the same folder would clash with the first over "tmp.bmp": it says so and
+// ends; once the first has ended, the folder is free again.
+TEST(TwoInstances, TheSecondInOneFolderEndsWithAMessage) {
+    Program program;
+    const pid_t first = ::fork();
+    ASSERT_GE(first, 0);
+    if (first == 0) {
+        // Nothing to do but wait at the title, far longer than this test takes.
+        if (::chdir(program.folder.c_str()) == 0) {
+            ::setenv("TAVLO_VIDEO", "headless", 1);
+            ::setenv("TAVLO_TIME_LIMIT", "100000000000", 1);
+            ::execl(TAVLO_BINARY, TAVLO_BINARY, static_cast<char*>(nullptr));
+        }
+        ::_exit(127);
+    }
+    auto heldByAnother = [&] {
+        const int fd = ::open(program.folder.c_str(), O_RDONLY | O_DIRECTORY);
+        const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+        ::close(fd);
+        return held;
+    };
+    for (int tries = 0; tries < 500 && !heldByAnother(); ++tries) ::usleep(10000);
+    ASSERT_TRUE(heldByAnother());
+    const RunResult second = program.Start("");
+    EXPECT_EQ(second.exitCode, 1);
+    EXPECT_NE(second.standardError.find("the game is already running in " + program.folder),
+              std::string::npos)
+        << second.standardError;
+    ::kill(first, SIGKILL);
+    ::waitpid(first, nullptr, 0);
+    EXPECT_FALSE(heldByAnother());
+}
 
 TEST(Captures, FirstFlipIsABlankScreenAndTimesAreVirtual) {
     Program program;

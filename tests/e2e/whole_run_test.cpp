@@ -1,7 +1,7 @@
 // The whole program in-process on the headless host, played by a bot that reads the round's
 // state from the idle hook and presses the right arrow for each picture: logo, title, a round
-// past 100 points, the rating, back to the title, quit through the menu; then a second start
-// that shows the saved best score.
+// past 100 points, then the end: Pause during the rating (an end that saves nothing itself), or
+// back to the title and QUIT from the menu; then a second start that shows the saved best score.
 #include <unistd.h>
 
 #include <cstdio>
@@ -72,8 +72,10 @@ int StartProgram() {
     return WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWDEFAULT);
 }
 
-// The first run: the bot plays one round past kEnough points, then leaves through the menu.
-void PlayAndQuit() {
+enum class End { Pause, Menu };
+
+// The first run: the bot plays one round past kEnough points, then ends the game.
+void PlayAndEnd(End end) {
     host::Current();  // as the process entry does: the headless host takes events from now on
     Press(6000, VK_RETURN);  // the title is up by then
     bool seeded = false;
@@ -102,9 +104,13 @@ void PlayAndQuit() {
             const int row = round.score < 50 ? 2 : round.score < 100 ? 1 : 0;
             Note("rating row " + std::to_string(row) + " " +
                  (ShowsFromGame1(94, 200, 0, 57 + 19 * row, 133, 19) ? "shown" : "missing"));
-            // Rating, fade-out, the title again: then the menu's second item.
-            Press(now + 5000, VK_DOWN);
-            Press(now + 5200, VK_RETURN);
+            if (end == End::Pause) {
+                Press(now + 500, VK_PAUSE);  // during the rating
+            } else {
+                // Rating, fade-out, the title again: then the menu's second item.
+                Press(now + 5000, VK_DOWN);
+                Press(now + 5200, VK_RETURN);
+            }
         }
     });
     StartProgram();
@@ -132,28 +138,31 @@ std::string Observed() {
 }  // namespace
 
 TEST(WholeRunDeathTest, ABotScoresPastAHundredAndTheBestScoreIsKept) {
-    const std::string folder = GameFolder("wholerun", "\x05\x00\x00\x00");
-    ASSERT_EQ(::chdir(folder.c_str()), 0);
+    for (const End end : {End::Pause, End::Menu}) {
+        SCOPED_TRACE(end == End::Pause ? "Pause during the rating" : "QUIT from the menu");
+        const std::string folder = GameFolder("wholerun", "\x05\x00\x00\x00");
+        ASSERT_EQ(::chdir(folder.c_str()), 0);
 
-    EXPECT_EXIT(PlayAndQuit(), ::testing::ExitedWithCode(1), "^$");
-    const std::string observed = Observed();
-    int score = 0, best = 0;
-    ASSERT_EQ(std::sscanf(observed.c_str(), "score %d\nbest %d", &score, &best), 2) << observed;
-    EXPECT_GT(score, kEnough);
-    EXPECT_EQ(best, score);
-    EXPECT_NE(observed.find("panel ok"), std::string::npos) << observed;
-    EXPECT_NE(observed.find("rating row 0 shown"), std::string::npos) << observed;
+        EXPECT_EXIT(PlayAndEnd(end), ::testing::ExitedWithCode(1), "^$");
+        const std::string observed = Observed();
+        int score = 0, best = 0;
+        ASSERT_EQ(std::sscanf(observed.c_str(), "score %d\nbest %d", &score, &best), 2) << observed;
+        EXPECT_GT(score, kEnough);
+        EXPECT_EQ(best, score);
+        EXPECT_NE(observed.find("panel ok"), std::string::npos) << observed;
+        EXPECT_NE(observed.find("rating row 0 shown"), std::string::npos) << observed;
 
-    const std::string saved = ReadFile("score.dat");
-    ASSERT_EQ(saved.size(), 4u);
-    const std::uint32_t value =
-        platform::ReadLe32(reinterpret_cast<const std::uint8_t*>(saved.data()));
-    EXPECT_EQ(value, static_cast<std::uint32_t>(score));
-    EXPECT_NE(::access("score.dat.tmp", F_OK), 0);
+        const std::string saved = ReadFile("score.dat");
+        ASSERT_EQ(saved.size(), 4u);
+        const std::uint32_t value =
+            platform::ReadLe32(reinterpret_cast<const std::uint8_t*>(saved.data()));
+        EXPECT_EQ(value, static_cast<std::uint32_t>(score));
+        EXPECT_NE(::access("score.dat.tmp", F_OK), 0);
 
-    std::remove("observed.txt");
-    EXPECT_EXIT(StartAndLookAtTheBestScore(), ::testing::ExitedWithCode(1), "");
-    const std::string next = Observed();
-    EXPECT_NE(next.find("loaded best " + std::to_string(score)), std::string::npos) << next;
-    EXPECT_NE(next.find("best shown ok"), std::string::npos) << next;
+        std::remove("observed.txt");
+        EXPECT_EXIT(StartAndLookAtTheBestScore(), ::testing::ExitedWithCode(1), "");
+        const std::string next = Observed();
+        EXPECT_NE(next.find("loaded best " + std::to_string(score)), std::string::npos) << next;
+        EXPECT_NE(next.find("best shown ok"), std::string::npos) << next;
+    }
 }

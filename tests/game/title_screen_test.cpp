@@ -1,7 +1,9 @@
 // The title screen's menu keys, its scrolling background and the high-score file.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -14,6 +16,7 @@
 #include "window.h"
 #include "display_support.h"
 #include "process.h"
+#include "faults.h"
 
 using namespace game_testing;
 using testing_support::SlotPixel;
@@ -162,16 +165,49 @@ TEST(BestScoreFile, SaveCreatesAMissingFile) {
     EXPECT_EQ(ReadFile("score.dat"), std::string("\x65\x00\x00\x00", 4));
 }
 
-// When the new score cannot be put in place the program ends quietly, and the file keeps the
-// score it held.
-TEST(BestScoreFileDeathTest, UnwritableTemporaryKeepsTheOldScore) {
-    EnterFreshFolder("scoreNoTemp");
+// Every way the save can fail: the program ends as before (exit 1), the file keeps the score it
+// held, no temporary file is left, and stderr names the file and the reason.
+TEST(BestScoreFileDeathTest, AFailedSaveKeepsTheOldScoreAndSaysWhy) {
+    struct Case {
+        const char* what;
+        void (*arrange)();
+        const char* message;
+        bool temporaryStays = false;
+    };
+    const Case cases[] = {
+        {"a folder where the temporary goes", [] { ::mkdir(ScoreTemporaryName, 0777); },
+         R"(cannot write "score.dat.tmp": Is a directory)", true},
+        {"a read-only folder", [] { ::chmod(".", 0555); },
+         R"(cannot write "score.dat.tmp": Permission denied)"},
+        {"a read-only score.dat", [] { ::chmod(ScoreFileName, 0444); },
+         R"(cannot replace "score.dat" with "score.dat.tmp": Permission denied)"},
+        {"the flush fails", [] { platform::SetFailingCalls("FlushFileBuffers"); },
+         R"(cannot write "score.dat.tmp": Input/output error)"},
+        {"the rename fails", [] { platform::SetFailingCalls("MoveFileExA"); },
+         R"(cannot replace "score.dat" with "score.dat.tmp": Input/output error)"},
+    };
     testing_support::OpenDisplay(1);
-    WriteFile("score.dat", std::string("\x2A\x00\x00\x00", 4));
-    ASSERT_EQ(::mkdir(ScoreTemporaryName, 0777), 0);  // a folder stands where the file would go
-    gameRound.bestScore = 99;
-    EXPECT_EXIT(titleScreen.SaveBestScore(), ::testing::ExitedWithCode(1), "^$");
-    EXPECT_EQ(ReadFile("score.dat"), std::string("\x2A\x00\x00\x00", 4));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EnterFreshFolder("scoreFails");
+        WriteFile(ScoreFileName, std::string("\x2A\x00\x00\x00", 4));
+        gameRound.bestScore = 99;
+        EXPECT_EXIT(
+            {
+                // Permissions hold only for an ordinary user.
+                if (::geteuid() == 0 &&
+                    (::chown(".", 65534, 65534) != 0 || ::chown(ScoreFileName, 65534, 65534) != 0 ||
+                     ::setuid(65534) != 0)) {
+                    std::exit(9);
+                }
+                c.arrange();
+                titleScreen.SaveBestScore();
+            },
+            ::testing::ExitedWithCode(1), std::string("^tavlo: ") + c.message);
+        platform::SetFailingCalls("");
+        EXPECT_EQ(ReadFile(ScoreFileName), std::string("\x2A\x00\x00\x00", 4));
+        EXPECT_EQ(Exists(ScoreTemporaryName), c.temporaryStays);
+    }
 }
 
 TEST(BestScoreFileDeathTest, FailedReplaceLeavesNoTemporaryBehind) {
@@ -180,7 +216,35 @@ TEST(BestScoreFileDeathTest, FailedReplaceLeavesNoTemporaryBehind) {
     ASSERT_EQ(::mkdir("score.dat", 0777), 0);  // rename cannot put a file over a folder
     WriteFile("score.dat/keep", "x");
     gameRound.bestScore = 99;
-    EXPECT_EXIT(titleScreen.SaveBestScore(), ::testing::ExitedWithCode(1), "^$");
+    EXPECT_EXIT(titleScreen.SaveBestScore(), ::testing::ExitedWithCode(1),
+                R"(cannot replace "score.dat" with "score.dat.tmp")");
     EXPECT_FALSE(Exists(ScoreTemporaryName));
     EXPECT_EQ(ReadFile("score.dat/keep"), "x");
+}
+
+// After a round: a new best is written at once; an equal or lower one leaves the file alone; a
+// failed save says so and returns.
+TEST(BestScoreFile, ARoundAboveTheStoredBestSavesIt) {
+    EnterFreshFolder("scoreKeep");
+    WriteFile(ScoreFileName, std::string("\x2A\x00\x00\x00", 4));
+    titleScreen.LoadBestScore();
+    WriteFile(ScoreFileName, "mark");  // a save would replace this
+    for (int best : {42, 41}) {
+        gameRound.bestScore = best;
+        titleScreen.KeepBestScore();
+        EXPECT_EQ(ReadFile(ScoreFileName), "mark") << best;
+    }
+    gameRound.bestScore = 43;
+    titleScreen.KeepBestScore();
+    EXPECT_EQ(ReadFile(ScoreFileName), std::string("\x2B\x00\x00\x00", 4));
+    EXPECT_FALSE(Exists(ScoreTemporaryName));
+
+    ASSERT_EQ(::mkdir(ScoreTemporaryName, 0777), 0);
+    gameRound.bestScore = 44;
+    ::testing::internal::CaptureStderr();
+    titleScreen.KeepBestScore();
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("the best score 44 is not saved; score.dat keeps 43"), std::string::npos)
+        << said;
+    EXPECT_EQ(ReadFile(ScoreFileName), std::string("\x2B\x00\x00\x00", 4));
 }

@@ -5,12 +5,16 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include <mmsystem.h>
 #include <windows.h>
 
+#include "faults.h"
 #include "host.h"
 
 namespace {
@@ -74,9 +78,11 @@ HFILE WINAPI _lclose(HFILE file) {
 
 namespace {
 
-// An open file behind a HANDLE.
+// An open file behind a HANDLE; its name is kept for the note a failed write leaves.
 struct FileObject {
     int fd = -1;
+    bool writes = false;
+    std::string path;
 };
 
 DWORD ErrorOf(int error) {
@@ -108,6 +114,22 @@ BOOL Fail(int error) {
     return FALSE;
 }
 
+std::string Quoted(const char* what, const std::string& path) {
+    return std::string(what) + " \"" + path + "\"";
+}
+
+// A file the program meant to write but could not: Windows would keep quiet, and the program
+// (its best score, say) has no words of its own for it, so the player is told here.
+void NoteFailedWrite(const std::string& what, const char* reason) {
+    std::fprintf(stderr, "tavlo: cannot %s: %s\n", what.c_str(), reason);
+    std::fflush(stderr);
+}
+
+BOOL FailWrite(const std::string& what, int error) {
+    NoteFailedWrite(what, std::strerror(error));
+    return Fail(error);
+}
+
 FileObject* FileOf(HANDLE handle) {
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return nullptr;
     return static_cast<FileObject*>(handle);
@@ -126,6 +148,60 @@ bool SyncFolder(const std::string& folder) {
     const bool synced = ::fsync(fd) == 0;
     ::close(fd);
     return synced;
+}
+
+// Where a chain of symbolic links ends (a dangling link: the name it points at), so that a file
+// put in place of a link replaces the file behind it and the link stays a link.
+std::string FollowLinks(std::string path) {
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat info;
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+        std::string target(PATH_MAX, '\0');
+        const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+        if (length <= 0) return path;
+        target.resize(static_cast<std::size_t>(length));
+        path = target[0] == '/' ? target : FolderOf(path) + "/" + target;
+    }
+    return path;
+}
+
+// The file `from` copied to a new file beside `to` and renamed over it: a move across file
+// systems, still in one step for anyone reading `to`. `from` is removed once the copy is in place.
+int CopyIntoPlace(const std::string& from, const std::string& to, mode_t mode) {
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return errno;
+    std::string temporary = to + ".XXXXXX";
+    const int out = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (out < 0) {
+        const int error = errno;
+        ::close(in);
+        return error;
+    }
+    int error = ::fchmod(out, mode) == 0 ? 0 : errno;
+    char buffer[65536];
+    while (error == 0) {
+        const ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : 0;
+            break;
+        }
+        for (ssize_t done = 0; done < n && error == 0;) {
+            const ssize_t w = ::write(out, buffer + done, static_cast<std::size_t>(n - done));
+            if (w < 0 && errno != EINTR) error = errno;
+            if (w > 0) done += w;
+        }
+    }
+    ::close(in);
+    if (error == 0 && ::fsync(out) != 0) error = errno;
+    if (::close(out) != 0 && error == 0) error = errno;
+    if (error == 0 && ::rename(temporary.c_str(), to.c_str()) != 0) error = errno;
+    if (error != 0) {
+        ::unlink(temporary.c_str());
+        return error;
+    }
+    ::unlink(from.c_str());
+    return 0;
 }
 
 }  // namespace
@@ -160,19 +236,26 @@ HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
             lastError = ERROR_INVALID_PARAMETER;
             return INVALID_HANDLE_VALUE;
     }
-    const int fd = ::open(fileName, flags, 0666);
+    // O_NONBLOCK: a FIFO in a file's place must not hold the open up; it is refused below.
+    const int fd = ::open(fileName, flags | O_NONBLOCK, 0666);
     if (fd < 0) {
-        Fail(errno);
+        if (writes) {
+            FailWrite(Quoted("write", fileName), errno);
+        } else {
+            Fail(errno);
+        }
         return INVALID_HANDLE_VALUE;
     }
     // Only plain files are files here: a folder, a FIFO or a device is refused.
     struct stat info;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
+        if (writes) NoteFailedWrite(Quoted("write", fileName), "not a plain file");
         lastError = ERROR_ACCESS_DENIED;
         return INVALID_HANDLE_VALUE;
     }
-    return new FileObject{fd};
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return new FileObject{fd, writes, fileName};
 }
 
 BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD bytes, LPDWORD written,
@@ -191,7 +274,7 @@ BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD bytes, LPDWORD writte
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             if (written != nullptr) *written = total;
-            return Fail(n < 0 ? errno : ENOSPC);
+            return FailWrite(Quoted("write", file->path), n < 0 ? errno : ENOSPC);
         }
         total += static_cast<DWORD>(n);
     }
@@ -202,7 +285,9 @@ BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD bytes, LPDWORD writte
 BOOL WINAPI FlushFileBuffers(HANDLE handle) {
     FileObject* file = FileOf(handle);
     if (file == nullptr) return Fail(EBADF);
-    if (::fsync(file->fd) != 0) return Fail(errno);
+    if (platform::ShouldFail("FlushFileBuffers"))
+        return FailWrite(Quoted("write", file->path), EIO);
+    if (::fsync(file->fd) != 0) return FailWrite(Quoted("write", file->path), errno);
     return TRUE;
 }
 
@@ -211,8 +296,10 @@ BOOL WINAPI CloseHandle(HANDLE handle) {
     if (file == nullptr) return Fail(EBADF);
     const int result = ::close(file->fd);
     const int error = errno;
+    const bool writes = file->writes;
+    const std::string path = std::move(file->path);
     delete file;
-    if (result != 0) return Fail(error);
+    if (result != 0) return writes ? FailWrite(Quoted("write", path), error) : Fail(error);
     return TRUE;
 }
 
@@ -226,9 +313,27 @@ BOOL WINAPI MoveFileExA(LPCSTR existingName, LPCSTR newName, DWORD flags) {
         lastError = ERROR_ALREADY_EXISTS;
         return FALSE;
     }
-    if (std::rename(existingName, newName) != 0) return Fail(errno);
+    auto failed = [&](int error) {
+        return FailWrite(Quoted("replace", newName) + Quoted(" with", existingName), error);
+    };
+    if (platform::ShouldFail("MoveFileExA")) return failed(EIO);
+    // A link stays a link: the file goes where it points. An existing file keeps its mode, and
+    // one that may not be written is not replaced (Windows refuses a read-only file too).
+    const std::string target = FollowLinks(newName);
+    mode_t mode = ::stat(existingName, &info) == 0 ? info.st_mode & 07777 : 0600;
+    if (::stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+        if (::access(target.c_str(), W_OK) != 0) return failed(errno);
+        mode = info.st_mode & 07777;
+        if (::chmod(existingName, mode) != 0) return failed(errno);
+    }
+    if (std::rename(existingName, target.c_str()) != 0) {
+        if (errno != EXDEV) return failed(errno);
+        if (const int error = CopyIntoPlace(existingName, target, mode); error != 0) {
+            return failed(error);
+        }
+    }
     // Write-through: the new name is on the disk before the call returns.
-    if ((flags & MOVEFILE_WRITE_THROUGH) && !SyncFolder(FolderOf(newName))) return Fail(errno);
+    if ((flags & MOVEFILE_WRITE_THROUGH) && !SyncFolder(FolderOf(target))) return failed(errno);
     return TRUE;
 }
 

@@ -1,6 +1,6 @@
 // The process entry on Linux: the command line is read (it is the platform's, never the
 // game's), the host is chosen and made before anything runs, so that a bad headless script ends
-// the run first; then the game's WinMain runs as it would under Windows.
+// the run first; one game a data folder; then the game's WinMain runs as it would under Windows.
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include "command_line.h"
+#include "folder_lock.h"
 #include "host_choice.h"
 #include "replay_session.h"
 
@@ -34,6 +35,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: --data-dir %s: %s\n", program, line.dataDir.c_str(),
                      std::strerror(errno));
         return 2;
+    }
+    if (host::LockWorkingFolder() == host::FolderLock::HeldByAnother) {
+        std::fprintf(stderr, "%s: the game is already running in %s\n", program,
+                     host::WorkingFolder().c_str());
+        return 1;
     }
     host::SetRunOptions(line.options);
     if (const int code =

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -81,6 +82,70 @@ TEST_F(KernelFiles, FailedCallsSayWhy) {
         EXPECT_EQ(GetLastError(), c.error);
     }
     EXPECT_EQ(Contents(Path("there")), "x");
+}
+
+// The replacement goes where a link points and keeps the replaced file's mode; the links stay.
+TEST_F(KernelFiles, AReplacedFileKeepsItsLinksAndMode) {
+    ::mkdir(Path("real").c_str(), 0755);
+    struct Case {
+        const char* what;
+        const char* link;    // "score.dat" is made a link to this (none: a plain file)
+        const char* target;  // the file that must hold the new bytes
+        mode_t mode;         // the target's mode before (0: it does not exist)
+    };
+    const Case cases[] = {
+        {"a plain file", nullptr, "score.dat", 0600},
+        {"a relative link", "real/score.dat", "real/score.dat", 0640},
+        {"a link to a link", "chain", "real/chained", 0604},
+        {"a dangling link", "real/new.dat", "real/new.dat", 0},
+    };
+    ::symlink("real/chained", Path("chain").c_str());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ::unlink(Path("score.dat").c_str());
+        if (c.link) ::symlink(c.link, Path("score.dat").c_str());
+        if (c.mode) {
+            std::ofstream(Path(c.target)) << "old!";
+            ::chmod(Path(c.target).c_str(), c.mode);
+        }
+        std::ofstream(Path("score.tmp")) << "new!";
+        ::chmod(Path("score.tmp").c_str(), 0666);
+        ASSERT_TRUE(MoveFileExA(Path("score.tmp").c_str(), Path("score.dat").c_str(),
+                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+        EXPECT_EQ(Contents(Path(c.target)), "new!");
+        struct stat info {};
+        ASSERT_EQ(::lstat(Path("score.dat").c_str(), &info), 0);
+        EXPECT_EQ(S_ISLNK(info.st_mode), c.link != nullptr);
+        ASSERT_EQ(::stat(Path(c.target).c_str(), &info), 0);
+        if (c.mode) {
+            EXPECT_EQ(info.st_mode & 07777, c.mode);
+        }
+        EXPECT_NE(::access(Path("score.tmp").c_str(), F_OK), 0);
+    }
+}
+
+// A link into another file system: the file is copied beside the link's target and renamed there.
+TEST_F(KernelFiles, ALinkToAnotherFileSystemIsFollowed) {
+    const std::string other = "/dev/shm/tavlo-kernel-" + std::to_string(::getpid());
+    struct stat here {
+    }, there{};
+    if (::mkdir(other.c_str(), 0700) != 0 || ::stat(folder_.c_str(), &here) != 0 ||
+        ::stat(other.c_str(), &there) != 0 || here.st_dev == there.st_dev) {
+        ::rmdir(other.c_str());
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    }
+    { std::ofstream(other + "/score.dat") << "old!"; }
+    ::chmod((other + "/score.dat").c_str(), 0640);
+    ::symlink((other + "/score.dat").c_str(), Path("score.dat").c_str());
+    { std::ofstream(Path("score.tmp")) << "new!"; }
+    EXPECT_TRUE(MoveFileExA(Path("score.tmp").c_str(), Path("score.dat").c_str(),
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+    EXPECT_EQ(Contents(other + "/score.dat"), "new!");
+    struct stat info {};
+    EXPECT_EQ(::stat((other + "/score.dat").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_NE(::access(Path("score.tmp").c_str(), F_OK), 0);
+    std::system(("rm -rf '" + other + "'").c_str());
 }
 
 }  // namespace

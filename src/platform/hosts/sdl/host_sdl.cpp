@@ -146,7 +146,9 @@ class SdlHost final : public Host {
             if (flipLog_) std::setvbuf(flipLog_, nullptr, _IOFBF, 1 << 20);
         }
         settingsPath_ = sdl::SettingsPath();
-        settings_ = sdl::LoadSettings(settingsPath_);
+        const sdl::LoadedSettings loaded = sdl::LoadSettings(settingsPath_);
+        settings_ = loaded.settings;
+        if (!loaded.mayWrite) settingsPath_.clear();  // not ours to replace
     }
     ~SdlHost() override {
         for (auto& [id, controller] : controllers_) SDL_GameControllerClose(controller);
@@ -298,6 +300,11 @@ class SdlHost final : public Host {
     }
 
     SDL_Window* CreateWindow() {
+        // A window larger than the display costs memory and shows nothing more.
+        SDL_Rect usable;
+        if (SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.w > 0 && usable.h > 0) {
+            sdl::FitWindowToDisplay(settings_, usable.w, usable.h);
+        }
         SDL_Window* window =
             SDL_CreateWindow(title_.empty() ? "Tavlo" : title_.c_str(), SDL_WINDOWPOS_CENTERED,
                              SDL_WINDOWPOS_CENTERED, settings_.windowWidth, settings_.windowHeight,
@@ -615,10 +622,67 @@ class SdlHost final : public Host {
         }
     }
 
+    static InputEvent KeyEvent(unsigned vk, Uint16 mod, bool down) {
+        // Alt combinations and F10 are system keys, as Windows sends them.
+        const bool system = (mod & KMOD_ALT) != 0 || vk == vk::kAlt || vk == vk::kF10;
+        InputEvent event;
+        event.virtualKey = vk;
+        if (system) {
+            event.kind = down ? InputEvent::Kind::SysKeyDown : InputEvent::Kind::SysKeyUp;
+        } else {
+            event.kind = down ? InputEvent::Kind::KeyDown : InputEvent::Kind::KeyUp;
+        }
+        return event;
+    }
+
+    // True when the window went out of the player's reach: focus lost or minimised.
+    static bool LosesThePlayer(const SDL_Event& e) {
+        return e.type == SDL_WINDOWEVENT && (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST ||
+                                             e.window.event == SDL_WINDOWEVENT_MINIMIZED);
+    }
+
+    // Out of the player's reach the game would play on and lose the round: its clock stops here
+    // and the host sleeps in SDL until the window has the focus again; the clock then goes on
+    // from where it stopped, so the game cannot tell. A close request ends the pause too.
+    void PauseUntilFocusReturns() {
+        const std::int64_t pausedAt = MonotonicNanoseconds();
+        if (window_) SDL_SetWindowTitle(window_, (TitleOrName() + " (paused)").c_str());
+        bool minimised = window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED);
+        bool focused = false;
+        SDL_Event e;
+        while (!(focused && !minimised) && SDL_WaitEvent(&e)) {
+            if (e.type == SDL_QUIT ||
+                (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE)) {
+                pending_.push_back({InputEvent::Kind::Close, 0});
+                break;
+            }
+            // Keys let go meanwhile still reach the game; nothing else from keys or pads does.
+            if (e.type == SDL_KEYUP) {
+                if (const unsigned vk = VirtualKeyOf(e.key.keysym.sym)) {
+                    pending_.push_back(KeyEvent(vk, e.key.keysym.mod, false));
+                }
+            }
+            if (e.type != SDL_WINDOWEVENT) continue;
+            if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) focused = true;
+            if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) focused = false;
+            minimised = e.window.event == SDL_WINDOWEVENT_MINIMIZED ||
+                        (window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED));
+            WindowEvent(e.window);
+        }
+        origin_ += MonotonicNanoseconds() - pausedAt;
+        if (window_) SDL_SetWindowTitle(window_, TitleOrName().c_str());
+    }
+
+    std::string TitleOrName() const { return title_.empty() ? "Tavlo" : title_; }
+
     void Poll() {
         SDL_Event e;
         std::vector<sdl::KeyChange> changes;
         while (SDL_PollEvent(&e)) {
+            if (settings_.pauseOnFocusLoss && LosesThePlayer(e)) {
+                PauseUntilFocusReturns();
+                continue;
+            }
             switch (e.type) {
                 case SDL_QUIT:
                     pending_.push_back({InputEvent::Kind::Close, 0});
@@ -674,18 +738,7 @@ class SdlHost final : public Host {
                     if (vk == 0) break;
                     const bool down = e.type == SDL_KEYDOWN;
                     if (down && !e.key.repeat) HostKey(vk, (e.key.keysym.mod & KMOD_ALT) != 0);
-                    // Alt combinations and F10 are system keys, as Windows sends them.
-                    const bool system =
-                        (e.key.keysym.mod & KMOD_ALT) != 0 || vk == vk::kAlt || vk == vk::kF10;
-                    InputEvent event;
-                    event.virtualKey = vk;
-                    if (system) {
-                        event.kind =
-                            down ? InputEvent::Kind::SysKeyDown : InputEvent::Kind::SysKeyUp;
-                    } else {
-                        event.kind = down ? InputEvent::Kind::KeyDown : InputEvent::Kind::KeyUp;
-                    }
-                    pending_.push_back(event);
+                    pending_.push_back(KeyEvent(vk, e.key.keysym.mod, down));
                     break;
                 }
                 default:

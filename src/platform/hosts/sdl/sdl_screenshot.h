@@ -1,5 +1,6 @@
-// Screenshots: the screen as a paletted PNG, in ${XDG_PICTURES_DIR:-~/Pictures}/tavlo/, named by
-// date and time and never written over an existing file.
+// Screenshots: the screen as a paletted PNG, in the user's pictures folder (as user-dirs.dirs names
+// it, else ~/Pictures) under tavlo/, named by date and time and never written over an existing
+// file.
 #pragma once
 
 #include <cstdio>
@@ -12,7 +13,12 @@ namespace host::sdl {
 
 // tavlo-YYYY-MM-DD-HHMMSS.png for attempt 0, then tavlo-YYYY-MM-DD-HHMMSS-2.png, -3 ...
 std::string ScreenshotName(const std::tm& localTime, int attempt);
-// ${XDG_PICTURES_DIR}/tavlo, or ~/Pictures/tavlo; empty when neither can be known.
+// The pictures folder that a user-dirs.dirs text names (`XDG_PICTURES_DIR="$HOME/Pictures"` or an
+// absolute path in quotes); empty when it names none.
+std::string PicturesFolderIn(const std::string& userDirs, const std::string& home);
+// <pictures>/tavlo, the pictures folder being $XDG_PICTURES_DIR (absolute), else the one
+// ${XDG_CONFIG_HOME:-~/.config}/user-dirs.dirs names, else ~/Pictures; empty when none can be
+// known.
 std::string ScreenshotFolder();
 // Writes `image` as an 8-bit paletted PNG (all 256 colours, indices as they are) to an open file.
 [[nodiscard]] bool WritePalettedPng(std::FILE* file, const ScreenImage& image);

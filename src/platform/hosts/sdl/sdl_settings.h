@@ -1,9 +1,11 @@
-// The SDL host's own settings: full screen or window, sharp or smooth scaling, the window's size.
-// They are the host's business; the game knows nothing of them. Kept as a small text file,
-// ${XDG_CONFIG_HOME:-~/.config}/tavlo/settings.conf, one `key=value` a line.
+// The SDL host's own settings: full screen or window, sharp or smooth scaling, the window's size,
+// whether losing focus pauses the game. They are the host's business; the game knows nothing of
+// them. Kept as a small text file, ${XDG_CONFIG_HOME:-~/.config}/tavlo/settings.conf, one
+// `key=value` a line.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "sdl_scaling.h"
 
@@ -16,23 +18,40 @@ struct Settings {
     Scaling scaling = Scaling::Sharp;
     int windowWidth = 960;  // 3× the game's screen
     int windowHeight = 720;
+    bool pauseOnFocusLoss = true;
     bool operator==(const Settings&) const = default;
 };
 
+// The largest window side the file may ask for; the display's own size limits it further.
+constexpr int kMaxWindowSide = 8192;
+
 // The file's text for these settings.
 std::string FormatSettings(const Settings& settings);
-// Reads the file's text. Unknown keys, bad values, stray lines or an oversized text make the
-// whole text count as damaged: `settings` is then the defaults and the result false. Keys that
-// are missing keep their defaults.
-[[nodiscard]] bool ParseSettings(const std::string& text, Settings& settings);
+// Reads the file's text over the defaults. A line that is not a known `key=value` with a good
+// value is skipped, with a note (its number and the line) added to `notes`; the other lines
+// count. A window side above kMaxWindowSide is held to it. A text longer than any file we write
+// is not read at all (one note).
+Settings ParseSettings(const std::string& text, std::vector<std::string>& notes);
+// A window size held to what the display can show (its usable area), never below 320×240.
+void FitWindowToDisplay(Settings& settings, int usableWidth, int usableHeight);
 
 // ${XDG_CONFIG_HOME}/tavlo/settings.conf, or ~/.config/tavlo/settings.conf; empty when neither
 // variable is set.
 std::string SettingsPath();
-// Reads the file at `path`. A missing or damaged file gives the defaults and is (re)written with
-// them; nothing here ever fails the program.
-Settings LoadSettings(const std::string& path);
-// Writes the file (creating its folder); false when it cannot be written.
+
+// What LoadSettings found.
+struct LoadedSettings {
+    Settings settings;
+    // False when something that is not ours to replace stands at the path (a file we cannot
+    // read, a folder, a FIFO): the settings are then never written back.
+    bool mayWrite = true;
+};
+// Reads the file at `path`; every problem is a note on stderr, never an end of the program. Only
+// a regular file is read (a FIFO does not hold start-up). A missing file is written with the
+// defaults; a file with bad lines is read without them and left as it is.
+LoadedSettings LoadSettings(const std::string& path);
+// Writes the file (creating its folder) through a temporary file renamed over it; false when it
+// cannot be written, the old file then kept.
 bool SaveSettings(const std::string& path, const Settings& settings);
 
 }  // namespace host::sdl

@@ -2,6 +2,7 @@
 // never clash.
 #include <png.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -152,12 +153,39 @@ TEST(Screenshot, UnwritableFolderGivesNoPath) {
     EXPECT_EQ(SaveScreenshot(Folder("empty"), empty, 0), "");
 }
 
-TEST(Screenshot, FolderFollowsXdgPicturesDirThenHome) {
+TEST(Screenshot, UserDirsNameThePicturesFolder) {
+    struct Case {
+        const char* text;
+        const char* folder;
+    };
+    const Case cases[] = {
+        {"# written by xdg-user-dirs-update\nXDG_PICTURES_DIR=\"$HOME/Bilder\"\n",
+         "/home/me/Bilder"},
+        {"XDG_DESKTOP_DIR=\"$HOME/Desktop\"\nXDG_PICTURES_DIR=\"/srv/pics/\"\n", "/srv/pics"},
+        {"XDG_PICTURES_DIR=\"$HOME/My \\\"Pics\\\"\"", "/home/me/My \"Pics\""},
+        {"XDG_PICTURES_DIR=\"$HOME\"", "/home/me"},
+        {"XDG_PICTURES_DIR=\"$HOMEWORK/x\"", ""},  // only $HOME itself is replaced
+        {"XDG_PICTURES_DIR=\"relative/pics\"", ""},
+        {"XDG_PICTURES_DIR=$HOME/unquoted", ""},
+        {"#XDG_PICTURES_DIR=\"/commented\"", ""},
+        {"XDG_PICTURES_DIR=\"/first\"\nXDG_PICTURES_DIR=\"/second\"", "/second"},
+        {"", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(PicturesFolderIn(c.text, "/home/me"), c.folder) << c.text;
+}
+
+TEST(Screenshot, FolderFollowsXdgPicturesDirThenUserDirsThenHome) {
+    const std::string config = Folder("config");
+    ASSERT_EQ(::mkdir(config.c_str(), 0755), 0);
+    ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     ::setenv("XDG_PICTURES_DIR", "/p/pics", 1);
     ::setenv("HOME", "/home/me", 1);
     EXPECT_EQ(ScreenshotFolder(), "/p/pics/tavlo");
     ::unsetenv("XDG_PICTURES_DIR");
     EXPECT_EQ(ScreenshotFolder(), "/home/me/Pictures/tavlo");
+    std::ofstream(config + "/user-dirs.dirs") << "XDG_PICTURES_DIR=\"$HOME/Kuvat\"\n";
+    EXPECT_EQ(ScreenshotFolder(), "/home/me/Kuvat/tavlo");
+    ::unsetenv("XDG_CONFIG_HOME");
     ::unsetenv("HOME");
     EXPECT_EQ(ScreenshotFolder(), "");
 }

@@ -1,8 +1,12 @@
-// The settings file: written, read back, and damaged files falling back to the defaults.
+// The settings file: written, read back, bad lines skipped, what is not ours left alone.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -27,75 +31,148 @@ std::string ReadFile(const std::string& path) {
     return text.str();
 }
 
+Settings Parse(const std::string& text, std::size_t expectedNotes) {
+    std::vector<std::string> notes;
+    Settings read = ParseSettings(text, notes);
+    EXPECT_EQ(notes.size(), expectedNotes) << text.substr(0, 40);
+    return read;
+}
+
 TEST(Settings, FormattedSettingsReadBackTheSame) {
     const Settings cases[] = {
         Settings{},
-        {WindowMode::Window, Scaling::Smooth, 1000, 750},
-        {WindowMode::FullScreen, Scaling::Smooth, 320, 240},
-        {WindowMode::Window, Scaling::Sharp, 16384, 16384},
+        {WindowMode::Window, Scaling::Smooth, 1000, 750, false},
+        {WindowMode::FullScreen, Scaling::Smooth, 320, 240, true},
+        {WindowMode::Window, Scaling::Sharp, kMaxWindowSide, kMaxWindowSide, false},
     };
-    for (const Settings& s : cases) {
-        Settings read{WindowMode::Window, Scaling::Smooth, 500, 500};
-        EXPECT_TRUE(ParseSettings(FormatSettings(s), read));
-        EXPECT_EQ(read, s);
-    }
+    for (const Settings& s : cases) EXPECT_EQ(Parse(FormatSettings(s), 0), s);
 }
 
 TEST(Settings, HandWrittenVariantsAreAccepted) {
-    Settings read;
-    ASSERT_TRUE(ParseSettings("\n  # mine\r\n scaling = smooth \r\n\nmode=window\n", read));
-    EXPECT_EQ(read, (Settings{WindowMode::Window, Scaling::Smooth, 960, 720}));
-    ASSERT_TRUE(ParseSettings("", read));
-    EXPECT_EQ(read, Settings{});
-    ASSERT_TRUE(ParseSettings("window=1280x960\nwindow=640x480", read));
-    EXPECT_EQ(read.windowWidth, 640);
+    EXPECT_EQ(Parse("\n  # mine\r\n scaling = smooth \r\n\nmode=window\n", 0),
+              (Settings{WindowMode::Window, Scaling::Smooth, 960, 720, true}));
+    EXPECT_EQ(Parse("", 0), Settings{});
+    EXPECT_EQ(Parse("window=1280x960\nwindow=640x480", 0).windowWidth, 640);
+    EXPECT_FALSE(Parse("pause_on_focus_loss = no", 0).pauseOnFocusLoss);
+    // Too large a window is held to the largest we allow.
+    EXPECT_EQ(Parse("window=16384x16384", 0).windowHeight, kMaxWindowSide);
 }
 
-TEST(Settings, DamagedTextGivesTheDefaults) {
-    const std::string damaged[] = {
-        "mode=fullscreen\nscaling=blurry\n",
-        "mode=window\ncolour=blue\n",
-        "mode window\n",
-        "window=100x100\n",
-        "window=960x\n",
-        "window=x720\n",
-        "window=96Ox720\n",
-        "window=9999999x720\n",
-        "window=-960x720\n",
-        "mode=window\n\x01\x02\xff\xfe",
-        std::string("mode=window\0scaling=smooth", 26),
-        "mode=window\n" + std::string(5000, '#'),
+// A bad line is skipped with a note; the good lines around it still count.
+TEST(Settings, BadLinesAreIgnoredAndTheOthersKept) {
+    const Settings window{WindowMode::Window, Scaling::Sharp, 960, 720, true};
+    const std::string bad[] = {
+        "scaling=blurry",
+        "colour=blue",
+        "mode window",
+        "window=100x100",
+        "window=960x",
+        "window=x720",
+        "window=96Ox720",
+        "window=9999999x720",
+        "window=-960x720",
+        "window=abcxdef",
+        "pause_on_focus_loss=maybe",
+        "\x01\x02\xff\xfe",
+        std::string("scaling=smooth\0", 15),
     };
-    for (const std::string& text : damaged) {
-        SCOPED_TRACE(text.substr(0, 40));
-        Settings read{WindowMode::Window, Scaling::Smooth, 500, 500};
-        EXPECT_FALSE(ParseSettings(text, read));
-        EXPECT_EQ(read, Settings{});
+    for (const std::string& line : bad) {
+        SCOPED_TRACE(line);
+        EXPECT_EQ(Parse("mode=window\n" + line + "\nwindow=960x720\n", 1), window);
+    }
+    std::vector<std::string> notes;
+    ParseSettings("mode=window\n# fine\nwindow=abcxdef\n", notes);
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_EQ(notes[0], "line 3 ignored: window=abcxdef");
+    // More than we ever write is not read at all.
+    EXPECT_EQ(Parse("mode=window\n" + std::string(5000, '#'), 1), Settings{});
+}
+
+TEST(Settings, TheWindowFitsTheDisplay) {
+    struct Case {
+        int width, height, usableWidth, usableHeight, fitWidth, fitHeight;
+    };
+    const Case cases[] = {
+        {960, 720, 1920, 1050, 960, 720},
+        {8192, 8192, 1920, 1050, 1920, 1050},
+        {1280, 960, 1024, 740, 1024, 740},
+        {960, 720, 200, 100, 320, 240},  // never below the game's screen
+    };
+    for (const Case& c : cases) {
+        Settings s{WindowMode::Window, Scaling::Sharp, c.width, c.height, true};
+        FitWindowToDisplay(s, c.usableWidth, c.usableHeight);
+        EXPECT_EQ(s.windowWidth, c.fitWidth);
+        EXPECT_EQ(s.windowHeight, c.fitHeight);
     }
 }
 
-TEST(Settings, DamagedOrMissingFileIsRewrittenWithDefaults) {
-    const std::string folder = Folder("damaged");
+// What stands at the path decides: a missing file is made with the defaults, a file with a bad
+// line is read without it and left as it is, and what we cannot read (or is no file) is never
+// replaced. A FIFO must not hold start-up.
+TEST(Settings, WhatStandsAtThePathIsReadOrLeftAlone) {
+    const std::string folder = Folder("load");
     const std::string path = folder + "/tavlo/settings.conf";
-    // Missing, folder and all: defaults, and the file is made.
-    EXPECT_EQ(LoadSettings(path), Settings{});
-    EXPECT_EQ(ReadFile(path), FormatSettings(Settings{}));
-
-    const std::string damaged[] = {"mode=sideways\n", std::string(10000, 'x'), "\xff\xd8\xff"};
-    for (const std::string& text : damaged) {
-        std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-        EXPECT_EQ(LoadSettings(path), Settings{});
-        EXPECT_EQ(ReadFile(path), FormatSettings(Settings{}));
+    struct Case {
+        const char* what;
+        void (*make)(const std::string& path);
+        Settings settings;
+        bool mayWrite;
+        const char* note;  // a part of what stderr says; "" for nothing
+    };
+    const Settings windowed{WindowMode::Window, Scaling::Sharp, 960, 720, true};
+    const Case cases[] = {
+        {"missing", [](const std::string&) {}, Settings{}, true, ""},
+        {"a bad line",
+         [](const std::string& p) { std::ofstream(p) << "mode=window\nwindow=abcxdef\n"; },
+         windowed, true, "line 2 ignored: window=abcxdef"},
+        {"a folder", [](const std::string& p) { ::mkdir(p.c_str(), 0755); }, Settings{}, false,
+         "is a folder"},
+        {"a FIFO", [](const std::string& p) { ::mkfifo(p.c_str(), 0644); }, Settings{}, false,
+         "is not a regular file"},
+        {"unreadable",
+         [](const std::string& p) {
+             std::ofstream(p) << "mode=window\n";
+             ::chmod(p.c_str(), 0);
+         },
+         Settings{}, false, "cannot be read (Permission denied)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(
+            std::system(("rm -rf '" + folder + "' && mkdir -p '" + folder + "/tavlo'").c_str()), 0);
+        c.make(path);
+        if (std::string(c.what) == "unreadable" && ::geteuid() == 0) continue;  // root reads all
+        struct stat before {};
+        ::lstat(path.c_str(), &before);
+        ::testing::internal::CaptureStderr();
+        const LoadedSettings loaded = LoadSettings(path);
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(loaded.settings, c.settings);
+        EXPECT_EQ(loaded.mayWrite, c.mayWrite);
+        if (*c.note == '\0') {
+            EXPECT_EQ(said, "");
+            EXPECT_EQ(ReadFile(path), FormatSettings(Settings{}));
+        } else {
+            EXPECT_NE(said.find(c.note), std::string::npos) << said;
+            struct stat after {};
+            ::lstat(path.c_str(), &after);
+            EXPECT_EQ(after.st_ino, before.st_ino);  // the same file, not a replacement
+            EXPECT_EQ(after.st_mtime, before.st_mtime);
+        }
     }
 }
 
-TEST(Settings, SavedFileIsLoaded) {
+TEST(Settings, SavedFileIsLoadedAndAFailedSaveKeepsTheOldOne) {
     const std::string path = Folder("saved") + "/deep/er/settings.conf";
-    const Settings mine{WindowMode::Window, Scaling::Smooth, 1111, 777};
+    const Settings mine{WindowMode::Window, Scaling::Smooth, 1111, 777, false};
     ASSERT_TRUE(SaveSettings(path, mine));
-    EXPECT_EQ(LoadSettings(path), mine);
+    EXPECT_EQ(LoadSettings(path).settings, mine);
     EXPECT_FALSE(SaveSettings("", mine));
     EXPECT_FALSE(SaveSettings("/proc/no/such/settings.conf", mine));
+    // The temporary file cannot be made: the old file stays whole.
+    ASSERT_EQ(::mkdir((path + ".new").c_str(), 0755), 0);
+    EXPECT_FALSE(SaveSettings(path, Settings{}));
+    EXPECT_EQ(LoadSettings(path).settings, mine);
 }
 
 TEST(Settings, PathFollowsXdgConfigHomeThenHome) {

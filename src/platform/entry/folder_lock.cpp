@@ -1,0 +1,28 @@
+// The data folder's lock: flock on the folder itself, so no file is added to it.
+#include "folder_lock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+
+namespace host {
+
+FolderLock LockWorkingFolder() {
+    // Kept open to the end: closing it would let the lock go.
+    const int fd = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return FolderLock::Taken;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return FolderLock::Taken;
+    const int error = errno;
+    ::close(fd);
+    return error == EWOULDBLOCK ? FolderLock::HeldByAnother : FolderLock::Taken;
+}
+
+std::string WorkingFolder() {
+    char path[PATH_MAX];
+    return ::getcwd(path, sizeof path) ? path : ".";
+}
+
+}  // namespace host
