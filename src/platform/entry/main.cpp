@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include "command_line.h"
+#include "data_file_note.h"
 #include "host_choice.h"
 
 int main(int argc, char** argv) {
@@ -35,6 +36,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     host::SetRunOptions(line.options);
+    host::SetMessageNote(host::DataFileNoteHere);
     host::SetHostFactory(host::CreateHostNamedByEnvironment);
     host::Current();
     static char commandLine[] = "";
