@@ -101,8 +101,8 @@ TEST_F(DebPackage, DeclaresWhatItNeeds) {
 // Debian's own checks: no error and no warning.
 TEST_F(DebPackage, LintianFindsNothingToWarnAbout) {
     ASSERT_FALSE(deb_->empty());
-    const std::string report = Capture("lintian --fail-on error,warning '" + *deb_ +
-                                       "' 2>&1; echo \"exit $?\"");
+    const std::string report =
+        Capture("lintian --fail-on error,warning '" + *deb_ + "' 2>&1; echo \"exit $?\"");
     EXPECT_NE(report.find("exit 0\n"), std::string::npos) << report;
     EXPECT_EQ(report.find("\nE: "), std::string::npos) << report;
     EXPECT_EQ(report.find("W: "), std::string::npos) << report;

@@ -47,8 +47,9 @@ struct Installation {
     }
     RunResult Launch(const std::string& environment, const std::string& arguments = "",
                      const std::string& launcher = "") {
-        return Run("cd '" + root + "' && env -i PATH=/usr/bin:/bin OUT='" + root + "/out' " + environment,
-                   (launcher.empty() ? prefix + "/games/tavlo" : launcher) + " " + arguments);
+        return Run(
+            "cd '" + root + "' && env -i PATH=/usr/bin:/bin OUT='" + root + "/out' " + environment,
+            (launcher.empty() ? prefix + "/games/tavlo" : launcher) + " " + arguments);
     }
     std::string Out() const { return ReadFile(root + "/out"); }
 };

@@ -42,10 +42,11 @@ struct Outcome {
 
 Outcome RunProgram(const std::string& arguments) {
     const std::string folder = FreshFolder("cmdline");
-    const RunResult run = Run("cd '" + folder + "' && env -u DISPLAY -u WAYLAND_DISPLAY -u TAVLO_VIDEO " +
-                                  "-u SDL_VIDEODRIVER HOME='" + folder + "' XDG_CONFIG_HOME='" +
-                                  folder + "' XDG_DATA_HOME='" + folder + "'",
-                              std::string(TAVLO_BINARY) + " " + arguments + " >out.txt");
+    const RunResult run =
+        Run("cd '" + folder + "' && env -u DISPLAY -u WAYLAND_DISPLAY -u TAVLO_VIDEO " +
+                "-u SDL_VIDEODRIVER HOME='" + folder + "' XDG_CONFIG_HOME='" + folder +
+                "' XDG_DATA_HOME='" + folder + "'",
+            std::string(TAVLO_BINARY) + " " + arguments + " >out.txt");
     // Nothing is made: no settings, no score, no screenshots folder.
     EXPECT_EQ(OtherEntries(folder, "out.txt"), "") << arguments;
     return {run.exitCode, ReadFile(folder + "/out.txt"), run.standardError};
@@ -84,8 +85,8 @@ TEST(CommandLine, AnswersWithoutADisplayOrData) {
         const Outcome outcome = RunProgram(c.arguments);
         EXPECT_EQ(outcome.exitCode, c.exitCode);
         if (c.out == "help") {
-            EXPECT_EQ(outcome.out.rfind(std::string("Usage: ") + TAVLO_BINARY + " [OPTION]...\n", 0),
-                      0u)
+            EXPECT_EQ(
+                outcome.out.rfind(std::string("Usage: ") + TAVLO_BINARY + " [OPTION]...\n", 0), 0u)
                 << outcome.out;
             for (const char* option : {"--window", "--fullscreen", "--sharp", "--smooth",
                                        "--data-dir DIR", "--help", "--version"}) {
@@ -98,7 +99,8 @@ TEST(CommandLine, AnswersWithoutADisplayOrData) {
             EXPECT_EQ(outcome.error, "");
         } else {
             EXPECT_EQ(outcome.error, std::string(TAVLO_BINARY) + ": " + c.error + "\n" + usage +
-                                         "Try '" + TAVLO_BINARY + " --help' for more information.\n");
+                                         "Try '" + TAVLO_BINARY +
+                                         " --help' for more information.\n");
         }
     }
 }
@@ -106,16 +108,17 @@ TEST(CommandLine, AnswersWithoutADisplayOrData) {
 TEST(CommandLine, DataDirThatIsNoFolderIsAnError) {
     const Outcome outcome = RunProgram("--data-dir /nonexistent/tavlo");
     EXPECT_EQ(outcome.exitCode, 2);
-    EXPECT_EQ(outcome.error,
-              std::string(TAVLO_BINARY) + ": --data-dir /nonexistent/tavlo: No such file or directory\n");
+    EXPECT_EQ(outcome.error, std::string(TAVLO_BINARY) +
+                                 ": --data-dir /nonexistent/tavlo: No such file or directory\n");
 }
 
 // The game's own message, then the folder it looked in, from the real program.
 TEST(CommandLine, AMissingArchiveNamesTheFolder) {
     const std::string folder = FreshFolder("noarchive");
     std::ofstream(folder + "/score.dat", std::ios::binary).write("\0\0\0\0", 4);
-    const RunResult run = Run("TAVLO_VIDEO=headless", std::string(TAVLO_BINARY) + " --data-dir '" +
-                                                          folder + "' >/dev/null");
+    const RunResult run =
+        testing_support::Run("TAVLO_VIDEO=headless",
+                             std::string(TAVLO_BINARY) + " --data-dir '" + folder + "' >/dev/null");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.standardError.find("File can't open[tavlo.rka]\ntavlo: looked for tavlo.rka in " +
                                      folder + ": No such file or directory\n"),

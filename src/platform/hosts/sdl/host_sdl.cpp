@@ -162,7 +162,8 @@ class SdlHost final : public Host {
         // The command line's choices hold for this run only; the file keeps the saved ones.
         settings_ = saved_;
         const RunOptions& options = CurrentRunOptions();
-        if (options.window) settings_.mode = *options.window ? WindowMode::Window : WindowMode::FullScreen;
+        if (options.window)
+            settings_.mode = *options.window ? WindowMode::Window : WindowMode::FullScreen;
         if (options.smooth) settings_.scaling = *options.smooth ? Scaling::Smooth : Scaling::Sharp;
     }
     ~SdlHost() override {
@@ -262,13 +263,21 @@ class SdlHost final : public Host {
         justDrew_ = true;
     }
 
+    // On standard error, and in a dialog wherever there is a display (also before the game
+    // opened its window), so that a player who started the game from the desktop sees it.
     void MessageBox(const std::string& caption, const std::string& text) override {
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
         std::fflush(stderr);
-        if (window_) SDL_SetWindowFullscreen(window_, 0);
-        if (videoOpen_) {
-            SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), window_);
+        if (!OpenVideoSubsystem()) return;
+        SDL_Window* parent = nullptr;
+        if (window_) {
+            // Out of full screen, so that the dialog is not hidden behind the picture.
+            SDL_SetWindowFullscreen(window_, 0);
+            if (!Hidden()) parent = window_;
         }
+        // Without a dialog (SDL's dummy driver; on X11 without core fonts, xfonts-base) the
+        // message on standard error is all there is.
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), parent);
     }
 
     void SetCursorVisible(bool visible) override {

@@ -144,8 +144,8 @@ std::vector<std::uint32_t> ReadBmp24(const std::string& file, int& width, int& h
 // it switched, and only that.
 TEST(SdlHost, CommandLineChoicesHoldForThisRunOnly) {
     Program program;
-    RunResult result = program.Start("600 down PAUSE\n", "SDL_VIDEO_DUMMY_SAVE_FRAMES=1",
-                                     "--window --smooth");
+    RunResult result =
+        program.Start("600 down PAUSE\n", "SDL_VIDEO_DUMMY_SAVE_FRAMES=1", "--window --smooth");
     ASSERT_EQ(result.exitCode, 1) << result.standardError;
     const std::vector<std::string> frames = program.TakeFrames();
     ASSERT_FALSE(frames.empty());
