@@ -72,6 +72,7 @@ TEST_F(DebPackage, HoldsTheInstalledFiles) {
         "/usr/share/man/man6/tavlo.6.gz",
         "/usr/share/doc/tavlo/copyright",
         "/usr/share/doc/tavlo/changelog.Debian.gz",
+        "/usr/share/lintian/overrides/tavlo",
     };
     for (int size : {16, 24, 32, 48, 64, 128, 256}) {
         const std::string folder = std::to_string(size) + "x" + std::to_string(size);

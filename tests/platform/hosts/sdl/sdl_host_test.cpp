@@ -29,7 +29,8 @@ struct Program {
         std::ofstream(folder + "/script.txt") << script;
         std::ofstream(folder + "/score.dat", std::ios::binary).write("\0\0\0\0", 4);
         // The game needs its archive in the working folder.
-        std::system(("cp '" TAVLO_BINARY_DIR "/tavlo.rka' '" + folder + "/'").c_str());
+        EXPECT_EQ(std::system(("cp '" TAVLO_BINARY_DIR "/tavlo.rka' '" + folder + "/'").c_str()),
+                  0);
         return Run("cd '" + folder + "' && " + environment +
                        " TAVLO_VIDEO=sdl SDL_VIDEODRIVER=dummy HOME='" + folder +
                        "/home' XDG_CONFIG_HOME='" + folder + "/config' XDG_PICTURES_DIR='" +
