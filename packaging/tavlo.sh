@@ -1,13 +1,23 @@
 #!/bin/sh
-# Starts the installed game in its per-user folder, ${XDG_DATA_HOME:-~/.local/share}/tavlo,
-# where it reads "tavlo.rka" and keeps "score.dat". The folder is made when missing, the archive
-# is linked from the installation, and a best score of zero is written only where there is none.
+# Starts the installed game (games/tavlo, beside libexec/ and share/) in its per-user folder,
+# ${XDG_DATA_HOME:-~/.local/share}/tavlo, where it reads "tavlo.rka" and keeps "score.dat". The
+# folder is made when missing, the archive is linked from the installation, and a best score of
+# zero is written only where there is none.
 set -eu
 
 here=$(dirname "$(readlink -f "$0")")
 prefix=$(dirname "$here")
 program="$prefix/libexec/tavlo/tavlo"
-archive="$prefix/share/tavlo/tavlo.rka"
+archive="$prefix/share/games/tavlo/tavlo.rka"
+
+# Asked for anything but a game in the usual folder (--help, --version, --data-dir DIR, a
+# wrong option), the program runs as it is, here: no folder is made for it.
+for argument in "$@"; do
+    case "$argument" in
+        --w* | --f* | --sh* | --sm*) ;;
+        *) exec "$program" "$@" ;;
+    esac
+done
 
 # Relative XDG paths are to be ignored.
 case "${XDG_DATA_HOME:-}" in

@@ -8,11 +8,11 @@ seconds="${1:-60}"
 targets=$(find fuzz -mindepth 2 -name CMakeLists.txt -printf '%h\n' | sort)
 [ -n "$targets" ] || { echo "no fuzz targets"; exit 0; }
 
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DTAVLO_FUZZ=ON -DTAVLO_TESTS=OFF >/dev/null
+# The fuzz preset: clang, build-fuzz/.
+cmake --preset fuzz >/dev/null
 for dir in $targets; do
     name="$(basename "$dir")_fuzz"
-    cmake --build build-fuzz --target "$name"
+    cmake --build --preset fuzz --target "$name"
     work="build-fuzz/corpus/$name"
     mkdir -p "$work"
     if [ -d "$dir/corpus" ]; then cp -n "$dir"/corpus/* "$work"/ 2>/dev/null || true; fi

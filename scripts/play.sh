@@ -5,8 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/deps.sh play
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target tavlo tavlo_archive
+cmake --preset dev >/dev/null
+cmake --build --preset dev --target tavlo tavlo_archive
 
 data="${XDG_DATA_HOME:-$HOME/.local/share}/tavlo"
 mkdir -p "$data"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes the README's pictures of the game, docs/screenshots/*.png, from a scripted headless run.
-# Usage: scripts/screenshots.sh [BUILD_DIR]   (default build; the program and tavlo.rka are built)
+# Usage: scripts/screenshots.sh [BUILD_DIR]   (default: the dev preset's build/; the program and
+# tavlo.rka are built)
 #
 # The run is the same every time: the headless host keeps virtual time, and the random pictures
 # follow from the clock at start, which faketime holds still. The script runs the game twice:
@@ -10,10 +11,15 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-build=$(realpath "${1:-build}")
-
 scripts/deps.sh screenshots
-cmake --build "$build" --target tavlo tavlo_archive >/dev/null
+if [ -n "${1:-}" ]; then
+    build=$(realpath "$1")
+    cmake --build "$build" --target tavlo tavlo_archive >/dev/null
+else
+    build=$root/build
+    cmake --preset dev >/dev/null
+    cmake --build --preset dev --target tavlo tavlo_archive >/dev/null
+fi
 
 work=$(mktemp -d /tmp/tavlo-screenshots-XXXXXX)
 trap 'rm -rf "$work"' EXIT

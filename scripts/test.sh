@@ -10,16 +10,18 @@ jobs=$(nproc)
 # The quick checks first: the formatting of every source, and the scripts' hygiene.
 find src tests tools fuzz bench -name '*.cpp' -o -name '*.h' | sort | xargs clang-format --dry-run --Werror
 shellcheck scripts/*.sh packaging/*.sh .ci/run
+desktop-file-validate packaging/org.tavlo.Tavlo.desktop
+appstreamcli validate --pedantic --no-net packaging/org.tavlo.Tavlo.metainfo.xml
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVLO_TESTS=ON -DTAVLO_WERROR=ON >/dev/null
-cmake --build build -j "$jobs"
-(cd build && ctest -j "$jobs" --output-on-failure --timeout 300)
+# The trees are named in CMakePresets.json: dev (build/), asan (build-asan/), fuzz, bench, release.
+cmake --preset dev -DTAVLO_WERROR=ON >/dev/null
+cmake --build --preset dev -j "$jobs"
+ctest --preset dev -j "$jobs"
 # The few clang-tidy checks of .clang-tidy, over our own sources (the build's compile commands).
 run-clang-tidy -quiet -p build "$PWD/src/" "$PWD/tools/" >/dev/null
 
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAVLO_TESTS=ON -DTAVLO_SANITIZE=ON -DTAVLO_WERROR=ON >/dev/null
-cmake --build build-asan -j "$jobs"
-(cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest -j "$jobs" --output-on-failure --timeout 600)
+cmake --preset asan -DTAVLO_WERROR=ON >/dev/null
+cmake --build --preset asan -j "$jobs"
+ctest --preset asan -j "$jobs"
 
 scripts/fuzz.sh 30

@@ -18,7 +18,7 @@ std::string ArchivePath() {
 
 std::string GameFolder(const std::string& name, const char* score) {
     std::string folder = testing_support::FreshFolder(name);
-    std::system(("cp '" + ArchivePath() + "' '" + folder + "/tavlo.rka'").c_str());
+    EXPECT_EQ(std::system(("cp '" + ArchivePath() + "' '" + folder + "/tavlo.rka'").c_str()), 0);
     if (score) std::ofstream(folder + "/score.dat", std::ios::binary).write(score, 4);
     return folder;
 }

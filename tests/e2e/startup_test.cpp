@@ -27,7 +27,8 @@ struct Program {
 
     // The game needs its archive and a high-score file in the working folder.
     Program() {
-        std::system(("cp '" TAVLO_BINARY_DIR "/tavlo.rka' '" + folder + "/'").c_str());
+        EXPECT_EQ(std::system(("cp '" TAVLO_BINARY_DIR "/tavlo.rka' '" + folder + "/'").c_str()),
+                  0);
         std::ofstream(folder + "/score.dat", std::ios::binary).write("\0\0\0\0", 4);
     }
 

@@ -1,5 +1,7 @@
 // The Debian package: made with CPack from this build, its file list and dependencies, and the
 // game installed from it into a scratch root and run there through the launcher.
+#include <unistd.h>
+
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -62,19 +64,28 @@ TEST_F(DebPackage, HoldsTheInstalledFiles) {
         if (path != std::string::npos && line[0] == '-') files.insert(line.substr(path + 2));
     }
     std::set<std::string> expected = {
-        "/usr/bin/tavlo",
+        "/usr/games/tavlo",
         "/usr/libexec/tavlo/tavlo",
+        "/usr/share/games/tavlo/tavlo.rka",
         "/usr/share/applications/org.tavlo.Tavlo.desktop",
         "/usr/share/metainfo/org.tavlo.Tavlo.metainfo.xml",
+        "/usr/share/man/man6/tavlo.6.gz",
+        "/usr/share/doc/tavlo/copyright",
+        "/usr/share/doc/tavlo/changelog.Debian.gz",
+        "/usr/share/lintian/overrides/tavlo",
     };
-    expected.insert("/usr/share/tavlo/tavlo.rka");
-    expected.insert("/usr/share/icons/hicolor/128x128/apps/org.tavlo.Tavlo.png");
-    expected.insert("/usr/share/icons/hicolor/256x256/apps/org.tavlo.Tavlo.png");
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        const std::string folder = std::to_string(size) + "x" + std::to_string(size);
+        expected.insert("/usr/share/icons/hicolor/" + folder + "/apps/org.tavlo.Tavlo.png");
+    }
     EXPECT_EQ(files, expected);
     // Both programs are executable.
-    EXPECT_NE(
-        Capture("dpkg-deb -c '" + *deb_ + "' | grep ' ./usr/bin/tavlo$'").rfind("-rwxr-xr-x", 0),
-        std::string::npos);
+    const std::string listing = Capture("dpkg-deb -c '" + *deb_ + "'");
+    for (const char* program : {" ./usr/games/tavlo\n", " ./usr/libexec/tavlo/tavlo\n"}) {
+        const auto at = listing.find(program);
+        ASSERT_NE(at, std::string::npos) << program;
+        EXPECT_EQ(listing.substr(listing.rfind('\n', at) + 1, 10), "-rwxr-xr-x") << program;
+    }
 }
 
 TEST_F(DebPackage, DeclaresWhatItNeeds) {
@@ -84,6 +95,33 @@ TEST_F(DebPackage, DeclaresWhatItNeeds) {
     }
     EXPECT_EQ(Capture("dpkg-deb -f '" + *deb_ + "' Package Architecture Section"),
               "Package: tavlo\nArchitecture: amd64\nSection: games\n");
+    EXPECT_EQ(Capture("dpkg-deb -f '" + *deb_ + "' Maintainer"),
+              "Tavlo developers <maintainers@tavlo.org>\n");
+}
+
+// Debian's own checks: no error and no warning.
+TEST_F(DebPackage, LintianFindsNothingToWarnAbout) {
+    ASSERT_FALSE(deb_->empty());
+    const std::string report =
+        Capture("lintian --fail-on error,warning '" + *deb_ + "' 2>&1; echo \"exit $?\"");
+    EXPECT_NE(report.find("exit 0\n"), std::string::npos) << report;
+    EXPECT_EQ(report.find("\nE: "), std::string::npos) << report;
+    EXPECT_EQ(report.find("W: "), std::string::npos) << report;
+    EXPECT_EQ(report.rfind("E: ", 0), std::string::npos) << report;
+}
+
+// The program is built as distributions build theirs: position-independent, relocations
+// read-only and bound at start, stack protector and fortified calls.
+TEST_F(DebPackage, TheProgramIsHardened) {
+    const std::string root = *folder_ + "/hardening";
+    ASSERT_EQ(testing_support::Run("", "dpkg -x '" + *deb_ + "' '" + root + "'").exitCode, 0);
+    const std::string program = "'" + root + "/usr/libexec/tavlo/tavlo'";
+    EXPECT_NE(Capture("readelf -h " + program).find("DYN ("), std::string::npos);
+    EXPECT_NE(Capture("readelf -lW " + program).find("GNU_RELRO"), std::string::npos);
+    EXPECT_NE(Capture("readelf -dW " + program).find("BIND_NOW"), std::string::npos);
+    const std::string symbols = Capture("readelf --dyn-syms -W " + program);
+    EXPECT_NE(symbols.find("__stack_chk_fail"), std::string::npos);
+    EXPECT_NE(symbols.find("_chk@"), std::string::npos);  // e.g. __fprintf_chk
 }
 
 TEST_F(DebPackage, InstalledGameRunsThroughItsLauncher) {
@@ -93,14 +131,20 @@ TEST_F(DebPackage, InstalledGameRunsThroughItsLauncher) {
     std::ofstream(*folder_ + "/pause.txt") << "400 down PAUSE\n";
     const std::string environment =
         "HOME='" + home + "' TAVLO_VIDEO=headless TAVLO_INPUT='" + *folder_ + "/pause.txt'";
-    const RunResult first = testing_support::Run(environment, root + "/usr/bin/tavlo");
+    // --version answers without making the player's folder.
+    const RunResult version =
+        testing_support::Run(environment, root + "/usr/games/tavlo --version >/dev/null");
+    EXPECT_EQ(version.exitCode, 0) << version.standardError;
+    EXPECT_NE(::access((home + "/.local").c_str(), F_OK), 0);
+
+    const RunResult first = testing_support::Run(environment, root + "/usr/games/tavlo");
     const std::string score = home + "/.local/share/tavlo/score.dat";
     // Pause, or no archive yet: either way the game ends itself, with code 1.
     EXPECT_EQ(first.exitCode, 1) << first.standardError;
     EXPECT_EQ(ReadFile(score), std::string(4, '\0'));
 
     std::ofstream(score, std::ios::binary | std::ios::trunc) << std::string("\x07\x01\0\0", 4);
-    const RunResult second = testing_support::Run(environment, root + "/usr/bin/tavlo");
+    const RunResult second = testing_support::Run(environment, root + "/usr/games/tavlo");
     EXPECT_EQ(second.exitCode, 1) << second.standardError;
     EXPECT_EQ(ReadFile(score), std::string("\x07\x01\0\0", 4));
 }

@@ -16,6 +16,11 @@ using namespace testing_support;
 
 namespace {
 
+bool Exists(const std::string& path) {
+    struct stat info;
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream text;
@@ -31,9 +36,9 @@ struct Installation {
 
     explicit Installation(int exitCode = 1) {
         const std::string script =
-            "mkdir -p '" + prefix + "/bin' '" + prefix + "/libexec/tavlo' '" + prefix +
-            "/share/tavlo' '" + home + "' && cp '" TAVLO_LAUNCHER "' '" + prefix +
-            "/bin/tavlo' && printf archive > '" + prefix + "/share/tavlo/tavlo.rka'";
+            "mkdir -p '" + prefix + "/games' '" + prefix + "/libexec/tavlo' '" + prefix +
+            "/share/games/tavlo' '" + home + "' && cp '" TAVLO_LAUNCHER "' '" + prefix +
+            "/games/tavlo' && printf archive > '" + prefix + "/share/games/tavlo/tavlo.rka'";
         EXPECT_EQ(std::system(script.c_str()), 0);
         std::ofstream program(prefix + "/libexec/tavlo/tavlo");
         program << "#!/bin/sh\npwd > \"$OUT\"\necho \"$@\" >> \"$OUT\"\nexit " << exitCode << "\n";
@@ -42,8 +47,9 @@ struct Installation {
     }
     RunResult Launch(const std::string& environment, const std::string& arguments = "",
                      const std::string& launcher = "") {
-        return Run("env -i PATH=/usr/bin:/bin OUT='" + root + "/out' " + environment,
-                   (launcher.empty() ? prefix + "/bin/tavlo" : launcher) + " " + arguments);
+        return Run(
+            "cd '" + root + "' && env -i PATH=/usr/bin:/bin OUT='" + root + "/out' " + environment,
+            (launcher.empty() ? prefix + "/games/tavlo" : launcher) + " " + arguments);
     }
     std::string Out() const { return ReadFile(root + "/out"); }
 };
@@ -70,14 +76,14 @@ TEST(Launcher, MakesTheFolderAndRunsTheGameThere) {
                 environment.replace(at, key.size(), key == "{home}" ? install.home : install.root);
             }
         }
-        const RunResult result = install.Launch(environment, "one two");
+        const RunResult result = install.Launch(environment, "--window --smooth");
         EXPECT_EQ(result.exitCode, 1) << result.standardError;
         const std::string folder = install.root + c.folder;
-        EXPECT_EQ(install.Out(), folder + "\none two\n");
+        EXPECT_EQ(install.Out(), folder + "\n--window --smooth\n");
         EXPECT_EQ(ReadFile(folder + "/score.dat"), std::string(4, '\0'));
         char target[4096] = {};
         ASSERT_GT(::readlink((folder + "/tavlo.rka").c_str(), target, sizeof target - 1), 0);
-        EXPECT_EQ(std::string(target), install.prefix + "/share/tavlo/tavlo.rka");
+        EXPECT_EQ(std::string(target), install.prefix + "/share/games/tavlo/tavlo.rka");
         EXPECT_EQ(ReadFile(folder + "/tavlo.rka"), "archive");
     }
 }
@@ -103,9 +109,23 @@ TEST(Launcher, NeverWritesOverAScore) {
 TEST(Launcher, PassesTheProgramsExitCodeAndFindsItselfThroughLinks) {
     Installation install(3);
     const std::string link = install.root + "/elsewhere-tavlo";
-    ASSERT_EQ(::symlink((install.prefix + "/bin/tavlo").c_str(), link.c_str()), 0);
+    ASSERT_EQ(::symlink((install.prefix + "/games/tavlo").c_str(), link.c_str()), 0);
     EXPECT_EQ(install.Launch("HOME=" + install.home, "", link).exitCode, 3);
     EXPECT_EQ(install.Out(), install.home + "/.local/share/tavlo\n\n");
+}
+
+// Anything but play options (--help, --version, --data-dir DIR, a wrong option) goes to the
+// program as it is, in the caller's folder, and no per-user folder is made for it.
+TEST(Launcher, OtherArgumentsReachTheProgramWithoutAFolder) {
+    for (const std::string arguments :
+         {"--help", "-V", "--window --version", "--data-dir mine", "--bogus", "stray"}) {
+        SCOPED_TRACE(arguments);
+        Installation install;
+        const RunResult result = install.Launch("HOME=" + install.home, arguments);
+        EXPECT_EQ(result.exitCode, 1) << result.standardError;
+        EXPECT_EQ(install.Out(), install.root + "\n" + arguments + "\n");
+        EXPECT_FALSE(Exists(install.home + "/.local"));
+    }
 }
 
 TEST(Launcher, NoHomeIsAnError) {

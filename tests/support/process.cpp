@@ -30,7 +30,9 @@ std::string FreshFolder(const std::string& name) {
     const char* tmp = std::getenv("TMPDIR");
     std::string folder =
         std::string(tmp ? tmp : "/tmp") + "/tavlo-test-" + std::to_string(::getpid()) + "-" + name;
-    std::system(("rm -rf '" + folder + "' && mkdir -p '" + folder + "'").c_str());
+    if (std::system(("rm -rf '" + folder + "' && mkdir -p '" + folder + "'").c_str()) != 0) {
+        std::fprintf(stderr, "cannot make the folder %s\n", folder.c_str());
+    }
     return folder;
 }
 

@@ -13,6 +13,7 @@
 #include "text_engine.h"
 #include "faults.h"
 #include "host.h"
+#include "run_options.h"
 #include "trace.h"
 #include "user_internal.h"
 
@@ -354,6 +355,11 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR text, LPCSTR caption, UINT type) {
     std::string captionUtf8 = platform::text::Cp932ToUtf8(caption ? caption : "Error");
     std::string textUtf8 = platform::text::Cp932ToUtf8(text ? text : "");
     platform::Trace("MessageBoxA " + captionUtf8 + ": " + textUtf8);
+    // The game's text as it is, then what the platform knows that the player needs to act.
+    if (const std::string note = host::NoteForMessage(textUtf8); !note.empty()) {
+        if (!textUtf8.empty() && textUtf8.back() != '\n') textUtf8 += '\n';
+        textUtf8 += note;
+    }
     host::Current().MessageBox(captionUtf8, textUtf8);
     return IDOK;
 }

@@ -11,6 +11,7 @@
 
 #include "command_line.h"
 #include "folder_lock.h"
+#include "data_file_note.h"
 #include "host_choice.h"
 #include "replay_session.h"
 
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
         code >= 0) {
         return code;
     }
+    host::SetMessageNote(host::DataFileNoteHere);
     host::SetHostFactory(host::replay::CreateSessionHost);
     host::Current();
     static char commandLine[] = "";

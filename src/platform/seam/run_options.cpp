@@ -5,6 +5,7 @@ namespace host {
 namespace {
 
 RunOptions runOptions;
+MessageNote messageNote = nullptr;
 
 }  // namespace
 
@@ -14,6 +15,14 @@ void SetRunOptions(const RunOptions& options) {
 
 const RunOptions& CurrentRunOptions() {
     return runOptions;
+}
+
+void SetMessageNote(MessageNote note) {
+    messageNote = note;
+}
+
+std::string NoteForMessage(const std::string& textUtf8) {
+    return messageNote ? messageNote(textUtf8) : std::string();
 }
 
 }  // namespace host

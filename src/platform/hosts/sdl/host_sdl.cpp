@@ -22,12 +22,14 @@
 
 #include "host_sdl.h"
 #include "input_script.h"
+#include "run_options.h"
 #include "sdl_controller.h"
 #include "sdl_convert.h"
 #include "sdl_scaling.h"
 #include "sdl_screenshot.h"
 #include "sdl_settings.h"
 #include "virtual_keys.h"
+#include "window_icon.h"
 
 namespace host {
 namespace {
@@ -37,6 +39,9 @@ using sdl::WindowMode;
 
 // How often SDL's event queue is filled from the window system and the controllers.
 constexpr std::int64_t kPollEveryNs = 4000000;
+// The desktop file's id: the window's class (X11) and app id (Wayland), so that the desktop
+// matches the window with its menu entry and icon.
+constexpr char kAppId[] = "org.tavlo.Tavlo";
 
 std::int64_t MonotonicNanoseconds() {
     timespec now;
@@ -131,6 +136,10 @@ class SdlHost final : public Host {
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         // A present must never wait for the display's refresh: the game keeps its own time.
         SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
+        // SDL 2.26 reads the window class from these variables (a value set by the user stays).
+        ::setenv("SDL_VIDEO_X11_WMCLASS", kAppId, 0);
+        ::setenv("SDL_VIDEO_WAYLAND_WMCLASS", kAppId, 0);
+        SDL_SetHint(SDL_HINT_APP_NAME, "Tavlo");
         SDL_Init(SDL_INIT_TIMER | SDL_INIT_EVENTS);
         // Controllers are a convenience: without them the keyboard still works.
         SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER);
@@ -147,8 +156,14 @@ class SdlHost final : public Host {
         }
         settingsPath_ = sdl::SettingsPath();
         const sdl::LoadedSettings loaded = sdl::LoadSettings(settingsPath_);
-        settings_ = loaded.settings;
+        saved_ = loaded.settings;
         if (!loaded.mayWrite) settingsPath_.clear();  // not ours to replace
+        // The command line's choices hold for this run only; the file keeps the saved ones.
+        settings_ = saved_;
+        const RunOptions& options = CurrentRunOptions();
+        if (options.window)
+            settings_.mode = *options.window ? WindowMode::Window : WindowMode::FullScreen;
+        if (options.smooth) settings_.scaling = *options.smooth ? Scaling::Smooth : Scaling::Sharp;
     }
     ~SdlHost() override {
         for (auto& [id, controller] : controllers_) SDL_GameControllerClose(controller);
@@ -247,13 +262,21 @@ class SdlHost final : public Host {
         justDrew_ = true;
     }
 
+    // On standard error, and in a dialog wherever there is a display (also before the game
+    // opened its window), so that a player who started the game from the desktop sees it.
     void MessageBox(const std::string& caption, const std::string& text) override {
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
         std::fflush(stderr);
-        if (window_) SDL_SetWindowFullscreen(window_, 0);
-        if (videoOpen_) {
-            SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), window_);
+        if (!OpenVideoSubsystem()) return;
+        SDL_Window* parent = nullptr;
+        if (window_) {
+            // Out of full screen, so that the dialog is not hidden behind the picture.
+            SDL_SetWindowFullscreen(window_, 0);
+            if (!Hidden()) parent = window_;
         }
+        // Without a dialog (SDL's dummy driver; on X11 without core fonts, xfonts-base) the
+        // message on standard error is all there is.
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), parent);
     }
 
     void SetCursorVisible(bool visible) override {
@@ -314,6 +337,12 @@ class SdlHost final : public Host {
             return nullptr;
         }
         SDL_SetWindowMinimumSize(window, 320, 240);
+        if (SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(
+                const_cast<std::uint32_t*>(kWindowIcon), kWindowIconSize, kWindowIconSize, 32,
+                kWindowIconSize * 4, SDL_PIXELFORMAT_ARGB8888)) {
+            SDL_SetWindowIcon(window, icon);
+            SDL_FreeSurface(icon);
+        }
         return window;
     }
 
@@ -394,7 +423,7 @@ class SdlHost final : public Host {
     }
 
     void SaveSettings() {
-        if (!settingsPath_.empty() && !sdl::SaveSettings(settingsPath_, settings_)) {
+        if (!settingsPath_.empty() && !sdl::SaveSettings(settingsPath_, saved_)) {
             std::fprintf(stderr, "tavlo: cannot write %s\n", settingsPath_.c_str());
         }
     }
@@ -554,11 +583,13 @@ class SdlHost final : public Host {
         if (virtualKey == vk::kReturn && alt) {
             settings_.mode = settings_.mode == WindowMode::FullScreen ? WindowMode::Window
                                                                       : WindowMode::FullScreen;
+            saved_.mode = settings_.mode;
             ApplyWindowMode();
             SaveSettings();
         } else if (virtualKey == vk::kF11 && !alt) {
             settings_.scaling =
                 settings_.scaling == Scaling::Sharp ? Scaling::Smooth : Scaling::Sharp;
+            saved_.scaling = settings_.scaling;
             Draw();
             SaveSettings();
         } else if (virtualKey == vk::kF12 && !alt) {
@@ -603,8 +634,8 @@ class SdlHost final : public Host {
                     window.data1 >= 320 && window.data2 >= 240 &&
                     (window.data1 != settings_.windowWidth ||
                      window.data2 != settings_.windowHeight)) {
-                    settings_.windowWidth = window.data1;
-                    settings_.windowHeight = window.data2;
+                    settings_.windowWidth = saved_.windowWidth = window.data1;
+                    settings_.windowHeight = saved_.windowHeight = window.data2;
                     SaveSettings();
                 }
                 Draw();
@@ -756,7 +787,8 @@ class SdlHost final : public Host {
     std::size_t nextScripted_ = 0;
     FILE* flipLog_ = nullptr;
     std::string settingsPath_;
-    sdl::Settings settings_;
+    sdl::Settings saved_;     // as in the file, and as written back
+    sdl::Settings settings_;  // in force: the saved ones with this run's command line over them
 
     bool videoOpen_ = false;
     bool videoFailed_ = false;  // tried once; it is not tried again

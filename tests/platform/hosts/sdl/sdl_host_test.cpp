@@ -25,22 +25,43 @@ namespace {
 struct Program {
     std::string folder = FreshFolder("sdl");
 
-    RunResult Start(const std::string& script, const std::string& environment = "") {
+    RunResult Start(const std::string& script, const std::string& environment = "",
+                    const std::string& arguments = "") {
         std::ofstream(folder + "/script.txt") << script;
         std::ofstream(folder + "/score.dat", std::ios::binary).write("\0\0\0\0", 4);
         // The game needs its archive in the working folder.
-        std::system(("cp '" TAVLO_BINARY_DIR "/tavlo.rka' '" + folder + "/'").c_str());
+        EXPECT_EQ(std::system(("cp '" TAVLO_BINARY_DIR "/tavlo.rka' '" + folder + "/'").c_str()),
+                  0);
         return Run("cd '" + folder + "' && " + environment +
                        " TAVLO_VIDEO=sdl SDL_VIDEODRIVER=dummy HOME='" + folder +
                        "/home' XDG_CONFIG_HOME='" + folder + "/config' XDG_PICTURES_DIR='" +
                        folder + "/pictures' TAVLO_INPUT=script.txt",
-                   TAVLO_BINARY);
+                   std::string(TAVLO_BINARY) + " " + arguments);
     }
     std::string Read(const std::string& name) const {
         std::ifstream in(folder + "/" + name, std::ios::binary);
         std::stringstream text;
         text << in.rdbuf();
         return text.str();
+    }
+    // The window's pictures that SDL's dummy driver saved (SDL_VIDEO_DUMMY_SAVE_FRAMES), in the
+    // order shown; they are taken out of the folder.
+    std::vector<std::string> TakeFrames() const {
+        std::vector<std::string> frames;
+        if (DIR* dir = ::opendir(folder.c_str())) {
+            while (dirent* entry = ::readdir(dir)) {
+                const std::string name = entry->d_name;
+                if (name.rfind("SDL_window", 0) == 0) frames.push_back(name);
+            }
+            ::closedir(dir);
+        }
+        std::sort(frames.begin(), frames.end());
+        std::vector<std::string> contents;
+        for (const std::string& frame : frames) {
+            contents.push_back(Read(frame));
+            std::remove((folder + "/" + frame).c_str());
+        }
+        return contents;
     }
     std::vector<std::string> Pictures() const {
         std::vector<std::string> names;
@@ -121,11 +142,33 @@ TEST(SdlHost, F12WritesAPalettedScreenshotEachTime) {
     }
 }
 
-// The pixels of a 24-bit .bmp file as 0xRRGGBB, top row first.
-std::vector<std::uint32_t> ReadBmp24(const std::string& path, int& width, int& height) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<unsigned char> data((std::istreambuf_iterator<char>(in)),
-                                    std::istreambuf_iterator<char>());
+std::vector<std::uint32_t> ReadBmp24(const std::string& file, int& width, int& height);
+
+// --window and --smooth hold for the run they are given to: the window has its own size, not the
+// display's, and the settings file keeps what was saved. A key the player presses saves what
+// it switched, and only that.
+TEST(SdlHost, CommandLineChoicesHoldForThisRunOnly) {
+    Program program;
+    RunResult result =
+        program.Start("600 down PAUSE\n", "SDL_VIDEO_DUMMY_SAVE_FRAMES=1", "--window --smooth");
+    ASSERT_EQ(result.exitCode, 1) << result.standardError;
+    const std::vector<std::string> frames = program.TakeFrames();
+    ASSERT_FALSE(frames.empty());
+    int width = 0, height = 0;
+    ReadBmp24(frames.back(), width, height);
+    EXPECT_EQ(width, 960);
+    EXPECT_EQ(height, 720);
+    EXPECT_EQ(Values(program.Read("config/tavlo/settings.conf")), kDefaults);
+
+    result = program.Start("400 down F11\n450 up F11\n600 down PAUSE\n", "", "--window");
+    ASSERT_EQ(result.exitCode, 1) << result.standardError;
+    EXPECT_EQ(Values(program.Read("config/tavlo/settings.conf")),
+              "mode=fullscreen\nscaling=smooth\nwindow=960x720\npause_on_focus_loss=yes\n");
+}
+
+// The pixels of a 24-bit .bmp file's contents as 0xRRGGBB, top row first.
+std::vector<std::uint32_t> ReadBmp24(const std::string& file, int& width, int& height) {
+    const std::vector<unsigned char> data(file.begin(), file.end());
     auto u32 = [&](std::size_t at) { return platform::ReadLe32(&data[at]); };
     width = height = 0;
     if (data.size() < 54 || data[28] != 24) return {};
@@ -166,21 +209,11 @@ TEST(SdlHost, TheWindowShowsTheScreenAtAWholeFactor) {
     ASSERT_NE(png_image_finish_read(&shot, nullptr, screen.data(), 0, nullptr), 0);
     ASSERT_EQ(shot.width, 320u);
 
-    // The frames are numbered in the order they were shown; the last is the logo held.
-    std::vector<std::string> frames;
-    if (DIR* dir = ::opendir(program.folder.c_str())) {
-        while (dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name.rfind("SDL_window", 0) == 0) frames.push_back(name);
-        }
-        ::closedir(dir);
-    }
+    // The last frame shown is the logo held.
+    const std::vector<std::string> frames = program.TakeFrames();
     ASSERT_FALSE(frames.empty());
-    std::sort(frames.begin(), frames.end());
     int width = 0, height = 0;
-    const std::vector<std::uint32_t> window =
-        ReadBmp24(program.folder + "/" + frames.back(), width, height);
-    for (const std::string& frame : frames) std::remove((program.folder + "/" + frame).c_str());
+    const std::vector<std::uint32_t> window = ReadBmp24(frames.back(), width, height);
     ASSERT_EQ(width, 1024);
     ASSERT_EQ(height, 768);
 

@@ -1,0 +1,19 @@
+// The game's two data files, "tavlo.rka" and "score.dat", read from the folder it plays in. When
+// the game ends with a message about one of them, the player learns which file and where it was
+// looked for.
+#pragma once
+
+#include <string>
+
+namespace host {
+
+// The lines to add below a message box's text, for `folder` (where the game opens its files):
+// for each data file the text names in brackets ("File can't open[tavlo.rka]"), where it was
+// looked for and why it cannot be opened, or where it is when it can; for a text about a file
+// that names none ("file not found"), each data file that cannot be opened. Empty otherwise.
+std::string DataFileNote(const std::string& textUtf8, const std::string& folder);
+
+// DataFileNote for the current folder; for host::SetMessageNote.
+std::string DataFileNoteHere(const std::string& textUtf8);
+
+}  // namespace host
