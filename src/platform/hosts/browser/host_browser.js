@@ -248,6 +248,13 @@ Module.tavloHost = (function () {
       if (!box || box.hidden) say('The game has ended. Reload the page to play again.');
     });
   };
+  // The game's exit unwinds out of the timer that resumed it; that is its normal end, not an error.
+  const quietExit = (e) => {
+    const thrown = e.error || e.reason;
+    if (thrown instanceof ExitStatus) e.preventDefault();
+  };
+  window.addEventListener('error', quietExit);
+  window.addEventListener('unhandledrejection', quietExit);
   Module.onAbort = function (what) {
     host.state = 'ended';
     say('The game stopped: ' + what);
