@@ -37,6 +37,11 @@ constexpr double kPollPadsMs = 4.0;
 // The game never keeps the thread longer than this without letting the page run: with Ctrl held
 // (waits off) it would otherwise draw frame after frame and the page would stop answering.
 constexpr double kLongestRunMs = 12.0;
+// The game draws no oftener than this. A frame as long as the one before is expected only up to
+// kLongestLikelyFrameMs: beyond it lie one-off waits (a picture held for seconds), after which
+// the game goes back to its frames.
+constexpr double kShortestFrameMs = 16.0;
+constexpr double kLongestLikelyFrameMs = 40.0;
 constexpr int kPadSlots = 4;
 // Per slot: connected, buttons (bit 0 south, 1 start, 2 up, 3 down, 4 left, 5 right), x, y.
 constexpr int kPadFields = 4;
@@ -74,18 +79,35 @@ class BrowserHost final : public Host {
         return true;
     }
 
-    // Nothing the game can see changes before the next millisecond: the thread goes back to the
-    // browser until then. The first call after the screen changed shows the picture and returns
-    // at once, so a late frame is not held back further, unless the game has kept the thread
-    // for long already.
+    // Nothing the game can see changes before the next millisecond, and a wake costs the page
+    // far more than a clock tick: so the thread goes back to the browser until the next moment
+    // the game is likely to draw. That is judged from the last change of the screen: the game
+    // draws at most every kShortestFrameMs, and usually after as long as the last frame took.
+    // Two milliseconds before each of those the host wakes, then every millisecond until the
+    // game draws: a longer frame than expected costs wakes, not time; a frame shorter than the
+    // one before (but not than kShortestFrameMs) would be shown late, once. This game changes
+    // from longer to shorter frames only across a wait of a second or more. A key wakes the
+    // game at once. The first call after the screen changed shows the picture and returns at once,
+    // so a late frame is not held back further, unless the game has kept the thread long already.
     void Idle() override {
         PresentIfChanged();
         const double now = emscripten_get_now();
         const bool drew = justDrew_;
         justDrew_ = false;
         if (drew && now - lastYield_ < kLongestRunMs) return;
-        // After a long run, only a turn for the page; else until the next tick.
-        tavlo_sleep_until(drew ? now : origin_ + std::floor(now - origin_) + 1.0);
+        if (drew) {
+            // Only a turn for the page.
+            tavlo_sleep_until(now);
+        } else {
+            const double since = std::floor(now - origin_) - lastChangeMs_;
+            // The nearest likely moment beyond the next tick, else the next tick.
+            double wakeAt = since + 1;
+            const double repeat = lastFrameMs_ <= kLongestLikelyFrameMs ? lastFrameMs_ : 0;
+            for (const double likely : {kShortestFrameMs - 2, repeat - 2}) {
+                if (likely > since + 1 && (wakeAt == since + 1 || likely < wakeAt)) wakeAt = likely;
+            }
+            tavlo_sleep_until(origin_ + lastChangeMs_ + wakeAt);
+        }
         lastYield_ = emscripten_get_now();
     }
 
@@ -101,6 +123,9 @@ class BrowserHost final : public Host {
 
     void ShowScreen(const ScreenImage& image, ScreenChange cause) override {
         if (cause == ScreenChange::Flip) tavlo_log_flip();
+        const double at = ElapsedMs();
+        if (at - lastChangeMs_ >= 2) lastFrameMs_ = at - lastChangeMs_;
+        lastChangeMs_ = at;
         width_ = image.width;
         height_ = image.height;
         pixels_.resize(static_cast<std::size_t>(width_) * height_);
@@ -187,6 +212,8 @@ class BrowserHost final : public Host {
 
     const double origin_;
     double lastYield_;
+    double lastChangeMs_ = 0;  // the game's clock at the last change of the screen
+    double lastFrameMs_ = 0;   // and how long the frame before took
     double lastPadPoll_ = -1e9;
     std::deque<InputEvent> pending_;
     sdl::ControllerKeys controllerKeys_;

@@ -49,6 +49,7 @@ Module.tavloHost = (function () {
     // Alt combinations and F10 are system keys, as Windows sends them.
     const system = e.altKey || vk === 0x12 || vk === 0x79;
     events.push((((system ? 2 : 0) + (down ? 0 : 1)) << 16) | vk);
+    wakeNow();
   }
   window.addEventListener('keydown', (e) => onKey(e, true));
   window.addEventListener('keyup', (e) => onKey(e, false));
@@ -58,7 +59,14 @@ Module.tavloHost = (function () {
   // Gamepads in the standard layout: 0 south, 9 start, 12-15 the D-pad; axes 0 and 1 the left
   // stick. Per slot four numbers: connected, buttons, x, y (stick at SDL's scale).
   const padButtons = [0, 9, 12, 13, 14, 15];
+  // Until a gamepad shows up, the browser is not asked for them at every wake.
+  let padsSeen = false;
+  window.addEventListener('gamepadconnected', () => {
+    padsSeen = true;
+    wakeNow();
+  });
   host.readPads = function (out, slots) {
+    if (!padsSeen) return 0;
     const pads = navigator.getGamepads ? navigator.getGamepads() : [];
     const axis = (v) => Math.max(-32768, Math.min(32767, Math.round((v || 0) * 32767)));
     for (let i = 0; i < slots; ++i) {
@@ -93,14 +101,28 @@ Module.tavloHost = (function () {
     if (resume) resume();
   };
   const post = () => channel.port2.postMessage(0);
+  let timer = null;
   host.sleepUntil = function (due) {
     return new Promise((resolve) => {
       wake = resolve;
       const delay = due - performance.now();
-      if (delay <= 0) post();
-      else setTimeout(post, Math.ceil(delay));
+      if (delay <= 0) {
+        post();
+      } else {
+        timer = setTimeout(() => {
+          timer = null;
+          post();
+        }, Math.ceil(delay));
+      }
     });
   };
+  // A key or a gamepad wakes the game at once.
+  function wakeNow() {
+    if (timer === null) return;
+    clearTimeout(timer);
+    timer = null;
+    post();
+  }
 
   // ---- the screen --------------------------------------------------------------------------
   let picture = null;  // the last ImageData shown, kept for redrawing
