@@ -31,14 +31,19 @@ fi
 # Emscripten's helpers find Debian's acorn here.
 export NODE_PATH=/usr/share/nodejs
 
-# The archive (and, for the test, the headless program it compares with) from the native build.
-scripts/deps.sh play >/dev/null
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# The archive (and, for the test, the headless program it compares with) from the native build:
+# build/, or the one TAVLO_BUILD names (already configured).
+native="${TAVLO_BUILD:-$PWD/build}"
+export TAVLO_BUILD="$native"
+if [ ! -f "$native/CMakeCache.txt" ]; then
+    scripts/deps.sh play >/dev/null
+    cmake -S . -B "$native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
 targets=(tavlo_archive)
 [ "$command" = test ] && targets+=(tavlo)
-cmake --build build -j2 --target "${targets[@]}"
+cmake --build "$native" -j2 --target "${targets[@]}"
 
-emcmake cmake -S web -B build-web -G Ninja -DTAVLO_ARCHIVE="$PWD/build/tavlo.rka" >/dev/null
+emcmake cmake -S web -B build-web -G Ninja -DTAVLO_ARCHIVE="$native/tavlo.rka" >/dev/null
 cmake --build build-web -j2
 
 case "$command" in
