@@ -1,0 +1,240 @@
+// The browser host. The game runs on the page's main thread and spins on its clock as it does
+// everywhere; each time it finds its queue empty the host hands the thread back to the browser
+// until the next millisecond begins (Asyncify unwinds the game's stack and rewinds it on
+// waking), so the page keeps painting and taking keys while the game waits for its frame.
+// The page's side (canvas, keys, gamepads, timers, storage) is host_browser.js.
+#include <emscripten.h>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <vector>
+
+#include "browser_host.h"
+#include "sdl_controller.h"
+
+// Each of these is defined by host_browser.js on Module.tavloHost.
+EM_JS(int, tavlo_next_key, (), { return Module.tavloHost.nextKey(); });
+EM_JS(int, tavlo_read_pads, (int* out, int slots),
+      { return Module.tavloHost.readPads(out, slots); });
+EM_JS(void, tavlo_present, (const void* rgba, int width, int height, double gameMs),
+      { Module.tavloHost.present(rgba, width, height, gameMs); });
+EM_JS(void, tavlo_log_flip, (), { Module.tavloHost.logFlip(); });
+EM_JS(void, tavlo_message_box, (const char* caption, const char* text),
+      { Module.tavloHost.messageBox(UTF8ToString(caption), UTF8ToString(text)); });
+EM_JS(void, tavlo_set_title, (const char* title),
+      { Module.tavloHost.setTitle(UTF8ToString(title)); });
+EM_JS(void, tavlo_set_cursor, (int visible), { Module.tavloHost.setCursor(visible); });
+EM_ASYNC_JS(void, tavlo_sleep_until, (double due), { await Module.tavloHost.sleepUntil(due); });
+
+namespace host {
+namespace {
+
+// Gamepads are read this often; the game reads its input once per frame (16 ms at least).
+constexpr double kPollPadsMs = 4.0;
+// The game never keeps the thread longer than this without letting the page run: with Ctrl held
+// (waits off) it would otherwise draw frame after frame and the page would stop answering.
+constexpr double kLongestRunMs = 12.0;
+// The game draws no oftener than this. A frame as long as the one before is expected only up to
+// kLongestLikelyFrameMs: beyond it lie one-off waits (a picture held for seconds), after which
+// the game goes back to its frames.
+constexpr double kShortestFrameMs = 16.0;
+constexpr double kLongestLikelyFrameMs = 40.0;
+constexpr int kPadSlots = 4;
+// Per slot: connected, buttons (bit 0 south, 1 start, 2 up, 3 down, 4 left, 5 right), x, y.
+constexpr int kPadFields = 4;
+
+struct PadState {
+    bool connected = false;
+    int buttons = 0;
+    int x = 0;
+    int y = 0;
+};
+
+class BrowserHost final : public Host {
+  public:
+    BrowserHost() : origin_(emscripten_get_now()), lastYield_(origin_) {}
+
+    std::uint32_t Milliseconds() override { return static_cast<std::uint32_t>(ElapsedMs()); }
+
+    bool NextEvent(InputEvent& event) override {
+        if (pending_.empty()) ReadPads();
+        if (!pending_.empty()) {
+            event = pending_.front();
+            pending_.pop_front();
+            return true;
+        }
+        const int key = tavlo_next_key();
+        if (key < 0) return false;
+        // A key from the page: the kind in the high half (in this order), the virtual key below.
+        static constexpr InputEvent::Kind kKinds[] = {
+            InputEvent::Kind::KeyDown, InputEvent::Kind::KeyUp, InputEvent::Kind::SysKeyDown,
+            InputEvent::Kind::SysKeyUp};
+        const int kind = key >> 16;
+        if (kind < 0 || kind > 3) return false;
+        event.kind = kKinds[kind];
+        event.virtualKey = static_cast<unsigned>(key & 0xFFFF);
+        return true;
+    }
+
+    // Nothing the game can see changes before the next millisecond, and a wake costs the page
+    // far more than a clock tick: so the thread goes back to the browser until the next moment
+    // the game is likely to draw. That is judged from the last change of the screen: the game
+    // draws at most every kShortestFrameMs, and usually after as long as the last frame took.
+    // Two milliseconds before each of those the host wakes, then every millisecond until the
+    // game draws: a longer frame than expected costs wakes, not time; a frame shorter than the
+    // one before (but not than kShortestFrameMs) would be shown late, once. This game changes
+    // from longer to shorter frames only across a wait of a second or more. A key wakes the
+    // game at once. The first call after the screen changed shows the picture and returns at once,
+    // so a late frame is not held back further, unless the game has kept the thread long already.
+    void Idle() override {
+        PresentIfChanged();
+        const double now = emscripten_get_now();
+        const bool drew = justDrew_;
+        justDrew_ = false;
+        if (drew && now - lastYield_ < kLongestRunMs) return;
+        if (drew) {
+            // Only a turn for the page.
+            tavlo_sleep_until(now);
+        } else {
+            const double since = std::floor(now - origin_) - lastChangeMs_;
+            // The nearest likely moment beyond the next tick, else the next tick.
+            double wakeAt = since + 1;
+            const double repeat = lastFrameMs_ <= kLongestLikelyFrameMs ? lastFrameMs_ : 0;
+            for (const double likely : {kShortestFrameMs - 2, repeat - 2}) {
+                if (likely > since + 1 && (wakeAt == since + 1 || likely < wakeAt)) wakeAt = likely;
+            }
+            tavlo_sleep_until(origin_ + lastChangeMs_ + wakeAt);
+        }
+        lastYield_ = emscripten_get_now();
+    }
+
+    void DesktopSize(int& width, int& height) override {
+        width = 1024;
+        height = 768;
+    }
+    bool OpenVideo() override { return true; }
+    void WindowChanged(int, int, int, int, bool, const std::string& title) override {
+        tavlo_set_title(title.c_str());
+    }
+    bool SetFullScreenMode(int, int) override { return true; }
+
+    void ShowScreen(const ScreenImage& image, ScreenChange cause) override {
+        if (cause == ScreenChange::Flip) tavlo_log_flip();
+        const double at = ElapsedMs();
+        if (at - lastChangeMs_ >= 2) lastFrameMs_ = at - lastChangeMs_;
+        lastChangeMs_ = at;
+        width_ = image.width;
+        height_ = image.height;
+        pixels_.resize(static_cast<std::size_t>(width_) * height_);
+        for (int y = 0; y < height_; ++y) {
+            std::memcpy(pixels_.data() + static_cast<std::size_t>(y) * width_,
+                        image.pixels + static_cast<long>(y) * image.pitch,
+                        static_cast<std::size_t>(width_));
+        }
+        std::memcpy(colours_.data(), image.colours, sizeof(Rgb) * 256);
+        changed_ = true;
+        justDrew_ = true;
+    }
+
+    void MessageBox(const std::string& caption, const std::string& text) override {
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+        tavlo_message_box(caption.c_str(), text.c_str());
+    }
+    void SetCursorVisible(bool visible) override { tavlo_set_cursor(visible ? 1 : 0); }
+
+  private:
+    double ElapsedMs() const { return std::floor(emscripten_get_now() - origin_); }
+
+    // Converts the kept picture to RGBA and puts it on the canvas, once per change of the
+    // screen, and not at all when it is the picture already shown.
+    void PresentIfChanged() {
+        if (!changed_) return;
+        changed_ = false;
+        if (pixels_ == shownPixels_ &&
+            std::memcmp(colours_.data(), shownColours_.data(), sizeof(Rgb) * 256) == 0) {
+            return;
+        }
+        shownPixels_ = pixels_;
+        shownColours_ = colours_;
+        std::array<std::uint32_t, 256> lookup;
+        for (int i = 0; i < 256; ++i) {
+            const Rgb& c = colours_[static_cast<std::size_t>(i)];
+            // RGBA in memory order on a little-endian machine; the canvas is opaque.
+            lookup[static_cast<std::size_t>(i)] =
+                0xFF000000u | (std::uint32_t{c.b} << 16) | (std::uint32_t{c.g} << 8) | c.r;
+        }
+        rgba_.resize(pixels_.size());
+        for (std::size_t i = 0; i < pixels_.size(); ++i) rgba_[i] = lookup[pixels_[i]];
+        tavlo_present(rgba_.data(), width_, height_, ElapsedMs());
+    }
+
+    // Gamepads as keys, the way the SDL host maps controllers.
+    void ReadPads() {
+        const double now = emscripten_get_now();
+        if (now - lastPadPoll_ < kPollPadsMs) return;
+        lastPadPoll_ = now;
+        std::array<int, kPadSlots * kPadFields> raw{};
+        const int slots = tavlo_read_pads(raw.data(), kPadSlots);
+        std::vector<sdl::KeyChange> changes;
+        for (int pad = 0; pad < kPadSlots; ++pad) {
+            PadState next;
+            if (pad < slots) {
+                const int* field = raw.data() + pad * kPadFields;
+                next = {field[0] != 0, field[1], field[2], field[3]};
+            }
+            PadState& was = pads_[static_cast<std::size_t>(pad)];
+            if (!next.connected) {
+                if (was.connected) controllerKeys_.Removed(pad, changes);
+                was = PadState{};
+                continue;
+            }
+            static constexpr sdl::PadButton kButtons[] = {
+                sdl::PadButton::South,    sdl::PadButton::Start,    sdl::PadButton::DPadUp,
+                sdl::PadButton::DPadDown, sdl::PadButton::DPadLeft, sdl::PadButton::DPadRight};
+            for (int bit = 0; bit < 6; ++bit) {
+                const bool pressed = (next.buttons >> bit) & 1;
+                if (pressed != (((was.buttons >> bit) & 1) != 0)) {
+                    controllerKeys_.Button(pad, kButtons[bit], pressed, changes);
+                }
+            }
+            if (next.x != was.x) controllerKeys_.Axis(pad, sdl::PadAxis::LeftX, next.x, changes);
+            if (next.y != was.y) controllerKeys_.Axis(pad, sdl::PadAxis::LeftY, next.y, changes);
+            was = next;
+        }
+        for (const sdl::KeyChange& change : changes) {
+            pending_.push_back({change.down ? InputEvent::Kind::KeyDown : InputEvent::Kind::KeyUp,
+                                change.virtualKey});
+        }
+    }
+
+    const double origin_;
+    double lastYield_;
+    double lastChangeMs_ = 0;  // the game's clock at the last change of the screen
+    double lastFrameMs_ = 0;   // and how long the frame before took
+    double lastPadPoll_ = -1e9;
+    std::deque<InputEvent> pending_;
+    sdl::ControllerKeys controllerKeys_;
+    std::array<PadState, kPadSlots> pads_{};
+
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<std::uint8_t> pixels_;
+    std::array<Rgb, 256> colours_{};
+    std::vector<std::uint8_t> shownPixels_;
+    std::array<Rgb, 256> shownColours_{};
+    std::vector<std::uint32_t> rgba_;
+    bool changed_ = false;
+    bool justDrew_ = false;
+};
+
+}  // namespace
+
+Host* CreateBrowserHost() {
+    static BrowserHost host;
+    return &host;
+}
+
+}  // namespace host

@@ -1,0 +1,22 @@
+// The process entry in the browser: the browser host is the only host, then the game's WinMain
+// runs as it would under Windows. The page has prepared the working folder (the archive and the
+// stored best score) before main is called.
+#include <windows.h>
+
+#include "browser_host.h"
+
+namespace host {
+
+// The web build links neither the SDL nor the headless host: this is the seam's choice.
+Host& Current() {
+    static Host* current = CreateBrowserHost();
+    return *current;
+}
+
+}  // namespace host
+
+int main() {
+    host::Current();
+    static char commandLine[] = "";
+    return WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWDEFAULT);
+}
