@@ -43,7 +43,10 @@ targets=(tavlo_archive)
 [ "$command" = test ] && targets+=(tavlo)
 cmake --build "$native" -j2 --target "${targets[@]}"
 
-emcmake cmake -S web -B build-web -G Ninja -DTAVLO_ARCHIVE="$native/tavlo.rka" >/dev/null
+# The top-level project with TAVLO_WEB: the game's and the platform's own targets, the browser
+# host in place of the others, no fonts. Incremental in build-web/.
+emcmake cmake -S . -B build-web -G Ninja -DTAVLO_WEB=ON -DCMAKE_BUILD_TYPE=Release \
+    -DTAVLO_WERROR="${TAVLO_WERROR:-OFF}" -DTAVLO_ARCHIVE="$native/tavlo.rka" >/dev/null
 cmake --build build-web -j2
 
 case "$command" in

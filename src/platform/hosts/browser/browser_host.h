@@ -7,7 +7,7 @@
 
 namespace host {
 
-// The one browser host; the browser's entry installs it before WinMain runs.
+// Makes the one browser host; the browser's entry hands it to host::SetHostFactory.
 Host* CreateBrowserHost();
 
 }  // namespace host

@@ -5,17 +5,8 @@
 
 #include "browser_host.h"
 
-namespace host {
-
-// The web build links neither the SDL nor the headless host: this is the seam's choice.
-Host& Current() {
-    static Host* current = CreateBrowserHost();
-    return *current;
-}
-
-}  // namespace host
-
 int main() {
+    host::SetHostFactory(host::CreateBrowserHost);
     host::Current();
     static char commandLine[] = "";
     return WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWDEFAULT);
