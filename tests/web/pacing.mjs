@@ -11,6 +11,7 @@ const titleSeconds = Number(process.argv[2] || 20);
 const rounds = Number(process.argv[3] || 3);
 
 function stats(intervals) {
+  if (intervals.length === 0) return "n=0";
   const sorted = [...intervals].sort((a, b) => a - b);
   const at = (q) => sorted[Math.min(sorted.length - 1, Math.floor(q * sorted.length))];
   return `n=${sorted.length} median=${at(0.5).toFixed(2)} p1=${at(0.01).toFixed(2)} ` +
@@ -23,7 +24,7 @@ const browser = await launchBrowser(tempFolder('profile'));
 try {
   const page = await browser.newPage();
   await page.setViewport({ width: 1024, height: 768 });
-  await page.goto(url);
+  await page.goto(url + (process.env.TAVLO_PAGE_QUERY || ""));
   await waitFor('the title', () => page.evaluate(() => (Module.tavloHost.shown || {}).gameMs >= 6500), 20000);
 
   // The title: flips and the processor.
@@ -31,12 +32,16 @@ try {
   const cpuBefore = treeCpuSeconds(pid), wallBefore = Date.now();
   const flipsBefore = (await flipsOf(page)).length;
   await sleep(titleSeconds * 1000);
-  const cpu = treeCpuSeconds(pid) - cpuBefore, wall = (Date.now() - wallBefore) / 1000;
+  const cpuAfter = treeCpuSeconds(pid), wall = (Date.now() - wallBefore) / 1000;
+  const cpu = cpuAfter.total - cpuBefore.total;
   const titleFlips = (await flipsOf(page)).slice(flipsBefore);
   const titleIntervals = titleFlips.slice(1).map((t, i) => t - titleFlips[i]);
   console.log(`title: ${stats(titleIntervals)}`);
   console.log(`title: Chromium's processes used ${(100 * cpu / wall).toFixed(1)} % of one core ` +
     `over ${wall.toFixed(0)} s`);
+  const share = (type) => (100 * (cpuAfter.byType[type] - (cpuBefore.byType[type] || 0)) / wall);
+  console.log('title: by process: ' + Object.keys(cpuAfter.byType).filter((t) => t !== 'gone')
+    .map((t) => `${t} ${share(t).toFixed(1)} %`).join(', '));
 
   // Play: rounds in which the first picture passes unanswered (the page is left alone while
   // it is measured: reading the canvas from outside would take the page's thread).

@@ -92,12 +92,15 @@ export async function launchBrowser(profile) {
     executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
     headless: true,
     userDataDir: profile,
-    args: ['--no-sandbox', '--no-first-run', '--autoplay-policy=no-user-gesture-required'],
+    // TAVLO_CHROMIUM_ARGS adds switches for measuring (e.g. --disable-gpu).
+    args: ['--no-sandbox', '--no-first-run', '--autoplay-policy=no-user-gesture-required',
+      ...(process.env.TAVLO_CHROMIUM_ARGS || '').split(' ').filter(Boolean)],
   });
 }
 
 // The canvas as 0xRRGGBB per pixel (sharp scaling: the canvas holds the game's 320 × 240),
-// with the game's clock when that picture was put there.
+// with the game's clock when that picture was put there and the number of the screen's change
+// it shows.
 export async function grabScreen(page) {
   const shot = await page.evaluate(() => {
     const canvas = document.getElementById('screen');
@@ -107,14 +110,15 @@ export async function grabScreen(page) {
       text += String.fromCharCode(data[i], data[i + 1], data[i + 2]);
     }
     return { width: canvas.width, height: canvas.height, pixels: btoa(text),
-      gameMs: Module.tavloHost.shown ? Module.tavloHost.shown.gameMs : -1 };
+      gameMs: Module.tavloHost.shown ? Module.tavloHost.shown.gameMs : -1,
+      change: Module.tavloHost.shown ? Module.tavloHost.shown.change : -1 };
   });
   const bytes = Buffer.from(shot.pixels, 'base64');
   const rgb = new Uint32Array(shot.width * shot.height);
   for (let i = 0; i < rgb.length; ++i) {
     rgb[i] = (bytes[3 * i] << 16) | (bytes[3 * i + 1] << 8) | bytes[3 * i + 2];
   }
-  return { width: shot.width, height: shot.height, rgb, gameMs: shot.gameMs };
+  return { width: shot.width, height: shot.height, rgb, gameMs: shot.gameMs, change: shot.change };
 }
 
 export function samePixels(a, b) {
@@ -178,7 +182,8 @@ export async function waitFor(what, condition, timeoutMs) {
   }
 }
 
-// CPU time (seconds) used so far by a process and all its descendants.
+// CPU time (seconds) used so far by a process and all its descendants, in all and by Chromium's
+// process type (--type=renderer, gpu-process, utility, ...; the browser process has none).
 export function treeCpuSeconds(rootPid) {
   const children = new Map();
   const times = new Map();
@@ -196,12 +201,22 @@ export function treeCpuSeconds(rootPid) {
     if (!children.has(ppid)) children.set(ppid, []);
     children.get(ppid).push(Number(entry));
   }
+  const byType = {};
   let ticks = 0;
   const stack = [rootPid];
   while (stack.length) {
     const pid = stack.pop();
-    ticks += times.get(pid) || 0;
+    const t = times.get(pid) || 0;
+    ticks += t;
+    let type = 'browser';
+    try {
+      const match = /--type=([a-z-]+)/.exec(fs.readFileSync(`/proc/${pid}/cmdline`, 'utf8'));
+      if (match) type = match[1];
+    } catch {
+      type = 'gone';
+    }
+    byType[type] = (byType[type] || 0) + t / 100;
     stack.push(...(children.get(pid) || []));
   }
-  return ticks / 100;
+  return { total: ticks / 100, byType };
 }

@@ -5,6 +5,7 @@
 // The page's side (canvas, keys, gamepads, timers, storage) is host_browser.js.
 #include <emscripten.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -19,8 +20,9 @@
 EM_JS(int, tavlo_next_key, (), { return Module.tavloHost.nextKey(); });
 EM_JS(int, tavlo_read_pads, (int* out, int slots),
       { return Module.tavloHost.readPads(out, slots); });
-EM_JS(void, tavlo_present, (const void* rgba, int width, int height, double gameMs),
-      { Module.tavloHost.present(rgba, width, height, gameMs); });
+EM_JS(void, tavlo_present,
+      (const void* rgba, int width, int height, int top, int bottom, double gameMs, double change),
+      { Module.tavloHost.present(rgba, width, height, top, bottom, gameMs, change); });
 EM_JS(void, tavlo_log_flip, (), { Module.tavloHost.logFlip(); });
 EM_JS(void, tavlo_message_box, (const char* caption, const char* text),
       { Module.tavloHost.messageBox(UTF8ToString(caption), UTF8ToString(text)); });
@@ -37,11 +39,12 @@ constexpr double kPollPadsMs = 4.0;
 // The game never keeps the thread longer than this without letting the page run: with Ctrl held
 // (waits off) it would otherwise draw frame after frame and the page would stop answering.
 constexpr double kLongestRunMs = 12.0;
-// The game draws no oftener than this. A frame as long as the one before is expected only up to
-// kLongestLikelyFrameMs: beyond it lie one-off waits (a picture held for seconds), after which
-// the game goes back to its frames.
+// The game's frames last from kShortestFrameMs to kLongestLikelyFrameMs; a longer wait is a
+// one-off (a picture held for seconds), after which the next frame may be as short as the
+// shortest. The frame expected next is the shortest of the last kRecentFrames.
 constexpr double kShortestFrameMs = 16.0;
 constexpr double kLongestLikelyFrameMs = 40.0;
+constexpr std::size_t kRecentFrames = 32;
 constexpr int kPadSlots = 4;
 // Per slot: connected, buttons (bit 0 south, 1 start, 2 up, 3 down, 4 left, 5 right), x, y.
 constexpr int kPadFields = 4;
@@ -80,35 +83,40 @@ class BrowserHost final : public Host {
     }
 
     // Nothing the game can see changes before the next millisecond, and a wake costs the page
-    // far more than a clock tick: so the thread goes back to the browser until the next moment
-    // the game is likely to draw. That is judged from the last change of the screen: the game
-    // draws at most every kShortestFrameMs, and usually after as long as the last frame took.
-    // Two milliseconds before each of those the host wakes, then every millisecond until the
-    // game draws: a longer frame than expected costs wakes, not time; a frame shorter than the
-    // one before (but not than kShortestFrameMs) would be shown late, once. This game changes
-    // from longer to shorter frames only across a wait of a second or more. A key wakes the
-    // game at once. The first call after the screen changed shows the picture and returns at once,
-    // so a late frame is not held back further, unless the game has kept the thread long already.
+    // far more than a clock tick: so the thread goes back to the browser until the moment the
+    // game is likely to draw next. The game draws in frames of a fixed length, each timed from
+    // its start: the moment its wait ended, which is the host's last wake before it drew. So
+    // the next frame is due a frame after the last one started; the frame is the shortest of
+    // the recent ones, since a frame that started late (the page busy, the machine loaded) is
+    // longer, and waiting that long each time would make every later frame as late. When the
+    // game has not drawn by the moment expected, the host wakes at every millisecond until it
+    // does: a frame longer than expected costs wakes, not time. A key wakes the game at once.
+    // Right after a change the game keeps the thread (it is about to wait for its next frame),
+    // unless it has kept it for kLongestRunMs already, as it does with Ctrl held and its waits
+    // off.
     void Idle() override {
         PresentIfChanged();
         const double now = emscripten_get_now();
         const bool drew = justDrew_;
         justDrew_ = false;
-        if (drew && now - lastYield_ < kLongestRunMs) return;
+        if (drew && now - lastYield_ < kLongestRunMs) {
+            wokeMs_ = ElapsedMs();
+            return;
+        }
         if (drew) {
             // Only a turn for the page.
             tavlo_sleep_until(now);
         } else {
-            const double since = std::floor(now - origin_) - lastChangeMs_;
-            // The nearest likely moment beyond the next tick, else the next tick.
-            double wakeAt = since + 1;
-            const double repeat = lastFrameMs_ <= kLongestLikelyFrameMs ? lastFrameMs_ : 0;
-            for (const double likely : {kShortestFrameMs - 2, repeat - 2}) {
-                if (likely > since + 1 && (wakeAt == since + 1 || likely < wakeAt)) wakeAt = likely;
+            const double since = std::floor(now - origin_) - frameStartMs_;
+            double likely = kShortestFrameMs;
+            if (frameCount_ > 0) {
+                likely = *std::min_element(frames_.begin(), frames_.begin() + frameCount_);
             }
-            tavlo_sleep_until(origin_ + lastChangeMs_ + wakeAt);
+            const double next = likely > since ? likely : since + 1;
+            tavlo_sleep_until(origin_ + frameStartMs_ + next);
         }
         lastYield_ = emscripten_get_now();
+        wokeMs_ = ElapsedMs();
     }
 
     void DesktopSize(int& width, int& height) override {
@@ -123,9 +131,20 @@ class BrowserHost final : public Host {
 
     void ShowScreen(const ScreenImage& image, ScreenChange cause) override {
         if (cause == ScreenChange::Flip) tavlo_log_flip();
-        const double at = ElapsedMs();
-        if (at - lastChangeMs_ >= 2) lastFrameMs_ = at - lastChangeMs_;
-        lastChangeMs_ = at;
+        ++changes_;
+        // The frame that drew this began when the game last woke; more changes of that frame
+        // (new colours, then the picture) share its start.
+        if (wokeMs_ != frameStartMs_) {
+            const double frame = wokeMs_ - frameStartMs_;
+            if (frame > kLongestLikelyFrameMs) {
+                frameCount_ = 0;
+            } else if (frame >= kShortestFrameMs) {
+                frames_[nextFrame_] = frame;
+                nextFrame_ = (nextFrame_ + 1) % frames_.size();
+                frameCount_ = std::min(frameCount_ + 1, frames_.size());
+            }
+            frameStartMs_ = wokeMs_;
+        }
         width_ = image.width;
         height_ = image.height;
         pixels_.resize(static_cast<std::size_t>(width_) * height_);
@@ -149,26 +168,42 @@ class BrowserHost final : public Host {
     double ElapsedMs() const { return std::floor(emscripten_get_now() - origin_); }
 
     // Converts the kept picture to RGBA and puts it on the canvas, once per change of the
-    // screen, and not at all when it is the picture already shown.
+    // screen: only the rows that differ from the picture shown, all of them when the colours
+    // changed, none when it is the picture already shown.
     void PresentIfChanged() {
         if (!changed_) return;
         changed_ = false;
-        if (pixels_ == shownPixels_ &&
-            std::memcmp(colours_.data(), shownColours_.data(), sizeof(Rgb) * 256) == 0) {
-            return;
+        const bool sameSize = shownPixels_.size() == pixels_.size();
+        const bool newColours =
+            !sameSize || std::memcmp(colours_.data(), shownColours_.data(), sizeof(Rgb) * 256) != 0;
+        int top = 0;
+        int bottom = height_;
+        if (!newColours) {
+            const auto row = [&](int y) {
+                const std::size_t at = static_cast<std::size_t>(y) * width_;
+                return std::memcmp(pixels_.data() + at, shownPixels_.data() + at,
+                                   static_cast<std::size_t>(width_)) != 0;
+            };
+            while (top < bottom && !row(top)) ++top;
+            while (bottom > top && !row(bottom - 1)) --bottom;
+            if (top == bottom) return;
         }
         shownPixels_ = pixels_;
         shownColours_ = colours_;
-        std::array<std::uint32_t, 256> lookup;
-        for (int i = 0; i < 256; ++i) {
-            const Rgb& c = colours_[static_cast<std::size_t>(i)];
-            // RGBA in memory order on a little-endian machine; the canvas is opaque.
-            lookup[static_cast<std::size_t>(i)] =
-                0xFF000000u | (std::uint32_t{c.b} << 16) | (std::uint32_t{c.g} << 8) | c.r;
+        if (newColours) {
+            for (int i = 0; i < 256; ++i) {
+                const Rgb& c = colours_[static_cast<std::size_t>(i)];
+                // RGBA in memory order on a little-endian machine; the canvas is opaque.
+                lookup_[static_cast<std::size_t>(i)] =
+                    0xFF000000u | (std::uint32_t{c.b} << 16) | (std::uint32_t{c.g} << 8) | c.r;
+            }
         }
         rgba_.resize(pixels_.size());
-        for (std::size_t i = 0; i < pixels_.size(); ++i) rgba_[i] = lookup[pixels_[i]];
-        tavlo_present(rgba_.data(), width_, height_, ElapsedMs());
+        const std::size_t first = static_cast<std::size_t>(top) * width_;
+        const std::size_t last = static_cast<std::size_t>(bottom) * width_;
+        for (std::size_t i = first; i < last; ++i) rgba_[i] = lookup_[pixels_[i]];
+        tavlo_present(rgba_.data(), width_, height_, top, bottom, ElapsedMs(),
+                      static_cast<double>(changes_ - 1));
     }
 
     // Gamepads as keys, the way the SDL host maps controllers.
@@ -212,8 +247,12 @@ class BrowserHost final : public Host {
 
     const double origin_;
     double lastYield_;
-    double lastChangeMs_ = 0;  // the game's clock at the last change of the screen
-    double lastFrameMs_ = 0;   // and how long the frame before took
+    double wokeMs_ = 0;        // the game's clock when the host last gave the thread back
+    double frameStartMs_ = 0;  // and when the frame of the last change began
+    // The lengths of the recent frames (since the last one-off wait), a ring.
+    std::array<double, kRecentFrames> frames_{};
+    std::size_t frameCount_ = 0;
+    std::size_t nextFrame_ = 0;
     double lastPadPoll_ = -1e9;
     std::deque<InputEvent> pending_;
     sdl::ControllerKeys controllerKeys_;
@@ -225,7 +264,9 @@ class BrowserHost final : public Host {
     std::array<Rgb, 256> colours_{};
     std::vector<std::uint8_t> shownPixels_;
     std::array<Rgb, 256> shownColours_{};
+    std::array<std::uint32_t, 256> lookup_{};
     std::vector<std::uint32_t> rgba_;
+    std::uint64_t changes_ = 0;  // changes of the screen so far, as the headless host counts them
     bool changed_ = false;
     bool justDrew_ = false;
 };
