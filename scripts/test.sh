@@ -8,11 +8,14 @@ scripts/deps.sh test
 jobs=$(nproc)
 
 # The quick checks first: the formatting of every source, and the scripts' hygiene.
-find src tests tools fuzz bench -name '*.cpp' -o -name '*.h' | sort | xargs clang-format --dry-run --Werror
+find src tests tools fuzz bench -name node_modules -prune -o \( -name '*.cpp' -o -name '*.h' \) -print |
+    sort | xargs clang-format --dry-run --Werror
 shellcheck scripts/*.sh packaging/*.sh .ci/run
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVLO_TESTS=ON -DTAVLO_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"
+# This also builds the web page (build-web/, incremental) and plays it in headless Chromium
+# (tests/web, web_browser_test).
 (cd build && ctest -j "$jobs" --output-on-failure --timeout 300)
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAVLO_TESTS=ON -DTAVLO_SANITIZE=ON -DTAVLO_WERROR=ON >/dev/null

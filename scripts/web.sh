@@ -24,9 +24,12 @@ if [ "$command" = test ]; then
     command -v npm >/dev/null || missing+=(npm)
 fi
 if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}" >&2
     sudo=""
     [ "$(id -u)" -ne 0 ] && sudo=sudo
-    $sudo apt-get install -y "${missing[@]}"
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update -qq
+    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
 fi
 # Emscripten's helpers find Debian's acorn here.
 export NODE_PATH=/usr/share/nodejs
@@ -59,7 +62,9 @@ case "$command" in
         exec node tests/web/serve.mjs build-web/site "$port"
         ;;
     test)
-        (cd tests/web && { [ -d node_modules/puppeteer-core ] || npm ci --no-audit --no-fund; })
+        # puppeteer-core, as the lock file pins it; again when the lock file changes.
+        (cd tests/web && { [ node_modules/.package-lock.json -nt package-lock.json ] ||
+            npm ci --no-audit --no-fund </dev/null; })
         exec node tests/web/web_test.mjs
         ;;
 esac
