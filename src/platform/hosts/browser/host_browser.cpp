@@ -5,7 +5,6 @@
 // The page's side (canvas, keys, gamepads, timers, storage) is host_browser.js.
 #include <emscripten.h>
 
-#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "browser_host.h"
+#include "frame_pacer.h"
 #include "sdl_controller.h"
 
 // Each of these is defined by host_browser.js on Module.tavloHost.
@@ -39,12 +39,6 @@ constexpr double kPollPadsMs = 4.0;
 // The game never keeps the thread longer than this without letting the page run: with Ctrl held
 // (waits off) it would otherwise draw frame after frame and the page would stop answering.
 constexpr double kLongestRunMs = 12.0;
-// The game's frames last from kShortestFrameMs to kLongestLikelyFrameMs; a longer wait is a
-// one-off (a picture held for seconds), after which the next frame may be as short as the
-// shortest. The frame expected next is the shortest of the last kRecentFrames.
-constexpr double kShortestFrameMs = 16.0;
-constexpr double kLongestLikelyFrameMs = 40.0;
-constexpr std::size_t kRecentFrames = 32;
 constexpr int kPadSlots = 4;
 // Per slot: connected, buttons (bit 0 south, 1 start, 2 up, 3 down, 4 left, 5 right), x, y.
 constexpr int kPadFields = 4;
@@ -82,41 +76,27 @@ class BrowserHost final : public Host {
         return true;
     }
 
-    // Nothing the game can see changes before the next millisecond, and a wake costs the page
-    // far more than a clock tick: so the thread goes back to the browser until the moment the
-    // game is likely to draw next. The game draws in frames of a fixed length, each timed from
-    // its start: the moment its wait ended, which is the host's last wake before it drew. So
-    // the next frame is due a frame after the last one started; the frame is the shortest of
-    // the recent ones, since a frame that started late (the page busy, the machine loaded) is
-    // longer, and waiting that long each time would make every later frame as late. When the
-    // game has not drawn by the moment expected, the host wakes at every millisecond until it
-    // does: a frame longer than expected costs wakes, not time. A key wakes the game at once.
-    // Right after a change the game keeps the thread (it is about to wait for its next frame),
-    // unless it has kept it for kLongestRunMs already, as it does with Ctrl held and its waits
-    // off.
+    // The thread goes back to the browser until the game is likely to draw next (FramePacer);
+    // a key wakes the game at once. Right after a change the game keeps the thread (it is about
+    // to wait for its next frame), unless it has kept it for kLongestRunMs already, as it does
+    // with Ctrl held and its waits off.
     void Idle() override {
         PresentIfChanged();
         const double now = emscripten_get_now();
         const bool drew = justDrew_;
         justDrew_ = false;
         if (drew && now - lastYield_ < kLongestRunMs) {
-            wokeMs_ = ElapsedMs();
+            pacer_.Woke(ElapsedMs());
             return;
         }
         if (drew) {
             // Only a turn for the page.
             tavlo_sleep_until(now);
         } else {
-            const double since = std::floor(now - origin_) - frameStartMs_;
-            double likely = kShortestFrameMs;
-            if (frameCount_ > 0) {
-                likely = *std::min_element(frames_.begin(), frames_.begin() + frameCount_);
-            }
-            const double next = likely > since ? likely : since + 1;
-            tavlo_sleep_until(origin_ + frameStartMs_ + next);
+            tavlo_sleep_until(origin_ + pacer_.NextWake(ElapsedMs()));
         }
         lastYield_ = emscripten_get_now();
-        wokeMs_ = ElapsedMs();
+        pacer_.Woke(ElapsedMs());
     }
 
     void DesktopSize(int& width, int& height) override {
@@ -132,19 +112,7 @@ class BrowserHost final : public Host {
     void ShowScreen(const ScreenImage& image, ScreenChange cause) override {
         if (cause == ScreenChange::Flip) tavlo_log_flip();
         ++changes_;
-        // The frame that drew this began when the game last woke; more changes of that frame
-        // (new colours, then the picture) share its start.
-        if (wokeMs_ != frameStartMs_) {
-            const double frame = wokeMs_ - frameStartMs_;
-            if (frame > kLongestLikelyFrameMs) {
-                frameCount_ = 0;
-            } else if (frame >= kShortestFrameMs) {
-                frames_[nextFrame_] = frame;
-                nextFrame_ = (nextFrame_ + 1) % frames_.size();
-                frameCount_ = std::min(frameCount_ + 1, frames_.size());
-            }
-            frameStartMs_ = wokeMs_;
-        }
+        pacer_.Changed();
         width_ = image.width;
         height_ = image.height;
         pixels_.resize(static_cast<std::size_t>(width_) * height_);
@@ -247,12 +215,7 @@ class BrowserHost final : public Host {
 
     const double origin_;
     double lastYield_;
-    double wokeMs_ = 0;        // the game's clock when the host last gave the thread back
-    double frameStartMs_ = 0;  // and when the frame of the last change began
-    // The lengths of the recent frames (since the last one-off wait), a ring.
-    std::array<double, kRecentFrames> frames_{};
-    std::size_t frameCount_ = 0;
-    std::size_t nextFrame_ = 0;
+    FramePacer pacer_;
     double lastPadPoll_ = -1e9;
     std::deque<InputEvent> pending_;
     sdl::ControllerKeys controllerKeys_;
