@@ -90,15 +90,17 @@ Module.tavloHost = (function () {
   };
 
   // ---- waits -------------------------------------------------------------------------------
-  // The game sleeps until a moment on the page's clock (sleepUntil). A timer set from inside a
-  // timer's callback is held to 4 ms or more once such callbacks nest five deep, and the game,
-  // resumed from each wake, would nest forever. So a timer's callback only posts a message, and
-  // the game resumes from the message's task: every timer it sets is then a first-level one.
-  // Timers count whole milliseconds and fire a little late (0.2-0.5 ms here), so the timer is
-  // set for the whole milliseconds before the moment and the rest, under a millisecond, passes
-  // in message tasks (about 20 us each), the page free to paint and take keys in between: the
-  // game wakes within a few dozen microseconds of its moment instead of up to 1.5 ms after it,
-  // where a frame would slip to the next millisecond of the game's clock.
+  // The game sleeps until a moment on the page's clock (sleepUntil): the start of a millisecond
+  // of its own clock, and it must wake within that millisecond, or its frame slips by one. A
+  // timer set from inside a timer's callback is held to 4 ms or more once such callbacks nest
+  // five deep, and the game, resumed from each wake, would nest forever. So a timer's callback
+  // only posts a message, and the game resumes from the message's task: every timer it sets is
+  // then a first-level one. Timers count whole milliseconds and fire 0.2-0.5 ms late here (more
+  // on a loaded machine). So the timer is set for the whole milliseconds before the moment and
+  // the rest passes in message tasks (about 20 us each, the page free to paint and take keys in
+  // between); only when the moment is a quarter of a millisecond short of a whole one or less,
+  // the timer is set for that whole one, whose lateness then still falls within the moment's
+  // millisecond.
   const channel = new MessageChannel();
   let wake = null;  // {resolve, due}
   let timer = null;
@@ -118,7 +120,8 @@ Module.tavloHost = (function () {
       // A gamepad is read only when the game runs.
       if (padsSeen) due = Math.min(due, performance.now() + padPollMs);
       wake = { resolve, due };
-      const whole = Math.floor(due - performance.now());
+      const delay = due - performance.now();
+      const whole = delay - Math.floor(delay) >= 0.75 ? Math.ceil(delay) : Math.floor(delay);
       if (whole <= 0) {
         post();
       } else {
