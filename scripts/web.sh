@@ -48,8 +48,11 @@ cmake --build "$native" -j2 --target "${targets[@]}"
 
 # The top-level project with TAVLO_WEB: the game's and the platform's own targets, the browser
 # host in place of the others, no fonts. Incremental in build-web/.
+# Warnings are errors when TAVLO_WERROR says so (the test script's build does).
+werror=()
+[ -n "${TAVLO_WERROR:-}" ] && werror=(-DTAVLO_WERROR="$TAVLO_WERROR")
 emcmake cmake -S . -B build-web -G Ninja -DTAVLO_WEB=ON -DCMAKE_BUILD_TYPE=Release \
-    -DTAVLO_WERROR="${TAVLO_WERROR:-OFF}" -DTAVLO_ARCHIVE="$native/tavlo.rka" >/dev/null
+    "${werror[@]}" -DTAVLO_ARCHIVE="$native/tavlo.rka" >/dev/null
 cmake --build build-web -j2
 
 case "$command" in

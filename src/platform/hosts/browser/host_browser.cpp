@@ -1,7 +1,7 @@
 // The browser host. The game runs on the page's main thread and spins on its clock as it does
-// everywhere; each time it finds its queue empty the host hands the thread back to the browser
-// until the next millisecond begins (Asyncify unwinds the game's stack and rewinds it on
-// waking), so the page keeps painting and taking keys while the game waits for its frame.
+// everywhere; when it finds its queue empty the host hands the thread back to the browser until
+// the game is likely to draw next (Asyncify unwinds the game's stack and rewinds it on waking),
+// so the page keeps painting and taking keys while the game waits for its frame.
 // The page's side (canvas, keys, gamepads, timers, storage) is host_browser.js.
 #include <emscripten.h>
 
