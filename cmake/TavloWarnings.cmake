@@ -12,6 +12,8 @@ endfunction()
 # a new tool, test folder or fuzz target joins the build by having its own CMakeLists.txt.
 function(tavlo_add_child_lists dir)
     file(GLOB_RECURSE lists CONFIGURE_DEPENDS ${dir}/*/CMakeLists.txt)
+    # npm's packages (tests/web/node_modules) bring CMake files of their own.
+    list(FILTER lists EXCLUDE REGEX "/node_modules/")
     list(SORT lists)
     foreach(list_file IN LISTS lists)
         get_filename_component(child ${list_file} DIRECTORY)

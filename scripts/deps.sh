@@ -8,7 +8,8 @@ packages=(build-essential cmake ninja-build pkg-config libsdl2-dev libfreetype-d
 if [ "${1:-play}" = test ]; then
     packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev g++-mingw-w64-x86-64
                dpkg-dev file clang-format clang-tidy shellcheck lintian appstream
-               desktop-file-utils)
+               desktop-file-utils
+               emscripten node-acorn nodejs chromium)  # the web build and its browser test
 fi
 if [ "${1:-play}" = screenshots ]; then
     packages+=(faketime imagemagick)

@@ -8,7 +8,8 @@ scripts/deps.sh test
 jobs=$(nproc)
 
 # The quick checks first: the formatting of every source, and the scripts' hygiene.
-find src tests tools fuzz bench -name '*.cpp' -o -name '*.h' | sort | xargs clang-format --dry-run --Werror
+find src tests tools fuzz bench -name node_modules -prune -o \( -name '*.cpp' -o -name '*.h' \) -print |
+    sort | xargs clang-format --dry-run --Werror
 shellcheck scripts/*.sh packaging/*.sh .ci/run
 desktop-file-validate packaging/org.tavlo.Tavlo.desktop
 appstreamcli validate --pedantic --no-net packaging/org.tavlo.Tavlo.metainfo.xml
@@ -16,6 +17,8 @@ appstreamcli validate --pedantic --no-net packaging/org.tavlo.Tavlo.metainfo.xml
 # The trees are named in CMakePresets.json: dev (build/), asan (build-asan/), fuzz, bench, release.
 cmake --preset dev -DTAVLO_WERROR=ON >/dev/null
 cmake --build --preset dev -j "$jobs"
+# This also builds the web page (build-web/, incremental) and plays it in headless Chromium
+# (tests/web, web_browser_test).
 ctest --preset dev -j "$jobs"
 # The few clang-tidy checks of .clang-tidy, over our own sources (the build's compile commands).
 run-clang-tidy -quiet -p build "$PWD/src/" "$PWD/tools/" >/dev/null

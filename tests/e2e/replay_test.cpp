@@ -22,7 +22,7 @@ std::string ReadText(const std::string& path) {
 struct Folder {
     std::string path = FreshFolder("replay");
     Folder() {
-        std::system(("cp '" TAVLO_BINARY_DIR "/tavlo.rka' '" + path + "/'").c_str());
+        EXPECT_EQ(std::system(("cp '" TAVLO_BINARY_DIR "/tavlo.rka' '" + path + "/'").c_str()), 0);
         std::ofstream(path + "/score.dat", std::ios::binary).write("\x03\0\0\0", 4);
     }
     RunResult Tavlo(const std::string& environment, const std::string& arguments) const {

@@ -8,10 +8,8 @@
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
 #include FT_TRUETYPE_TABLES_H
-#include <iconv.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstdint>
@@ -22,7 +20,6 @@
 namespace platform::text {
 namespace {
 
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
 constexpr size_t kMaxFaces = 8;  // the primary face and the faces borrowed for missing glyphs
 constexpr double kObliqueShear = 0.2126;  // the slant FreeType uses for its synthetic italic
 
@@ -107,41 +104,6 @@ void Prepare(FcPattern* pattern) {
 }
 
 }  // namespace
-
-std::string Cp932ToUtf8(std::string_view bytes) {
-    std::string out;
-    if (bytes.empty()) return out;
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        // No converter installed: keep ASCII, which reads the same in both.
-        for (char c : bytes) {
-            if (static_cast<unsigned char>(c) < 0x80) {
-                out += c;
-            } else {
-                out += kReplacement;
-            }
-        }
-        return out;
-    }
-    std::vector<char> buffer(bytes.size() * 3 + 16);
-    char* in = const_cast<char*>(bytes.data());
-    size_t inLeft = bytes.size();
-    while (inLeft > 0) {
-        char* o = buffer.data();
-        size_t oLeft = buffer.size();
-        const size_t result = iconv(cd, &in, &inLeft, &o, &oLeft);
-        out.append(buffer.data(), static_cast<size_t>(o - buffer.data()));
-        if (result != static_cast<size_t>(-1)) break;
-        if (errno == E2BIG) continue;
-        // An invalid or cut-off sequence: replace its first byte and go on behind it.
-        out += kReplacement;
-        ++in;
-        --inLeft;
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    }
-    iconv_close(cd);
-    return out;
-}
 
 struct Font::Impl {
     FT_Library library = nullptr;

@@ -1,5 +1,6 @@
 // Text for the GDI layer: code page 932 to UTF-8, fonts found through fontconfig and drawn by
-// FreeType without anti-aliasing. Plain C++; the GDI layer wraps a Font in its font object.
+// FreeType without anti-aliasing (text_engine.cpp; the browser build has none: text_none.cpp).
+// Plain C++; the GDI layer wraps a Font in its font object.
 #pragma once
 
 #include <functional>

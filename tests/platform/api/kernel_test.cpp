@@ -99,11 +99,13 @@ TEST_F(KernelFiles, AReplacedFileKeepsItsLinksAndMode) {
         {"a link to a link", "chain", "real/chained", 0604},
         {"a dangling link", "real/new.dat", "real/new.dat", 0},
     };
-    ::symlink("real/chained", Path("chain").c_str());
+    ASSERT_EQ(::symlink("real/chained", Path("chain").c_str()), 0);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ::unlink(Path("score.dat").c_str());
-        if (c.link) ::symlink(c.link, Path("score.dat").c_str());
+        if (c.link) {
+            ASSERT_EQ(::symlink(c.link, Path("score.dat").c_str()), 0);
+        }
         if (c.mode) {
             std::ofstream(Path(c.target)) << "old!";
             ::chmod(Path(c.target).c_str(), c.mode);
@@ -136,7 +138,7 @@ TEST_F(KernelFiles, ALinkToAnotherFileSystemIsFollowed) {
     }
     { std::ofstream(other + "/score.dat") << "old!"; }
     ::chmod((other + "/score.dat").c_str(), 0640);
-    ::symlink((other + "/score.dat").c_str(), Path("score.dat").c_str());
+    ASSERT_EQ(::symlink((other + "/score.dat").c_str(), Path("score.dat").c_str()), 0);
     { std::ofstream(Path("score.tmp")) << "new!"; }
     EXPECT_TRUE(MoveFileExA(Path("score.tmp").c_str(), Path("score.dat").c_str(),
                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
@@ -145,7 +147,7 @@ TEST_F(KernelFiles, ALinkToAnotherFileSystemIsFollowed) {
     EXPECT_EQ(::stat((other + "/score.dat").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
     EXPECT_NE(::access(Path("score.tmp").c_str(), F_OK), 0);
-    std::system(("rm -rf '" + other + "'").c_str());
+    EXPECT_EQ(std::system(("rm -rf '" + other + "'").c_str()), 0);
 }
 
 }  // namespace

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# The game in a browser.
+#   scripts/web.sh build          builds build-web/site/ (index.html, tavlo.js, tavlo.wasm, tavlo.data)
+#   scripts/web.sh serve [PORT]   builds, then serves it on http://localhost:PORT/ (default 8014)
+#   scripts/web.sh test           builds, then plays it in headless Chromium (tests/web)
+# Needs the Debian packages emscripten, node-acorn and nodejs (the archive comes from the
+# native build, so that build's packages too); the test also needs chromium and npm.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+command="${1:-build}"
+case "$command" in build | serve | test) ;; *)
+    echo "usage: $0 build | serve [PORT] | test" >&2
+    exit 2
+    ;;
+esac
+
+missing=()
+command -v em++ >/dev/null || missing+=(emscripten)
+[ -d /usr/share/nodejs/acorn ] || missing+=(node-acorn)
+command -v node >/dev/null || missing+=(nodejs)
+if [ "$command" = test ]; then
+    command -v chromium >/dev/null || missing+=(chromium)
+    command -v npm >/dev/null || missing+=(npm)
+fi
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}" >&2
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo=sudo
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update -qq
+    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
+fi
+# Emscripten's helpers find Debian's acorn here.
+export NODE_PATH=/usr/share/nodejs
+
+# The archive (and, for the test, the headless program it compares with) from the native build:
+# build/, or the one TAVLO_BUILD names (already configured).
+native="${TAVLO_BUILD:-$PWD/build}"
+export TAVLO_BUILD="$native"
+if [ ! -f "$native/CMakeCache.txt" ]; then
+    scripts/deps.sh play >/dev/null
+    cmake -S . -B "$native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+targets=(tavlo_archive)
+[ "$command" = test ] && targets+=(tavlo)
+cmake --build "$native" -j2 --target "${targets[@]}"
+
+# The top-level project with TAVLO_WEB: the game's and the platform's own targets, the browser
+# host in place of the others, no fonts. Incremental in build-web/.
+# Warnings are errors when TAVLO_WERROR says so (the test script's build does).
+werror=()
+[ -n "${TAVLO_WERROR:-}" ] && werror=(-DTAVLO_WERROR="$TAVLO_WERROR")
+emcmake cmake -S . -B build-web -G Ninja -DTAVLO_WEB=ON -DCMAKE_BUILD_TYPE=Release \
+    "${werror[@]}" -DTAVLO_ARCHIVE="$native/tavlo.rka" >/dev/null
+cmake --build build-web -j2
+
+case "$command" in
+    build)
+        echo "built build-web/site/"
+        ;;
+    serve)
+        port="${2:-8014}"
+        echo "Tavlo: open http://localhost:$port/ (Ctrl+C stops)"
+        exec node tests/web/serve.mjs build-web/site "$port"
+        ;;
+    test)
+        # puppeteer-core, as the lock file pins it; again when the lock file changes.
+        (cd tests/web && { [ node_modules/.package-lock.json -nt package-lock.json ] ||
+            npm ci --no-audit --no-fund </dev/null; })
+        exec node tests/web/web_test.mjs
+        ;;
+esac

@@ -1,0 +1,244 @@
+// The browser host. The game runs on the page's main thread and spins on its clock as it does
+// everywhere; when it finds its queue empty the host hands the thread back to the browser until
+// the game is likely to draw next (Asyncify unwinds the game's stack and rewinds it on waking),
+// so the page keeps painting and taking keys while the game waits for its frame.
+// The page's side (canvas, keys, gamepads, timers, storage) is host_browser.js.
+#include <emscripten.h>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <vector>
+
+#include "browser_host.h"
+#include "frame_pacer.h"
+#include "sdl_controller.h"
+
+// Each of these is defined by host_browser.js on Module.tavloHost.
+EM_JS(int, tavlo_next_key, (), { return Module.tavloHost.nextKey(); });
+EM_JS(int, tavlo_read_pads, (int* out, int slots),
+      { return Module.tavloHost.readPads(out, slots); });
+EM_JS(void, tavlo_present,
+      (const void* rgba, int width, int height, int top, int bottom, double gameMs, double change),
+      { Module.tavloHost.present(rgba, width, height, top, bottom, gameMs, change); });
+EM_JS(void, tavlo_log_flip, (), { Module.tavloHost.logFlip(); });
+EM_JS(void, tavlo_message_box, (const char* caption, const char* text),
+      { Module.tavloHost.messageBox(UTF8ToString(caption), UTF8ToString(text)); });
+EM_JS(void, tavlo_set_title, (const char* title),
+      { Module.tavloHost.setTitle(UTF8ToString(title)); });
+EM_JS(void, tavlo_set_cursor, (int visible), { Module.tavloHost.setCursor(visible); });
+EM_ASYNC_JS(void, tavlo_sleep_until, (double due), { await Module.tavloHost.sleepUntil(due); });
+
+namespace host {
+namespace {
+
+// Gamepads are read this often; the game reads its input once per frame (16 ms at least).
+constexpr double kPollPadsMs = 4.0;
+// The game never keeps the thread longer than this without letting the page run: with Ctrl held
+// (waits off) it would otherwise draw frame after frame and the page would stop answering.
+constexpr double kLongestRunMs = 12.0;
+constexpr int kPadSlots = 4;
+// Per slot: connected, buttons (bit 0 south, 1 start, 2 up, 3 down, 4 left, 5 right), x, y.
+constexpr int kPadFields = 4;
+
+struct PadState {
+    bool connected = false;
+    int buttons = 0;
+    int x = 0;
+    int y = 0;
+};
+
+class BrowserHost final : public Host {
+  public:
+    BrowserHost() : origin_(emscripten_get_now()), lastYield_(origin_) {}
+
+    std::uint32_t Milliseconds() override { return static_cast<std::uint32_t>(ElapsedMs()); }
+
+    bool NextEvent(InputEvent& event) override {
+        if (pending_.empty()) ReadPads();
+        if (!pending_.empty()) {
+            event = pending_.front();
+            pending_.pop_front();
+            return true;
+        }
+        const int key = tavlo_next_key();
+        if (key < 0) return false;
+        // A key from the page: the kind in the high half (in this order), the virtual key below.
+        static constexpr InputEvent::Kind kKinds[] = {
+            InputEvent::Kind::KeyDown, InputEvent::Kind::KeyUp, InputEvent::Kind::SysKeyDown,
+            InputEvent::Kind::SysKeyUp};
+        const int kind = key >> 16;
+        if (kind < 0 || kind > 3) return false;
+        event.kind = kKinds[kind];
+        event.virtualKey = static_cast<unsigned>(key & 0xFFFF);
+        return true;
+    }
+
+    // The thread goes back to the browser until the game is likely to draw next (FramePacer);
+    // a key wakes the game at once. Right after a change the game keeps the thread (it is about
+    // to wait for its next frame), unless it has kept it for kLongestRunMs already, as it does
+    // with Ctrl held and its waits off.
+    void Idle() override {
+        PresentIfChanged();
+        const double now = emscripten_get_now();
+        const bool drew = justDrew_;
+        justDrew_ = false;
+        if (drew && now - lastYield_ < kLongestRunMs) {
+            pacer_.Woke(ElapsedMs());
+            return;
+        }
+        if (drew) {
+            // Only a turn for the page.
+            tavlo_sleep_until(now);
+        } else {
+            tavlo_sleep_until(origin_ + pacer_.NextWake(ElapsedMs()));
+        }
+        lastYield_ = emscripten_get_now();
+        pacer_.Woke(ElapsedMs());
+    }
+
+    void DesktopSize(int& width, int& height) override {
+        width = 1024;
+        height = 768;
+    }
+    bool OpenVideo() override { return true; }
+    void WindowChanged(int, int, int, int, bool, const std::string& title) override {
+        tavlo_set_title(title.c_str());
+    }
+    bool SetFullScreenMode(int, int) override { return true; }
+
+    void ShowScreen(const ScreenImage& image, ScreenChange cause) override {
+        if (cause == ScreenChange::Flip) tavlo_log_flip();
+        ++changes_;
+        pacer_.Changed();
+        width_ = image.width;
+        height_ = image.height;
+        pixels_.resize(static_cast<std::size_t>(width_) * height_);
+        for (int y = 0; y < height_; ++y) {
+            std::memcpy(pixels_.data() + static_cast<std::size_t>(y) * width_,
+                        image.pixels + static_cast<long>(y) * image.pitch,
+                        static_cast<std::size_t>(width_));
+        }
+        std::memcpy(colours_.data(), image.colours, sizeof(Rgb) * 256);
+        changed_ = true;
+        justDrew_ = true;
+    }
+
+    void MessageBox(const std::string& caption, const std::string& text) override {
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+        tavlo_message_box(caption.c_str(), text.c_str());
+    }
+    void SetCursorVisible(bool visible) override { tavlo_set_cursor(visible ? 1 : 0); }
+
+  private:
+    double ElapsedMs() const { return std::floor(emscripten_get_now() - origin_); }
+
+    // Converts the kept picture to RGBA and puts it on the canvas, once per change of the
+    // screen: only the rows that differ from the picture shown, all of them when the colours
+    // changed, none when it is the picture already shown.
+    void PresentIfChanged() {
+        if (!changed_) return;
+        changed_ = false;
+        const bool sameSize = shownPixels_.size() == pixels_.size();
+        const bool newColours =
+            !sameSize || std::memcmp(colours_.data(), shownColours_.data(), sizeof(Rgb) * 256) != 0;
+        int top = 0;
+        int bottom = height_;
+        if (!newColours) {
+            const auto row = [&](int y) {
+                const std::size_t at = static_cast<std::size_t>(y) * width_;
+                return std::memcmp(pixels_.data() + at, shownPixels_.data() + at,
+                                   static_cast<std::size_t>(width_)) != 0;
+            };
+            while (top < bottom && !row(top)) ++top;
+            while (bottom > top && !row(bottom - 1)) --bottom;
+            if (top == bottom) return;
+        }
+        shownPixels_ = pixels_;
+        shownColours_ = colours_;
+        if (newColours) {
+            for (int i = 0; i < 256; ++i) {
+                const Rgb& c = colours_[static_cast<std::size_t>(i)];
+                // RGBA in memory order on a little-endian machine; the canvas is opaque.
+                lookup_[static_cast<std::size_t>(i)] =
+                    0xFF000000u | (std::uint32_t{c.b} << 16) | (std::uint32_t{c.g} << 8) | c.r;
+            }
+        }
+        rgba_.resize(pixels_.size());
+        const std::size_t first = static_cast<std::size_t>(top) * width_;
+        const std::size_t last = static_cast<std::size_t>(bottom) * width_;
+        for (std::size_t i = first; i < last; ++i) rgba_[i] = lookup_[pixels_[i]];
+        tavlo_present(rgba_.data(), width_, height_, top, bottom, ElapsedMs(),
+                      static_cast<double>(changes_ - 1));
+    }
+
+    // Gamepads as keys, the way the SDL host maps controllers.
+    void ReadPads() {
+        const double now = emscripten_get_now();
+        if (now - lastPadPoll_ < kPollPadsMs) return;
+        lastPadPoll_ = now;
+        std::array<int, kPadSlots * kPadFields> raw{};
+        const int slots = tavlo_read_pads(raw.data(), kPadSlots);
+        std::vector<sdl::KeyChange> changes;
+        for (int pad = 0; pad < kPadSlots; ++pad) {
+            PadState next;
+            if (pad < slots) {
+                const int* field = raw.data() + pad * kPadFields;
+                next = {field[0] != 0, field[1], field[2], field[3]};
+            }
+            PadState& was = pads_[static_cast<std::size_t>(pad)];
+            if (!next.connected) {
+                if (was.connected) controllerKeys_.Removed(pad, changes);
+                was = PadState{};
+                continue;
+            }
+            static constexpr sdl::PadButton kButtons[] = {
+                sdl::PadButton::South,    sdl::PadButton::Start,    sdl::PadButton::DPadUp,
+                sdl::PadButton::DPadDown, sdl::PadButton::DPadLeft, sdl::PadButton::DPadRight};
+            for (int bit = 0; bit < 6; ++bit) {
+                const bool pressed = (next.buttons >> bit) & 1;
+                if (pressed != (((was.buttons >> bit) & 1) != 0)) {
+                    controllerKeys_.Button(pad, kButtons[bit], pressed, changes);
+                }
+            }
+            if (next.x != was.x) controllerKeys_.Axis(pad, sdl::PadAxis::LeftX, next.x, changes);
+            if (next.y != was.y) controllerKeys_.Axis(pad, sdl::PadAxis::LeftY, next.y, changes);
+            was = next;
+        }
+        for (const sdl::KeyChange& change : changes) {
+            pending_.push_back({change.down ? InputEvent::Kind::KeyDown : InputEvent::Kind::KeyUp,
+                                change.virtualKey});
+        }
+    }
+
+    const double origin_;
+    double lastYield_;
+    FramePacer pacer_;
+    double lastPadPoll_ = -1e9;
+    std::deque<InputEvent> pending_;
+    sdl::ControllerKeys controllerKeys_;
+    std::array<PadState, kPadSlots> pads_{};
+
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<std::uint8_t> pixels_;
+    std::array<Rgb, 256> colours_{};
+    std::vector<std::uint8_t> shownPixels_;
+    std::array<Rgb, 256> shownColours_{};
+    std::array<std::uint32_t, 256> lookup_{};
+    std::vector<std::uint32_t> rgba_;
+    std::uint64_t changes_ = 0;  // changes of the screen so far, as the headless host counts them
+    bool changed_ = false;
+    bool justDrew_ = false;
+};
+
+}  // namespace
+
+Host* CreateBrowserHost() {
+    static BrowserHost host;
+    return &host;
+}
+
+}  // namespace host

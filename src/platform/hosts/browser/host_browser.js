@@ -1,0 +1,319 @@
+// The browser host's page side, put in front of the emitted loader (--pre-js). It owns:
+// - the canvas: the game's pictures (RGBA from host_browser.cpp), placed at the largest whole
+//   factor (sharp) or filling the stage at 4:3 (smooth), centred; F11 or the page's button
+//   switches, the choice kept in localStorage;
+// - full screen (Fullscreen API) on Alt+Enter or the page's button;
+// - keys and gamepads, as Windows virtual keys for the game;
+// - the waits: the game hands the thread back until a given time (see sleepUntil);
+// - the files: "tavlo.rka" comes with the page, "score.dat" lives in IndexedDB (IDBFS) and is
+//   written back when the game ends;
+// - what tests and measurements read: tavloHost.state, .exitCode, .flips, .shown.
+// The page must hold #stage (containing canvas #screen) and may hold #message.
+Module.tavloHost = (function () {
+  'use strict';
+  const host = {
+    state: 'loading',  // 'running' from the first picture, 'ended' once the score is stored
+    exitCode: null,
+    flips: [],         // performance.now() of every flip
+    shown: null,       // {gameMs, at}: the game's clock and performance.now() of the last picture
+    scaling: 'sharp',
+  };
+
+  // ---- keys --------------------------------------------------------------------------------
+  const keyCodes = {
+    Enter: 0x0D, NumpadEnter: 0x0D, ControlLeft: 0x11, ControlRight: 0x11, ShiftLeft: 0x10,
+    ShiftRight: 0x10, AltLeft: 0x12, AltRight: 0x12, Pause: 0x13, Escape: 0x1B, Space: 0x20,
+    Backspace: 0x08, Tab: 0x09, PageUp: 0x21, PageDown: 0x22, End: 0x23, Home: 0x24,
+    ArrowLeft: 0x25, ArrowUp: 0x26, ArrowRight: 0x27, ArrowDown: 0x28, Insert: 0x2D, Delete: 0x2E,
+  };
+  for (let i = 0; i < 26; ++i) keyCodes['Key' + String.fromCharCode(65 + i)] = 65 + i;
+  for (let i = 0; i < 10; ++i) {
+    keyCodes['Digit' + i] = 0x30 + i;
+    keyCodes['Numpad' + i] = 0x60 + i;
+  }
+  for (let i = 1; i <= 12; ++i) keyCodes['F' + i] = 0x6F + i;
+  // Keys whose browser action would get in the way: scrolling, focus moves, the browser's own
+  // full screen. Others (F5, Ctrl+R, ...) keep their action and still reach the game.
+  const keptFromBrowser = new Set([0x0D, 0x13, 0x20, 0x09, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26,
+    0x27, 0x28, 0x7A]);
+  const events = [];  // (kind << 16) | virtual key; kinds as host_browser.cpp reads them
+
+  function onKey(e, down) {
+    const vk = keyCodes[e.code];
+    if (!vk) return;
+    if (keptFromBrowser.has(vk) || (e.altKey && vk === 0x0D)) e.preventDefault();
+    if (down && !e.repeat) {
+      if (vk === 0x0D && e.altKey) toggleFullscreen();
+      else if (vk === 0x7A && !e.altKey) toggleScaling();
+    }
+    // Alt combinations and F10 are system keys, as Windows sends them.
+    const system = e.altKey || vk === 0x12 || vk === 0x79;
+    events.push((((system ? 2 : 0) + (down ? 0 : 1)) << 16) | vk);
+    wakeNow();
+  }
+  window.addEventListener('keydown', (e) => onKey(e, true));
+  window.addEventListener('keyup', (e) => onKey(e, false));
+
+  host.nextKey = () => (events.length ? events.shift() : -1);
+
+  // Gamepads in the standard layout: 0 south, 9 start, 12-15 the D-pad; axes 0 and 1 the left
+  // stick. Per slot four numbers: connected, buttons, x, y (stick at SDL's scale).
+  const padButtons = [0, 9, 12, 13, 14, 15];
+  const padPollMs = 8;
+  // Until a gamepad shows up, the browser is not asked for them at every wake.
+  let padsSeen = false;
+  window.addEventListener('gamepadconnected', () => {
+    padsSeen = true;
+    wakeNow();
+  });
+  host.readPads = function (out, slots) {
+    if (!padsSeen) return 0;
+    const pads = navigator.getGamepads ? navigator.getGamepads() : [];
+    const axis = (v) => Math.max(-32768, Math.min(32767, Math.round((v || 0) * 32767)));
+    for (let i = 0; i < slots; ++i) {
+      const pad = pads[i];
+      const at = (out >> 2) + i * 4;
+      if (!pad || !pad.connected) {
+        HEAP32[at] = 0;
+        continue;
+      }
+      let buttons = 0;
+      padButtons.forEach((index, bit) => {
+        if (pad.buttons[index] && pad.buttons[index].pressed) buttons |= 1 << bit;
+      });
+      HEAP32[at] = 1;
+      HEAP32[at + 1] = buttons;
+      HEAP32[at + 2] = axis(pad.axes[0]);
+      HEAP32[at + 3] = axis(pad.axes[1]);
+    }
+    return slots;
+  };
+
+  // ---- waits -------------------------------------------------------------------------------
+  // The game sleeps until a moment on the page's clock (sleepUntil): the start of a millisecond
+  // of its own clock, and it must wake within that millisecond, or its frame slips by one. A
+  // timer set from inside a timer's callback is held to 4 ms or more once such callbacks nest
+  // five deep, and the game, resumed from each wake, would nest forever. So a timer's callback
+  // only posts a message, and the game resumes from the message's task: every timer it sets is
+  // then a first-level one. Timers count whole milliseconds and fire 0.2-0.5 ms late here (more
+  // on a loaded machine). So the timer is set for the whole milliseconds before the moment and
+  // the rest passes in message tasks (about 20 us each, the page free to paint and take keys in
+  // between); only when the moment is a quarter of a millisecond short of a whole one or less,
+  // the timer is set for that whole one, whose lateness then still falls within the moment's
+  // millisecond.
+  const channel = new MessageChannel();
+  let wake = null;  // {resolve, due}
+  let timer = null;
+  const post = () => channel.port2.postMessage(0);
+  channel.port1.onmessage = () => {
+    if (!wake) return;
+    if (performance.now() < wake.due) {
+      post();
+      return;
+    }
+    const resume = wake.resolve;
+    wake = null;
+    resume();
+  };
+  host.sleepUntil = function (due) {
+    return new Promise((resolve) => {
+      // A gamepad is read only when the game runs.
+      if (padsSeen) due = Math.min(due, performance.now() + padPollMs);
+      wake = { resolve, due };
+      const delay = due - performance.now();
+      const whole = delay - Math.floor(delay) >= 0.75 ? Math.ceil(delay) : Math.floor(delay);
+      if (whole <= 0) {
+        post();
+      } else {
+        timer = setTimeout(() => {
+          timer = null;
+          post();
+        }, whole);
+      }
+    });
+  };
+  // A key or a gamepad wakes the game at once.
+  function wakeNow() {
+    if (!wake) return;
+    wake.due = 0;
+    if (timer === null) return;
+    clearTimeout(timer);
+    timer = null;
+    post();
+  }
+
+  // ---- the screen --------------------------------------------------------------------------
+  let picture = null;  // the last ImageData shown, kept for redrawing
+  let offscreen = null;
+  const stage = () => document.getElementById('stage');
+  const canvas = () => document.getElementById('screen');
+
+  try {
+    if (localStorage.getItem('tavlo.scaling') === 'smooth') host.scaling = 'smooth';
+  } catch (e) { /* no storage: the default */ }
+
+  // Sharp: the largest whole factor of device pixels that fits (at least 1). Smooth: that
+  // factor by nearest neighbour, then filtered to the largest 4:3 rectangle that fits.
+  function layout() {
+    const c = canvas(), s = stage();
+    if (!c || !s) return;
+    const ratio = window.devicePixelRatio || 1;
+    const width = picture ? picture.width : 320, height = picture ? picture.height : 240;
+    const outW = Math.floor(s.clientWidth * ratio), outH = Math.floor(s.clientHeight * ratio);
+    const factor = Math.max(1, Math.floor(Math.min(outW / width, outH / height)));
+    let cssW, cssH, backW = width, backH = height;
+    if (host.scaling === 'sharp') {
+      cssW = width * factor / ratio;
+      cssH = height * factor / ratio;
+    } else {
+      const fit = Math.max(1, Math.min(outW / width, outH / height));
+      cssW = Math.floor(width * fit) / ratio;
+      cssH = Math.floor(height * fit) / ratio;
+      backW = width * factor;
+      backH = height * factor;
+    }
+    c.style.width = cssW + 'px';
+    c.style.height = cssH + 'px';
+    c.style.imageRendering = host.scaling === 'sharp' ? 'pixelated' : 'auto';
+    if (c.width !== backW || c.height !== backH) {
+      c.width = backW;
+      c.height = backH;
+    }
+    draw();
+  }
+
+  // The canvas is opaque, and desynchronized: the browser may show it without waiting for the
+  // page's next paint. On the title, where every frame is new, that took Chromium's share of a
+  // core from about 13 % to 9 % here (docs/performance.md).
+  const contextOptions = { alpha: false, desynchronized: true };
+
+  // Puts rows [top, bottom) of the picture on the canvas (all of them by default).
+  function draw(top, bottom) {
+    const c = canvas();
+    if (!c || !picture) return;
+    if (top === undefined) {
+      top = 0;
+      bottom = picture.height;
+    }
+    const context = c.getContext('2d', contextOptions);
+    if (c.width === picture.width && c.height === picture.height) {
+      context.putImageData(picture, 0, 0, 0, top, picture.width, bottom - top);
+      return;
+    }
+    if (!offscreen || offscreen.width !== picture.width || offscreen.height !== picture.height) {
+      offscreen = document.createElement('canvas');
+      offscreen.width = picture.width;
+      offscreen.height = picture.height;
+      top = 0;
+      bottom = picture.height;
+    }
+    offscreen.getContext('2d').putImageData(picture, 0, 0, 0, top, picture.width, bottom - top);
+    context.imageSmoothingEnabled = false;
+    context.drawImage(offscreen, 0, 0, c.width, c.height);
+  }
+
+  // A new picture from the game: RGBA rows [top, bottom) changed; change is the number of the
+  // screen's change it shows (counting from 0, as the headless host numbers its captures).
+  host.present = function (rgba, width, height, top, bottom, gameMs, change) {
+    const rows = HEAPU8.subarray(rgba + top * width * 4, rgba + bottom * width * 4);
+    if (!picture || picture.width !== width || picture.height !== height) {
+      picture = new ImageData(width, height);
+      picture.data.set(HEAPU8.subarray(rgba, rgba + width * height * 4));
+      layout();
+    } else {
+      picture.data.set(rows, top * width * 4);
+      draw(top, bottom);
+    }
+    host.shown = { gameMs: gameMs, change: change, at: performance.now() };
+    if (host.state === 'loading') host.state = 'running';
+  };
+
+  host.logFlip = function () {
+    if (host.flips.length >= 100000) host.flips.splice(0, 50000);
+    host.flips.push(performance.now());
+  };
+
+  function toggleScaling() {
+    host.scaling = host.scaling === 'sharp' ? 'smooth' : 'sharp';
+    try { localStorage.setItem('tavlo.scaling', host.scaling); } catch (e) { /* kept for now */ }
+    layout();
+    document.dispatchEvent(new Event('tavloscaling'));
+  }
+  function toggleFullscreen() {
+    const s = stage();
+    if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
+    else if (s && s.requestFullscreen) s.requestFullscreen().catch(() => {});
+  }
+  host.toggleScaling = toggleScaling;
+  host.toggleFullscreen = toggleFullscreen;
+  window.addEventListener('resize', layout);
+  document.addEventListener('fullscreenchange', layout);
+
+  host.setTitle = (title) => { document.title = title; };
+  host.setCursor = (visible) => {
+    const c = canvas();
+    if (c) c.style.cursor = visible ? '' : 'none';
+  };
+  function say(text) {
+    const box = document.getElementById('message');
+    if (!box) return;
+    box.textContent = text;
+    box.hidden = false;
+  }
+  host.messageBox = (caption, text) => say(caption + ': ' + text);
+
+  // ---- files -------------------------------------------------------------------------------
+  // The game's folder is an IndexedDB-backed one. The archive is linked in from the preloaded
+  // package (not stored); a first visit gets a best score of zero.
+  const folder = '/tavlo';
+  Module.preRun = Module.preRun || [];
+  Module.preRun.push(function () {
+    FS.mkdir(folder);
+    FS.mount(IDBFS, {}, folder);
+    addRunDependency('tavlo-store');
+    FS.syncfs(true, function (error) {
+      if (error) console.error('tavlo: stored files unreadable:', error);
+      for (const name of FS.readdir(folder)) {
+        if (name !== '.' && name !== '..' && name !== 'score.dat') FS.unlink(folder + '/' + name);
+      }
+      FS.symlink('/pack/tavlo.rka', folder + '/tavlo.rka');
+      if (!FS.analyzePath(folder + '/score.dat').exists) {
+        FS.writeFile(folder + '/score.dat', new Uint8Array(4));
+      }
+      FS.chdir(folder);
+      removeRunDependency('tavlo-store');
+    });
+  });
+
+  // The game has ended (QUIT, Pause, a fatal error): only "score.dat" goes back to storage.
+  Module.onExit = function (code) {
+    host.exitCode = code;
+    host.state = 'ending';
+    try {
+      for (const name of FS.readdir(folder)) {
+        if (name !== '.' && name !== '..' && name !== 'score.dat') FS.unlink(folder + '/' + name);
+      }
+    } catch (e) {
+      console.error('tavlo: ', e);
+    }
+    FS.syncfs(false, function (error) {
+      if (error) console.error('tavlo: the best score could not be stored:', error);
+      host.state = 'ended';
+      const box = document.getElementById('message');
+      if (!box || box.hidden) say('The game has ended. Reload the page to play again.');
+    });
+  };
+  // The game's exit unwinds out of the timer that resumed it; that is its normal end, not an error.
+  const quietExit = (e) => {
+    const thrown = e.error || e.reason;
+    if (thrown instanceof ExitStatus) e.preventDefault();
+  };
+  window.addEventListener('error', quietExit);
+  window.addEventListener('unhandledrejection', quietExit);
+  Module.onAbort = function (what) {
+    host.state = 'ended';
+    say('The game stopped: ' + what);
+  };
+
+  return host;
+})();

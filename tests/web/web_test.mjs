@@ -1,0 +1,132 @@
+// The web build played in headless Chromium, from a first visit to a reload:
+// the logo and the title show the very pixels the headless program shows at the same moment;
+// Enter starts a round (best score 0 on a first visit); the right arrow scores, a wrong one ends
+// the round; QUIT stores the best score in the browser and a reload shows it.
+// Run: scripts/web.sh test (builds first), or node tests/web/web_test.mjs on built trees.
+import fs from 'node:fs';
+import {
+  archivePictures, crossingKind, grabScreen, headlessRun, kinds, launchBrowser, panelNumber,
+  samePixels, sleep, startSite, tempFolder, waitFor,
+} from './tavlo_page.mjs';
+
+const started = Date.now();
+const failures = [];
+function check(ok, what) {
+  console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`);
+  if (!ok) failures.push(what);
+}
+
+// A key held for 80 ms, as a player's press: the game reads its keys once per frame.
+async function press(page, key) {
+  await page.keyboard.down(key);
+  await sleep(80);
+  await page.keyboard.up(key);
+}
+
+// The reference: the headless program's pictures of the logo and the title, on its virtual clock.
+const reference = headlessRun('', 9000);
+const titleFrames = reference.filter((f) => f.ms >= 5500);
+const pictures = archivePictures();
+
+// The browser's picture must be the one the headless program showed as the same change of the
+// screen (the host numbers them alike), and the browser's game clock must not be ahead of the
+// headless program's virtual one there: waits never end early.
+function matchesReference(shot) {
+  const frame = reference[shot.change];
+  if (!frame) return false;
+  console.log(`     change ${shot.change}: headless ${frame.ms} ms, browser ${shot.gameMs} ms`);
+  return frame.ms <= shot.gameMs && samePixels(frame.rgb, shot.rgb);
+}
+const isTitle = (shot) => titleFrames.some((f) => samePixels(f.rgb, shot.rgb));
+
+const { server, url } = await startSite();
+const profile = tempFolder('profile');
+const browser = await launchBrowser(profile);
+try {
+  const page = await browser.newPage();
+  page.on('pageerror', (e) => console.log('page error:', e.message));
+  await page.setViewport({ width: 800, height: 600 });
+  await page.goto(url);
+  const shown = () => page.evaluate(() => Module.tavloHost.shown && Module.tavloHost.shown.gameMs);
+
+  // The logo resolving out of its mosaic, then the title.
+  await waitFor('the logo', async () => (await shown()) >= 600, 15000);
+  const logo = await grabScreen(page);
+  check(logo.width === 320 && logo.height === 240, 'the canvas holds the 320 × 240 screen at 1×');
+  check(logo.gameMs < 1300 && matchesReference(logo),
+    `the logo's mosaic at ${logo.gameMs} ms is the headless program's picture of that moment`);
+  await waitFor('the title', async () => (await shown()) >= 6500, 15000);
+  const title = await grabScreen(page);
+  check(matchesReference(title),
+    `the title at ${title.gameMs} ms is the headless program's picture of that moment`);
+
+  // Listening after the page's own listeners: an arrow they leave to the browser would scroll.
+  await page.evaluate(() => {
+    window.arrowsLeftToBrowser = 0;
+    window.addEventListener('keydown', (e) => {
+      if (e.code.startsWith('Arrow') && !e.defaultPrevented) ++window.arrowsLeftToBrowser;
+    });
+  });
+
+  // A round: the panel shows best score 0 and score 0 on a first visit.
+  await press(page, 'Enter');
+  const panel = await waitFor('the round\'s panel', async () => {
+    const shot = await grabScreen(page);
+    const best = panelNumber(shot, pictures, 0), score = panelNumber(shot, pictures, 1);
+    return best >= 0 && score >= 0 ? { best, score } : null;
+  }, 8000);
+  check(panel.best === 0 && panel.score === 0, `Enter starts a round: best ${panel.best}, score ${panel.score}`);
+
+  // The right arrow scores.
+  const first = await waitFor('a picture', async () => {
+    const k = crossingKind(await grabScreen(page), pictures);
+    return k >= 0 ? { k } : null;
+  }, 10000);
+  await press(page, kinds[first.k].key);
+  const scored = await waitFor('the score', async () => {
+    const shot = await grabScreen(page);
+    return panelNumber(shot, pictures, 1) === 1 ? shot : null;
+  }, 4000).catch(() => null);
+  check(scored && panelNumber(scored, pictures, 0) === 1,
+    `${kinds[first.k].key} answers picture ${first.k}: score 1, best 1`);
+
+  // A wrong arrow ends the round, and the title comes back.
+  const second = await waitFor('the next picture', async () => {
+    const k = crossingKind(await grabScreen(page), pictures);
+    return k >= 0 ? { k } : null;
+  }, 5000);
+  const wrong = kinds[(second.k + 1) % 4].key;
+  await press(page, wrong);
+  const back = await waitFor('the title again', async () => isTitle(await grabScreen(page)), 6000)
+    .catch(() => false);
+  check(back, `${wrong} on picture ${second.k} ends the round; the title returns`);
+  check(await page.evaluate(() => window.arrowsLeftToBrowser) === 0,
+    'no arrow key reaches the browser (the page never scrolls)');
+
+  // QUIT: the cursor down to it, Enter; the page stores the score and says the game ended.
+  await press(page, 'ArrowDown');
+  await sleep(100);
+  await press(page, 'Enter');
+  await waitFor('the end', () => page.evaluate(() => Module.tavloHost.state === 'ended'), 8000);
+  check(await page.evaluate(() => Module.tavloHost.exitCode) === 1, 'QUIT ends the game with code 1');
+
+  // A reload: the best score is the one stored.
+  await page.reload();
+  await waitFor('the title after the reload', async () => isTitle(await grabScreen(page)), 15000);
+  await press(page, 'Enter');
+  const again = await waitFor('the panel after the reload', async () => {
+    const shot = await grabScreen(page);
+    const best = panelNumber(shot, pictures, 0), score = panelNumber(shot, pictures, 1);
+    return best >= 0 && score >= 0 ? { best, score } : null;
+  }, 8000);
+  check(again.best === 1 && again.score === 0, `after a reload the round shows best ${again.best}`);
+} catch (error) {
+  check(false, String(error && error.stack || error));
+} finally {
+  await browser.close();
+  server.close();
+  fs.rmSync(profile, { recursive: true, force: true });
+}
+
+console.log(`${failures.length ? 'FAILED' : 'passed'} in ${((Date.now() - started) / 1000).toFixed(0)} s`);
+process.exit(failures.length ? 1 : 0);
