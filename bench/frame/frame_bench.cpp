@@ -21,6 +21,7 @@
 #include "host_headless.h"
 #include "sdl_convert.h"
 #include "services.h"
+#include "shell.h"
 #include "window.h"
 
 namespace {
