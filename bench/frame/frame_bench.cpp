@@ -21,6 +21,7 @@
 #include "host_headless.h"
 #include "sdl_convert.h"
 #include "services.h"
+#include "shell.h"
 #include "window.h"
 
 namespace {
@@ -76,6 +77,22 @@ void BM_Mosaic(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_Mosaic)->Arg(2)->Arg(30);
+
+// Text in a font made for the call, as Display::DrawFontText draws it: CreateFontA, two
+// TextOutA (shadow and text) and DeleteObject every time.
+void BM_DrawFontText(benchmark::State& state) {
+    if (!OpenDisplay()) {
+        state.SkipWithError("no display");
+        return;
+    }
+    for (auto _ : state) {
+        display.DrawFontText(-1, -1, 160, 120, "SCORE 123", 24, 0, FW_BOLD, 2, RGB(255, 255, 0), 0,
+                             "", SHIFTJIS_CHARSET, 1, 0);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_DrawFontText)->Unit(benchmark::kMicrosecond);
 
 // One title frame: the scrolling background, the title, the menu and the cursor.
 void BM_TitleScreenDraw(benchmark::State& state) {

@@ -162,8 +162,13 @@ void RkaArchive::ExtractToFile(const char* entryName, const char* outputPath) {
                       /* ファイルがオープン出来ません[%s] */ outputPath);
         FatalError(FormatBuffer);
     }
-    std::fwrite(output, 1, unpackedSize, file);
-    std::fclose(file);
+    // A full disk would otherwise show up later as a picture that cannot be found.
+    bool written = std::fwrite(output, 1, unpackedSize, file) == unpackedSize;
+    written = std::fclose(file) == 0 && written;
+    if (!written) {
+        std::snprintf(FormatBuffer, sizeof FormatBuffer, "File can't write[%s]\n", outputPath);
+        FatalError(FormatBuffer);
+    }
     std::free(runPositions);
     std::free(runLengths);
     std::free(runValues);

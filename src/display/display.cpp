@@ -132,8 +132,10 @@ void Display::UpdateWindowOrigin() {
     WindowOrigin.x = 0;
     WindowOrigin.y = 0;
     if (fullScreen == 0) {
+        // The first WM_MOVE comes from inside CreateWindowExA, before MainWindow is known:
+        // there is no rectangle to go by yet, and the origin stays (0, 0) until the next move.
         RECT rectangle;
-        GetWindowRect(MainWindow, &rectangle);
+        if (!GetWindowRect(MainWindow, &rectangle)) return;
         WindowOrigin.x = rectangle.left + GetSystemMetrics(SM_CXBORDER) + 2;
         WindowOrigin.y = rectangle.top + GetSystemMetrics(SM_CYMENUSIZE) +
                          GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYBORDER) + 3;

@@ -68,16 +68,18 @@ class Display {
                               int srcX, int srcY, SurfaceSlot slot);
 
     // Pixel effects through the recorded memory (GetSurfaceMemory), without locking. Nothing
-    // is clipped: rectangles must lie inside the slots.
+    // is clipped: rectangles must lie inside the slots. A slot whose recorded address is null
+    // (a failed lock) is neither read nor written.
     // Sets every pixel of the w × h block at (x, y) to `colour`.
     void FillBlock(SurfaceSlot slot, int x, int y, int w, int h, unsigned char colour);
     // Draws the w × h rectangle at (sx, sy) of srcSlot into dstSlot as squares of block × block
     // pixels, each taking the colour of its top-left source pixel; the last column and row of
-    // squares are narrowed to the rectangle. Block 1 copies exactly.
+    // squares are narrowed to the rectangle. Block 1 copies exactly; a block below 1 draws
+    // nothing.
     void Mosaic(int dx, int dy, int sx, int sy, int w, int h, SurfaceSlot dstSlot,
                 SurfaceSlot srcSlot, int block);
     // The palette index GDI picks for a colour, found by drawing it at pixel (0, 0) of the back
-    // buffer; the pixel is put back afterwards.
+    // buffer; the pixel is put back afterwards. 0 when the back buffer has no recorded memory.
     [[nodiscard]] unsigned char ColorToIndex(COLORREF colour);
     // Digits and capitals from the 16 × 16 glyph strip at y 464 of slot 2, copied with the
     // source colour key; other bytes leave a gap of one glyph.

@@ -5,7 +5,8 @@
 #include "display.h"
 
 void Display::FillBlock(SurfaceSlot slot, int x, int y, int w, int h, unsigned char colour) {
-    if (w <= 0) return;
+    // A slot whose lock failed has no memory to write.
+    if (w <= 0 || !SurfaceMemory[slot]) return;
     for (int row = y; row < y + h; ++row) {
         unsigned char* line = SurfaceMemory[slot] + static_cast<long>(SurfacePitch[slot]) * row;
         std::memset(line + x, colour, static_cast<std::size_t>(w));
@@ -20,6 +21,8 @@ void Display::FillBlock(SurfaceSlot slot, int x, int y, int w, int h, unsigned c
 // at a fraction of the cost for small squares (block 2 makes 19,200 squares of four pixels).
 void Display::Mosaic(int dx, int dy, int sx, int sy, int w, int h, SurfaceSlot dstSlot,
                      SurfaceSlot srcSlot, int block) {
+    // No squares below one pixel, and no memory to go through after a failed lock.
+    if (block < 1 || !SurfaceMemory[dstSlot] || !SurfaceMemory[srcSlot]) return;
     const long destPitch = SurfacePitch[dstSlot];
     for (int row = 0; row < h; row += block) {
         const int blockHeight = row + block >= h ? h - row : block;
@@ -44,6 +47,8 @@ void Display::Mosaic(int dx, int dy, int sx, int sy, int w, int h, SurfaceSlot d
 }
 
 unsigned char Display::ColorToIndex(COLORREF colour) {
+    // Without the back buffer's memory there is no pixel to probe: index 0.
+    if (!SurfaceTable[1] || !SurfaceMemory[1]) return 0;
     const unsigned char kept = SurfaceMemory[1][0];
     HDC context = nullptr;
     SurfaceTable[1]->GetDC(&context);

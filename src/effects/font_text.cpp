@@ -6,6 +6,7 @@
 #include "services.h"
 
 void Display::WriteText(SurfaceSlot slot, int x, int y, const char* text) {
+    if (slot < 0 || slot >= kSurfaceSlots || !SurfaceTable[slot]) return;
     HDC dc = nullptr;
     if (SurfaceTable[slot]->GetDC(&dc) != DD_OK) return;
     TextOutA(dc, x, y, text, static_cast<int>(std::strlen(text)));

@@ -11,10 +11,6 @@ namespace {
 // Entry 1 holds the transparent colour (the slots' colour key): brightness never touches it.
 constexpr int kTransparentEntry = 1;
 
-int ClampEntry(int index) {
-    return std::clamp(index, 0, 255);
-}
-
 BYTE Darken(BYTE component, int offset) {
     int v = component + offset;
     return static_cast<BYTE>(v > 0 ? v : 0);
@@ -56,8 +52,9 @@ void Display::RestorePalette() {
 }
 
 void Display::SetRangeBrightness(int first, int last, int offset) {
-    first = ClampEntry(first);
-    last = ClampEntry(last);
+    // Only the entries of the range that exist: 300..400 touches none, -5..3 the first four.
+    first = std::max(first, 0);
+    last = std::min(last, 255);
     for (int i = first; i <= last; ++i) {
         if (i == kTransparentEntry) continue;
         const PALETTEENTRY& master = MasterPalette[i];

@@ -1,6 +1,7 @@
 // The rotation blit: every source pixel is mapped forwards onto one destination pixel through
 // the slots' recorded memory, with the game's own angle arithmetic (its value of pi, degrees
 // throughout, truncation of the landing position).
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -70,12 +71,22 @@ void Display::RotateBlit(int dstX, int dstY, int srcX, int srcY, int boxWidth, i
     const long long limitX = dstWidth < kLimitX ? dstWidth : kLimitX;
     const long long limitY = dstHeight < kLimitY ? dstHeight : kLimitY;
 
-    for (int j = 0; j < boxHeight; ++j) {
+    // Only the part of the box that the source slot holds is visited: the rest reads nothing,
+    // however large the box.
+    const auto first = [](int srcStart, int box) {
+        return static_cast<int>(std::clamp(-static_cast<long long>(srcStart), 0LL,
+                                           static_cast<long long>(std::max(box, 0))));
+    };
+    const auto end = [](int srcStart, int box, int srcSize) {
+        return static_cast<int>(
+            std::min(static_cast<long long>(box), static_cast<long long>(srcSize) - srcStart));
+    };
+    const int firstJ = first(srcY, boxHeight), endJ = end(srcY, boxHeight, srcHeight);
+    const int firstI = first(srcX, boxWidth), endI = end(srcX, boxWidth, srcWidth);
+    for (int j = firstJ; j < endJ; ++j) {
         const long long sy = static_cast<long long>(srcY) + j;
-        if (sy < 0 || sy >= srcHeight) continue;
-        for (int i = 0; i < boxWidth; ++i) {
+        for (int i = firstI; i < endI; ++i) {
             const long long sx = static_cast<long long>(srcX) + i;
-            if (sx < 0 || sx >= srcWidth) continue;
             const unsigned char p = src[srcPitch * sy + sx];
             if (p == kTransparent) continue;
 

@@ -21,9 +21,11 @@ constexpr DWORD kTransparent = DDBLTFAST_WAIT | DDBLTFAST_SRCCOLORKEY;  // 0x11
 constexpr float kStartX = 320.0f;
 constexpr float kGoneX = -82.0f;
 
-// Three digits of `value` from the digit strip of slot 3 into row y of the panel in slot 5.
+// Three digits of `value` from the digit strip of slot 3 into row y of the panel in slot 5;
+// from 1000 on, the first three of its digits. The strip has no minus sign: a negative value
+// (a damaged "score.dat") is drawn as 000, so that no cell keeps what it showed before.
 void DrawDigits(int value, int y) {
-    std::sprintf(FormatBuffer, "%03d", value);
+    std::sprintf(FormatBuffer, "%03d", value < 0 ? 0 : value);
     for (int i = 0; i < 3; ++i) {
         const int digit = FormatBuffer[i] - '0';
         display.Blit(19 * i, y, 19 * digit, 0, 19, 19, 5, 3, kOpaque);

@@ -170,6 +170,8 @@ TEST_F(ArchiveTest, EndsWithTheGamesMessages) {
          "[" + std::string(200, 'n')},
         {"output not creatable", good, "e", PathOf("none/o"),
          kCannotCreate + "[" + PathOf("none/o") + "]"},
+        // A full disk: the write, not a later read of the picture, ends the program.
+        {"output on a full disk", good, "e", "/dev/full", "File can't write[/dev/full]"},
     };
     for (const Case& c : cases) {
         EXPECT_EXIT(

@@ -1,5 +1,7 @@
 // The Display's set-up, presentation and tear-down, seen through the calls that reached the
 // platform, the slots' pixels and the screen.
+#include <climits>
+
 #include <gtest/gtest.h>
 
 #include "display.h"
@@ -101,10 +103,47 @@ TEST(DisplayPresent, WindowedPresentationLandsAtTheWindowOrigin) {
     EXPECT_EQ(picture.pixels[10 * 320 + 10], Pattern(10, 10));
 }
 
+TEST(DisplayPresent, AScaledBlitFromEndToEndOfTheIntRangeShowsTheSourcesMiddle) {
+    // Scaled down from 2^32 - 2 pixels, every visible pixel comes from the source's centre.
+    OpenDisplay(0);
+    PaintPattern(1);
+    RECT destination{INT_MIN + 1, INT_MIN + 1, INT_MAX, INT_MAX};
+    RECT source{0, 0, 320, 240};
+    ASSERT_EQ(SurfaceTable[0]->Blt(&destination, SurfaceTable[1], &source, DDBLT_WAIT, nullptr),
+              DD_OK);
+    for (auto [x, y] : {std::pair{0, 0}, {319, 239}, {100, 7}}) {
+        EXPECT_EQ(SlotPixel(0, WindowOrigin.x + x, WindowOrigin.y + y), Pattern(160, 120))
+            << x << "," << y;
+    }
+    EXPECT_EQ(SlotPixel(0, WindowOrigin.x - 1, WindowOrigin.y), 0);  // the clipper's edge
+}
+
 TEST(DisplayWindowOrigin, StaysAtZeroInFullScreenWhereverTheWindowIs) {
     OpenDisplayWindow(200, 150);
     ASSERT_EQ(display.Initialize(MainWindow, 320, 240, 1), 1);
     display.UpdateWindowOrigin();
+    EXPECT_EQ(WindowOrigin.x, 0);
+    EXPECT_EQ(WindowOrigin.y, 0);
+}
+
+namespace {
+
+// Leaves a pattern in the stack where the next call's locals will lie.
+[[gnu::noinline]] void ScribbleOnTheStack() {
+    volatile unsigned char junk[4096];
+    for (auto& byte : junk) byte = 0x5A;
+}
+
+}  // namespace
+
+TEST(DisplayWindowOrigin, WithoutAWindowRectangleStaysAtZero) {
+    // The first WM_MOVE arrives inside CreateWindowExA, before MainWindow is known.
+    OpenDisplay(0);
+    const HWND window = MainWindow;
+    MainWindow = nullptr;
+    ScribbleOnTheStack();
+    display.UpdateWindowOrigin();
+    MainWindow = window;
     EXPECT_EQ(WindowOrigin.x, 0);
     EXPECT_EQ(WindowOrigin.y, 0);
 }

@@ -298,3 +298,44 @@ TEST(WriteGlyphsSmallSlot, CopiesAreRefusedAndNothingChanges) {
         for (int x = 0; x < 320; ++x) values.insert(SlotPixel(3, x, y));
     EXPECT_EQ(values, std::set<unsigned char>{9});
 }
+
+// After a failed lock a slot's recorded address is null: the effects must not write through
+// it, and a block below one pixel draws nothing rather than looping or walking off the slot.
+struct NullMemoryCase {
+    const char* name;
+    int nullSlot;  // -1: none
+    void (*effect)();
+};
+
+class EffectsWithoutMemory : public ::testing::TestWithParam<NullMemoryCase> {};
+
+TEST_P(EffectsWithoutMemory, DrawNothing) {
+    OpenDisplay(1);
+    Fill(1, 9);
+    Fill(2, 50);
+    if (GetParam().nullSlot >= 0) SurfaceMemory[GetParam().nullSlot] = nullptr;
+    GetParam().effect();
+    for (int slot : {1, 2}) {
+        if (!SurfaceMemory[slot]) continue;
+        for (int y = 0; y < 240; ++y)
+            for (int x = 0; x < 320; ++x)
+                ASSERT_EQ(SlotPixel(slot, x, y), slot == 1 ? 9 : 50)
+                    << slot << ":" << x << "," << y;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EffectsWithoutMemory,
+    ::testing::Values(
+        NullMemoryCase{"FillBlockNullSlot", 1, [] { display.FillBlock(1, 0, 0, 320, 240, 3); }},
+        NullMemoryCase{"MosaicNullDestination", 1,
+                       [] { display.Mosaic(0, 0, 0, 0, 320, 240, 1, 2, 2); }},
+        NullMemoryCase{"MosaicNullSource", 2,
+                       [] { display.Mosaic(0, 0, 0, 0, 320, 240, 1, 2, 2); }},
+        NullMemoryCase{"MosaicBlockZero", -1,
+                       [] { display.Mosaic(0, 0, 0, 0, 320, 240, 1, 2, 0); }},
+        NullMemoryCase{"MosaicBlockNegative", -1,
+                       [] { display.Mosaic(0, 0, 0, 0, 320, 240, 1, 2, -4); }},
+        NullMemoryCase{"ColorToIndexNullBackBuffer", 1,
+                       [] { EXPECT_EQ(display.ColorToIndex(RGB(255, 255, 255)), 0); }}),
+    [](const auto& info) { return std::string(info.param.name); });

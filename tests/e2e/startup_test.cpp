@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -96,7 +97,18 @@ INSTANTIATE_TEST_SUITE_P(
                       EndCase{"TimeLimit", "", "TAVLO_TIME_LIMIT=2000", 3, "time limit"},
                       EndCase{"MalformedScript", "10 down UP\n20 jump UP\n", "", 2, "line 2"},
                       EndCase{"UnknownKey", "10 down UPP\n", "", 2, "line 1"},
-                      EndCase{"KeyMissing", "10 down\n", "", 2, "line 1"}),
+                      EndCase{"KeyMissing", "10 down\n", "", 2, "line 1"},
+                      // Every lock fails: the mosaics have no memory and draw nothing.
+                      EndCase{"NoLock", "1000 down PAUSE\n", "TAVLO_FAIL=Lock", 1, ""},
+                      // 2^64 + 3 would wrap to 3.
+                      EndCase{"TimeBeyond64Bits", "18446744073709551619 down PAUSE\n", "", 2,
+                              "line 1"},
+                      EndCase{"LeadingZeros", "000000000000000000000000000500 quit\n", "", 1, ""},
+                      EndCase{"ScriptIsAFolder", "", "TAVLO_INPUT=.", 2, "folder"},
+                      EndCase{"TimeLimitJunk", "", "TAVLO_TIME_LIMIT=2s", 2, "TAVLO_TIME_LIMIT"},
+                      EndCase{"ClockStartJunk", "", "TAVLO_CLOCK_START=-1", 2, "TAVLO_CLOCK_START"},
+                      EndCase{"ClockStartBeyond32Bits", "", "TAVLO_CLOCK_START=4294967296", 2,
+                              "TAVLO_CLOCK_START"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A second game in the same folder would clash with the first over "tmp.bmp": it says so and
@@ -130,6 +142,27 @@ TEST(TwoInstances, TheSecondInOneFolderEndsWithAMessage) {
     ::kill(first, SIGKILL);
     ::waitpid(first, nullptr, 0);
     EXPECT_FALSE(heldByAnother());
+}
+
+TEST(Scripts, AHugeMalformedLineIsQuotedOnlyInPart) {
+    Program program;
+    RunResult result = program.Start("10 down UP\n" + std::string(10'000'000, 'x') + "\n");
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.standardError.find("line 2: malformed: " + std::string(80, 'x') + "...\n"),
+              std::string::npos);
+    EXPECT_LT(result.standardError.size(), 200u);
+}
+
+TEST(Captures, APictureThatCannotBeWrittenEndsTheRunWithoutItsRow) {
+    Program program;
+    std::filesystem::create_directories(program.folder + "/cap/000001.bmp");
+    RunResult result = program.Start("1000 down PAUSE\n", "TAVLO_CAPTURE=cap");
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.standardError.find("cap/000001.bmp"), std::string::npos)
+        << result.standardError;
+    auto rows = Frames(program.Read("cap/frames.tsv"));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0][0], "000000");
 }
 
 TEST(Captures, FirstFlipIsABlankScreenAndTimesAreVirtual) {

@@ -222,6 +222,14 @@ INSTANTIATE_TEST_SUITE_P(Modes, ScreenOffset,
                                            OffsetCase{0, 4, false}, OffsetCase{1, 0, false},
                                            OffsetCase{1, 4, false}));
 
+TEST_F(FontTextTest, WriteTextIntoNoSurfaceDrawsNothing) {
+    IDirectDrawSurface* kept = SurfaceTable[kSlot];
+    SurfaceTable[kSlot] = nullptr;
+    for (int slot : {kSlot, -1, kSurfaceSlots}) display.WriteText(slot, 20, 30, "Score");
+    SurfaceTable[kSlot] = kept;
+    EXPECT_EQ(TraceCount("TextOutA"), 0);
+}
+
 TEST_F(FontTextTest, WriteTextUsesTheDefaultFontAndColours) {
     // Default colours: black text on an opaque white cell.
     MasterPalette[7] = {0, 0, 0, PC_RESERVED};

@@ -112,6 +112,42 @@ TEST_F(PaletteTest, RangeTouchesOnlyItsEntries) {
     EXPECT_EQ(TraceCount("SetEntries 0 256"), 2);
 }
 
+// A range reaching outside 0..255 touches only the entries it shares with 0..255, as
+// SetPaletteEntry ignores an index outside it; it never lands on entry 0 or 255 instead.
+struct OutsideCase {
+    int first, last;
+    int lowest, highest;  // the entries changed; lowest > highest for none
+};
+
+class RangesOutsideThePalette : public ::testing::TestWithParam<OutsideCase> {};
+
+TEST_P(RangesOutsideThePalette, ChangeOnlyTheEntriesInside) {
+    const OutsideCase& c = GetParam();
+    OpenDisplay(1);
+    FillMaster();
+    display.RestorePalette();
+    platform::ClearTrace();
+    if (c.first == c.last) {
+        display.SetEntryBrightness(c.first, -255);
+    } else {
+        display.SetRangeBrightness(c.first, c.last, -255);
+    }
+    for (int i = 0; i < 256; ++i) {
+        const bool inside = i >= c.lowest && i <= c.highest && i != 1;
+        EXPECT_TRUE(
+            Same(WorkingPalette[i], inside ? PALETTEENTRY{0, 0, 0, PC_RESERVED} : MasterPalette[i]))
+            << i;
+    }
+    EXPECT_EQ(TraceCount("SetEntries 0 256"), 1);  // still handed over
+    display.Shutdown();
+}
+
+INSTANTIATE_TEST_SUITE_P(Ranges, RangesOutsideThePalette,
+                         ::testing::Values(OutsideCase{300, 300, 1, 0}, OutsideCase{-4, -4, 1, 0},
+                                           OutsideCase{256, 400, 1, 0}, OutsideCase{-9, -1, 1, 0},
+                                           OutsideCase{-5, 3, 0, 3},
+                                           OutsideCase{250, 1000, 250, 255}));
+
 TEST_F(PaletteTest, EntryOneIsNeverChangedButStillHandedOver) {
     WorkingPalette[1] = {1, 2, 3, 4};
     PALETTEENTRY before[256];

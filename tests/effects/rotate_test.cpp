@@ -139,6 +139,22 @@ TEST_F(RotateTest, WritesStayInsideTheDestinationSlot) {
     EXPECT_GT(lastRow, 0);
 }
 
+TEST_F(RotateTest, AHugeBoxVisitsOnlyWhatTheSourceSlotHolds) {
+    // 2^30 × 2^30 pixels would take hours to walk; only the slot's 320 × 240 can be read.
+    // Unturned, the source pixels land where they are (truncation: at most one up and left),
+    // also from a source point left of and above the slot.
+    for (auto [srcX, srcY] : {std::pair{0, 0}, {-1000, -2000}}) {
+        FillSlot(kSrc, 1);
+        FillSlot(kDst, 0);
+        Put(kSrc, 5, 7, 8);
+        display.RotateBlit(srcX, srcY, srcX, srcY, 1 << 30, 1 << 30, 0, kDst, kSrc);
+        auto written = Written(kDst, 0);
+        ASSERT_EQ(written.size(), 1u) << srcX;
+        auto [x, y] = *written.begin();
+        EXPECT_TRUE(x >= 4 && x <= 5 && y >= 6 && y <= 7) << x << "," << y;
+    }
+}
+
 TEST_F(RotateTest, ZeroWidthDrawsNothingButRefreshesBothSlots) {
     Put(kSrc, 0, 0, 8);
     unsigned char* dst = SurfaceMemory[kDst];

@@ -1,5 +1,8 @@
 // The round's rules on synthetic pictures: keys against kinds, the picture's path and scoring,
 // the speed, the digit panel, the rating and keys held through the countdown.
+#include <climits>
+#include <cstdlib>
+
 #include <gtest/gtest.h>
 
 #include "display.h"
@@ -226,8 +229,14 @@ TEST_P(RoundDigits, ShowTheFirstThreeCharactersOfThreeDigitText) {
 INSTANTIATE_TEST_SUITE_P(Values, RoundDigits,
                          ::testing::Values(DigitsCase{0, "000"}, DigitsCase{7, "007"},
                                            DigitsCase{42, "042"}, DigitsCase{999, "999"},
-                                           DigitsCase{1000, "100"}, DigitsCase{12345, "123"}),
-                         [](const auto& info) { return std::to_string(info.param.value); });
+                                           DigitsCase{1000, "100"}, DigitsCase{12345, "123"},
+                                           // A damaged "score.dat": no minus glyph, no stale cell.
+                                           DigitsCase{-1, "000"}, DigitsCase{-57, "000"},
+                                           DigitsCase{INT_MIN, "000"}),
+                         [](const auto& info) {
+                             const long long value = info.param.value;
+                             return (value < 0 ? "Minus" : "") + std::to_string(std::llabs(value));
+                         });
 
 struct RatingCase {
     int score;

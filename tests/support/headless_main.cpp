@@ -6,6 +6,7 @@
 #include "host_headless.h"
 #include "test_resets.h"
 #include "testing_reset.h"
+#include "trace.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ class ResetAfterEachTest : public ::testing::EmptyTestEventListener {
 
 int main(int argc, char** argv) {
     host::SetHostFactory(host::CreateHeadlessHost);
+    platform::EnableTrace(true);
     testing_support::AddTestReset(platform::ResetApiForTests);
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::UnitTest::GetInstance()->listeners().Append(new ResetAfterEachTest);

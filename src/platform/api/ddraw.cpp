@@ -501,12 +501,14 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE sourceInterface, LPREC
                     source->buffer_.get() + (src.top + y) * source->pitch_ + src.left,
                     static_cast<std::size_t>(srcW));
     }
-    const long dstW = dest.right - dest.left, dstH = dest.bottom - dest.top;
+    // In 64 bits: a destination from near INT_MIN to near INT_MAX is wider than a LONG holds.
+    const long long dstW = static_cast<long long>(dest.right) - dest.left;
+    const long long dstH = static_cast<long long>(dest.bottom) - dest.top;
     for (LONG y = visible.top; y < visible.bottom; ++y) {
-        long sy = (y - dest.top) * srcH / dstH;
+        const long long sy = (static_cast<long long>(y) - dest.top) * srcH / dstH;
         std::uint8_t* out = buffer_.get() + static_cast<long>(y) * pitch_;
         for (LONG x = visible.left; x < visible.right; ++x) {
-            long sx = (x - dest.left) * srcW / dstW;
+            const long long sx = (static_cast<long long>(x) - dest.left) * srcW / dstW;
             std::uint8_t pixel = snapshot[static_cast<std::size_t>(sy * srcW + sx)];
             if (keyed && source->Keyed(pixel)) continue;
             out[x] = pixel;

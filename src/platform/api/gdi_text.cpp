@@ -7,6 +7,7 @@
 #include <numbers>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <windows.h>
 
@@ -22,7 +23,7 @@ using platform::DeviceContext;
 // A font handle's object: the font as resolved, and the escapement it was asked for (the
 // opaque background turns with the baseline).
 struct TextFont : platform::Font {
-    std::unique_ptr<platform::text::Font> face;
+    std::shared_ptr<const platform::text::Font> face;
     int escapement = 0;
     ~TextFont() override { platform::Trace("DeleteFont"); }
 };
@@ -32,6 +33,29 @@ struct TextFont : platform::Font {
 const platform::text::Font* DefaultFace() {
     static std::unique_ptr<platform::text::Font> face = platform::text::Font::CreateDefault();
     return face.get();
+}
+
+// The fonts last built, newest at the back, for the next CreateFontA that asks the same:
+// building one sorts every installed font and starts FreeType, most of the cost of a text
+// draw that makes its font for the call. A font draws the same whoever used it before.
+std::shared_ptr<const platform::text::Font> KeptFont(const platform::text::FontRequest& request) {
+    constexpr std::size_t kKept = 8;
+    struct Kept {
+        platform::text::FontRequest request;
+        std::shared_ptr<const platform::text::Font> font;
+    };
+    static std::vector<Kept> kept;
+    for (auto it = kept.begin(); it != kept.end(); ++it) {
+        if (it->request == request) {
+            std::rotate(it, it + 1, kept.end());
+            return kept.back().font;
+        }
+    }
+    std::shared_ptr<const platform::text::Font> font = platform::text::Font::Create(request);
+    if (!font) return nullptr;
+    if (kept.size() == kKept) kept.erase(kept.begin());
+    kept.push_back({request, font});
+    return font;
 }
 
 struct ResolvedFont {
@@ -62,10 +86,15 @@ void FillCell(const platform::PixelTarget& target, int x, int y, int width, int 
         left = std::min(left, px), right = std::max(right, px);
         top = std::min(top, py), bottom = std::max(bottom, py);
     }
-    const int x0 = std::max(0, static_cast<int>(std::floor(left)));
-    const int x1 = std::min(target.width, static_cast<int>(std::ceil(right)));
-    const int y0 = std::max(0, static_cast<int>(std::floor(top)));
-    const int y1 = std::min(target.height, static_cast<int>(std::ceil(bottom)));
+    // Held to the target before the conversion: a cell near the ends of the int range has
+    // corners beyond it.
+    const auto inside = [](double value, int size) {
+        return static_cast<int>(std::clamp(value, 0.0, static_cast<double>(size)));
+    };
+    const int x0 = inside(std::floor(left), target.width);
+    const int x1 = inside(std::ceil(right), target.width);
+    const int y0 = inside(std::floor(top), target.height);
+    const int y1 = inside(std::ceil(bottom), target.height);
     for (int py = y0; py < y1; ++py) {
         for (int px = x0; px < x1; ++px) {
             // The pixel's centre, taken back into the cell's own coordinates.
@@ -99,7 +128,7 @@ HFONT WINAPI CreateFontA(int cHeight, int cWidth, int cEscapement, int cOrientat
     request.charSet = static_cast<int>(iCharSet);
     if (pszFaceName) request.faceName = pszFaceName;
 
-    auto face = platform::text::Font::Create(request);
+    auto face = KeptFont(request);
     platform::Trace("CreateFontA " + std::to_string(cHeight) + " " +
                     (face ? face->FamilyName() : std::string("none")));
     if (!face) return nullptr;

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include <windows.h>
@@ -51,6 +52,8 @@ int main(int argc, char** argv) {
     host::SetMessageNote(host::DataFileNoteHere);
     host::SetHostFactory(host::replay::CreateSessionHost);
     host::Current();
+    // The game ends through exit(); the host then closes its window and flushes its files.
+    std::atexit(host::Shutdown);
     static char commandLine[] = "";
     return WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWDEFAULT);
 }

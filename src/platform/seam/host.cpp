@@ -27,6 +27,12 @@ Host& Current() {
     return *current;
 }
 
+void Shutdown() {
+    Host* ending = current;
+    current = nullptr;
+    delete ending;
+}
+
 void DiscardHostForTests() {
     delete current;
     current = nullptr;

@@ -63,6 +63,10 @@ class Host {
 void SetHostFactory(Host* (*factory)());
 // The host of this run, made on first use. Without a factory the process ends with code 2.
 Host& Current();
+// Ends the host of this run, if one was made: its window and devices are closed and its files
+// flushed. The program's entry registers it with std::atexit once the host is made, so it runs
+// on every way out through exit; it may be called more than once.
+void Shutdown();
 // For tests: the next Current() makes a new host (a fresh clock, no pending input, the
 // environment read again), as a new process would.
 void DiscardHostForTests();

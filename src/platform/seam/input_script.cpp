@@ -1,6 +1,8 @@
 // Input scripts shared by the hosts.
 #include "input_script.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -73,21 +75,45 @@ bool ParseLine(const std::string& line, ScriptedEvent& out) {
 }  // namespace
 
 bool ParseUnsigned(const std::string& text, std::uint64_t limit, std::uint64_t& value) {
-    if (text.empty() || text.size() > 20) return false;
+    if (text.empty()) return false;
     value = 0;
     for (char c : text) {
         if (c < '0' || c > '9') return false;
-        value = value * 10 + static_cast<unsigned>(c - '0');
-        if (value > limit) return false;
+        const auto digit = static_cast<std::uint64_t>(c - '0');
+        // Checked before it is computed, so the value cannot wrap past 2^64 back into range;
+        // leading zeros cost nothing.
+        if (limit < digit || value > (limit - digit) / 10) return false;
+        value = value * 10 + digit;
     }
     return true;
 }
 
+std::string Quoted(const std::string& text) {
+    constexpr std::size_t kShown = 80;
+    return text.size() <= kShown ? text : text.substr(0, kShown) + "...";
+}
+
+std::uint64_t NumberVariable(const char* name, std::uint64_t limit, std::uint64_t otherwise) {
+    const char* text = std::getenv(name);
+    if (!text || *text == '\0') return otherwise;
+    std::uint64_t value = 0;
+    if (!ParseUnsigned(text, limit, value)) {
+        std::fprintf(stderr, "tavlo: %s: not a whole number from 0 to %llu: %s\n", name,
+                     static_cast<unsigned long long>(limit), Quoted(text).c_str());
+        std::exit(2);
+    }
+    return value;
+}
+
 std::vector<ScriptedEvent> LoadInputScript(const char* path) {
     std::vector<ScriptedEvent> events;
+    // A folder opens as a stream that reads nothing: it would pass for an empty script.
+    struct stat status;
+    const bool folder = ::stat(path, &status) == 0 && S_ISDIR(status.st_mode);
     std::ifstream in(path);
-    if (!in) {
-        std::fprintf(stderr, "tavlo: TAVLO_INPUT: cannot read %s\n", path);
+    if (!in || folder) {
+        std::fprintf(stderr, "tavlo: TAVLO_INPUT: cannot read %s%s\n", path,
+                     folder ? ": it is a folder" : "");
         std::exit(2);
     }
     std::string line;
@@ -100,10 +126,14 @@ std::vector<ScriptedEvent> LoadInputScript(const char* path) {
         ScriptedEvent event;
         if (!ParseLine(line, event)) {
             std::fprintf(stderr, "tavlo: TAVLO_INPUT line %d: malformed: %s\n", number,
-                         line.c_str());
+                         Quoted(line).c_str());
             std::exit(2);
         }
         events.push_back(event);
+    }
+    if (in.bad()) {
+        std::fprintf(stderr, "tavlo: TAVLO_INPUT: cannot read %s after line %d\n", path, number);
+        std::exit(2);
     }
     std::stable_sort(events.begin(), events.end(),
                      [](const ScriptedEvent& a, const ScriptedEvent& b) { return a.at < b.at; });

@@ -15,12 +15,17 @@ struct ScriptedEvent {
     InputEvent event;
 };
 
-// A decimal number of at most `limit`; false for anything else.
+// A decimal number of at most `limit` (leading zeros allowed); false for anything else.
 bool ParseUnsigned(const std::string& text, std::uint64_t limit, std::uint64_t& value);
 // A key as scripts write it (RETURN, LEFT, A, F5, or a decimal virtual-key code up to 255), and
 // back: the name when it has one, else the decimal code.
 bool ParseKeyName(const std::string& name, unsigned& key);
 std::string KeyName(unsigned key);
+// The text as a message quotes it: at most 80 bytes, then "...".
+std::string Quoted(const std::string& text);
+// The environment variable `name` as a decimal number of at most `limit`; `otherwise` when it
+// is unset or empty. Anything else ends the process with code 2 and a line on stderr.
+std::uint64_t NumberVariable(const char* name, std::uint64_t limit, std::uint64_t otherwise);
 // Reads the script at `path`, sorted by time (equal times keep their order). A script that
 // cannot be read, or a malformed line, ends the process with code 2 and a line on stderr.
 std::vector<ScriptedEvent> LoadInputScript(const char* path);

@@ -22,6 +22,8 @@ FaultList& Faults() {
     return list;
 }
 
+bool tracing = false;
+
 std::vector<std::string>& Log() {
     static std::vector<std::string> log;
     return log;
@@ -46,8 +48,11 @@ bool ShouldFail(const char* call) {
     return false;
 }
 
+void EnableTrace(bool on) {
+    tracing = on;
+}
 void Trace(std::string line) {
-    Log().push_back(std::move(line));
+    if (tracing) Log().push_back(std::move(line));
 }
 const std::vector<std::string>& TraceLog() {
     return Log();

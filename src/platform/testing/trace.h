@@ -7,6 +7,9 @@
 
 namespace platform {
 
+// Off in the program, so the record cannot grow through a long run; a test's main turns it on.
+void EnableTrace(bool on);
+// Appends a line while the trace is on; does nothing otherwise.
 void Trace(std::string line);
 const std::vector<std::string>& TraceLog();
 void ClearTrace();

@@ -291,7 +291,16 @@ int Font::Impl::Draw(int x, int y, std::u32string_view text, const ClipRect& cli
 Font::Font(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 Font::~Font() = default;
 
+namespace {
+unsigned long fontsBuilt = 0;
+}  // namespace
+
+unsigned long FontsBuilt() {
+    return fontsBuilt;
+}
+
 std::unique_ptr<Font> Font::Create(const FontRequest& request) {
+    ++fontsBuilt;
     auto impl = std::make_unique<Impl>();
     if (FT_Init_FreeType(&impl->library) != 0) {
         impl->library = nullptr;

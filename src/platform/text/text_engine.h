@@ -28,6 +28,7 @@ struct FontRequest {
     bool italic = false;   // slanted by shearing if the face has no italic
     int charSet = 0;       // kShiftJisCharset prefers a face that covers Japanese
     std::string faceName;  // CP932 bytes; empty means the default sans face
+    friend bool operator==(const FontRequest&, const FontRequest&) = default;
 };
 
 // Pixel metrics of a font as drawn: height == ascent + descent (the text cell).
@@ -51,6 +52,10 @@ struct ClipRect {
     int right = 0;
     int bottom = 0;
 };
+
+// How many times Font::Create has gone to fontconfig and FreeType in this process: the costly
+// step that callers keep fonts to avoid.
+unsigned long FontsBuilt();
 
 class Font {
   public:

@@ -1,6 +1,7 @@
 // GDI text: fonts, text colour and background mode, extents and drawing into a device
 // context's pixels, with the colours of a palette in force.
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -11,6 +12,7 @@
 #include "faults.h"
 #include "gdi_internal.h"
 #include "screen_support.h"
+#include "text_engine.h"
 #include "trace.h"
 
 using namespace testing_support;
@@ -183,6 +185,44 @@ TEST_F(GdiText, OpaqueModeFillsTheCellWithTheBackground) {
                 << x << "," << y;
         }
     }
+}
+
+TEST_F(GdiText, AnOpaqueCellNearTheEndsOfTheIntRangeDrawsNothing) {
+    // Its corners lie beyond what an int holds; nothing of it is on the target.
+    Canvas canvas;
+    for (int escapement : {0, 450, 1800, 2700}) {
+        HFONT font = MakeFont(40, "DejaVu Sans", escapement);
+        HGDIOBJ previous = SelectObject(canvas.dc(), font);
+        for (auto [x, y] : {std::pair{INT_MAX - 5, 10},
+                            {10, INT_MAX - 5},
+                            {INT_MIN + 5, 10},
+                            {10, INT_MIN + 5},
+                            {INT_MAX, INT_MAX},
+                            {INT_MIN, INT_MIN}}) {
+            ASSERT_TRUE(TextOutA(canvas.dc(), x, y, "MWMW", 4));
+        }
+        SelectObject(canvas.dc(), previous);
+        DeleteObject(font);
+    }
+    EXPECT_EQ(canvas.Find(kPaper).size(), static_cast<size_t>(kWidth * kHeight));
+    EXPECT_TRUE(canvas.GuardIntact());
+}
+
+TEST_F(GdiText, AFontAskedForAgainIsNotBuiltAgainAndDrawsTheSame) {
+    const unsigned long before = platform::text::FontsBuilt();
+    std::vector<std::vector<std::pair<int, int>>> inks;
+    for (int i = 0; i < 3; ++i) {
+        Canvas canvas;
+        HFONT font = MakeFont(29, "DejaVu Sans", 123);
+        HGDIOBJ previous = SelectObject(canvas.dc(), font);
+        ASSERT_TRUE(TextOutA(canvas.dc(), 10, 30, "Kept", 4));
+        inks.push_back(canvas.Find(3));
+        SelectObject(canvas.dc(), previous);
+        DeleteObject(font);
+    }
+    EXPECT_EQ(platform::text::FontsBuilt() - before, 1u);
+    ASSERT_FALSE(inks[0].empty());
+    EXPECT_EQ(inks[0], inks[2]);
 }
 
 TEST_F(GdiText, TextIsClippedToTheTarget) {

@@ -42,14 +42,8 @@ const char* CauseName(ScreenChange cause) {
 class HeadlessHost final : public Host {
   public:
     HeadlessHost() {
-        std::uint64_t value = 0;
-        if (const char* start = std::getenv("TAVLO_CLOCK_START")) {
-            if (ParseUnsigned(start, UINT32_MAX, value)) start_ = static_cast<std::uint32_t>(value);
-        }
-        limit_ = kDefaultTimeLimit;
-        if (const char* limit = std::getenv("TAVLO_TIME_LIMIT")) {
-            if (ParseUnsigned(limit, UINT64_MAX / 10, value)) limit_ = value;
-        }
+        start_ = static_cast<std::uint32_t>(NumberVariable("TAVLO_CLOCK_START", UINT32_MAX, 0));
+        limit_ = NumberVariable("TAVLO_TIME_LIMIT", UINT64_MAX / 10, kDefaultTimeLimit);
         if (const char* script = std::getenv("TAVLO_INPUT")) LoadScript(script);
         if (const char* folder = std::getenv("TAVLO_CAPTURE")) OpenCapture(folder);
     }
@@ -136,9 +130,14 @@ class HeadlessHost final : public Host {
         std::vector<std::uint8_t> file =
             platform::EncodeBmp8(last_.width, last_.height, last_.pixels.data(), table);
         std::string path = captureFolder_ + "/" + name + ".bmp";
-        if (FILE* out = std::fopen(path.c_str(), "wb")) {
-            std::fwrite(file.data(), 1, file.size(), out);
-            std::fclose(out);
+        // A picture that did not reach the disk gets no row: the run ends here instead.
+        FILE* out = std::fopen(path.c_str(), "wb");
+        bool written = out && std::fwrite(file.data(), 1, file.size(), out) == file.size();
+        if (out) written = std::fclose(out) == 0 && written;
+        if (!written) {
+            std::fprintf(stderr, "tavlo: TAVLO_CAPTURE: cannot write %s: %s\n", path.c_str(),
+                         std::strerror(errno));
+            std::exit(2);
         }
         std::fprintf(frames_, "%s\t%llu\t%s\n", name, static_cast<unsigned long long>(elapsed_),
                      CauseName(cause));

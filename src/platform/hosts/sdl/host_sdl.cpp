@@ -144,9 +144,8 @@ class SdlHost final : public Host {
         // Controllers are a convenience: without them the keyboard still works.
         SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER);
         origin_ = MonotonicNanoseconds();
-        if (const char* start = std::getenv("TAVLO_CLOCK_START")) {
-            clockStart_ = static_cast<std::uint32_t>(std::strtoul(start, nullptr, 10));
-        }
+        clockStart_ =
+            static_cast<std::uint32_t>(NumberVariable("TAVLO_CLOCK_START", UINT32_MAX, 0));
         const char* spin = std::getenv("TAVLO_SPIN");
         spin_ = spin && std::strcmp(spin, "1") == 0;
         if (const char* script = std::getenv("TAVLO_INPUT")) script_ = LoadInputScript(script);
@@ -384,16 +383,16 @@ class SdlHost final : public Host {
             }
         }
         if (!renderer_) {
-            // The window's own pixels, not a texture drawn by OpenGL behind them.
+            // The window's own pixels, not a texture drawn by OpenGL behind them. A sharp
+            // picture is written there by DrawDirect, with no renderer on the window; smooth
+            // scaling takes SDL's software renderer (Draw switches between the two).
             SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-            renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-            software_ = renderer_ != nullptr;
-        }
-        if (!renderer_) {
-            std::fprintf(stderr, "tavlo: no renderer: %s\n", SDL_GetError());
-            SDL_DestroyWindow(window_);
-            window_ = nullptr;
-            return false;
+            software_ = true;
+            if (!DirectMode() && !EnsureRenderer()) {
+                SDL_DestroyWindow(window_);
+                window_ = nullptr;
+                return false;
+            }
         }
         ApplyWindowMode();
         Draw();
@@ -441,12 +440,16 @@ class SdlHost final : public Host {
         const bool sameColours =
             std::memcmp(colours_.data(), shownColours_.data(), sizeof(Rgb) * 256) == 0;
         std::vector<sdl::RowSpan> spans;
-        const bool comparable = haveShown_ && sameColours && pixels_.size() == shownPixels_.size();
+        const bool comparable =
+            haveShown_ && sameColours && width_ == shownWidth_ && height_ == shownHeight_;
         if (comparable) {
             spans = sdl::ChangedRows(shownPixels_.data(), pixels_.data(), width_, height_);
             if (spans.empty()) return;
         }
+        // The size goes with the pixels: a redraw before the next present shows these.
         shownPixels_ = pixels_;
+        shownWidth_ = width_;
+        shownHeight_ = height_;
         shownColours_ = colours_;
         haveShown_ = true;
         uploaded_ = false;
@@ -459,18 +462,47 @@ class SdlHost final : public Host {
         Draw();
     }
 
-    // A sharp picture on SDL's software renderer is drawn by the host itself.
-    bool DirectMode() const { return software_ && settings_.scaling == Scaling::Sharp; }
+    // A sharp picture without a graphics chip is drawn by the host itself, into the window's
+    // pixels, unless they turned out unable to take it.
+    bool DirectMode() const {
+        return software_ && settings_.scaling == Scaling::Sharp && !directRefused_;
+    }
+
+    // SDL's software renderer for the window; false (with a message) when it cannot be had.
+    bool EnsureRenderer() {
+        if (renderer_) return true;
+        renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+        if (!renderer_) std::fprintf(stderr, "tavlo: no renderer: %s\n", SDL_GetError());
+        return renderer_ != nullptr;
+    }
+
+    // Takes the renderer and its textures off the window, so that its pixels may be written.
+    void DropRenderer() {
+        if (!renderer_) return;
+        if (stepTexture_) SDL_DestroyTexture(stepTexture_);
+        if (texture_) SDL_DestroyTexture(texture_);
+        SDL_DestroyRenderer(renderer_);
+        stepTexture_ = texture_ = nullptr;
+        renderer_ = nullptr;
+        stepWidth_ = stepHeight_ = textureWidth_ = textureHeight_ = 0;
+        uploaded_ = false;
+    }
 
     // Writes rows of the kept picture into the window's pixels at the whole factor and shows
     // them: the given rows when the window still holds the picture shown before, else all of
     // them with the black around. False when the window's pixels cannot take the picture.
+    // Only ever called with no renderer on the window: SDL forbids the two together.
     bool DrawDirect(const std::vector<sdl::RowSpan>* spans) {
-        if (shownPixels_.empty()) return false;
         SDL_Surface* surface = SDL_GetWindowSurface(window_);
         if (!surface || surface->format->BytesPerPixel != 4) return false;
+        if (shownPixels_.empty()) {
+            SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+            SDL_UpdateWindowSurface(window_);
+            directValid_ = false;
+            return true;
+        }
         const sdl::Placement place =
-            sdl::PlacePicture(surface->w, surface->h, width_, height_, Scaling::Sharp);
+            sdl::PlacePicture(surface->w, surface->h, shownWidth_, shownHeight_, Scaling::Sharp);
         const sdl::Rect& target = place.target;
         if (target.x < 0 || target.y < 0 || target.x + target.w > surface->w ||
             target.y + target.h > surface->h) {
@@ -490,12 +522,12 @@ class SdlHost final : public Host {
                                static_cast<long>(target.y) * surface->pitch + target.x * 4;
         const int factor = place.factor;
         if (whole) {
-            sdl::ScaleRows(shownPixels_.data(), width_, width_, 0, height_, lookup_.data(), factor,
-                           origin, surface->pitch);
+            sdl::ScaleRows(shownPixels_.data(), shownWidth_, shownWidth_, 0, shownHeight_,
+                           lookup_.data(), factor, origin, surface->pitch);
         } else {
             rects_.clear();
             for (const sdl::RowSpan& span : *spans) {
-                sdl::ScaleRows(shownPixels_.data(), width_, width_, span.first, span.end,
+                sdl::ScaleRows(shownPixels_.data(), shownWidth_, shownWidth_, span.first, span.end,
                                lookup_.data(), factor, origin, surface->pitch);
                 rects_.push_back(SDL_Rect{target.x, target.y + span.first * factor, target.w,
                                           (span.end - span.first) * factor});
@@ -516,21 +548,21 @@ class SdlHost final : public Host {
 
     // Converts the kept 8-bit picture to the texture's colours.
     bool Upload() {
-        if (width_ <= 0 || height_ <= 0) return false;
-        if (!texture_ || width_ != textureWidth_ || height_ != textureHeight_) {
+        if (shownWidth_ <= 0 || shownHeight_ <= 0) return false;
+        if (!texture_ || shownWidth_ != textureWidth_ || shownHeight_ != textureHeight_) {
             if (texture_) SDL_DestroyTexture(texture_);
             texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888,
-                                         SDL_TEXTUREACCESS_STREAMING, width_, height_);
+                                         SDL_TEXTUREACCESS_STREAMING, shownWidth_, shownHeight_);
             if (!texture_) return false;
             SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);
-            textureWidth_ = width_;
-            textureHeight_ = height_;
+            textureWidth_ = shownWidth_;
+            textureHeight_ = shownHeight_;
         }
         void* pixels = nullptr;
         int pitch = 0;
         if (SDL_LockTexture(texture_, nullptr, &pixels, &pitch) != 0) return false;
-        sdl::ConvertScreen(shownPixels_.data(), width_, height_, width_, shownColours_.data(),
-                           static_cast<std::uint32_t*>(pixels), pitch);
+        sdl::ConvertScreen(shownPixels_.data(), shownWidth_, shownHeight_, shownWidth_,
+                           shownColours_.data(), static_cast<std::uint32_t*>(pixels), pitch);
         SDL_UnlockTexture(texture_);
         uploaded_ = true;
         return true;
@@ -538,16 +570,21 @@ class SdlHost final : public Host {
 
     // Clears to black and puts the picture where the settings say; then presents.
     void Draw() {
-        if (!renderer_) return;
-        if (DirectMode() && DrawDirect(nullptr)) return;
+        if (!window_) return;
+        if (DirectMode()) {
+            DropRenderer();
+            if (DrawDirect(nullptr)) return;
+            directRefused_ = true;  // the renderer from now on
+        }
+        if (!EnsureRenderer()) return;
         directValid_ = false;
         SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
         SDL_RenderClear(renderer_);
         if (!shownPixels_.empty() && (uploaded_ || Upload())) {
             int outputWidth = 0, outputHeight = 0;
             SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight);
-            const sdl::Placement place =
-                sdl::PlacePicture(outputWidth, outputHeight, width_, height_, settings_.scaling);
+            const sdl::Placement place = sdl::PlacePicture(outputWidth, outputHeight, shownWidth_,
+                                                           shownHeight_, settings_.scaling);
             const SDL_Rect target{place.target.x, place.target.y, place.target.w, place.target.h};
             SDL_Texture* source = texture_;
             if (settings_.scaling == Scaling::Smooth && StepTexture(place)) {
@@ -601,9 +638,9 @@ class SdlHost final : public Host {
         if (shownPixels_.empty()) return;
         ScreenImage image;
         image.pixels = shownPixels_.data();
-        image.width = width_;
-        image.height = height_;
-        image.pitch = width_;
+        image.width = shownWidth_;
+        image.height = shownHeight_;
+        image.pitch = shownWidth_;
         image.colours = shownColours_.data();
         const std::string path =
             sdl::SaveScreenshot(sdl::ScreenshotFolder(), image, std::time(nullptr));
@@ -809,6 +846,7 @@ class SdlHost final : public Host {
     int directWidth_ = 0;
     int directHeight_ = 0;
     bool directValid_ = false;
+    bool directRefused_ = false;               // the window's pixels could not take the picture
     std::array<std::uint32_t, 256> lookup_{};  // the colours in the window's pixel format
     std::vector<SDL_Rect> rects_;
 
@@ -819,6 +857,8 @@ class SdlHost final : public Host {
     std::array<Rgb, 256> colours_{};
     bool changed_ = false;
     std::vector<std::uint8_t> shownPixels_;
+    int shownWidth_ = 0;
+    int shownHeight_ = 0;
     std::array<Rgb, 256> shownColours_{};
     bool haveShown_ = false;
     bool uploaded_ = false;
