@@ -3,8 +3,19 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace host {
+
+void CopyPixels(const ScreenImage& image, std::vector<std::uint8_t>& out) {
+    const auto width = static_cast<std::size_t>(image.width);
+    out.resize(width * static_cast<std::size_t>(image.height));
+    for (int y = 0; y < image.height; ++y) {
+        std::memcpy(out.data() + static_cast<std::size_t>(y) * width,
+                    image.pixels + static_cast<long>(y) * image.pitch, width);
+    }
+}
+
 namespace {
 
 Host* (*hostFactory)() = nullptr;

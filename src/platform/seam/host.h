@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace host {
 
@@ -27,6 +28,9 @@ struct ScreenImage {
     int pitch = 0;
     const Rgb* colours = nullptr;  // 256 entries
 };
+
+// The picture's rows packed one after another (width bytes a row), as hosts keep it.
+void CopyPixels(const ScreenImage& image, std::vector<std::uint8_t>& out);
 
 // Why the screen changed (the headless host writes it beside each capture).
 enum class ScreenChange { Flip, Blit, Palette };

@@ -82,12 +82,7 @@ class HeadlessHost final : public Host {
         last_.height = image.height;
         last_.cause = cause;
         last_.at = elapsed_;
-        last_.pixels.resize(static_cast<std::size_t>(image.width) * image.height);
-        for (int y = 0; y < image.height; ++y) {
-            std::memcpy(last_.pixels.data() + static_cast<std::size_t>(y) * image.width,
-                        image.pixels + static_cast<long>(y) * image.pitch,
-                        static_cast<std::size_t>(image.width));
-        }
+        CopyPixels(image, last_.pixels);
         last_.colours.assign(image.colours, image.colours + 256);
         if (!captureFolder_.empty()) WriteCapture(cause);
     }

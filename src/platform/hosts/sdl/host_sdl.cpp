@@ -250,12 +250,7 @@ class SdlHost final : public Host {
         // saves them, and an expose or a lost texture redraws them.
         width_ = image.width;
         height_ = image.height;
-        pixels_.resize(static_cast<std::size_t>(width_) * height_);
-        for (int y = 0; y < height_; ++y) {
-            std::memcpy(pixels_.data() + static_cast<std::size_t>(y) * width_,
-                        image.pixels + static_cast<long>(y) * image.pitch,
-                        static_cast<std::size_t>(width_));
-        }
+        CopyPixels(image, pixels_);
         std::memcpy(colours_.data(), image.colours, sizeof(Rgb) * 256);
         changed_ = true;
         justDrew_ = true;
