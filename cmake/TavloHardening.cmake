@@ -3,7 +3,8 @@
 # relocations bound at start. Added unless the build is for the sanitizers or the fuzzer, and
 # not twice when the flags given already hold them.
 option(TAVLO_HARDENING "Build with the usual hardening flags" ON)
-if(TAVLO_HARDENING AND NOT TAVLO_SANITIZE AND NOT TAVLO_FUZZ)
+# (Not for the browser: WebAssembly has no stack protector or RELRO to ask for.)
+if(TAVLO_HARDENING AND NOT TAVLO_SANITIZE AND NOT TAVLO_FUZZ AND NOT TAVLO_WEB)
     include(CheckPIESupported)
     check_pie_supported()
     set(CMAKE_POSITION_INDEPENDENT_CODE ON)
