@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <istream>
 #include <sstream>
+#include <utility>
 
 namespace host {
 namespace {
@@ -60,6 +62,30 @@ bool ParseLine(const std::string& line, ScriptedEvent& out) {
     return false;
 }
 
+// The script's lines from `in`, up to the first malformed one.
+ParsedScript ParseLines(std::istream& in) {
+    ParsedScript script;
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::size_t first = line.find_first_not_of(" \t");
+        if (first == std::string::npos || line[first] == '#') continue;
+        ScriptedEvent event;
+        if (!ParseLine(line, event)) {
+            script.events.clear();
+            script.badLine = number;
+            script.badText = line;
+            return script;
+        }
+        script.events.push_back(event);
+    }
+    std::stable_sort(script.events.begin(), script.events.end(),
+                     [](const ScriptedEvent& a, const ScriptedEvent& b) { return a.at < b.at; });
+    return script;
+}
+
 }  // namespace
 
 bool ParseUnsigned(const std::string& text, std::uint64_t limit, std::uint64_t& value) {
@@ -73,31 +99,24 @@ bool ParseUnsigned(const std::string& text, std::uint64_t limit, std::uint64_t& 
     return true;
 }
 
+ParsedScript ParseInputScript(const std::string& text) {
+    std::istringstream in(text);
+    return ParseLines(in);
+}
+
 std::vector<ScriptedEvent> LoadInputScript(const char* path) {
-    std::vector<ScriptedEvent> events;
     std::ifstream in(path);
     if (!in) {
         std::fprintf(stderr, "tavlo: TAVLO_INPUT: cannot read %s\n", path);
         std::exit(2);
     }
-    std::string line;
-    int number = 0;
-    while (std::getline(in, line)) {
-        ++number;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        std::size_t first = line.find_first_not_of(" \t");
-        if (first == std::string::npos || line[first] == '#') continue;
-        ScriptedEvent event;
-        if (!ParseLine(line, event)) {
-            std::fprintf(stderr, "tavlo: TAVLO_INPUT line %d: malformed: %s\n", number,
-                         line.c_str());
-            std::exit(2);
-        }
-        events.push_back(event);
+    ParsedScript script = ParseLines(in);
+    if (script.badLine != 0) {
+        std::fprintf(stderr, "tavlo: TAVLO_INPUT line %d: malformed: %s\n", script.badLine,
+                     script.badText.c_str());
+        std::exit(2);
     }
-    std::stable_sort(events.begin(), events.end(),
-                     [](const ScriptedEvent& a, const ScriptedEvent& b) { return a.at < b.at; });
-    return events;
+    return std::move(script.events);
 }
 
 }  // namespace host

@@ -17,8 +17,16 @@ struct ScriptedEvent {
 
 // A decimal number of at most `limit`; false for anything else.
 bool ParseUnsigned(const std::string& text, std::uint64_t limit, std::uint64_t& value);
-// Reads the script at `path`, sorted by time (equal times keep their order). A script that
-// cannot be read, or a malformed line, ends the process with code 2 and a line on stderr.
+// A script's text parsed: its events sorted by time (equal times keep their order), or the
+// first malformed line (numbered from 1) and its text.
+struct ParsedScript {
+    std::vector<ScriptedEvent> events;
+    int badLine = 0;  // 0 when every line is good
+    std::string badText;
+};
+ParsedScript ParseInputScript(const std::string& text);
+// Reads the script at `path`. A script that cannot be read, or a malformed line, ends the
+// process with code 2 and a line on stderr.
 std::vector<ScriptedEvent> LoadInputScript(const char* path);
 
 }  // namespace host
