@@ -12,6 +12,11 @@ void Require(bool condition) {
     if (!condition) __builtin_trap();
 }
 
+// A key by its code; codes below 10 take two digits, since one digit names the digit's key.
+std::string Code(unsigned key) {
+    return (key < 10 ? " 0" : " ") + std::to_string(key);
+}
+
 std::string Write(const std::vector<host::ScriptedEvent>& events) {
     using Kind = host::InputEvent::Kind;
     std::string text;
@@ -19,10 +24,10 @@ std::string Write(const std::vector<host::ScriptedEvent>& events) {
         text += std::to_string(e.at);
         switch (e.event.kind) {
             case Kind::KeyDown:
-                text += " down " + std::to_string(e.event.virtualKey);
+                text += " down" + Code(e.event.virtualKey);
                 break;
             case Kind::KeyUp:
-                text += " up " + std::to_string(e.event.virtualKey);
+                text += " up" + Code(e.event.virtualKey);
                 break;
             case Kind::Close:
                 text += " close";

@@ -1,6 +1,8 @@
 // Input scripts shared by the hosts.
 #include "input_script.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -67,8 +69,15 @@ ParsedScript ParseLines(std::istream& in) {
     ParsedScript script;
     std::string line;
     int number = 0;
+    std::uint64_t bytes = 0;
     while (std::getline(in, line)) {
         ++number;
+        bytes += line.size() + (in.eof() ? 0 : 1);
+        if (bytes > kMaxScriptBytes) {
+            script.events.clear();
+            script.tooLarge = true;
+            return script;
+        }
         if (!line.empty() && line.back() == '\r') line.pop_back();
         std::size_t first = line.find_first_not_of(" \t");
         if (first == std::string::npos || line[first] == '#') continue;
@@ -105,15 +114,30 @@ ParsedScript ParseInputScript(const std::string& text) {
 }
 
 std::vector<ScriptedEvent> LoadInputScript(const char* path) {
+    // A file's size is known before it is read; other kinds are counted as they are read.
+    struct stat status;
+    if (::stat(path, &status) == 0 && S_ISREG(status.st_mode) &&
+        static_cast<std::uint64_t>(status.st_size) > kMaxScriptBytes) {
+        std::fprintf(stderr, "tavlo: TAVLO_INPUT: %s is larger than %llu MiB\n", path,
+                     static_cast<unsigned long long>(kMaxScriptBytes >> 20));
+        std::exit(2);
+    }
     std::ifstream in(path);
     if (!in) {
         std::fprintf(stderr, "tavlo: TAVLO_INPUT: cannot read %s\n", path);
         std::exit(2);
     }
     ParsedScript script = ParseLines(in);
+    if (script.tooLarge) {
+        std::fprintf(stderr, "tavlo: TAVLO_INPUT: %s is larger than %llu MiB\n", path,
+                     static_cast<unsigned long long>(kMaxScriptBytes >> 20));
+        std::exit(2);
+    }
     if (script.badLine != 0) {
-        std::fprintf(stderr, "tavlo: TAVLO_INPUT line %d: malformed: %s\n", script.badLine,
-                     script.badText.c_str());
+        // A line of a binary file can be as long as the file: show its start.
+        constexpr int kShown = 80;
+        std::fprintf(stderr, "tavlo: TAVLO_INPUT line %d: malformed: %.*s%s\n", script.badLine,
+                     kShown, script.badText.c_str(), script.badText.size() > kShown ? "..." : "");
         std::exit(2);
     }
     return std::move(script.events);
