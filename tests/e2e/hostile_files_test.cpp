@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "input_script.h"
 #include "process.h"
 
 using namespace testing_support;
@@ -127,3 +128,22 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"ScriptHuge", Place::Script, Damage::Huge, 2,
                     "script.txt is larger than 16 MiB"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The limit also holds where the size is not known beforehand (a pipe): the text is counted.
+TEST(ScriptLimit, TextsUpToSixteenMiBParseAndLongerOnesAreRefused) {
+    const std::string event = "100 down A\n";
+    const std::string text =
+        event + std::string(host::kMaxScriptBytes - event.size() - 1, '#') + "\n";
+    const std::string unended = event + std::string(host::kMaxScriptBytes - event.size(), '#');
+    for (const std::string& full : {text, unended}) {
+        host::ParsedScript at = host::ParseInputScript(full);
+        EXPECT_FALSE(at.tooLarge);
+        EXPECT_EQ(at.badLine, 0);
+        EXPECT_EQ(at.events.size(), 1u);
+    }
+    for (const std::string& over : {text + "1", text + "\n"}) {
+        host::ParsedScript refused = host::ParseInputScript(over);
+        EXPECT_TRUE(refused.tooLarge);
+        EXPECT_TRUE(refused.events.empty());
+    }
+}
