@@ -105,7 +105,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         HostileCase{"ArchiveMissing", Place::Archive, Damage::Missing, 1,
                     "File can't open[tavlo.rka]"},
-        HostileCase{"ArchiveFolder", Place::Archive, Damage::Folder, 1, "no entry count"},
+        HostileCase{"ArchiveFolder", Place::Archive, Damage::Folder, 1,
+                    "RKA archive [tavlo.rka] is damaged: the file could not be read"},
         HostileCase{"ArchiveEmpty", Place::Archive, Damage::Empty, 1, "no entry count"},
         HostileCase{"ArchiveBinary", Place::Archive, Damage::Binary, 1, "File max over"},
         HostileCase{"ArchiveTruncated", Place::Archive, Damage::Truncated, 1,
