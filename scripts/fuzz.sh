@@ -10,17 +10,27 @@ targets=$(find fuzz -mindepth 2 -name CMakeLists.txt -printf '%h\n' | sort)
 
 # The fuzz preset: clang, build-fuzz/.
 cmake --preset fuzz >/dev/null
+# The game's archive and pictures, seeds of the targets that read them.
+cmake --build --preset fuzz --target tavlo_archive
 for dir in $targets; do
-    name="$(basename "$dir")_fuzz"
+    target=$(basename "$dir")
+    name="${target}_fuzz"
     cmake --build --preset fuzz --target "$name"
     work="build-fuzz/corpus/$name"
     mkdir -p "$work"
-    if [ -d "$dir/corpus" ]; then cp -n "$dir"/corpus/* "$work"/ 2>/dev/null || true; fi
+    for seeds in "$dir/corpus" "$dir/crashes"; do
+        if [ -d "$seeds" ]; then cp -n "$seeds"/* "$work"/ 2>/dev/null || true; fi
+    done
+    while read -r seed; do
+        if [ -d "$seed" ]; then cp -n "$seed"/* "$work"/; elif [ -f "$seed" ]; then cp -n "$seed" "$work"/; fi
+    done <"build-fuzz/fuzz/$target/seeds.txt"
+    options=()
+    if [ -f "$dir/$target.dict" ]; then options+=("-dict=$dir/$target.dict"); fi
     echo "== $name: ${seconds}s"
     mkdir -p build-fuzz/artifacts
     log="build-fuzz/$name.log"
-    if ! "build-fuzz/fuzz/$(basename "$dir")/$name" -max_total_time="$seconds" -print_final_stats=1 \
-        -artifact_prefix=build-fuzz/artifacts/ "$work" >"$log" 2>&1; then
+    if ! "build-fuzz/fuzz/$target/$name" -max_total_time="$seconds" -print_final_stats=1 \
+        -artifact_prefix=build-fuzz/artifacts/ "${options[@]}" "$work" >"$log" 2>&1; then
         tail -n 40 "$log" >&2
         echo "$name found a failure (input kept in build-fuzz/artifacts/)" >&2
         exit 1

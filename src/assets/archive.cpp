@@ -69,8 +69,10 @@ void RkaArchive::OpenDirectory(const char* archivePath) {
         std::snprintf(FormatBuffer, sizeof FormatBuffer, "File can't open[%s]\n", archivePath);
         FatalError(FormatBuffer);
     }
+    // A folder opens, but reading it fails: that is no empty file.
     if (std::fread(&entryCount, 1, 1, file) != 1)
-        ArchiveDamaged(file, archivePath, rka::Damage::kNoEntryCount);
+        ArchiveDamaged(file, archivePath,
+                       std::ferror(file) ? rka::Damage::kReadFailed : rka::Damage::kNoEntryCount);
     if (entryCount > rka::kMaxEntries) {
         std::snprintf(FormatBuffer, sizeof FormatBuffer, "File max over\n");
         FatalError(FormatBuffer);

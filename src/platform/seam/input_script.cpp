@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <istream>
 #include <sstream>
+#include <utility>
 
 #include "virtual_keys.h"
 
@@ -72,6 +74,37 @@ bool ParseLine(const std::string& line, ScriptedEvent& out) {
     return false;
 }
 
+// The script's lines from `in`, up to the first malformed one.
+ParsedScript ParseLines(std::istream& in) {
+    ParsedScript script;
+    std::string line;
+    int number = 0;
+    std::uint64_t bytes = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        bytes += line.size() + (in.eof() ? 0 : 1);
+        if (bytes > kMaxScriptBytes) {
+            script.events.clear();
+            script.tooLarge = true;
+            return script;
+        }
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::size_t first = line.find_first_not_of(" \t");
+        if (first == std::string::npos || line[first] == '#') continue;
+        ScriptedEvent event;
+        if (!ParseLine(line, event)) {
+            script.events.clear();
+            script.badLine = number;
+            script.badText = line;
+            return script;
+        }
+        script.events.push_back(event);
+    }
+    std::stable_sort(script.events.begin(), script.events.end(),
+                     [](const ScriptedEvent& a, const ScriptedEvent& b) { return a.at < b.at; });
+    return script;
+}
+
 }  // namespace
 
 bool ParseUnsigned(const std::string& text, std::uint64_t limit, std::uint64_t& value) {
@@ -105,39 +138,41 @@ std::uint64_t NumberVariable(const char* name, std::uint64_t limit, std::uint64_
     return value;
 }
 
+ParsedScript ParseInputScript(const std::string& text) {
+    std::istringstream in(text);
+    return ParseLines(in);
+}
+
 std::vector<ScriptedEvent> LoadInputScript(const char* path) {
-    std::vector<ScriptedEvent> events;
-    // A folder opens as a stream that reads nothing: it would pass for an empty script.
+    // A folder opens as a stream that reads nothing: it would pass for an empty script. A
+    // file's size is known before it is read; other kinds are counted as they are read.
     struct stat status;
-    const bool folder = ::stat(path, &status) == 0 && S_ISDIR(status.st_mode);
+    const bool known = ::stat(path, &status) == 0;
+    const bool folder = known && S_ISDIR(status.st_mode);
+    if (known && S_ISREG(status.st_mode) &&
+        static_cast<std::uint64_t>(status.st_size) > kMaxScriptBytes) {
+        std::fprintf(stderr, "tavlo: TAVLO_INPUT: %s is larger than %llu MiB\n", path,
+                     static_cast<unsigned long long>(kMaxScriptBytes >> 20));
+        std::exit(2);
+    }
     std::ifstream in(path);
     if (!in || folder) {
         std::fprintf(stderr, "tavlo: TAVLO_INPUT: cannot read %s%s\n", path,
                      folder ? ": it is a folder" : "");
         std::exit(2);
     }
-    std::string line;
-    int number = 0;
-    while (std::getline(in, line)) {
-        ++number;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        std::size_t first = line.find_first_not_of(" \t");
-        if (first == std::string::npos || line[first] == '#') continue;
-        ScriptedEvent event;
-        if (!ParseLine(line, event)) {
-            std::fprintf(stderr, "tavlo: TAVLO_INPUT line %d: malformed: %s\n", number,
-                         Quoted(line).c_str());
-            std::exit(2);
-        }
-        events.push_back(event);
-    }
-    if (in.bad()) {
-        std::fprintf(stderr, "tavlo: TAVLO_INPUT: cannot read %s after line %d\n", path, number);
+    ParsedScript script = ParseLines(in);
+    if (script.tooLarge) {
+        std::fprintf(stderr, "tavlo: TAVLO_INPUT: %s is larger than %llu MiB\n", path,
+                     static_cast<unsigned long long>(kMaxScriptBytes >> 20));
         std::exit(2);
     }
-    std::stable_sort(events.begin(), events.end(),
-                     [](const ScriptedEvent& a, const ScriptedEvent& b) { return a.at < b.at; });
-    return events;
+    if (script.badLine != 0) {
+        std::fprintf(stderr, "tavlo: TAVLO_INPUT line %d: malformed: %s\n", script.badLine,
+                     Quoted(script.badText).c_str());
+        std::exit(2);
+    }
+    return std::move(script.events);
 }
 
 }  // namespace host

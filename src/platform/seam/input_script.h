@@ -26,8 +26,21 @@ std::string Quoted(const std::string& text);
 // The environment variable `name` as a decimal number of at most `limit`; `otherwise` when it
 // is unset or empty. Anything else ends the process with code 2 and a line on stderr.
 std::uint64_t NumberVariable(const char* name, std::uint64_t limit, std::uint64_t otherwise);
-// Reads the script at `path`, sorted by time (equal times keep their order). A script that
-// cannot be read, or a malformed line, ends the process with code 2 and a line on stderr.
+// A script longer than this is refused: no script we write comes near it, and a huge file must
+// not become a huge allocation.
+constexpr std::uint64_t kMaxScriptBytes = 16u << 20;
+
+// A script's text parsed: its events sorted by time (equal times keep their order), or the
+// first malformed line (numbered from 1) and its text, or no events for a text over the limit.
+struct ParsedScript {
+    std::vector<ScriptedEvent> events;
+    int badLine = 0;  // 0 when every line is good
+    std::string badText;
+    bool tooLarge = false;
+};
+ParsedScript ParseInputScript(const std::string& text);
+// Reads the script at `path`. A script that cannot be read, one over the limit, or a malformed
+// line ends the process with code 2 and a line on stderr.
 std::vector<ScriptedEvent> LoadInputScript(const char* path);
 
 }  // namespace host

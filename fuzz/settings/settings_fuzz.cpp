@@ -1,0 +1,31 @@
+// Any text as settings.conf: whatever ParseSettings makes of it is a setting the host can use
+// (known modes, a window from 320×240 up to kMaxWindowSide a side), and what FormatSettings
+// writes of it parses back whole, without a note, to the same settings.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sdl_settings.h"
+
+namespace {
+
+void Require(bool condition) {
+    if (!condition) __builtin_trap();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace host::sdl;
+    std::vector<std::string> notes;
+    const Settings parsed =
+        ParseSettings(std::string(reinterpret_cast<const char*>(data), size), notes);
+    Require(parsed.mode == WindowMode::FullScreen || parsed.mode == WindowMode::Window);
+    Require(parsed.scaling == Scaling::Sharp || parsed.scaling == Scaling::Smooth);
+    Require(parsed.windowWidth >= 320 && parsed.windowWidth <= kMaxWindowSide);
+    Require(parsed.windowHeight >= 240 && parsed.windowHeight <= kMaxWindowSide);
+    std::vector<std::string> againNotes;
+    const Settings again = ParseSettings(FormatSettings(parsed), againNotes);
+    Require(againNotes.empty() && again == parsed);
+    return 0;
+}
