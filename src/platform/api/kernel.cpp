@@ -123,6 +123,9 @@ std::string Quoted(const char* what, const std::string& path) {
 void NoteFailedWrite(const std::string& what, const char* reason) {
     std::fprintf(stderr, "tavlo: cannot %s: %s\n", what.c_str(), reason);
     std::fflush(stderr);
+    // And once more when the program ends, in a dialog where there is a screen: a player who
+    // started the game from the desktop never sees standard error.
+    host::AddEndNotice("Tavlo could not " + what + ": " + reason);
 }
 
 BOOL FailWrite(const std::string& what, int error) {
@@ -334,6 +337,8 @@ BOOL WINAPI MoveFileExA(LPCSTR existingName, LPCSTR newName, DWORD flags) {
     }
     // Write-through: the new name is on the disk before the call returns.
     if ((flags & MOVEFILE_WRITE_THROUGH) && !SyncFolder(FolderOf(target))) return failed(errno);
+    // The file is in place: what failed before it is mended.
+    host::ClearEndNotices();
     return TRUE;
 }
 

@@ -20,6 +20,7 @@ namespace {
 
 Host* (*hostFactory)() = nullptr;
 Host* current = nullptr;
+std::vector<std::string> endNotices;
 
 }  // namespace
 
@@ -41,12 +42,27 @@ Host& Current() {
 void Shutdown() {
     Host* ending = current;
     current = nullptr;
+    if (ending && !endNotices.empty()) {
+        std::string text;
+        for (const std::string& notice : endNotices) text += (text.empty() ? "" : "\n") + notice;
+        ending->ShowEndNotice(text);
+    }
+    endNotices.clear();
     delete ending;
+}
+
+void AddEndNotice(const std::string& textUtf8) {
+    endNotices.push_back(textUtf8);
+}
+
+void ClearEndNotices() {
+    endNotices.clear();
 }
 
 void DiscardHostForTests() {
     delete current;
     current = nullptr;
+    endNotices.clear();
 }
 
 }  // namespace host

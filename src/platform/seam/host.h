@@ -60,6 +60,9 @@ class Host {
     // A message box, answered with OK. Texts are UTF-8.
     virtual void MessageBox(const std::string& captionUtf8, const std::string& textUtf8) = 0;
     virtual void SetCursorVisible(bool visible) = 0;
+    // When the program ends with something the player must hear of that only went to standard
+    // error (a best score that could not be saved): a host with a screen shows it in a dialog.
+    virtual void ShowEndNotice(const std::string& textUtf8) { (void)textUtf8; }
 };
 
 // Says how this program's host is made; the program's entry (or a test's) calls it before any
@@ -71,6 +74,10 @@ Host& Current();
 // flushed. The program's entry registers it with std::atexit once the host is made, so it runs
 // on every way out through exit; it may be called more than once.
 void Shutdown();
+// Notices for the end of the program (Host::ShowEndNotice, from Shutdown); cleared once what
+// failed has been done after all.
+void AddEndNotice(const std::string& textUtf8);
+void ClearEndNotices();
 // For tests: the next Current() makes a new host (a fresh clock, no pending input, the
 // environment read again), as a new process would.
 void DiscardHostForTests();

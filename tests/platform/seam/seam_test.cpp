@@ -55,6 +55,9 @@ class NoisyHost final : public host::Host {
     void ShowScreen(const host::ScreenImage&, host::ScreenChange) override {}
     void MessageBox(const std::string&, const std::string&) override {}
     void SetCursorVisible(bool) override {}
+    void ShowEndNotice(const std::string& text) override {
+        std::fprintf(stderr, "notice: %s\n", text.c_str());
+    }
 };
 
 }  // namespace
@@ -71,4 +74,20 @@ TEST(Shutdown, EndsTheHostOnceWhenTheProcessExits) {
             std::exit(1);
         },
         ::testing::ExitedWithCode(1), "^host ended\nbetween\nhost ended\n$");
+}
+
+// What failed on the way (a save) is shown once more at the end, unless it was done after all.
+TEST(Shutdown, ShowsTheEndNoticesThatStillHold) {
+    EXPECT_EXIT(
+        {
+            host::SetHostFactory([]() -> host::Host* { return new NoisyHost; });
+            host::Current();
+            host::AddEndNotice("old");
+            host::ClearEndNotices();  // saved after all
+            host::AddEndNotice("a");
+            host::AddEndNotice("b");
+            std::atexit(host::Shutdown);
+            std::exit(1);
+        },
+        ::testing::ExitedWithCode(1), "^notice: a\nb\nhost ended\n$");
 }

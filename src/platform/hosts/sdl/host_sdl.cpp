@@ -277,6 +277,17 @@ class SdlHost final : public Host {
         SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
     }
 
+    // Already on standard error when it happened; the dialog is for the desktop's player.
+    void ShowEndNotice(const std::string& text) override {
+        if (!OpenVideoSubsystem()) return;
+        SDL_Window* parent = nullptr;
+        if (window_) {
+            SDL_SetWindowFullscreen(window_, 0);
+            if (!Hidden()) parent = window_;
+        }
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, "Tavlo", text.c_str(), parent);
+    }
+
   private:
     // SDL's event pump asks the window system, the controllers and the device monitor each time;
     // at every idle millisecond that was a quarter of the program's time on the title screen.
