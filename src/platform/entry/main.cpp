@@ -44,6 +44,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     host::SetRunOptions(line.options);
+    // The game ends through exit(); the host then closes its window and flushes its files. Set
+    // before the replay session's own end, which still reads the host: the last registered runs
+    // first.
+    std::atexit(host::Shutdown);
     if (const int code =
             host::replay::StartSession({line.record, line.replay, line.verify}, program);
         code >= 0) {
@@ -52,8 +56,6 @@ int main(int argc, char** argv) {
     host::SetMessageNote(host::DataFileNoteHere);
     host::SetHostFactory(host::replay::CreateSessionHost);
     host::Current();
-    // The game ends through exit(); the host then closes its window and flushes its files.
-    std::atexit(host::Shutdown);
     static char commandLine[] = "";
     return WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWDEFAULT);
 }
