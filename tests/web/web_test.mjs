@@ -38,13 +38,21 @@ function matchesReference(shot) {
   return frame.ms <= shot.gameMs && samePixels(frame.rgb, shot.rgb);
 }
 const isTitle = (shot) => titleFrames.some((f) => samePixels(f.rgb, shot.rgb));
+// Whether the page listens for gamepads (which has the browser poll them all the time).
+async function listensForPads(page) {
+  const cdp = await page.target().createCDPSession();
+  const { result } = await cdp.send('Runtime.evaluate', { expression: 'window' });
+  const { listeners } = await cdp.send('DOMDebugger.getEventListeners', { objectId: result.objectId });
+  await cdp.detach();
+  return listeners.some((l) => l.type === 'gamepadconnected');
+}
 
 const { server, url } = await startSite();
 const profile = tempFolder('profile');
 const browser = await launchBrowser(profile);
 try {
   const page = await browser.newPage();
-  page.on('pageerror', (e) => console.log('page error:', e.message));
+  page.on('pageerror', (e) => check(false, `no error in the page: ${e.message}`));
   await page.setViewport({ width: 800, height: 600 });
   await page.goto(url);
   const shown = () => page.evaluate(() => Module.tavloHost.shown && Module.tavloHost.shown.gameMs);
@@ -53,6 +61,7 @@ try {
   await waitFor('the logo', async () => (await shown()) >= 600, 15000);
   const logo = await grabScreen(page);
   check(logo.width === 320 && logo.height === 240, 'the canvas holds the 320 × 240 screen at 1×');
+  check(!(await listensForPads(page)), 'a first visit does not listen for gamepads');
   check(logo.gameMs < 1300 && matchesReference(logo),
     `the logo's mosaic at ${logo.gameMs} ms is the headless program's picture of that moment`);
   await waitFor('the title', async () => (await shown()) >= 6500, 15000);
@@ -110,6 +119,10 @@ try {
   await waitFor('the end', () => page.evaluate(() => Module.tavloHost.state === 'ended'), 8000);
   check(await page.evaluate(() => Module.tavloHost.exitCode) === 1, 'QUIT ends the game with code 1');
 
+  // Gamepads turned on stay on across the reload.
+  await page.click('#gamepad-button');
+  check(await listensForPads(page), 'the page\'s button turns gamepads on');
+
   // A reload: the best score is the one stored.
   await page.reload();
   await waitFor('the title after the reload', async () => isTitle(await grabScreen(page)), 15000);
@@ -120,6 +133,9 @@ try {
     return best >= 0 && score >= 0 ? { best, score } : null;
   }, 8000);
   check(again.best === 1 && again.score === 0, `after a reload the round shows best ${again.best}`);
+  check(await listensForPads(page) &&
+    await page.$eval('#gamepad-button', (b) => b.textContent) === 'Gamepads: on',
+  'after a reload gamepads are still on');
 } catch (error) {
   check(false, String(error && error.stack || error));
 } finally {

@@ -58,14 +58,35 @@ Module.tavloHost = (function () {
 
   // Gamepads in the standard layout: 0 south, 9 start, 12-15 the D-pad; axes 0 and 1 the left
   // stick. Per slot four numbers: connected, buttons, x, y (stick at SDL's scale).
+  // A page that listens for gamepads has the browser poll the devices every few milliseconds
+  // for as long as it is open (Chromium: about 1.5 % of a core, docs/performance.md), so the
+  // page listens only once the player has asked for gamepads (the page's button); the choice
+  // is kept in localStorage.
   const padButtons = [0, 9, 12, 13, 14, 15];
   const padPollMs = 8;
   // Until a gamepad shows up, the browser is not asked for them at every wake.
   let padsSeen = false;
-  window.addEventListener('gamepadconnected', () => {
+  host.gamepads = false;
+  function onPadConnected() {
     padsSeen = true;
     wakeNow();
-  });
+  }
+  function setGamepads(on) {
+    if (on === host.gamepads) return;
+    host.gamepads = on;
+    try { localStorage.setItem('tavlo.gamepads', on ? 'on' : 'off'); } catch (e) { /* kept for now */ }
+    if (on) {
+      window.addEventListener('gamepadconnected', onPadConnected);
+      // A pad already in use on this page shows up without a new event.
+      const pads = navigator.getGamepads ? navigator.getGamepads() : [];
+      if (Array.from(pads).some((pad) => pad && pad.connected)) onPadConnected();
+    } else {
+      window.removeEventListener('gamepadconnected', onPadConnected);
+      padsSeen = false;
+    }
+    document.dispatchEvent(new Event('tavlogamepads'));
+  }
+  host.toggleGamepads = () => setGamepads(!host.gamepads);
   host.readPads = function (out, slots) {
     if (!padsSeen) return 0;
     const pads = navigator.getGamepads ? navigator.getGamepads() : [];
@@ -144,6 +165,7 @@ Module.tavloHost = (function () {
 
   // ---- the screen --------------------------------------------------------------------------
   let picture = null;  // the last ImageData shown, kept for redrawing
+  let pictureAt = 0;   // where its pixels lie in the game's memory
   let offscreen = null;
   const stage = () => document.getElementById('stage');
   const canvas = () => document.getElementById('screen');
@@ -191,6 +213,12 @@ Module.tavloHost = (function () {
   function draw(top, bottom) {
     const c = canvas();
     if (!c || !picture) return;
+    // Grown memory is a new buffer: the view follows it.
+    if (picture.data.buffer !== HEAPU8.buffer) {
+      picture = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, pictureAt,
+        picture.width * picture.height * 4), picture.width, picture.height);
+      top = undefined;
+    }
     if (top === undefined) {
       top = 0;
       bottom = picture.height;
@@ -214,14 +242,17 @@ Module.tavloHost = (function () {
 
   // A new picture from the game: RGBA rows [top, bottom) changed; change is the number of the
   // screen's change it shows (counting from 0, as the headless host numbers its captures).
+  // The picture is a view of the host's RGBA buffer, which keeps the whole picture shown (not
+  // a copy of it); made anew when the buffer moves or the memory grows.
   host.present = function (rgba, width, height, top, bottom, gameMs, change) {
-    const rows = HEAPU8.subarray(rgba + top * width * 4, rgba + bottom * width * 4);
-    if (!picture || picture.width !== width || picture.height !== height) {
-      picture = new ImageData(width, height);
-      picture.data.set(HEAPU8.subarray(rgba, rgba + width * height * 4));
-      layout();
+    const sized = !picture || picture.width !== width || picture.height !== height;
+    if (sized || pictureAt !== rgba || picture.data.buffer !== HEAPU8.buffer) {
+      pictureAt = rgba;
+      picture = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4),
+        width, height);
+      if (sized) layout();
+      else draw();
     } else {
-      picture.data.set(rows, top * width * 4);
       draw(top, bottom);
     }
     host.shown = { gameMs: gameMs, change: change, at: performance.now() };
@@ -314,6 +345,11 @@ Module.tavloHost = (function () {
     host.state = 'ended';
     say('The game stopped: ' + what);
   };
+
+  // The player's earlier choice of gamepads (after the waits exist: a pad may wake the game).
+  try {
+    if (localStorage.getItem('tavlo.gamepads') === 'on') setGamepads(true);
+  } catch (e) { /* no storage: off */ }
 
   return host;
 })();
