@@ -49,6 +49,9 @@ void GameRound::Play() {
         display.Present();
         WaitFrame(16);
     }
+    // For a debugger, and the replay checker, which reports every round's result.
+    std::sprintf(FormatBuffer, "score %d, best %d\n", score, bestScore);
+    OutputDebugStringA(FormatBuffer);
     titleScreen.KeepBestScore();
     ShowRating();
     FadeOut();

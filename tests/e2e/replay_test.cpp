@@ -40,8 +40,13 @@ TEST(ReplayRunDeathTest, ARecordedRunPlaysBackToTheSameFramesAndLeavesTheScoreFi
         "TAVLO_VIDEO=headless TAVLO_INPUT=in.txt TAVLO_FRAME_SUMS=a.tsv", "--record run.replay");
     ASSERT_EQ(recorded.exitCode, 1) << recorded.standardError;
     std::ofstream(folder.path + "/score.dat", std::ios::binary).write("\x09\0\0\0", 4);
-    RunResult played = folder.Tavlo("TAVLO_FRAME_SUMS=b.tsv", "--replay run.replay --verify");
+    RunResult played =
+        folder.Tavlo("TAVLO_FRAME_SUMS=b.tsv", "--replay run.replay --verify >report.txt");
     EXPECT_EQ(played.exitCode, 0) << played.standardError;
+    // The round's result as the game had it: no picture answered, the best score as it was.
+    EXPECT_NE(ReadText(folder.path + "/report.txt").find("\nround 1: score 0, best 3\n"),
+              std::string::npos)
+        << ReadText(folder.path + "/report.txt");
     const std::string frames = ReadText(folder.path + "/a.tsv");
     EXPECT_GT(frames.size(), 300u * 20);
     EXPECT_EQ(ReadText(folder.path + "/b.tsv"), frames);
@@ -50,6 +55,18 @@ TEST(ReplayRunDeathTest, ARecordedRunPlaysBackToTheSameFramesAndLeavesTheScoreFi
     const std::string replay = ReadText(folder.path + "/run.replay");
     EXPECT_NE(replay.find("scores 03000000\n"), std::string::npos) << replay;
     EXPECT_EQ(replay.find("seed none"), std::string::npos) << replay;
+}
+
+TEST(ReplayRunDeathTest, ARecordingStoppedByTheTimeLimitIsCutThereAndPlaysToItsCut) {
+    Folder folder;
+    std::ofstream(folder.path + "/in.txt") << "6000 down RETURN\n6040 up RETURN\n";
+    RunResult recorded = folder.Tavlo("TAVLO_VIDEO=headless TAVLO_INPUT=in.txt TAVLO_TIME_LIMIT=9000",
+                                      "--record run.replay");
+    ASSERT_EQ(recorded.exitCode, 3) << recorded.standardError;
+    const std::string replay = ReadText(folder.path + "/run.replay");
+    EXPECT_NE(replay.find("\n9000 cut @"), std::string::npos) << replay;
+    RunResult played = folder.Tavlo("", "--replay run.replay --verify");
+    EXPECT_EQ(played.exitCode, 0) << played.standardError;
 }
 
 TEST(ReplayRunDeathTest, AFileThatDoesNotFitEndsWithItsLineAndCodeOne) {

@@ -359,6 +359,10 @@ void WINAPI Sleep(DWORD ms) {
     ::usleep(static_cast<useconds_t>(ms) * 1000);
 }
 
+void WINAPI OutputDebugStringA(LPCSTR text) {
+    if (text) host::DebugOutput(text);
+}
+
 DWORD WINAPI timeGetTime(void) {
     return host::Current().Milliseconds();
 }

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <vector>
 
 #include "host_choice.h"
 #include "host_headless.h"
@@ -42,6 +43,7 @@ struct Session {
     std::uint32_t runChecksum = 0;  // CRC-32 of every frame's sum line
     int divergedLine = -1;
     std::string diverged;
+    std::vector<std::string> rounds;  // each round's result, as the game told a debugger
 };
 
 Session session;
@@ -54,14 +56,20 @@ void OnStopSignal(int signal) {
     std::signal(signal, SIG_DFL);
 }
 
+// Ends a recording stopped from outside with a cut line at `at`: the game's clock at the last
+// empty poll, where playing it back stops.
+void CutRecording(std::uint64_t at) {
+    if (session.mode != Mode::Record || !session.out) return;
+    std::fputs(EndLine(at, session.host->Frames(), true).c_str(), session.out);
+    std::fclose(session.out);
+    session.out = nullptr;
+    if (session.sums) std::fclose(session.sums);
+    session.sums = nullptr;
+}
+
 void Poll() {
     if (session.mode == Mode::Record && stopSignal != 0 && session.out) {
-        std::fputs(EndLine(session.host->Elapsed(), session.host->Frames(), true).c_str(),
-                   session.out);
-        std::fclose(session.out);
-        session.out = nullptr;
-        if (session.sums) std::fclose(session.sums);
-        session.sums = nullptr;
+        CutRecording(session.host->Elapsed());
         std::raise(stopSignal);
     }
     if (session.mode == Mode::Play && session.replay.cut &&
@@ -146,6 +154,11 @@ void Finish() {
     } else {
         std::fprintf(report, "replay %s: played to its %s at %llu ms\n", session.path.c_str(),
                      replay.cut ? "cut" : "end", static_cast<unsigned long long>(host.Elapsed()));
+    }
+    if (played || session.verify) {
+        for (std::size_t i = 0; i < session.rounds.size(); ++i) {
+            std::fprintf(report, "round %zu: %s\n", i + 1, session.rounds[i].c_str());
+        }
     }
     if (session.verify) {
         std::printf("pictures %llu\nchecksum %s\nbest score before %s\nbest score saved %s\n",
@@ -279,10 +292,20 @@ Host* CreateSessionHost() {
         std::fflush(session.out);
         session.host->RecordTo(session.out);
         for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, OnStopSignal);
+        // The headless host's time limit stops the recording from outside, like a signal. It
+        // ends the run inside the poll after the last one the game made (headless, one poll is
+        // one ms): the cut goes where that last one was.
+        headless::SetTimeLimitHook([] { CutRecording(session.host->Elapsed() - 1); });
     } else {
         session.host = new ReplayHost(*inner, ReplayHost::Mode::Play, session.replay.clockStart);
         session.host->PlayFrom(&session.replay);
         session.host->onDiverged = Diverged;
+        // The game tells a debugger each round's result (a line ending in a newline).
+        SetDebugListener([](const char* text) {
+            std::string line(text);
+            while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+            if (session.rounds.size() < 100000) session.rounds.push_back(line);
+        });
     }
     session.host->onPoll = Poll;
     session.host->onScreen = [](const ScreenImage& image, ScreenChange, std::uint64_t index,

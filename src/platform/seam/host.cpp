@@ -21,8 +21,17 @@ namespace {
 Host* (*hostFactory)() = nullptr;
 Host* current = nullptr;
 std::vector<std::string> endNotices;
+void (*debugListener)(const char*) = nullptr;
 
 }  // namespace
+
+void SetDebugListener(void (*listener)(const char* text)) {
+    debugListener = listener;
+}
+
+void DebugOutput(const char* text) {
+    if (debugListener) debugListener(text);
+}
 
 void SetHostFactory(Host* (*factory)()) {
     hostFactory = factory;
@@ -60,6 +69,7 @@ void ClearEndNotices() {
 }
 
 void DiscardHostForTests() {
+    debugListener = nullptr;
     delete current;
     current = nullptr;
     endNotices.clear();

@@ -78,6 +78,9 @@ void Shutdown();
 // failed has been done after all.
 void AddEndNotice(const std::string& textUtf8);
 void ClearEndNotices();
+// What the program tells a debugger (OutputDebugStringA) goes to the listener, if one is set.
+void SetDebugListener(void (*listener)(const char* text));
+void DebugOutput(const char* text);
 // For tests: the next Current() makes a new host (a fresh clock, no pending input, the
 // environment read again), as a new process would.
 void DiscardHostForTests();

@@ -402,3 +402,5 @@ BOOL WINAPI CloseHandle(HANDLE hObject);
 BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
 BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
 void WINAPI Sleep(DWORD dwMilliseconds);
+// Text for a debugger. With none listening (the replay checker listens), nothing happens.
+void WINAPI OutputDebugStringA(LPCSTR lpOutputString);

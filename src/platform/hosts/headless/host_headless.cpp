@@ -61,6 +61,7 @@ class HeadlessHost final : public Host {
         if (idleHook_) idleHook_();
         ++elapsed_;
         if (elapsed_ > limit_) {
+            if (timeLimitHook_) timeLimitHook_();
             std::fprintf(stderr, "tavlo: headless time limit of %llu ms reached\n",
                          static_cast<unsigned long long>(limit_));
             std::fflush(nullptr);
@@ -97,6 +98,7 @@ class HeadlessHost final : public Host {
     std::vector<ScriptedEvent> events_;
     std::size_t next_ = 0;
     std::function<void()> idleHook_;
+    std::function<void()> timeLimitHook_;
     headless::Picture last_;
     int changes_ = 0;
 
@@ -177,6 +179,10 @@ void InjectEvent(std::uint64_t atMs, const InputEvent& event) {
 
 void SetIdleHook(std::function<void()> hook) {
     if (headlessHost) headlessHost->idleHook_ = std::move(hook);
+}
+
+void SetTimeLimitHook(std::function<void()> hook) {
+    if (headlessHost) headlessHost->timeLimitHook_ = std::move(hook);
 }
 
 const Picture& LastPicture() {

@@ -22,6 +22,8 @@ std::uint64_t Elapsed();
 void InjectEvent(std::uint64_t atMs, const InputEvent& event);
 // Called each time the program finds its message queue empty, before the clock moves on.
 void SetIdleHook(std::function<void()> hook);
+// Called when the run passes TAVLO_TIME_LIMIT, just before the program ends with code 3.
+void SetTimeLimitHook(std::function<void()> hook);
 
 // The last picture the screen showed: width × height indices and the 256 colours in force.
 struct Picture {
