@@ -60,8 +60,8 @@ TEST(ReplayRunDeathTest, ARecordedRunPlaysBackToTheSameFramesAndLeavesTheScoreFi
 TEST(ReplayRunDeathTest, ARecordingStoppedByTheTimeLimitIsCutThereAndPlaysToItsCut) {
     Folder folder;
     std::ofstream(folder.path + "/in.txt") << "6000 down RETURN\n6040 up RETURN\n";
-    RunResult recorded = folder.Tavlo("TAVLO_VIDEO=headless TAVLO_INPUT=in.txt TAVLO_TIME_LIMIT=9000",
-                                      "--record run.replay");
+    RunResult recorded = folder.Tavlo(
+        "TAVLO_VIDEO=headless TAVLO_INPUT=in.txt TAVLO_TIME_LIMIT=9000", "--record run.replay");
     ASSERT_EQ(recorded.exitCode, 3) << recorded.standardError;
     const std::string replay = ReadText(folder.path + "/run.replay");
     EXPECT_NE(replay.find("\n9000 cut @"), std::string::npos) << replay;
