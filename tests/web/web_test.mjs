@@ -1,7 +1,8 @@
 // The web build played in headless Chromium, from a first visit to a reload:
 // the logo and the title show the very pixels the headless program shows at the same moment;
 // Enter starts a round (best score 0 on a first visit); the right arrow scores, a wrong one ends
-// the round; QUIT stores the best score in the browser and a reload shows it.
+// the round; gamepads (turned on with the page's button) reach the game: QUIT from one stores the
+// best score in the browser, and a reload shows it and keeps gamepads on.
 // Run: scripts/web.sh test (builds first), or node tests/web/web_test.mjs on built trees.
 import fs from 'node:fs';
 import {
