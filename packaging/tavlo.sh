@@ -11,10 +11,17 @@ program="$prefix/libexec/tavlo/tavlo"
 archive="$prefix/share/games/tavlo/tavlo.rka"
 
 # Asked for anything but a game in the usual folder (--help, --version, --data-dir DIR, a
-# wrong option), the program runs as it is, here: no folder is made for it.
+# wrong option), the program runs as it is, here: no folder is made for it. Recording and
+# playing back are games in the usual folder too; their files stay the caller's.
+value=false
 for argument in "$@"; do
+    if $value; then
+        value=false
+        continue
+    fi
     case "$argument" in
-        --w* | --f* | --sh* | --sm*) ;;
+        --w* | --f* | --sh* | --sm* | --veri* | --rec*=* | --rep*=*) ;;
+        --rec* | --rep*) value=true ;;
         *) exec "$program" "$@" ;;
     esac
 done
@@ -40,5 +47,5 @@ if [ ! -e "$data/score.dat" ]; then
     (set -C; head -c 4 /dev/zero > "$data/score.dat") 2>/dev/null || true
 fi
 
-cd "$data"
-exec "$program" "$@"
+# The program moves there itself, after it has taken the files it is given as the caller's.
+exec "$program" --data-dir "$data" "$@"

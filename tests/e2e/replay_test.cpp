@@ -57,16 +57,24 @@ TEST(ReplayRunDeathTest, ARecordedRunPlaysBackToTheSameFramesAndLeavesTheScoreFi
     EXPECT_EQ(replay.find("seed none"), std::string::npos) << replay;
 }
 
+// Played on another folder (--data-dir), the files named on the command line and in the
+// environment are still the caller's.
 TEST(ReplayRunDeathTest, ARecordingStoppedByTheTimeLimitIsCutThereAndPlaysToItsCut) {
-    Folder folder;
-    std::ofstream(folder.path + "/in.txt") << "6000 down RETURN\n6040 up RETURN\n";
-    RunResult recorded = folder.Tavlo(
-        "TAVLO_VIDEO=headless TAVLO_INPUT=in.txt TAVLO_TIME_LIMIT=9000", "--record run.replay");
+    const Folder data;
+    const std::string caller = FreshFolder("replay-caller");
+    auto tavlo = [&](const std::string& environment, const std::string& arguments) {
+        return testing_support::Run("cd '" + caller + "' && " + environment,
+                                    TAVLO_BINARY " --data-dir '" + data.path + "' " + arguments);
+    };
+    std::ofstream(caller + "/in.txt") << "6000 down RETURN\n6040 up RETURN\n";
+    RunResult recorded = tavlo("TAVLO_VIDEO=headless TAVLO_INPUT=in.txt TAVLO_TIME_LIMIT=9000",
+                               "--record run.replay");
     ASSERT_EQ(recorded.exitCode, 3) << recorded.standardError;
-    const std::string replay = ReadText(folder.path + "/run.replay");
+    const std::string replay = ReadText(caller + "/run.replay");
     EXPECT_NE(replay.find("\n9000 cut @"), std::string::npos) << replay;
-    RunResult played = folder.Tavlo("", "--replay run.replay --verify");
+    RunResult played = tavlo("TAVLO_FRAME_SUMS=sums.tsv", "--replay run.replay --verify");
     EXPECT_EQ(played.exitCode, 0) << played.standardError;
+    EXPECT_FALSE(ReadText(caller + "/sums.tsv").empty());
 }
 
 TEST(ReplayRunDeathTest, AFileThatDoesNotFitEndsWithItsLineAndCodeOne) {

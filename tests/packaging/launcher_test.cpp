@@ -1,6 +1,6 @@
 // The installed launcher: it makes the per-user folder, links the archive, writes a best score
-// of zero only where there is none, and runs the program there. The program here is a stand-in
-// that reports where it ran and with what.
+// of zero only where there is none, and runs the program on it (--data-dir) from the caller's
+// folder. The program here is a stand-in that reports where it ran and with what.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -79,7 +79,7 @@ TEST(Launcher, MakesTheFolderAndRunsTheGameThere) {
         const RunResult result = install.Launch(environment, "--window --smooth");
         EXPECT_EQ(result.exitCode, 1) << result.standardError;
         const std::string folder = install.root + c.folder;
-        EXPECT_EQ(install.Out(), folder + "\n--window --smooth\n");
+        EXPECT_EQ(install.Out(), install.root + "\n--data-dir " + folder + " --window --smooth\n");
         EXPECT_EQ(ReadFile(folder + "/score.dat"), std::string(4, '\0'));
         char target[4096] = {};
         ASSERT_GT(::readlink((folder + "/tavlo.rka").c_str(), target, sizeof target - 1), 0);
@@ -111,7 +111,21 @@ TEST(Launcher, PassesTheProgramsExitCodeAndFindsItselfThroughLinks) {
     const std::string link = install.root + "/elsewhere-tavlo";
     ASSERT_EQ(::symlink((install.prefix + "/games/tavlo").c_str(), link.c_str()), 0);
     EXPECT_EQ(install.Launch("HOME=" + install.home, "", link).exitCode, 3);
-    EXPECT_EQ(install.Out(), install.home + "/.local/share/tavlo\n\n");
+    EXPECT_EQ(install.Out(),
+              install.root + "\n--data-dir " + install.home + "/.local/share/tavlo\n");
+}
+
+// Recording and playing back are games in the usual folder; the program itself takes the files
+// they name from the caller's folder.
+TEST(Launcher, RecordingAndPlayingBackUseThePerUserFolder) {
+    for (const std::string arguments : {"--record run.replay", "--window --rec=run.replay",
+                                        "--replay run.replay --verify", "--replay --help"}) {
+        SCOPED_TRACE(arguments);
+        Installation install;
+        EXPECT_EQ(install.Launch("HOME=" + install.home, arguments).exitCode, 1);
+        EXPECT_EQ(install.Out(), install.root + "\n--data-dir " + install.home +
+                                     "/.local/share/tavlo " + arguments + "\n");
+    }
 }
 
 // Anything but play options (--help, --version, --data-dir DIR, a wrong option) goes to the

@@ -3,7 +3,10 @@
 
 #include <getopt.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #ifndef TAVLO_VERSION
 #define TAVLO_VERSION "unknown"
@@ -116,6 +119,28 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         line.error = std::string("unexpected argument: ") + argv[optind];
     }
     return line;
+}
+
+namespace {
+
+// A relative name as seen from the current folder; left as it is when that cannot be known.
+std::string Anchored(const std::string& name) {
+    if (name.empty() || name.front() == '/') return name;
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::absolute(name, error);
+    return error ? name : path.string();
+}
+
+}  // namespace
+
+void AnchorRelativePaths(CommandLine& line) {
+    line.record = Anchored(line.record);
+    line.replay = Anchored(line.replay);
+    for (const char* name :
+         {"TAVLO_INPUT", "TAVLO_CAPTURE", "TAVLO_RECORD", "TAVLO_FLIP_LOG", "TAVLO_FRAME_SUMS"}) {
+        const char* value = std::getenv(name);
+        if (value && *value && *value != '/') ::setenv(name, Anchored(value).c_str(), 1);
+    }
 }
 
 std::string UsageText(const char* program) {

@@ -18,7 +18,7 @@
 
 int main(int argc, char** argv) {
     const char* program = argc > 0 && argv[0] ? argv[0] : "tavlo";
-    const host::CommandLine line = host::ParseCommandLine(argc, argv);
+    host::CommandLine line = host::ParseCommandLine(argc, argv);
     switch (line.action) {
         case host::CommandLine::Action::Help:
             std::fputs(host::HelpText(program).c_str(), stdout);
@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
         case host::CommandLine::Action::Play:
             break;
     }
+    host::AnchorRelativePaths(line);
     if (!line.dataDir.empty() && ::chdir(line.dataDir.c_str()) != 0) {
         std::fprintf(stderr, "%s: --data-dir %s: %s\n", program, line.dataDir.c_str(),
                      std::strerror(errno));

@@ -219,14 +219,6 @@ int StartPlaying() {
     if (replay.archive != ArchiveChecksum()) {
         return Refuse("recorded with another tavlo.rka than the one in this folder");
     }
-    // Files the environment names stay where they were meant, wherever the run plays.
-    for (const char* name :
-         {"TAVLO_CAPTURE", "TAVLO_INPUT", "TAVLO_FLIP_LOG", "TAVLO_FRAME_SUMS"}) {
-        const char* value = std::getenv(name);
-        if (value && *value && *value != '/') {
-            setenv(name, (std::filesystem::current_path() / value).c_str(), 1);
-        }
-    }
     // A folder of its own: the archive, and the score file as the recording found it.
     std::string base = std::filesystem::temp_directory_path().string() + "/tavlo-replay-XXXXXX";
     if (!::mkdtemp(base.data()))
