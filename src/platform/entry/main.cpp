@@ -33,7 +33,9 @@ int main(int argc, char** argv) {
         case host::CommandLine::Action::Play:
             break;
     }
-    host::AnchorRelativePaths(line);
+    // Another folder to play in (--data-dir, or a replay's scratch folder) is moved into
+    // before the files named by the caller are opened.
+    if (!line.dataDir.empty() || !line.replay.empty()) host::AnchorRelativePaths(line);
     if (!line.dataDir.empty() && ::chdir(line.dataDir.c_str()) != 0) {
         std::fprintf(stderr, "%s: --data-dir %s: %s\n", program, line.dataDir.c_str(),
                      std::strerror(errno));
