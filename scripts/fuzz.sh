@@ -18,7 +18,7 @@ for dir in $targets; do
     cmake --build --preset fuzz --target "$name"
     work="build-fuzz/corpus/$name"
     mkdir -p "$work"
-    for seeds in "$dir/corpus" "$dir/crashes"; do
+    for seeds in "$dir/corpus" "$dir/found" "$dir/crashes"; do
         if [ -d "$seeds" ]; then cp -n "$seeds"/* "$work"/ 2>/dev/null || true; fi
     done
     while read -r seed; do
