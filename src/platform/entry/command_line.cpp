@@ -139,7 +139,7 @@ void AnchorRelativePaths(CommandLine& line) {
     for (const char* name :
          {"TAVLO_INPUT", "TAVLO_CAPTURE", "TAVLO_RECORD", "TAVLO_FLIP_LOG", "TAVLO_FRAME_SUMS"}) {
         const char* value = std::getenv(name);
-        if (value && *value && *value != '/') ::setenv(name, Anchored(value).c_str(), 1);
+        if (value && *value) ::setenv(name, Anchored(value).c_str(), 1);
     }
 }
 
