@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "browser_host.h"
+#include "controller_keys.h"
 #include "frame_pacer.h"
-#include "sdl_controller.h"
 
 // Each of these is defined by host_browser.js on Module.tavloHost.
 EM_JS(int, tavlo_next_key, (), { return Module.tavloHost.nextKey(); });
@@ -176,7 +176,7 @@ class BrowserHost final : public Host {
         lastPadPoll_ = now;
         std::array<int, kPadSlots * kPadFields> raw{};
         const int slots = tavlo_read_pads(raw.data(), kPadSlots);
-        std::vector<sdl::KeyChange> changes;
+        std::vector<KeyChange> changes;
         for (int pad = 0; pad < kPadSlots; ++pad) {
             PadState next;
             if (pad < slots) {
@@ -189,20 +189,20 @@ class BrowserHost final : public Host {
                 was = PadState{};
                 continue;
             }
-            static constexpr sdl::PadButton kButtons[] = {
-                sdl::PadButton::South,    sdl::PadButton::Start,    sdl::PadButton::DPadUp,
-                sdl::PadButton::DPadDown, sdl::PadButton::DPadLeft, sdl::PadButton::DPadRight};
+            static constexpr PadButton kButtons[] = {PadButton::South,    PadButton::Start,
+                                                     PadButton::DPadUp,   PadButton::DPadDown,
+                                                     PadButton::DPadLeft, PadButton::DPadRight};
             for (int bit = 0; bit < 6; ++bit) {
                 const bool pressed = (next.buttons >> bit) & 1;
                 if (pressed != (((was.buttons >> bit) & 1) != 0)) {
                     controllerKeys_.Button(pad, kButtons[bit], pressed, changes);
                 }
             }
-            if (next.x != was.x) controllerKeys_.Axis(pad, sdl::PadAxis::LeftX, next.x, changes);
-            if (next.y != was.y) controllerKeys_.Axis(pad, sdl::PadAxis::LeftY, next.y, changes);
+            if (next.x != was.x) controllerKeys_.Axis(pad, PadAxis::LeftX, next.x, changes);
+            if (next.y != was.y) controllerKeys_.Axis(pad, PadAxis::LeftY, next.y, changes);
             was = next;
         }
-        for (const sdl::KeyChange& change : changes) {
+        for (const KeyChange& change : changes) {
             pending_.push_back({change.down ? InputEvent::Kind::KeyDown : InputEvent::Kind::KeyUp,
                                 change.virtualKey});
         }
@@ -213,7 +213,7 @@ class BrowserHost final : public Host {
     FramePacer pacer_;
     double lastPadPoll_ = -1e9;
     std::deque<InputEvent> pending_;
-    sdl::ControllerKeys controllerKeys_;
+    ControllerKeys controllerKeys_;
     std::array<PadState, kPadSlots> pads_{};
 
     int width_ = 0;

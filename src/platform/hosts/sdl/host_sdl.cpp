@@ -4,14 +4,11 @@
 // yields the processor while the game spins on its clock, and presents at most once per
 // change of the screen without waiting for the display's refresh.
 //
-// Where OpenGL is itself drawn by the processor (Mesa's llvmpipe and the like: no graphics
-// chip, a virtual X server), SDL's software renderer is used instead, and a sharp picture is
-// written by the host straight into the window's pixels at its whole factor, only the rows that
-// changed: a software rasteriser would repaint the whole output for every frame.
+// This file is the clock, the window, the focus and the pump; the picture is drawn by the
+// presenter (sdl_presenter), keys and controls are mapped by sdl_keys.
 #include <SDL.h>
 #include <time.h>
 
-#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -21,10 +18,11 @@
 #include <vector>
 
 #include "host_sdl.h"
+#include "controller_keys.h"
 #include "input_script.h"
 #include "run_options.h"
-#include "sdl_controller.h"
-#include "sdl_convert.h"
+#include "sdl_keys.h"
+#include "sdl_presenter.h"
 #include "sdl_scaling.h"
 #include "sdl_screenshot.h"
 #include "sdl_settings.h"
@@ -47,87 +45,6 @@ std::int64_t MonotonicNanoseconds() {
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
-
-unsigned VirtualKeyOf(SDL_Keycode key) {
-    if (key >= SDLK_a && key <= SDLK_z) return static_cast<unsigned>('A' + (key - SDLK_a));
-    if (key >= SDLK_0 && key <= SDLK_9) return static_cast<unsigned>('0' + (key - SDLK_0));
-    if (key >= SDLK_F1 && key <= SDLK_F12) return vk::kF1 + static_cast<unsigned>(key - SDLK_F1);
-    if (key >= SDLK_KP_1 && key <= SDLK_KP_9)
-        return vk::kNumpad0 + 1 + static_cast<unsigned>(key - SDLK_KP_1);
-    switch (key) {
-        case SDLK_RETURN:
-        case SDLK_KP_ENTER:
-            return vk::kReturn;
-        case SDLK_LCTRL:
-        case SDLK_RCTRL:
-            return vk::kControl;
-        case SDLK_LSHIFT:
-        case SDLK_RSHIFT:
-            return vk::kShift;
-        case SDLK_LALT:
-        case SDLK_RALT:
-            return vk::kAlt;
-        case SDLK_PAUSE:
-            return vk::kPause;
-        case SDLK_ESCAPE:
-            return vk::kEscape;
-        case SDLK_SPACE:
-            return vk::kSpace;
-        case SDLK_BACKSPACE:
-            return vk::kBack;
-        case SDLK_TAB:
-            return vk::kTab;
-        case SDLK_PAGEUP:
-            return vk::kPageUp;
-        case SDLK_PAGEDOWN:
-            return vk::kPageDown;
-        case SDLK_END:
-            return vk::kEnd;
-        case SDLK_HOME:
-            return vk::kHome;
-        case SDLK_LEFT:
-            return vk::kLeft;
-        case SDLK_UP:
-            return vk::kUp;
-        case SDLK_RIGHT:
-            return vk::kRight;
-        case SDLK_DOWN:
-            return vk::kDown;
-        case SDLK_INSERT:
-            return vk::kInsert;
-        case SDLK_DELETE:
-            return vk::kDelete;
-        case SDLK_KP_0:
-            return vk::kNumpad0;
-        default:
-            return 0;
-    }
-}
-
-sdl::PadButton PadButtonOf(Uint8 button) {
-    switch (button) {
-        case SDL_CONTROLLER_BUTTON_A:
-            return sdl::PadButton::South;
-        case SDL_CONTROLLER_BUTTON_START:
-            return sdl::PadButton::Start;
-        case SDL_CONTROLLER_BUTTON_DPAD_UP:
-            return sdl::PadButton::DPadUp;
-        case SDL_CONTROLLER_BUTTON_DPAD_DOWN:
-            return sdl::PadButton::DPadDown;
-        case SDL_CONTROLLER_BUTTON_DPAD_LEFT:
-            return sdl::PadButton::DPadLeft;
-        case SDL_CONTROLLER_BUTTON_DPAD_RIGHT:
-            return sdl::PadButton::DPadRight;
-        default:
-            return sdl::PadButton::Other;
-    }
-}
-
-sdl::PadAxis PadAxisOf(Uint8 axis) {
-    if (axis == SDL_CONTROLLER_AXIS_LEFTX) return sdl::PadAxis::LeftX;
-    if (axis == SDL_CONTROLLER_AXIS_LEFTY) return sdl::PadAxis::LeftY;
-    return sdl::PadAxis::Other;
 }
 
 class SdlHost final : public Host {
@@ -166,9 +83,7 @@ class SdlHost final : public Host {
     }
     ~SdlHost() override {
         for (auto& [id, controller] : controllers_) SDL_GameControllerClose(controller);
-        if (stepTexture_) SDL_DestroyTexture(stepTexture_);
-        if (texture_) SDL_DestroyTexture(texture_);
-        if (renderer_) SDL_DestroyRenderer(renderer_);
+        presenter_.Detach();
         if (window_) SDL_DestroyWindow(window_);
         if (flipLog_) std::fclose(flipLog_);
         SDL_Quit();
@@ -197,7 +112,7 @@ class SdlHost final : public Host {
     // until then. The first call after the screen changed returns at once, so a game that is
     // already late (or runs with its waits switched off) is never held back.
     void Idle() override {
-        PresentIfChanged();
+        presenter_.PresentIfChanged(Hidden());
         if (spin_) return;
         if (justDrew_) {
             justDrew_ = false;
@@ -230,7 +145,7 @@ class SdlHost final : public Host {
         SDL_SetWindowTitle(window_, title_.c_str());
         if (visible) {
             SDL_ShowWindow(window_);
-            Draw();
+            presenter_.Draw();
         } else {
             SDL_HideWindow(window_);
         }
@@ -248,11 +163,7 @@ class SdlHost final : public Host {
         }
         // Kept as 8-bit pixels and colours: the next idle moment shows them, a screenshot
         // saves them, and an expose or a lost texture redraws them.
-        width_ = image.width;
-        height_ = image.height;
-        CopyPixels(image, pixels_);
-        std::memcpy(colours_.data(), image.colours, sizeof(Rgb) * 256);
-        changed_ = true;
+        presenter_.Keep(image);
         justDrew_ = true;
     }
 
@@ -261,16 +172,7 @@ class SdlHost final : public Host {
     void MessageBox(const std::string& caption, const std::string& text) override {
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
         std::fflush(stderr);
-        if (!OpenVideoSubsystem()) return;
-        SDL_Window* parent = nullptr;
-        if (window_) {
-            // Out of full screen, so that the dialog is not hidden behind the picture.
-            SDL_SetWindowFullscreen(window_, 0);
-            if (!Hidden()) parent = window_;
-        }
-        // Without a dialog (SDL's dummy driver; on X11 without core fonts, xfonts-base) the
-        // message on standard error is all there is.
-        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), parent);
+        Dialog(SDL_MESSAGEBOX_ERROR, caption, text);
     }
 
     void SetCursorVisible(bool visible) override {
@@ -279,16 +181,22 @@ class SdlHost final : public Host {
 
     // Already on standard error when it happened; the dialog is for the desktop's player.
     void ShowEndNotice(const std::string& text) override {
-        if (!OpenVideoSubsystem()) return;
-        SDL_Window* parent = nullptr;
-        if (window_) {
-            SDL_SetWindowFullscreen(window_, 0);
-            if (!Hidden()) parent = window_;
-        }
-        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, "Tavlo", text.c_str(), parent);
+        Dialog(SDL_MESSAGEBOX_WARNING, "Tavlo", text);
     }
 
   private:
+    // A dialog over the window, wherever there is a display. Without one (SDL's dummy driver; on
+    // X11 without core fonts, xfonts-base) what went to standard error is all there is.
+    void Dialog(Uint32 kind, const std::string& caption, const std::string& text) {
+        if (!OpenVideoSubsystem()) return;
+        SDL_Window* parent = nullptr;
+        if (window_) {
+            // Out of full screen, so that the dialog is not hidden behind the picture.
+            SDL_SetWindowFullscreen(window_, 0);
+            if (!Hidden()) parent = window_;
+        }
+        SDL_ShowSimpleMessageBox(kind, caption.c_str(), text.c_str(), parent);
+    }
     // SDL's event pump asks the window system, the controllers and the device monitor each time;
     // at every idle millisecond that was a quarter of the program's time on the title screen.
     // The game reads its input once per frame (16 ms at least): a key seen up to 4 ms later
@@ -351,24 +259,6 @@ class SdlHost final : public Host {
         return window;
     }
 
-    // True when the renderer's OpenGL is drawn by the processor rather than a graphics chip.
-    static bool RasterisesInSoftware(SDL_Renderer* renderer) {
-        SDL_RendererInfo info;
-        if (SDL_GetRendererInfo(renderer, &info) != 0) return false;
-        if (info.flags & SDL_RENDERER_SOFTWARE) return true;
-        if (!info.name || std::strncmp(info.name, "opengl", 6) != 0) return false;
-        // The renderer's context is the current one once it is made.
-        using GetString = const unsigned char* (*)(unsigned);
-        const auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
-        if (!getString) return false;
-        const auto* name = reinterpret_cast<const char*>(getString(0x1F01 /* GL_RENDERER */));
-        if (!name) return false;
-        for (const char* software : {"llvmpipe", "softpipe", "Software Rasterizer", "swrast"}) {
-            if (std::strstr(name, software)) return true;
-        }
-        return false;
-    }
-
     bool EnsureWindow() {
         if (window_) return true;
         if (!videoOpen_) return false;
@@ -377,31 +267,20 @@ class SdlHost final : public Host {
         // TAVLO_RENDERER=software or =accelerated overrides the choice (for measuring).
         const char* choice = std::getenv("TAVLO_RENDERER");
         const std::string chosen = choice ? choice : "";
-        if (chosen != "software") {
-            renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
-            if (renderer_ && chosen != "accelerated" && RasterisesInSoftware(renderer_)) {
-                // A fresh window, without the OpenGL the renderer asked of this one.
-                SDL_DestroyRenderer(renderer_);
-                renderer_ = nullptr;
-                SDL_DestroyWindow(window_);
-                window_ = CreateWindow();
-                if (!window_) return false;
-            }
+        if (chosen != "software" && !presenter_.TryAccelerated(window_, chosen == "accelerated")) {
+            // A fresh window, without the OpenGL the renderer asked of this one.
+            SDL_DestroyWindow(window_);
+            window_ = CreateWindow();
+            if (!window_) return false;
         }
-        if (!renderer_) {
-            // The window's own pixels, not a texture drawn by OpenGL behind them. A sharp
-            // picture is written there by DrawDirect, with no renderer on the window; smooth
-            // scaling takes SDL's software renderer (Draw switches between the two).
-            SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-            software_ = true;
-            if (!DirectMode() && !EnsureRenderer()) {
-                SDL_DestroyWindow(window_);
-                window_ = nullptr;
-                return false;
-            }
+        presenter_.SetScaling(settings_.scaling);
+        if (!presenter_.Attach(window_)) {
+            SDL_DestroyWindow(window_);
+            window_ = nullptr;
+            return false;
         }
         ApplyWindowMode();
-        Draw();
+        presenter_.Draw();
         return true;
     }
 
@@ -424,7 +303,7 @@ class SdlHost final : public Host {
             SDL_SetWindowSize(window_, settings_.windowWidth, settings_.windowHeight);
             SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
         }
-        Draw();
+        presenter_.Draw();
     }
 
     void SaveSettings() {
@@ -436,188 +315,6 @@ class SdlHost final : public Host {
     bool Hidden() const {
         return !window_ ||
                (SDL_GetWindowFlags(window_) & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED));
-    }
-
-    void PresentIfChanged() {
-        if (!changed_) return;
-        changed_ = false;
-        // An unchanged screen is not shown again: the title's flips of a still picture cost
-        // nothing. Drawing into the window's pixels, only the rows that changed are redrawn.
-        const bool sameColours =
-            std::memcmp(colours_.data(), shownColours_.data(), sizeof(Rgb) * 256) == 0;
-        std::vector<sdl::RowSpan> spans;
-        const bool comparable =
-            haveShown_ && sameColours && width_ == shownWidth_ && height_ == shownHeight_;
-        if (comparable) {
-            spans = sdl::ChangedRows(shownPixels_.data(), pixels_.data(), width_, height_);
-            if (spans.empty()) return;
-        }
-        // The size goes with the pixels: a redraw before the next present shows these.
-        shownPixels_ = pixels_;
-        shownWidth_ = width_;
-        shownHeight_ = height_;
-        shownColours_ = colours_;
-        haveShown_ = true;
-        uploaded_ = false;
-        // Minimised or hidden: nothing to draw on; a restore draws the kept picture.
-        if (Hidden()) {
-            directValid_ = false;
-            return;
-        }
-        if (comparable && directValid_ && DirectMode() && DrawDirect(&spans)) return;
-        Draw();
-    }
-
-    // A sharp picture without a graphics chip is drawn by the host itself, into the window's
-    // pixels, unless they turned out unable to take it.
-    bool DirectMode() const {
-        return software_ && settings_.scaling == Scaling::Sharp && !directRefused_;
-    }
-
-    // SDL's software renderer for the window; false (with a message) when it cannot be had.
-    bool EnsureRenderer() {
-        if (renderer_) return true;
-        renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-        if (!renderer_) std::fprintf(stderr, "tavlo: no renderer: %s\n", SDL_GetError());
-        return renderer_ != nullptr;
-    }
-
-    // Takes the renderer and its textures off the window, so that its pixels may be written.
-    void DropRenderer() {
-        if (!renderer_) return;
-        if (stepTexture_) SDL_DestroyTexture(stepTexture_);
-        if (texture_) SDL_DestroyTexture(texture_);
-        SDL_DestroyRenderer(renderer_);
-        stepTexture_ = texture_ = nullptr;
-        renderer_ = nullptr;
-        stepWidth_ = stepHeight_ = textureWidth_ = textureHeight_ = 0;
-        uploaded_ = false;
-    }
-
-    // Writes rows of the kept picture into the window's pixels at the whole factor and shows
-    // them: the given rows when the window still holds the picture shown before, else all of
-    // them with the black around. False when the window's pixels cannot take the picture.
-    // Only ever called with no renderer on the window: SDL forbids the two together.
-    bool DrawDirect(const std::vector<sdl::RowSpan>* spans) {
-        SDL_Surface* surface = SDL_GetWindowSurface(window_);
-        if (!surface || surface->format->BytesPerPixel != 4) return false;
-        if (shownPixels_.empty()) {
-            SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
-            SDL_UpdateWindowSurface(window_);
-            directValid_ = false;
-            return true;
-        }
-        const sdl::Placement place =
-            sdl::PlacePicture(surface->w, surface->h, shownWidth_, shownHeight_, Scaling::Sharp);
-        const sdl::Rect& target = place.target;
-        if (target.x < 0 || target.y < 0 || target.x + target.w > surface->w ||
-            target.y + target.h > surface->h) {
-            return false;
-        }
-        const bool whole = !spans || !directValid_ || surface != directSurface_ ||
-                           surface->w != directWidth_ || surface->h != directHeight_;
-        if (whole) {
-            for (int i = 0; i < 256; ++i) {
-                const Rgb& c = shownColours_[static_cast<std::size_t>(i)];
-                lookup_[static_cast<std::size_t>(i)] = SDL_MapRGB(surface->format, c.r, c.g, c.b);
-            }
-            SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
-        }
-        if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return false;
-        std::uint8_t* origin = static_cast<std::uint8_t*>(surface->pixels) +
-                               static_cast<long>(target.y) * surface->pitch + target.x * 4;
-        const int factor = place.factor;
-        if (whole) {
-            sdl::ScaleRows(shownPixels_.data(), shownWidth_, shownWidth_, 0, shownHeight_,
-                           lookup_.data(), factor, origin, surface->pitch);
-        } else {
-            rects_.clear();
-            for (const sdl::RowSpan& span : *spans) {
-                sdl::ScaleRows(shownPixels_.data(), shownWidth_, shownWidth_, span.first, span.end,
-                               lookup_.data(), factor, origin, surface->pitch);
-                rects_.push_back(SDL_Rect{target.x, target.y + span.first * factor, target.w,
-                                          (span.end - span.first) * factor});
-            }
-        }
-        if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
-        if (whole) {
-            SDL_UpdateWindowSurface(window_);
-        } else {
-            SDL_UpdateWindowSurfaceRects(window_, rects_.data(), static_cast<int>(rects_.size()));
-        }
-        directSurface_ = surface;
-        directWidth_ = surface->w;
-        directHeight_ = surface->h;
-        directValid_ = true;
-        return true;
-    }
-
-    // Converts the kept 8-bit picture to the texture's colours.
-    bool Upload() {
-        if (shownWidth_ <= 0 || shownHeight_ <= 0) return false;
-        if (!texture_ || shownWidth_ != textureWidth_ || shownHeight_ != textureHeight_) {
-            if (texture_) SDL_DestroyTexture(texture_);
-            texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888,
-                                         SDL_TEXTUREACCESS_STREAMING, shownWidth_, shownHeight_);
-            if (!texture_) return false;
-            SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);
-            textureWidth_ = shownWidth_;
-            textureHeight_ = shownHeight_;
-        }
-        void* pixels = nullptr;
-        int pitch = 0;
-        if (SDL_LockTexture(texture_, nullptr, &pixels, &pitch) != 0) return false;
-        sdl::ConvertScreen(shownPixels_.data(), shownWidth_, shownHeight_, shownWidth_,
-                           shownColours_.data(), static_cast<std::uint32_t*>(pixels), pitch);
-        SDL_UnlockTexture(texture_);
-        uploaded_ = true;
-        return true;
-    }
-
-    // Clears to black and puts the picture where the settings say; then presents.
-    void Draw() {
-        if (!window_) return;
-        if (DirectMode()) {
-            DropRenderer();
-            if (DrawDirect(nullptr)) return;
-            directRefused_ = true;  // the renderer from now on
-        }
-        if (!EnsureRenderer()) return;
-        directValid_ = false;
-        SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-        SDL_RenderClear(renderer_);
-        if (!shownPixels_.empty() && (uploaded_ || Upload())) {
-            int outputWidth = 0, outputHeight = 0;
-            SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight);
-            const sdl::Placement place = sdl::PlacePicture(outputWidth, outputHeight, shownWidth_,
-                                                           shownHeight_, settings_.scaling);
-            const SDL_Rect target{place.target.x, place.target.y, place.target.w, place.target.h};
-            SDL_Texture* source = texture_;
-            if (settings_.scaling == Scaling::Smooth && StepTexture(place)) {
-                // Nearest-neighbour to the whole factor, then linear from there.
-                SDL_SetRenderTarget(renderer_, stepTexture_);
-                SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-                SDL_SetRenderTarget(renderer_, nullptr);
-                source = stepTexture_;
-            }
-            SDL_RenderCopy(renderer_, source, nullptr, &target);
-        }
-        SDL_RenderPresent(renderer_);
-    }
-
-    bool StepTexture(const sdl::Placement& place) {
-        if (stepTexture_ && stepWidth_ == place.stepWidth && stepHeight_ == place.stepHeight) {
-            return true;
-        }
-        if (stepTexture_) SDL_DestroyTexture(stepTexture_);
-        stepTexture_ =
-            SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
-                              place.stepWidth, place.stepHeight);
-        if (!stepTexture_) return false;
-        SDL_SetTextureScaleMode(stepTexture_, SDL_ScaleModeLinear);
-        stepWidth_ = place.stepWidth;
-        stepHeight_ = place.stepHeight;
-        return true;
     }
 
     // What the host does itself with a key going down, before the game gets it as Windows would
@@ -633,7 +330,8 @@ class SdlHost final : public Host {
             settings_.scaling =
                 settings_.scaling == Scaling::Sharp ? Scaling::Smooth : Scaling::Sharp;
             saved_.scaling = settings_.scaling;
-            Draw();
+            presenter_.SetScaling(settings_.scaling);
+            presenter_.Draw();
             SaveSettings();
         } else if (virtualKey == vk::kF12 && !alt) {
             TakeScreenshot();
@@ -641,13 +339,8 @@ class SdlHost final : public Host {
     }
 
     void TakeScreenshot() {
-        if (shownPixels_.empty()) return;
         ScreenImage image;
-        image.pixels = shownPixels_.data();
-        image.width = shownWidth_;
-        image.height = shownHeight_;
-        image.pitch = shownWidth_;
-        image.colours = shownColours_.data();
+        if (!presenter_.Shown(image)) return;
         const std::string path =
             sdl::SaveScreenshot(sdl::ScreenshotFolder(), image, std::time(nullptr));
         if (path.empty()) {
@@ -657,8 +350,8 @@ class SdlHost final : public Host {
         }
     }
 
-    void PushKeys(const std::vector<sdl::KeyChange>& changes) {
-        for (const sdl::KeyChange& change : changes) {
+    void PushKeys(const std::vector<KeyChange>& changes) {
+        for (const KeyChange& change : changes) {
             pending_.push_back({change.down ? InputEvent::Kind::KeyDown : InputEvent::Kind::KeyUp,
                                 change.virtualKey});
         }
@@ -681,7 +374,7 @@ class SdlHost final : public Host {
                     settings_.windowHeight = saved_.windowHeight = window.data2;
                     SaveSettings();
                 }
-                Draw();
+                presenter_.Draw();
                 break;
             case SDL_WINDOWEVENT_EXPOSED:
             case SDL_WINDOWEVENT_SIZE_CHANGED:
@@ -689,24 +382,11 @@ class SdlHost final : public Host {
             case SDL_WINDOWEVENT_SHOWN:
             case SDL_WINDOWEVENT_MAXIMIZED:
                 // The picture is kept, so whatever uncovered the window, it is there again.
-                Draw();
+                presenter_.Draw();
                 break;
             default:
                 break;
         }
-    }
-
-    static InputEvent KeyEvent(unsigned vk, Uint16 mod, bool down) {
-        // Alt combinations and F10 are system keys, as Windows sends them.
-        const bool system = (mod & KMOD_ALT) != 0 || vk == vk::kAlt || vk == vk::kF10;
-        InputEvent event;
-        event.virtualKey = vk;
-        if (system) {
-            event.kind = down ? InputEvent::Kind::SysKeyDown : InputEvent::Kind::SysKeyUp;
-        } else {
-            event.kind = down ? InputEvent::Kind::KeyDown : InputEvent::Kind::KeyUp;
-        }
-        return event;
     }
 
     // True when the window went out of the player's reach: focus lost or minimised.
@@ -732,8 +412,8 @@ class SdlHost final : public Host {
             }
             // Keys let go meanwhile still reach the game; nothing else from keys or pads does.
             if (e.type == SDL_KEYUP) {
-                if (const unsigned vk = VirtualKeyOf(e.key.keysym.sym)) {
-                    pending_.push_back(KeyEvent(vk, e.key.keysym.mod, false));
+                if (const unsigned vk = sdl::VirtualKeyOf(e.key.keysym.sym)) {
+                    pending_.push_back(sdl::KeyEvent(vk, e.key.keysym.mod, false));
                 }
             }
             if (e.type != SDL_WINDOWEVENT) continue;
@@ -751,7 +431,7 @@ class SdlHost final : public Host {
 
     void Poll() {
         SDL_Event e;
-        std::vector<sdl::KeyChange> changes;
+        std::vector<KeyChange> changes;
         while (SDL_PollEvent(&e)) {
             if (settings_.pauseOnFocusLoss && LosesThePlayer(e)) {
                 PauseUntilFocusReturns();
@@ -767,9 +447,8 @@ class SdlHost final : public Host {
                 case SDL_RENDER_TARGETS_RESET:
                 case SDL_RENDER_DEVICE_RESET:
                     // Texture contents are gone: convert the kept picture again.
-                    uploaded_ = false;
-                    stepWidth_ = stepHeight_ = 0;
-                    Draw();
+                    presenter_.TexturesLost();
+                    presenter_.Draw();
                     break;
                 case SDL_MOUSEMOTION:
                     pending_.push_back({InputEvent::Kind::MouseOver, 0});
@@ -797,22 +476,22 @@ class SdlHost final : public Host {
                 case SDL_CONTROLLERBUTTONDOWN:
                 case SDL_CONTROLLERBUTTONUP:
                     changes.clear();
-                    pads_.Button(e.cbutton.which, PadButtonOf(e.cbutton.button),
+                    pads_.Button(e.cbutton.which, sdl::PadButtonOf(e.cbutton.button),
                                  e.type == SDL_CONTROLLERBUTTONDOWN, changes);
                     PushKeys(changes);
                     break;
                 case SDL_CONTROLLERAXISMOTION:
                     changes.clear();
-                    pads_.Axis(e.caxis.which, PadAxisOf(e.caxis.axis), e.caxis.value, changes);
+                    pads_.Axis(e.caxis.which, sdl::PadAxisOf(e.caxis.axis), e.caxis.value, changes);
                     PushKeys(changes);
                     break;
                 case SDL_KEYDOWN:
                 case SDL_KEYUP: {
-                    unsigned vk = VirtualKeyOf(e.key.keysym.sym);
+                    unsigned vk = sdl::VirtualKeyOf(e.key.keysym.sym);
                     if (vk == 0) break;
                     const bool down = e.type == SDL_KEYDOWN;
                     if (down && !e.key.repeat) HostKey(vk, (e.key.keysym.mod & KMOD_ALT) != 0);
-                    pending_.push_back(KeyEvent(vk, e.key.keysym.mod, down));
+                    pending_.push_back(sdl::KeyEvent(vk, e.key.keysym.mod, down));
                     break;
                 }
                 default:
@@ -837,41 +516,11 @@ class SdlHost final : public Host {
     bool videoFailed_ = false;  // tried once; it is not tried again
     std::string title_;
     SDL_Window* window_ = nullptr;
-    SDL_Renderer* renderer_ = nullptr;
-    SDL_Texture* texture_ = nullptr;
-    int textureWidth_ = 0;
-    int textureHeight_ = 0;
-    SDL_Texture* stepTexture_ = nullptr;
-    int stepWidth_ = 0;
-    int stepHeight_ = 0;
-    // SDL's software renderer, chosen because OpenGL would be drawn by the processor; sharp
-    // pictures then go straight into the window's pixels (DrawDirect).
-    bool software_ = false;
-    // The window's pixels as DrawDirect last wrote them: valid while nothing else drew there.
-    SDL_Surface* directSurface_ = nullptr;
-    int directWidth_ = 0;
-    int directHeight_ = 0;
-    bool directValid_ = false;
-    bool directRefused_ = false;               // the window's pixels could not take the picture
-    std::array<std::uint32_t, 256> lookup_{};  // the colours in the window's pixel format
-    std::vector<SDL_Rect> rects_;
-
-    // The screen as the game last changed it, and as last shown.
-    int width_ = 0;
-    int height_ = 0;
-    std::vector<std::uint8_t> pixels_;
-    std::array<Rgb, 256> colours_{};
-    bool changed_ = false;
-    std::vector<std::uint8_t> shownPixels_;
-    int shownWidth_ = 0;
-    int shownHeight_ = 0;
-    std::array<Rgb, 256> shownColours_{};
-    bool haveShown_ = false;
-    bool uploaded_ = false;
+    sdl::Presenter presenter_;
 
     std::deque<InputEvent> pending_;
     std::map<SDL_JoystickID, SDL_GameController*> controllers_;
-    sdl::ControllerKeys pads_;
+    ControllerKeys pads_;
 };
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-namespace host::sdl {
+namespace host {
 
 enum class PadButton { South, Start, DPadUp, DPadDown, DPadLeft, DPadRight, Other };
 enum class PadAxis { LeftX, LeftY, Other };
@@ -42,4 +42,4 @@ class ControllerKeys {
     std::map<int, int> stickY_;
 };
 
-}  // namespace host::sdl
+}  // namespace host

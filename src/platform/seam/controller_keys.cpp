@@ -1,9 +1,9 @@
 // Game-controller input mapped to keys.
-#include "sdl_controller.h"
+#include "controller_keys.h"
 
 #include "virtual_keys.h"
 
-namespace host::sdl {
+namespace host {
 namespace {
 
 using vk::kDown;
@@ -97,4 +97,4 @@ void ControllerKeys::Removed(int pad, std::vector<KeyChange>& out) {
     stickY_.erase(pad);
 }
 
-}  // namespace host::sdl
+}  // namespace host

@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "sdl_controller.h"
+#include "controller_keys.h"
 
-using namespace host::sdl;
+using namespace host;
 
 namespace {
 
