@@ -17,8 +17,9 @@ constexpr const char* kTemporaryFile = "tmp.bmp";
 constexpr long kColourTableOffset = 54;
 
 // Mended: a picture that cannot be decoded ends the program between writing "tmp.bmp" and
-// removing it, and the design left the file behind (as large as the entry says, up to 256 MiB).
-// While the file exists, the program's end removes it.
+// removing it, and the design left the file behind (as large as the entry says, up to 256 MiB);
+// so does a disk that fills while it is written. From its writing on, the program's end removes
+// it.
 bool temporaryFileExists = false;
 
 void RemoveTemporaryFileAtEnd() {
@@ -33,8 +34,10 @@ void Display::LoadArchiveBitmap(const char* archive, const char* entry, int widt
     static const int registered = std::atexit(RemoveTemporaryFileAtEnd);
     (void)registered;
     Archive.OpenDirectory(archive);
-    Archive.ExtractToFile(entry, kTemporaryFile);  // ends the program when it cannot write it
+    // Set before the file is written: a write that fails part way ends the program, and the
+    // part written must go with it.
     temporaryFileExists = true;
+    Archive.ExtractToFile(entry, kTemporaryFile);  // ends the program when it cannot write it
     // The palette goes in first, so that GDI matches the picture against its own colours.
     if (loadPalette) LoadPaletteFromBitmapFile(kTemporaryFile);
     CopyBitmapFileToSlot(kTemporaryFile, width, height, destX, destY, srcX, srcY, slot);

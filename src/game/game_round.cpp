@@ -52,7 +52,6 @@ void GameRound::Play() {
     // For a debugger, and the replay checker, which reports every round's result.
     std::sprintf(FormatBuffer, "score %d, best %d\n", score, bestScore);
     OutputDebugStringA(FormatBuffer);
-    titleScreen.KeepBestScore();
     ShowRating();
     FadeOut();
 }
@@ -148,7 +147,10 @@ void GameRound::ShowRating() {
     display.Blit(94, 200, 0, 57 + 19 * row, 133, 19, 1, 3, kTransparent);
     display.Blit(0, 0, 0, 0, 320, 240, 2, 1, kOpaque);
     display.Present();
-    WaitMilliseconds(2000);
+    // Mended: a new best score is saved after the round (see KeepBestScore). The save takes its
+    // time (two flushes to the disk), so it is done inside the rating's hold, once the rating is
+    // on the screen: the round's last picture does not stand still for it.
+    WaitMillisecondsDoing(2000, [] { titleScreen.KeepBestScore(); });
 }
 
 void GameRound::FadeOut() {

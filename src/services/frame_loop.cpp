@@ -57,6 +57,19 @@ void WaitMilliseconds(unsigned ms) {
     WaitFrom(timeGetTime(), ms);
 }
 
+void WaitMillisecondsDoing(unsigned ms, void (*work)()) {
+    const DWORD start = timeGetTime();
+    // The look the wait's first pump would take, without handling what it finds: an empty
+    // queue is the moment the platform shows what was presented.
+    MSG message;
+    const BOOL pending = PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+    work();
+    // That look stands for the first pump when the queue was empty, so the wait's polls are
+    // the ones WaitMilliseconds makes.
+    if (!pending && (timeGetTime() - start >= ms || WaitEnabled == 0)) return;
+    WaitFrom(start, ms);
+}
+
 void SetShutdownHandler(void (*handler)()) {
     ShutdownHandler = handler;
 }

@@ -13,6 +13,10 @@ void MarkFrameStart();
 void WaitFrame(unsigned ms);
 // As WaitFrame, counted from the moment of the call; FrameStartTime is left alone.
 void WaitMilliseconds(unsigned ms);
+// As WaitMilliseconds, with `work` done inside the wait: after the first look at the queue,
+// which lets the platform show the screen, and before any message is handled, so no key can end
+// the program first. The wait still ends `ms` after the call.
+void WaitMillisecondsDoing(unsigned ms, void (*work)());
 // What must be undone before the program ends: the Display names its shutdown here when it is
 // set up. QuitProgram and FatalError run it first.
 void SetShutdownHandler(void (*handler)());

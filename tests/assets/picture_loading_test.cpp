@@ -1,6 +1,9 @@
 // The game's picture loading: an archive entry through "tmp.bmp" into a slot, its colour table
 // as the palette in both display modes, the colour key that follows, and MatchSurfaceColor.
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cstdio>
 #include <string>
@@ -209,6 +212,24 @@ TEST(PictureLoadingDeath, AnEntryGdiCannotReadEndsWithTheFileNotFoundMessage) {
             "tmp\\.bmp ファイルが見つかりません");
         EXPECT_FALSE(Exists("tmp.bmp"));
     }
+}
+
+// A disk that fills while "tmp.bmp" is written ends the program, and the part written goes too.
+TEST(PictureLoadingDeath, APartlyWrittenTemporaryFileIsRemovedAtTheEnd) {
+    OpenDisplay(1);
+    // Runs of zeros pack small: the archive is written whole under the limit below.
+    MakeArchive({{"big.bmp", std::vector<std::uint8_t>(1 << 20, 0)}});
+    EXPECT_EXIT(
+        {
+            // A file may grow to 64 KiB here; a write beyond fails as on a full disk.
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{};
+            limit.rlim_cur = limit.rlim_max = 65536;
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) std::_Exit(9);
+            display.LoadArchiveBitmap("pictures.rka", "big.bmp", 320, 240, 0, 0, 0, 0, 1, 2);
+        },
+        ::testing::ExitedWithCode(1), "File can't write\\[tmp\\.bmp\\]");
+    EXPECT_FALSE(Exists("tmp.bmp"));
 }
 
 struct MatchCase {

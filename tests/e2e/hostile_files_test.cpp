@@ -22,7 +22,7 @@ void Shell(const std::string& command) {
 }
 
 enum class Place { Archive, Score, Settings, Script };
-enum class Damage { Missing, Folder, Empty, Binary, Truncated, Huge, HugeAfterArchive };
+enum class Damage { Missing, Folder, Fifo, Empty, Binary, Truncated, Huge, HugeAfterArchive };
 
 struct HostileCase {
     const char* name;
@@ -48,6 +48,9 @@ void Write(const std::string& path, Damage damage) {
             break;
         case Damage::Folder:
             Shell("mkdir -p '" + path + "'");
+            break;
+        case Damage::Fifo:  // nothing ever writes to it
+            Shell("mkfifo '" + path + "'");
             break;
         case Damage::Empty:
             std::ofstream(path, std::ios::binary);
@@ -128,6 +131,8 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"SettingsBinary", Place::Settings, Damage::Binary, 1, "settings.conf"},
         HostileCase{"SettingsHuge", Place::Settings, Damage::Huge, 1, "settings.conf"},
         HostileCase{"ScriptMissing", Place::Script, Damage::Missing, 2, "cannot read script.txt"},
+        HostileCase{"ScriptFifo", Place::Script, Damage::Fifo, 2,
+                    "cannot read script.txt: it is not a regular file"},
         HostileCase{"ScriptEmpty", Place::Script, Damage::Empty, 3, "time limit"},
         HostileCase{"ScriptBinary", Place::Script, Damage::Binary, 2, "line 1: malformed"},
         HostileCase{"ScriptHuge", Place::Script, Damage::Huge, 2,

@@ -1,7 +1,12 @@
 // The round's rules on synthetic pictures: keys against kinds, the picture's path and scoring,
 // the speed, the digit panel, the rating and keys held through the countdown.
+#include <unistd.h>
+
 #include <climits>
 #include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +14,8 @@
 #include "game_round.h"
 #include "game_support.h"
 #include "host_headless.h"
+#include "process.h"
+#include "title_screen.h"
 #include "window.h"
 #include "display_support.h"
 
@@ -267,6 +274,36 @@ INSTANTIATE_TEST_SUITE_P(Scores, RoundRating,
                                            RatingCase{99, 1}, RatingCase{100, 0},
                                            RatingCase{1000, 0}),
                          [](const auto& info) { return std::to_string(info.param.score); });
+
+// A new best is saved inside the rating's hold, once the rating is on the screen, so the round's
+// last picture does not stand still while the disk works; the hold still ends 2000 ms after it
+// began.
+TEST_F(Round, ANewBestIsSavedWhileTheRatingIsShown) {
+    ASSERT_EQ(::chdir(testing_support::FreshFolder("ratingSave").c_str()), 0);
+    const std::string before("\x05\x00\x00\x00", 4), after("\x09\x00\x00\x00", 4);
+    { std::ofstream("score.dat", std::ios::binary) << before; }
+    titleScreen.LoadBestScore();
+    gameRound.score = gameRound.bestScore = 9;
+    struct Seen {
+        bool ratingShown;
+        std::string file;
+    };
+    std::vector<Seen> seen;  // at every empty look at the queue
+    host::headless::SetIdleHook([&] {
+        const auto& screen = host::headless::LastPicture();
+        std::ifstream in("score.dat", std::ios::binary);
+        seen.push_back({screen.pixels.size() == 320 * 240 && screen.pixels[205 * 320 + 100] == 42,
+                        std::string(std::istreambuf_iterator<char>(in), {})});
+    });
+    const std::uint64_t start = host::headless::Elapsed();
+    gameRound.ShowRating();
+    host::headless::SetIdleHook(nullptr);
+    EXPECT_EQ(host::headless::Elapsed() - start, 2000u);
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_TRUE(seen.front().ratingShown);
+    EXPECT_EQ(seen.front().file, before);
+    EXPECT_EQ(seen.back().file, after);
+}
 
 TEST_F(Round, AnArrowHeldThroughTheCountdownCountsInTheFirstFrame) {
     const auto start = host::headless::Elapsed();

@@ -36,4 +36,12 @@ std::string FreshFolder(const std::string& name) {
     return folder;
 }
 
+bool BecomeOrdinaryUserOwning(std::initializer_list<const char*> paths) {
+    if (::geteuid() != 0) return true;
+    for (const char* path : paths) {
+        if (::chown(path, 65534, 65534) != 0) return false;
+    }
+    return ::setgid(65534) == 0 && ::setuid(65534) == 0;
+}
+
 }  // namespace testing_support

@@ -2,6 +2,7 @@
 // standard error; scratch folders.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 namespace testing_support {
@@ -15,5 +16,8 @@ struct RunResult {
 RunResult Run(const std::string& environment, const std::string& command);
 // A fresh empty folder under the test's temporary directory.
 std::string FreshFolder(const std::string& name);
+// For a forked child (a death test): gives `paths` to an ordinary user and becomes that user, so
+// that permissions hold as they do for a player (root passes every check). False when it cannot.
+bool BecomeOrdinaryUserOwning(std::initializer_list<const char*> paths);
 
 }  // namespace testing_support

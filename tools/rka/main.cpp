@@ -10,21 +10,18 @@
 // the game's reader does it, with the same refusals of damaged blocks. Every file the tool writes
 // is made new beside its target and renamed into place: never written through a link, and a
 // failed write leaves the file that was there.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <optional>
-#include <random>
 #include <set>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "files.h"
 #include "rka_format.h"
 
 namespace {
@@ -46,102 +43,46 @@ int Usage() {
     return kUsage;
 }
 
+// Nothing the tool reads is larger than an archive of the largest members allowed.
+constexpr std::size_t kMaxInput = std::size_t{1} << 31;
+
 std::optional<std::vector<std::uint8_t>> ReadFile(const std::string& name) {
-    std::FILE* file = std::fopen(name.c_str(), "rb");
-    if (!file) {
-        Error(name + ": " + std::strerror(errno));
+    platform::FileRead read = platform::ReadRegularFile(name, kMaxInput);
+    if (!read.ok()) {
+        Error(name + ": " + platform::DescribeRead(read, kMaxInput));
         return std::nullopt;
     }
-    std::vector<std::uint8_t> bytes;
-    std::uint8_t chunk[65536];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    bool failed = std::ferror(file);
-    std::fclose(file);
-    if (failed) {
-        Error(name + ": read error");
-        return std::nullopt;
-    }
-    return bytes;
+    return std::vector<std::uint8_t>(read.bytes.begin(), read.bytes.end());
 }
 
-// A folder held open, so that files are made inside it whatever its path comes to name.
-class Folder {
-  public:
-    explicit Folder(const std::string& path)
-        : path_(path), fd_(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-        if (fd_ < 0) Error(path + ": " + std::strerror(errno));
-    }
-    ~Folder() {
-        if (fd_ >= 0) close(fd_);
-    }
-    Folder(const Folder&) = delete;
-    Folder& operator=(const Folder&) = delete;
-    bool ok() const { return fd_ >= 0; }
+// The folder files are written into; a message and false when it is none.
+bool IsFolder(const std::string& path) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) return true;
+    Error(path + ": " + (error ? error.message() : std::string("not a folder")));
+    return false;
+}
 
-    // Writes `bytes` as the file `name` in the folder. They go to a new temporary file beside it,
-    // created exclusively and never through a link (a planted link or file of that name makes
-    // another name be tried), are flushed to the disk and then renamed over `name`: a link of
-    // that name is replaced, never written through, and when anything fails the file that was
-    // there stays as it was. On failure the temporary file is removed and a message names it.
-    bool Replace(const std::string& name, std::span<const std::uint8_t> bytes) const {
-        const std::string shown = (std::filesystem::path(path_) / name).string();
-        std::string temporary;
-        int fd = -1;
-        for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-            // Under NAME_MAX whatever the name's length.
-            temporary = "." + name.substr(0, 200) + "." + RandomSuffix() + ".part";
-            fd = openat(fd_, temporary.c_str(),
-                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-            if (fd < 0 && errno != EEXIST) break;
-        }
-        if (fd < 0) {
-            Error(shown + ": cannot create a temporary file beside it: " + std::strerror(errno));
-            return false;
-        }
-        const char* failed = WriteAll(fd, bytes) ? nullptr : "write";
-        if (!failed && fsync(fd) != 0) failed = "fsync";
-        // close is checked as well: some file systems report a failed write only here.
-        if (close(fd) != 0 && !failed) failed = "close";
-        if (!failed && renameat(fd_, temporary.c_str(), fd_, name.c_str()) != 0) failed = "rename";
-        if (failed) {
-            const int error = errno;
-            unlinkat(fd_, temporary.c_str(), 0);
-            Error(shown + ": " + failed + " failed: " + std::strerror(error) +
-                  "; the file was left as it was");
-            return false;
-        }
-        return true;
+// Writes `bytes` as the file `name` in `folder`: to a new temporary file beside it, created
+// exclusively and never through a link, flushed to the disk and renamed over `name`. A link of
+// that name is replaced, never written through, and when anything fails the file that was there
+// stays as it was and a message names it.
+bool Replace(const std::string& folder, const std::string& name,
+             std::span<const std::uint8_t> bytes) {
+    const std::string shown = (std::filesystem::path(folder) / name).string();
+    const platform::Replaced replaced = platform::ReplaceFile(
+        shown, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+        platform::Existing::Replace);
+    if (replaced.ok) return true;
+    if (std::string_view(replaced.step) == "create") {
+        Error(shown +
+              ": cannot create a temporary file beside it: " + std::strerror(replaced.error));
+    } else {
+        Error(shown + ": " + replaced.step + " failed: " + std::strerror(replaced.error) +
+              "; the file was left as it was");
     }
-
-  private:
-    static std::string RandomSuffix() {
-        static std::mt19937 random(std::random_device{}());
-        static constexpr char kLetters[] =
-            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-        std::string suffix;
-        for (int k = 0; k < 8; ++k) suffix += kLetters[random() % (sizeof kLetters - 1)];
-        return suffix;
-    }
-
-    static bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            ssize_t wrote = write(fd, bytes.data() + done, bytes.size() - done);
-            if (wrote < 0 && errno == EINTR) continue;
-            if (wrote <= 0) {
-                if (wrote == 0) errno = ENOSPC;
-                return false;
-            }
-            done += static_cast<std::size_t>(wrote);
-        }
-        return true;
-    }
-
-    std::string path_;
-    int fd_;
-};
+    return false;
+}
 
 // The archive and its directory, or a message and nullopt.
 struct Opened {
@@ -195,8 +136,7 @@ int Extract(const std::string& archive, std::vector<std::string> names, const st
         Error(dir + ": " + error.message());
         return kFailed;
     }
-    const Folder folder(dir);
-    if (!folder.ok()) return kFailed;
+    if (!IsFolder(dir)) return kFailed;
 
     int status = kOk;
     for (const std::string& name : names) {
@@ -221,7 +161,7 @@ int Extract(const std::string& archive, std::vector<std::string> names, const st
             continue;
         }
         std::vector<std::uint8_t> bytes = rka::UnpackBlock(block.value);
-        if (!folder.Replace(name, bytes)) status = kFailed;
+        if (!Replace(dir, name, bytes)) status = kFailed;
     }
     return status;
 }
@@ -252,8 +192,8 @@ int Pack(const std::string& archive, const std::vector<std::string>& files) {
         Error(archive + ": not a file name");
         return kFailed;
     }
-    const Folder folder(target.has_parent_path() ? target.parent_path().string() : ".");
-    if (!folder.ok()) return kFailed;
+    const std::string folder = target.has_parent_path() ? target.parent_path().string() : ".";
+    if (!IsFolder(folder)) return kFailed;
     std::vector<rka::Member> members;
     for (std::size_t k = 0; k < files.size(); ++k) {
         std::optional<std::vector<std::uint8_t>> data = ReadFile(files[k]);
@@ -266,7 +206,7 @@ int Pack(const std::string& archive, const std::vector<std::string>& files) {
         return kFailed;
     }
     // Written beside the target and renamed over it, so a failed write leaves the old archive.
-    return folder.Replace(target.filename().string(), written.bytes) ? kOk : kFailed;
+    return Replace(folder, target.filename().string(), written.bytes) ? kOk : kFailed;
 }
 
 int Verify(const std::string& archive) {

@@ -15,6 +15,7 @@
 #include <windows.h>
 
 #include "faults.h"
+#include "files.h"
 #include "host.h"
 
 namespace {
@@ -138,75 +139,6 @@ FileObject* FileOf(HANDLE handle) {
     return static_cast<FileObject*>(handle);
 }
 
-// The folder holding `path`, for making a rename in it durable.
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-bool SyncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    return synced;
-}
-
-// Where a chain of symbolic links ends (a dangling link: the name it points at), so that a file
-// put in place of a link replaces the file behind it and the link stays a link.
-std::string FollowLinks(std::string path) {
-    for (int depth = 0; depth < 40; ++depth) {
-        struct stat info;
-        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
-        std::string target(PATH_MAX, '\0');
-        const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
-        if (length <= 0) return path;
-        target.resize(static_cast<std::size_t>(length));
-        path = target[0] == '/' ? target : FolderOf(path) + "/" + target;
-    }
-    return path;
-}
-
-// The file `from` copied to a new file beside `to` and renamed over it: a move across file
-// systems, still in one step for anyone reading `to`. `from` is removed once the copy is in place.
-int CopyIntoPlace(const std::string& from, const std::string& to, mode_t mode) {
-    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return errno;
-    std::string temporary = to + ".XXXXXX";
-    const int out = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (out < 0) {
-        const int error = errno;
-        ::close(in);
-        return error;
-    }
-    int error = ::fchmod(out, mode) == 0 ? 0 : errno;
-    char buffer[65536];
-    while (error == 0) {
-        const ssize_t n = ::read(in, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : 0;
-            break;
-        }
-        for (ssize_t done = 0; done < n && error == 0;) {
-            const ssize_t w = ::write(out, buffer + done, static_cast<std::size_t>(n - done));
-            if (w < 0 && errno != EINTR) error = errno;
-            if (w > 0) done += w;
-        }
-    }
-    ::close(in);
-    if (error == 0 && ::fsync(out) != 0) error = errno;
-    if (::close(out) != 0 && error == 0) error = errno;
-    if (error == 0 && ::rename(temporary.c_str(), to.c_str()) != 0) error = errno;
-    if (error != 0) {
-        ::unlink(temporary.c_str());
-        return error;
-    }
-    ::unlink(from.c_str());
-    return 0;
-}
-
 }  // namespace
 
 HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
@@ -239,8 +171,12 @@ HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
             lastError = ERROR_INVALID_PARAMETER;
             return INVALID_HANDLE_VALUE;
     }
-    // O_NONBLOCK: a FIFO in a file's place must not hold the open up; it is refused below.
-    const int fd = ::open(fileName, flags | O_NONBLOCK, 0666);
+    // A file made anew is never written through a link planted at its name: what stands there
+    // goes first, then the file is created exclusively. O_NONBLOCK: a FIFO in a file's place
+    // must not hold the open up; it is refused below.
+    const int fd = creationDisposition == CREATE_ALWAYS
+                       ? platform::CreateFreshFile(fileName, 0666, reads)
+                       : ::open(fileName, flags | O_NONBLOCK, 0666);
     if (fd < 0) {
         if (writes) {
             FailWrite(Quoted("write", fileName), errno);
@@ -322,21 +258,16 @@ BOOL WINAPI MoveFileExA(LPCSTR existingName, LPCSTR newName, DWORD flags) {
     if (platform::ShouldFail("MoveFileExA")) return failed(EIO);
     // A link stays a link: the file goes where it points. An existing file keeps its mode, and
     // one that may not be written is not replaced (Windows refuses a read-only file too).
-    const std::string target = FollowLinks(newName);
-    mode_t mode = ::stat(existingName, &info) == 0 ? info.st_mode & 07777 : 0600;
-    if (::stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
-        if (::access(target.c_str(), W_OK) != 0) return failed(errno);
-        mode = info.st_mode & 07777;
-        if (::chmod(existingName, mode) != 0) return failed(errno);
+    const platform::Moved moved =
+        platform::MoveIntoPlace(existingName, newName, platform::Existing::KeepLinkAndMode,
+                                (flags & MOVEFILE_WRITE_THROUGH) != 0);
+    if (moved.error != 0) return failed(moved.error);
+    // Renamed, the file is saved: a folder that will not be synced (some file systems refuse
+    // it) leaves it in place all the same, only perhaps not yet on the disk.
+    if (moved.folderUnsynced) {
+        std::fprintf(stderr, "tavlo: \"%s\" is saved, but its folder could not be synced: %s\n",
+                     newName, std::strerror(moved.syncError));
     }
-    if (std::rename(existingName, target.c_str()) != 0) {
-        if (errno != EXDEV) return failed(errno);
-        if (const int error = CopyIntoPlace(existingName, target, mode); error != 0) {
-            return failed(error);
-        }
-    }
-    // Write-through: the new name is on the disk before the call returns.
-    if ((flags & MOVEFILE_WRITE_THROUGH) && !SyncFolder(FolderOf(target))) return failed(errno);
     // The file is in place: what failed before it is mended.
     host::ClearEndNotices();
     return TRUE;

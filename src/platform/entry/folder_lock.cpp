@@ -10,14 +10,14 @@
 
 namespace host {
 
-FolderLock LockWorkingFolder() {
+FolderLock LockWorkingFolder(int* error) {
     // Kept open to the end: closing it would let the lock go.
     const int fd = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return FolderLock::Taken;
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return FolderLock::Taken;
-    const int error = errno;
-    ::close(fd);
-    return error == EWOULDBLOCK ? FolderLock::HeldByAnother : FolderLock::Taken;
+    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) return FolderLock::Taken;
+    const int reason = errno;
+    if (fd >= 0) ::close(fd);
+    if (error) *error = reason;
+    return reason == EWOULDBLOCK ? FolderLock::HeldByAnother : FolderLock::Unavailable;
 }
 
 std::string WorkingFolder() {

@@ -41,10 +41,21 @@ int main(int argc, char** argv) {
                      std::strerror(errno));
         return 2;
     }
-    if (host::LockWorkingFolder() == host::FolderLock::HeldByAnother) {
-        std::fprintf(stderr, "%s: the game is already running in %s\n", program,
-                     host::WorkingFolder().c_str());
-        return 1;
+    int lockError = 0;
+    switch (host::LockWorkingFolder(&lockError)) {
+        case host::FolderLock::Taken:
+            break;
+        case host::FolderLock::HeldByAnother:
+            std::fprintf(stderr, "%s: the game is already running in %s\n", program,
+                         host::WorkingFolder().c_str());
+            return 1;
+        case host::FolderLock::Unavailable:
+            // Unlocked, a second game in the folder could write the same files as this one.
+            std::fprintf(stderr,
+                         "%s: cannot lock the data folder %s (%s), so the game does not start: "
+                         "a second game there could overwrite its best score\n",
+                         program, host::WorkingFolder().c_str(), std::strerror(lockError));
+            return 1;
     }
     host::SetRunOptions(line.options);
     // The game ends through exit(); the host then closes its window and flushes its files. Set

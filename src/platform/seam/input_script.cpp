@@ -1,16 +1,14 @@
 // Input scripts shared by the hosts.
 #include "input_script.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <istream>
 #include <sstream>
 #include <utility>
 
+#include "files.h"
 #include "virtual_keys.h"
 
 namespace host {
@@ -144,23 +142,20 @@ ParsedScript ParseInputScript(const std::string& text) {
 }
 
 std::vector<ScriptedEvent> LoadInputScript(const char* path) {
-    // A folder opens as a stream that reads nothing: it would pass for an empty script. A
-    // file's size is known before it is read; other kinds are counted as they are read.
-    struct stat status;
-    const bool known = ::stat(path, &status) == 0;
-    const bool folder = known && S_ISDIR(status.st_mode);
-    if (known && S_ISREG(status.st_mode) &&
-        static_cast<std::uint64_t>(status.st_size) > kMaxScriptBytes) {
+    // Only a regular file is a script: a folder would read as an empty one, and a FIFO would
+    // hold the start up until something wrote to it.
+    const platform::FileRead read = platform::ReadRegularFile(path, kMaxScriptBytes);
+    if (read.outcome == platform::ReadOutcome::TooLarge) {
         std::fprintf(stderr, "tavlo: TAVLO_INPUT: %s is larger than %llu MiB\n", path,
                      static_cast<unsigned long long>(kMaxScriptBytes >> 20));
         std::exit(2);
     }
-    std::ifstream in(path);
-    if (!in || folder) {
-        std::fprintf(stderr, "tavlo: TAVLO_INPUT: cannot read %s%s\n", path,
-                     folder ? ": it is a folder" : "");
+    if (!read.ok()) {
+        std::fprintf(stderr, "tavlo: TAVLO_INPUT: cannot read %s: %s\n", path,
+                     platform::DescribeRead(read, kMaxScriptBytes).c_str());
         std::exit(2);
     }
+    std::istringstream in(read.bytes);
     ParsedScript script = ParseLines(in);
     if (script.tooLarge) {
         std::fprintf(stderr, "tavlo: TAVLO_INPUT: %s is larger than %llu MiB\n", path,

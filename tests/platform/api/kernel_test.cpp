@@ -150,4 +150,57 @@ TEST_F(KernelFiles, ALinkToAnotherFileSystemIsFollowed) {
     EXPECT_EQ(std::system(("rm -rf '" + other + "'").c_str()), 0);
 }
 
+// A file made anew is never written through a link planted at its name, nor through a second
+// name of the same file: the planted name is replaced, what it led to stays as it was.
+TEST_F(KernelFiles, ANewFileIsNeverWrittenThroughWhatStoodAtItsName) {
+    struct Case {
+        const char* what;
+        int (*plant)(const char* victim, const char* name);
+    };
+    const Case cases[] = {
+        {"a symbolic link",
+         [](const char* victim, const char* name) { return ::symlink(victim, name); }},
+        {"a hard link", [](const char* victim, const char* name) { return ::link(victim, name); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ::unlink(Path("score.tmp").c_str());
+        { std::ofstream(Path("victim")) << "mine"; }
+        ::chmod(Path("victim").c_str(), 0600);
+        ASSERT_EQ(c.plant(Path("victim").c_str(), Path("score.tmp").c_str()), 0);
+        HANDLE file = CreateFileA(Path("score.tmp").c_str(), GENERIC_WRITE, 0, nullptr,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        EXPECT_TRUE(WriteFile(file, "new!", 4, &written, nullptr));
+        EXPECT_TRUE(CloseHandle(file));
+        EXPECT_EQ(Contents(Path("victim")), "mine");
+        struct stat info {};
+        ASSERT_EQ(::stat(Path("victim").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0600u);
+        EXPECT_EQ(Contents(Path("score.tmp")), "new!");
+    }
+}
+
+// Once the file is renamed into place the save has happened, even when the folder refuses to be
+// synced afterwards (here: a folder its owner may write but not read).
+TEST_F(KernelFiles, ARenameDoneIsASaveEvenWhenTheFolderWillNotSync) {
+    { std::ofstream(Path("score.dat")) << "old!"; }
+    { std::ofstream(Path("score.tmp")) << "new!"; }
+    EXPECT_EXIT(
+        {
+            if (!testing_support::BecomeOrdinaryUserOwning(
+                    {folder_.c_str(), Path("score.dat").c_str(), Path("score.tmp").c_str()}) ||
+                ::chmod(folder_.c_str(), 0300) != 0) {
+                std::_Exit(9);
+            }
+            const BOOL moved = MoveFileExA(Path("score.tmp").c_str(), Path("score.dat").c_str(),
+                                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+            std::_Exit(moved ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "is saved, but its folder could not be synced");
+    ::chmod(folder_.c_str(), 0755);
+    EXPECT_EQ(Contents(Path("score.dat")), "new!");
+}
+
 }  // namespace

@@ -1,10 +1,6 @@
 // The SDL host's settings file.
 #include "sdl_settings.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -12,6 +8,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "files.h"
 #include "folders.h"
 
 namespace host::sdl {
@@ -125,45 +122,32 @@ std::string SettingsPath() {
 LoadedSettings LoadSettings(const std::string& path) {
     LoadedSettings loaded;
     if (path.empty()) return loaded;
-    // O_NONBLOCK: a FIFO put in the file's place would hold the open up until a writer came.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) {
+    const platform::FileRead read = platform::ReadRegularFile(path, kMaxText);
+    switch (read.outcome) {
+        case platform::ReadOutcome::Read:
+            break;
+        case platform::ReadOutcome::Missing:
             if (!SaveSettings(path, loaded.settings)) Note(path, "cannot be written");
-        } else {
-            Note(path, std::string("cannot be read (") + std::strerror(errno) +
-                           "); using the defaults and leaving it as it is");
-            loaded.mayWrite = false;
-        }
-        return loaded;
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        Note(path, S_ISDIR(info.st_mode) ? "is a folder, not a file; using the defaults"
-                                         : "is not a regular file; using the defaults");
-        ::close(fd);
-        loaded.mayWrite = false;
-        return loaded;
-    }
-    std::string text(kMaxText + 1, '\0');
-    std::size_t length = 0;
-    while (length < text.size()) {
-        const ssize_t n = ::read(fd, text.data() + length, text.size() - length);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            Note(path, std::string("cannot be read (") + std::strerror(errno) +
-                           "); using the defaults and leaving it as it is");
-            ::close(fd);
+            return loaded;
+        case platform::ReadOutcome::TooLarge:
+            Note(path, "longer than " + std::to_string(kMaxText) + " bytes; not read");
+            return loaded;
+        case platform::ReadOutcome::Folder:
+            Note(path, "is a folder, not a file; using the defaults");
             loaded.mayWrite = false;
             return loaded;
-        }
-        if (n == 0) break;
-        length += static_cast<std::size_t>(n);
+        case platform::ReadOutcome::NotRegular:
+            Note(path, "is not a regular file; using the defaults");
+            loaded.mayWrite = false;
+            return loaded;
+        case platform::ReadOutcome::Failed:
+            Note(path, std::string("cannot be read (") + std::strerror(read.error) +
+                           "); using the defaults and leaving it as it is");
+            loaded.mayWrite = false;
+            return loaded;
     }
-    ::close(fd);
-    text.resize(length);
     std::vector<std::string> notes;
-    loaded.settings = ParseSettings(text, notes);
+    loaded.settings = ParseSettings(read.bytes, notes);
     for (const std::string& note : notes) Note(path, note);
     return loaded;
 }
@@ -174,23 +158,11 @@ bool SaveSettings(const std::string& path, const Settings& settings) {
     if (slash != std::string::npos && slash > 0 && !platform::MakeFolders(path.substr(0, slash))) {
         return false;
     }
-    // Written beside and renamed over, so a crash or a full disk never leaves half a file.
-    const std::string temporary = path + ".new";
-    const int fd =
-        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    const std::string text = FormatSettings(settings);
-    bool written = true;
-    for (std::size_t done = 0; written && done < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        written = n > 0;
-        if (written) done += static_cast<std::size_t>(n);
-    }
-    written = ::close(fd) == 0 && written;
-    if (written && std::rename(temporary.c_str(), path.c_str()) == 0) return true;
-    ::unlink(temporary.c_str());
-    return false;
+    // Written beside and renamed over, so a crash or a full disk never leaves half a file; a
+    // settings file kept as a link elsewhere stays one.
+    return platform::ReplaceFile(path, FormatSettings(settings),
+                                 platform::Existing::KeepLinkAndMode)
+        .ok;
 }
 
 }  // namespace host::sdl

@@ -1,7 +1,9 @@
 // The settings file: written, read back, bad lines skipped, what is not ours left alone.
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -169,9 +171,16 @@ TEST(Settings, SavedFileIsLoadedAndAFailedSaveKeepsTheOldOne) {
     EXPECT_EQ(LoadSettings(path).settings, mine);
     EXPECT_FALSE(SaveSettings("", mine));
     EXPECT_FALSE(SaveSettings("/proc/no/such/settings.conf", mine));
-    // The temporary file cannot be made: the old file stays whole.
-    ASSERT_EQ(::mkdir((path + ".new").c_str(), 0755), 0);
-    EXPECT_FALSE(SaveSettings(path, Settings{}));
+    // The disk fills while the new file is written: the old file stays whole.
+    EXPECT_EXIT(
+        {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{};
+            limit.rlim_cur = limit.rlim_max = 16;
+            std::_Exit(
+                ::setrlimit(RLIMIT_FSIZE, &limit) == 0 && !SaveSettings(path, Settings{}) ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(LoadSettings(path).settings, mine);
 }
 

@@ -1,0 +1,91 @@
+// Reading and replacing files safely: the one place that knows how (docs/hacking.md says which
+// call to use where). The POSIX implementation is files_posix.cpp; another system's sits beside
+// it behind this same header.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+enum class ReadOutcome {
+    Read,        // `bytes` holds the file (or its first `limit` bytes, see Beyond)
+    Missing,     // no such file (or a folder on its path is missing)
+    Folder,      // a folder stands there
+    NotRegular,  // a FIFO, a device or a socket: never opened for reading, never waited on
+    TooLarge,    // longer than the limit (Beyond::Refuse)
+    Failed,      // could not be opened or read; `error` says why
+};
+
+// What to do with a file longer than the limit: refuse it, or keep its first `limit` bytes
+// (for a reader that uses only those, as the game's own reads do).
+enum class Beyond { Refuse, KeepFirst };
+
+struct FileRead {
+    ReadOutcome outcome = ReadOutcome::Failed;
+    int error = 0;  // errno for Missing and Failed
+    std::string bytes;
+    bool ok() const { return outcome == ReadOutcome::Read; }
+};
+
+// Reads the regular file at `path` (a link is followed) up to `limit` bytes. The file is opened
+// without waiting (a FIFO put there after any check would otherwise block the open) and its kind
+// is checked on the open file, so what is read is what was checked. Never more than limit + 1
+// bytes are read, whatever the file's length.
+FileRead ReadRegularFile(const std::string& path, std::size_t limit,
+                         Beyond beyond = Beyond::Refuse);
+
+// A short English reason for a failed read, for a message ("is a folder", "is larger than N
+// bytes", the system's text for the error).
+std::string DescribeRead(const FileRead& read, std::size_t limit);
+
+// What happens to what stands at the path being replaced.
+enum class Existing {
+    // A link is replaced by the new file, never written through; the new file has the usual
+    // mode (0666 less the umask).
+    Replace,
+    // A link stays a link and the file at its end is replaced (across file systems too); a file
+    // that was there keeps its mode.
+    KeepLinkAndMode,
+};
+
+struct Replaced {
+    bool ok = false;
+    int error = 0;               // errno of the step that failed
+    const char* step = nullptr;  // "create", "write", "fsync", "close", "rename"
+    // The rename is done but the folder could not be synced: the new file is in place (and
+    // `ok` is true); it may not yet be on the disk should the machine stop now.
+    bool folderUnsynced = false;
+};
+
+// Writes `bytes` to a new file beside `path` (a fresh name, created exclusively, never through a
+// link), syncs it and renames it over `path`, then syncs the folder. On failure the temporary
+// file is removed and the file at `path` is as it was. Once the rename is done the replacement
+// has succeeded, whatever the folder's sync says.
+Replaced ReplaceFile(const std::string& path, std::string_view bytes, Existing existing);
+
+// The pieces ReplaceFile is made of, for a caller that writes its temporary file itself (the
+// kernel's CreateFileA and MoveFileExA, which the game drives step by step).
+
+// Opens `path` as a new, empty file for writing: whatever file or link stood there is removed
+// first, then the file is created exclusively (O_EXCL | O_NOFOLLOW), so a link planted there is
+// never written through. A folder there is not removed. Returns the descriptor (write-only, or
+// read and write with `readsToo`), or -1 with errno.
+int CreateFreshFile(const std::string& path, unsigned mode, bool readsToo = false);
+
+struct Moved {
+    int error = 0;                // 0: the file is in place
+    bool folderUnsynced = false;  // in place, but the folder's sync failed
+    int syncError = 0;            // and why
+};
+
+// Renames `from` over `to` as Existing says, then (with `sync`) syncs the folder the name is in.
+// With KeepLinkAndMode a file at `to` that may not be written is refused (EACCES), as Windows
+// refuses a read-only file.
+Moved MoveIntoPlace(const std::string& from, const std::string& to, Existing existing, bool sync);
+
+// The folder holding `path` ("." for a bare name).
+std::string FolderOf(const std::string& path);
+
+}  // namespace platform

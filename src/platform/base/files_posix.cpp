@@ -1,0 +1,268 @@
+// Reading and replacing files on a POSIX system.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "files.h"
+
+namespace platform {
+namespace {
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t n = ::write(fd, data + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = ENOSPC;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool SyncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+// Where a chain of symbolic links ends (a dangling link: the name it points at).
+std::string FollowLinks(std::string path) {
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat info;
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+        std::string target(PATH_MAX, '\0');
+        const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+        if (length <= 0) return path;
+        target.resize(static_cast<std::size_t>(length));
+        path = target[0] == '/' ? target : FolderOf(path) + "/" + target;
+    }
+    return path;
+}
+
+mode_t UsualMode() {
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// A new file with a fresh name beside `path` ("folder/.name.XXXXXX"); its name goes to `made`.
+int CreateBeside(const std::string& path, std::string& made) {
+    const std::string folder = FolderOf(path);
+    const auto slash = path.find_last_of('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    // Under NAME_MAX whatever the name's length.
+    made = folder + "/." + name.substr(0, 200) + ".XXXXXX";
+    // mkostemp creates with O_EXCL: a link of that name fails it rather than being followed.
+    return ::mkostemp(made.data(), O_CLOEXEC);
+}
+
+// `from` copied to a new file beside `to` and renamed over it: a move across file systems,
+// still in one step for anyone reading `to`. `from` is removed once the copy is in place.
+int CopyIntoPlace(const std::string& from, const std::string& to, mode_t mode) {
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return errno;
+    std::string temporary;
+    const int out = CreateBeside(to, temporary);
+    if (out < 0) {
+        const int error = errno;
+        ::close(in);
+        return error;
+    }
+    int error = ::fchmod(out, mode) == 0 ? 0 : errno;
+    char buffer[65536];
+    while (error == 0) {
+        const ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : 0;
+            break;
+        }
+        if (!WriteAll(out, buffer, static_cast<std::size_t>(n))) error = errno;
+    }
+    ::close(in);
+    if (error == 0 && ::fsync(out) != 0) error = errno;
+    if (::close(out) != 0 && error == 0) error = errno;
+    if (error == 0 && ::rename(temporary.c_str(), to.c_str()) != 0) error = errno;
+    if (error != 0) {
+        ::unlink(temporary.c_str());
+        return error;
+    }
+    ::unlink(from.c_str());
+    return 0;
+}
+
+}  // namespace
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+FileRead ReadRegularFile(const std::string& path, std::size_t limit, Beyond beyond) {
+    FileRead read;
+    // O_NONBLOCK: a FIFO must not hold the open up; its kind is refused below.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        read.error = errno;
+        read.outcome =
+            errno == ENOENT || errno == ENOTDIR ? ReadOutcome::Missing : ReadOutcome::Failed;
+        return read;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        read.error = errno;
+        read.outcome = S_ISDIR(info.st_mode) ? ReadOutcome::Folder : ReadOutcome::NotRegular;
+        ::close(fd);
+        return read;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // One byte beyond the limit tells a file that is too long from one that just fits.
+    const std::size_t wanted = limit == SIZE_MAX ? limit : limit + 1;
+    const auto size = static_cast<std::size_t>(info.st_size);
+    read.bytes.resize(std::min(wanted, size > 0 ? size + 1 : std::size_t{4096}));
+    std::size_t length = 0;
+    for (;;) {
+        if (length == read.bytes.size()) {
+            if (length >= wanted) break;
+            read.bytes.resize(std::min(wanted, length * 2));
+        }
+        const ssize_t n = ::read(fd, read.bytes.data() + length, read.bytes.size() - length);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            read.error = errno;
+            ::close(fd);
+            read.bytes.clear();
+            read.outcome = ReadOutcome::Failed;
+            return read;
+        }
+        if (n == 0) break;
+        length += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    read.bytes.resize(length);
+    read.outcome = ReadOutcome::Read;
+    if (length > limit) {
+        if (beyond == Beyond::KeepFirst) {
+            read.bytes.resize(limit);
+        } else {
+            read.bytes.clear();
+            read.outcome = ReadOutcome::TooLarge;
+        }
+    }
+    return read;
+}
+
+std::string DescribeRead(const FileRead& read, std::size_t limit) {
+    switch (read.outcome) {
+        case ReadOutcome::Read:
+            return "read";
+        case ReadOutcome::Folder:
+            return "it is a folder";
+        case ReadOutcome::NotRegular:
+            return "it is not a regular file";
+        case ReadOutcome::TooLarge:
+            return "it is larger than " + std::to_string(limit) + " bytes";
+        case ReadOutcome::Missing:
+        case ReadOutcome::Failed:
+            break;
+    }
+    return std::strerror(read.error);
+}
+
+int CreateFreshFile(const std::string& path, unsigned mode, bool readsToo) {
+    // A folder is not removed (unlink says EISDIR and that is the answer); a file or a link is.
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) return -1;
+    return ::open(path.c_str(),
+                  (readsToo ? O_RDWR : O_WRONLY) | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                  static_cast<mode_t>(mode));
+}
+
+Moved MoveIntoPlace(const std::string& from, const std::string& to, Existing existing, bool sync) {
+    Moved moved;
+    std::string target = to;
+    struct stat info;
+    mode_t mode = ::stat(from.c_str(), &info) == 0 ? info.st_mode & 07777 : 0600;
+    if (existing == Existing::KeepLinkAndMode) {
+        target = FollowLinks(to);
+        if (::stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+            if (::access(target.c_str(), W_OK) != 0) {
+                moved.error = errno;
+                return moved;
+            }
+            mode = info.st_mode & 07777;
+            if (::chmod(from.c_str(), mode) != 0) {
+                moved.error = errno;
+                return moved;
+            }
+        }
+    }
+    if (std::rename(from.c_str(), target.c_str()) != 0) {
+        // Only a link can lead to another file system: a plain rename beside it never does.
+        if (errno != EXDEV || existing != Existing::KeepLinkAndMode) {
+            moved.error = errno;
+            return moved;
+        }
+        if (const int error = CopyIntoPlace(from, target, mode); error != 0) {
+            moved.error = error;
+            return moved;
+        }
+    }
+    // The file is in place: from here on the move has succeeded. The folder's sync makes the
+    // new name durable; a folder that refuses it does not undo the rename.
+    if (sync && !SyncFolder(FolderOf(target))) {
+        moved.folderUnsynced = true;
+        moved.syncError = errno;
+    }
+    return moved;
+}
+
+Replaced ReplaceFile(const std::string& path, std::string_view bytes, Existing existing) {
+    Replaced result;
+    std::string temporary;
+    const int fd = CreateBeside(path, temporary);
+    if (fd < 0) {
+        result.error = errno;
+        result.step = "create";
+        return result;
+    }
+    const char* failed = nullptr;
+    if (::fchmod(fd, UsualMode()) != 0 || !WriteAll(fd, bytes.data(), bytes.size())) {
+        failed = "write";
+    } else if (::fsync(fd) != 0) {
+        failed = "fsync";
+    }
+    int error = errno;
+    // close is checked as well: some file systems report a failed write only here.
+    if (::close(fd) != 0 && !failed) {
+        failed = "close";
+        error = errno;
+    }
+    if (!failed) {
+        const Moved moved = MoveIntoPlace(temporary, path, existing, true);
+        if (moved.error == 0) {
+            result.ok = true;
+            result.folderUnsynced = moved.folderUnsynced;
+            return result;
+        }
+        failed = "rename";
+        error = moved.error;
+    }
+    ::unlink(temporary.c_str());
+    result.error = error;
+    result.step = failed;
+    return result;
+}
+
+}  // namespace platform
