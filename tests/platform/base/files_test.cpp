@@ -28,7 +28,7 @@ TEST(ReadRegularFile, TellsWhatStandsThereWithoutWaiting) {
     std::ofstream(folder + "/five") << "12345";
     ::mkfifo((folder + "/fifo").c_str(), 0600);
     ::mkdir((folder + "/folder").c_str(), 0700);
-    ::symlink("four", (folder + "/link").c_str());
+    ASSERT_EQ(::symlink("four", (folder + "/link").c_str()), 0);
     struct Case {
         const char* name;
         platform::Beyond beyond;
@@ -74,7 +74,7 @@ TEST(ReplaceFile, KeepsOrReplacesALinkAsAsked) {
         const std::string folder = testing_support::FreshFolder("replace");
         std::ofstream(folder + "/real") << "old";
         ::chmod((folder + "/real").c_str(), 0640);
-        ::symlink("real", (folder + "/name").c_str());
+        ASSERT_EQ(::symlink("real", (folder + "/name").c_str()), 0);
         const platform::Replaced replaced =
             platform::ReplaceFile(folder + "/name", "new", c.existing);
         EXPECT_TRUE(replaced.ok);
