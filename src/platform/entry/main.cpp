@@ -62,8 +62,8 @@ int main(int argc, char** argv) {
     // before the replay session's own end, which still reads the host: the last registered runs
     // first.
     std::atexit(host::Shutdown);
-    if (const int code =
-            host::replay::StartSession({line.record, line.replay, line.verify}, program);
+    if (const int code = host::replay::StartSession(
+            {line.record, line.replay, line.verify, host::CreateHostNamedByEnvironment}, program);
         code >= 0) {
         return code;
     }

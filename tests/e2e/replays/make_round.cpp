@@ -30,7 +30,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s OUT.replay\n", argv[0]);
         return 2;
     }
-    if (host::replay::StartSession({argv[1], "", false}, argv[0]) >= 0) return 2;
+    if (host::replay::StartSession({argv[1], "", false, host::CreateHeadlessHost}, argv[0]) >= 0) {
+        return 2;
+    }
     host::SetHostFactory(host::replay::CreateSessionHost);
     host::Current();
     Press(6000, VK_RETURN);

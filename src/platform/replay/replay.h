@@ -62,10 +62,8 @@ std::string EndLine(std::uint64_t at, std::uint64_t frames, bool cut = false);
 // False for the kinds a replay does not keep (the mouse over the window changes no picture).
 bool Recordable(const InputEvent& event);
 
-// Checksums: CRC-32 (as zip and PNG use it) for frames and runs, FNV-1a 64 for the archive.
-std::uint32_t Crc32(const void* data, std::size_t size, std::uint32_t crc = 0);
+// A frame's CRC-32: its size, its visible pixels row by row, its 256 colours. (Runs are summed
+// with CRC-32 too, the archive with FNV-1a 64: base/checksums.h.)
 std::uint32_t FrameChecksum(const ScreenImage& image);
-std::uint64_t Fnv1a64(std::string_view bytes);
-std::string Hex(std::uint64_t value, int digits);
 
 }  // namespace host::replay

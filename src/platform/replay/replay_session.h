@@ -1,6 +1,6 @@
 // A run that is recorded (--record FILE, or TAVLO_RECORD) or played back from a replay
 // (--replay FILE, with --verify: headless, as fast as it goes, a report and an exit code of its
-// own). The format is in seam/replay.h; docs/replays.md tells the whole story.
+// own). The format is in replay.h; docs/replays.md tells the whole story.
 #pragma once
 
 #include <string>
@@ -13,6 +13,7 @@ struct SessionRequest {
     std::string record;  // a file to record into
     std::string replay;  // a file to play back
     bool verify = false;
+    Host* (*makeHost)() = nullptr;  // the host for this run; a session puts its own in front
 };
 
 // Sets the session up in the current folder (the one holding "tavlo.rka" and "score.dat") before
@@ -21,8 +22,8 @@ struct SessionRequest {
 // exit code to end with at once (1 with a message when the replay does not fit this program).
 int StartSession(const SessionRequest& request, const char* program);
 
-// The host factory: the host TAVLO_VIDEO names (the headless one for --verify), behind the
-// recording or playing host when a session is on.
+// The host factory: the request's host (the headless one for --verify), behind the recording or
+// playing host when a session is on.
 Host* CreateSessionHost();
 
 // The seed the game's generator gets when the game seeds it with `given`: recorded while

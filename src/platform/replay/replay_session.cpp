@@ -15,7 +15,7 @@
 #include <sstream>
 #include <vector>
 
-#include "host_choice.h"
+#include "checksums.h"
 #include "host_headless.h"
 #include "replay.h"
 #include "replay_host.h"
@@ -27,11 +27,16 @@
 namespace host::replay {
 namespace {
 
+using platform::Crc32;
+using platform::Fnv1a64;
+using platform::Hex;
+
 enum class Mode { None, Record, Play };
 
 struct Session {
     Mode mode = Mode::None;
     bool verify = false;
+    Host* (*makeHost)() = nullptr;  // the host the run would have without a session
     std::string path;
     std::FILE* out = nullptr;
     long seedOffset = -1;  // where the recording's seed field lies
@@ -248,6 +253,7 @@ int StartSession(const SessionRequest& request, const char* program) {
         }
     }
     session.verify = request.verify;
+    session.makeHost = request.makeHost;
     int result = -1;
     if (!request.replay.empty()) {
         session.mode = Mode::Play;
@@ -273,8 +279,8 @@ int StartSession(const SessionRequest& request, const char* program) {
 }
 
 Host* CreateSessionHost() {
-    if (session.mode == Mode::None) return CreateHostNamedByEnvironment();
-    Host* inner = session.verify ? CreateHeadlessHost() : CreateHostNamedByEnvironment();
+    if (session.mode == Mode::None) return session.makeHost();
+    Host* inner = session.verify ? CreateHeadlessHost() : session.makeHost();
     if (session.mode == Mode::Record) {
         session.replay.clockStart = inner->Milliseconds();
         session.host = new ReplayHost(*inner, ReplayHost::Mode::Record, session.replay.clockStart);
