@@ -6,14 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-namespace platform {
+#include "rgb.h"
 
-struct Rgb {
-    std::uint8_t r = 0;
-    std::uint8_t g = 0;
-    std::uint8_t b = 0;
-    friend bool operator==(const Rgb&, const Rgb&) = default;
-};
+namespace platform {
 
 // Pictures larger than this are refused, whatever a file claims: the game's own are 320x240.
 inline constexpr int kMaxBmpDimension = 16384;

@@ -6,6 +6,7 @@
 
 #include "checksums.h"
 #include "input_script.h"
+#include "numbers.h"
 
 namespace host::replay {
 namespace {
@@ -49,7 +50,7 @@ std::vector<std::string_view> Words(std::string_view line) {
 }
 
 bool Number(std::string_view text, std::uint64_t limit, std::uint64_t& value) {
-    return ParseUnsigned(std::string(text), limit, value);
+    return platform::ParseUnsigned(std::string(text), limit, value);
 }
 
 // "@123": the frame count of an event or the end.

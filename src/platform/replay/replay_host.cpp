@@ -1,12 +1,9 @@
 // The recording and playing host in front of the real one.
 #include "replay_host.h"
 
+#include "virtual_keys.h"
+
 namespace host::replay {
-namespace {
-
-constexpr unsigned kVkPause = 0x13;
-
-}  // namespace
 
 ReplayHost::ReplayHost(Host& inner, Mode mode, std::uint32_t clockStart)
     : inner_(inner), mode_(mode), clockStart_(clockStart), innerStart_(inner.Milliseconds()) {}
@@ -45,7 +42,7 @@ bool ReplayHost::NextEvent(InputEvent& event) {
         using Kind = InputEvent::Kind;
         const bool key = event.kind == Kind::KeyDown || event.kind == Kind::KeyUp ||
                          event.kind == Kind::SysKeyDown || event.kind == Kind::SysKeyUp;
-        if (!key || (event.kind == Kind::KeyDown && event.virtualKey == kVkPause)) return true;
+        if (!key || (event.kind == Kind::KeyDown && event.virtualKey == vk::kPause)) return true;
     }
     return NextReplayEvent(event);
 }

@@ -7,13 +7,16 @@
 
 namespace host {
 
-void CopyPixels(const ScreenImage& image, std::vector<std::uint8_t>& out) {
-    const auto width = static_cast<std::size_t>(image.width);
-    out.resize(width * static_cast<std::size_t>(image.height));
+void KeptScreen::Keep(const ScreenImage& image) {
+    width = image.width;
+    height = image.height;
+    const auto rowBytes = static_cast<std::size_t>(image.width);
+    pixels.resize(rowBytes * static_cast<std::size_t>(image.height));
     for (int y = 0; y < image.height; ++y) {
-        std::memcpy(out.data() + static_cast<std::size_t>(y) * width,
-                    image.pixels + static_cast<long>(y) * image.pitch, width);
+        std::memcpy(pixels.data() + static_cast<std::size_t>(y) * rowBytes,
+                    image.pixels + static_cast<long>(y) * image.pitch, rowBytes);
     }
+    std::memcpy(colours.data(), image.colours, sizeof(Rgb) * colours.size());
 }
 
 namespace {
@@ -22,11 +25,20 @@ Host* (*hostFactory)() = nullptr;
 Host* current = nullptr;
 std::vector<std::string> endNotices;
 void (*debugListener)(const char*) = nullptr;
+MessageNote messageNote = nullptr;
 
 }  // namespace
 
 void SetDebugListener(void (*listener)(const char* text)) {
     debugListener = listener;
+}
+
+void SetMessageNote(MessageNote note) {
+    messageNote = note;
+}
+
+std::string NoteForMessage(const std::string& textUtf8) {
+    return messageNote ? messageNote(textUtf8) : std::string();
 }
 
 void DebugOutput(const char* text) {

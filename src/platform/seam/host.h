@@ -3,15 +3,16 @@
 // above this seam knows which one runs; a host knows nothing of the layer above.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "rgb.h"
+
 namespace host {
 
-struct Rgb {
-    std::uint8_t r, g, b;
-};
+using platform::Rgb;
 
 // One input event, already in the Windows form the message queue wants.
 struct InputEvent {
@@ -29,8 +30,17 @@ struct ScreenImage {
     const Rgb* colours = nullptr;  // 256 entries
 };
 
-// The picture's rows packed one after another (width bytes a row), as hosts keep it.
-void CopyPixels(const ScreenImage& image, std::vector<std::uint8_t>& out);
+// A copy of what the screen showed, as hosts keep it: the rows packed one after another (width
+// bytes a row) and the colours in force.
+struct KeptScreen {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> pixels;
+    std::array<Rgb, 256> colours{};
+
+    void Keep(const ScreenImage& image);
+    ScreenImage Image() const { return {pixels.data(), width, height, width, colours.data()}; }
+};
 
 // Why the screen changed (the headless host writes it beside each capture).
 enum class ScreenChange { Flip, Blit, Palette };
@@ -78,6 +88,13 @@ void Shutdown();
 // failed has been done after all.
 void AddEndNotice(const std::string& textUtf8);
 void ClearEndNotices();
+// What the platform adds below a message box's text so that the player can act on it: which
+// file could not be opened and where it was looked for. Set by the program's entry, which knows
+// the game's data files; without it, nothing is added.
+using MessageNote = std::string (*)(const std::string& textUtf8);
+void SetMessageNote(MessageNote note);
+// The note for this text; empty when there is none.
+std::string NoteForMessage(const std::string& textUtf8);
 // What the program tells a debugger (OutputDebugStringA) goes to the listener, if one is set.
 void SetDebugListener(void (*listener)(const char* text));
 void DebugOutput(const char* text);

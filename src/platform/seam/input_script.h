@@ -15,17 +15,10 @@ struct ScriptedEvent {
     InputEvent event;
 };
 
-// A decimal number of at most `limit` (leading zeros allowed); false for anything else.
-bool ParseUnsigned(const std::string& text, std::uint64_t limit, std::uint64_t& value);
 // A key as scripts write it (RETURN, LEFT, A, F5, or a decimal virtual-key code up to 255), and
 // back: the name when it has one, else the decimal code.
 bool ParseKeyName(const std::string& name, unsigned& key);
 std::string KeyName(unsigned key);
-// The text as a message quotes it: at most 80 bytes, then "...".
-std::string Quoted(const std::string& text);
-// The environment variable `name` as a decimal number of at most `limit`; `otherwise` when it
-// is unset or empty. Anything else ends the process with code 2 and a line on stderr.
-std::uint64_t NumberVariable(const char* name, std::uint64_t limit, std::uint64_t otherwise);
 // A script longer than this is refused: no script we write comes near it, and a huge file must
 // not become a huge allocation.
 constexpr std::uint64_t kMaxScriptBytes = 16u << 20;

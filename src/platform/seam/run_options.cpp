@@ -5,7 +5,6 @@ namespace host {
 namespace {
 
 RunOptions runOptions;
-MessageNote messageNote = nullptr;
 
 }  // namespace
 
@@ -15,14 +14,6 @@ void SetRunOptions(const RunOptions& options) {
 
 const RunOptions& CurrentRunOptions() {
     return runOptions;
-}
-
-void SetMessageNote(MessageNote note) {
-    messageNote = note;
-}
-
-std::string NoteForMessage(const std::string& textUtf8) {
-    return messageNote ? messageNote(textUtf8) : std::string();
 }
 
 }  // namespace host

@@ -113,10 +113,7 @@ class BrowserHost final : public Host {
         if (cause == ScreenChange::Flip) tavlo_log_flip();
         ++changes_;
         pacer_.Changed();
-        width_ = image.width;
-        height_ = image.height;
-        CopyPixels(image, pixels_);
-        std::memcpy(colours_.data(), image.colours, sizeof(Rgb) * 256);
+        next_.Keep(image);
         changed_ = true;
         justDrew_ = true;
     }
@@ -136,36 +133,36 @@ class BrowserHost final : public Host {
     void PresentIfChanged() {
         if (!changed_) return;
         changed_ = false;
-        const bool sameSize = shownPixels_.size() == pixels_.size();
+        const bool sameSize = shown_.pixels.size() == next_.pixels.size();
         const bool newColours =
-            !sameSize || std::memcmp(colours_.data(), shownColours_.data(), sizeof(Rgb) * 256) != 0;
+            !sameSize ||
+            std::memcmp(next_.colours.data(), shown_.colours.data(), sizeof(Rgb) * 256) != 0;
         int top = 0;
-        int bottom = height_;
+        int bottom = next_.height;
         if (!newColours) {
             const auto row = [&](int y) {
-                const std::size_t at = static_cast<std::size_t>(y) * width_;
-                return std::memcmp(pixels_.data() + at, shownPixels_.data() + at,
-                                   static_cast<std::size_t>(width_)) != 0;
+                const std::size_t at = static_cast<std::size_t>(y) * next_.width;
+                return std::memcmp(next_.pixels.data() + at, shown_.pixels.data() + at,
+                                   static_cast<std::size_t>(next_.width)) != 0;
             };
             while (top < bottom && !row(top)) ++top;
             while (bottom > top && !row(bottom - 1)) --bottom;
             if (top == bottom) return;
         }
-        shownPixels_ = pixels_;
-        shownColours_ = colours_;
+        shown_ = next_;
         if (newColours) {
             for (int i = 0; i < 256; ++i) {
-                const Rgb& c = colours_[static_cast<std::size_t>(i)];
+                const Rgb& c = next_.colours[static_cast<std::size_t>(i)];
                 // RGBA in memory order on a little-endian machine; the canvas is opaque.
                 lookup_[static_cast<std::size_t>(i)] =
                     0xFF000000u | (std::uint32_t{c.b} << 16) | (std::uint32_t{c.g} << 8) | c.r;
             }
         }
-        rgba_.resize(pixels_.size());
-        const std::size_t first = static_cast<std::size_t>(top) * width_;
-        const std::size_t last = static_cast<std::size_t>(bottom) * width_;
-        for (std::size_t i = first; i < last; ++i) rgba_[i] = lookup_[pixels_[i]];
-        tavlo_present(rgba_.data(), width_, height_, top, bottom, ElapsedMs(),
+        rgba_.resize(next_.pixels.size());
+        const std::size_t first = static_cast<std::size_t>(top) * next_.width;
+        const std::size_t last = static_cast<std::size_t>(bottom) * next_.width;
+        for (std::size_t i = first; i < last; ++i) rgba_[i] = lookup_[next_.pixels[i]];
+        tavlo_present(rgba_.data(), next_.width, next_.height, top, bottom, ElapsedMs(),
                       static_cast<double>(changes_ - 1));
     }
 
@@ -216,12 +213,8 @@ class BrowserHost final : public Host {
     ControllerKeys controllerKeys_;
     std::array<PadState, kPadSlots> pads_{};
 
-    int width_ = 0;
-    int height_ = 0;
-    std::vector<std::uint8_t> pixels_;
-    std::array<Rgb, 256> colours_{};
-    std::vector<std::uint8_t> shownPixels_;
-    std::array<Rgb, 256> shownColours_{};
+    KeptScreen next_;   // the screen as the game last changed it
+    KeptScreen shown_;  // and as it is on the canvas
     std::array<std::uint32_t, 256> lookup_{};
     std::vector<std::uint32_t> rgba_;
     std::uint64_t changes_ = 0;  // changes of the screen so far, as the headless host counts them

@@ -19,6 +19,7 @@
 #include "folders.h"
 #include "host_headless.h"
 #include "input_script.h"
+#include "numbers.h"
 
 namespace host {
 namespace {
@@ -42,8 +43,9 @@ const char* CauseName(ScreenChange cause) {
 class HeadlessHost final : public Host {
   public:
     HeadlessHost() {
-        start_ = static_cast<std::uint32_t>(NumberVariable("TAVLO_CLOCK_START", UINT32_MAX, 0));
-        limit_ = NumberVariable("TAVLO_TIME_LIMIT", UINT64_MAX / 10, kDefaultTimeLimit);
+        start_ = static_cast<std::uint32_t>(
+            platform::NumberVariable("TAVLO_CLOCK_START", UINT32_MAX, 0));
+        limit_ = platform::NumberVariable("TAVLO_TIME_LIMIT", UINT64_MAX / 10, kDefaultTimeLimit);
         if (const char* script = std::getenv("TAVLO_INPUT")) LoadScript(script);
         if (const char* folder = std::getenv("TAVLO_CAPTURE")) OpenCapture(folder);
     }
@@ -79,12 +81,9 @@ class HeadlessHost final : public Host {
 
     void ShowScreen(const ScreenImage& image, ScreenChange cause) override {
         ++changes_;
-        last_.width = image.width;
-        last_.height = image.height;
+        last_.Keep(image);
         last_.cause = cause;
         last_.at = elapsed_;
-        CopyPixels(image, last_.pixels);
-        last_.colours.assign(image.colours, image.colours + 256);
         if (!captureFolder_.empty()) WriteCapture(cause);
     }
 
@@ -119,13 +118,8 @@ class HeadlessHost final : public Host {
     void WriteCapture(ScreenChange cause) {
         char name[16];
         std::snprintf(name, sizeof name, "%06d", captured_++);
-        platform::Rgb table[256];
-        for (int i = 0; i < 256; ++i) {
-            const Rgb& c = last_.colours[static_cast<std::size_t>(i)];
-            table[i] = {c.r, c.g, c.b};
-        }
-        std::vector<std::uint8_t> file =
-            platform::EncodeBmp8(last_.width, last_.height, last_.pixels.data(), table);
+        std::vector<std::uint8_t> file = platform::EncodeBmp8(
+            last_.width, last_.height, last_.pixels.data(), last_.colours.data());
         std::string path = captureFolder_ + "/" + name + ".bmp";
         // A picture that did not reach the disk gets no row: the run ends here instead.
         FILE* out = std::fopen(path.c_str(), "wb");

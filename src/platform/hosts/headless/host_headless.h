@@ -26,11 +26,7 @@ void SetIdleHook(std::function<void()> hook);
 void SetTimeLimitHook(std::function<void()> hook);
 
 // The last picture the screen showed: width × height indices and the 256 colours in force.
-struct Picture {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> pixels;
-    std::vector<Rgb> colours;
+struct Picture : KeptScreen {
     ScreenChange cause = ScreenChange::Flip;
     std::uint64_t at = 0;
 };

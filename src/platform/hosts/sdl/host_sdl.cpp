@@ -20,6 +20,7 @@
 #include "host_sdl.h"
 #include "controller_keys.h"
 #include "input_script.h"
+#include "numbers.h"
 #include "run_options.h"
 #include "sdl_keys.h"
 #include "sdl_presenter.h"
@@ -61,8 +62,8 @@ class SdlHost final : public Host {
         // Controllers are a convenience: without them the keyboard still works.
         SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER);
         origin_ = MonotonicNanoseconds();
-        clockStart_ =
-            static_cast<std::uint32_t>(NumberVariable("TAVLO_CLOCK_START", UINT32_MAX, 0));
+        clockStart_ = static_cast<std::uint32_t>(
+            platform::NumberVariable("TAVLO_CLOCK_START", UINT32_MAX, 0));
         const char* spin = std::getenv("TAVLO_SPIN");
         spin_ = spin && std::strcmp(spin, "1") == 0;
         if (const char* script = std::getenv("TAVLO_INPUT")) script_ = LoadInputScript(script);

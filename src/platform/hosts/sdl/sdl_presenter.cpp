@@ -58,10 +58,7 @@ void Presenter::Detach() {
 }
 
 void Presenter::Keep(const ScreenImage& image) {
-    width_ = image.width;
-    height_ = image.height;
-    CopyPixels(image, pixels_);
-    std::memcpy(colours_.data(), image.colours, sizeof(Rgb) * 256);
+    next_.Keep(image);
     changed_ = true;
 }
 
@@ -71,12 +68,8 @@ void Presenter::TexturesLost() {
 }
 
 bool Presenter::Shown(ScreenImage& image) const {
-    if (shownPixels_.empty()) return false;
-    image.pixels = shownPixels_.data();
-    image.width = shownWidth_;
-    image.height = shownHeight_;
-    image.pitch = shownWidth_;
-    image.colours = shownColours_.data();
+    if (shown_.pixels.empty()) return false;
+    image = shown_.Image();
     return true;
 }
 
@@ -86,19 +79,16 @@ void Presenter::PresentIfChanged(bool hidden) {
     // An unchanged screen is not shown again: the title's flips of a still picture cost
     // nothing. Drawing into the window's pixels, only the rows that changed are redrawn.
     const bool sameColours =
-        std::memcmp(colours_.data(), shownColours_.data(), sizeof(Rgb) * 256) == 0;
+        std::memcmp(next_.colours.data(), shown_.colours.data(), sizeof(Rgb) * 256) == 0;
     std::vector<RowSpan> spans;
     const bool comparable =
-        haveShown_ && sameColours && width_ == shownWidth_ && height_ == shownHeight_;
+        haveShown_ && sameColours && next_.width == shown_.width && next_.height == shown_.height;
     if (comparable) {
-        spans = ChangedRows(shownPixels_.data(), pixels_.data(), width_, height_);
+        spans = ChangedRows(shown_.pixels.data(), next_.pixels.data(), next_.width, next_.height);
         if (spans.empty()) return;
     }
     // The size goes with the pixels: a redraw before the next present shows these.
-    shownPixels_ = pixels_;
-    shownWidth_ = width_;
-    shownHeight_ = height_;
-    shownColours_ = colours_;
+    shown_ = next_;
     haveShown_ = true;
     uploaded_ = false;
     // Minimised or hidden: nothing to draw on; a restore draws the kept picture.
@@ -143,14 +133,14 @@ void Presenter::DropRenderer() {
 bool Presenter::DrawDirect(const std::vector<RowSpan>* spans) {
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
     if (!surface || surface->format->BytesPerPixel != 4) return false;
-    if (shownPixels_.empty()) {
+    if (shown_.pixels.empty()) {
         SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
         SDL_UpdateWindowSurface(window_);
         directValid_ = false;
         return true;
     }
     const Placement place =
-        PlacePicture(surface->w, surface->h, shownWidth_, shownHeight_, Scaling::Sharp);
+        PlacePicture(surface->w, surface->h, shown_.width, shown_.height, Scaling::Sharp);
     const Rect& target = place.target;
     if (target.x < 0 || target.y < 0 || target.x + target.w > surface->w ||
         target.y + target.h > surface->h) {
@@ -160,7 +150,7 @@ bool Presenter::DrawDirect(const std::vector<RowSpan>* spans) {
                        surface->w != directWidth_ || surface->h != directHeight_;
     if (whole) {
         for (int i = 0; i < 256; ++i) {
-            const Rgb& c = shownColours_[static_cast<std::size_t>(i)];
+            const Rgb& c = shown_.colours[static_cast<std::size_t>(i)];
             lookup_[static_cast<std::size_t>(i)] = SDL_MapRGB(surface->format, c.r, c.g, c.b);
         }
         SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
@@ -170,12 +160,12 @@ bool Presenter::DrawDirect(const std::vector<RowSpan>* spans) {
                            static_cast<long>(target.y) * surface->pitch + target.x * 4;
     const int factor = place.factor;
     if (whole) {
-        ScaleRows(shownPixels_.data(), shownWidth_, shownWidth_, 0, shownHeight_, lookup_.data(),
-                  factor, origin, surface->pitch);
+        ScaleRows(shown_.pixels.data(), shown_.width, shown_.width, 0, shown_.height,
+                  lookup_.data(), factor, origin, surface->pitch);
     } else {
         rects_.clear();
         for (const RowSpan& span : *spans) {
-            ScaleRows(shownPixels_.data(), shownWidth_, shownWidth_, span.first, span.end,
+            ScaleRows(shown_.pixels.data(), shown_.width, shown_.width, span.first, span.end,
                       lookup_.data(), factor, origin, surface->pitch);
             rects_.push_back(SDL_Rect{target.x, target.y + span.first * factor, target.w,
                                       (span.end - span.first) * factor});
@@ -196,21 +186,21 @@ bool Presenter::DrawDirect(const std::vector<RowSpan>* spans) {
 
 // Converts the kept 8-bit picture to the texture's colours.
 bool Presenter::Upload() {
-    if (shownWidth_ <= 0 || shownHeight_ <= 0) return false;
-    if (!texture_ || shownWidth_ != textureWidth_ || shownHeight_ != textureHeight_) {
+    if (shown_.width <= 0 || shown_.height <= 0) return false;
+    if (!texture_ || shown_.width != textureWidth_ || shown_.height != textureHeight_) {
         if (texture_) SDL_DestroyTexture(texture_);
         texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888,
-                                     SDL_TEXTUREACCESS_STREAMING, shownWidth_, shownHeight_);
+                                     SDL_TEXTUREACCESS_STREAMING, shown_.width, shown_.height);
         if (!texture_) return false;
         SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);
-        textureWidth_ = shownWidth_;
-        textureHeight_ = shownHeight_;
+        textureWidth_ = shown_.width;
+        textureHeight_ = shown_.height;
     }
     void* pixels = nullptr;
     int pitch = 0;
     if (SDL_LockTexture(texture_, nullptr, &pixels, &pitch) != 0) return false;
-    ConvertScreen(shownPixels_.data(), shownWidth_, shownHeight_, shownWidth_, shownColours_.data(),
-                  static_cast<std::uint32_t*>(pixels), pitch);
+    ConvertScreen(shown_.pixels.data(), shown_.width, shown_.height, shown_.width,
+                  shown_.colours.data(), static_cast<std::uint32_t*>(pixels), pitch);
     SDL_UnlockTexture(texture_);
     uploaded_ = true;
     return true;
@@ -228,11 +218,11 @@ void Presenter::Draw() {
     directValid_ = false;
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);
-    if (!shownPixels_.empty() && (uploaded_ || Upload())) {
+    if (!shown_.pixels.empty() && (uploaded_ || Upload())) {
         int outputWidth = 0, outputHeight = 0;
         SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight);
         const Placement place =
-            PlacePicture(outputWidth, outputHeight, shownWidth_, shownHeight_, scaling_);
+            PlacePicture(outputWidth, outputHeight, shown_.width, shown_.height, scaling_);
         const SDL_Rect target{place.target.x, place.target.y, place.target.w, place.target.h};
         SDL_Texture* source = texture_;
         if (scaling_ == Scaling::Smooth && StepTexture(place)) {

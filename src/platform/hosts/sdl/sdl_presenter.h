@@ -76,15 +76,9 @@ class Presenter {
     std::vector<SDL_Rect> rects_;
 
     // The screen as the game last changed it, and as last shown.
-    int width_ = 0;
-    int height_ = 0;
-    std::vector<std::uint8_t> pixels_;
-    std::array<Rgb, 256> colours_{};
+    KeptScreen next_;
     bool changed_ = false;
-    std::vector<std::uint8_t> shownPixels_;
-    int shownWidth_ = 0;
-    int shownHeight_ = 0;
-    std::array<Rgb, 256> shownColours_{};
+    KeptScreen shown_;
     bool haveShown_ = false;
     bool uploaded_ = false;
 };
