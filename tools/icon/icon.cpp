@@ -1,4 +1,4 @@
-// tavlo-icon IN.bmp X Y WIDTH HEIGHT SIZE OUT.png|OUT.h
+// tavlo-icon IN.bmp X Y WIDTH HEIGHT SIZE OUT.png|OUT.cpp
 // Cuts a region out of an 8-bit bitmap and writes it as a SIZE × SIZE RGBA PNG (or, for OUT.h, a
 // C++ header of ARGB words for the window's icon), drawn at a whole-number scale (see Draw) and
 // centred; palette entry 1, the artwork's transparent colour, and the margin are transparent.
@@ -92,15 +92,17 @@ bool WritePng(const char* path, int size, const Rgba& pixels) {
     return std::fclose(file) == 0;
 }
 
-// The icon as a C++ header for the program's window: ARGB words, top row first.
-bool WriteHeader(const char* path, int size, const Rgba& pixels) {
+// The icon as a C++ source for the program's window (the SDL host's sdl_window_icon.h declares it):
+// ARGB words, top row first.
+bool WriteSource(const char* path, int size, const Rgba& pixels) {
     std::FILE* file = std::fopen(path, "w");
     if (!file) return false;
     std::fprintf(file,
                  "// Made by tavlo-icon from the game's artwork at build time.\n"
-                 "#pragma once\n#include <cstdint>\n"
-                 "inline constexpr int kWindowIconSize = %d;\n"
-                 "inline constexpr std::uint32_t kWindowIcon[] = {",
+                 "#include \"sdl_window_icon.h\"\n"
+                 "namespace host::sdl {\n"
+                 "extern const int kWindowIconSize = %d;\n"
+                 "extern const std::uint32_t kWindowIcon[] = {",
                  size);
     for (std::size_t i = 0; i < pixels.size(); i += 4) {
         const unsigned argb = static_cast<unsigned>(pixels[i + 3]) << 24 |
@@ -108,7 +110,7 @@ bool WriteHeader(const char* path, int size, const Rgba& pixels) {
                               static_cast<unsigned>(pixels[i + 1]) << 8 | pixels[i + 2];
         std::fprintf(file, "%s0x%08x,", i % 32 == 0 ? "\n" : "", argb);
     }
-    std::fprintf(file, "\n};\n");
+    std::fprintf(file, "\n};\n}  // namespace host::sdl\n");
     return std::fclose(file) == 0;
 }
 
@@ -175,7 +177,7 @@ Rgba Draw(const Bitmap& bitmap, int x0, int y0, int w, int h, int size) {
 
 int main(int argc, char** argv) {
     if (argc != 8) {
-        std::fprintf(stderr, "usage: tavlo-icon IN.bmp X Y WIDTH HEIGHT SIZE OUT.png|OUT.h\n");
+        std::fprintf(stderr, "usage: tavlo-icon IN.bmp X Y WIDTH HEIGHT SIZE OUT.png|OUT.cpp\n");
         return 2;
     }
     Bitmap bitmap;
@@ -192,8 +194,8 @@ int main(int argc, char** argv) {
     }
     const Rgba icon = Draw(bitmap, x0, y0, w, h, size);
     const std::string out = argv[7];
-    const bool header = out.size() > 2 && out.compare(out.size() - 2, 2, ".h") == 0;
-    if (!(header ? WriteHeader(argv[7], size, icon) : WritePng(argv[7], size, icon))) {
+    const bool source = out.size() > 4 && out.compare(out.size() - 4, 4, ".cpp") == 0;
+    if (!(source ? WriteSource(argv[7], size, icon) : WritePng(argv[7], size, icon))) {
         std::fprintf(stderr, "tavlo-icon: cannot write %s\n", argv[7]);
         return 1;
     }

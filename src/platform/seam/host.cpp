@@ -80,11 +80,4 @@ void ClearEndNotices() {
     endNotices.clear();
 }
 
-void DiscardHostForTests() {
-    debugListener = nullptr;
-    delete current;
-    current = nullptr;
-    endNotices.clear();
-}
-
 }  // namespace host

@@ -98,8 +98,5 @@ std::string NoteForMessage(const std::string& textUtf8);
 // What the program tells a debugger (OutputDebugStringA) goes to the listener, if one is set.
 void SetDebugListener(void (*listener)(const char* text));
 void DebugOutput(const char* text);
-// For tests: the next Current() makes a new host (a fresh clock, no pending input, the
-// environment read again), as a new process would.
-void DiscardHostForTests();
 
 }  // namespace host

@@ -28,7 +28,7 @@
 #include "sdl_screenshot.h"
 #include "sdl_settings.h"
 #include "virtual_keys.h"
-#include "window_icon.h"
+#include "sdl_window_icon.h"
 
 namespace host {
 namespace {
@@ -252,8 +252,8 @@ class SdlHost final : public Host {
         }
         SDL_SetWindowMinimumSize(window, 320, 240);
         if (SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(
-                const_cast<std::uint32_t*>(kWindowIcon), kWindowIconSize, kWindowIconSize, 32,
-                kWindowIconSize * 4, SDL_PIXELFORMAT_ARGB8888)) {
+                const_cast<std::uint32_t*>(sdl::kWindowIcon), sdl::kWindowIconSize,
+                sdl::kWindowIconSize, 32, sdl::kWindowIconSize * 4, SDL_PIXELFORMAT_ARGB8888)) {
             SDL_SetWindowIcon(window, icon);
             SDL_FreeSurface(icon);
         }

@@ -1,0 +1,12 @@
+// The window's icon: kWindowIconSize × kWindowIconSize ARGB words, top row first. Drawn from the
+// game's artwork at build time (tools/icon) and given to this target by the build.
+#pragma once
+
+#include <cstdint>
+
+namespace host::sdl {
+
+extern const int kWindowIconSize;
+extern const std::uint32_t kWindowIcon[];
+
+}  // namespace host::sdl

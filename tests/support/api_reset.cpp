@@ -1,0 +1,25 @@
+// Putting the platform back for the next test: kept out of the program, which never needs it.
+#include "testing_reset.h"
+
+#include <cstdlib>
+
+#include "faults.h"
+#include "host.h"
+#include "trace.h"
+
+namespace platform {
+
+void ResetApiForTests() {
+    ResetScreenForTests();
+    ResetUserForTests();
+    const char* failing = std::getenv("TAVLO_FAIL");
+    SetFailingCalls(failing ? failing : "");
+    ClearTrace();
+    // The next Current() makes a new host (a fresh clock, no pending input, the environment
+    // read again), as a new process would; what the last test left to say at the end is gone.
+    host::SetDebugListener(nullptr);
+    host::ClearEndNotices();
+    host::Shutdown();
+}
+
+}  // namespace platform
