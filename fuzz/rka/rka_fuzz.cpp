@@ -9,8 +9,8 @@
 #include <span>
 #include <vector>
 
-#include "rka_format.h"
-#include "fixtures/reference_unpack.h"
+#include "rka_pack.h"
+#include "reference_unpack.h"
 
 namespace {
 

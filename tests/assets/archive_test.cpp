@@ -11,8 +11,9 @@
 #include <iterator>
 #include <string>
 
-#include "fixtures/rka_fixtures.h"
-#include "fixtures/scratch_folder.h"
+#include "rka_fixtures.h"
+#include "rka_pack.h"
+#include "scratch_folder.h"
 
 namespace {
 

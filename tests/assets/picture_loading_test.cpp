@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "bitmap_loader.h"
-#include "rka_format.h"
+#include "rka_pack.h"
 #include "bmp_writer.h"
 #include "display.h"
 #include "faults.h"

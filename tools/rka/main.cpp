@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "files.h"
-#include "rka_format.h"
+#include "rka_pack.h"
 
 namespace {
 

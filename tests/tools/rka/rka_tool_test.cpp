@@ -16,8 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "fixtures/rka_fixtures.h"
-#include "fixtures/scratch_folder.h"
+#include "rka_fixtures.h"
+#include "rka_pack.h"
+#include "scratch_folder.h"
 
 extern char** environ;
 

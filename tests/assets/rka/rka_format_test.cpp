@@ -1,13 +1,13 @@
 // The archive layout shared by the game and the tool: unpacking, parsing, verifying, packing.
-#include "rka_format.h"
+#include "rka_pack.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
 
-#include "fixtures/reference_unpack.h"
-#include "fixtures/rka_fixtures.h"
+#include "reference_unpack.h"
+#include "rka_fixtures.h"
 
 namespace {
 
