@@ -22,6 +22,37 @@ constexpr DWORD kTransparent = DDBLTFAST_WAIT | DDBLTFAST_SRCCOLORKEY;  // 0x11
 // The file holds the score's four bytes as they lie in memory: little-endian.
 static_assert(std::endian::native == std::endian::little);
 
+bool titleNoted = false;
+
+// Mended: a best score that could not be saved was told on stderr only, which a player who
+// started the game from the desktop never sees. The window's title says it at once (the picture
+// stays the game's), and a note at the end says it in plain words: which score, where, and what
+// to do. The design's own texts stay as they are.
+void NoteUnsavedBest(int unsaved, int kept) {
+    char folder[MAX_PATH] = "";
+    const DWORD length = GetCurrentDirectoryA(sizeof folder, folder);
+    if (length == 0 || length >= sizeof folder) std::snprintf(folder, sizeof folder, "its folder");
+    char note[512];
+    std::snprintf(note, sizeof note,
+                  "Tavlo could not save your best score of %d in %s, so it is lost when the game "
+                  "ends; score.dat there still holds %d.\n"
+                  "Check that the folder can be written, that score.dat is not read-only, and "
+                  "that the disk has room: the next new best score is then saved.",
+                  unsaved, folder, kept);
+    SetEndNote(note);
+    char title[64];
+    std::snprintf(title, sizeof title, "Tavlo - best score %d not saved", unsaved);
+    SetWindowTextA(MainWindow, title);
+    titleNoted = true;
+}
+
+// A later save made it: nothing is lost any more.
+void TakeBackTheNote() {
+    SetEndNote(nullptr);
+    if (titleNoted) SetWindowTextA(MainWindow, "Tavlo");
+    titleNoted = false;
+}
+
 }  // namespace
 
 void TitleScreen::Run() {
@@ -127,8 +158,15 @@ void TitleScreen::LoadBestScore() {
 
 // The score goes to a file beside "score.dat" and replaces it only once it is safely on disk,
 // so an interrupted or failed write never loses the score stored before.
+// A save that fails with nothing new to keep (a score.dat kept read-only on purpose, say) loses
+// nothing: the platform's line on stderr says why, and no note is shown.
 void TitleScreen::SaveBestScore() {
-    if (!WriteBestScore()) QuitProgram();
+    if (!WriteBestScore()) {
+        if (gameRound.bestScore > storedBestScore) {
+            NoteUnsavedBest(gameRound.bestScore, storedBestScore);
+        }
+        QuitProgram();
+    }
 }
 
 // Mended: the design saved the best score only through the menu, so a new best was lost when the
@@ -137,6 +175,7 @@ void TitleScreen::KeepBestScore() {
     if (gameRound.bestScore > storedBestScore && !WriteBestScore()) {
         std::fprintf(stderr, "tavlo: the best score %d is not saved; score.dat keeps %d\n",
                      gameRound.bestScore, storedBestScore);
+        NoteUnsavedBest(gameRound.bestScore, storedBestScore);
     }
 }
 
@@ -154,5 +193,6 @@ bool TitleScreen::WriteBestScore() {
         return false;
     }
     storedBestScore = gameRound.bestScore;
+    TakeBackTheNote();
     return true;
 }

@@ -93,6 +93,9 @@ INSTANTIATE_TEST_SUITE_P(
                       EndCase{"NoDisplayMode", "", "TAVLO_FAIL=SetDisplayMode", 1, ""},
                       EndCase{"NoDirectDraw", "", "TAVLO_FAIL=DirectDrawCreate", 1,
                               "エラーが発生したらしい(^^;: DirectDrawを初期化出来ません(;;\n"},
+                      // The design's own message, then a plain line of the port's.
+                      EndCase{"NoDirectDrawSaysWhy", "", "TAVLO_FAIL=DirectDrawCreate", 1,
+                              "(;;\ntavlo: the game could not open its screen"},
                       EndCase{"NoWindowClass", "", "TAVLO_FAIL=RegisterClassA", 0, ""},
                       EndCase{"TimeLimit", "", "TAVLO_TIME_LIMIT=2000", 3, "time limit"},
                       EndCase{"MalformedScript", "10 down UP\n20 jump UP\n", "", 2, "line 2"},
@@ -139,9 +142,33 @@ TEST(TwoInstances, TheSecondInOneFolderEndsWithAMessage) {
     EXPECT_NE(second.standardError.find("the game is already running in " + program.folder),
               std::string::npos)
         << second.standardError;
+    // And a dialog, for a player who started it from the desktop (headless: on stderr).
+    EXPECT_NE(second.standardError.find("Tavlo: Tavlo is already running with its data in " +
+                                        program.folder),
+              std::string::npos)
+        << second.standardError;
     ::kill(first, SIGKILL);
     ::waitpid(first, nullptr, 0);
     EXPECT_FALSE(heldByAnother());
+}
+
+// A "score.dat" kept read-only on purpose: QUIT with no new best loses nothing, so it ends with
+// the reason on stderr and no note of the port's.
+TEST(ReadOnlyScore, QuitWithNothingNewEndsWithoutANote) {
+    Program program;
+    ASSERT_EQ(std::system(("chown -R 65534:65534 '" + program.folder + "' && chmod 0444 '" +
+                           program.folder + "/score.dat'")
+                              .c_str()),
+              0);
+    std::ofstream(program.folder + "/script.txt")
+        << "7000 down DOWN\n7050 up DOWN\n7200 down RETURN\n7250 up RETURN\n";
+    const RunResult result = testing_support::Run(
+        "cd '" + program.folder +
+            "' && TAVLO_VIDEO=headless TAVLO_INPUT=script.txt TAVLO_TIME_LIMIT=20000",
+        "setpriv --reuid=65534 --regid=65534 --clear-groups " TAVLO_BINARY);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.standardError,
+              "tavlo: cannot replace \"score.dat\" with \"score.dat.tmp\": Permission denied\n");
 }
 
 TEST(Scripts, AHugeMalformedLineIsQuotedOnlyInPart) {

@@ -16,7 +16,9 @@
 #include "window.h"
 #include "display_support.h"
 #include "process.h"
+#include "services.h"
 #include "faults.h"
+#include "trace_support.h"
 
 using namespace game_testing;
 using testing_support::SlotPixel;
@@ -247,4 +249,25 @@ TEST(BestScoreFile, ARoundAboveTheStoredBestSavesIt) {
     EXPECT_NE(said.find("the best score 44 is not saved; score.dat keeps 43"), std::string::npos)
         << said;
     EXPECT_EQ(ReadFile(ScoreFileName), std::string("\x2B\x00\x00\x00", 4));
+}
+
+// A best score that cannot be saved is told where the player looks: the window's title at once,
+// and once, in plain words, when the game ends. A save that makes it takes both back.
+TEST(BestScoreFileDeathTest, AnUnsavedBestIsToldInTheTitleAndAtTheEnd) {
+    EnterFreshFolder("scoreUnsaved");
+    testing_support::OpenDisplay(1);
+    WriteFile(ScoreFileName, std::string("\x2B\x00\x00\x00", 4));
+    titleScreen.LoadBestScore();
+    ASSERT_EQ(::mkdir(ScoreTemporaryName, 0777), 0);  // no save can be made
+    gameRound.bestScore = 44;
+    titleScreen.KeepBestScore();
+    EXPECT_TRUE(testing_support::Traced("SetWindowTextA Tavlo - best score 44 not saved"));
+    EXPECT_EXIT(QuitProgram(), ::testing::ExitedWithCode(1),
+                "Tavlo: Tavlo could not save your best score of 44 in /.*scoreUnsaved, so it is "
+                "lost when the game ends; score.dat there still holds 43\\.");
+
+    ASSERT_EQ(::rmdir(ScoreTemporaryName), 0);
+    titleScreen.KeepBestScore();
+    EXPECT_TRUE(testing_support::Traced("SetWindowTextA Tavlo"));
+    EXPECT_EXIT(QuitProgram(), ::testing::ExitedWithCode(1), "^$");
 }

@@ -119,14 +119,11 @@ std::string Quoted(const char* what, const std::string& path) {
     return std::string(what) + " \"" + path + "\"";
 }
 
-// A file the program meant to write but could not: Windows would keep quiet, and the program
-// (its best score, say) has no words of its own for it, so the player is told here.
+// A file the program meant to write but could not: Windows would keep quiet, so the reason is
+// told here. What it means to the player (a best score lost) the game says itself.
 void NoteFailedWrite(const std::string& what, const char* reason) {
     std::fprintf(stderr, "tavlo: cannot %s: %s\n", what.c_str(), reason);
     std::fflush(stderr);
-    // And once more when the program ends, in a dialog where there is a screen: a player who
-    // started the game from the desktop never sees standard error.
-    host::AddEndNotice("Tavlo could not " + what + ": " + reason);
 }
 
 BOOL FailWrite(const std::string& what, int error) {
@@ -268,8 +265,6 @@ BOOL WINAPI MoveFileExA(LPCSTR existingName, LPCSTR newName, DWORD flags) {
         std::fprintf(stderr, "tavlo: \"%s\" is saved, but its folder could not be synced: %s\n",
                      newName, std::strerror(moved.syncError));
     }
-    // The file is in place: what failed before it is mended.
-    host::ClearEndNotices();
     return TRUE;
 }
 
@@ -280,6 +275,15 @@ BOOL WINAPI DeleteFileA(LPCSTR fileName) {
     }
     if (::unlink(fileName) != 0) return Fail(errno);
     return TRUE;
+}
+
+DWORD WINAPI GetCurrentDirectoryA(DWORD bufferLength, LPSTR buffer) {
+    char path[PATH_MAX];
+    if (::getcwd(path, sizeof path) == nullptr) return Fail(errno), 0;
+    const auto length = static_cast<DWORD>(std::strlen(path));
+    if (buffer == nullptr || bufferLength <= length) return length + 1;
+    std::memcpy(buffer, path, length + 1);
+    return length;
 }
 
 DWORD WINAPI GetLastError(void) {

@@ -243,6 +243,15 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
     return w->handle;
 }
 
+BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
+    Window* w = FindWindow(hWnd);
+    if (w == nullptr) return FALSE;
+    w->title = lpString ? lpString : "";
+    platform::Trace("SetWindowTextA " + platform::text::Cp932ToUtf8(w->title));
+    TellHost(*w);
+    return TRUE;
+}
+
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
     Window* w = FindWindow(hWnd);
     if (w == nullptr) return FALSE;

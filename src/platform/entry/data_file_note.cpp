@@ -58,10 +58,36 @@ std::string DataFileNote(const std::string& textUtf8, const std::string& folder)
     return note;
 }
 
+std::string PlainNote(const std::string& textUtf8, const std::string& folder) {
+    // A part of each of the design's own messages that end the program, and what it means.
+    struct Known {
+        const char* part;
+        std::string note;
+    };
+    const Known known[] = {
+        {"DirectDrawを初期化出来ません",
+         "tavlo: the game could not open its screen: no display was found, or it cannot show "
+         "the game. Start the game from a desktop session."},
+        {"mem over", "tavlo: there was not enough memory to unpack a picture from tavlo.rka."},
+        {"[tmp.bmp]", "tavlo: the game could not write its temporary picture tmp.bmp in " + folder +
+                          ": the disk may be full or the folder read-only."},
+        {"tmp.bmp ファイルが見つかりません",
+         "tavlo: a picture in tavlo.rka could not be read: the archive is damaged or not the "
+         "game's. Installing the game again brings a good one."},
+    };
+    for (const Known& k : known) {
+        if (textUtf8.find(k.part) != std::string::npos) return k.note;
+    }
+    return "";
+}
+
 std::string DataFileNoteHere(const std::string& textUtf8) {
     char folder[PATH_MAX];
     if (!::getcwd(folder, sizeof folder)) return "";
-    return DataFileNote(textUtf8, folder);
+    std::string note = DataFileNote(textUtf8, folder);
+    const std::string plain = PlainNote(textUtf8, folder);
+    if (!plain.empty()) note += (note.empty() ? "" : "\n") + plain;
+    return note;
 }
 
 }  // namespace host

@@ -13,7 +13,11 @@ namespace host {
 // that names none ("file not found"), each data file that cannot be opened. Empty otherwise.
 std::string DataFileNote(const std::string& textUtf8, const std::string& folder);
 
-// DataFileNote for the current folder; for host::SetMessageNote.
+// A plain line for the player below those of the design's messages that end the program and
+// name no data file (no display, no memory, "tmp.bmp" unwritable or unreadable); empty for others.
+std::string PlainNote(const std::string& textUtf8, const std::string& folder);
+
+// DataFileNote and PlainNote for the current folder; for host::SetMessageNote.
 std::string DataFileNoteHere(const std::string& textUtf8);
 
 }  // namespace host

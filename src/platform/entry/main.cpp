@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include <windows.h>
 
@@ -15,6 +16,19 @@
 #include "data_file_note.h"
 #include "host_choice.h"
 #include "replay_session.h"
+
+namespace {
+
+// A start refused before the game runs: besides the line on stderr, a dialog where there is a
+// screen, for the player who started the game from the desktop.
+int RefusedStart(const std::string& plain) {
+    host::SetHostFactory(host::CreateHostNamedByEnvironment);
+    host::Current().ShowEndNotice(plain);
+    host::Shutdown();
+    return 1;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     const char* program = argc > 0 && argv[0] ? argv[0] : "tavlo";
@@ -45,17 +59,28 @@ int main(int argc, char** argv) {
     switch (host::LockWorkingFolder(&lockError)) {
         case host::FolderLock::Taken:
             break;
-        case host::FolderLock::HeldByAnother:
+        case host::FolderLock::HeldByAnother: {
+            const std::string folder = host::WorkingFolder();
             std::fprintf(stderr, "%s: the game is already running in %s\n", program,
-                         host::WorkingFolder().c_str());
-            return 1;
-        case host::FolderLock::Unavailable:
+                         folder.c_str());
+            return RefusedStart("Tavlo is already running with its data in " + folder +
+                                ". Only one game can play there at a time: switch to the game "
+                                "that is open, or end it and start again.");
+        }
+        case host::FolderLock::Unavailable: {
             // Unlocked, a second game in the folder could write the same files as this one.
+            const std::string folder = host::WorkingFolder();
+            const char* reason = std::strerror(lockError);
             std::fprintf(stderr,
                          "%s: cannot lock the data folder %s (%s), so the game does not start: "
                          "a second game there could overwrite its best score\n",
-                         program, host::WorkingFolder().c_str(), std::strerror(lockError));
-            return 1;
+                         program, folder.c_str(), reason);
+            return RefusedStart("Tavlo cannot start: its data folder " + folder +
+                                " cannot be locked (" + reason +
+                                "), and without the lock a second game could overwrite this "
+                                "one's best score. Check that the folder can be read and "
+                                "written.");
+        }
     }
     host::SetRunOptions(line.options);
     // The game ends through exit(); the host then closes its window and flushes its files. Set

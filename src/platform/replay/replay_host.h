@@ -61,6 +61,7 @@ class ReplayHost final : public Host {
         inner_.MessageBox(captionUtf8, textUtf8);
     }
     void SetCursorVisible(bool visible) override { inner_.SetCursorVisible(visible); }
+    void ShowEndNotice(const std::string& textUtf8) override { inner_.ShowEndNotice(textUtf8); }
 
   private:
     bool NextReplayEvent(InputEvent& event);

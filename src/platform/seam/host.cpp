@@ -23,7 +23,6 @@ namespace {
 
 Host* (*hostFactory)() = nullptr;
 Host* current = nullptr;
-std::vector<std::string> endNotices;
 void (*debugListener)(const char*) = nullptr;
 MessageNote messageNote = nullptr;
 
@@ -63,21 +62,7 @@ Host& Current() {
 void Shutdown() {
     Host* ending = current;
     current = nullptr;
-    if (ending && !endNotices.empty()) {
-        std::string text;
-        for (const std::string& notice : endNotices) text += (text.empty() ? "" : "\n") + notice;
-        ending->ShowEndNotice(text);
-    }
-    endNotices.clear();
     delete ending;
-}
-
-void AddEndNotice(const std::string& textUtf8) {
-    endNotices.push_back(textUtf8);
-}
-
-void ClearEndNotices() {
-    endNotices.clear();
 }
 
 }  // namespace host

@@ -70,9 +70,10 @@ class Host {
     // A message box, answered with OK. Texts are UTF-8.
     virtual void MessageBox(const std::string& captionUtf8, const std::string& textUtf8) = 0;
     virtual void SetCursorVisible(bool visible) = 0;
-    // When the program ends with something the player must hear of that only went to standard
-    // error (a best score that could not be saved): a host with a screen shows it in a dialog.
-    virtual void ShowEndNotice(const std::string& textUtf8) { (void)textUtf8; }
+    // A note for the player when the program cannot go on and standard error is all it has said
+    // (a start refused before the game runs): a host with a screen shows it in a dialog, the
+    // headless host writes it to standard error as it does a message box.
+    virtual void ShowEndNotice(const std::string& textUtf8) = 0;
 };
 
 // Says how this program's host is made; the program's entry (or a test's) calls it before any
@@ -84,10 +85,6 @@ Host& Current();
 // flushed. The program's entry registers it with std::atexit once the host is made, so it runs
 // on every way out through exit; it may be called more than once.
 void Shutdown();
-// Notices for the end of the program (Host::ShowEndNotice, from Shutdown); cleared once what
-// failed has been done after all.
-void AddEndNotice(const std::string& textUtf8);
-void ClearEndNotices();
 // What the platform adds below a message box's text so that the player can act on it: which
 // file could not be opened and where it was looked for. Set by the program's entry, which knows
 // the game's data files; without it, nothing is added.

@@ -59,4 +59,28 @@ TEST(DataFileNote, ABrokenLinkShowsWhereItPoints) {
                   ": No such file or directory (a link to /nonexistent/tavlo.rka)");
 }
 
+// Each message of the game's own that ends it without naming a data file gets a plain line.
+TEST(DataFileNote, MessagesThatNameNoDataFileGetAPlainLine) {
+    struct Case {
+        const char* text;
+        const char* said;  // part of the note; "" for none
+    };
+    const Case cases[] = {
+        {"DirectDrawを初期化出来ません(;;", "could not open its screen"},
+        {"mem over", "not enough memory"},
+        {"File can't write[tmp.bmp]\n", "tmp.bmp in /data: the disk may be full"},
+        {"ファイルがオープン出来ません[tmp.bmp]\n", "tmp.bmp in /data"},
+        {"tmp.bmp ファイルが見つかりません", "archive is damaged"},
+        {"File can't open[tavlo.rka]\n", ""},
+    };
+    for (const Case& c : cases) {
+        const std::string note = host::PlainNote(c.text, "/data");
+        if (*c.said == '\0') {
+            EXPECT_EQ(note, "") << c.text;
+        } else {
+            EXPECT_NE(note.find(c.said), std::string::npos) << c.text << ": " << note;
+        }
+    }
+}
+
 }  // namespace

@@ -131,6 +131,7 @@ class FakeHost final : public Host {
     void ShowScreen(const ScreenImage&, ScreenChange) override {}
     void MessageBox(const std::string&, const std::string&) override {}
     void SetCursorVisible(bool) override {}
+    void ShowEndNotice(const std::string&) override {}
 };
 
 TEST(ReplayHost, TheGameClockCountsEmptyPollsAndNeverRunsAheadOfTheHost) {

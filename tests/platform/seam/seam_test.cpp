@@ -42,19 +42,3 @@ TEST(Shutdown, EndsTheHostOnceWhenTheProcessExits) {
         },
         ::testing::ExitedWithCode(1), "^host ended\nbetween\nhost ended\n$");
 }
-
-// What failed on the way (a save) is shown once more at the end, unless it was done after all.
-TEST(Shutdown, ShowsTheEndNoticesThatStillHold) {
-    EXPECT_EXIT(
-        {
-            host::SetHostFactory([]() -> host::Host* { return new NoisyHost; });
-            host::Current();
-            host::AddEndNotice("old");
-            host::ClearEndNotices();  // saved after all
-            host::AddEndNotice("a");
-            host::AddEndNotice("b");
-            std::atexit(host::Shutdown);
-            std::exit(1);
-        },
-        ::testing::ExitedWithCode(1), "^notice: a\nb\nhost ended\n$");
-}

@@ -253,8 +253,10 @@ static_assert(sizeof(BITMAP) == 24);
 #define SM_CYMENUSIZE 55
 
 // Message boxes.
+#define MAX_PATH 260
 #define MB_OK 0x00000000L
 #define MB_ICONERROR 0x00000010L
+#define MB_ICONWARNING 0x00000030L
 #define IDOK 1
 
 // Stock objects and GDI.
@@ -335,6 +337,8 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow);
 BOOL WINAPI UpdateWindow(HWND hWnd);
 BOOL WINAPI DestroyWindow(HWND hWnd);
+// Gives the window a new title; FALSE for an unknown window.
+BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString);
 LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 // Posts WM_QUIT with the exit code; GetMessageA then returns 0.
 void WINAPI PostQuitMessage(int nExitCode);
@@ -390,6 +394,9 @@ HFILE WINAPI _lopen(LPCSTR lpPathName, int iReadWrite);
 UINT WINAPI _lread(HFILE hFile, LPVOID lpBuffer, UINT uBytes);
 HFILE WINAPI _lclose(HFILE hFile);
 DWORD WINAPI GetLastError(void);
+// The working folder into `lpBuffer`: its length, or the size needed (with the zero) when it
+// does not fit; 0 on failure.
+DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer);
 // Plain files: created, opened and replaced as the calls say (no sharing modes, no overlapped
 // writes). MoveFileExA with MOVEFILE_WRITE_THROUGH returns once the rename is on the disk.
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,

@@ -122,6 +122,7 @@ class BrowserHost final : public Host {
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
         tavlo_message_box(caption.c_str(), text.c_str());
     }
+    void ShowEndNotice(const std::string& text) override { MessageBox("Tavlo", text); }
     void SetCursorVisible(bool visible) override { tavlo_set_cursor(visible ? 1 : 0); }
 
   private:

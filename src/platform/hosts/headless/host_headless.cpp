@@ -91,6 +91,7 @@ class HeadlessHost final : public Host {
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
         std::fflush(stderr);
     }
+    void ShowEndNotice(const std::string& text) override { MessageBox("Tavlo", text); }
     void SetCursorVisible(bool) override {}
 
     std::uint64_t elapsed_ = 0;
