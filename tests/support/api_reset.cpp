@@ -16,9 +16,8 @@ void ResetApiForTests() {
     SetFailingCalls(failing ? failing : "");
     ClearTrace();
     // The next Current() makes a new host (a fresh clock, no pending input, the environment
-    // read again), as a new process would; what the last test left to say at the end is gone.
+    // read again), as a new process would.
     host::SetDebugListener(nullptr);
-    host::ClearEndNotices();
     host::Shutdown();
 }
 
