@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The game in a browser.
-#   scripts/web.sh build          builds build-web/site/ (index.html, tavlo.js, tavlo.wasm, tavlo.data)
+#   scripts/web.sh build          builds build-web/site/ (index.html, touch.js, tavlo.js, tavlo.wasm,
+#                                 tavlo.data, the manifest, its icons and the service worker sw.js)
 #   scripts/web.sh serve [PORT]   builds, then serves it on http://localhost:PORT/ (default 8014)
 #   scripts/web.sh test           builds, then plays it in headless Chromium (tests/web)
 # Needs the Debian packages emscripten, node-acorn and nodejs (the archive comes from the
@@ -34,7 +35,8 @@ fi
 # Emscripten's helpers find Debian's acorn here.
 export NODE_PATH=/usr/share/nodejs
 
-# The archive (and, for the test, the headless program it compares with) from the native build:
+# The archive and the page's icons (and, for the test, the headless program it compares with)
+# from the native build:
 # build/, or the one TAVLO_BUILD names (already configured).
 native="${TAVLO_BUILD:-$PWD/build}"
 export TAVLO_BUILD="$native"
@@ -42,7 +44,7 @@ if [ ! -f "$native/CMakeCache.txt" ]; then
     scripts/deps.sh play >/dev/null
     cmake -S . -B "$native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-targets=(tavlo_archive)
+targets=(tavlo_archive tavlo_icons)
 [ "$command" = test ] && targets+=(tavlo)
 cmake --build "$native" -j2 --target "${targets[@]}"
 
@@ -52,7 +54,7 @@ cmake --build "$native" -j2 --target "${targets[@]}"
 werror=()
 [ -n "${TAVLO_WERROR:-}" ] && werror=(-DTAVLO_WERROR="$TAVLO_WERROR")
 emcmake cmake -S . -B build-web -G Ninja -DTAVLO_WEB=ON -DCMAKE_BUILD_TYPE=Release \
-    "${werror[@]}" -DTAVLO_ARCHIVE="$native/tavlo.rka" >/dev/null
+    "${werror[@]}" -DTAVLO_ARCHIVE="$native/tavlo.rka" -DTAVLO_ICONS="$native/icons/web" >/dev/null
 cmake --build build-web -j2
 
 case "$command" in
@@ -68,6 +70,10 @@ case "$command" in
         # puppeteer-core, as the lock file pins it; again when the lock file changes.
         (cd tests/web && { [ node_modules/.package-lock.json -nt package-lock.json ] ||
             npm ci --no-audit --no-fund </dev/null; })
-        exec node tests/web/web_test.mjs
+        # The desktop page, then a phone's (both run, either failing fails).
+        status=0
+        node tests/web/web_test.mjs || status=1
+        node tests/web/phone_test.mjs || status=1
+        exit "$status"
         ;;
 esac

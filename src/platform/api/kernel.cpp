@@ -265,6 +265,8 @@ BOOL WINAPI MoveFileExA(LPCSTR existingName, LPCSTR newName, DWORD flags) {
         std::fprintf(stderr, "tavlo: \"%s\" is saved, but its folder could not be synced: %s\n",
                      newName, std::strerror(moved.syncError));
     }
+    // The file is in place: a host that keeps files elsewhere stores it from here.
+    host::Current().FileReplaced(newName);
     return TRUE;
 }
 

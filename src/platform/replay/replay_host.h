@@ -62,6 +62,7 @@ class ReplayHost final : public Host {
     }
     void SetCursorVisible(bool visible) override { inner_.SetCursorVisible(visible); }
     void ShowEndNotice(const std::string& textUtf8) override { inner_.ShowEndNotice(textUtf8); }
+    void FileReplaced(const std::string& path) override { inner_.FileReplaced(path); }
 
   private:
     bool NextReplayEvent(InputEvent& event);

@@ -74,6 +74,9 @@ class Host {
     // (a start refused before the game runs): a host with a screen shows it in a dialog, the
     // headless host writes it to standard error as it does a message box.
     virtual void ShowEndNotice(const std::string& textUtf8) = 0;
+    // A file was put in place by a replace that succeeded (MoveFileExA): `path` is the name it
+    // was put in place under. A host whose files live in memory (the browser) stores it from here.
+    virtual void FileReplaced(const std::string& path) { (void)path; }
 };
 
 // Says how this program's host is made; the program's entry (or a test's) calls it before any

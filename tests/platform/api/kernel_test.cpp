@@ -7,11 +7,15 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include "faults.h"
+#include "host.h"
+#include "host_headless.h"
 #include "process.h"
 
 namespace {
@@ -201,6 +205,46 @@ TEST_F(KernelFiles, ARenameDoneIsASaveEvenWhenTheFolderWillNotSync) {
         ::testing::ExitedWithCode(0), "is saved, but its folder could not be synced");
     ::chmod(folder_.c_str(), 0755);
     EXPECT_EQ(Contents(Path("score.dat")), "new!");
+}
+
+// A host that only hears which files were put in place.
+class ReplacedFiles final : public host::Host {
+  public:
+    static inline std::vector<std::string> heard;
+    std::uint32_t Milliseconds() override { return 0; }
+    bool NextEvent(host::InputEvent&) override { return false; }
+    void Idle() override {}
+    void DesktopSize(int& width, int& height) override { width = height = 0; }
+    bool OpenVideo() override { return false; }
+    void WindowChanged(int, int, int, int, bool, const std::string&) override {}
+    bool SetFullScreenMode(int, int) override { return false; }
+    void ShowScreen(const host::ScreenImage&, host::ScreenChange) override {}
+    void MessageBox(const std::string&, const std::string&) override {}
+    void SetCursorVisible(bool) override {}
+    void FileReplaced(const std::string& path) override { heard.push_back(path); }
+};
+
+// The host hears of a replace once the file is in place, and only then: the browser stores the
+// file from there.
+TEST_F(KernelFiles, TheHostHearsOfEachFilePutInPlace) {
+    struct HeadlessAgain {
+        ~HeadlessAgain() {
+            platform::SetFailingCalls("");
+            host::DiscardHostForTests();
+            host::SetHostFactory(host::CreateHeadlessHost);
+        }
+    } headlessAgain;
+    host::DiscardHostForTests();
+    host::SetHostFactory([]() -> host::Host* { return new ReplacedFiles; });
+    ReplacedFiles::heard.clear();
+    { std::ofstream(Path("score.tmp")) << "new!"; }
+    EXPECT_TRUE(MoveFileExA(Path("score.tmp").c_str(), Path("score.dat").c_str(),
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+    { std::ofstream(Path("score.tmp")) << "two!"; }
+    platform::SetFailingCalls("MoveFileExA");
+    EXPECT_FALSE(MoveFileExA(Path("score.tmp").c_str(), Path("score.dat").c_str(),
+                             MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(ReplacedFiles::heard, std::vector<std::string>{Path("score.dat")});
 }
 
 }  // namespace

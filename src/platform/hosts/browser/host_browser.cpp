@@ -29,6 +29,8 @@ EM_JS(void, tavlo_message_box, (const char* caption, const char* text),
 EM_JS(void, tavlo_set_title, (const char* title),
       { Module.tavloHost.setTitle(UTF8ToString(title)); });
 EM_JS(void, tavlo_set_cursor, (int visible), { Module.tavloHost.setCursor(visible); });
+EM_JS(void, tavlo_file_replaced, (const char* path),
+      { Module.tavloHost.fileReplaced(UTF8ToString(path)); });
 EM_ASYNC_JS(void, tavlo_sleep_until, (double due), { await Module.tavloHost.sleepUntil(due); });
 
 namespace host {
@@ -124,6 +126,8 @@ class BrowserHost final : public Host {
     }
     void ShowEndNotice(const std::string& text) override { MessageBox("Tavlo", text); }
     void SetCursorVisible(bool visible) override { tavlo_set_cursor(visible ? 1 : 0); }
+    // The page's files live in memory: a file put in place (the best score) is stored at once.
+    void FileReplaced(const std::string& path) override { tavlo_file_replaced(path.c_str()); }
 
   private:
     double ElapsedMs() const { return std::floor(emscripten_get_now() - origin_); }

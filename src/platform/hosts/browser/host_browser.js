@@ -1,14 +1,18 @@
 // The browser host's page side, put in front of the emitted loader (--pre-js). It owns:
 // - the canvas: the game's pictures (RGBA from host_browser.cpp), placed at the largest whole
-//   factor (sharp) or filling the stage at 4:3 (smooth), centred; F11 or the page's button
-//   switches, the choice kept in localStorage;
+//   factor (sharp) or filling the stage at 4:3 (smooth), centred, or scaled down to fit where
+//   not even one pixel a pixel fits; F11 or the page's button switches, the choice kept in
+//   localStorage;
 // - full screen (Fullscreen API) on Alt+Enter or the page's button;
-// - keys and gamepads, as Windows virtual keys for the game;
+// - keys and gamepads, as Windows virtual keys for the game, and the keys of the page's own
+//   controls (sendKey, from touch.js);
 // - the waits: the game hands the thread back until a given time (see sleepUntil);
-// - the files: "tavlo.rka" comes with the page, "score.dat" lives in IndexedDB (IDBFS) and is
-//   written back when the game ends;
-// - what tests and measurements read: tavloHost.state, .exitCode, .flips, .shown.
-// The page must hold #stage (containing canvas #screen) and may hold #message.
+// - the files: "tavlo.rka" comes with the page, "score.dat" is kept in IndexedDB (IDBFS) and
+//   stored again each time the game has put a new one in place, and when the game ends;
+// - one game per site: a second tab waits for the first to close (Web Locks);
+// - what tests and measurements read: tavloHost.state, .exitCode, .flips, .shown, .stored.
+// The page must hold #stage (containing canvas #screen) and may hold #message and #notice.
+// It hears "tavlokeys" on the document when a keyboard or a gamepad is used.
 Module.tavloHost = (function () {
   'use strict';
   const host = {
@@ -17,7 +21,10 @@ Module.tavloHost = (function () {
     flips: [],         // performance.now() of every flip
     shown: null,       // {gameMs, at}: the game's clock and performance.now() of the last picture
     scaling: 'sharp',
+    stored: 0,         // times "score.dat" reached IndexedDB
   };
+  // The page's controls hide while a keyboard or a gamepad is played with.
+  const usedKeys = () => document.dispatchEvent(new Event('tavlokeys'));
 
   // ---- keys --------------------------------------------------------------------------------
   const keyCodes = {
@@ -50,9 +57,15 @@ Module.tavloHost = (function () {
     const system = e.altKey || vk === 0x12 || vk === 0x79;
     events.push((((system ? 2 : 0) + (down ? 0 : 1)) << 16) | vk);
     wakeNow();
+    if (down && !e.repeat) usedKeys();
   }
   window.addEventListener('keydown', (e) => onKey(e, true));
   window.addEventListener('keyup', (e) => onKey(e, false));
+  // A key of the page's own controls, as an ordinary key.
+  host.sendKey = function (vk, down) {
+    events.push(((down ? 0 : 1) << 16) | vk);
+    wakeNow();
+  };
 
   host.nextKey = () => (events.length ? events.shift() : -1);
 
@@ -66,6 +79,7 @@ Module.tavloHost = (function () {
   const padPollMs = 8;
   // Until a gamepad shows up, the browser is not asked for them at every wake.
   let padsSeen = false;
+  let padsHeld = [];  // per slot, the buttons and stick directions held at the last reading
   host.gamepads = false;
   function onPadConnected() {
     padsSeen = true;
@@ -91,6 +105,7 @@ Module.tavloHost = (function () {
     if (!padsSeen) return 0;
     const pads = navigator.getGamepads ? navigator.getGamepads() : [];
     const axis = (v) => Math.max(-32768, Math.min(32767, Math.round((v || 0) * 32767)));
+    const held = [];
     for (let i = 0; i < slots; ++i) {
       const pad = pads[i];
       const at = (out >> 2) + i * 4;
@@ -106,7 +121,11 @@ Module.tavloHost = (function () {
       HEAP32[at + 1] = buttons;
       HEAP32[at + 2] = axis(pad.axes[0]);
       HEAP32[at + 3] = axis(pad.axes[1]);
+      const tilted = (v) => (v < -0.5 ? 1 : 0) | (v > 0.5 ? 2 : 0);
+      held[i] = buttons | tilted(pad.axes[0]) << 6 | tilted(pad.axes[1]) << 8;
     }
+    if (held.some((bits, i) => bits & ~(padsHeld[i] || 0))) usedKeys();
+    padsHeld = held;
     return slots;
   };
 
@@ -174,21 +193,26 @@ Module.tavloHost = (function () {
     if (localStorage.getItem('tavlo.scaling') === 'smooth') host.scaling = 'smooth';
   } catch (e) { /* no storage: the default */ }
 
-  // Sharp: the largest whole factor of device pixels that fits (at least 1). Smooth: that
-  // factor by nearest neighbour, then filtered to the largest 4:3 rectangle that fits.
+  // Sharp: the largest whole factor of device pixels that fits. Smooth: that factor by nearest
+  // neighbour, then filtered to the largest 4:3 rectangle that fits. Where not even one device
+  // pixel a pixel fits (a small phone, a split screen), both scale the picture down, filtered.
   function layout() {
     const c = canvas(), s = stage();
     if (!c || !s) return;
     const ratio = window.devicePixelRatio || 1;
     const width = picture ? picture.width : 320, height = picture ? picture.height : 240;
     const outW = Math.floor(s.clientWidth * ratio), outH = Math.floor(s.clientHeight * ratio);
-    const factor = Math.max(1, Math.floor(Math.min(outW / width, outH / height)));
+    if (outW <= 0 || outH <= 0) return;  // hidden: placed when it shows again
+    const fit = Math.min(outW / width, outH / height);
+    const factor = Math.max(1, Math.floor(fit));
     let cssW, cssH, backW = width, backH = height;
-    if (host.scaling === 'sharp') {
+    if (fit < 1) {
+      cssW = Math.floor(width * fit) / ratio;
+      cssH = Math.floor(height * fit) / ratio;
+    } else if (host.scaling === 'sharp') {
       cssW = width * factor / ratio;
       cssH = height * factor / ratio;
     } else {
-      const fit = Math.max(1, Math.min(outW / width, outH / height));
       cssW = Math.floor(width * fit) / ratio;
       cssH = Math.floor(height * fit) / ratio;
       backW = width * factor;
@@ -196,7 +220,7 @@ Module.tavloHost = (function () {
     }
     c.style.width = cssW + 'px';
     c.style.height = cssH + 'px';
-    c.style.imageRendering = host.scaling === 'sharp' ? 'pixelated' : 'auto';
+    c.style.imageRendering = host.scaling === 'sharp' && fit >= 1 ? 'pixelated' : 'auto';
     if (c.width !== backW || c.height !== backH) {
       c.width = backW;
       c.height = backH;
@@ -279,6 +303,8 @@ Module.tavloHost = (function () {
   host.toggleFullscreen = toggleFullscreen;
   window.addEventListener('resize', layout);
   document.addEventListener('fullscreenchange', layout);
+  // The stage also changes size when the page's controls come or go, or its bar wraps.
+  if (window.ResizeObserver && stage()) new ResizeObserver(() => layout()).observe(stage());
 
   host.setTitle = (title) => { document.title = title; };
   host.setCursor = (visible) => {
@@ -292,44 +318,118 @@ Module.tavloHost = (function () {
     box.hidden = false;
   }
   host.messageBox = (caption, text) => say(caption + ': ' + text);
+  // A line under the picture that does not stop the game (storage failures); '' removes it.
+  function notice(text) {
+    const line = document.getElementById('notice');
+    if (!line) return;
+    line.textContent = text;
+    line.hidden = !text;
+  }
 
   // ---- files -------------------------------------------------------------------------------
-  // The game's folder is an IndexedDB-backed one. The archive is linked in from the preloaded
-  // package (not stored); a first visit gets a best score of zero.
-  const folder = '/tavlo';
+  // The game plays in a folder in memory: the archive is linked in from the preloaded package,
+  // "score.dat" is copied from the IndexedDB-backed folder, a first visit gets a best score of
+  // zero. Each time the game has put a new "score.dat" in place (host_browser.cpp hears of every
+  // replace that succeeded), and when it ends, the file is copied back and written to IndexedDB
+  // at once: a tab closed right after a new best keeps it. Only that file is ever stored.
+  const store = '/tavlo';  // IndexedDB-backed (the database is named after it)
+  const folder = '/play';
+  const kept = 'score.dat';
+  let storing = Promise.resolve();
+  let storeFailed = false;
+  function storeScore() {
+    storing = storing.then(() => new Promise((resolve) => {
+      const failed = (error) => {
+        console.error('tavlo: the best score could not be stored:', error);
+        storeFailed = true;
+        notice('The best score could not be stored in this browser (' +
+          ((error && (error.name || error.message)) || error) +
+          '): it will be lost when the page closes.');
+        resolve();
+      };
+      try {
+        FS.writeFile(store + '/' + kept, FS.readFile(folder + '/' + kept));
+      } catch (e) {
+        failed(e);
+        return;
+      }
+      FS.syncfs(false, (error) => {
+        if (error) {
+          failed(error);
+          return;
+        }
+        ++host.stored;
+        if (storeFailed) notice('');
+        storeFailed = false;
+        resolve();
+      });
+    }));
+    return storing;
+  }
+  host.fileReplaced = function (path) {
+    let where;
+    try {
+      where = FS.lookupPath(path).path;
+    } catch (e) {
+      return;
+    }
+    if (where === folder + '/' + kept) storeScore();
+  };
+
+  // One game per site: the stored score is read, played with and written by one tab at a time.
+  // A second tab says so and starts when the first is closed (or its game has ended). Where the
+  // browser has no Web Locks (an insecure origin), each tab plays on its own.
+  let releaseLock = () => {};
+  function oneGameAtATime(start) {
+    if (!navigator.locks) {
+      start();
+      return;
+    }
+    const hold = () => new Promise((resolve) => {
+      releaseLock = resolve;
+      start();
+    });
+    navigator.locks.request('tavlo-game', { ifAvailable: true }, (lock) => {
+      if (lock) return hold();
+      host.state = 'waiting';
+      say('Tavlo is already open in another tab. It starts here when that tab is closed.');
+      navigator.locks.request('tavlo-game', () => {
+        const box = document.getElementById('message');
+        if (box) box.hidden = true;
+        host.state = 'loading';
+        return hold();
+      });
+      return undefined;
+    });
+  }
+
   Module.preRun = Module.preRun || [];
   Module.preRun.push(function () {
+    FS.mkdir(store);
+    FS.mount(IDBFS, {}, store);
     FS.mkdir(folder);
-    FS.mount(IDBFS, {}, folder);
     addRunDependency('tavlo-store');
-    FS.syncfs(true, function (error) {
-      if (error) console.error('tavlo: stored files unreadable:', error);
-      for (const name of FS.readdir(folder)) {
-        if (name !== '.' && name !== '..' && name !== 'score.dat') FS.unlink(folder + '/' + name);
+    oneGameAtATime(() => FS.syncfs(true, function (error) {
+      if (error) {
+        console.error('tavlo: stored files unreadable:', error);
+        notice('The stored best score could not be read (' + (error.name || error) + ').');
       }
       FS.symlink('/pack/tavlo.rka', folder + '/tavlo.rka');
-      if (!FS.analyzePath(folder + '/score.dat').exists) {
-        FS.writeFile(folder + '/score.dat', new Uint8Array(4));
-      }
+      const stored = store + '/' + kept;
+      FS.writeFile(folder + '/' + kept,
+        FS.analyzePath(stored).exists ? FS.readFile(stored) : new Uint8Array(4));
       FS.chdir(folder);
       removeRunDependency('tavlo-store');
-    });
+    }));
   });
 
-  // The game has ended (QUIT, Pause, a fatal error): only "score.dat" goes back to storage.
+  // The game has ended (QUIT, Pause, a fatal error): "score.dat" goes back to storage once more.
   Module.onExit = function (code) {
     host.exitCode = code;
     host.state = 'ending';
-    try {
-      for (const name of FS.readdir(folder)) {
-        if (name !== '.' && name !== '..' && name !== 'score.dat') FS.unlink(folder + '/' + name);
-      }
-    } catch (e) {
-      console.error('tavlo: ', e);
-    }
-    FS.syncfs(false, function (error) {
-      if (error) console.error('tavlo: the best score could not be stored:', error);
+    storeScore().then(() => {
       host.state = 'ended';
+      releaseLock();
       const box = document.getElementById('message');
       if (!box || box.hidden) say('The game has ended. Reload the page to play again.');
     });
@@ -343,6 +443,7 @@ Module.tavloHost = (function () {
   window.addEventListener('unhandledrejection', quietExit);
   Module.onAbort = function (what) {
     host.state = 'ended';
+    releaseLock();
     say('The game stopped: ' + what);
   };
 
