@@ -1,9 +1,10 @@
 // The web build on phones, in headless Chromium's mobile emulation (touch, DPR 3): the title
 // shows (the headless program's very pixels) with the touch buttons around it and never on it,
 // in portrait, in landscape and after turning the phone while it plays, and the picture fits
-// every viewport; a round played by touch alone (5 ms taps, two fingers at once); closing the
-// tab right after a new best keeps it; a second tab waits for the first; a failed write to
-// storage is said on the page; the page reloads offline and can be installed.
+// every viewport; the buttons step aside for a keyboard; a round played by touch alone (5 ms
+// taps, two fingers at once); closing the tab right after a new best keeps it; a second tab
+// waits for the first; a failed write to storage is said on the page; the page reloads offline
+// and can be installed.
 // Run: scripts/web.sh test (builds first), or node tests/web/phone_test.mjs on built trees.
 import fs from 'node:fs';
 import {
@@ -151,6 +152,17 @@ try {
 
   // ---- a round by touch alone, in landscape ----------------------------------------------------
   await emulate(page, 844, 390);
+  // A keyboard in use hides the controls; the next touch (on the picture) brings them back.
+  const controlsShown = () => page.$eval('#pad', (pad) => pad.offsetParent !== null);
+  await page.keyboard.press('Shift');
+  const hidden = !(await controlsShown());
+  const stage = await page.$eval('#stage', (s) => {
+    const r = s.getBoundingClientRect();
+    return { x: r.left + r.width / 2, y: r.top + r.height / 2, id: 1 };
+  });
+  await page.cdp.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: [stage] });
+  await page.cdp.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [] });
+  check(hidden && await controlsShown(), 'a key hides the touch controls, a touch brings them back');
   await page.evaluate(() => {
     window.sent = [];
     const send = Module.tavloHost.sendKey;
