@@ -7,6 +7,7 @@
 // and can be installed.
 // Run: scripts/web.sh test (builds first), or node tests/web/phone_test.mjs on built trees.
 import fs from 'node:fs';
+import http from 'node:http';
 import {
   archivePictures, crossingKind, grabScreen, headlessRun, kinds, launchBrowser, panelNumber,
   samePixels, sleep, startSite, tempFolder, waitFor,
@@ -115,6 +116,12 @@ const titleShown = (page, timeoutMs) => waitFor('the title', async () => isTitle
 const state = (page) => page.evaluate(() => Module.tavloHost.state);
 
 const { server, url } = await startSite();
+// The server (scripts/web.sh serve) refuses what is no path and goes on serving.
+const status = (where) => new Promise((resolve) => {
+  http.get(url + where, (r) => { r.resume(); resolve(r.statusCode); }).on('error', () => resolve(-1));
+});
+const statuses = [await status('/'), await status('%E0%A4%A'), await status('manifest.webmanifest')];
+check(statuses.join() === '400,400,200', `the server answers "//" and a broken escape with 400, then serves: ${statuses}`);
 const profile = tempFolder('profile');
 const browser = await launchBrowser(profile);
 try {

@@ -12,8 +12,15 @@ const types = {
 export function serve(folder, port) {
   const root = path.resolve(folder);
   const server = http.createServer((request, response) => {
-    const url = new URL(request.url, 'http://localhost');
-    const file = path.join(root, decodeURIComponent(url.pathname === '/' ? '/index.html' : url.pathname));
+    // A request that is no path ("//", a broken %-escape) is refused, not the end of the server.
+    let file;
+    try {
+      const url = new URL(request.url, 'http://localhost');
+      file = path.join(root, decodeURIComponent(url.pathname === '/' ? '/index.html' : url.pathname));
+    } catch {
+      response.writeHead(400).end();
+      return;
+    }
     if (!file.startsWith(root + path.sep)) {
       response.writeHead(403).end();
       return;
