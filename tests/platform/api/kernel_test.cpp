@@ -230,11 +230,11 @@ TEST_F(KernelFiles, TheHostHearsOfEachFilePutInPlace) {
     struct HeadlessAgain {
         ~HeadlessAgain() {
             platform::SetFailingCalls("");
-            host::DiscardHostForTests();
+            host::Shutdown();
             host::SetHostFactory(host::CreateHeadlessHost);
         }
     } headlessAgain;
-    host::DiscardHostForTests();
+    host::Shutdown();
     host::SetHostFactory([]() -> host::Host* { return new ReplacedFiles; });
     ReplacedFiles::heard.clear();
     { std::ofstream(Path("score.tmp")) << "new!"; }
