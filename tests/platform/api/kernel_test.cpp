@@ -221,6 +221,7 @@ class ReplacedFiles final : public host::Host {
     void ShowScreen(const host::ScreenImage&, host::ScreenChange) override {}
     void MessageBox(const std::string&, const std::string&) override {}
     void SetCursorVisible(bool) override {}
+    void ShowEndNotice(const std::string&) override {}
     void FileReplaced(const std::string& path) override { heard.push_back(path); }
 };
 
