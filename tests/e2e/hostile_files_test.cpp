@@ -21,7 +21,7 @@ void Shell(const std::string& command) {
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
 }
 
-enum class Place { Archive, Score, Settings, Script };
+enum class Place { Archive, Score, Settings, Script, Replay };
 enum class Damage { Missing, Folder, Fifo, Empty, Binary, Truncated, Huge, HugeAfterArchive };
 
 struct HostileCase {
@@ -87,7 +87,8 @@ TEST_P(HostileFile, EndsWithItsCodeAndMessage) {
     std::ofstream(folder + "/score.dat", std::ios::binary).write("\0\0\0\0", 4);
     std::ofstream(folder + "/script.txt")
         << (c.place == Place::Settings ? "300 down PAUSE\n" : kScript);
-    const char* names[] = {"tavlo.rka", "score.dat", "config/tavlo/settings.conf", "script.txt"};
+    const char* names[] = {"tavlo.rka", "score.dat", "config/tavlo/settings.conf", "script.txt",
+                           "run.replay"};
     const std::string path = folder + "/" + names[static_cast<int>(c.place)];
     Shell("mkdir -p '" + folder + "/config/tavlo' && rm -f '" + path + "'");
     Write(path, c.damage);
@@ -96,8 +97,10 @@ TEST_P(HostileFile, EndsWithItsCodeAndMessage) {
         c.place == Place::Settings
             ? "TAVLO_VIDEO=sdl SDL_VIDEODRIVER=dummy XDG_CONFIG_HOME='" + folder + "/config'"
             : "TAVLO_VIDEO=headless TAVLO_TIME_LIMIT=20000";
-    RunResult result = testing_support::Run("cd '" + folder + "' && TAVLO_INPUT=script.txt " + host,
-                                            std::string(kLimits) + " " TAVLO_BINARY);
+    RunResult result =
+        testing_support::Run("cd '" + folder + "' && TAVLO_INPUT=script.txt " + host,
+                             std::string(kLimits) + " " TAVLO_BINARY +
+                                 (c.place == Place::Replay ? " --replay run.replay --verify" : ""));
     EXPECT_EQ(result.exitCode, c.exitCode) << result.standardError;
     if (*c.message == '\0') {
         EXPECT_EQ(result.standardError, "");
@@ -136,7 +139,14 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"ScriptEmpty", Place::Script, Damage::Empty, 3, "time limit"},
         HostileCase{"ScriptBinary", Place::Script, Damage::Binary, 2, "line 1: malformed"},
         HostileCase{"ScriptHuge", Place::Script, Damage::Huge, 2,
-                    "script.txt is larger than 16 MiB"}),
+                    "script.txt is larger than 16 MiB"},
+        HostileCase{"ReplayFolder", Place::Replay, Damage::Folder, 1,
+                    "run.replay: cannot be read: it is a folder"},
+        HostileCase{"ReplayFifo", Place::Replay, Damage::Fifo, 1,
+                    "run.replay: cannot be read: it is not a regular file"},
+        HostileCase{"ReplayBinary", Place::Replay, Damage::Binary, 1, "run.replay: line 1"},
+        HostileCase{"ReplayHuge", Place::Replay, Damage::Huge, 1,
+                    "run.replay: larger than 16 MiB"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The limit also holds where the size is not known beforehand (a pipe): the text is counted.

@@ -1,5 +1,9 @@
 // Replays through the real program: a recorded run plays back to the same frames, a run keeps
 // its seed, and a file that does not fit ends with a message naming its line and exit code 1.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -55,6 +59,51 @@ TEST(ReplayRunDeathTest, ARecordedRunPlaysBackToTheSameFramesAndLeavesTheScoreFi
     const std::string replay = ReadText(folder.path + "/run.replay");
     EXPECT_NE(replay.find("scores 03000000\n"), std::string::npos) << replay;
     EXPECT_EQ(replay.find("seed none"), std::string::npos) << replay;
+}
+
+// The replay keeps what the game read of its score file (an empty file, the first bytes of a long
+// one, nothing from a folder), so it plays back as recorded; where the game would not start,
+// nothing is recorded. Playback is a run of its own: an exported time limit or script is not
+// for it.
+TEST(ReplayRunDeathTest, TheScoreFileIsRecordedAsTheGameReadIt) {
+    struct Case {
+        const char* what;
+        const char* setUp;  // shell, in the folder, after score.dat is removed
+        const char* header;
+        const char* round;
+    };
+    const Case cases[] = {
+        {"empty", ": >score.dat", "scores empty\n", "round 1: score 0, best 0\n"},
+        {"longer than it reads",
+         "printf '\\005\\000\\000\\000' >score.dat && head -c 100 /dev/zero >>score.dat",
+         "scores 05000000\n", "round 1: score 0, best 5\n"},
+        {"a folder", "mkdir score.dat", "scores empty\n", "round 1: score 0, best 0\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Folder folder;
+        ASSERT_EQ(std::system(("cd '" + folder.path + "' && rm score.dat && " + c.setUp).c_str()),
+                  0);
+        std::ofstream(folder.path + "/in.txt") << "6000 down RETURN\n6040 up RETURN\n"
+                                                  "12000 down RIGHT\n12000 down LEFT\n"
+                                                  "15000 down PAUSE\n";
+        RunResult recorded =
+            folder.Tavlo("TAVLO_VIDEO=headless TAVLO_INPUT=in.txt", "--record run.replay");
+        ASSERT_EQ(recorded.exitCode, 1) << recorded.standardError;
+        EXPECT_NE(ReadText(folder.path + "/run.replay").find(c.header), std::string::npos);
+        RunResult played = folder.Tavlo("TAVLO_TIME_LIMIT=1000 TAVLO_INPUT=nowhere.txt",
+                                        "--replay run.replay --verify >report.txt");
+        EXPECT_EQ(played.exitCode, 0) << played.standardError;
+        EXPECT_NE(ReadText(folder.path + "/report.txt").find(c.round), std::string::npos)
+            << ReadText(folder.path + "/report.txt");
+    }
+    Folder folder;
+    ASSERT_EQ(std::remove((folder.path + "/score.dat").c_str()), 0);
+    RunResult refused = folder.Tavlo("TAVLO_VIDEO=headless", "--record run.replay");
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.standardError.find("score.dat cannot be read"), std::string::npos)
+        << refused.standardError;
+    EXPECT_NE(::access((folder.path + "/run.replay").c_str(), F_OK), 0);
 }
 
 // Played on another folder (--data-dir), the files named on the command line and in the

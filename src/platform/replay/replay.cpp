@@ -104,8 +104,14 @@ std::optional<std::string> HeaderField(Field field, std::string_view value, Repl
             return std::nullopt;
         case kScores: {
             if (value == "none") return std::nullopt;
+            if (value == "empty") {
+                out.scores = std::string();
+                return std::nullopt;
+            }
             std::string bytes;
-            if (!HexBytes(value, bytes)) return "scores is neither none nor up to 64 hex bytes";
+            if (!HexBytes(value, bytes)) {
+                return "scores is neither none, empty nor up to 64 hex bytes";
+            }
             out.scores = bytes;
             return std::nullopt;
         }
@@ -218,10 +224,12 @@ std::string HeaderText(const Replay& header) {
     text += "clock-start " + std::to_string(header.clockStart) + "\n";
     text += "archive " + header.archive + "\n";
     text += "scores ";
-    if (header.scores && !header.scores->empty()) {
-        for (unsigned char c : *header.scores) text += Hex(c, 2);
-    } else {
+    if (!header.scores) {
         text += "none";
+    } else if (header.scores->empty()) {
+        text += "empty";
+    } else {
+        for (unsigned char c : *header.scores) text += Hex(c, 2);
     }
     text += "\n";
     text += "seed " + SeedField(header.seed) + "\n";

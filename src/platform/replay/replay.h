@@ -31,10 +31,12 @@ struct Event {
 };
 
 struct Replay {
-    std::string program;                // version of the program that recorded it
-    std::uint32_t clockStart = 0;       // timeGetTime at the start of the run
-    std::string archive;                // FNV-1a 64 of tavlo.rka, 16 hex digits
-    std::optional<std::string> scores;  // score.dat as the run found it; none when missing
+    std::string program;           // version of the program that recorded it
+    std::uint32_t clockStart = 0;  // timeGetTime at the start of the run
+    std::string archive;           // FNV-1a 64 of tavlo.rka, 16 hex digits
+    // What the game read of score.dat (its first four bytes; empty from an empty file or a
+    // folder); none in a replay made before scores were recorded so, or without the file.
+    std::optional<std::string> scores;
     std::optional<std::uint32_t> seed;  // what the game gave srand; none when it never seeded
     std::vector<Event> events;
     std::uint64_t endAt = 0;      // the game clock when the program ended

@@ -5,8 +5,18 @@
 
 namespace host::replay {
 
-ReplayHost::ReplayHost(Host& inner, Mode mode, std::uint32_t clockStart)
-    : inner_(inner), mode_(mode), clockStart_(clockStart), innerStart_(inner.Milliseconds()) {}
+namespace {
+
+// How far the game's clock may fall behind the host's: one frame of play.
+constexpr std::uint32_t kMaxLag = 16;
+
+}  // namespace
+
+ReplayHost::ReplayHost(std::unique_ptr<Host> inner, Mode mode, std::uint32_t clockStart)
+    : inner_(std::move(inner)),
+      mode_(mode),
+      clockStart_(clockStart),
+      innerStart_(inner_->Milliseconds()) {}
 
 std::uint32_t ReplayHost::Milliseconds() {
     return static_cast<std::uint32_t>(clockStart_ + idles_);
@@ -15,10 +25,17 @@ std::uint32_t ReplayHost::Milliseconds() {
 void ReplayHost::Idle() {
     if (onPoll) onPoll();
     ++idles_;
+    // After a stall (a switch to full screen, a screenshot, a slow disk) the host's clock is far
+    // ahead and the game would play the missed time at once, unseen, the picture jumping. As a
+    // late frame loses its time, the lag beyond one frame is let go. The game's clock is still
+    // its count of empty polls, so what it sees, and a replay, stay the same.
+    const auto ahead = static_cast<std::uint32_t>(inner_->Milliseconds() - innerStart_ -
+                                                  static_cast<std::uint32_t>(idles_));
+    if (ahead > kMaxLag && ahead < 0x80000000u) innerStart_ += ahead - kMaxLag;
     // The inner host waits (and shows the screen) while the count is ahead of its clock. The
     // headless host's clock moves once per call, so there this is one call, as without us.
-    while (static_cast<std::uint32_t>(inner_.Milliseconds() - innerStart_) < idles_) {
-        inner_.Idle();
+    while (static_cast<std::uint32_t>(inner_->Milliseconds() - innerStart_) < idles_) {
+        inner_->Idle();
     }
     if (mode_ == Mode::Play && replay_ && !replay_->cut && idles_ > replay_->endAt && onDiverged) {
         onDiverged(replay_->endLine, "the program did not end at " +
@@ -29,7 +46,7 @@ void ReplayHost::Idle() {
 
 bool ReplayHost::NextEvent(InputEvent& event) {
     if (mode_ == Mode::Record) {
-        if (!inner_.NextEvent(event)) return false;
+        if (!inner_->NextEvent(event)) return false;
         if (out_ && Recordable(event)) {
             const std::string line = EventLine(Event{idles_, frames_, event, 0});
             std::fputs(line.c_str(), out_);
@@ -38,7 +55,7 @@ bool ReplayHost::NextEvent(InputEvent& event) {
         return true;
     }
     // Playing: what the inner host has, first, so that a close or Pause is never held up.
-    while (inner_.NextEvent(event)) {
+    while (inner_->NextEvent(event)) {
         using Kind = InputEvent::Kind;
         const bool key = event.kind == Kind::KeyDown || event.kind == Kind::KeyUp ||
                          event.kind == Kind::SysKeyDown || event.kind == Kind::SysKeyUp;
@@ -64,7 +81,7 @@ bool ReplayHost::NextReplayEvent(InputEvent& event) {
 void ReplayHost::ShowScreen(const ScreenImage& image, ScreenChange cause) {
     if (onScreen) onScreen(image, cause, frames_, idles_);
     ++frames_;
-    inner_.ShowScreen(image, cause);
+    inner_->ShowScreen(image, cause);
     // A picture more than the replay knows at this point: the run has gone another way. Found
     // here, it ends a run that would otherwise wait for an event that can no longer come.
     if (mode_ != Mode::Play || !replay_ || !onDiverged) return;

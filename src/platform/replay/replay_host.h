@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "host.h"
@@ -24,7 +25,8 @@ class ReplayHost final : public Host {
     // Record: every event the inner host gives is passed on and written to `out`.
     // Play: the inner host's keys are dropped (its own keys it has handled already), except
     // Pause; its closes pass; the replay's events arrive when the clock reaches theirs.
-    ReplayHost(Host& inner, Mode mode, std::uint32_t clockStart);
+    // The host in front owns the one behind: ending it ends that one (its window, SDL).
+    ReplayHost(std::unique_ptr<Host> inner, Mode mode, std::uint32_t clockStart);
 
     void RecordTo(std::FILE* out) { out_ = out; }
     void PlayFrom(const Replay* replay) { replay_ = replay; }
@@ -47,27 +49,27 @@ class ReplayHost final : public Host {
     std::uint32_t Milliseconds() override;
     bool NextEvent(InputEvent& event) override;
     void Idle() override;
-    void DesktopSize(int& width, int& height) override { inner_.DesktopSize(width, height); }
-    bool OpenVideo() override { return inner_.OpenVideo(); }
+    void DesktopSize(int& width, int& height) override { inner_->DesktopSize(width, height); }
+    bool OpenVideo() override { return inner_->OpenVideo(); }
     void WindowChanged(int x, int y, int width, int height, bool visible,
                        const std::string& titleUtf8) override {
-        inner_.WindowChanged(x, y, width, height, visible, titleUtf8);
+        inner_->WindowChanged(x, y, width, height, visible, titleUtf8);
     }
     bool SetFullScreenMode(int width, int height) override {
-        return inner_.SetFullScreenMode(width, height);
+        return inner_->SetFullScreenMode(width, height);
     }
     void ShowScreen(const ScreenImage& image, ScreenChange cause) override;
     void MessageBox(const std::string& captionUtf8, const std::string& textUtf8) override {
-        inner_.MessageBox(captionUtf8, textUtf8);
+        inner_->MessageBox(captionUtf8, textUtf8);
     }
-    void SetCursorVisible(bool visible) override { inner_.SetCursorVisible(visible); }
-    void ShowEndNotice(const std::string& textUtf8) override { inner_.ShowEndNotice(textUtf8); }
-    void FileReplaced(const std::string& path) override { inner_.FileReplaced(path); }
+    void SetCursorVisible(bool visible) override { inner_->SetCursorVisible(visible); }
+    void ShowEndNotice(const std::string& textUtf8) override { inner_->ShowEndNotice(textUtf8); }
+    void FileReplaced(const std::string& path) override { inner_->FileReplaced(path); }
 
   private:
     bool NextReplayEvent(InputEvent& event);
 
-    Host& inner_;
+    std::unique_ptr<Host> inner_;
     Mode mode_;
     std::uint32_t clockStart_;
     std::uint32_t innerStart_;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "checksums.h"
+#include "files.h"
 #include "host_headless.h"
 #include "replay.h"
 #include "replay_host.h"
@@ -58,6 +59,7 @@ volatile std::sig_atomic_t stopSignal = 0;
 // signal finds the default action again and ends the program at once.
 void OnStopSignal(int signal) {
     stopSignal = signal;
+    RequestStop();
     std::signal(signal, SIG_DFL);
 }
 
@@ -83,16 +85,11 @@ void Poll() {
     }
 }
 
+// A regular file of at most `limit` bytes, or nothing (a FIFO is never waited on).
 std::optional<std::string> ReadWhole(const std::string& path, std::size_t limit) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string bytes;
-    char buffer[65536];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-        bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
-        if (bytes.size() > limit) return std::nullopt;
-    }
-    return bytes;
+    platform::FileRead read = platform::ReadRegularFile(path, limit);
+    if (!read.ok()) return std::nullopt;
+    return std::move(read.bytes);
 }
 
 constexpr std::size_t kArchiveLimit = std::size_t{1} << 30;
@@ -104,6 +101,7 @@ std::string ArchiveChecksum() {
 // The best score a score file holds: four bytes, little-endian.
 std::string ScoreText(const std::optional<std::string>& bytes) {
     if (!bytes) return "none";
+    if (bytes->empty()) return "empty";
     if (bytes->size() != 4) return "unreadable (" + std::to_string(bytes->size()) + " bytes)";
     std::uint32_t value = 0;
     for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>((*bytes)[i]);
@@ -195,7 +193,21 @@ int StartRecording(const char* program) {
     Replay header;
     header.program = TAVLO_VERSION;
     header.archive = ArchiveChecksum();
-    header.scores = ReadWhole("score.dat", 64);
+    // What the game reads of its score file: the first four bytes (fewer from a short file,
+    // none from an empty file or a folder, which it opens and reads nothing from). Where it
+    // could not open the file it would not start, so there is no run to record.
+    const platform::FileRead score =
+        platform::ReadRegularFile("score.dat", 4, platform::Beyond::KeepFirst);
+    if (score.ok() || score.outcome == platform::ReadOutcome::Folder) {
+        header.scores = score.bytes;
+    } else {
+        std::fprintf(stderr,
+                     "%s: --record %s: score.dat cannot be read (%s); the game would not "
+                     "start, so nothing is recorded\n",
+                     program, session.path.c_str(), platform::DescribeRead(score, 4).c_str());
+        session.mode = Mode::None;
+        return 1;
+    }
     // The clock start is the inner host's; written once the host is made (CreateSessionHost).
     session.out = std::fopen(session.path.c_str(), "w");
     if (!session.out) {
@@ -209,10 +221,10 @@ int StartRecording(const char* program) {
 }
 
 int StartPlaying() {
-    const std::optional<std::string> text = ReadWhole(session.path, kMaxFileBytes);
-    if (!text) {
-        return Refuse(std::ifstream(session.path) ? "larger than 16 MiB" : "cannot be read");
-    }
+    const platform::FileRead read = platform::ReadRegularFile(session.path, kMaxFileBytes);
+    if (read.outcome == platform::ReadOutcome::TooLarge) return Refuse("larger than 16 MiB");
+    if (!read.ok()) return Refuse("cannot be read: " + platform::DescribeRead(read, kMaxFileBytes));
+    const std::optional<std::string> text = read.bytes;
     if (auto error = Parse(*text, session.replay)) {
         return Refuse(error->line ? "line " + std::to_string(error->line) + ": " + error->message
                                   : error->message);
@@ -238,8 +250,10 @@ int StartPlaying() {
         RemoveScratch();
         return Refuse("cannot set up the scratch folder " + base);
     }
-    // The replay's own end stops the run; the headless limit is not for replays.
-    setenv("TAVLO_TIME_LIMIT", "1844674407370955161", 0);
+    // Playback is a run of its own: the replay's end stops it and its events are its input,
+    // whatever the caller has exported for other runs (a time limit, a script).
+    setenv("TAVLO_TIME_LIMIT", "1844674407370955161", 1);
+    unsetenv("TAVLO_INPUT");
     return -1;
 }
 
@@ -283,7 +297,8 @@ Host* CreateSessionHost() {
     Host* inner = session.verify ? CreateHeadlessHost() : session.makeHost();
     if (session.mode == Mode::Record) {
         session.replay.clockStart = inner->Milliseconds();
-        session.host = new ReplayHost(*inner, ReplayHost::Mode::Record, session.replay.clockStart);
+        session.host = new ReplayHost(std::unique_ptr<Host>(inner), ReplayHost::Mode::Record,
+                                      session.replay.clockStart);
         const std::string header = HeaderText(session.replay);
         std::fputs(header.c_str(), session.out);
         session.seedOffset = static_cast<long>(header.find("\nseed ") + 6);
@@ -295,7 +310,8 @@ Host* CreateSessionHost() {
         // one ms): the cut goes where that last one was.
         headless::SetTimeLimitHook([] { CutRecording(session.host->Elapsed() - 1); });
     } else {
-        session.host = new ReplayHost(*inner, ReplayHost::Mode::Play, session.replay.clockStart);
+        session.host = new ReplayHost(std::unique_ptr<Host>(inner), ReplayHost::Mode::Play,
+                                      session.replay.clockStart);
         session.host->PlayFrom(&session.replay);
         session.host->onDiverged = Diverged;
         // The game tells a debugger each round's result (a line ending in a newline).

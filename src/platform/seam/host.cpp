@@ -1,6 +1,7 @@
 // The host of this run.
 #include "host.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +22,7 @@ void KeptScreen::Keep(const ScreenImage& image) {
 
 namespace {
 
+volatile std::sig_atomic_t stopRequested = 0;
 Host* (*hostFactory)() = nullptr;
 Host* current = nullptr;
 void (*debugListener)(const char*) = nullptr;
@@ -38,6 +40,14 @@ void SetMessageNote(MessageNote note) {
 
 std::string NoteForMessage(const std::string& textUtf8) {
     return messageNote ? messageNote(textUtf8) : std::string();
+}
+
+void RequestStop(bool stop) {
+    stopRequested = stop ? 1 : 0;
+}
+
+bool StopRequested() {
+    return stopRequested != 0;
 }
 
 void DebugOutput(const char* text) {

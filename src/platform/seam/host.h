@@ -95,6 +95,11 @@ using MessageNote = std::string (*)(const std::string& textUtf8);
 void SetMessageNote(MessageNote note);
 // The note for this text; empty when there is none.
 std::string NoteForMessage(const std::string& textUtf8);
+// A stop asked from outside (a signal to a recording): safe to call from a signal handler. A host
+// that waits for something of its own (the focus back) stops waiting, so the stop is acted on.
+// RequestStop(false) takes it back.
+void RequestStop(bool stop = true);
+bool StopRequested();
 // What the program tells a debugger (OutputDebugStringA) goes to the listener, if one is set.
 void SetDebugListener(void (*listener)(const char* text));
 void DebugOutput(const char* text);

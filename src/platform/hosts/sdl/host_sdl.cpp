@@ -398,14 +398,16 @@ class SdlHost final : public Host {
 
     // Out of the player's reach the game would play on and lose the round: its clock stops here
     // and the host sleeps in SDL until the window has the focus again; the clock then goes on
-    // from where it stopped, so the game cannot tell. A close request ends the pause too.
+    // from where it stopped, so the game cannot tell. A close request ends the pause too, and so
+    // does a stop asked from outside (a signal to a recording), looked for every 100 ms.
     void PauseUntilFocusReturns() {
         const std::int64_t pausedAt = MonotonicNanoseconds();
         if (window_) SDL_SetWindowTitle(window_, (TitleOrName() + " (paused)").c_str());
         bool minimised = window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED);
         bool focused = false;
         SDL_Event e;
-        while (!(focused && !minimised) && SDL_WaitEvent(&e)) {
+        while (!(focused && !minimised) && !StopRequested()) {
+            if (!SDL_WaitEventTimeout(&e, 100)) continue;
             if (e.type == SDL_QUIT ||
                 (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE)) {
                 pending_.push_back({InputEvent::Kind::Close, 0});

@@ -41,6 +41,11 @@ std::int64_t Since(std::chrono::steady_clock::time_point start) {
         .count();
 }
 
+Uint32 AskToStop(Uint32, void*) {
+    host::RequestStop();
+    return 0;
+}
+
 TEST(FocusPause, TheClockStopsUntilTheFocusComesBack) {
     const char* tmp = std::getenv("TMPDIR");
     const std::string config =
@@ -90,6 +95,35 @@ TEST(FocusPause, TheClockStopsUntilTheFocusComesBack) {
         }
         host.reset();
     }
+}
+
+// A stop asked from outside (a signal to a recording) ends the wait for the focus: the recording
+// is cut at once, not when the player comes back.
+TEST(FocusPause, AStopAskedFromOutsideEndsTheWait) {
+    ::setenv("SDL_VIDEODRIVER", "dummy", 1);
+    std::unique_ptr<host::Host> host(host::CreateSdlHost());
+    ASSERT_TRUE(host->OpenVideo());
+    host->WindowChanged(0, 0, 320, 240, true, "Tavlo");
+    host::InputEvent event;
+    while (host->NextEvent(event)) {
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    SDL_Event lost{};
+    lost.type = SDL_WINDOWEVENT;
+    lost.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+    SDL_PushEvent(&lost);
+    Pause pause;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_NE(SDL_AddTimer(200, AskToStop, nullptr), 0);
+    // Should it not end otherwise, the focus comes back after 5 s.
+    const SDL_TimerID back = SDL_AddTimer(5000, GiveFocusBack, &pause);
+    ASSERT_NE(back, 0);
+    while (host->NextEvent(event)) {
+    }
+    EXPECT_LT(Since(start), 2000);
+    EXPECT_FALSE(pause.over.load());
+    SDL_RemoveTimer(back);
+    host::RequestStop(false);
 }
 
 }  // namespace
