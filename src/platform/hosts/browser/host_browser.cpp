@@ -85,20 +85,21 @@ class BrowserHost final : public Host {
     void Idle() override {
         PresentIfChanged();
         const double now = emscripten_get_now();
-        const bool drew = justDrew_;
-        justDrew_ = false;
+        const bool drew = pacer_.JustDrew();
         if (drew && now - lastYield_ < kLongestRunMs) {
-            pacer_.Woke(ElapsedMs());
+            pacer_.Woke(Milliseconds());
             return;
         }
         if (drew) {
             // Only a turn for the page.
             tavlo_sleep_until(now);
         } else {
-            tavlo_sleep_until(origin_ + pacer_.NextWake(ElapsedMs()));
+            const double elapsed = ElapsedMs();
+            tavlo_sleep_until(origin_ + elapsed +
+                              pacer_.WaitFrom(static_cast<std::uint32_t>(elapsed)));
         }
         lastYield_ = emscripten_get_now();
-        pacer_.Woke(ElapsedMs());
+        pacer_.Woke(Milliseconds());
     }
 
     void DesktopSize(int& width, int& height) override {
@@ -117,7 +118,6 @@ class BrowserHost final : public Host {
         pacer_.Changed();
         next_.Keep(image);
         changed_ = true;
-        justDrew_ = true;
     }
 
     void MessageBox(const std::string& caption, const std::string& text) override {
@@ -224,7 +224,6 @@ class BrowserHost final : public Host {
     std::vector<std::uint32_t> rgba_;
     std::uint64_t changes_ = 0;  // changes of the screen so far, as the headless host counts them
     bool changed_ = false;
-    bool justDrew_ = false;
 };
 
 }  // namespace

@@ -44,12 +44,16 @@ std::string Trim(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
-// One line of the file into `read`; false when it says nothing we know.
-bool ParseLine(const std::string& line, Settings& read) {
+// One line of the file into `read`; false when it says nothing we know. Names a binding does
+// not know go to `unknown`.
+bool ParseLine(const std::string& line, Settings& read, std::vector<std::string>& unknown) {
     const auto eq = line.find('=');
     if (eq == std::string::npos) return false;
     const std::string key = Trim(line.substr(0, eq));
     const std::string value = Trim(line.substr(eq + 1));
+    if (key.rfind("key.", 0) == 0 || key.rfind("pad.", 0) == 0) {
+        return ParseBinding(key, value, read.bindings, unknown);
+    }
     if (key == "mode" && (value == "fullscreen" || value == "window")) {
         read.mode = value == "fullscreen" ? WindowMode::FullScreen : WindowMode::Window;
     } else if (key == "scaling" && (value == "sharp" || value == "smooth")) {
@@ -79,12 +83,15 @@ void Note(const std::string& path, const std::string& what) {
 
 std::string FormatSettings(const Settings& s) {
     std::ostringstream out;
-    out << "# Tavlo's display settings. Alt+Enter switches full screen and window, F11 sharp and\n"
-           "# smooth scaling; the game writes this file when they change.\n";
+    out << "# Tavlo's settings. Alt+Enter switches full screen and window, F11 (or F9) sharp and\n"
+           "# smooth scaling; the game writes this file when they change. key.ACTION and\n"
+           "# pad.ACTION list SDL's names of keys and controller buttons (any case, several\n"
+           "# separated by commas; Alt+ for the host's own actions; -leftx is the stick's left).\n";
     out << "mode=" << (s.mode == WindowMode::FullScreen ? "fullscreen" : "window") << "\n";
     out << "scaling=" << (s.scaling == Scaling::Sharp ? "sharp" : "smooth") << "\n";
     out << "window=" << s.windowWidth << "x" << s.windowHeight << "\n";
     out << "pause_on_focus_loss=" << (s.pauseOnFocusLoss ? "yes" : "no") << "\n";
+    out << FormatBindings(s.bindings);
     return out.str();
 }
 
@@ -99,9 +106,17 @@ Settings ParseSettings(const std::string& text, std::vector<std::string>& notes)
     for (int number = 1; std::getline(in, line); ++number) {
         const std::string trimmed = Trim(line);
         if (trimmed.empty() || trimmed[0] == '#') continue;
-        if (trimmed.find('\0') != std::string::npos || !ParseLine(trimmed, read)) {
+        std::vector<std::string> unknown;
+        if (trimmed.find('\0') != std::string::npos || !ParseLine(trimmed, read, unknown)) {
             notes.push_back("line " + std::to_string(number) + " ignored: " + Quote(trimmed));
         }
+        for (const std::string& name : unknown) {
+            notes.push_back("line " + std::to_string(number) + ": no key or button \"" +
+                            Quote(name) + "\"; skipped");
+        }
+    }
+    for (const std::string& action : FillFromDefaults(read.bindings)) {
+        notes.push_back("no key is left for " + action + ": its keys do other things");
     }
     return read;
 }

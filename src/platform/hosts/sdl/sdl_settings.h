@@ -1,5 +1,5 @@
 // The SDL host's own settings: full screen or window, sharp or smooth scaling, the window's size,
-// whether losing focus pauses the game. They are the host's business; the game knows nothing of
+// whether losing focus pauses the game, which keys and controller controls do what. They are the host's business; the game knows nothing of
 // them. Kept as a small text file, ${XDG_CONFIG_HOME:-~/.config}/tavlo/settings.conf, one
 // `key=value` a line.
 #pragma once
@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "sdl_bindings.h"
 #include "sdl_scaling.h"
 
 namespace host::sdl {
@@ -19,6 +20,7 @@ struct Settings {
     int windowWidth = 960;  // 3× the game's screen
     int windowHeight = 720;
     bool pauseOnFocusLoss = true;
+    Bindings bindings = DefaultBindings();
     bool operator==(const Settings&) const = default;
 };
 
@@ -29,7 +31,8 @@ constexpr int kMaxWindowSide = 8192;
 std::string FormatSettings(const Settings& settings);
 // Reads the file's text over the defaults. A line that is not a known `key=value` with a good
 // value is skipped, with a note (its number and the line) added to `notes`; the other lines
-// count. A window side above kMaxWindowSide is held to it. A text longer than any file we write
+// count. In a binding (`key.left=Left,A`) a name SDL does not know is skipped with a note naming
+// the line, and the others count. A window side above kMaxWindowSide is held to it. A text longer than any file we write
 // is not read at all (one note).
 Settings ParseSettings(const std::string& text, std::vector<std::string>& notes);
 // A window size held to what the display can show (its usable area), never below 320×240.

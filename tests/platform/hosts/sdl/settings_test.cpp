@@ -90,6 +90,65 @@ TEST(Settings, BadLinesAreIgnoredAndTheOthersKept) {
     EXPECT_EQ(Parse("mode=window\n" + std::string(5000, '#'), 1), Settings{});
 }
 
+// The line FormatBindings writes for `setting` ("key.left"), as the file would show it.
+std::string BindingLine(const Settings& s, const std::string& setting) {
+    std::istringstream lines(FormatBindings(s.bindings));
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind(setting + "=", 0) == 0) return line;
+    }
+    return "";
+}
+
+// Bindings from settings lines: SDL's names in any case, unknown names skipped with a note
+// naming the line, a key doing one thing only, an action never left without its defaults
+// unless other actions took them.
+TEST(Settings, KeyAndButtonBindingsAreReadFromTheirLines) {
+    const struct {
+        const char* text;
+        const char* setting;
+        const char* line;  // as written back
+        const char* note;  // "" for none
+    } cases[] = {
+        {"key.left=Left,A,h", "key.left", "key.left=Left,A,H", ""},
+        {"key.left=LEFT, keypad 4 ,a", "key.left", "key.left=Left,Keypad 4,A", ""},
+        {"# mine\nkey.left=A,Bogus", "key.left", "key.left=A",
+         "line 2: no key or button \"Bogus\"; skipped"},
+        {"key.left=", "key.left", "key.left=Left", ""},
+        {"key.left=Bogus", "key.left", "key.left=Left",
+         "line 1: no key or button \"Bogus\"; skipped"},
+        {"key.left=A,a", "key.left", "key.left=A", ""},
+        {"key.left=A\nkey.right=A", "key.left", "key.left=Left", ""},
+        {"key.left=A\nkey.right=A", "key.right", "key.right=A", ""},
+        {"key.left=Right\nkey.right=Left", "key.right", "key.right=Left", ""},
+        {"key.skip=Left", "key.left",
+         "key.left=", "no key is left for left: its keys do other things"},
+        {"key.scaling=alt+s,F11", "key.scaling", "key.scaling=Alt+S,F11", ""},
+        {"key.scaling=alt+s,F11", "key.screenshot", "key.screenshot=F12", ""},
+        {"key.left=Alt+A", "key.left", "key.left=Left",
+         "line 1: no key or button \"Alt+A\"; skipped"},
+        {"key.jump=Space", "key.left", "key.left=Left", "line 1 ignored: key.jump=Space"},
+        {"pad.enter=B,BACK,b", "pad.enter", "pad.enter=b,back", ""},
+        {"pad.left=-rightx,dpleft", "pad.left", "pad.left=-rightx,dpleft", ""},
+        {"pad.left=-rightx,dpleft", "pad.right", "pad.right=dpright,+leftx", ""},
+        {"pad.down=lefttrigger", "pad.down", "pad.down=+lefttrigger", ""},
+        {"pad.left=leftx", "pad.left", "pad.left=dpleft,-leftx",
+         "line 1: no key or button \"leftx\"; skipped"},
+        {"pad.scaling=a", "pad.enter", "pad.enter=a,start", "line 1 ignored: pad.scaling=a"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::vector<std::string> notes;
+        const Settings read = ParseSettings(c.text, notes);
+        EXPECT_EQ(BindingLine(read, c.setting), c.line);
+        ASSERT_EQ(notes.size(), c.note[0] ? 1u : 0u);
+        if (c.note[0]) {
+            EXPECT_EQ(notes[0], c.note);
+        }
+        // What is written reads back the same, notes aside.
+        EXPECT_EQ(ParseSettings(FormatSettings(read), notes).bindings, read.bindings);
+    }
+}
+
 TEST(Settings, TheWindowFitsTheDisplay) {
     struct Case {
         int width, height, usableWidth, usableHeight, fitWidth, fitHeight;
