@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libsdl2-dev libfreetype-dev
           libfontconfig-dev libpng-dev fonts-dejavu-core fonts-ipafont-gothic)
 if [ "${1:-play}" = test ]; then
-    packages+=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev g++-mingw-w64-x86-64
+    packages+=(libgtest-dev libgmock-dev libbenchmark-dev libxtst-dev xvfb clang libclang-rt-14-dev g++-mingw-w64-x86-64
                dpkg-dev file clang-format clang-tidy shellcheck lintian appstream
                desktop-file-utils
                emscripten node-acorn nodejs chromium)  # the web build and its browser test

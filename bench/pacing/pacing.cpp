@@ -1,10 +1,11 @@
 // Frame pacing and CPU use of the real game in the SDL host.
 //
 // Runs the program on SDL's offscreen driver and on X11 (an Xvfb of its own unless DISPLAY is
-// set), each time once with the host yielding and once spinning (TAVLO_SPIN=1). A script watches
-// the title screen for a while, then presses Enter every second, which chains rounds: nobody
-// answers, so each round ends when its first picture escapes. The host logs the time of every
-// flip (TAVLO_FLIP_LOG); this program samples the process's CPU time from /proc meanwhile.
+// set), each time with the host waiting for input or the next frame, with the earlier way of
+// sleeping to every millisecond (TAVLO_PACING=millisecond), and spinning (TAVLO_SPIN=1). A script
+// watches the title screen for a while, then presses Enter every second, which chains rounds:
+// nobody answers, so each round ends when its first picture escapes. The host logs the time of
+// every flip (TAVLO_FLIP_LOG); this program samples the process's CPU time from /proc meanwhile.
 //
 //   tavlo_pacing [--title-ms N] [--rounds N] [--drivers offscreen,x11] [--game PATH]
 //                [--archive PATH]
@@ -173,11 +174,11 @@ pid_t StartXvfb(std::string& display) {
     return -1;
 }
 
-Result RunOnce(const Options& options, const std::string& driver, bool spin,
+Result RunOnce(const Options& options, const std::string& driver, const std::string& mode,
                const std::string& display) {
     Result result;
     result.driver = driver;
-    result.mode = spin ? "spin" : "yield";
+    result.mode = mode;
     const std::string folder = MakeFolder();
     if (folder.empty()) return result;
     // The game's working folder: the archive and a best score of zero.
@@ -210,11 +211,12 @@ Result RunOnce(const Options& options, const std::string& driver, bool spin,
         if (driver == "x11") ::setenv("DISPLAY", display.c_str(), 1);
         ::setenv("TAVLO_INPUT", (folder + "/input.txt").c_str(), 1);
         ::setenv("TAVLO_FLIP_LOG", flipLog.c_str(), 1);
-        if (spin) {
+        if (mode == "spin") {
             ::setenv("TAVLO_SPIN", "1", 1);
         } else {
             ::unsetenv("TAVLO_SPIN");
         }
+        ::setenv("TAVLO_PACING", mode.c_str(), 1);
         const int null = ::open("/dev/null", O_WRONLY);
         ::dup2(null, 1);
         ::execl(options.game.c_str(), options.game.c_str(), static_cast<char*>(nullptr));
@@ -235,11 +237,12 @@ Result RunOnce(const Options& options, const std::string& driver, bool spin,
     result.ran = true;
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 
+    // Each line: the flip's time, then when it was on the window.
     std::vector<long long> flips;
     {
         std::ifstream in(flipLog);
-        long long at = 0;
-        while (in >> at) flips.push_back(at);
+        long long at = 0, presented = 0;
+        while (in >> at >> presented) flips.push_back(at);
     }
     const long ticksPerSecond = ::sysconf(_SC_CLK_TCK);
     AddWindow(result.title, flips, {started + kTitleFromMs * 1000LL, started + enterAt * 1000LL},
@@ -301,9 +304,9 @@ int main(int argc, char** argv) {
                 continue;
             }
         }
-        for (bool spin : {false, true}) {
-            std::fprintf(stderr, "running %s, %s ...\n", driver.c_str(), spin ? "spin" : "yield");
-            results.push_back(RunOnce(options, driver, spin, display));
+        for (const char* mode : {"wait", "millisecond", "spin"}) {
+            std::fprintf(stderr, "running %s, %s ...\n", driver.c_str(), mode);
+            results.push_back(RunOnce(options, driver, mode, display));
         }
     }
     if (xvfb > 0) {
@@ -311,10 +314,10 @@ int main(int argc, char** argv) {
         ::waitpid(xvfb, nullptr, 0);
     }
 
-    std::printf("%-10s %-5s | %-31s | %-31s | exit\n", "", "", "title: median   p99    CPU  frames",
-                "play: median   p99    CPU  frames");
+    std::printf("%-10s %-11s | %-31s | %-31s | exit\n", "", "",
+                "title: median   p99    CPU  frames", "play: median   p99    CPU  frames");
     for (const Result& r : results) {
-        std::printf("%-10s %-5s |", r.driver.c_str(), r.mode.c_str());
+        std::printf("%-10s %-11s |", r.driver.c_str(), r.mode.c_str());
         PrintStretch(r.title);
         PrintStretch(r.play);
         std::printf(" %d\n", r.exitCode);

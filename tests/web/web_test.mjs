@@ -1,6 +1,7 @@
 // The web build played in headless Chromium, from a first visit to a reload:
 // the logo and the title show the very pixels the headless program shows at the same moment;
-// Enter starts a round (best score 0 on a first visit); the right arrow scores, a wrong one ends
+// keys bound in the page's panel reach the game as their actions; Enter starts a round (best
+// score 0 on a first visit); the right answer (a letter bound to its arrow) scores, a wrong one ends
 // the round; gamepads (turned on with the page's button) reach the game: QUIT from one stores the
 // best score in the browser, and a reload shows it and keeps gamepads on.
 // Run: scripts/web.sh test (builds first), or node tests/web/web_test.mjs on built trees.
@@ -78,6 +79,23 @@ try {
     });
   });
 
+  // The bindings panel: each arrow also on a letter, typed into its field; the round below
+  // answers with the letter. An unknown name is named and skipped.
+  await page.click('#keys-button');
+  const letters = { ArrowRight: 'KeyD', ArrowUp: 'KeyW', ArrowLeft: 'KeyA', ArrowDown: 'KeyS' };
+  for (const [field, keys] of [['right', 'd, Right'], ['up', 'W,up'], ['left', 'A,Left,Bogus'],
+    ['down', 's,Down']]) {
+    await page.click(`#keys-fields input[name="${field}"]`, { clickCount: 3 });
+    await page.keyboard.type(keys);
+    await page.keyboard.press('Tab');
+  }
+  check(await page.$eval('#keys-notes', (n) => n.textContent) === 'key.left: no key "Bogus"; skipped',
+    'the keys panel names a key it does not know');
+  check(await page.evaluate(() => [localStorage.getItem('tavlo.key.up'), Module.tavloHost.bindings.left])
+    .then(([up, left]) => up === 'W,up' && left === 'A,Left'),
+  'the keys panel keeps the bindings in the page\'s storage');
+  await page.click('#keys-button');
+
   // A round: the panel shows best score 0 and score 0 on a first visit.
   await press(page, 'Enter');
   const panel = await waitFor('the round\'s panel', async () => {
@@ -92,13 +110,13 @@ try {
     const k = crossingKind(await grabScreen(page), pictures);
     return k >= 0 ? { k } : null;
   }, 10000);
-  await press(page, kinds[first.k].key);
+  await press(page, letters[kinds[first.k].key]);
   const scored = await waitFor('the score', async () => {
     const shot = await grabScreen(page);
     return panelNumber(shot, pictures, 1) === 1 ? shot : null;
   }, 4000).catch(() => null);
   check(scored && panelNumber(scored, pictures, 0) === 1,
-    `${kinds[first.k].key} answers picture ${first.k}: score 1, best 1`);
+    `${letters[kinds[first.k].key]} (bound in the panel) answers picture ${first.k}: score 1, best 1`);
 
   // A wrong arrow ends the round, and the title comes back.
   const second = await waitFor('the next picture', async () => {

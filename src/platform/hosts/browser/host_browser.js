@@ -45,14 +45,106 @@ Module.tavloHost = (function () {
     0x27, 0x28, 0x7A]);
   const events = [];  // (kind << 16) | virtual key; kinds as host_browser.cpp reads them
 
-  function onKey(e, down) {
-    const vk = keyCodes[e.code];
-    if (!vk) return;
-    if (keptFromBrowser.has(vk) || (e.altKey && vk === 0x0D)) e.preventDefault();
-    if (down && !e.repeat) {
-      if (vk === 0x0D && e.altKey) toggleFullscreen();
-      else if (vk === 0x7A && !e.altKey) toggleScaling();
+  // Bindings: which keys do what, with the names settings.conf uses (SDL's key names, any case),
+  // kept in localStorage as tavlo.key.ACTION ("Left,A,H"). A key does one thing: one bound to an
+  // action is taken from any other; an action left with nothing keeps those of its defaults no
+  // other action took. The game's actions reach it as their own virtual key; a key that is the
+  // default of a game action but bound to none reaches it as nothing.
+  const sdlNames = {
+    Enter: 'Return', NumpadEnter: 'Keypad Enter', ControlLeft: 'Left Ctrl',
+    ControlRight: 'Right Ctrl', ShiftLeft: 'Left Shift', ShiftRight: 'Right Shift',
+    AltLeft: 'Left Alt', AltRight: 'Right Alt', Pause: 'Pause', Escape: 'Escape', Space: 'Space',
+    Backspace: 'Backspace', Tab: 'Tab', PageUp: 'PageUp', PageDown: 'PageDown', End: 'End',
+    Home: 'Home', ArrowLeft: 'Left', ArrowUp: 'Up', ArrowRight: 'Right', ArrowDown: 'Down',
+    Insert: 'Insert', Delete: 'Delete',
+  };
+  for (let i = 0; i < 26; ++i) sdlNames['Key' + String.fromCharCode(65 + i)] = String.fromCharCode(65 + i);
+  for (let i = 0; i < 10; ++i) {
+    sdlNames['Digit' + i] = String(i);
+    sdlNames['Numpad' + i] = 'Keypad ' + i;
+  }
+  for (let i = 1; i <= 12; ++i) sdlNames['F' + i] = 'F' + i;
+  const knownNames = new Map(Object.values(sdlNames).map((n) => [n.toLowerCase(), n]));
+  const actions = [
+    { name: 'left', vk: 0x25, keys: 'Left' }, { name: 'right', vk: 0x27, keys: 'Right' },
+    { name: 'up', vk: 0x26, keys: 'Up' }, { name: 'down', vk: 0x28, keys: 'Down' },
+    { name: 'enter', vk: 0x0D, keys: 'Return,Keypad Enter' },
+    { name: 'skip', vk: 0x11, keys: 'Left Ctrl,Right Ctrl' }, { name: 'pause', vk: 0x13, keys: 'Pause' },
+    { name: 'fullscreen', vk: 0, keys: 'Alt+Return,Alt+Keypad Enter' },
+    { name: 'scaling', vk: 0, keys: 'F11,F9' },
+  ];
+  const gameKeys = new Set(actions.map((a) => a.vk).filter((vk) => vk));
+  let chords = new Map();  // 'left' or 'alt+return' → action
+  host.bindings = {};      // action → its keys as the panel shows them
+  // One name to its chord ('alt+' for the host's own actions only); null when unknown.
+  function chordOf(text, action) {
+    let name = text.trim().toLowerCase(), alt = false;
+    if (name.startsWith('alt+') && name.length > 4) {
+      if (action.vk) return null;
+      alt = true;
+      name = name.slice(4).trim();
     }
+    return knownNames.has(name) ? (alt ? 'alt+' : '') + name : null;
+  }
+  function readBindings() {
+    const notes = [];
+    const lists = new Map(actions.map((a) => [a, a.keys.split(',').map((k) => chordOf(k, a))]));
+    const take = (action, taken) => {
+      for (const [a, list] of lists) lists.set(a, list.filter((c) => !taken.includes(c)));
+      lists.set(action, taken);
+    };
+    for (const action of actions) {
+      let text = null;
+      try { text = localStorage.getItem('tavlo.key.' + action.name); } catch (e) { /* none */ }
+      if (text === null) continue;
+      const taken = [];
+      for (const item of text.split(',').map((t) => t.trim()).filter((t) => t)) {
+        const chord = chordOf(item, action);
+        if (!chord) notes.push(`key.${action.name}: no key "${item}"; skipped`);
+        else if (!taken.includes(chord)) taken.push(chord);
+      }
+      if (taken.length) take(action, taken);
+    }
+    chords = new Map();
+    for (const action of actions) {
+      let list = lists.get(action);
+      if (!list.length) {
+        const used = new Set([...lists.values()].flat());
+        list = action.keys.split(',').map((k) => chordOf(k, action)).filter((c) => !used.has(c));
+        lists.set(action, list);
+      }
+      if (!list.length) notes.push(`no key is left for ${action.name}`);
+      for (const chord of list) chords.set(chord, action);
+      host.bindings[action.name] = list.map((c) => (c.startsWith('alt+')
+        ? 'Alt+' + knownNames.get(c.slice(4)) : knownNames.get(c))).join(',');
+    }
+    for (const note of notes) console.warn('tavlo: ' + note);
+    return notes;
+  }
+  // The panel's way in: stores the action's keys and reads them all again; returns the notes.
+  host.setBinding = function (name, text) {
+    try { localStorage.setItem('tavlo.key.' + name, text); } catch (e) { /* kept for now */ }
+    return readBindings();
+  };
+  readBindings();
+
+  function onKey(e, down) {
+    // Typing into the page's fields (the bindings panel) is not playing.
+    if (e.target && e.target.tagName === 'INPUT') return;
+    const name = sdlNames[e.code] ? sdlNames[e.code].toLowerCase() : null;
+    const natural = keyCodes[e.code];
+    if (!natural) return;
+    const bound = name && chords.get(name);
+    const hostAction = name && chords.get((e.altKey ? 'alt+' : '') + name);
+    const vk = bound && bound.vk ? bound.vk : (gameKeys.has(natural) ? 0 : natural);
+    if (keptFromBrowser.has(natural) || (bound && bound.vk) || (hostAction && !hostAction.vk)) {
+      e.preventDefault();
+    }
+    if (down && !e.repeat && hostAction && !hostAction.vk) {
+      if (hostAction.name === 'fullscreen') toggleFullscreen();
+      else if (hostAction.name === 'scaling') toggleScaling();
+    }
+    if (!vk) return;
     // Alt combinations and F10 are system keys, as Windows sends them.
     const system = e.altKey || vk === 0x12 || vk === 0x79;
     events.push((((system ? 2 : 0) + (down ? 0 : 1)) << 16) | vk);

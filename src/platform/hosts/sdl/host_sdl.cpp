@@ -1,8 +1,9 @@
 // The SDL2 host: a real window. The game's screen is shown full screen (desktop full screen) or
 // in a resizable window, at the largest whole factor or smoothly filled, as the player chose
-// (settings.conf); keys and game controllers arrive as Windows virtual-key codes. The host
-// yields the processor while the game spins on its clock, and presents at most once per
-// change of the screen without waiting for the display's refresh.
+// (settings.conf); keys and game controllers arrive as Windows virtual-key codes, through the
+// player's bindings. While the game spins on its clock the host sleeps until input arrives or
+// the game's next frame is due, and presents at most once per change of the screen, in the
+// same wake as the change, without waiting for the display's refresh.
 //
 // This file is the clock, the window, the focus and the pump; the picture is drawn by the
 // presenter (sdl_presenter), keys and controls are mapped by sdl_keys.
@@ -19,9 +20,11 @@
 
 #include "host_sdl.h"
 #include "controller_keys.h"
+#include "frame_pacer.h"
 #include "input_script.h"
 #include "numbers.h"
 #include "run_options.h"
+#include "sdl_bindings.h"
 #include "sdl_keys.h"
 #include "sdl_presenter.h"
 #include "sdl_scaling.h"
@@ -36,8 +39,17 @@ namespace {
 using sdl::Scaling;
 using sdl::WindowMode;
 
-// How often SDL's event queue is filled from the window system and the controllers.
+// How often SDL's event queue is filled while the game runs without waiting (Ctrl held, or the
+// earlier way of pacing, below): it asks the window system, the controllers and the device
+// monitor each time.
 constexpr std::int64_t kPollEveryNs = 4000000;
+constexpr std::int64_t kMillisecondNs = 1000000;
+
+// How the host passes the game's waits. Wait: it sleeps until input arrives or the game's next
+// frame is due (FramePacer). Millisecond: the earlier way, kept for comparison
+// (TAVLO_PACING=millisecond): a sleep to the start of every next millisecond, SDL's queue filled
+// every 4 ms. Spin: no sleeping at all (TAVLO_SPIN=1), for comparison too.
+enum class Pacing { Wait, Millisecond, Spin };
 // The desktop file's id: the window's class (X11) and app id (Wayland), so that the desktop
 // matches the window with its menu entry and icon.
 constexpr char kAppId[] = "org.tavlo.Tavlo";
@@ -46,6 +58,21 @@ std::int64_t MonotonicNanoseconds() {
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// Sleeps until the monotonic clock reads `ns`.
+void SleepUntil(std::int64_t ns) {
+    timespec until{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    }
+}
+
+FILE* OpenLog(const char* variable) {
+    const char* name = std::getenv(variable);
+    if (!name) return nullptr;
+    FILE* log = std::fopen(name, "w");
+    if (log) std::setvbuf(log, nullptr, _IOFBF, 1 << 20);
+    return log;
 }
 
 class SdlHost final : public Host {
@@ -65,12 +92,17 @@ class SdlHost final : public Host {
         clockStart_ = static_cast<std::uint32_t>(
             platform::NumberVariable("TAVLO_CLOCK_START", UINT32_MAX, 0));
         const char* spin = std::getenv("TAVLO_SPIN");
-        spin_ = spin && std::strcmp(spin, "1") == 0;
-        if (const char* script = std::getenv("TAVLO_INPUT")) script_ = LoadInputScript(script);
-        if (const char* log = std::getenv("TAVLO_FLIP_LOG")) {
-            flipLog_ = std::fopen(log, "w");
-            if (flipLog_) std::setvbuf(flipLog_, nullptr, _IOFBF, 1 << 20);
+        const char* pacing = std::getenv("TAVLO_PACING");
+        if (spin && std::strcmp(spin, "1") == 0) {
+            pacing_ = Pacing::Spin;
+        } else if (pacing && std::strcmp(pacing, "millisecond") == 0) {
+            pacing_ = Pacing::Millisecond;
         }
+        if (const char* script = std::getenv("TAVLO_INPUT")) script_ = LoadInputScript(script);
+        // For measuring (bench/): the time of every flip and when it was on the window; the
+        // time every key went down to the game.
+        flipLog_ = OpenLog("TAVLO_FLIP_LOG");
+        inputLog_ = OpenLog("TAVLO_INPUT_LOG");
         settingsPath_ = sdl::SettingsPath();
         const sdl::LoadedSettings loaded = sdl::LoadSettings(settingsPath_);
         saved_ = loaded.settings;
@@ -87,6 +119,7 @@ class SdlHost final : public Host {
         presenter_.Detach();
         if (window_) SDL_DestroyWindow(window_);
         if (flipLog_) std::fclose(flipLog_);
+        if (inputLog_) std::fclose(inputLog_);
         SDL_Quit();
     }
 
@@ -97,34 +130,50 @@ class SdlHost final : public Host {
     bool NextEvent(InputEvent& event) override {
         if (nextScripted_ < script_.size() && script_[nextScripted_].at <= ElapsedMilliseconds()) {
             event = script_[nextScripted_++].event;
-            // Scripted keys reach the host's own keys too (no modifiers: F11 and F12).
-            if (event.kind == InputEvent::Kind::KeyDown) HostKey(event.virtualKey, false);
+            // Scripted keys reach the host's own keys too (no modifiers: F11, F9 and F12).
+            if (event.kind == InputEvent::Kind::KeyDown) {
+                if (auto action =
+                        sdl::HostActionOfVirtualKey(settings_.bindings, event.virtualKey)) {
+                    HostAction(*action);
+                }
+            }
+            LogInput(event);
             return true;
         }
         if (pending_.empty() && PollDue()) Poll();
         if (pending_.empty()) return false;
         event = pending_.front();
         pending_.pop_front();
+        LogInput(event);
         return true;
     }
 
-    // The game spins on the clock, pumping messages, until its frame is over. The clock moves in
-    // whole milliseconds, so nothing the game can see changes before the next one begins: sleep
-    // until then. The first call after the screen changed returns at once, so a game that is
-    // already late (or runs with its waits switched off) is never held back.
+    // The game spins on the clock, pumping messages, until its frame is over. What it drew is
+    // presented first, in this same wake. Then the host sleeps until input arrives or the start
+    // of the millisecond in which the game is likely to draw next (FramePacer); the clock moves
+    // in whole milliseconds, so nothing the game can see changes before one begins. The first
+    // call after the screen changed returns at once, so a game that is already late (or runs
+    // with its waits switched off) is never held back.
     void Idle() override {
         presenter_.PresentIfChanged(Hidden());
-        if (spin_) return;
-        if (justDrew_) {
-            justDrew_ = false;
+        LogPresented();
+        if (pacing_ == Pacing::Spin) return;
+        const std::uint64_t elapsed = ElapsedMilliseconds();
+        const auto clock = static_cast<std::uint32_t>(clockStart_ + elapsed);
+        if (pacer_.JustDrew()) {
+            pacer_.Woke(clock);
             return;
         }
-        const std::int64_t sinceOrigin = MonotonicNanoseconds() - origin_;
-        const std::int64_t next = origin_ + (sinceOrigin / 1000000 + 1) * 1000000;
-        timespec until{static_cast<time_t>(next / 1000000000),
-                       static_cast<long>(next % 1000000000)};
-        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+        if (pacing_ == Pacing::Millisecond) {
+            SleepUntil(origin_ + static_cast<std::int64_t>(elapsed + 1) * kMillisecondNs);
+        } else {
+            const std::uint32_t wait = pacer_.WaitFrom(clock);
+            WaitForInput(origin_ + static_cast<std::int64_t>(elapsed + wait) * kMillisecondNs);
+            // What came meanwhile (or in the last fraction of a millisecond, slept through) is
+            // the game's before it looks at the clock again.
+            pollNow_ = true;
         }
+        pacer_.Woke(Milliseconds());
     }
 
     void DesktopSize(int& width, int& height) override {
@@ -159,13 +208,11 @@ class SdlHost final : public Host {
     }
 
     void ShowScreen(const ScreenImage& image, ScreenChange cause) override {
-        if (flipLog_ && cause == ScreenChange::Flip) {
-            std::fprintf(flipLog_, "%lld\n", static_cast<long long>(MonotonicNanoseconds() / 1000));
-        }
+        if (flipLog_ && cause == ScreenChange::Flip) flips_.push_back(MonotonicNanoseconds());
         // Kept as 8-bit pixels and colours: the next idle moment shows them, a screenshot
         // saves them, and an expose or a lost texture redraws them.
         presenter_.Keep(image);
-        justDrew_ = true;
+        pacer_.Changed();
     }
 
     // On standard error, and in a dialog wherever there is a display (also before the game
@@ -199,14 +246,56 @@ class SdlHost final : public Host {
         SDL_ShowSimpleMessageBox(kind, caption.c_str(), text.c_str(), parent);
     }
     // SDL's event pump asks the window system, the controllers and the device monitor each time;
-    // at every idle millisecond that was a quarter of the program's time on the title screen.
-    // The game reads its input once per frame (16 ms at least): a key seen up to 4 ms later
-    // counts at worst one frame later.
+    // at every idle millisecond that was a quarter of the program's time on the title screen. So
+    // the queue is filled once after each wait, and every 4 ms while the game does not wait.
     bool PollDue() {
         const std::int64_t now = MonotonicNanoseconds();
-        if (now - lastPoll_ < kPollEveryNs) return false;
+        if (!pollNow_ && now - lastPoll_ < kPollEveryNs) return false;
+        pollNow_ = false;
         lastPoll_ = now;
         return true;
+    }
+
+    // Sleeps until the monotonic clock reads `due`, or less when input comes first: SDL waits
+    // on the window system's connection (or, where it cannot, looks every millisecond). Its
+    // timeout counts whole milliseconds, so the last fraction of one is slept here; input that
+    // comes then is the game's at `due`, before it reads its keys.
+    void WaitForInput(std::int64_t due) {
+        const std::int64_t origin = origin_;
+        for (;;) {
+            const std::int64_t left = due - MonotonicNanoseconds();
+            if (left <= 0) return;
+            if (left < kMillisecondNs) {
+                SleepUntil(due);
+                return;
+            }
+            SDL_Event e;
+            if (!SDL_WaitEventTimeout(&e, static_cast<int>(left / kMillisecondNs))) continue;
+            std::vector<KeyChange> changes;
+            Handle(e, changes);
+            // Input for the game, or a pause for lost focus (which moved the clock's origin).
+            if (!pending_.empty() || origin_ != origin) return;
+        }
+    }
+
+    void LogInput(const InputEvent& event) {
+        if (!inputLog_) return;
+        if (event.kind != InputEvent::Kind::KeyDown && event.kind != InputEvent::Kind::SysKeyDown) {
+            return;
+        }
+        std::fprintf(inputLog_, "%lld %u\n", static_cast<long long>(MonotonicNanoseconds() / 1000),
+                     event.virtualKey);
+    }
+
+    // Each flip's line: when the game flipped, and when the picture was on the window (or found
+    // to be the one there already), in CLOCK_MONOTONIC µs.
+    void LogPresented() {
+        if (flips_.empty()) return;
+        const long long presented = MonotonicNanoseconds() / 1000;
+        for (const std::int64_t flip : flips_) {
+            std::fprintf(flipLog_, "%lld %lld\n", static_cast<long long>(flip / 1000), presented);
+        }
+        flips_.clear();
     }
 
     std::uint64_t ElapsedMilliseconds() const {
@@ -318,23 +407,24 @@ class SdlHost final : public Host {
                (SDL_GetWindowFlags(window_) & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED));
     }
 
-    // What the host does itself with a key going down, before the game gets it as Windows would
-    // send it: Alt+Enter, F11 and F12.
-    void HostKey(unsigned virtualKey, bool alt) {
-        if (virtualKey == vk::kReturn && alt) {
+    // What the host does itself when a key bound to one of its actions goes down (Alt+Enter, F11
+    // or F9, F12 unless the player bound others), before the game gets the key as Windows would
+    // send it.
+    void HostAction(sdl::Action action) {
+        if (action == sdl::Action::FullScreen) {
             settings_.mode = settings_.mode == WindowMode::FullScreen ? WindowMode::Window
                                                                       : WindowMode::FullScreen;
             saved_.mode = settings_.mode;
             ApplyWindowMode();
             SaveSettings();
-        } else if (virtualKey == vk::kF11 && !alt) {
+        } else if (action == sdl::Action::Scaling) {
             settings_.scaling =
                 settings_.scaling == Scaling::Sharp ? Scaling::Smooth : Scaling::Sharp;
             saved_.scaling = settings_.scaling;
             presenter_.SetScaling(settings_.scaling);
             presenter_.Draw();
             SaveSettings();
-        } else if (virtualKey == vk::kF12 && !alt) {
+        } else if (action == sdl::Action::Screenshot) {
             TakeScreenshot();
         }
     }
@@ -415,7 +505,7 @@ class SdlHost final : public Host {
             }
             // Keys let go meanwhile still reach the game; nothing else from keys or pads does.
             if (e.type == SDL_KEYUP) {
-                if (const unsigned vk = sdl::VirtualKeyOf(e.key.keysym.sym)) {
+                if (const unsigned vk = sdl::GameKeyOf(settings_.bindings, e.key.keysym.sym)) {
                     pending_.push_back(sdl::KeyEvent(vk, e.key.keysym.mod, false));
                 }
             }
@@ -435,82 +525,93 @@ class SdlHost final : public Host {
     void Poll() {
         SDL_Event e;
         std::vector<KeyChange> changes;
-        while (SDL_PollEvent(&e)) {
-            if (settings_.pauseOnFocusLoss && LosesThePlayer(e)) {
-                PauseUntilFocusReturns();
-                continue;
-            }
-            switch (e.type) {
-                case SDL_QUIT:
-                    pending_.push_back({InputEvent::Kind::Close, 0});
-                    break;
-                case SDL_WINDOWEVENT:
-                    WindowEvent(e.window);
-                    break;
-                case SDL_RENDER_TARGETS_RESET:
-                case SDL_RENDER_DEVICE_RESET:
-                    // Texture contents are gone: convert the kept picture again.
-                    presenter_.TexturesLost();
-                    presenter_.Draw();
-                    break;
-                case SDL_MOUSEMOTION:
-                    pending_.push_back({InputEvent::Kind::MouseOver, 0});
-                    break;
-                case SDL_CONTROLLERDEVICEADDED:
-                    if (SDL_GameController* pad = SDL_GameControllerOpen(e.cdevice.which)) {
-                        const SDL_JoystickID id =
-                            SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad));
-                        if (controllers_.count(id)) {
-                            SDL_GameControllerClose(pad);
-                        } else {
-                            controllers_[id] = pad;
-                        }
+        while (SDL_PollEvent(&e)) Handle(e, changes);
+    }
+
+    // One event from SDL: what it means for the game goes to pending_.
+    void Handle(const SDL_Event& e, std::vector<KeyChange>& changes) {
+        if (settings_.pauseOnFocusLoss && LosesThePlayer(e)) {
+            PauseUntilFocusReturns();
+            return;
+        }
+        switch (e.type) {
+            case SDL_QUIT:
+                pending_.push_back({InputEvent::Kind::Close, 0});
+                break;
+            case SDL_WINDOWEVENT:
+                WindowEvent(e.window);
+                break;
+            case SDL_RENDER_TARGETS_RESET:
+            case SDL_RENDER_DEVICE_RESET:
+                // Texture contents are gone: convert the kept picture again.
+                presenter_.TexturesLost();
+                presenter_.Draw();
+                break;
+            case SDL_MOUSEMOTION:
+                pending_.push_back({InputEvent::Kind::MouseOver, 0});
+                break;
+            case SDL_CONTROLLERDEVICEADDED:
+                if (SDL_GameController* pad = SDL_GameControllerOpen(e.cdevice.which)) {
+                    const SDL_JoystickID id =
+                        SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad));
+                    if (controllers_.count(id)) {
+                        SDL_GameControllerClose(pad);
+                    } else {
+                        controllers_[id] = pad;
                     }
-                    break;
-                case SDL_CONTROLLERDEVICEREMOVED:
-                    if (auto it = controllers_.find(e.cdevice.which); it != controllers_.end()) {
-                        SDL_GameControllerClose(it->second);
-                        controllers_.erase(it);
-                    }
-                    changes.clear();
-                    pads_.Removed(e.cdevice.which, changes);
-                    PushKeys(changes);
-                    break;
-                case SDL_CONTROLLERBUTTONDOWN:
-                case SDL_CONTROLLERBUTTONUP:
-                    changes.clear();
-                    pads_.Button(e.cbutton.which, sdl::PadButtonOf(e.cbutton.button),
-                                 e.type == SDL_CONTROLLERBUTTONDOWN, changes);
-                    PushKeys(changes);
-                    break;
-                case SDL_CONTROLLERAXISMOTION:
-                    changes.clear();
-                    pads_.Axis(e.caxis.which, sdl::PadAxisOf(e.caxis.axis), e.caxis.value, changes);
-                    PushKeys(changes);
-                    break;
-                case SDL_KEYDOWN:
-                case SDL_KEYUP: {
-                    unsigned vk = sdl::VirtualKeyOf(e.key.keysym.sym);
-                    if (vk == 0) break;
-                    const bool down = e.type == SDL_KEYDOWN;
-                    if (down && !e.key.repeat) HostKey(vk, (e.key.keysym.mod & KMOD_ALT) != 0);
-                    pending_.push_back(sdl::KeyEvent(vk, e.key.keysym.mod, down));
-                    break;
                 }
-                default:
-                    break;
+                break;
+            case SDL_CONTROLLERDEVICEREMOVED:
+                if (auto it = controllers_.find(e.cdevice.which); it != controllers_.end()) {
+                    SDL_GameControllerClose(it->second);
+                    controllers_.erase(it);
+                }
+                changes.clear();
+                pads_.Removed(e.cdevice.which, changes);
+                PushKeys(changes);
+                break;
+            case SDL_CONTROLLERBUTTONDOWN:
+            case SDL_CONTROLLERBUTTONUP:
+                changes.clear();
+                pads_.Button(e.cbutton.which, sdl::PadButtonOf(e.cbutton.button),
+                             e.type == SDL_CONTROLLERBUTTONDOWN, changes);
+                PushKeys(changes);
+                break;
+            case SDL_CONTROLLERAXISMOTION:
+                changes.clear();
+                pads_.Axis(e.caxis.which, sdl::PadAxisOf(e.caxis.axis), e.caxis.value, changes);
+                PushKeys(changes);
+                break;
+            case SDL_KEYDOWN:
+            case SDL_KEYUP: {
+                const bool down = e.type == SDL_KEYDOWN;
+                const bool alt = (e.key.keysym.mod & KMOD_ALT) != 0;
+                if (down && !e.key.repeat) {
+                    if (auto action =
+                            sdl::HostActionOf(settings_.bindings, e.key.keysym.sym, alt)) {
+                        HostAction(*action);
+                    }
+                }
+                const unsigned vk = sdl::GameKeyOf(settings_.bindings, e.key.keysym.sym);
+                if (vk != 0) pending_.push_back(sdl::KeyEvent(vk, e.key.keysym.mod, down));
+                break;
             }
+            default:
+                break;
         }
     }
 
     std::int64_t origin_ = 0;
     std::int64_t lastPoll_ = 0;
     std::uint32_t clockStart_ = 0;
-    bool spin_ = false;
-    bool justDrew_ = false;
+    Pacing pacing_ = Pacing::Wait;
+    FramePacer pacer_;
+    bool pollNow_ = false;  // fill SDL's queue at the next look for input
     std::vector<ScriptedEvent> script_;
     std::size_t nextScripted_ = 0;
     FILE* flipLog_ = nullptr;
+    std::vector<std::int64_t> flips_;  // flips not yet presented (for the flip log)
+    FILE* inputLog_ = nullptr;
     std::string settingsPath_;
     sdl::Settings saved_;     // as in the file, and as written back
     sdl::Settings settings_;  // in force: the saved ones with this run's command line over them

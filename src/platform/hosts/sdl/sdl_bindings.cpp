@@ -1,11 +1,13 @@
 // Key and controller bindings: their names in settings.conf and what a key or control does.
 #include "sdl_bindings.h"
 
+#include <SDL.h>
 #include <strings.h>
 
 #include <algorithm>
 #include <sstream>
 
+#include "sdl_keys.h"
 #include "virtual_keys.h"
 
 namespace host::sdl {
@@ -222,7 +224,7 @@ std::string FormatBindings(const Bindings& bindings) {
     return out.str();
 }
 
-std::optional<Action> GameActionOf(const Bindings& bindings, SDL_Keycode key) {
+std::optional<Action> GameActionOf(const Bindings& bindings, Keycode key) {
     for (std::size_t i = 0; i < kActionCount; ++i) {
         if (!IsGameAction(Action(i))) continue;
         for (const KeyChord& chord : bindings.keys[i]) {
@@ -232,7 +234,28 @@ std::optional<Action> GameActionOf(const Bindings& bindings, SDL_Keycode key) {
     return std::nullopt;
 }
 
-std::optional<Action> HostActionOf(const Bindings& bindings, SDL_Keycode key, bool alt) {
+unsigned GameKeyOf(const Bindings& bindings, Keycode key) {
+    if (const std::optional<Action> action = GameActionOf(bindings, key)) {
+        return ActionVirtualKey(*action);
+    }
+    const unsigned own = VirtualKeyOf(key);
+    for (const ActionInfo& info : kActions) {
+        if (info.virtualKey != 0 && info.virtualKey == own) return 0;
+    }
+    return own;
+}
+
+std::optional<Action> HostActionOfVirtualKey(const Bindings& bindings, unsigned virtualKey) {
+    for (std::size_t i = 0; i < kActionCount; ++i) {
+        if (IsGameAction(Action(i))) continue;
+        for (const KeyChord& chord : bindings.keys[i]) {
+            if (!chord.alt && VirtualKeyOf(chord.key) == virtualKey) return Action(i);
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<Action> HostActionOf(const Bindings& bindings, Keycode key, bool alt) {
     for (std::size_t i = 0; i < kActionCount; ++i) {
         if (IsGameAction(Action(i))) continue;
         for (const KeyChord& chord : bindings.keys[i]) {

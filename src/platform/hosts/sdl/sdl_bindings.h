@@ -3,10 +3,9 @@
 // `key.left=Left,A,H` and `pad.enter=A,Start`: SDL's names, any case, several to an action.
 #pragma once
 
-#include <SDL.h>
-
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,9 +16,12 @@ namespace host::sdl {
 enum class Action { Left, Right, Up, Down, Enter, Skip, Pause, FullScreen, Scaling, Screenshot };
 inline constexpr std::size_t kActionCount = 10;
 
+// An SDL_Keycode (kept out of this header, which the settings' users include).
+using Keycode = std::int32_t;
+
 // A key, with or without Alt held (only the host's actions tell the two apart).
 struct KeyChord {
-    SDL_Keycode key = SDLK_UNKNOWN;
+    Keycode key = 0;
     bool alt = false;
     bool operator==(const KeyChord&) const = default;
 };
@@ -60,10 +62,16 @@ std::vector<std::string> FillFromDefaults(Bindings& bindings);
 // The settings' lines for every action, in the order ParseBinding reads them.
 std::string FormatBindings(const Bindings& bindings);
 
+// The virtual key the game gets for an SDL key: its action's when the key is bound to one of the
+// game's actions; none (0) when it is by default one of the game's keys but now bound to none, or
+// a key the game never hears of; its own otherwise.
+unsigned GameKeyOf(const Bindings& bindings, Keycode key);
+// The host action a key from an input script (a virtual key, no Alt) stands for, if any.
+std::optional<Action> HostActionOfVirtualKey(const Bindings& bindings, unsigned virtualKey);
 // What a key does: the game action it is bound to, if any.
-std::optional<Action> GameActionOf(const Bindings& bindings, SDL_Keycode key);
+std::optional<Action> GameActionOf(const Bindings& bindings, Keycode key);
 // The host action a key pressed with (or without) Alt is bound to, if any.
-std::optional<Action> HostActionOf(const Bindings& bindings, SDL_Keycode key, bool alt);
+std::optional<Action> HostActionOf(const Bindings& bindings, Keycode key, bool alt);
 // The game action a controller's control is bound to, if any.
 std::optional<Action> PadActionOf(const Bindings& bindings, const PadControl& control);
 
