@@ -6,20 +6,13 @@
 namespace host {
 namespace {
 
-using vk::kDown;
-using vk::kLeft;
-using vk::kReturn;
-using vk::kRight;
-using vk::kUp;
-
-// The sources that can hold a key, one bit each.
-enum Source : unsigned {
-    kSouth = 1u << 0,
-    kStart = 1u << 1,
-    kDPad = 1u << 2,
-    kStickNegative = 1u << 3,
-    kStickPositive = 1u << 4,
-};
+// The sources that can hold a key, one bit each: the buttons, then each axis's two ways.
+unsigned ButtonSource(std::size_t button) {
+    return 1u << button;
+}
+unsigned AxisSource(std::size_t axis, bool positive) {
+    return 1u << (kPadButtons + 2 * axis + (positive ? 1 : 0));
+}
 
 // A stick axis's direction after a move: the old one holds until the value falls back past the
 // release threshold; a new one needs the press threshold.
@@ -33,8 +26,27 @@ int StickDirection(int previous, int value) {
 
 }  // namespace
 
+PadMap PadMap::Default() {
+    PadMap map;
+    const auto button = [&](PadButton b, unsigned key) {
+        map.buttons[static_cast<std::size_t>(b)] = key;
+    };
+    button(PadButton::South, vk::kReturn);
+    button(PadButton::Start, vk::kReturn);
+    button(PadButton::DPadUp, vk::kUp);
+    button(PadButton::DPadDown, vk::kDown);
+    button(PadButton::DPadLeft, vk::kLeft);
+    button(PadButton::DPadRight, vk::kRight);
+    map.negative[static_cast<std::size_t>(PadAxis::LeftX)] = vk::kLeft;
+    map.positive[static_cast<std::size_t>(PadAxis::LeftX)] = vk::kRight;
+    map.negative[static_cast<std::size_t>(PadAxis::LeftY)] = vk::kUp;
+    map.positive[static_cast<std::size_t>(PadAxis::LeftY)] = vk::kDown;
+    return map;
+}
+
 void ControllerKeys::Hold(int pad, unsigned source, unsigned key, bool held,
                           std::vector<KeyChange>& out) {
+    if (key == 0) return;
     Holders& holders = holders_[key];
     bool wasDown = false;
     for (const auto& [p, sources] : holders) wasDown = wasDown || sources != 0;
@@ -46,43 +58,25 @@ void ControllerKeys::Hold(int pad, unsigned source, unsigned key, bool held,
 }
 
 void ControllerKeys::Button(int pad, PadButton button, bool pressed, std::vector<KeyChange>& out) {
-    switch (button) {
-        case PadButton::South:
-            Hold(pad, kSouth, kReturn, pressed, out);
-            break;
-        case PadButton::Start:
-            Hold(pad, kStart, kReturn, pressed, out);
-            break;
-        case PadButton::DPadUp:
-            Hold(pad, kDPad, kUp, pressed, out);
-            break;
-        case PadButton::DPadDown:
-            Hold(pad, kDPad, kDown, pressed, out);
-            break;
-        case PadButton::DPadLeft:
-            Hold(pad, kDPad, kLeft, pressed, out);
-            break;
-        case PadButton::DPadRight:
-            Hold(pad, kDPad, kRight, pressed, out);
-            break;
-        case PadButton::Other:
-            break;
-    }
+    if (button == PadButton::Other) return;
+    const auto index = static_cast<std::size_t>(button);
+    Hold(pad, ButtonSource(index), map_.buttons[index], pressed, out);
 }
 
 void ControllerKeys::Axis(int pad, PadAxis axis, int value, std::vector<KeyChange>& out) {
     if (axis == PadAxis::Other) return;
-    const bool horizontal = axis == PadAxis::LeftX;
-    int& direction = horizontal ? stickX_[pad] : stickY_[pad];
+    const auto index = static_cast<std::size_t>(axis);
+    auto found = direction_.find(pad);
+    if (found == direction_.end())
+        found = direction_.emplace(pad, std::array<int, kPadAxes>{}).first;
+    int& direction = found->second[index];
     const int now = StickDirection(direction, value);
     if (now == direction) return;
-    const unsigned negativeKey = horizontal ? kLeft : kUp;
-    const unsigned positiveKey = horizontal ? kRight : kDown;
     // Release before press, so a stick flicked across gives up, then down.
-    if (direction == -1) Hold(pad, kStickNegative, negativeKey, false, out);
-    if (direction == 1) Hold(pad, kStickPositive, positiveKey, false, out);
-    if (now == -1) Hold(pad, kStickNegative, negativeKey, true, out);
-    if (now == 1) Hold(pad, kStickPositive, positiveKey, true, out);
+    if (direction == -1) Hold(pad, AxisSource(index, false), map_.negative[index], false, out);
+    if (direction == 1) Hold(pad, AxisSource(index, true), map_.positive[index], false, out);
+    if (now == -1) Hold(pad, AxisSource(index, false), map_.negative[index], true, out);
+    if (now == 1) Hold(pad, AxisSource(index, true), map_.positive[index], true, out);
     direction = now;
 }
 
@@ -93,8 +87,7 @@ void ControllerKeys::Removed(int pad, std::vector<KeyChange>& out) {
         Hold(pad, mine->second, key, false, out);
     }
     for (auto& [key, holders] : holders_) holders.erase(pad);
-    stickX_.erase(pad);
-    stickY_.erase(pad);
+    direction_.erase(pad);
 }
 
 }  // namespace host

@@ -1,15 +1,48 @@
-// Game controllers as keys: the D-pad and the left stick give the arrow keys, the south button
-// (A) and Start give Enter. A pure state machine fed with button and axis changes, so that the
-// mapping can be checked without a controller.
+// Game controllers as keys: by default the D-pad and the left stick give the arrow keys, the
+// south button (A) and Start give Enter; the player may bind any button or stick direction to
+// any key (PadMap). A pure state machine fed with button and axis changes, so that the mapping
+// can be checked without a controller.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <map>
 #include <vector>
 
 namespace host {
 
-enum class PadButton { South, Start, DPadUp, DPadDown, DPadLeft, DPadRight, Other };
-enum class PadAxis { LeftX, LeftY, Other };
+// The standard layout's buttons and axes, in SDL's order.
+enum class PadButton {
+    South,
+    East,
+    West,
+    North,
+    Back,
+    Guide,
+    Start,
+    LeftStick,
+    RightStick,
+    LeftShoulder,
+    RightShoulder,
+    DPadUp,
+    DPadDown,
+    DPadLeft,
+    DPadRight,
+    Other
+};
+enum class PadAxis { LeftX, LeftY, RightX, RightY, LeftTrigger, RightTrigger, Other };
+inline constexpr std::size_t kPadButtons = static_cast<std::size_t>(PadButton::Other);
+inline constexpr std::size_t kPadAxes = static_cast<std::size_t>(PadAxis::Other);
+
+// The virtual key each control gives; 0 for none. An axis has a key each way (y grows
+// downwards; a trigger only pulls the positive way).
+struct PadMap {
+    std::array<unsigned, kPadButtons> buttons{};
+    std::array<unsigned, kPadAxes> negative{};
+    std::array<unsigned, kPadAxes> positive{};
+    // The D-pad and the left stick are the arrows, South and Start are Enter.
+    static PadMap Default();
+};
 
 // A key going down or up, as the Windows virtual-key code.
 struct KeyChange {
@@ -25,6 +58,8 @@ constexpr int kReleaseAt = 10000;
 
 class ControllerKeys {
   public:
+    // Which keys the controls give from now on (before any control is held).
+    void SetMap(const PadMap& map) { map_ = map; }
     // A button of controller `pad` changed. Appends the key changes it causes.
     void Button(int pad, PadButton button, bool pressed, std::vector<KeyChange>& out);
     // An axis of controller `pad` moved to `value` (−32768..32767; y grows downwards).
@@ -37,9 +72,9 @@ class ControllerKeys {
     using Holders = std::map<int, unsigned>;
     void Hold(int pad, unsigned source, unsigned key, bool held, std::vector<KeyChange>& out);
 
-    std::map<unsigned, Holders> holders_;  // virtual key → pad → sources
-    std::map<int, int> stickX_;            // pad → −1, 0, 1
-    std::map<int, int> stickY_;
+    PadMap map_ = PadMap::Default();
+    std::map<unsigned, Holders> holders_;                 // virtual key → pad → sources
+    std::map<int, std::array<int, kPadAxes>> direction_;  // pad → per axis −1, 0, 1
 };
 
 }  // namespace host

@@ -45,6 +45,27 @@ struct Case {
     std::vector<KeyChange> keys;
 };
 
+void Check(const Case& c, const PadMap& map) {
+    SCOPED_TRACE(c.name);
+    ControllerKeys mapper;
+    mapper.SetMap(map);
+    std::vector<KeyChange> keys;
+    for (const Step& s : c.steps) {
+        switch (s.what) {
+            case Step::Button:
+                mapper.Button(s.pad, s.button, s.value != 0, keys);
+                break;
+            case Step::Axis:
+                mapper.Axis(s.pad, s.axis, s.value, keys);
+                break;
+            case Step::Removed:
+                mapper.Removed(s.pad, keys);
+                break;
+        }
+    }
+    EXPECT_EQ(keys, c.keys);
+}
+
 TEST(ControllerKeys, EventsBecomeKeyChanges) {
     const Case cases[] = {
         {"south button is Enter",
@@ -61,7 +82,8 @@ TEST(ControllerKeys, EventsBecomeKeyChanges) {
          {Down(kUp), Up(kUp), Down(kDown), Up(kDown), Down(kLeft), Up(kLeft), Down(kRight),
           Up(kRight)}},
         {"other buttons and axes do nothing",
-         {Press(0, PadButton::Other), Move(0, PadAxis::Other, 32767), Release(0, PadButton::Other)},
+         {Press(0, PadButton::Other), Move(0, PadAxis::Other, 32767), Release(0, PadButton::Other),
+          Press(0, PadButton::East), Move(0, PadAxis::RightX, 32767)},
          {}},
         {"A and Start together: one press, released with the last",
          {Press(0, PadButton::South), Press(0, PadButton::Start), Release(0, PadButton::South),
@@ -105,25 +127,34 @@ TEST(ControllerKeys, EventsBecomeKeyChanges) {
          {Release(0, PadButton::DPadDown), Release(0, PadButton::South)},
          {}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ControllerKeys mapper;
-        std::vector<KeyChange> keys;
-        for (const Step& s : c.steps) {
-            switch (s.what) {
-                case Step::Button:
-                    mapper.Button(s.pad, s.button, s.value != 0, keys);
-                    break;
-                case Step::Axis:
-                    mapper.Axis(s.pad, s.axis, s.value, keys);
-                    break;
-                case Step::Removed:
-                    mapper.Removed(s.pad, keys);
-                    break;
-            }
-        }
-        EXPECT_EQ(keys, c.keys);
-    }
+    for (const Case& c : cases) Check(c, PadMap::Default());
+}
+
+// The player's own map: B is Left, the right stick's x the arrows up and down, a trigger Enter;
+// the D-pad's left and the left stick are nothing now.
+TEST(ControllerKeys, APlayersMapDecidesWhatEachControlGives) {
+    PadMap map;
+    map.buttons[static_cast<std::size_t>(PadButton::East)] = kLeft;
+    map.negative[static_cast<std::size_t>(PadAxis::RightX)] = kUp;
+    map.positive[static_cast<std::size_t>(PadAxis::RightX)] = kDown;
+    map.positive[static_cast<std::size_t>(PadAxis::LeftTrigger)] = kReturn;
+    const Case cases[] = {
+        {"mapped button",
+         {Press(0, PadButton::East), Release(0, PadButton::East)},
+         {Down(kLeft), Up(kLeft)}},
+        {"unmapped controls", {Press(0, PadButton::DPadLeft), Move(0, PadAxis::LeftX, -32768)}, {}},
+        {"an axis each way, flicked across",
+         {Move(0, PadAxis::RightX, -32768), Move(0, PadAxis::RightX, 32767),
+          Move(0, PadAxis::RightX, 0)},
+         {Down(kUp), Up(kUp), Down(kDown), Up(kDown)}},
+        {"a trigger pulled and let go",
+         {Move(0, PadAxis::LeftTrigger, 32767), Move(0, PadAxis::LeftTrigger, 0)},
+         {Down(kReturn), Up(kReturn)}},
+        {"a button and an axis of two controllers, unplugged",
+         {Press(0, PadButton::East), Move(1, PadAxis::RightX, -20000), Gone(0), Gone(1)},
+         {Down(kLeft), Down(kUp), Up(kLeft), Up(kUp)}},
+    };
+    for (const Case& c : cases) Check(c, map);
 }
 
 }  // namespace

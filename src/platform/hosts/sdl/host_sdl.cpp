@@ -113,6 +113,7 @@ class SdlHost final : public Host {
         if (options.window)
             settings_.mode = *options.window ? WindowMode::Window : WindowMode::FullScreen;
         if (options.smooth) settings_.scaling = *options.smooth ? Scaling::Smooth : Scaling::Sharp;
+        pads_.SetMap(sdl::PadMapOf(settings_.bindings));
     }
     ~SdlHost() override {
         for (auto& [id, controller] : controllers_) SDL_GameControllerClose(controller);

@@ -265,12 +265,21 @@ std::optional<Action> HostActionOf(const Bindings& bindings, Keycode key, bool a
     return std::nullopt;
 }
 
-std::optional<Action> PadActionOf(const Bindings& bindings, const PadControl& control) {
+PadMap PadMapOf(const Bindings& bindings) {
+    PadMap map;
     for (std::size_t i = 0; i < kActionCount; ++i) {
-        const auto& list = bindings.pads[i];
-        if (std::find(list.begin(), list.end(), control) != list.end()) return Action(i);
+        for (const PadControl& control : bindings.pads[i]) {
+            const auto index = static_cast<std::size_t>(control.index);
+            if (control.kind == PadControl::Kind::Button && index < kPadButtons) {
+                map.buttons[index] = kActions[i].virtualKey;
+            } else if (control.kind == PadControl::Kind::AxisMinus && index < kPadAxes) {
+                map.negative[index] = kActions[i].virtualKey;
+            } else if (control.kind == PadControl::Kind::AxisPlus && index < kPadAxes) {
+                map.positive[index] = kActions[i].virtualKey;
+            }
+        }
     }
-    return std::nullopt;
+    return map;
 }
 
 }  // namespace host::sdl

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "controller_keys.h"
+
 namespace host::sdl {
 
 // The game's actions first (each reaches the game as its own virtual key), then the host's.
@@ -72,7 +74,7 @@ std::optional<Action> HostActionOfVirtualKey(const Bindings& bindings, unsigned 
 std::optional<Action> GameActionOf(const Bindings& bindings, Keycode key);
 // The host action a key pressed with (or without) Alt is bound to, if any.
 std::optional<Action> HostActionOf(const Bindings& bindings, Keycode key, bool alt);
-// The game action a controller's control is bound to, if any.
-std::optional<Action> PadActionOf(const Bindings& bindings, const PadControl& control);
+// What each controller control gives the game, as ControllerKeys takes it.
+PadMap PadMapOf(const Bindings& bindings);
 
 }  // namespace host::sdl

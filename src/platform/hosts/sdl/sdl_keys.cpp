@@ -3,6 +3,9 @@
 
 #include "virtual_keys.h"
 
+static_assert(SDL_CONTROLLER_BUTTON_DPAD_RIGHT + 1 == host::kPadButtons &&
+              SDL_CONTROLLER_AXIS_TRIGGERRIGHT + 1 == host::kPadAxes);
+
 namespace host::sdl {
 
 unsigned VirtualKeyOf(SDL_Keycode key) {
@@ -61,29 +64,13 @@ unsigned VirtualKeyOf(SDL_Keycode key) {
     }
 }
 
+// PadButton and PadAxis follow SDL's own order.
 PadButton PadButtonOf(Uint8 button) {
-    switch (button) {
-        case SDL_CONTROLLER_BUTTON_A:
-            return PadButton::South;
-        case SDL_CONTROLLER_BUTTON_START:
-            return PadButton::Start;
-        case SDL_CONTROLLER_BUTTON_DPAD_UP:
-            return PadButton::DPadUp;
-        case SDL_CONTROLLER_BUTTON_DPAD_DOWN:
-            return PadButton::DPadDown;
-        case SDL_CONTROLLER_BUTTON_DPAD_LEFT:
-            return PadButton::DPadLeft;
-        case SDL_CONTROLLER_BUTTON_DPAD_RIGHT:
-            return PadButton::DPadRight;
-        default:
-            return PadButton::Other;
-    }
+    return button < kPadButtons ? static_cast<PadButton>(button) : PadButton::Other;
 }
 
 PadAxis PadAxisOf(Uint8 axis) {
-    if (axis == SDL_CONTROLLER_AXIS_LEFTX) return PadAxis::LeftX;
-    if (axis == SDL_CONTROLLER_AXIS_LEFTY) return PadAxis::LeftY;
-    return PadAxis::Other;
+    return axis < kPadAxes ? static_cast<PadAxis>(axis) : PadAxis::Other;
 }
 
 InputEvent KeyEvent(unsigned virtualKey, Uint16 modifiers, bool down) {

@@ -31,6 +31,9 @@ std::unique_ptr<host::Host> MakeHost(const std::string& settings, std::string& c
               0);
     ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     ::setenv("SDL_VIDEODRIVER", "dummy", 1);
+    // The host's own way of waiting, whatever an earlier test asked for.
+    ::unsetenv("TAVLO_SPIN");
+    ::unsetenv("TAVLO_PACING");
     std::ofstream(config + "/tavlo/settings.conf") << "mode=window\n" << settings;
     std::unique_ptr<host::Host> host(host::CreateSdlHost());
     EXPECT_TRUE(host->OpenVideo());
@@ -87,6 +90,7 @@ TEST(SdlInput, AKeyDuringTheWaitForTheNextFrameWakesTheHostAtOnce) {
     bool woke = false;
     for (int attempt = 0; attempt < 3 && !woke; ++attempt) {
         frame();
+        const Clock::time_point began = Clock::now();
         const std::uint32_t start = host->Milliseconds();
         ++pixels[0];
         host->ShowScreen(image, host::ScreenChange::Flip);
@@ -97,13 +101,14 @@ TEST(SdlInput, AKeyDuringTheWaitForTheNextFrameWakesTheHostAtOnce) {
         const Clock::time_point back = Clock::now();
         const std::uint32_t slept = host->Milliseconds() - start;
         while (!push.done) SDL_Delay(1);
-        if (back < push.at) continue;  // the frame came first
+        // The timer ran late (the key came less than 10 ms before the frame): the next frame.
+        if (back < push.at || push.at - began > std::chrono::milliseconds(20)) continue;
         woke = true;
         const auto after =
             std::chrono::duration_cast<std::chrono::microseconds>(back - push.at).count();
         std::printf("the host woke %lld us after the key came, %u ms into the frame\n",
                     static_cast<long long>(after), slept);
-        EXPECT_LT(slept, 25u) << "woken at the frame, not by the key";
+        EXPECT_LT(slept, 30u) << "woken at the frame, not by the key";
         ASSERT_TRUE(host->NextEvent(event));
         EXPECT_EQ(event.kind, host::InputEvent::Kind::KeyDown);
         EXPECT_EQ(event.virtualKey, host::vk::kReturn);
@@ -128,7 +133,7 @@ std::string Kinds(const host::InputEvent& e) {
 TEST(SdlInput, KeysReachTheGameThroughTheBindings) {
     std::string config;
     std::unique_ptr<host::Host> host =
-        MakeHost("key.left=A,h\nkey.scaling=S\nkey.enter=Return,Bogus\n", config);
+        MakeHost("key.left=A,h\nkey.scaling=S\nkey.enter=Return,Bogus\npad.left=b\n", config);
     const struct {
         SDL_Keycode key;
         Uint16 modifiers;
@@ -149,6 +154,15 @@ TEST(SdlInput, KeysReachTheGameThroughTheBindings) {
         PushKey(c.key, true, c.modifiers);
         if (c.reaches[0]) expected += std::string(c.reaches) + "\n";
     }
+    // A controller's B is left now, its D-pad's left nothing.
+    for (const Uint8 button : {SDL_CONTROLLER_BUTTON_B, SDL_CONTROLLER_BUTTON_DPAD_LEFT}) {
+        SDL_Event e{};
+        e.type = SDL_CONTROLLERBUTTONDOWN;
+        e.cbutton.button = button;
+        e.cbutton.state = SDL_PRESSED;
+        SDL_PushEvent(&e);
+    }
+    expected += "down 25\n";
     SDL_Delay(10);  // the next look at SDL's queue is due
     host::InputEvent event;
     while (host->NextEvent(event)) got += Kinds(event) + "\n";

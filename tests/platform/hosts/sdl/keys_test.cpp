@@ -52,10 +52,13 @@ TEST(SdlKeys, ControllerControls) {
     EXPECT_EQ(PadButtonOf(SDL_CONTROLLER_BUTTON_DPAD_DOWN), PadButton::DPadDown);
     EXPECT_EQ(PadButtonOf(SDL_CONTROLLER_BUTTON_DPAD_LEFT), PadButton::DPadLeft);
     EXPECT_EQ(PadButtonOf(SDL_CONTROLLER_BUTTON_DPAD_RIGHT), PadButton::DPadRight);
-    EXPECT_EQ(PadButtonOf(SDL_CONTROLLER_BUTTON_B), PadButton::Other);
+    EXPECT_EQ(PadButtonOf(SDL_CONTROLLER_BUTTON_B), PadButton::East);
+    EXPECT_EQ(PadButtonOf(SDL_CONTROLLER_BUTTON_MISC1), PadButton::Other);
     EXPECT_EQ(PadAxisOf(SDL_CONTROLLER_AXIS_LEFTX), PadAxis::LeftX);
     EXPECT_EQ(PadAxisOf(SDL_CONTROLLER_AXIS_LEFTY), PadAxis::LeftY);
-    EXPECT_EQ(PadAxisOf(SDL_CONTROLLER_AXIS_RIGHTX), PadAxis::Other);
+    EXPECT_EQ(PadAxisOf(SDL_CONTROLLER_AXIS_RIGHTX), PadAxis::RightX);
+    EXPECT_EQ(PadAxisOf(SDL_CONTROLLER_AXIS_TRIGGERRIGHT), PadAxis::RightTrigger);
+    EXPECT_EQ(PadAxisOf(SDL_CONTROLLER_AXIS_MAX), PadAxis::Other);
 }
 
 }  // namespace
