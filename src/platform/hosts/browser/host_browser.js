@@ -90,7 +90,7 @@ Module.tavloHost = (function () {
     const notes = [];
     const lists = new Map(actions.map((a) => [a, a.keys.split(',').map((k) => chordOf(k, a))]));
     const take = (action, taken) => {
-      for (const [a, list] of lists) lists.set(a, list.filter((c) => !taken.includes(c)));
+      for (const a of actions) lists.set(a, lists.get(a).filter((c) => !taken.includes(c)));
       lists.set(action, taken);
     };
     for (const action of actions) {
@@ -109,7 +109,7 @@ Module.tavloHost = (function () {
     for (const action of actions) {
       let list = lists.get(action);
       if (!list.length) {
-        const used = new Set([...lists.values()].flat());
+        const used = new Set(Array.from(lists.values()).flat());
         list = action.keys.split(',').map((k) => chordOf(k, action)).filter((c) => !used.has(c));
         lists.set(action, list);
       }
