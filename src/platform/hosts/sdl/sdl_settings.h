@@ -1,7 +1,7 @@
 // The SDL host's own settings: full screen or window, sharp or smooth scaling, the window's size,
-// whether losing focus pauses the game, which keys and controller controls do what. They are the host's business; the game knows nothing of
-// them. Kept as a small text file, ${XDG_CONFIG_HOME:-~/.config}/tavlo/settings.conf, one
-// `key=value` a line.
+// whether losing focus pauses the game, which keys and controller controls do what. They are
+// the host's business; the game knows nothing of them. Kept as a small text file,
+// ${XDG_CONFIG_HOME:-~/.config}/tavlo/settings.conf, one `key=value` a line.
 #pragma once
 
 #include <string>
