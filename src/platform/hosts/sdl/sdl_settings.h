@@ -32,8 +32,8 @@ std::string FormatSettings(const Settings& settings);
 // Reads the file's text over the defaults. A line that is not a known `key=value` with a good
 // value is skipped, with a note (its number and the line) added to `notes`; the other lines
 // count. In a binding (`key.left=Left,A`) a name SDL does not know is skipped with a note naming
-// the line, and the others count. A window side above kMaxWindowSide is held to it. A text longer than any file we write
-// is not read at all (one note).
+// the line, and the others count. A window side above kMaxWindowSide is held to it. A text
+// longer than any file we write is not read at all (one note).
 Settings ParseSettings(const std::string& text, std::vector<std::string>& notes);
 // A window size held to what the display can show (its usable area), never below 320×240.
 void FitWindowToDisplay(Settings& settings, int usableWidth, int usableHeight);
