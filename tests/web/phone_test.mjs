@@ -173,6 +173,21 @@ try {
   await page.cdp.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: [stage] });
   await page.cdp.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [] });
   check(hidden && await controlsShown(), 'a key hides the touch controls, a touch brings them back');
+  // So does a gamepad (the page's stand-in for one): its stick to the right (no key the title
+  // reads), back, then a touch.
+  await page.evaluate(() => {
+    window.pad = { connected: true, axes: [0, 0], buttons: Array.from({ length: 17 }, () => ({ pressed: false })) };
+    navigator.getGamepads = () => [window.pad];
+    Module.tavloHost.toggleGamepads();
+    window.pad.axes[0] = 0.9;
+  });
+  await sleep(100);
+  await page.evaluate(() => { window.pad.axes[0] = 0; });
+  const hiddenByPad = !(await controlsShown());
+  await page.cdp.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: [stage] });
+  await page.cdp.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [] });
+  check(hiddenByPad && await controlsShown(), 'a gamepad hides them too, a touch brings them back');
+  await page.evaluate(() => Module.tavloHost.toggleGamepads());
   await page.evaluate(() => {
     window.sent = [];
     const send = Module.tavloHost.sendKey;
