@@ -2,19 +2,18 @@
 // Every surface holds one byte per pixel; its memory is allocated at creation and never moves.
 // Whatever a call is given, it either works or fails with the code the real one would give.
 #include <algorithm>
-#include <set>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include <ddraw.h>
 
-#include "ddraw_internal.h"
 #include "faults.h"
-#include "gdi_internal.h"
 #include "host.h"
+#include "surface_dc.h"
 #include "trace.h"
 #include "user_internal.h"
 
@@ -35,6 +34,12 @@ std::string Hex(DWORD value) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(value));
     return text;
+}
+
+// True when `r` is not empty and lies within a width × height surface.
+bool FitsIn(const RECT& r, LONG width, LONG height) {
+    return r.left >= 0 && r.top >= 0 && r.right <= width && r.bottom <= height &&
+           r.left < r.right && r.top < r.bottom;
 }
 
 class DirectDraw;
@@ -461,7 +466,7 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE sourceInterface, LPREC
             limit.right = std::min(limit.right, region.right);
             limit.bottom = std::min(limit.bottom, region.bottom);
         }
-    } else if (dest.left < 0 || dest.top < 0 || dest.right > width_ || dest.bottom > height_) {
+    } else if (!FitsIn(dest, width_, height_)) {
         return DDERR_INVALIDRECT;
     }
     RECT visible{std::max(dest.left, limit.left), std::max(dest.top, limit.top),
@@ -484,11 +489,8 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE sourceInterface, LPREC
     auto* source = static_cast<Surface*>(sourceInterface);
     if (!source) return DDERR_INVALIDPARAMS;
     if (source != this && source->Busy()) return DDERR_SURFACEBUSY;
-    RECT src = sourceRect ? *sourceRect : RECT{0, 0, source->width_, source->height_};
-    if (src.left < 0 || src.top < 0 || src.right > source->width_ || src.bottom > source->height_ ||
-        src.left >= src.right || src.top >= src.bottom) {
-        return DDERR_INVALIDRECT;
-    }
+    const RECT src = sourceRect ? *sourceRect : RECT{0, 0, source->width_, source->height_};
+    if (!FitsIn(src, source->width_, source->height_)) return DDERR_INVALIDRECT;
     const bool keyed = (flags & DDBLT_KEYSRC) != 0;
     if (keyed && !source->hasSourceKey_) return DDERR_NOCOLORKEY;
     if (!anything) return DD_OK;
@@ -522,13 +524,10 @@ HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE sourceInterface, 
                          DWORD flags) {
     auto* source = static_cast<Surface*>(sourceInterface);
     if (!source) return DDERR_INVALIDPARAMS;
-    if (clipper_) return MAKE_DDHRESULT(640);  // DDERR_BLTFASTCANTCLIP
+    if (clipper_) return DDERR_BLTFASTCANTCLIP;
     if (Busy() || (source != this && source->Busy())) return DDERR_SURFACEBUSY;
-    RECT src = sourceRect ? *sourceRect : RECT{0, 0, source->width_, source->height_};
-    if (src.left < 0 || src.top < 0 || src.right > source->width_ || src.bottom > source->height_ ||
-        src.left >= src.right || src.top >= src.bottom) {
-        return DDERR_INVALIDRECT;
-    }
+    const RECT src = sourceRect ? *sourceRect : RECT{0, 0, source->width_, source->height_};
+    if (!FitsIn(src, source->width_, source->height_)) return DDERR_INVALIDRECT;
     const long w = src.right - src.left, h = src.bottom - src.top;
     if (x > static_cast<DWORD>(width_) || y > static_cast<DWORD>(height_) ||
         static_cast<long>(x) + w > width_ || static_cast<long>(y) + h > height_) {
@@ -611,10 +610,7 @@ HRESULT Surface::Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD flags, HANDLE eve
     if (Busy()) return DDERR_SURFACEBUSY;
     std::uint8_t* memory = buffer_.get();
     if (rect) {
-        if (rect->left < 0 || rect->top < 0 || rect->right > width_ || rect->bottom > height_ ||
-            rect->left >= rect->right || rect->top >= rect->bottom) {
-            return DDERR_INVALIDRECT;
-        }
+        if (!FitsIn(*rect, width_, height_)) return DDERR_INVALIDRECT;
         memory += static_cast<long>(rect->top) * pitch_ + rect->left;
     }
     Describe(*desc, memory);
@@ -737,14 +733,14 @@ HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* out
     if ((desc->dwFlags & DDSD_PIXELFORMAT) && desc->ddpfPixelFormat.dwRGBBitCount != 8) {
         return DDERR_INVALIDPIXELFORMAT;
     }
-    if (level_ == 0) return MAKE_DDHRESULT(212);  // DDERR_NOCOOPERATIVELEVELSET
+    if (level_ == 0) return DDERR_NOCOOPERATIVELEVELSET;
 
     if (caps & DDSCAPS_PRIMARYSURFACE) {
         const bool flip = (caps & DDSCAPS_FLIP) != 0;
         platform::Trace(std::string("CreateSurface primary") +
                         (flip ? " backbuffers=" + std::to_string(desc->dwBackBufferCount) : ""));
         if (desc->dwFlags & (DDSD_WIDTH | DDSD_HEIGHT)) return DDERR_INVALIDPARAMS;
-        if (screen.primary) return MAKE_DDHRESULT(564);  // DDERR_PRIMARYSURFACEALREADYEXISTS
+        if (screen.primary) return DDERR_PRIMARYSURFACEALREADYEXISTS;
         if (flip) {
             if (!(level_ & DDSCL_EXCLUSIVE)) return DDERR_NOEXCLUSIVEMODE;
             if (!(caps & DDSCAPS_COMPLEX) || !(desc->dwFlags & DDSD_BACKBUFFERCOUNT) ||
@@ -826,7 +822,7 @@ HRESULT WINAPI DirectDrawCreate(GUID* guid, LPDIRECTDRAW* out, IUnknown* outer) 
     if (!out || outer || guid) return DDERR_INVALIDPARAMS;
     *out = nullptr;
     if (platform::ShouldFail("DirectDrawCreate") || !host::Current().OpenVideo()) {
-        return MAKE_DDHRESULT(585);  // DDERR_NODIRECTDRAWHW
+        return DDERR_NODIRECTDRAWHW;
     }
     *out = new DirectDraw();
     return DD_OK;

@@ -6,8 +6,8 @@
 
 #include <windows.h>
 
-#include "ddraw_internal.h"
 #include "gdi_internal.h"
+#include "surface_dc.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // GDI's inner model, shared by the GDI files (gdi.cpp: device contexts and pixels;
-// gdi_bitmap.cpp: bitmaps and copies; gdi_text.cpp: fonts and text) and by DirectDraw, which
-// hands out device contexts over surface memory.
+// gdi_bitmap.cpp: bitmaps and copies; gdi_text.cpp: fonts and text). DirectDraw sees only
+// surface_dc.h.
 #pragma once
 
 #include <cstdint>
@@ -8,15 +8,9 @@
 
 #include <windows.h>
 
-namespace platform {
+#include "surface_dc.h"
 
-// Pixels a device context draws into: 8-bit palette indices.
-struct PixelTarget {
-    std::uint8_t* pixels = nullptr;
-    int width = 0;
-    int height = 0;
-    int pitch = 0;
-};
+namespace platform {
 
 // Every GDI object handle points at one of these; handles are checked against the live set.
 struct GdiObject {
@@ -52,9 +46,6 @@ struct DeviceContext {
     COLORREF backgroundColour = 0xFFFFFF;
 };
 
-// A device context over a surface's memory; destroyed with DestroySurfaceDC.
-HDC CreateSurfaceDC(const PixelTarget& target);
-void DestroySurfaceDC(HDC dc);
 // The live device context behind a handle, or null.
 DeviceContext* FindContext(HDC dc);
 // Makes an object's handle live / dead; the handle is the object's address.
