@@ -700,9 +700,7 @@ HRESULT DirectDraw::SetDisplayMode(DWORD width, DWORD height, DWORD bits) {
     if (bits != 8 || width == 0 || height == 0 || width > 4096 || height > 4096) {
         return DDERR_INVALIDMODE;
     }
-    if (!host::Current().SetFullScreenMode(static_cast<int>(width), static_cast<int>(height))) {
-        return DDERR_INVALIDMODE;
-    }
+    if (!host::Current().SetFullScreenMode()) return DDERR_INVALIDMODE;
     platform::SetScreenMode(static_cast<int>(width), static_cast<int>(height));
     modeSet_ = true;
     return DD_OK;

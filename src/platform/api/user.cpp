@@ -78,9 +78,7 @@ std::string ClientRectText(const Window& w) {
 }
 
 void TellHost(const Window& w) {
-    host::Current().WindowChanged(w.rect.left, w.rect.top, w.rect.right - w.rect.left,
-                                  w.rect.bottom - w.rect.top, w.visible,
-                                  platform::text::Cp932ToUtf8(w.title));
+    host::Current().WindowChanged(w.visible, platform::text::Cp932ToUtf8(w.title));
 }
 
 LRESULT Send(Window* w, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -51,13 +51,10 @@ class ReplayHost final : public Host {
     void Idle() override;
     void DesktopSize(int& width, int& height) override { inner_->DesktopSize(width, height); }
     bool OpenVideo() override { return inner_->OpenVideo(); }
-    void WindowChanged(int x, int y, int width, int height, bool visible,
-                       const std::string& titleUtf8) override {
-        inner_->WindowChanged(x, y, width, height, visible, titleUtf8);
+    void WindowChanged(bool visible, const std::string& titleUtf8) override {
+        inner_->WindowChanged(visible, titleUtf8);
     }
-    bool SetFullScreenMode(int width, int height) override {
-        return inner_->SetFullScreenMode(width, height);
-    }
+    bool SetFullScreenMode() override { return inner_->SetFullScreenMode(); }
     void ShowScreen(const ScreenImage& image, ScreenChange cause) override;
     void MessageBox(const std::string& captionUtf8, const std::string& textUtf8) override {
         inner_->MessageBox(captionUtf8, textUtf8);

@@ -60,11 +60,11 @@ class Host {
     virtual void DesktopSize(int& width, int& height) = 0;
     // Brings up video for DirectDraw; false when there is no screen to draw on.
     virtual bool OpenVideo() = 0;
-    // The program's window came into being, moved or changed visibility.
-    virtual void WindowChanged(int x, int y, int width, int height, bool visible,
-                               const std::string& titleUtf8) = 0;
-    // The screen is taken at width × height (8-bit, full screen); false when it cannot be.
-    virtual bool SetFullScreenMode(int width, int height) = 0;
+    // The program's window came into being, moved, or changed its title or visibility. (Where the
+    // window stands and its size are the platform's own: a host shows the screen its own way.)
+    virtual void WindowChanged(bool visible, const std::string& titleUtf8) = 0;
+    // The screen is taken full screen (the mode's size is the platform's); false when it cannot be.
+    virtual bool SetFullScreenMode() = 0;
     // What the screen shows has changed; the host shows it without being asked again.
     virtual void ShowScreen(const ScreenImage& image, ScreenChange cause) = 0;
     // A message box, answered with OK. Texts are UTF-8.

@@ -216,8 +216,8 @@ class ReplacedFiles final : public host::Host {
     void Idle() override {}
     void DesktopSize(int& width, int& height) override { width = height = 0; }
     bool OpenVideo() override { return false; }
-    void WindowChanged(int, int, int, int, bool, const std::string&) override {}
-    bool SetFullScreenMode(int, int) override { return false; }
+    void WindowChanged(bool, const std::string&) override {}
+    bool SetFullScreenMode() override { return false; }
     void ShowScreen(const host::ScreenImage&, host::ScreenChange) override {}
     void MessageBox(const std::string&, const std::string&) override {}
     void SetCursorVisible(bool) override {}

@@ -128,8 +128,8 @@ class FakeHost final : public Host {
     }
     void DesktopSize(int&, int&) override {}
     bool OpenVideo() override { return true; }
-    void WindowChanged(int, int, int, int, bool, const std::string&) override {}
-    bool SetFullScreenMode(int, int) override { return true; }
+    void WindowChanged(bool, const std::string&) override {}
+    bool SetFullScreenMode() override { return true; }
     void ShowScreen(const ScreenImage&, ScreenChange) override {}
     void MessageBox(const std::string&, const std::string&) override {}
     void SetCursorVisible(bool) override {}
@@ -162,10 +162,8 @@ class NotingHost final : public Host {
     void Idle() override { Note("Idle"), ++clock_; }
     void DesktopSize(int&, int&) override { Note("DesktopSize"); }
     bool OpenVideo() override { return Note("OpenVideo"), true; }
-    void WindowChanged(int, int, int, int, bool, const std::string&) override {
-        Note("WindowChanged");
-    }
-    bool SetFullScreenMode(int, int) override { return Note("SetFullScreenMode"), true; }
+    void WindowChanged(bool, const std::string&) override { Note("WindowChanged"); }
+    bool SetFullScreenMode() override { return Note("SetFullScreenMode"), true; }
     void ShowScreen(const ScreenImage&, ScreenChange) override { Note("ShowScreen"); }
     void MessageBox(const std::string&, const std::string&) override { Note("MessageBox"); }
     void SetCursorVisible(bool) override { Note("SetCursorVisible"); }
@@ -190,8 +188,8 @@ TEST(ReplayHost, ForwardsEveryCallAndEndsTheHostBehind) {
         int width = 0, height = 0;
         host.DesktopSize(width, height);
         host.OpenVideo();
-        host.WindowChanged(0, 0, 320, 240, true, "Tavlo");
-        host.SetFullScreenMode(320, 240);
+        host.WindowChanged(true, "Tavlo");
+        host.SetFullScreenMode();
         const std::uint8_t pixel = 0;
         const Rgb colours[256] = {};
         host.ShowScreen(ScreenImage{&pixel, 1, 1, 1, colours}, ScreenChange::Flip);

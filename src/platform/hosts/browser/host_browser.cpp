@@ -107,10 +107,8 @@ class BrowserHost final : public Host {
         height = 768;
     }
     bool OpenVideo() override { return true; }
-    void WindowChanged(int, int, int, int, bool, const std::string& title) override {
-        tavlo_set_title(title.c_str());
-    }
-    bool SetFullScreenMode(int, int) override { return true; }
+    void WindowChanged(bool, const std::string& title) override { tavlo_set_title(title.c_str()); }
+    bool SetFullScreenMode() override { return true; }
 
     void ShowScreen(const ScreenImage& image, ScreenChange cause) override {
         if (cause == ScreenChange::Flip) tavlo_log_flip();

@@ -76,8 +76,8 @@ class HeadlessHost final : public Host {
         height = kDesktopHeight;
     }
     bool OpenVideo() override { return true; }
-    void WindowChanged(int, int, int, int, bool, const std::string&) override {}
-    bool SetFullScreenMode(int, int) override { return true; }
+    void WindowChanged(bool, const std::string&) override {}
+    bool SetFullScreenMode() override { return true; }
 
     void ShowScreen(const ScreenImage& image, ScreenChange cause) override {
         ++changes_;

@@ -190,7 +190,7 @@ class SdlHost final : public Host {
 
     bool OpenVideo() override { return OpenVideoSubsystem() && EnsureWindow(); }
 
-    void WindowChanged(int, int, int, int, bool visible, const std::string& title) override {
+    void WindowChanged(bool visible, const std::string& title) override {
         title_ = title;
         if (!OpenVideoSubsystem() || !EnsureWindow()) return;
         SDL_SetWindowTitle(window_, title_.c_str());
@@ -202,7 +202,7 @@ class SdlHost final : public Host {
         }
     }
 
-    bool SetFullScreenMode(int, int) override {
+    bool SetFullScreenMode() override {
         if (!EnsureWindow()) return false;
         ApplyWindowMode();
         return true;

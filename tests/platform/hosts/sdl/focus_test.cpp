@@ -60,7 +60,7 @@ TEST(FocusPause, TheClockStopsUntilTheFocusComesBack) {
             << "mode=window\npause_on_focus_loss=" << (pauses ? "yes" : "no") << "\n";
         std::unique_ptr<host::Host> host(host::CreateSdlHost());
         ASSERT_TRUE(host->OpenVideo());
-        host->WindowChanged(0, 0, 320, 240, true, "Tavlo");
+        host->WindowChanged(true, "Tavlo");
         host::InputEvent event;
         while (host->NextEvent(event)) {
         }
@@ -103,7 +103,7 @@ TEST(FocusPause, AStopAskedFromOutsideEndsTheWait) {
     ::setenv("SDL_VIDEODRIVER", "dummy", 1);
     std::unique_ptr<host::Host> host(host::CreateSdlHost());
     ASSERT_TRUE(host->OpenVideo());
-    host->WindowChanged(0, 0, 320, 240, true, "Tavlo");
+    host->WindowChanged(true, "Tavlo");
     host::InputEvent event;
     while (host->NextEvent(event)) {
     }

@@ -29,7 +29,7 @@ class SdlHostDrawing : public ::testing::Test {
         ::setenv("TAVLO_SPIN", "1", 1);
         host_ = host::CreateSdlHost();
         ASSERT_TRUE(host_->OpenVideo());
-        host_->WindowChanged(0, 0, 320, 240, true, "Tavlo");
+        host_->WindowChanged(true, "Tavlo");
         for (Uint32 id = 1; id < 64 && !window_; ++id) window_ = SDL_GetWindowFromID(id);
         ASSERT_NE(window_, nullptr);
     }
@@ -94,8 +94,8 @@ TEST_F(SdlHostDrawing, ARedrawBeforeTheNextPresentShowsThePresentedPictureAtItsS
     Start("sharp");
     Show(320, 240, kRed);
     host_->Idle();
-    Show(640, 480, kGreen);                               // not presented yet
-    host_->WindowChanged(0, 0, 320, 240, true, "Tavlo");  // a redraw of what is shown
+    Show(640, 480, kGreen);               // not presented yet
+    host_->WindowChanged(true, "Tavlo");  // a redraw of what is shown
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
     const auto shown =
         host::sdl::PlacePicture(surface->w, surface->h, 320, 240, host::sdl::Scaling::Sharp).target;

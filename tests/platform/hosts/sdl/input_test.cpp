@@ -37,7 +37,7 @@ std::unique_ptr<host::Host> MakeHost(const std::string& settings, std::string& c
     std::ofstream(config + "/tavlo/settings.conf") << "mode=window\n" << settings;
     std::unique_ptr<host::Host> host(host::CreateSdlHost());
     EXPECT_TRUE(host->OpenVideo());
-    host->WindowChanged(0, 0, 320, 240, true, "Tavlo");
+    host->WindowChanged(true, "Tavlo");
     host::InputEvent event;
     while (host->NextEvent(event)) {
     }
