@@ -44,6 +44,8 @@ using sdl::WindowMode;
 // monitor each time.
 constexpr std::int64_t kPollEveryNs = 4000000;
 constexpr std::int64_t kMillisecondNs = 1000000;
+// How long before the game's next frame the host looks for input the last time.
+constexpr std::int64_t kLastLookNs = 200000;
 
 // How the host passes the game's waits. Wait: it sleeps until input arrives or the game's next
 // frame is due (FramePacer). Millisecond: the earlier way, kept for comparison
@@ -170,9 +172,6 @@ class SdlHost final : public Host {
         } else {
             const std::uint32_t wait = pacer_.WaitFrom(clock);
             WaitForInput(origin_ + static_cast<std::int64_t>(elapsed + wait) * kMillisecondNs);
-            // What came meanwhile (or in the last fraction of a millisecond, slept through) is
-            // the game's before it looks at the clock again.
-            pollNow_ = true;
         }
         pacer_.Woke(Milliseconds());
     }
@@ -248,35 +247,42 @@ class SdlHost final : public Host {
     }
     // SDL's event pump asks the window system, the controllers and the device monitor each time;
     // at every idle millisecond that was a quarter of the program's time on the title screen. So
-    // the queue is filled once after each wait, and every 4 ms while the game does not wait.
+    // while the game does not wait the queue is filled every 4 ms; while it waits, SDL takes
+    // input as it comes (WaitForInput).
     bool PollDue() {
         const std::int64_t now = MonotonicNanoseconds();
-        if (!pollNow_ && now - lastPoll_ < kPollEveryNs) return false;
-        pollNow_ = false;
+        if (now - lastPoll_ < kPollEveryNs) return false;
         lastPoll_ = now;
         return true;
     }
 
     // Sleeps until the monotonic clock reads `due`, or less when input comes first: SDL waits
-    // on the window system's connection (or, where it cannot, looks every millisecond). Its
-    // timeout counts whole milliseconds, so the last fraction of one is slept here; input that
-    // comes then is the game's at `due`, before it reads its keys.
+    // on the window system's connection (or, where it cannot, looks every millisecond). SDL
+    // counts its timeout in whole milliseconds of its own clock and may overrun it by one, so it
+    // is asked to wake a millisecond early and the rest is slept here. The game collects its
+    // input before it looks at the clock, so the last look at SDL's queue comes kLastLookNs
+    // before `due`: what came by then is the game's before the frame reads its keys.
     void WaitForInput(std::int64_t due) {
         const std::int64_t origin = origin_;
+        const std::int64_t lastLook = due - kLastLookNs;
         for (;;) {
-            const std::int64_t left = due - MonotonicNanoseconds();
-            if (left <= 0) return;
-            if (left < kMillisecondNs) {
-                SleepUntil(due);
-                return;
+            const std::int64_t left = lastLook - MonotonicNanoseconds();
+            if (left <= 0) break;
+            if (left < 2 * kMillisecondNs) {
+                SleepUntil(lastLook);
+                break;
             }
             SDL_Event e;
-            if (!SDL_WaitEventTimeout(&e, static_cast<int>(left / kMillisecondNs))) continue;
+            const int timeout = static_cast<int>(left / kMillisecondNs) - 1;
+            if (!SDL_WaitEventTimeout(&e, timeout)) continue;
             std::vector<KeyChange> changes;
             Handle(e, changes);
             // Input for the game, or a pause for lost focus (which moved the clock's origin).
             if (!pending_.empty() || origin_ != origin) return;
         }
+        Poll();
+        if (!pending_.empty() || origin_ != origin) return;
+        SleepUntil(due);
     }
 
     void LogInput(const InputEvent& event) {
@@ -607,7 +613,6 @@ class SdlHost final : public Host {
     std::uint32_t clockStart_ = 0;
     Pacing pacing_ = Pacing::Wait;
     FramePacer pacer_;
-    bool pollNow_ = false;  // fill SDL's queue at the next look for input
     std::vector<ScriptedEvent> script_;
     std::size_t nextScripted_ = 0;
     FILE* flipLog_ = nullptr;
