@@ -241,7 +241,9 @@ Run RunOnce(const Options& options, const std::string& mode, const std::string& 
     for (int i = 0; i < options.presses; ++i) {
         const unsigned vk = i % 2 == 0 ? kVkDown : kVkUp;  // an even count leaves it on START
         run.title.push_back({keys.Down(vk), vk});
-        SleepMicroseconds(45000);
+        // Held longer than a frame even when one comes late: a key let go before the game's
+        // frame has read it does not count, and a lost press would leave the cursor on QUIT.
+        SleepMicroseconds(80000);
         keys.Up(vk);
         SleepMicroseconds(titleGap(random));
     }
