@@ -23,13 +23,6 @@ std::string GameFolder(const std::string& name, const char* score) {
     return folder;
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 Image ReadBmp(const std::string& path) {
     const std::string bytes = ReadFile(path);
     auto decoded =

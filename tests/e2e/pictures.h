@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "process.h"
+
 namespace e2e {
 
 // The archive the build packed.
@@ -25,6 +27,6 @@ Image ReadBmp(const std::string& path);
 // Unpacks an entry of the archive (with the game's own reader) and decodes it.
 Image ArchiveEntry(const std::string& entry, const std::string& scratchFolder);
 
-std::string ReadFile(const std::string& path);
+using testing_support::ReadFile;
 
 }  // namespace e2e

@@ -33,12 +33,7 @@ void WriteFile(const char* name, const std::string& bytes) {
     std::ofstream(name, std::ios::binary) << bytes;
 }
 
-std::string ReadFile(const char* name) {
-    std::ifstream in(name, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
+using testing_support::ReadFile;
 
 bool Exists(const char* name) {
     return ::access(name, F_OK) == 0;

@@ -26,12 +26,7 @@ std::string Capture(const std::string& command) {
     return text;
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using testing_support::ReadFile;
 
 class DebPackage : public ::testing::Test {
   protected:

@@ -21,12 +21,7 @@ bool Exists(const std::string& path) {
     return ::lstat(path.c_str(), &info) == 0;
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using testing_support::ReadFile;
 
 // A fake installation under `root`/usr with a stand-in program.
 struct Installation {

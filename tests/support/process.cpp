@@ -26,6 +26,13 @@ RunResult Run(const std::string& environment, const std::string& command) {
     return result;
 }
 
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
 std::string FreshFolder(const std::string& name) {
     const char* tmp = std::getenv("TMPDIR");
     std::string folder =

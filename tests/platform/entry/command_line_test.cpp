@@ -14,12 +14,7 @@ using namespace testing_support;
 
 namespace {
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using testing_support::ReadFile;
 
 // Every name in `folder` but the one given, "." and "..".
 std::string OtherEntries(const std::string& folder, const std::string& but) {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "rka_fixtures.h"
+#include "process.h"
 #include "rka_pack.h"
 #include "scratch_folder.h"
 
@@ -33,17 +34,14 @@ struct Ran {
     std::string err;
 };
 
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using testing_support::ReadFile;
 
 class RkaToolTest : public ScratchFolderTest {
   protected:
     RkaToolTest() : ScratchFolderTest("tavlo_rka_tool_") {}
 
     Bytes Read(const std::string& path) const {
-        std::string text = Slurp(path);
+        std::string text = ReadFile(path);
         return Bytes(text.begin(), text.end());
     }
 
@@ -60,7 +58,7 @@ class RkaToolTest : public ScratchFolderTest {
         for (const auto& item : fs::directory_iterator(PathOf(folder))) {
             files[item.path().filename().string()] =
                 item.is_symlink() ? "-> " + fs::read_symlink(item.path()).string()
-                                  : Slurp(item.path());
+                                  : ReadFile(item.path());
         }
         return files;
     }
@@ -84,7 +82,7 @@ class RkaToolTest : public ScratchFolderTest {
         int status = 0;
         waitpid(pid, &status, 0);
         int code = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-        return {code, Slurp(out), Slurp(err)};
+        return {code, ReadFile(out), ReadFile(err)};
     }
 };
 

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "sdl_settings.h"
+#include "process.h"
 
 using namespace host::sdl;
 
@@ -26,12 +27,7 @@ std::string Folder(const std::string& name) {
     return folder;
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using testing_support::ReadFile;
 
 Settings Parse(const std::string& text, std::size_t expectedNotes) {
     std::vector<std::string> notes;
