@@ -8,6 +8,8 @@
 #include <string>
 #include <system_error>
 
+#include "system.h"
+
 #ifndef TAVLO_VERSION
 #define TAVLO_VERSION "unknown"
 #endif
@@ -139,7 +141,7 @@ void AnchorRelativePaths(CommandLine& line) {
     for (const char* name : {"TAVLO_INPUT", "TAVLO_CAPTURE", "TAVLO_RECORD", "TAVLO_FLIP_LOG",
                              "TAVLO_INPUT_LOG", "TAVLO_FRAME_SUMS"}) {
         const char* value = std::getenv(name);
-        if (value && *value) ::setenv(name, Anchored(value).c_str(), 1);
+        if (value && *value) platform::SetEnvironment(name, Anchored(value));
     }
 }
 

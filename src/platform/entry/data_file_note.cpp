@@ -1,14 +1,12 @@
 // What a player needs to mend a missing or unreadable data file.
 #include "data_file_note.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
+
+#include "system.h"
 
 namespace host {
 namespace {
@@ -23,12 +21,8 @@ bool MentionsAFile(const std::string& text) {
 
 // " (a link to TARGET)" for a symbolic link, else nothing.
 std::string LinkTarget(const std::string& path) {
-    struct stat info;
-    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return "";
-    char target[PATH_MAX];
-    const ssize_t length = ::readlink(path.c_str(), target, sizeof target - 1);
-    if (length <= 0) return "";
-    return " (a link to " + std::string(target, static_cast<std::size_t>(length)) + ")";
+    const std::string target = platform::LinkTargetOf(path);
+    return target.empty() ? "" : " (a link to " + target + ")";
 }
 
 }  // namespace
@@ -82,8 +76,8 @@ std::string PlainNote(const std::string& textUtf8, const std::string& folder) {
 }
 
 std::string DataFileNoteHere(const std::string& textUtf8) {
-    char folder[PATH_MAX];
-    if (!::getcwd(folder, sizeof folder)) return "";
+    const std::string folder = platform::CurrentFolder();
+    if (folder == ".") return "";
     std::string note = DataFileNote(textUtf8, folder);
     const std::string plain = PlainNote(textUtf8, folder);
     if (!plain.empty()) note += (note.empty() ? "" : "\n") + plain;

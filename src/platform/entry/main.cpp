@@ -1,8 +1,6 @@
-// The process entry on Linux: the command line is read (it is the platform's, never the
+// The process entry (Linux and Windows): the command line is read (it is the platform's, never the
 // game's), the host is chosen and made before anything runs, so that a bad headless script ends
 // the run first; one game a data folder; then the game's WinMain runs as it would under Windows.
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +14,8 @@
 #include "data_file_note.h"
 #include "host_choice.h"
 #include "replay_session.h"
+#include "startup.h"
+#include "system.h"
 
 namespace {
 
@@ -31,6 +31,7 @@ int RefusedStart(const std::string& plain) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    host::PrepareProcess();
     const char* program = argc > 0 && argv[0] ? argv[0] : "tavlo";
     host::CommandLine line = host::ParseCommandLine(argc, argv);
     switch (line.action) {
@@ -41,8 +42,8 @@ int main(int argc, char** argv) {
             std::fputs(host::VersionText().c_str(), stdout);
             return 0;
         case host::CommandLine::Action::Usage:
-            std::fprintf(stderr, "%s: %s\n%s", program, line.error.c_str(),
-                         host::UsageText(program).c_str());
+            host::ReportFatal(std::string(program) + ": " + line.error + "\n" +
+                              host::UsageText(program));
             return 2;
         case host::CommandLine::Action::Play:
             break;
@@ -50,9 +51,9 @@ int main(int argc, char** argv) {
     // Another folder to play in (--data-dir, or a replay's scratch folder) is moved into
     // before the files named by the caller are opened.
     if (!line.dataDir.empty() || !line.replay.empty()) host::AnchorRelativePaths(line);
-    if (!line.dataDir.empty() && ::chdir(line.dataDir.c_str()) != 0) {
-        std::fprintf(stderr, "%s: --data-dir %s: %s\n", program, line.dataDir.c_str(),
-                     std::strerror(errno));
+    if (!line.dataDir.empty() && !platform::ChangeFolder(line.dataDir)) {
+        host::ReportFatal(std::string(program) + ": --data-dir " + line.dataDir + ": " +
+                          std::strerror(errno) + "\n");
         return 2;
     }
     int lockError = 0;

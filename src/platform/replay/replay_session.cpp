@@ -1,8 +1,6 @@
 // Recording and playing back: the files, the scratch folder, the report and the exit code.
 #include "replay_session.h"
 
-#include <unistd.h>
-
 #include <csignal>
 #include <cerrno>
 #include <cstdio>
@@ -20,6 +18,7 @@
 #include "host_headless.h"
 #include "replay.h"
 #include "replay_host.h"
+#include "system.h"
 
 #ifndef TAVLO_VERSION
 #define TAVLO_VERSION "unknown"
@@ -237,23 +236,23 @@ int StartPlaying() {
         return Refuse("recorded with another tavlo.rka than the one in this folder");
     }
     // A folder of its own: the archive, and the score file as the recording found it.
-    std::string base = std::filesystem::temp_directory_path().string() + "/tavlo-replay-XXXXXX";
-    if (!::mkdtemp(base.data()))
-        return Refuse(std::string("no scratch folder: ") + std::strerror(errno));
+    const std::string base = platform::MakeScratchFolder(
+        (std::filesystem::temp_directory_path() / "tavlo-replay-").string());
+    if (base.empty()) return Refuse(std::string("no scratch folder: ") + std::strerror(errno));
     session.scratch = base;
     std::error_code error;
     std::filesystem::copy_file("tavlo.rka", base + "/tavlo.rka", error);
     if (replay.scores) {
         std::ofstream(base + "/score.dat", std::ios::binary) << *replay.scores;
     }
-    if (error || ::chdir(base.c_str()) != 0) {
+    if (error || !platform::ChangeFolder(base)) {
         RemoveScratch();
         return Refuse("cannot set up the scratch folder " + base);
     }
     // Playback is a run of its own: the replay's end stops it and its events are its input,
     // whatever the caller has exported for other runs (a time limit, a script).
-    setenv("TAVLO_TIME_LIMIT", "1844674407370955161", 1);
-    unsetenv("TAVLO_INPUT");
+    platform::SetEnvironment("TAVLO_TIME_LIMIT", "1844674407370955161");
+    platform::UnsetEnvironment("TAVLO_INPUT");
     return -1;
 }
 
@@ -304,7 +303,11 @@ Host* CreateSessionHost() {
         session.seedOffset = static_cast<long>(header.find("\nseed ") + 6);
         std::fflush(session.out);
         session.host->RecordTo(session.out);
-        for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, OnStopSignal);
+        // (Windows has no SIGHUP; its C runtime raises SIGINT for Ctrl+C and Ctrl+Break.)
+        for (int signal : {SIGINT, SIGTERM}) std::signal(signal, OnStopSignal);
+#ifdef SIGHUP
+        std::signal(SIGHUP, OnStopSignal);
+#endif
         // The headless host's time limit stops the recording from outside, like a signal. It
         // ends the run inside the poll after the last one the game made (headless, one poll is
         // one ms): the cut goes where that last one was.

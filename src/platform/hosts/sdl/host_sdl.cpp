@@ -30,6 +30,7 @@
 #include "sdl_scaling.h"
 #include "sdl_screenshot.h"
 #include "sdl_settings.h"
+#include "system.h"
 #include "virtual_keys.h"
 #include "sdl_window_icon.h"
 
@@ -56,23 +57,17 @@ enum class Pacing { Wait, Millisecond, Spin };
 // matches the window with its menu entry and icon.
 constexpr char kAppId[] = "org.tavlo.Tavlo";
 
-std::int64_t MonotonicNanoseconds() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
+using platform::MonotonicNanoseconds;
 
 // Sleeps until the monotonic clock reads `ns`.
 void SleepUntil(std::int64_t ns) {
-    timespec until{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
-    }
+    platform::SleepUntil(ns);
 }
 
 FILE* OpenLog(const char* variable) {
     const char* name = std::getenv(variable);
     if (!name) return nullptr;
-    FILE* log = std::fopen(name, "w");
+    FILE* log = std::fopen(name, "wb");
     if (log) std::setvbuf(log, nullptr, _IOFBF, 1 << 20);
     return log;
 }

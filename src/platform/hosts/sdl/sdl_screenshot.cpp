@@ -14,8 +14,20 @@
 #include <vector>
 
 #include "folders.h"
+#include "system.h"
 
 namespace host::sdl {
+namespace {
+
+// Windows' C runtime translates line ends unless told otherwise.
+#ifdef O_BINARY
+constexpr int kBinary = O_BINARY;
+#else
+constexpr int kBinary = 0;
+#endif
+
+}  // namespace
+
 namespace {
 
 // libpng reports errors by longjmp; nothing with a destructor lives in this frame.
@@ -81,6 +93,11 @@ std::string PicturesFolderIn(const std::string& userDirs, const std::string& hom
 }
 
 std::string ScreenshotFolder() {
+    // Where the system names the user's pictures folder itself (Windows' known folder).
+    if (const std::string known = platform::UserFolderPath(platform::UserFolder::Pictures);
+        !known.empty()) {
+        return known + "/Tavlo";
+    }
     const char* pictures = std::getenv("XDG_PICTURES_DIR");
     if (pictures && pictures[0] == '/') return std::string(pictures) + "/tavlo";
     const char* homeVariable = std::getenv("HOME");
@@ -126,7 +143,7 @@ std::string SaveScreenshot(const std::string& folder, const ScreenImage& image, 
     for (int attempt = 0; attempt < 1000; ++attempt) {
         const std::string path = folder + "/" + ScreenshotName(local, attempt);
         // O_EXCL: an existing picture is never touched, even one made in the same instant.
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | kBinary, 0644);
         if (fd < 0) {
             if (errno == EEXIST) continue;
             return "";

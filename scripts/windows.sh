@@ -1,0 +1,201 @@
+#!/usr/bin/env bash
+# The game as a Windows program, cross-built with MinGW-w64 and tested under Wine.
+#   scripts/windows.sh deps      builds SDL2, FreeType and libpng for Windows from Debian's sources
+#   scripts/windows.sh build     (deps, then) build-windows/: tavlo.exe, rka.exe, SDL2.dll, tavlo.rka
+#   scripts/windows.sh test      builds, then runs the tests under Wine (ctest, one Wine prefix)
+#   scripts/windows.sh package   builds, then the installer and the portable zip in build-windows/
+# The libraries come from Debian's source packages (bookworm's, through an apt configuration of
+# this script's own under build-windows/deps/apt) and are kept by source version, both in
+# build-windows/deps/ and in ${XDG_CACHE_HOME:-~/.cache}/tavlo/windows, so that another clone on
+# the same machine does not build them again.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$PWD"
+
+command="${1:-build}"
+case "$command" in deps | build | test | package) ;; *)
+    echo "usage: $0 deps | build | test | package" >&2
+    exit 2
+    ;;
+esac
+
+# Debian packages: the compiler, zlib and the tools for Windows, Wine, and for the window tests
+# an X server of its own.
+packages=(g++-mingw-w64-x86-64 libz-mingw-w64-dev mingw-w64-tools binutils-mingw-w64-x86-64
+          cmake ninja-build dpkg-dev xz-utils zip nsis wine64 xvfb xdotool imagemagick)
+missing=()
+for p in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+    [ "$status" = "install ok installed" ] || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}" >&2
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update -qq
+    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
+fi
+
+toolchain="$root/cmake/mingw-w64-x86_64.cmake"
+deps="$root/build-windows/deps"
+cache="${XDG_CACHE_HOME:-$HOME/.cache}/tavlo/windows"
+jobs=2
+
+# How the libraries are built: part of each cached build's name, so that a change to the recipe
+# below or to the toolchain file builds them again.
+recipe=$( (sed -n '/^build_library()/,/^}/p' "$0"; cat "$toolchain") | sha256sum | cut -c1-12)
+
+# apt with sources and state of its own: a deb-src entry for bookworm, nothing of the system's.
+apt_dir="$deps/apt"
+apt_options=(-o "Dir::Etc::SourceList=$apt_dir/sources.list" -o "Dir::Etc::SourceParts=$apt_dir/none"
+             -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache"
+             -o "Dir::State::status=/var/lib/dpkg/status" -o "APT::Sandbox::User=root"
+             -o "Debug::NoLocking=1")
+apt_ready=""
+apt_update() {
+    [ -n "$apt_ready" ] && return 0
+    mkdir -p "$apt_dir/none" "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial"
+    local keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+    cat >"$apt_dir/sources.list" <<EOF
+deb-src [signed-by=$keyring] http://deb.debian.org/debian bookworm main
+deb-src [signed-by=$keyring] http://deb.debian.org/debian bookworm-updates main
+deb-src [signed-by=$keyring] http://deb.debian.org/debian-security bookworm-security main
+EOF
+    # Once a day is enough: the versions decide what is built.
+    if [ -z "$(find "$apt_dir/lists" -maxdepth 1 -name '*Sources*' -mtime -1 2>/dev/null)" ]; then
+        apt-get "${apt_options[@]}" -qq update
+    fi
+    apt_ready=1
+}
+
+# The versions of source package $1 that the sources offer, newest first.
+source_versions() {
+    apt-cache "${apt_options[@]}" showsrc --only-source "$1" 2>/dev/null |
+        sed -n 's/^Version: //p' | sort -V -r -u
+}
+
+# build_library NAME SOURCE_DIR PREFIX: configures, builds and installs one library for Windows.
+build_library() {
+    local name="$1" src="$2" prefix="$3"
+    local common=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release
+                  -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_INSTALL_LIBDIR=lib)
+    local options=()
+    case "$name" in
+        libsdl2)
+            # SDL as a DLL (its licence lets it be replaced), no tests, no SDL_main.
+            options=(-DSDL_SHARED=ON -DSDL_STATIC=OFF -DSDL_TEST=OFF -DSDL2_DISABLE_SDL2MAIN=ON
+                     -DSDL_INSTALL_TESTS=OFF)
+            ;;
+        freetype)
+            # Only what TrueType and OpenType fonts need: no compressed bitmap fonts, no PNG
+            # glyphs, no HarfBuzz.
+            options=(-DBUILD_SHARED_LIBS=OFF -DFT_DISABLE_ZLIB=ON -DFT_DISABLE_BZIP2=ON
+                     -DFT_DISABLE_PNG=ON -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON)
+            ;;
+        libpng1.6)
+            # Static, over MinGW's zlib (libz-mingw-w64-dev).
+            options=(-DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF
+                     -DPNG_BUILD_ZLIB=OFF -DZLIB_LIBRARY=/usr/x86_64-w64-mingw32/lib/libz.a
+                     -DZLIB_INCLUDE_DIR=/usr/x86_64-w64-mingw32/include)
+            ;;
+    esac
+    cmake -S "$src" -B "$src/build-mingw" "${common[@]}" "${options[@]}" >/dev/null
+    nice cmake --build "$src/build-mingw" -j "$jobs" >/dev/null
+    cmake --install "$src/build-mingw" >/dev/null
+}
+
+# deps_library NAME LINK: makes $deps/LINK point at the library built from the newest source
+# version that can be had: from build-windows/, from the cache, or built from source, in that
+# order. (A version the index lists may be missing from the mirror: the next one is tried.)
+deps_library() {
+    local name="$1" link="$2" version key
+    apt_update
+    local versions
+    mapfile -t versions < <(source_versions "$name")
+    if [ ${#versions[@]} -eq 0 ]; then
+        echo "no source package $name in bookworm" >&2
+        exit 1
+    fi
+    for version in "${versions[@]}"; do
+        key="$name-$version-$recipe"
+        if [ -f "$deps/$key/.done" ]; then
+            ln -sfn "$key" "$deps/$link"
+            return 0
+        fi
+        if [ -f "$cache/$key/.done" ]; then
+            echo "$name $version: from $cache" >&2
+            rm -rf "${deps:?}/$key"
+            cp -a "$cache/$key" "$deps/$key"
+            ln -sfn "$key" "$deps/$link"
+            return 0
+        fi
+        local start=$SECONDS work="$deps/src/$key"
+        rm -rf "$work" "${deps:?}/$key"
+        mkdir -p "$work"
+        if ! (cd "$work" && apt-get "${apt_options[@]}" -qq source --only-source \
+                "$name=$version" >/dev/null 2>&1); then
+            echo "$name $version: the source cannot be fetched, trying an older one" >&2
+            rm -rf "$work"
+            continue
+        fi
+        echo "$name $version: building from source" >&2
+        local src
+        src=$(find "$work" -mindepth 1 -maxdepth 1 -type d | head -n 1)
+        build_library "$name" "$src" "$deps/$key"
+        touch "$deps/$key/.done"
+        rm -rf "$work"
+        echo "$name $version: built in $((SECONDS - start)) s" >&2
+        # Kept for other clones on this machine: copied under a temporary name, then renamed.
+        mkdir -p "$cache"
+        rm -rf "${cache:?}/$key.tmp"
+        cp -a "$deps/$key" "$cache/$key.tmp"
+        rm -rf "${cache:?}/$key"
+        mv "$cache/$key.tmp" "$cache/$key"
+        ln -sfn "$key" "$deps/$link"
+        return 0
+    done
+    echo "no source of $name could be fetched" >&2
+    exit 1
+}
+
+mkdir -p "$deps"
+deps_library libsdl2 sdl2
+deps_library freetype freetype
+deps_library libpng1.6 libpng
+[ "$command" = deps ] && exit 0
+
+# The cross build: the windows preset (cmake/mingw-w64-x86_64.cmake, the libraries above).
+# Warnings are errors when TAVLO_WERROR says so (the test script's build does).
+werror=()
+[ -n "${TAVLO_WERROR:-}" ] && werror=(-DTAVLO_WERROR="$TAVLO_WERROR")
+cmake --preset windows "${werror[@]}" >/dev/null
+nice cmake --build --preset windows -j "$jobs"
+
+case "$command" in
+    build)
+        echo "built build-windows/: src/tavlo.exe, tools/rka/rka.exe, SDL2.dll, tavlo.rka" >&2
+        ;;
+    test)
+        # One Wine prefix for every test (build-windows/wine), made before the tests start.
+        scripts/wine-run.sh cmd /c exit 0 >/dev/null 2>&1 || true
+        ctest --preset windows -j "$jobs"
+        ;;
+    package)
+        version=$(sed -n 's/^project(tavlo VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+        cmake --build --preset windows --target tavlo_stage
+        stage=build-windows/stage
+        out="$root/build-windows"
+        makensis -V2 -DVERSION="$version" -DSTAGE="$root/$stage" \
+            -DOUTFILE="$out/tavlo-$version-setup.exe" packaging/windows/installer.nsi
+        # The portable zip: the game in a folder of its own, a best score of zero in it.
+        portable="$out/portable/tavlo-$version"
+        rm -rf "$out/portable" "$out/tavlo-$version-portable.zip"
+        mkdir -p "$portable"
+        cp "$stage"/tavlo.exe "$stage"/SDL2.dll "$stage"/tavlo.rka "$stage"/README.txt \
+            "$stage"/COPYING.txt "$portable/"
+        printf '\0\0\0\0' >"$portable/score.dat"
+        (cd "$out/portable" && TZ=UTC zip -q -X -r "$out/tavlo-$version-portable.zip" "tavlo-$version")
+        echo "made build-windows/tavlo-$version-setup.exe and tavlo-$version-portable.zip" >&2
+        ;;
+esac

@@ -1,0 +1,45 @@
+// The few operating-system calls the platform makes outside its file and folder modules, one
+// implementation a system: system_posix.cpp (Linux; the browser's C library too) and
+// system_win32.cpp (Windows). Names are UTF-8 on both.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// Sets an environment variable for this process and the programs it starts (setenv).
+// `overwrite` false leaves a variable that is already set alone.
+bool SetEnvironment(const char* name, const std::string& value, bool overwrite = true);
+// Removes an environment variable (unsetenv).
+bool UnsetEnvironment(const char* name);
+
+// Makes a new, empty folder named `prefix` followed by a few random characters, readable only by
+// this user (mkdtemp); its name, or "" with errno set.
+std::string MakeScratchFolder(const std::string& prefix);
+
+// The working folder ("." when it cannot be read), and moving into another (chdir; false with
+// errno set).
+std::string CurrentFolder();
+bool ChangeFolder(const std::string& path);
+
+// A steady clock in nanoseconds (CLOCK_MONOTONIC; the performance counter on Windows), and
+// sleeping until it reads `when` or later. The sleep ends within about a millisecond: on Windows
+// through a high-resolution waitable timer, or with the system timer at 1 ms
+// (timeBeginPeriod) where there is none.
+std::int64_t MonotonicNanoseconds();
+void SleepUntil(std::int64_t when);
+
+// Where a symbolic link at `path` points, or "" when there is none there.
+std::string LinkTargetOf(const std::string& path);
+
+enum class UserFolder {
+    Config,    // settings: ${XDG_CONFIG_HOME:-~/.config}; Windows: %APPDATA%
+    Data,      // the game's own folder's parent: ${XDG_DATA_HOME:-~/.local/share}; %LOCALAPPDATA%
+    Pictures,  // screenshots' parent: the XDG pictures folder; the Pictures known folder
+};
+// The folder, or "" when the system cannot say (no HOME, say). On Linux the pictures folder is
+// read from the XDG user folders file by its one user (sdl_screenshot.cpp): "" here.
+std::string UserFolderPath(UserFolder folder);
+
+}  // namespace platform

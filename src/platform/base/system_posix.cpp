@@ -1,0 +1,73 @@
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+
+#include "system.h"
+
+namespace platform {
+
+bool SetEnvironment(const char* name, const std::string& value, bool overwrite) {
+    return ::setenv(name, value.c_str(), overwrite ? 1 : 0) == 0;
+}
+
+bool UnsetEnvironment(const char* name) {
+    return ::unsetenv(name) == 0;
+}
+
+std::string MakeScratchFolder(const std::string& prefix) {
+    std::string name = prefix + "XXXXXX";
+    return ::mkdtemp(name.data()) ? name : std::string();
+}
+
+std::string CurrentFolder() {
+    char path[PATH_MAX];
+    return ::getcwd(path, sizeof path) ? path : ".";
+}
+
+bool ChangeFolder(const std::string& path) {
+    return ::chdir(path.c_str()) == 0;
+}
+
+std::int64_t MonotonicNanoseconds() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+void SleepUntil(std::int64_t when) {
+    const timespec until{static_cast<time_t>(when / 1000000000),
+                         static_cast<long>(when % 1000000000)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    }
+}
+
+std::string LinkTargetOf(const std::string& path) {
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return "";
+    char target[PATH_MAX];
+    const ssize_t length = ::readlink(path.c_str(), target, sizeof target - 1);
+    return length > 0 ? std::string(target, static_cast<std::size_t>(length)) : "";
+}
+
+std::string UserFolderPath(UserFolder folder) {
+    const char* home = std::getenv("HOME");
+    const auto under = [&](const char* variable, const char* fallback) -> std::string {
+        if (const char* value = std::getenv(variable); value && *value == '/') return value;
+        return home && *home ? std::string(home) + fallback : "";
+    };
+    switch (folder) {
+        case UserFolder::Config:
+            return under("XDG_CONFIG_HOME", "/.config");
+        case UserFolder::Data:
+            return under("XDG_DATA_HOME", "/.local/share");
+        case UserFolder::Pictures:
+            return "";  // the XDG user folders file decides (sdl_screenshot.cpp)
+    }
+    return "";
+}
+
+}  // namespace platform
