@@ -23,6 +23,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     fi
     exec 9>&-
 fi
-# A server that outlives each program by a minute saves starting Wine anew for every test.
-/usr/lib/wine/wineserver -p60 2>/dev/null || true
+# A server that outlives each program by a minute saves starting Wine anew for every test
+# (TAVLO_WINE_LINGER=0: the usual few seconds, for a caller that waits for the server to end).
+/usr/lib/wine/wineserver -p"${TAVLO_WINE_LINGER:-60}" >/dev/null 2>&1 || true
 exec "$wine" "$@"

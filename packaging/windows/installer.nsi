@@ -4,7 +4,8 @@
 ; folder, %LOCALAPPDATA%\Tavlo, gets the archive and a best score of zero where there is none.
 ; The uninstaller removes everything the installer put anywhere, and leaves the best score and
 ; the settings (%APPDATA%\Tavlo) unless the player asks (or /REMOVEDATA is given).
-Unicode true
+; A 64-bit installer for a 64-bit program (and Wine without 32-bit support runs it).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 ManifestDPIAware true
@@ -31,14 +32,18 @@ VIAddVersionKey "LegalCopyright" "Tavlo developers"
 
 !define MUI_ICON "${STAGE}\tavlo.ico"
 !define MUI_UNICON "${STAGE}\tavlo.ico"
-!define MUI_FINISHPAGE_RUN "$INSTDIR\tavlo.exe"
-!define MUI_FINISHPAGE_RUN_PARAMETERS '--data-dir "$LOCALAPPDATA\Tavlo"'
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_FUNCTION RunGame
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
+
+Function RunGame
+    Exec '"$INSTDIR\tavlo.exe" --data-dir "$LOCALAPPDATA\Tavlo"'
+FunctionEnd
 
 Section "Tavlo"
     SetShellVarContext current

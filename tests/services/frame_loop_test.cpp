@@ -8,6 +8,7 @@
 
 #include "host_headless.h"
 #include "services.h"
+#include "system.h"
 #include "window.h"
 #include "window_support.h"
 
@@ -43,7 +44,7 @@ TEST(WaitMilliseconds, CountsFromTheCallAndLeavesTheFrameStart) {
 }
 
 TEST(Waits, EndAcrossTheClocksWrap) {
-    ::setenv("TAVLO_CLOCK_START", "4294967280", 1);  // 16 ms before the wrap
+    platform::SetEnvironment("TAVLO_CLOCK_START", "4294967280");  // 16 ms before the wrap
     OpenGameWindow();
     EXPECT_EQ(timeGetTime(), 4294967280u);
     MarkFrameStart();

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +18,7 @@
 #include "faults.h"
 #include "files.h"
 #include "host.h"
+#include "system.h"
 
 namespace {
 // The one module there is: the program itself.
@@ -50,7 +52,7 @@ LPVOID WINAPI LockResource(HGLOBAL data) {
 HFILE WINAPI _lopen(LPCSTR path, int mode) {
     if (path == nullptr) return HFILE_ERROR;
     int flags = (mode & 3) == 1 ? O_WRONLY : (mode & 3) == 2 ? O_RDWR : O_RDONLY;
-    int fd = ::open(path, flags | O_CLOEXEC);
+    int fd = platform::OpenFile(path, flags, 0);
     if (fd < 0) {
         lastError = 2;  // ERROR_FILE_NOT_FOUND
         return HFILE_ERROR;
@@ -101,12 +103,11 @@ DWORD ErrorOf(int error) {
         case EEXIST:
             return ERROR_FILE_EXISTS;
         case ENOSPC:
-        case EDQUOT:
             return ERROR_DISK_FULL;
         case EBADF:
             return ERROR_INVALID_HANDLE;
         default:
-            return ERROR_WRITE_FAULT;
+            return platform::DiskFull(error) ? ERROR_DISK_FULL : ERROR_WRITE_FAULT;
     }
 }
 
@@ -148,7 +149,7 @@ HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
     }
     const bool reads = (desiredAccess & GENERIC_READ) != 0;
     const bool writes = (desiredAccess & GENERIC_WRITE) != 0;
-    int flags = O_CLOEXEC | (reads && writes ? O_RDWR : writes ? O_WRONLY : O_RDONLY);
+    int flags = reads && writes ? O_RDWR : writes ? O_WRONLY : O_RDONLY;
     switch (creationDisposition) {
         case CREATE_NEW:
             flags |= O_CREAT | O_EXCL;
@@ -169,11 +170,17 @@ HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
             return INVALID_HANDLE_VALUE;
     }
     // A file made anew is never written through a link planted at its name: what stands there
-    // goes first, then the file is created exclusively. O_NONBLOCK: a FIFO in a file's place
-    // must not hold the open up; it is refused below.
+    // goes first, then the file is created exclusively. Only plain files are files here: a
+    // folder, a FIFO or a device is refused (and a FIFO does not hold the open up).
+    bool notRegular = false;
     const int fd = creationDisposition == CREATE_ALWAYS
                        ? platform::CreateFreshFile(fileName, 0666, reads)
-                       : ::open(fileName, flags | O_NONBLOCK, 0666);
+                       : platform::OpenRegularFile(fileName, flags, 0666, notRegular);
+    if (notRegular) {
+        if (writes) NoteFailedWrite(Quoted("write", fileName), "not a plain file");
+        lastError = ERROR_ACCESS_DENIED;
+        return INVALID_HANDLE_VALUE;
+    }
     if (fd < 0) {
         if (writes) {
             FailWrite(Quoted("write", fileName), errno);
@@ -182,15 +189,6 @@ HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
         }
         return INVALID_HANDLE_VALUE;
     }
-    // Only plain files are files here: a folder, a FIFO or a device is refused.
-    struct stat info;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        if (writes) NoteFailedWrite(Quoted("write", fileName), "not a plain file");
-        lastError = ERROR_ACCESS_DENIED;
-        return INVALID_HANDLE_VALUE;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return new FileObject{fd, writes, fileName};
 }
 
@@ -223,7 +221,7 @@ BOOL WINAPI FlushFileBuffers(HANDLE handle) {
     if (file == nullptr) return Fail(EBADF);
     if (platform::ShouldFail("FlushFileBuffers"))
         return FailWrite(Quoted("write", file->path), EIO);
-    if (::fsync(file->fd) != 0) return FailWrite(Quoted("write", file->path), errno);
+    if (platform::SyncFile(file->fd) != 0) return FailWrite(Quoted("write", file->path), errno);
     return TRUE;
 }
 
@@ -244,8 +242,7 @@ BOOL WINAPI MoveFileExA(LPCSTR existingName, LPCSTR newName, DWORD flags) {
         lastError = ERROR_INVALID_PARAMETER;
         return FALSE;
     }
-    struct stat info;
-    if (!(flags & MOVEFILE_REPLACE_EXISTING) && ::lstat(newName, &info) == 0) {
+    if (!(flags & MOVEFILE_REPLACE_EXISTING) && platform::NameTaken(newName)) {
         lastError = ERROR_ALREADY_EXISTS;
         return FALSE;
     }
@@ -293,7 +290,8 @@ DWORD WINAPI GetLastError(void) {
 }
 
 void WINAPI Sleep(DWORD ms) {
-    ::usleep(static_cast<useconds_t>(ms) * 1000);
+    platform::SleepUntil(platform::MonotonicNanoseconds() +
+                         static_cast<std::int64_t>(ms) * 1000000);
 }
 
 void WINAPI OutputDebugStringA(LPCSTR text) {

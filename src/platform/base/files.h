@@ -88,4 +88,18 @@ Moved MoveIntoPlace(const std::string& from, const std::string& to, Existing exi
 // The folder holding `path` ("." for a bare name).
 std::string FolderOf(const std::string& path);
 
+// Opens `path` with open(2)'s access and creation flags (O_RDONLY, O_WRONLY, O_RDWR, O_CREAT,
+// O_EXCL, O_TRUNC; binary on every system), never inherited by another program. Returns the
+// descriptor, or -1 with errno.
+int OpenFile(const std::string& path, int flags, unsigned mode);
+// As OpenFile, without waiting on a FIFO, and kept only when it is a regular file: else -1,
+// with `notRegular` set for a folder, FIFO or device.
+int OpenRegularFile(const std::string& path, int flags, unsigned mode, bool& notRegular);
+// Flushes an open file to the disk (fsync); 0, or -1 with errno.
+int SyncFile(int fd);
+// Whether anything (a file, a folder, a link, even a dangling one) has that name.
+bool NameTaken(const std::string& path);
+// Whether an errno value means the disk or the user's quota is full.
+bool DiskFull(int error);
+
 }  // namespace platform

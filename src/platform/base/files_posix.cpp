@@ -164,23 +164,6 @@ FileRead ReadRegularFile(const std::string& path, std::size_t limit, Beyond beyo
     return read;
 }
 
-std::string DescribeRead(const FileRead& read, std::size_t limit) {
-    switch (read.outcome) {
-        case ReadOutcome::Read:
-            return "read";
-        case ReadOutcome::Folder:
-            return "it is a folder";
-        case ReadOutcome::NotRegular:
-            return "it is not a regular file";
-        case ReadOutcome::TooLarge:
-            return "it is larger than " + std::to_string(limit) + " bytes";
-        case ReadOutcome::Missing:
-        case ReadOutcome::Failed:
-            break;
-    }
-    return std::strerror(read.error);
-}
-
 int CreateFreshFile(const std::string& path, unsigned mode, bool readsToo) {
     // A folder is not removed (unlink says EISDIR and that is the answer); a file or a link is.
     if (::unlink(path.c_str()) != 0 && errno != ENOENT) return -1;
@@ -263,6 +246,38 @@ Replaced ReplaceFile(const std::string& path, std::string_view bytes, Existing e
     result.error = error;
     result.step = failed;
     return result;
+}
+
+int OpenFile(const std::string& path, int flags, unsigned mode) {
+    return ::open(path.c_str(), flags | O_CLOEXEC, static_cast<mode_t>(mode));
+}
+
+int OpenRegularFile(const std::string& path, int flags, unsigned mode, bool& notRegular) {
+    notRegular = false;
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, static_cast<mode_t>(mode));
+    if (fd < 0) return -1;
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        notRegular = true;
+        ::close(fd);
+        errno = EACCES;
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+int SyncFile(int fd) {
+    return ::fsync(fd);
+}
+
+bool NameTaken(const std::string& path) {
+    struct stat info;
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+bool DiskFull(int error) {
+    return error == ENOSPC || error == EDQUOT;
 }
 
 }  // namespace platform

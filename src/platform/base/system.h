@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 
 namespace platform {
@@ -29,6 +30,9 @@ bool ChangeFolder(const std::string& path);
 // (timeBeginPeriod) where there is none.
 std::int64_t MonotonicNanoseconds();
 void SleepUntil(std::int64_t when);
+
+// The local calendar time of `when` (localtime_r).
+std::tm LocalTime(std::time_t when);
 
 // Where a symbolic link at `path` points, or "" when there is none there.
 std::string LinkTargetOf(const std::string& path);

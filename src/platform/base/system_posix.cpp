@@ -45,6 +45,12 @@ void SleepUntil(std::int64_t when) {
     }
 }
 
+std::tm LocalTime(std::time_t when) {
+    std::tm local{};
+    localtime_r(&when, &local);
+    return local;
+}
+
 std::string LinkTargetOf(const std::string& path) {
     struct stat info;
     if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return "";

@@ -105,6 +105,12 @@ void SleepUntil(std::int64_t when) {
     Sleep(static_cast<DWORD>((left + 999999) / 1000000));
 }
 
+std::tm LocalTime(std::time_t when) {
+    std::tm local{};
+    localtime_s(&local, &when);
+    return local;
+}
+
 std::string LinkTargetOf(const std::string& path) {
     (void)path;  // links are rare on Windows and the game's files are never made as links
     return "";

@@ -1,4 +1,6 @@
 // The Windows side of process.h.
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -25,12 +27,15 @@ void PrepareProcess() {
     const bool out = Goes(STD_OUTPUT_HANDLE), err = Goes(STD_ERROR_HANDLE);
     if (out && err) {
         consoleAttached = true;
-        return;
+    } else if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+        consoleAttached = true;
+        if (!out) std::freopen("CONOUT$", "w", stdout);
+        if (!err) std::freopen("CONOUT$", "w", stderr);
     }
-    if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
-    consoleAttached = true;
-    if (!out) std::freopen("CONOUT$", "w", stdout);
-    if (!err) std::freopen("CONOUT$", "w", stderr);
+    // Reports and messages byte for byte as on Linux (a replay's report is compared so): no
+    // carriage returns added.
+    ::_setmode(::_fileno(stdout), _O_BINARY);
+    ::_setmode(::_fileno(stderr), _O_BINARY);
 }
 
 void ReportFatal(const std::string& text) {

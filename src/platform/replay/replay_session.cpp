@@ -208,7 +208,7 @@ int StartRecording(const char* program) {
         return 1;
     }
     // The clock start is the inner host's; written once the host is made (CreateSessionHost).
-    session.out = std::fopen(session.path.c_str(), "w");
+    session.out = std::fopen(session.path.c_str(), "wb");
     if (!session.out) {
         std::fprintf(stderr, "%s: --record %s: %s\n", program, session.path.c_str(),
                      std::strerror(errno));
@@ -279,7 +279,7 @@ int StartSession(const SessionRequest& request, const char* program) {
     }
     if (result >= 0 || session.mode == Mode::None) return result;
     if (const char* sums = std::getenv("TAVLO_FRAME_SUMS"); sums && *sums) {
-        session.sums = std::fopen(sums, "w");
+        session.sums = std::fopen(sums, "wb");
         if (!session.sums) {
             std::fprintf(stderr, "%s: TAVLO_FRAME_SUMS %s: %s\n", program, sums,
                          std::strerror(errno));

@@ -109,7 +109,7 @@ class HeadlessHost final : public Host {
         captureFolder_ = folder;
         platform::MakeFolders(captureFolder_);
         std::string index = captureFolder_ + "/frames.tsv";
-        frames_ = std::fopen(index.c_str(), "w");
+        frames_ = std::fopen(index.c_str(), "wb");
         if (!frames_) {
             std::fprintf(stderr, "tavlo: TAVLO_CAPTURE: cannot write %s\n", index.c_str());
             std::exit(2);

@@ -79,8 +79,8 @@ class SdlHost final : public Host {
         // A present must never wait for the display's refresh: the game keeps its own time.
         SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
         // SDL 2.26 reads the window class from these variables (a value set by the user stays).
-        ::setenv("SDL_VIDEO_X11_WMCLASS", kAppId, 0);
-        ::setenv("SDL_VIDEO_WAYLAND_WMCLASS", kAppId, 0);
+        platform::SetEnvironment("SDL_VIDEO_X11_WMCLASS", kAppId, false);
+        platform::SetEnvironment("SDL_VIDEO_WAYLAND_WMCLASS", kAppId, false);
         SDL_SetHint(SDL_HINT_APP_NAME, "Tavlo");
         SDL_Init(SDL_INIT_TIMER | SDL_INIT_EVENTS);
         // Controllers are a convenience: without them the keyboard still works.

@@ -138,8 +138,7 @@ bool WritePalettedPng(std::FILE* file, const ScreenImage& image) {
 
 std::string SaveScreenshot(const std::string& folder, const ScreenImage& image, std::time_t when) {
     if (folder.empty() || !platform::MakeFolders(folder)) return "";
-    std::tm local{};
-    localtime_r(&when, &local);
+    const std::tm local = platform::LocalTime(when);
     for (int attempt = 0; attempt < 1000; ++attempt) {
         const std::string path = folder + "/" + ScreenshotName(local, attempt);
         // O_EXCL: an existing picture is never touched, even one made in the same instant.

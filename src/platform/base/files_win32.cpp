@@ -1,0 +1,259 @@
+// Reading and replacing files on Windows. Names are UTF-8, turned into the wide names of the
+// system's own calls; descriptors are the C runtime's, over handles that programs started by
+// the game do not inherit. Windows has no modes beyond read-only and users make no links, so a
+// replacement keeps the read-only refusal of KeepLinkAndMode and needs nothing else of it.
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <random>
+
+#include "files.h"
+#include "utf16.h"
+
+// <windows.h> makes ReplaceFile a macro for its own ReplaceFileA/W.
+#undef ReplaceFile
+
+namespace platform {
+namespace {
+
+int ErrnoOf(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_NETPATH:
+            return ENOENT;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_WRITE_PROTECT:
+            return EACCES;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return EEXIST;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return ENOSPC;
+        case ERROR_DIRECTORY:
+            return ENOTDIR;
+        default:
+            return EIO;
+    }
+}
+
+bool IsFolder(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+    for (std::size_t done = 0; done < size;) {
+        const unsigned chunk = static_cast<unsigned>(std::min<std::size_t>(size - done, 1 << 30));
+        const int n = ::_write(fd, data + done, chunk);
+        if (n <= 0) {
+            if (n == 0) errno = ENOSPC;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// A new file with a fresh name beside `path` ("folder/.name.XXXXXX"); its name goes to `made`.
+int CreateBeside(const std::string& path, std::string& made) {
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    const std::string folder = FolderOf(path);
+    const auto slash = path.find_last_of("/\\");
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::random_device device;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        made = folder + "/." + name.substr(0, 200) + ".";
+        for (int i = 0; i < 6; ++i) made += kLetters[device() % (sizeof kLetters - 1)];
+        const int fd = OpenFile(made, O_WRONLY | O_CREAT | O_EXCL, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+}  // namespace
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.find_last_of("/\\");
+    if (slash == std::string::npos) return ".";
+    // "C:\name" and "\name": the root keeps its separator.
+    if (slash == 0 || (slash == 2 && path[1] == ':')) return path.substr(0, slash + 1);
+    return path.substr(0, slash);
+}
+
+int OpenFile(const std::string& path, int flags, unsigned mode) {
+    return ::_wopen(Utf8ToWide(path).c_str(), flags | _O_BINARY | _O_NOINHERIT,
+                    (mode & 0200) ? _S_IREAD | _S_IWRITE : _S_IREAD);
+}
+
+int OpenRegularFile(const std::string& path, int flags, unsigned mode, bool& notRegular) {
+    notRegular = false;
+    const std::wstring wide = Utf8ToWide(path);
+    const int fd = OpenFile(path, flags, mode);
+    if (fd < 0) {
+        // The C runtime cannot open a folder at all: say which it was.
+        notRegular = IsFolder(wide);
+        return -1;
+    }
+    // A device (CON, NUL, COM1) or a pipe is no file here.
+    if (GetFileType(reinterpret_cast<HANDLE>(::_get_osfhandle(fd))) != FILE_TYPE_DISK) {
+        notRegular = true;
+        ::_close(fd);
+        errno = EACCES;
+        return -1;
+    }
+    return fd;
+}
+
+int SyncFile(int fd) {
+    return ::_commit(fd);
+}
+
+bool NameTaken(const std::string& path) {
+    return GetFileAttributesW(Utf8ToWide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool DiskFull(int error) {
+    return error == ENOSPC;
+}
+
+FileRead ReadRegularFile(const std::string& path, std::size_t limit, Beyond beyond) {
+    FileRead read;
+    const std::wstring wide = Utf8ToWide(path);
+    const HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (IsFolder(wide)) {
+            read.outcome = ReadOutcome::Folder;
+            return read;
+        }
+        read.error = ErrnoOf(error);
+        read.outcome = read.error == ENOENT ? ReadOutcome::Missing : ReadOutcome::Failed;
+        return read;
+    }
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        read.outcome = ReadOutcome::NotRegular;
+        return read;
+    }
+    // One byte beyond the limit tells a file that is too long from one that just fits.
+    const std::size_t wanted = limit == SIZE_MAX ? limit : limit + 1;
+    LARGE_INTEGER size{};
+    GetFileSizeEx(file, &size);
+    const auto known = static_cast<std::size_t>(std::max<LONGLONG>(size.QuadPart, 0));
+    read.bytes.resize(std::min(wanted, known > 0 ? known + 1 : std::size_t{4096}));
+    std::size_t length = 0;
+    for (;;) {
+        if (length == read.bytes.size()) {
+            if (length >= wanted) break;
+            read.bytes.resize(std::min(wanted, length * 2));
+        }
+        const DWORD chunk =
+            static_cast<DWORD>(std::min<std::size_t>(read.bytes.size() - length, 1 << 30));
+        DWORD n = 0;
+        if (!ReadFile(file, read.bytes.data() + length, chunk, &n, nullptr)) {
+            read.error = ErrnoOf(GetLastError());
+            CloseHandle(file);
+            read.bytes.clear();
+            read.outcome = ReadOutcome::Failed;
+            return read;
+        }
+        if (n == 0) break;
+        length += n;
+    }
+    CloseHandle(file);
+    read.bytes.resize(length);
+    read.outcome = ReadOutcome::Read;
+    if (length > limit) {
+        if (beyond == Beyond::KeepFirst) {
+            read.bytes.resize(limit);
+        } else {
+            read.bytes.clear();
+            read.outcome = ReadOutcome::TooLarge;
+        }
+    }
+    return read;
+}
+
+int CreateFreshFile(const std::string& path, unsigned mode, bool readsToo) {
+    const std::wstring wide = Utf8ToWide(path);
+    // A folder is not removed; a file is (a read-only one too, as unlink would).
+    if (IsFolder(wide)) {
+        errno = EISDIR;
+        return -1;
+    }
+    if (!DeleteFileW(wide.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+        errno = ErrnoOf(GetLastError());
+        return -1;
+    }
+    return OpenFile(path, (readsToo ? O_RDWR : O_WRONLY) | O_CREAT | O_EXCL, mode);
+}
+
+Moved MoveIntoPlace(const std::string& from, const std::string& to, Existing existing, bool sync) {
+    Moved moved;
+    const std::wstring target = Utf8ToWide(to);
+    if (existing == Existing::KeepLinkAndMode) {
+        // Windows refuses to replace a read-only file; so does this.
+        const DWORD attributes = GetFileAttributesW(target.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+            moved.error = EACCES;
+            return moved;
+        }
+    }
+    // Write-through: the new name is on the disk when the call returns (the folder's sync of
+    // the POSIX side). Another volume is copied to and the copy renamed, in one step.
+    const DWORD flags =
+        MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | (sync ? MOVEFILE_WRITE_THROUGH : 0);
+    if (!MoveFileExW(Utf8ToWide(from).c_str(), target.c_str(), flags)) {
+        moved.error = ErrnoOf(GetLastError());
+    }
+    return moved;
+}
+
+Replaced ReplaceFile(const std::string& path, std::string_view bytes, Existing existing) {
+    Replaced result;
+    std::string temporary;
+    const int fd = CreateBeside(path, temporary);
+    if (fd < 0) {
+        result.error = errno;
+        result.step = "create";
+        return result;
+    }
+    const char* failed = nullptr;
+    if (!WriteAll(fd, bytes.data(), bytes.size())) {
+        failed = "write";
+    } else if (::_commit(fd) != 0) {
+        failed = "fsync";
+    }
+    int error = errno;
+    if (::_close(fd) != 0 && !failed) {
+        failed = "close";
+        error = errno;
+    }
+    if (!failed) {
+        const Moved moved = MoveIntoPlace(temporary, path, existing, true);
+        if (moved.error == 0) {
+            result.ok = true;
+            return result;
+        }
+        failed = "rename";
+        error = moved.error;
+    }
+    DeleteFileW(Utf8ToWide(temporary).c_str());
+    result.error = error;
+    result.step = failed;
+    return result;
+}
+
+}  // namespace platform

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# The installer under Wine, in a prefix of its own: a silent install (/S) puts the program, the
+# shortcut and the game's folder in place; the installed game verifies a golden replay; the
+# uninstaller removes what was installed and keeps the best score, unless /REMOVEDATA.
+#   installer_test.sh SETUP.exe REPLAY REPORT
+set -euo pipefail
+setup=$1 replay=$2 report=$3
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+# A copy of the tests' prefix (made once), so that the install touches nothing of it.
+WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/tavlo-installer-XXXXXX")
+export WINEPREFIX TAVLO_WINE_LINGER=0
+shared="$root/build-windows/wine"
+[ -f "$shared/system.reg" ] && cp -a "$shared/." "$WINEPREFIX/"
+trap 'WINEPREFIX=$WINEPREFIX /usr/lib/wine/wineserver -k 2>/dev/null || true; rm -rf "$WINEPREFIX"' EXIT
+wine() { "$root/scripts/wine-run.sh" "$@"; }
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# Wine's per-user folders for this prefix.
+wine cmd /c exit 0 >/dev/null 2>&1 || true
+local_app=$(find "$WINEPREFIX/drive_c/users" -maxdepth 3 -path '*/AppData/Local' | head -n 1)
+roaming=$(dirname "$local_app")/Roaming
+[ -d "$local_app" ] || fail "no AppData\\Local in the prefix"
+programs="$local_app/Programs/Tavlo"
+data="$local_app/Tavlo"
+menu="$roaming/Microsoft/Windows/Start Menu/Programs/Tavlo.lnk"
+
+install() {
+    wine "$setup" /S
+    /usr/lib/wine/wineserver -w
+}
+uninstall() {
+    wine "$programs/uninstall.exe" /S "$@"
+    # The uninstaller runs on from a copy of itself: wait for it.
+    /usr/lib/wine/wineserver -w
+}
+
+install
+for f in tavlo.exe SDL2.dll tavlo.rka uninstall.exe; do
+    [ -f "$programs/$f" ] || fail "not installed: $f"
+done
+[ -f "$menu" ] || fail "no Start menu shortcut"
+[ -f "$data/tavlo.rka" ] || fail "no archive in the game's folder"
+[ "$(od -An -tx1 "$data/score.dat" | tr -d ' ')" = 00000000 ] || fail "no zero best score"
+
+# The installed game plays a golden replay to the report recorded on Linux.
+(cd "$data" && wine "$programs/tavlo.exe" --replay "$replay" --verify) >"$WINEPREFIX/report" ||
+    fail "the installed game's --verify failed"
+sed -i "s|$(dirname "$replay")/||" "$WINEPREFIX/report"
+diff "$report" "$WINEPREFIX/report" || fail "the installed game's report differs"
+
+# A best score of 42: the uninstaller keeps it, and removes everything it installed.
+printf '\x2a\0\0\0' >"$data/score.dat"
+uninstall
+[ ! -e "$programs" ] || fail "left behind: $(ls "$programs")"
+[ ! -e "$menu" ] || fail "the Start menu shortcut is still there"
+[ ! -e "$data/tavlo.rka" ] || fail "the game's folder still holds the archive"
+[ "$(od -An -tx1 "$data/score.dat" | tr -d ' ')" = 2a000000 ] || fail "the best score is gone"
+
+# Installed again, the score stays; removed with /REMOVEDATA, nothing is left.
+install
+[ "$(od -An -tx1 "$data/score.dat" | tr -d ' ')" = 2a000000 ] || fail "reinstalling reset the score"
+uninstall /REMOVEDATA
+[ ! -e "$data" ] || fail "/REMOVEDATA left $(ls "$data")"
+echo "installer: installed, verified a replay, uninstalled (score kept, then removed on request)"
