@@ -20,6 +20,8 @@ wine cmd /c exit 0 >/dev/null 2>&1 || true
 local_app=$(find "$WINEPREFIX/drive_c/users" -maxdepth 3 -path '*/AppData/Local' | head -n 1)
 roaming=$(dirname "$local_app")/Roaming
 [ -d "$local_app" ] || fail "no AppData\\Local in the prefix"
+# What other tests left of the game in the copied prefix goes: the install starts afresh.
+rm -rf "$local_app/Tavlo" "$local_app/Programs/Tavlo" "$roaming/Tavlo"
 programs="$local_app/Programs/Tavlo"
 data="$local_app/Tavlo"
 menu="$roaming/Microsoft/Windows/Start Menu/Programs/Tavlo.lnk"

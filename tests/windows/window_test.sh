@@ -8,8 +8,12 @@ tavlo=$1 archive=$2 shot=${3:-}
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-xvfb=""
-cleanup() { [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null; true; }
+xvfb="" data=""
+cleanup() {
+    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+    [ -n "$data" ] && rm -rf "$data"
+    true
+}
 trap cleanup EXIT
 exec 5< <(Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null & echo "$!")
 read -r xvfb <&5
