@@ -13,15 +13,11 @@
 //
 //   tavlo_latency [--presses N] [--rounds N] [--runs N] [--modes wait,millisecond]
 //                 [--game PATH] [--archive PATH] [--seed N]
+// A mode may name another build of the program to run beside this one: before=wait@PATH.
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
-#include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <time.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -34,6 +30,8 @@
 #include <string>
 #include <vector>
 
+#include "harness.h"
+
 namespace {
 
 // When the title's own frames are surely running: after the logo and the title's fade-in.
@@ -44,18 +42,8 @@ constexpr unsigned kVkUp = 0x26;
 constexpr unsigned kVkDown = 0x28;
 constexpr unsigned kVkPause = 0x13;
 
-long long NowMicroseconds() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
-}
-
-void SleepMicroseconds(long long us) {
-    if (us <= 0) return;
-    timespec span{static_cast<time_t>(us / 1000000), static_cast<long>(us % 1000000) * 1000};
-    while (nanosleep(&span, &span) != 0) {
-    }
-}
+using bench::NowMicroseconds;
+using bench::SleepMicroseconds;
 
 struct Press {
     long long at;  // µs, once the X server had it
@@ -65,10 +53,6 @@ struct Press {
 struct Received {
     long long at;
     unsigned vk;
-};
-
-struct Window {
-    long long from, to;
 };
 
 struct Figures {
@@ -82,70 +66,11 @@ struct Options {
     int presses = 100;
     int rounds = 4;
     int runs = 2;
-    std::vector<std::string> modes = {"wait", "millisecond"};
+    std::string modes = "wait,millisecond";
     std::string game = TAVLO_GAME;
     std::string archive = TAVLO_ARCHIVE;
     unsigned seed = 0;
 };
-
-double Percentile(std::vector<double> values, double p) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    const std::size_t at =
-        std::min(values.size() - 1, static_cast<std::size_t>(p * double(values.size() - 1) + 0.5));
-    return values[at];
-}
-
-double Mean(const std::vector<double>& values) {
-    double sum = 0;
-    for (double v : values) sum += v;
-    return values.empty() ? 0 : sum / double(values.size());
-}
-
-pid_t StartXvfb(std::string& display) {
-    for (int number = 140; number < 160; ++number) {
-        char lock[32];
-        std::snprintf(lock, sizeof lock, "/tmp/.X%d-lock", number);
-        if (::access(lock, F_OK) == 0) continue;
-        char name[16];
-        std::snprintf(name, sizeof name, ":%d", number);
-        display = name;
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            const int null = ::open("/dev/null", O_WRONLY);
-            ::dup2(null, 1);
-            ::dup2(null, 2);
-            ::execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1280x960x24", "-nolisten",
-                     "tcp", static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        for (int i = 0; i < 50; ++i) {
-            ::usleep(100000);
-            if (::access(lock, F_OK) == 0) return pid;
-        }
-        ::kill(pid, SIGTERM);
-        ::waitpid(pid, nullptr, 0);
-    }
-    return -1;
-}
-
-// The flips between the countdown's last 900 ms pause and the rating's 2000 ms hold.
-std::vector<Window> PlayWindows(const std::vector<long long>& flips) {
-    std::vector<Window> windows;
-    long long start = -1;
-    for (std::size_t i = 1; i < flips.size(); ++i) {
-        const long long gap = flips[i] - flips[i - 1];
-        if (gap >= 800000 && gap < 1000000) {
-            start = flips[i];
-        } else if (gap >= 1800000 && gap < 2300000 && start >= 0) {
-            windows.push_back({start, flips[i - 1]});
-            start = -1;
-        } else if (gap >= 100000) {
-            start = -1;
-        }
-    }
-    return windows;
-}
 
 class Keyboard {
   public:
@@ -185,19 +110,12 @@ struct Run {
     int exitCode = -1;
 };
 
-Run RunOnce(const Options& options, const std::string& mode, const std::string& display,
+Run RunOnce(const Options& options, const bench::Variant& variant, const std::string& display,
             std::mt19937& random) {
     Run run;
-    char pattern[] = "/tmp/tavlo-latency-XXXXXX";
-    const char* made = ::mkdtemp(pattern);
-    if (!made) return run;
-    const std::string folder = made;
+    const std::string folder = bench::MakeGameFolder(options.archive);
+    if (folder.empty()) return run;
     {
-        std::ifstream in(options.archive, std::ios::binary);
-        std::ofstream out(folder + "/tavlo.rka", std::ios::binary);
-        out << in.rdbuf();
-        std::ofstream score(folder + "/score.dat", std::ios::binary);
-        score.write("\0\0\0\0", 4);
         ::mkdir((folder + "/.config").c_str(), 0755);
         ::mkdir((folder + "/.config/tavlo").c_str(), 0755);
         // No window manager gives the window the focus: the pause on losing it stays out.
@@ -206,29 +124,16 @@ Run RunOnce(const Options& options, const std::string& mode, const std::string& 
     }
     const std::string flipLog = folder + "/flips.txt";
     const std::string inputLog = folder + "/input.txt";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::chdir(folder.c_str()) != 0) ::_exit(127);
-        ::setenv("HOME", folder.c_str(), 1);
-        ::unsetenv("XDG_CONFIG_HOME");
-        ::unsetenv("TAVLO_VIDEO");
-        ::unsetenv("TAVLO_INPUT");
-        ::unsetenv("TAVLO_SPIN");
-        ::setenv("SDL_VIDEODRIVER", "x11", 1);
-        ::setenv("DISPLAY", display.c_str(), 1);
-        ::setenv("TAVLO_FLIP_LOG", flipLog.c_str(), 1);
-        ::setenv("TAVLO_INPUT_LOG", inputLog.c_str(), 1);
-        ::setenv("TAVLO_PACING", mode.c_str(), 1);
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        ::execl(options.game.c_str(), options.game.c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
+    const pid_t pid = bench::StartGame(variant.game, folder,
+                                       {{"SDL_VIDEODRIVER", "x11"},
+                                        {"DISPLAY", display},
+                                        {"TAVLO_FLIP_LOG", flipLog},
+                                        {"TAVLO_INPUT_LOG", inputLog},
+                                        {"TAVLO_PACING", variant.mode}});
     const long long started = NowMicroseconds();
     Display* x = XOpenDisplay(display.c_str());
     if (!x) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
+        bench::WaitOrKill(pid, 0);
         return run;
     }
     Keyboard keys(x);
@@ -264,37 +169,24 @@ Run RunOnce(const Options& options, const std::string& mode, const std::string& 
     }
     keys.Tap(kVkPause, 45000);
     XCloseDisplay(x);
-    int status = 0;
-    for (int i = 0; i < 500 && ::waitpid(pid, &status, WNOHANG) == 0; ++i) ::usleep(10000);
-    if (::waitpid(pid, &status, WNOHANG) == 0) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &status, 0);
-    }
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-    {
-        std::ifstream in(flipLog);
-        long long at = 0, presented = 0;
-        while (in >> at >> presented) {
-            run.flips.push_back(at);
-            run.presented.push_back(presented);
-        }
-    }
+    run.exitCode = bench::WaitOrKill(pid, 5000);
+    const bench::FlipLog flips = bench::ReadFlipLog(flipLog);
+    run.flips = flips.flips;
+    run.presented = flips.presented;
     {
         std::ifstream in(inputLog);
         long long at = 0;
         unsigned vk = 0;
         while (in >> at >> vk) run.received.push_back({at, vk});
     }
-    if (std::system(("rm -rf '" + folder + "'").c_str()) != 0) {
-        std::fprintf(stderr, "cannot remove %s\n", folder.c_str());
-    }
+    bench::RemoveFolder(folder);
     return run;
 }
 
 // Each press's receipt is the first key-down of its key after the previous press of it (the X
 // server may hand it over before our XSync returns); its answer is the first flip after that.
-void Measure(const Run& run, const std::vector<Press>& presses, const std::vector<Window>& windows,
-             Figures& figures) {
+void Measure(const Run& run, const std::vector<Press>& presses,
+             const std::vector<bench::Window>& windows, Figures& figures) {
     std::map<unsigned, std::size_t> nextOf;
     std::map<unsigned, long long> previous;
     for (const Press& press : presses) {
@@ -316,7 +208,7 @@ void Measure(const Run& run, const std::vector<Press>& presses, const std::vecto
             continue;
         }
         bool inside = windows.empty();
-        for (const Window& w : windows) inside = inside || (got >= w.from && *flip <= w.to);
+        for (const bench::Window& w : windows) inside = inside || (got >= w.from && *flip <= w.to);
         if (!inside) continue;
         figures.received.push_back(double(got - press.at) / 1000.0);
         figures.flip.push_back(double(*flip - press.at) / 1000.0);
@@ -327,10 +219,11 @@ void Measure(const Run& run, const std::vector<Press>& presses, const std::vecto
 
 void PrintFigures(const std::string& mode, const char* screen, const Figures& f) {
     std::printf("%-12s %-6s %5zu | %6.2f %6.2f %6.2f | %6.2f %6.2f %6.2f | %5.2f %5.2f | %d\n",
-                mode.c_str(), screen, f.received.size(), Mean(f.received),
-                Percentile(f.received, 0.5), Percentile(f.received, 0.99), Mean(f.flip),
-                Percentile(f.flip, 0.5), Percentile(f.flip, 0.99), Mean(f.present),
-                Percentile(f.present, 0.99), f.unmatched);
+                mode.c_str(), screen, f.received.size(), bench::Mean(f.received),
+                bench::Percentile(f.received, 0.5), bench::Percentile(f.received, 0.99),
+                bench::Mean(f.flip), bench::Percentile(f.flip, 0.5),
+                bench::Percentile(f.flip, 0.99), bench::Mean(f.present),
+                bench::Percentile(f.present, 0.99), f.unmatched);
 }
 
 }  // namespace
@@ -354,17 +247,15 @@ int main(int argc, char** argv) {
         } else if (key == "--seed") {
             options.seed = static_cast<unsigned>(std::strtoul(value.c_str(), nullptr, 10));
         } else if (key == "--modes") {
-            options.modes.clear();
-            std::stringstream list(value);
-            std::string mode;
-            while (std::getline(list, mode, ',')) options.modes.push_back(mode);
+            options.modes = value;
         } else {
             std::fprintf(stderr, "unknown option %s\n", key.c_str());
             return 2;
         }
     }
     std::string display;
-    const pid_t xvfb = StartXvfb(display);
+    const std::vector<bench::Variant> variants = bench::ParseVariants(options.modes, options.game);
+    const pid_t xvfb = bench::StartXvfb(140, display);
     if (xvfb < 0) {
         std::fprintf(stderr, "no Xvfb\n");
         return 1;
@@ -374,19 +265,20 @@ int main(int argc, char** argv) {
     std::map<std::string, Figures> title, play;
     std::map<std::string, std::vector<int>> exits;
     for (int r = 0; r < options.runs; ++r) {
-        for (const std::string& mode : options.modes) {
+        for (const bench::Variant& variant : variants) {
+            const std::string& mode = variant.label;
             std::fprintf(stderr, "run %d, %s ...\n", r + 1, mode.c_str());
-            const Run run = RunOnce(options, mode, display, random);
+            const Run run = RunOnce(options, variant, display, random);
             exits[mode].push_back(run.exitCode);
             Measure(run, run.title, {}, title[mode]);
-            Measure(run, run.play, PlayWindows(run.flips), play[mode]);
+            Measure(run, run.play, bench::PlayWindows(run.flips), play[mode]);
         }
     }
-    ::kill(xvfb, SIGTERM);
-    ::waitpid(xvfb, nullptr, 0);
+    bench::Stop(xvfb);
     std::printf("%-12s %-6s %5s | %-20s | %-20s | %-11s | unmatched\n", "mode", "screen", "n",
                 "received: mean p50 p99", "flip: mean  p50   p99", "shown: mean p99");
-    for (const std::string& mode : options.modes) {
+    for (const bench::Variant& variant : variants) {
+        const std::string& mode = variant.label;
         PrintFigures(mode, "title", title[mode]);
         PrintFigures(mode, "play", play[mode]);
         std::printf("%-12s exit codes:", mode.c_str());
