@@ -9,6 +9,9 @@
 // presenter (sdl_presenter), keys and controls are mapped by sdl_keys.
 #include <SDL.h>
 #include <time.h>
+#if defined(SDL_VIDEO_DRIVER_X11)
+#include <poll.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -25,6 +28,7 @@
 #include "numbers.h"
 #include "run_options.h"
 #include "sdl_bindings.h"
+#include "sdl_connection.h"
 #include "sdl_keys.h"
 #include "sdl_presenter.h"
 #include "sdl_scaling.h"
@@ -251,13 +255,18 @@ class SdlHost final : public Host {
         return true;
     }
 
-    // Sleeps until the monotonic clock reads `due`, or less when input comes first: SDL waits
-    // on the window system's connection (or, where it cannot, looks every millisecond). SDL
-    // counts its timeout in whole milliseconds of its own clock and may overrun it by one, so it
-    // is asked to wake a millisecond early and the rest is slept here. The game collects its
-    // input before it looks at the clock, so the last look at SDL's queue comes kLastLookNs
-    // before `due`: what came by then is the game's before the frame reads its keys.
+    // Sleeps until the monotonic clock reads `due`, or less when input comes first. On X11 the
+    // host waits on the display's connection itself, to the nanosecond (WaitOnConnection).
+    // Elsewhere SDL waits (on the window system's connection, or looking every millisecond where
+    // it cannot): SDL counts its timeout in whole milliseconds of its own clock and may overrun
+    // it by one, so it is asked to wake a millisecond early and the rest is slept here. The game
+    // collects its input before it looks at the clock, so the last look at SDL's queue comes
+    // kLastLookNs before `due`: what came by then is the game's before the frame reads its keys.
     void WaitForInput(std::int64_t due) {
+        if (connection_ >= 0 && controllers_.empty()) {
+            WaitOnConnection(due);
+            return;
+        }
         const std::int64_t origin = origin_;
         const std::int64_t lastLook = due - kLastLookNs;
         for (;;) {
@@ -278,6 +287,33 @@ class SdlHost final : public Host {
         Poll();
         if (!pending_.empty() || origin_ != origin) return;
         SleepUntil(due);
+    }
+
+    // The X server's connection is the only way input reaches the program (controllers are read
+    // by SDL's pump, so with one open SDL waits instead). Whatever the connection has brought is
+    // taken into SDL's queue and handled first (the pump reads the socket empty); then the host
+    // sleeps in ppoll on the connection until `due`, to the nanosecond. A wake with nothing for
+    // the game (the server's replies, motion SDL drops) sleeps again. Whatever arrives after the
+    // sleep ends is looked for once more, without waiting, before the game reads its keys.
+    void WaitOnConnection(std::int64_t due) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+        const std::int64_t origin = origin_;
+        pollfd connection{connection_, POLLIN, 0};
+        for (;;) {
+            Poll();
+            if (!pending_.empty() || origin_ != origin) return;
+            const std::int64_t left = due - MonotonicNanoseconds();
+            if (left <= 0) break;
+            const timespec timeout{static_cast<time_t>(left / 1000000000),
+                                   static_cast<long>(left % 1000000000)};
+            const int ready = ::ppoll(&connection, 1, &timeout, nullptr);
+            if (ready < 0 && errno != EINTR) break;
+            if (ready == 0) break;
+        }
+        if (::poll(&connection, 1, 0) > 0) Poll();
+#else
+        (void)due;
+#endif
     }
 
     void LogInput(const InputEvent& event) {
@@ -373,6 +409,7 @@ class SdlHost final : public Host {
         }
         ApplyWindowMode();
         presenter_.Draw();
+        connection_ = sdl::DisplayConnection(window_);
         return true;
     }
 
@@ -522,9 +559,12 @@ class SdlHost final : public Host {
         if (window_) SDL_SetWindowTitle(window_, TitleOrName().c_str());
     }
 
-    std::string TitleOrName() const { return title_.empty() ? "Tavlo" : title_; }
+    std::string TitleOrName() const {
+        return title_.empty() ? "Tavlo" : title_;
+    }
 
     void Poll() {
+        lastPoll_ = MonotonicNanoseconds();
         SDL_Event e;
         std::vector<KeyChange> changes;
         while (SDL_PollEvent(&e)) Handle(e, changes);
@@ -626,6 +666,7 @@ class SdlHost final : public Host {
     std::deque<InputEvent> pending_;
     std::map<SDL_JoystickID, SDL_GameController*> controllers_;
     ControllerKeys pads_;
+    int connection_ = -1;  // the X server's connection, when the window is on one
 };
 
 }  // namespace
