@@ -1,6 +1,6 @@
 // The web build played in headless Chromium, from a first visit to a reload:
 // the logo and the title show the very pixels the headless program shows at the same moment;
-// keys bound in the page's panel reach the game as their actions; Enter starts a round (best
+// keys and gamepad buttons bound in the page's panel reach the game as their actions; Enter starts a round (best
 // score 0 on a first visit); the right answer (a letter bound to its arrow) scores, a wrong one ends
 // the round; gamepads (turned on with the page's button) reach the game: QUIT from one stores the
 // best score in the browser, and a reload shows it and keeps gamepads on.
@@ -80,19 +80,21 @@ try {
   });
 
   // The bindings panel: each arrow also on a letter, typed into its field; the round below
-  // answers with the letter. An unknown name is named and skipped.
+  // answers with the letter. An unknown name is named and skipped. The gamepad's B becomes
+  // Enter (QUIT below is chosen with it).
   await page.click('#keys-button');
   const letters = { ArrowRight: 'KeyD', ArrowUp: 'KeyW', ArrowLeft: 'KeyA', ArrowDown: 'KeyS' };
-  for (const [field, keys] of [['right', 'd, Right'], ['up', 'W,up'], ['left', 'A,Left,Bogus'],
-    ['down', 's,Down']]) {
+  for (const [field, keys] of [['key.right', 'd, Right'], ['key.up', 'W,up'],
+    ['key.left', 'A,Left,Bogus'], ['key.down', 's,Down'], ['pad.enter', 'B']]) {
     await page.click(`#keys-fields input[name="${field}"]`, { clickCount: 3 });
     await page.keyboard.type(keys);
     await page.keyboard.press('Tab');
   }
   check(await page.$eval('#keys-notes', (n) => n.textContent) === 'key.left: no key "Bogus"; skipped',
     'the keys panel names a key it does not know');
-  check(await page.evaluate(() => [localStorage.getItem('tavlo.key.up'), Module.tavloHost.bindings.left])
-    .then(([up, left]) => up === 'W,up' && left === 'A,Left'),
+  check(await page.evaluate(() => [localStorage.getItem('tavlo.key.up'),
+    Module.tavloHost.bindings['key.left'], Module.tavloHost.bindings['pad.enter']])
+    .then(([up, left, enter]) => up === 'W,up' && left === 'A,Left' && enter === 'b'),
   'the keys panel keeps the bindings in the page\'s storage');
   await page.click('#keys-button');
 
@@ -131,7 +133,7 @@ try {
   check(await page.evaluate(() => window.arrowsLeftToBrowser) === 0,
     'no arrow key reaches the browser (the page never scrolls)');
 
-  // Gamepads on (the page's button), then QUIT with a gamepad: the D-pad down to it, Start. The
+  // Gamepads on (the page's button), then QUIT with a gamepad: the D-pad down to it, B. The
   // pad is the page's own stand-in for the browser's (a headless browser has none). The page
   // stores the score and says the game ended.
   await page.click('#gamepad-button');
@@ -142,7 +144,7 @@ try {
     navigator.getGamepads = () => [window.pad];
     window.dispatchEvent(new Event('gamepadconnected'));
   });
-  for (const button of [13, 9]) {  // D-pad down, Start
+  for (const button of [13, 1]) {  // D-pad down, B (bound to Enter in the panel)
     await page.evaluate((b) => { window.pad.buttons[b].pressed = true; }, button);
     await sleep(100);
     await page.evaluate((b) => { window.pad.buttons[b].pressed = false; }, button);
@@ -150,7 +152,7 @@ try {
   }
   await waitFor('the end', () => page.evaluate(() => Module.tavloHost.state === 'ended'), 8000);
   check(await page.evaluate(() => Module.tavloHost.exitCode) === 1,
-    'QUIT from a gamepad ends the game with code 1');
+    'QUIT from a gamepad (B, bound in the panel) ends the game with code 1');
 
   // A reload: the best score is the one stored.
   await page.reload();

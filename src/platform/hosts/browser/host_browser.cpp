@@ -5,6 +5,7 @@
 // The page's side (canvas, keys, gamepads, timers, storage) is host_browser.js.
 #include <emscripten.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -20,6 +21,7 @@
 EM_JS(int, tavlo_next_key, (), { return Module.tavloHost.nextKey(); });
 EM_JS(int, tavlo_read_pads, (int* out, int slots),
       { return Module.tavloHost.readPads(out, slots); });
+EM_JS(int, tavlo_read_pad_map, (unsigned* out), { return Module.tavloHost.readPadMap(out); });
 EM_JS(void, tavlo_present,
       (const void* rgba, int width, int height, int top, int bottom, double gameMs, double change),
       { Module.tavloHost.present(rgba, width, height, top, bottom, gameMs, change); });
@@ -42,14 +44,13 @@ constexpr double kPollPadsMs = 4.0;
 // (waits off) it would otherwise draw frame after frame and the page would stop answering.
 constexpr double kLongestRunMs = 12.0;
 constexpr int kPadSlots = 4;
-// Per slot: connected, buttons (bit 0 south, 1 start, 2 up, 3 down, 4 left, 5 right), x, y.
-constexpr int kPadFields = 4;
+// Per slot: connected, the buttons (a bit each, PadButton's order), the axes (PadAxis's order).
+constexpr int kPadFields = 2 + static_cast<int>(kPadAxes);
 
 struct PadState {
     bool connected = false;
     int buttons = 0;
-    int x = 0;
-    int y = 0;
+    std::array<int, kPadAxes> axes{};
 };
 
 class BrowserHost final : public Host {
@@ -169,19 +170,22 @@ class BrowserHost final : public Host {
                       static_cast<double>(changes_ - 1));
     }
 
-    // Gamepads as keys, the way the SDL host maps controllers.
+    // Gamepads as keys, the way the SDL host maps controllers, through the player's bindings.
     void ReadPads() {
         const double now = emscripten_get_now();
         if (now - lastPadPoll_ < kPollPadsMs) return;
         lastPadPoll_ = now;
+        std::vector<KeyChange> changes;
+        ReadPadMap(changes);
         std::array<int, kPadSlots * kPadFields> raw{};
         const int slots = tavlo_read_pads(raw.data(), kPadSlots);
-        std::vector<KeyChange> changes;
         for (int pad = 0; pad < kPadSlots; ++pad) {
             PadState next;
             if (pad < slots) {
                 const int* field = raw.data() + pad * kPadFields;
-                next = {field[0] != 0, field[1], field[2], field[3]};
+                next.connected = field[0] != 0;
+                next.buttons = field[1];
+                std::copy(field + 2, field + kPadFields, next.axes.begin());
             }
             PadState& was = pads_[static_cast<std::size_t>(pad)];
             if (!next.connected) {
@@ -189,23 +193,42 @@ class BrowserHost final : public Host {
                 was = PadState{};
                 continue;
             }
-            static constexpr PadButton kButtons[] = {PadButton::South,    PadButton::Start,
-                                                     PadButton::DPadUp,   PadButton::DPadDown,
-                                                     PadButton::DPadLeft, PadButton::DPadRight};
-            for (int bit = 0; bit < 6; ++bit) {
+            for (std::size_t bit = 0; bit < kPadButtons; ++bit) {
                 const bool pressed = (next.buttons >> bit) & 1;
                 if (pressed != (((was.buttons >> bit) & 1) != 0)) {
-                    controllerKeys_.Button(pad, kButtons[bit], pressed, changes);
+                    controllerKeys_.Button(pad, static_cast<PadButton>(bit), pressed, changes);
                 }
             }
-            if (next.x != was.x) controllerKeys_.Axis(pad, PadAxis::LeftX, next.x, changes);
-            if (next.y != was.y) controllerKeys_.Axis(pad, PadAxis::LeftY, next.y, changes);
+            for (std::size_t axis = 0; axis < kPadAxes; ++axis) {
+                if (next.axes[axis] != was.axes[axis]) {
+                    controllerKeys_.Axis(pad, static_cast<PadAxis>(axis), next.axes[axis], changes);
+                }
+            }
             was = next;
         }
         for (const KeyChange& change : changes) {
             pending_.push_back({change.down ? InputEvent::Kind::KeyDown : InputEvent::Kind::KeyUp,
                                 change.virtualKey});
         }
+    }
+
+    // The player's bindings of the controls, when the page's panel changed them: whatever the
+    // pads held is let go first, and pressed again through the new bindings at the next reading.
+    void ReadPadMap(std::vector<KeyChange>& changes) {
+        std::array<unsigned, kPadButtons + 2 * kPadAxes> keys{};
+        if (!tavlo_read_pad_map(keys.data())) return;
+        for (int pad = 0; pad < kPadSlots; ++pad) {
+            if (pads_[static_cast<std::size_t>(pad)].connected) {
+                controllerKeys_.Removed(pad, changes);
+            }
+            pads_[static_cast<std::size_t>(pad)] = PadState{};
+        }
+        PadMap map;
+        std::copy(keys.begin(), keys.begin() + kPadButtons, map.buttons.begin());
+        std::copy(keys.begin() + kPadButtons, keys.begin() + kPadButtons + kPadAxes,
+                  map.negative.begin());
+        std::copy(keys.begin() + kPadButtons + kPadAxes, keys.end(), map.positive.begin());
+        controllerKeys_.SetMap(map);
     }
 
     const double origin_;

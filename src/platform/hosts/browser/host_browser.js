@@ -45,11 +45,12 @@ Module.tavloHost = (function () {
     0x27, 0x28, 0x7A]);
   const events = [];  // (kind << 16) | virtual key; kinds as host_browser.cpp reads them
 
-  // Bindings: which keys do what, with the names settings.conf uses (SDL's key names, any case),
-  // kept in localStorage as tavlo.key.ACTION ("Left,A,H"). A key does one thing: one bound to an
-  // action is taken from any other; an action left with nothing keeps those of its defaults no
-  // other action took. The game's actions reach it as their own virtual key; a key that is the
-  // default of a game action but bound to none reaches it as nothing.
+  // Bindings: which keys and gamepad controls do what, with the names settings.conf uses
+  // (SDL's key and controller names, any case), kept in localStorage as tavlo.key.ACTION
+  // ("Left,A,H") and tavlo.pad.ACTION ("a,start"). A key (or control) does one thing: one bound
+  // to an action is taken from any other; an action left with nothing keeps those of its
+  // defaults no other action took. The game's actions reach it as their own virtual key; a key
+  // that is the default of a game action but bound to none reaches it as nothing.
   const sdlNames = {
     Enter: 'Return', NumpadEnter: 'Keypad Enter', ControlLeft: 'Left Ctrl',
     ControlRight: 'Right Ctrl', ShiftLeft: 'Left Shift', ShiftRight: 'Right Shift',
@@ -65,18 +66,26 @@ Module.tavloHost = (function () {
   }
   for (let i = 1; i <= 12; ++i) sdlNames['F' + i] = 'F' + i;
   const knownNames = new Map(Object.values(sdlNames).map((n) => [n.toLowerCase(), n]));
+  // A controller's buttons and axes by SDL's names, in SDL's order (as the game's host counts
+  // them); an axis is bound one way ('-leftx': the left stick pushed left), a trigger only '+'.
+  const padButtonNames = ['a', 'b', 'x', 'y', 'back', 'guide', 'start', 'leftstick', 'rightstick',
+    'leftshoulder', 'rightshoulder', 'dpup', 'dpdown', 'dpleft', 'dpright'];
+  const padAxisNames = ['leftx', 'lefty', 'rightx', 'righty', 'lefttrigger', 'righttrigger'];
   const actions = [
-    { name: 'left', vk: 0x25, keys: 'Left' }, { name: 'right', vk: 0x27, keys: 'Right' },
-    { name: 'up', vk: 0x26, keys: 'Up' }, { name: 'down', vk: 0x28, keys: 'Down' },
-    { name: 'enter', vk: 0x0D, keys: 'Return,Keypad Enter' },
-    { name: 'skip', vk: 0x11, keys: 'Left Ctrl,Right Ctrl' }, { name: 'pause', vk: 0x13, keys: 'Pause' },
+    { name: 'left', vk: 0x25, keys: 'Left', pad: 'dpleft,-leftx' },
+    { name: 'right', vk: 0x27, keys: 'Right', pad: 'dpright,+leftx' },
+    { name: 'up', vk: 0x26, keys: 'Up', pad: 'dpup,-lefty' },
+    { name: 'down', vk: 0x28, keys: 'Down', pad: 'dpdown,+lefty' },
+    { name: 'enter', vk: 0x0D, keys: 'Return,Keypad Enter', pad: 'a,start' },
+    { name: 'skip', vk: 0x11, keys: 'Left Ctrl,Right Ctrl', pad: '' },
+    { name: 'pause', vk: 0x13, keys: 'Pause', pad: '' },
     { name: 'fullscreen', vk: 0, keys: 'Alt+Return,Alt+Keypad Enter' },
     { name: 'scaling', vk: 0, keys: 'F11,F9' },
   ];
   const gameKeys = new Set(actions.map((a) => a.vk).filter((vk) => vk));
   let chords = new Map();  // 'left' or 'alt+return' → action
-  host.bindings = {};      // action → its keys as the panel shows them
-  // One name to its chord ('alt+' for the host's own actions only); null when unknown.
+  host.bindings = {};      // 'key.left', 'pad.left', ... → the list as the panel shows it
+  // One key name to its chord ('alt+' for the host's own actions only); null when unknown.
   function chordOf(text, action) {
     let name = text.trim().toLowerCase(), alt = false;
     if (name.startsWith('alt+') && name.length > 4) {
@@ -86,45 +95,87 @@ Module.tavloHost = (function () {
     }
     return knownNames.has(name) ? (alt ? 'alt+' : '') + name : null;
   }
-  function readBindings() {
-    const notes = [];
-    const lists = new Map(actions.map((a) => [a, a.keys.split(',').map((k) => chordOf(k, a))]));
-    const take = (action, taken) => {
-      for (const a of actions) lists.set(a, lists.get(a).filter((c) => !taken.includes(c)));
-      lists.set(action, taken);
-    };
-    for (const action of actions) {
+  const showChord = (c) => (c.startsWith('alt+') ? 'Alt+' + knownNames.get(c.slice(4)) : knownNames.get(c));
+  // One controller name to its control ('a', '-leftx', '+lefttrigger'); null when unknown.
+  function controlOf(text) {
+    const name = text.trim().toLowerCase();
+    if (padButtonNames.includes(name)) return name;
+    const sign = name[0] === '+' || name[0] === '-' ? name[0] : '';
+    const axis = sign ? name.slice(1) : name;
+    if (!padAxisNames.includes(axis)) return null;
+    if (axis.endsWith('trigger')) return sign === '-' ? null : '+' + axis;
+    return sign ? sign + axis : null;
+  }
+  // The two kinds of binding, read alike.
+  const kinds = [
+    { prefix: 'key', actions, defaults: (a) => a.keys, parse: chordOf, show: showChord, what: 'key' },
+    { prefix: 'pad', actions: actions.filter((a) => a.vk), defaults: (a) => a.pad,
+      parse: (text) => controlOf(text), show: (c) => c, what: 'control' },
+  ];
+  let padMap = null;  // what each control gives the game, as readPadMap hands it over
+  let padMapChanged = true;
+  function readKind(kind, notes) {
+    const names = (list, action) => list.split(',').map((t) => t.trim()).filter((t) => t)
+      .map((t) => [t, kind.parse(t, action)]);
+    const lists = new Map(kind.actions.map((a) => [a, names(kind.defaults(a), a).map(([, c]) => c)]));
+    for (const action of kind.actions) {
       let text = null;
-      try { text = localStorage.getItem('tavlo.key.' + action.name); } catch (e) { /* none */ }
+      try { text = localStorage.getItem(`tavlo.${kind.prefix}.${action.name}`); } catch (e) { /* none */ }
       if (text === null) continue;
       const taken = [];
-      for (const item of text.split(',').map((t) => t.trim()).filter((t) => t)) {
-        const chord = chordOf(item, action);
-        if (!chord) notes.push(`key.${action.name}: no key "${item}"; skipped`);
-        else if (!taken.includes(chord)) taken.push(chord);
+      for (const [item, bound] of names(text, action)) {
+        if (!bound) notes.push(`${kind.prefix}.${action.name}: no ${kind.what} "${item}"; skipped`);
+        else if (!taken.includes(bound)) taken.push(bound);
       }
-      if (taken.length) take(action, taken);
+      if (!taken.length) continue;
+      for (const a of kind.actions) lists.set(a, lists.get(a).filter((c) => !taken.includes(c)));
+      lists.set(action, taken);
     }
-    chords = new Map();
-    for (const action of actions) {
+    for (const action of kind.actions) {
       let list = lists.get(action);
       if (!list.length) {
         const used = new Set(Array.from(lists.values()).flat());
-        list = action.keys.split(',').map((k) => chordOf(k, action)).filter((c) => !used.has(c));
+        list = names(kind.defaults(action), action).map(([, c]) => c).filter((c) => !used.has(c));
         lists.set(action, list);
       }
-      if (!list.length) notes.push(`no key is left for ${action.name}`);
-      for (const chord of list) chords.set(chord, action);
-      host.bindings[action.name] = list.map((c) => (c.startsWith('alt+')
-        ? 'Alt+' + knownNames.get(c.slice(4)) : knownNames.get(c))).join(',');
+      if (!list.length && kind.prefix === 'key') notes.push(`no key is left for ${action.name}`);
+      host.bindings[`${kind.prefix}.${action.name}`] = list.map(kind.show).join(',');
     }
+    return lists;
+  }
+  function readBindings() {
+    const notes = [];
+    chords = new Map();
+    for (const [action, list] of readKind(kinds[0], notes)) {
+      for (const chord of list) chords.set(chord, action);
+    }
+    // 15 buttons, then each axis's key for pushing it the negative way, then the positive way.
+    padMap = new Array(padButtonNames.length + 2 * padAxisNames.length).fill(0);
+    for (const [action, list] of readKind(kinds[1], notes)) {
+      for (const control of list) {
+        const button = padButtonNames.indexOf(control);
+        const axis = padAxisNames.indexOf(control.slice(1));
+        if (button >= 0) padMap[button] = action.vk;
+        else padMap[padButtonNames.length + (control[0] === '+' ? padAxisNames.length : 0) + axis] = action.vk;
+      }
+    }
+    padMapChanged = true;
     for (const note of notes) console.warn('tavlo: ' + note);
     return notes;
   }
-  // The panel's way in: stores the action's keys and reads them all again; returns the notes.
+  // The panel's way in: stores one list ('key.left', 'pad.enter') and reads them all again;
+  // returns the notes.
   host.setBinding = function (name, text) {
-    try { localStorage.setItem('tavlo.key.' + name, text); } catch (e) { /* kept for now */ }
+    try { localStorage.setItem('tavlo.' + name, text); } catch (e) { /* kept for now */ }
     return readBindings();
+  };
+  // The controls' keys into the game's memory (27 numbers, as padMap); true when they changed
+  // since the last call.
+  host.readPadMap = function (out) {
+    if (!padMapChanged) return false;
+    padMapChanged = false;
+    HEAP32.set(padMap, out >> 2);
+    return true;
   };
   readBindings();
 
@@ -161,13 +212,16 @@ Module.tavloHost = (function () {
 
   host.nextKey = () => (events.length ? events.shift() : -1);
 
-  // Gamepads in the standard layout: 0 south, 9 start, 12-15 the D-pad; axes 0 and 1 the left
-  // stick. Per slot four numbers: connected, buttons, x, y (stick at SDL's scale).
+  // Gamepads in the standard layout, handed to the game's host as SDL numbers them. Per slot
+  // eight numbers: connected, the buttons (a bit each, in SDL's order), and the six axes at
+  // SDL's scale (the sticks' x and y, then the triggers, which are buttons 6 and 7 here).
   // A page that listens for gamepads has the browser poll the devices every few milliseconds
   // for as long as it is open (Chromium: about 1.5 % of a core, docs/performance.md), so the
   // page listens only once the player has asked for gamepads (the page's button); the choice
   // is kept in localStorage.
-  const padButtons = [0, 9, 12, 13, 14, 15];
+  // The standard layout's button for each of SDL's, in SDL's order.
+  const padButtons = [0, 1, 2, 3, 8, 16, 9, 10, 11, 4, 5, 12, 13, 14, 15];
+  const padFields = 8;
   const padPollMs = 8;
   // Until a gamepad shows up, the browser is not asked for them at every wake.
   let padsSeen = false;
@@ -200,7 +254,7 @@ Module.tavloHost = (function () {
     const held = [];
     for (let i = 0; i < slots; ++i) {
       const pad = pads[i];
-      const at = (out >> 2) + i * 4;
+      const at = (out >> 2) + i * padFields;
       if (!pad || !pad.connected) {
         HEAP32[at] = 0;
         continue;
@@ -209,12 +263,13 @@ Module.tavloHost = (function () {
       padButtons.forEach((index, bit) => {
         if (pad.buttons[index] && pad.buttons[index].pressed) buttons |= 1 << bit;
       });
+      const trigger = (b) => (pad.buttons[b] ? pad.buttons[b].value || (pad.buttons[b].pressed ? 1 : 0) : 0);
+      const axes = [pad.axes[0], pad.axes[1], pad.axes[2], pad.axes[3], trigger(6), trigger(7)];
       HEAP32[at] = 1;
       HEAP32[at + 1] = buttons;
-      HEAP32[at + 2] = axis(pad.axes[0]);
-      HEAP32[at + 3] = axis(pad.axes[1]);
+      axes.forEach((v, k) => { HEAP32[at + 2 + k] = axis(v); });
       const tilted = (v) => (v < -0.5 ? 1 : 0) | (v > 0.5 ? 2 : 0);
-      held[i] = buttons | tilted(pad.axes[0]) << 6 | tilted(pad.axes[1]) << 8;
+      held[i] = axes.reduce((bits, v, k) => bits | tilted(v) * 2 ** (15 + 2 * k), buttons);
     }
     if (held.some((bits, i) => bits & ~(padsHeld[i] || 0))) usedKeys();
     padsHeld = held;
