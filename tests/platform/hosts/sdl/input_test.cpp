@@ -1,7 +1,11 @@
-// The SDL host on SDL's dummy driver with pushed events: a key that comes while the host sleeps
-// towards the game's next frame wakes it at once, and keys reach the game through the player's
+// The SDL host with a key that comes while it sleeps towards the game's next frame: on SDL's
+// dummy driver (the key pushed into SDL's queue) and on X11 (an Xvfb of the test's own, the key
+// sent by another connection), it wakes at once. Keys reach the game through the player's
 // bindings in settings.conf.
 #include <SDL.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -19,18 +23,24 @@
 #include "host_sdl.h"
 #include "virtual_keys.h"
 
+// Last: Xlib's macros (None, Bool, Status) would rename what the headers above declare.
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A fresh config folder holding `settings`, SDL's dummy driver, and a host with a shown window.
-std::unique_ptr<host::Host> MakeHost(const std::string& settings, std::string& config) {
+// A fresh config folder holding `settings`, SDL's `driver`, and a host with a shown window.
+std::unique_ptr<host::Host> MakeHost(const std::string& settings, std::string& config,
+                                     const char* driver = "dummy") {
     const char* tmp = std::getenv("TMPDIR");
     config = std::string(tmp ? tmp : "/tmp") + "/tavlo-input-" + std::to_string(::getpid());
     EXPECT_EQ(std::system(("rm -rf '" + config + "' && mkdir -p '" + config + "/tavlo'").c_str()),
               0);
     ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-    ::setenv("SDL_VIDEODRIVER", "dummy", 1);
+    ::setenv("SDL_VIDEODRIVER", driver, 1);
     // The host's own way of waiting, whatever an earlier test asked for.
     ::unsetenv("TAVLO_SPIN");
     ::unsetenv("TAVLO_PACING");
@@ -53,22 +63,92 @@ void PushKey(SDL_Keycode key, bool down, Uint16 modifiers = KMOD_NONE) {
     SDL_PushEvent(&e);
 }
 
+// An Xvfb of the test's own on a free display (DISPLAY points at it); none where there is no
+// Xvfb. Stopped when it goes.
+class PrivateDisplay {
+  public:
+    PrivateDisplay() {
+        for (int number = 170 + ::getpid() % 20; number < 220 && pid_ < 0; ++number) {
+            const std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
+            if (::access(lock.c_str(), F_OK) == 0) continue;
+            const std::string name = ":" + std::to_string(number);
+            pid_ = ::fork();
+            if (pid_ == 0) {
+                const int null = ::open("/dev/null", O_WRONLY);
+                ::dup2(null, 1);
+                ::dup2(null, 2);
+                ::execlp("Xvfb", "Xvfb", name.c_str(), "-nolisten", "tcp",
+                         static_cast<char*>(nullptr));
+                ::_exit(127);
+            }
+            for (int i = 0; i < 50 && !ready_; ++i) {
+                ::usleep(100000);
+                ready_ =
+                    ::access(lock.c_str(), F_OK) == 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0;
+            }
+            if (ready_) ::setenv("DISPLAY", name.c_str(), 1);
+        }
+    }
+    ~PrivateDisplay() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGTERM);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    bool Ready() const { return ready_; }
+
+  private:
+    pid_t pid_ = -1;
+    bool ready_ = false;
+};
+
+// Sends Return to the game: pushed into SDL's queue, or (on X11) as a key press from a
+// connection of its own to the window.
 struct Push {
     std::atomic<bool> done{false};
     Clock::time_point at;
+    Display* x = nullptr;
+    ::Window window = 0;
 };
 
 Uint32 PushReturn(Uint32, void* data) {
     auto* push = static_cast<Push*>(data);
     push->at = Clock::now();
-    PushKey(SDLK_RETURN, true);
+    if (push->x) {
+        XEvent e{};
+        e.xkey.type = KeyPress;
+        e.xkey.display = push->x;
+        e.xkey.window = push->window;
+        e.xkey.root = DefaultRootWindow(push->x);
+        e.xkey.keycode = XKeysymToKeycode(push->x, XK_Return);
+        e.xkey.same_screen = True;
+        XSendEvent(push->x, push->window, True, KeyPressMask, &e);
+        XFlush(push->x);
+    } else {
+        PushKey(SDLK_RETURN, true);
+    }
     push->done = true;
     return 0;
 }
 
-TEST(SdlInput, AKeyDuringTheWaitForTheNextFrameWakesTheHostAtOnce) {
+class SdlWake : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(SdlWake, AKeyDuringTheWaitForTheNextFrameWakesTheHostAtOnce) {
+    const bool x11 = std::string(GetParam()) == "x11";
+    PrivateDisplay display;
+    if (x11 && !display.Ready()) GTEST_SKIP() << "no Xvfb";
     std::string config;
-    std::unique_ptr<host::Host> host = MakeHost("", config);
+    std::unique_ptr<host::Host> host = MakeHost("", config, GetParam());
+    Push push;
+    if (x11) {
+        push.x = XOpenDisplay(nullptr);
+        ASSERT_NE(push.x, nullptr);
+        SDL_SysWMinfo info;
+        SDL_VERSION(&info.version);
+        SDL_Window* window = nullptr;
+        for (Uint32 id = 1; id < 64 && !window; ++id) window = SDL_GetWindowFromID(id);
+        ASSERT_TRUE(window && SDL_GetWindowWMInfo(window, &info));
+        push.window = info.info.x11.window;
+    }
     std::vector<std::uint8_t> pixels(320 * 240);
     std::vector<host::Rgb> colours(256);
     const host::ScreenImage image{pixels.data(), 320, 240, 320, colours.data()};
@@ -95,7 +175,7 @@ TEST(SdlInput, AKeyDuringTheWaitForTheNextFrameWakesTheHostAtOnce) {
         ++pixels[0];
         host->ShowScreen(image, host::ScreenChange::Flip);
         host->Idle();  // just drew: back at once
-        Push push;
+        push.done = false;
         ASSERT_NE(SDL_AddTimer(3, PushReturn, &push), 0);
         host->Idle();
         const Clock::time_point back = Clock::now();
@@ -115,8 +195,12 @@ TEST(SdlInput, AKeyDuringTheWaitForTheNextFrameWakesTheHostAtOnce) {
     }
     EXPECT_TRUE(woke);
     host.reset();
+    if (push.x) XCloseDisplay(push.x);
     EXPECT_EQ(std::system(("rm -rf '" + config + "'").c_str()), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Drivers, SdlWake, ::testing::Values("dummy", "x11"),
+                         [](const auto& info) { return std::string(info.param); });
 
 std::string Kinds(const host::InputEvent& e) {
     using Kind = host::InputEvent::Kind;
