@@ -123,7 +123,9 @@ Module.tavloHost = (function () {
       try { text = localStorage.getItem(`tavlo.${kind.prefix}.${action.name}`); } catch (e) { /* none */ }
       if (text === null) continue;
       const taken = [];
-      for (const [item, bound] of names(text, action)) {
+      // (No destructuring in for-of here: emscripten's minifier of this file drops it.)
+      for (const named of names(text, action)) {
+        const item = named[0], bound = named[1];
         if (!bound) notes.push(`${kind.prefix}.${action.name}: no ${kind.what} "${item}"; skipped`);
         else if (!taken.includes(bound)) taken.push(bound);
       }
@@ -146,19 +148,19 @@ Module.tavloHost = (function () {
   function readBindings() {
     const notes = [];
     chords = new Map();
-    for (const [action, list] of readKind(kinds[0], notes)) {
+    readKind(kinds[0], notes).forEach((list, action) => {
       for (const chord of list) chords.set(chord, action);
-    }
+    });
     // 15 buttons, then each axis's key for pushing it the negative way, then the positive way.
     padMap = new Array(padButtonNames.length + 2 * padAxisNames.length).fill(0);
-    for (const [action, list] of readKind(kinds[1], notes)) {
+    readKind(kinds[1], notes).forEach((list, action) => {
       for (const control of list) {
         const button = padButtonNames.indexOf(control);
         const axis = padAxisNames.indexOf(control.slice(1));
         if (button >= 0) padMap[button] = action.vk;
         else padMap[padButtonNames.length + (control[0] === '+' ? padAxisNames.length : 0) + axis] = action.vk;
       }
-    }
+    });
     padMapChanged = true;
     for (const note of notes) console.warn('tavlo: ' + note);
     return notes;
