@@ -10,7 +10,7 @@ cmake --build --preset dev --target tavlo tavlo_archive
 
 data="${XDG_DATA_HOME:-$HOME/.local/share}/tavlo"
 mkdir -p "$data"
-# --remove-destination: an installed launcher leaves a link to the installed archive here.
+# --remove-destination: the installed game leaves a link to the installed archive here.
 [ -f build/tavlo.rka ] && cp --remove-destination build/tavlo.rka "$data/tavlo.rka"
 # A best score of zero, only where there is none yet.
 [ -e "$data/score.dat" ] || printf '\0\0\0\0' > "$data/score.dat"

@@ -1,5 +1,5 @@
 // The Debian package: made with CPack from this build, its file list and dependencies, and the
-// game installed from it into a scratch root and run there through the launcher.
+// game installed from it into a scratch root and run there.
 #include <unistd.h>
 
 #include <fstream>
@@ -60,7 +60,6 @@ TEST_F(DebPackage, HoldsTheInstalledFiles) {
     }
     std::set<std::string> expected = {
         "/usr/games/tavlo",
-        "/usr/libexec/tavlo/tavlo",
         "/usr/share/games/tavlo/tavlo.rka",
         "/usr/share/applications/org.tavlo.Tavlo.desktop",
         "/usr/share/metainfo/org.tavlo.Tavlo.metainfo.xml",
@@ -74,13 +73,11 @@ TEST_F(DebPackage, HoldsTheInstalledFiles) {
         expected.insert("/usr/share/icons/hicolor/" + folder + "/apps/org.tavlo.Tavlo.png");
     }
     EXPECT_EQ(files, expected);
-    // Both programs are executable.
+    // The program is executable.
     const std::string listing = Capture("dpkg-deb -c '" + *deb_ + "'");
-    for (const char* program : {" ./usr/games/tavlo\n", " ./usr/libexec/tavlo/tavlo\n"}) {
-        const auto at = listing.find(program);
-        ASSERT_NE(at, std::string::npos) << program;
-        EXPECT_EQ(listing.substr(listing.rfind('\n', at) + 1, 10), "-rwxr-xr-x") << program;
-    }
+    const auto at = listing.find(" ./usr/games/tavlo\n");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(listing.substr(listing.rfind('\n', at) + 1, 10), "-rwxr-xr-x");
 }
 
 TEST_F(DebPackage, DeclaresWhatItNeeds) {
@@ -110,7 +107,7 @@ TEST_F(DebPackage, LintianFindsNothingToWarnAbout) {
 TEST_F(DebPackage, TheProgramIsHardened) {
     const std::string root = *folder_ + "/hardening";
     ASSERT_EQ(testing_support::Run("", "dpkg -x '" + *deb_ + "' '" + root + "'").exitCode, 0);
-    const std::string program = "'" + root + "/usr/libexec/tavlo/tavlo'";
+    const std::string program = "'" + root + "/usr/games/tavlo'";
     EXPECT_NE(Capture("readelf -h " + program).find("DYN ("), std::string::npos);
     EXPECT_NE(Capture("readelf -lW " + program).find("GNU_RELRO"), std::string::npos);
     EXPECT_NE(Capture("readelf -dW " + program).find("BIND_NOW"), std::string::npos);
@@ -119,7 +116,7 @@ TEST_F(DebPackage, TheProgramIsHardened) {
     EXPECT_NE(symbols.find("_chk@"), std::string::npos);  // e.g. __fprintf_chk
 }
 
-TEST_F(DebPackage, InstalledGameRunsThroughItsLauncher) {
+TEST_F(DebPackage, InstalledGamePlaysInThePlayersFolder) {
     const std::string root = *folder_ + "/root";
     ASSERT_EQ(testing_support::Run("", "dpkg -x '" + *deb_ + "' '" + root + "'").exitCode, 0);
     const std::string home = *folder_ + "/home";

@@ -37,6 +37,10 @@ std::tm LocalTime(std::time_t when);
 // Where a symbolic link at `path` points, or "" when there is none there.
 std::string LinkTargetOf(const std::string& path);
 
+// The running program's own file, links resolved (/proc/self/exe; GetModuleFileNameW), or ""
+// when the system cannot say.
+std::string ExecutablePath();
+
 enum class UserFolder {
     Config,    // settings: ${XDG_CONFIG_HOME:-~/.config}; Windows: %APPDATA%
     Data,      // the game's own folder's parent: ${XDG_DATA_HOME:-~/.local/share}; %LOCALAPPDATA%

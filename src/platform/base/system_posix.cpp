@@ -59,6 +59,12 @@ std::string LinkTargetOf(const std::string& path) {
     return length > 0 ? std::string(target, static_cast<std::size_t>(length)) : "";
 }
 
+std::string ExecutablePath() {
+    char path[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    return length > 0 ? std::string(path, static_cast<std::size_t>(length)) : "";
+}
+
 std::string UserFolderPath(UserFolder folder) {
     const char* home = std::getenv("HOME");
     const auto under = [&](const char* variable, const char* fallback) -> std::string {

@@ -116,6 +116,17 @@ std::string LinkTargetOf(const std::string& path) {
     return "";
 }
 
+std::string ExecutablePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return "";
+        if (length < path.size()) return WideToUtf8(std::wstring_view(path.data(), length));
+        path.resize(path.size() * 2);  // cut short: a longer buffer
+    }
+}
+
 namespace {
 
 std::string KnownFolder(const KNOWNFOLDERID& id) {

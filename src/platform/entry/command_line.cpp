@@ -153,7 +153,7 @@ std::string UsageText(const char* program) {
            program + " --help' for more information.\n";
 }
 
-std::string HelpText(const char* program) {
+std::string HelpText(const char* program, const std::string& defaultFolder) {
     return std::string("Usage: ") + program + " [OPTION]...\n" +
            "A small reaction game: press the arrow key of each picture's kind before it leaves\n"
            "the screen.\n"
@@ -163,7 +163,9 @@ std::string HelpText(const char* program) {
            "  --sharp           whole-number scaling, square pixels, this time\n"
            "  --smooth          smooth scaling to fill the screen or window, this time\n"
            "  --data-dir DIR    play in DIR, which holds \"tavlo.rka\" and \"score.dat\"\n"
-           "                    (default: the current folder)\n"
+           "                    (default: " +
+           defaultFolder +
+           ")\n"
            "  --record FILE     write this run's input to FILE, a replay\n"
            "  --replay FILE     play the replay FILE back (the keys do nothing but Pause)\n"
            "  --verify          with --replay: play it without a window, as fast as it goes,\n"

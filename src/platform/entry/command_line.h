@@ -25,8 +25,9 @@ CommandLine ParseCommandLine(int argc, char** argv);
 // name is made absolute here, before the program moves into its data folder or a replay's
 // scratch folder.
 void AnchorRelativePaths(CommandLine& line);
-// The texts of --help and --version, and the short usage for a wrong command line.
-std::string HelpText(const char* program);
+// The texts of --help (`defaultFolder`: where the program plays without --data-dir) and
+// --version, and the short usage for a wrong command line.
+std::string HelpText(const char* program, const std::string& defaultFolder);
 std::string VersionText();
 std::string UsageText(const char* program);
 

@@ -10,8 +10,9 @@
 #include <windows.h>
 
 #include "command_line.h"
-#include "folder_lock.h"
 #include "data_file_note.h"
+#include "data_folder.h"
+#include "folder_lock.h"
 #include "host_choice.h"
 #include "replay_session.h"
 #include "startup.h"
@@ -36,7 +37,7 @@ int main(int argc, char** argv) {
     host::CommandLine line = host::ParseCommandLine(argc, argv);
     switch (line.action) {
         case host::CommandLine::Action::Help:
-            std::fputs(host::HelpText(program).c_str(), stdout);
+            std::fputs(host::HelpText(program, host::DefaultFolderText()).c_str(), stdout);
             return 0;
         case host::CommandLine::Action::Version:
             std::fputs(host::VersionText().c_str(), stdout);
@@ -48,13 +49,23 @@ int main(int argc, char** argv) {
         case host::CommandLine::Action::Play:
             break;
     }
-    // Another folder to play in (--data-dir, or a replay's scratch folder) is moved into
-    // before the files named by the caller are opened.
+    // An installed program plays in the player's own folder unless --data-dir says otherwise.
+    const bool given = !line.dataDir.empty();
+    if (!given) {
+        const host::PlayFolder folder = host::InstalledPlayFolder();
+        if (!folder.error.empty()) {
+            std::fprintf(stderr, "%s: %s\n", program, folder.error.c_str());
+            return RefusedStart("Tavlo cannot start: " + folder.error + ".");
+        }
+        line.dataDir = folder.path;
+    }
+    // Another folder to play in (that one, or a replay's scratch folder) is moved into before
+    // the files named by the caller are opened.
     if (!line.dataDir.empty() || !line.replay.empty()) host::AnchorRelativePaths(line);
     if (!line.dataDir.empty() && !platform::ChangeFolder(line.dataDir)) {
-        host::ReportFatal(std::string(program) + ": --data-dir " + line.dataDir + ": " +
-                          std::strerror(errno) + "\n");
-        return 2;
+        host::ReportFatal(std::string(program) + (given ? ": --data-dir " : ": cannot play in ") +
+                          line.dataDir + ": " + std::strerror(errno) + "\n");
+        return given ? 2 : 1;
     }
     int lockError = 0;
     switch (host::LockWorkingFolder(&lockError)) {
