@@ -12,7 +12,7 @@ if [ "${1:-play}" = test ]; then
                emscripten node-acorn nodejs chromium)  # the web build and its browser test
 fi
 if [ "${1:-play}" = screenshots ]; then
-    packages+=(faketime imagemagick)
+    packages+=(imagemagick)
 fi
 
 missing=()
