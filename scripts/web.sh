@@ -4,8 +4,8 @@
 #                                 tavlo.data, the manifest, its icons and the service worker sw.js)
 #   scripts/web.sh serve [PORT]   builds, then serves it on http://localhost:PORT/ (default 8014)
 #   scripts/web.sh test           builds, then plays it in headless Chromium (tests/web)
-# Needs the Debian packages emscripten, node-acorn and nodejs (the archive comes from the
-# native build, so that build's packages too); the test also needs chromium and npm.
+# Installs (scripts/deps.sh) the Debian packages emscripten, node-acorn and nodejs, for the test
+# chromium and npm too (the archive comes from the native build, so that build's packages too).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,22 +16,9 @@ case "$command" in build | serve | test) ;; *)
     ;;
 esac
 
-missing=()
-command -v em++ >/dev/null || missing+=(emscripten)
-[ -d /usr/share/nodejs/acorn ] || missing+=(node-acorn)
-command -v node >/dev/null || missing+=(nodejs)
-if [ "$command" = test ]; then
-    command -v chromium >/dev/null || missing+=(chromium)
-    command -v npm >/dev/null || missing+=(npm)
-fi
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}" >&2
-    sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo=sudo
-    export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update -qq
-    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
-fi
+web=(emscripten node-acorn nodejs)
+[ "$command" = test ] && web+=(chromium npm)
+scripts/deps.sh packages "${web[@]}"
 # Emscripten's helpers find Debian's acorn here.
 export NODE_PATH=/usr/share/nodejs
 
@@ -46,16 +33,16 @@ if [ ! -f "$native/CMakeCache.txt" ]; then
 fi
 targets=(tavlo_archive tavlo_icons)
 [ "$command" = test ] && targets+=(tavlo)
-cmake --build "$native" -j2 --target "${targets[@]}"
+cmake --build "$native" -j "$(nproc)" --target "${targets[@]}"
 
-# The top-level project with TAVLO_WEB: the game's and the platform's own targets, the browser
-# host in place of the others, no fonts. Incremental in build-web/.
+# The web preset: the game's and the platform's own targets, the browser host in place of the
+# others, no fonts. Incremental in build-web/.
 # Warnings are errors when TAVLO_WERROR says so (the test script's build does).
 werror=()
 [ -n "${TAVLO_WERROR:-}" ] && werror=(-DTAVLO_WERROR="$TAVLO_WERROR")
-emcmake cmake -S . -B build-web -G Ninja -DTAVLO_WEB=ON -DCMAKE_BUILD_TYPE=Release \
-    "${werror[@]}" -DTAVLO_ARCHIVE="$native/tavlo.rka" -DTAVLO_ICONS="$native/icons/web" >/dev/null
-cmake --build build-web -j2
+emcmake cmake --preset web "${werror[@]}" \
+    -DTAVLO_ARCHIVE="$native/tavlo.rka" -DTAVLO_ICONS="$native/icons/web" >/dev/null
+cmake --build --preset web -j "$(nproc)"
 
 case "$command" in
     build)

@@ -21,21 +21,8 @@ esac
 
 # Debian packages: the compiler, zlib and the tools for Windows, Wine, and for the window tests
 # an X server of its own.
-packages=(g++-mingw-w64-x86-64 libz-mingw-w64-dev mingw-w64-tools binutils-mingw-w64-x86-64
-          cmake ninja-build dpkg-dev xz-utils zip nsis wine64 xvfb xdotool imagemagick)
-missing=()
-for p in "${packages[@]}"; do
-    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-    [ "$status" = "install ok installed" ] || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}" >&2
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update -qq
-    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
-fi
+scripts/deps.sh packages g++-mingw-w64-x86-64 libz-mingw-w64-dev mingw-w64-tools \
+    binutils-mingw-w64-x86-64 cmake ninja-build dpkg-dev xz-utils zip nsis wine64 xvfb xdotool imagemagick
 
 toolchain="$root/cmake/mingw-w64-x86_64.cmake"
 deps="$root/build-windows/deps"

@@ -1,6 +1,6 @@
 # Writes SITE/sw.js from TEMPLATE: @FILES@ becomes the site's files (FILES, relative to SITE)
 # with their SHA-256 digests, @VERSION@ the first 16 hex digits of the digest of those.
-cmake_minimum_required(VERSION 3.20)
+cmake_minimum_required(VERSION 3.21)
 set(entries "")
 set(all "")
 foreach(file IN LISTS FILES)
