@@ -82,9 +82,8 @@ class HostileFile : public ::testing::TestWithParam<HostileCase> {};
 
 TEST_P(HostileFile, EndsWithItsCodeAndMessage) {
     const HostileCase& c = GetParam();
-    const std::string folder = FreshFolder(std::string("hostile-") + c.name);
-    Shell("cp '" TAVLO_BINARY_DIR "/tavlo.rka' '" + folder + "/'");
-    std::ofstream(folder + "/score.dat", std::ios::binary).write("\0\0\0\0", 4);
+    const GameFolder game(std::string("hostile-") + c.name);
+    const std::string& folder = game.path;
     std::ofstream(folder + "/script.txt")
         << (c.place == Place::Settings ? "300 down PAUSE\n" : kScript);
     const char* names[] = {"tavlo.rka", "score.dat", "config/tavlo/settings.conf", "script.txt",

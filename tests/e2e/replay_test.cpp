@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -16,22 +15,9 @@ using namespace testing_support;
 
 namespace {
 
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-struct Folder {
-    std::string path = FreshFolder("replay");
-    Folder() {
-        EXPECT_EQ(std::system(("cp '" TAVLO_BINARY_DIR "/tavlo.rka' '" + path + "/'").c_str()), 0);
-        std::ofstream(path + "/score.dat", std::ios::binary).write("\x03\0\0\0", 4);
-    }
-    RunResult Tavlo(const std::string& environment, const std::string& arguments) const {
-        return Run("cd '" + path + "' && " + environment, TAVLO_BINARY " " + arguments);
-    }
+// The player's folder holds a best score of 3.
+struct Folder : GameFolder {
+    Folder() : GameFolder("replay", std::string("\x03\0\0\0", 4)) {}
 };
 
 TEST(ReplayRunDeathTest, ARecordedRunPlaysBackToTheSameFramesAndLeavesTheScoreFileAlone) {
@@ -48,15 +34,15 @@ TEST(ReplayRunDeathTest, ARecordedRunPlaysBackToTheSameFramesAndLeavesTheScoreFi
         folder.Tavlo("TAVLO_FRAME_SUMS=b.tsv", "--replay run.replay --verify >report.txt");
     EXPECT_EQ(played.exitCode, 0) << played.standardError;
     // The round's result as the game had it: no picture answered, the best score as it was.
-    EXPECT_NE(ReadText(folder.path + "/report.txt").find("\nround 1: score 0, best 3\n"),
+    EXPECT_NE(ReadFile(folder.path + "/report.txt").find("\nround 1: score 0, best 3\n"),
               std::string::npos)
-        << ReadText(folder.path + "/report.txt");
-    const std::string frames = ReadText(folder.path + "/a.tsv");
+        << ReadFile(folder.path + "/report.txt");
+    const std::string frames = ReadFile(folder.path + "/a.tsv");
     EXPECT_GT(frames.size(), 300u * 20);
-    EXPECT_EQ(ReadText(folder.path + "/b.tsv"), frames);
+    EXPECT_EQ(ReadFile(folder.path + "/b.tsv"), frames);
     // The replay played with the score file it was recorded with, in a folder of its own.
-    EXPECT_EQ(ReadText(folder.path + "/score.dat"), std::string("\x09\0\0\0", 4));
-    const std::string replay = ReadText(folder.path + "/run.replay");
+    EXPECT_EQ(ReadFile(folder.path + "/score.dat"), std::string("\x09\0\0\0", 4));
+    const std::string replay = ReadFile(folder.path + "/run.replay");
     EXPECT_NE(replay.find("scores 03000000\n"), std::string::npos) << replay;
     EXPECT_EQ(replay.find("seed none"), std::string::npos) << replay;
 }
@@ -90,12 +76,12 @@ TEST(ReplayRunDeathTest, TheScoreFileIsRecordedAsTheGameReadIt) {
         RunResult recorded =
             folder.Tavlo("TAVLO_VIDEO=headless TAVLO_INPUT=in.txt", "--record run.replay");
         ASSERT_EQ(recorded.exitCode, 1) << recorded.standardError;
-        EXPECT_NE(ReadText(folder.path + "/run.replay").find(c.header), std::string::npos);
+        EXPECT_NE(ReadFile(folder.path + "/run.replay").find(c.header), std::string::npos);
         RunResult played = folder.Tavlo("TAVLO_TIME_LIMIT=1000 TAVLO_INPUT=nowhere.txt",
                                         "--replay run.replay --verify >report.txt");
         EXPECT_EQ(played.exitCode, 0) << played.standardError;
-        EXPECT_NE(ReadText(folder.path + "/report.txt").find(c.round), std::string::npos)
-            << ReadText(folder.path + "/report.txt");
+        EXPECT_NE(ReadFile(folder.path + "/report.txt").find(c.round), std::string::npos)
+            << ReadFile(folder.path + "/report.txt");
     }
     Folder folder;
     ASSERT_EQ(std::remove((folder.path + "/score.dat").c_str()), 0);
@@ -119,16 +105,16 @@ TEST(ReplayRunDeathTest, ARecordingStoppedByTheTimeLimitIsCutThereAndPlaysToItsC
     RunResult recorded = tavlo("TAVLO_VIDEO=headless TAVLO_INPUT=in.txt TAVLO_TIME_LIMIT=9000",
                                "--record run.replay");
     ASSERT_EQ(recorded.exitCode, 3) << recorded.standardError;
-    const std::string replay = ReadText(caller + "/run.replay");
+    const std::string replay = ReadFile(caller + "/run.replay");
     EXPECT_NE(replay.find("\n9000 cut @"), std::string::npos) << replay;
     RunResult played = tavlo("TAVLO_FRAME_SUMS=sums.tsv", "--replay run.replay --verify");
     EXPECT_EQ(played.exitCode, 0) << played.standardError;
-    EXPECT_FALSE(ReadText(caller + "/sums.tsv").empty());
+    EXPECT_FALSE(ReadFile(caller + "/sums.tsv").empty());
 }
 
 TEST(ReplayRunDeathTest, AFileThatDoesNotFitEndsWithItsLineAndCodeOne) {
     Folder folder;
-    const std::string golden = ReadText(TAVLO_SOURCE_DIR "/tests/e2e/replays/wrong.replay");
+    const std::string golden = ReadFile(TAVLO_SOURCE_DIR "/tests/e2e/replays/wrong.replay");
     ASSERT_FALSE(golden.empty());
     auto replaced = [&](const std::string& from, const std::string& to) {
         std::string text = golden;

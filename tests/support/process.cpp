@@ -26,6 +26,12 @@ RunResult Run(const std::string& environment, const std::string& command) {
     return result;
 }
 
+bool EndedWith(const RunResult& result, int exitCode, const std::string& message) {
+    return result.exitCode == exitCode &&
+           (message.empty() ? result.standardError.empty()
+                            : result.standardError.find(message) != std::string::npos);
+}
+
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream bytes;
@@ -49,6 +55,27 @@ bool BecomeOrdinaryUserOwning(std::initializer_list<const char*> paths) {
         if (::chown(path, 65534, 65534) != 0) return false;
     }
     return ::setgid(65534) == 0 && ::setuid(65534) == 0;
+}
+
+GameFolder::GameFolder(const std::string& name, const std::string& score)
+    : path(FreshFolder(name)) {
+    if (std::system(("cp '" TAVLO_BINARY_DIR "/tavlo.rka' '" + path + "/'").c_str()) != 0) {
+        std::fprintf(stderr, "cannot copy tavlo.rka to %s\n", path.c_str());
+    }
+    std::ofstream(path + "/score.dat", std::ios::binary) << score;
+}
+
+RunResult GameFolder::Tavlo(const std::string& environment, const std::string& arguments) const {
+    return Run("cd '" + path + "' && " + environment, TAVLO_BINARY " " + arguments);
+}
+
+RunResult GameFolder::Start(const std::string& script, const std::string& environment) const {
+    std::ofstream(path + "/script.txt") << script;
+    return Tavlo("TAVLO_VIDEO=headless TAVLO_INPUT=script.txt " + environment);
+}
+
+std::string GameFolder::Read(const std::string& name) const {
+    return ReadFile(path + "/" + name);
 }
 
 }  // namespace testing_support

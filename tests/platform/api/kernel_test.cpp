@@ -16,14 +16,10 @@
 #include "faults.h"
 #include "host.h"
 #include "host_headless.h"
+#include "idle_host.h"
 #include "process.h"
 
 namespace {
-
-std::string Contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 class KernelFiles : public ::testing::Test {
   protected:
@@ -42,10 +38,10 @@ TEST_F(KernelFiles, ASavedFileReplacesTheOldOneInOneStep) {
     EXPECT_EQ(written, 4u);
     EXPECT_TRUE(FlushFileBuffers(file));
     EXPECT_TRUE(CloseHandle(file));
-    EXPECT_EQ(Contents(Path("score.dat")), "old!");
+    EXPECT_EQ(testing_support::ReadFile(Path("score.dat")), "old!");
     EXPECT_TRUE(MoveFileExA(Path("score.tmp").c_str(), Path("score.dat").c_str(),
                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
-    EXPECT_EQ(Contents(Path("score.dat")), "new!");
+    EXPECT_EQ(testing_support::ReadFile(Path("score.dat")), "new!");
     EXPECT_NE(::access(Path("score.tmp").c_str(), F_OK), 0);
 }
 
@@ -85,7 +81,7 @@ TEST_F(KernelFiles, FailedCallsSayWhy) {
         EXPECT_FALSE(c.call());
         EXPECT_EQ(GetLastError(), c.error);
     }
-    EXPECT_EQ(Contents(Path("there")), "x");
+    EXPECT_EQ(testing_support::ReadFile(Path("there")), "x");
 }
 
 // The replacement goes where a link points and keeps the replaced file's mode; the links stay.
@@ -118,7 +114,7 @@ TEST_F(KernelFiles, AReplacedFileKeepsItsLinksAndMode) {
         ::chmod(Path("score.tmp").c_str(), 0666);
         ASSERT_TRUE(MoveFileExA(Path("score.tmp").c_str(), Path("score.dat").c_str(),
                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
-        EXPECT_EQ(Contents(Path(c.target)), "new!");
+        EXPECT_EQ(testing_support::ReadFile(Path(c.target)), "new!");
         struct stat info {};
         ASSERT_EQ(::lstat(Path("score.dat").c_str(), &info), 0);
         EXPECT_EQ(S_ISLNK(info.st_mode), c.link != nullptr);
@@ -146,7 +142,7 @@ TEST_F(KernelFiles, ALinkToAnotherFileSystemIsFollowed) {
     { std::ofstream(Path("score.tmp")) << "new!"; }
     EXPECT_TRUE(MoveFileExA(Path("score.tmp").c_str(), Path("score.dat").c_str(),
                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
-    EXPECT_EQ(Contents(other + "/score.dat"), "new!");
+    EXPECT_EQ(testing_support::ReadFile(other + "/score.dat"), "new!");
     struct stat info {};
     EXPECT_EQ(::stat((other + "/score.dat").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
@@ -178,11 +174,11 @@ TEST_F(KernelFiles, ANewFileIsNeverWrittenThroughWhatStoodAtItsName) {
         DWORD written = 0;
         EXPECT_TRUE(WriteFile(file, "new!", 4, &written, nullptr));
         EXPECT_TRUE(CloseHandle(file));
-        EXPECT_EQ(Contents(Path("victim")), "mine");
+        EXPECT_EQ(testing_support::ReadFile(Path("victim")), "mine");
         struct stat info {};
         ASSERT_EQ(::stat(Path("victim").c_str(), &info), 0);
         EXPECT_EQ(info.st_mode & 07777, 0600u);
-        EXPECT_EQ(Contents(Path("score.tmp")), "new!");
+        EXPECT_EQ(testing_support::ReadFile(Path("score.tmp")), "new!");
     }
 }
 
@@ -204,24 +200,13 @@ TEST_F(KernelFiles, ARenameDoneIsASaveEvenWhenTheFolderWillNotSync) {
         },
         ::testing::ExitedWithCode(0), "is saved, but its folder could not be synced");
     ::chmod(folder_.c_str(), 0755);
-    EXPECT_EQ(Contents(Path("score.dat")), "new!");
+    EXPECT_EQ(testing_support::ReadFile(Path("score.dat")), "new!");
 }
 
 // A host that only hears which files were put in place.
-class ReplacedFiles final : public host::Host {
+class ReplacedFiles final : public testing_support::IdleHost {
   public:
     static inline std::vector<std::string> heard;
-    std::uint32_t Milliseconds() override { return 0; }
-    bool NextEvent(host::InputEvent&) override { return false; }
-    void Idle() override {}
-    void DesktopSize(int& width, int& height) override { width = height = 0; }
-    bool OpenVideo() override { return false; }
-    void WindowChanged(bool, const std::string&) override {}
-    bool SetFullScreenMode() override { return false; }
-    void ShowScreen(const host::ScreenImage&, host::ScreenChange) override {}
-    void MessageBox(const std::string&, const std::string&) override {}
-    void SetCursorVisible(bool) override {}
-    void ShowEndNotice(const std::string&) override {}
     void FileReplaced(const std::string& path) override { heard.push_back(path); }
 };
 

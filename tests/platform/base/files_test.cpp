@@ -16,11 +16,6 @@ namespace {
 
 using platform::ReadOutcome;
 
-std::string Contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // Whatever stands at the name, the read ends at once with what it is; a FIFO is never waited on.
 TEST(ReadRegularFile, TellsWhatStandsThereWithoutWaiting) {
     const std::string folder = testing_support::FreshFolder("read");
@@ -79,8 +74,8 @@ TEST(ReplaceFile, KeepsOrReplacesALinkAsAsked) {
             platform::ReplaceFile(folder + "/name", "new", c.existing);
         EXPECT_TRUE(replaced.ok);
         EXPECT_EQ(fs::is_symlink(folder + "/name"), c.linkStays);
-        EXPECT_EQ(Contents(folder + "/name"), "new");
-        EXPECT_EQ(Contents(folder + "/real"), c.behind);
+        EXPECT_EQ(testing_support::ReadFile(folder + "/name"), "new");
+        EXPECT_EQ(testing_support::ReadFile(folder + "/real"), c.behind);
         struct stat info {};
         ASSERT_EQ(::stat((folder + "/real").c_str(), &info), 0);
         EXPECT_EQ(info.st_mode & 07777, 0640u);

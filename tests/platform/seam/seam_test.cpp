@@ -1,27 +1,18 @@
 // The seam without a real host: the orderly end that the program's entry registers with atexit.
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include <gtest/gtest.h>
 
 #include "host.h"
+#include "idle_host.h"
 
 namespace {
 
-class NoisyHost final : public host::Host {
+class NoisyHost final : public testing_support::IdleHost {
   public:
     ~NoisyHost() override { std::fputs("host ended\n", stderr); }
-    std::uint32_t Milliseconds() override { return 0; }
-    bool NextEvent(host::InputEvent&) override { return false; }
-    void Idle() override {}
-    void DesktopSize(int& width, int& height) override { width = height = 0; }
-    bool OpenVideo() override { return false; }
-    void WindowChanged(bool, const std::string&) override {}
-    bool SetFullScreenMode() override { return false; }
-    void ShowScreen(const host::ScreenImage&, host::ScreenChange) override {}
-    void MessageBox(const std::string&, const std::string&) override {}
-    void SetCursorVisible(bool) override {}
     void ShowEndNotice(const std::string& text) override {
         std::fprintf(stderr, "notice: %s\n", text.c_str());
     }

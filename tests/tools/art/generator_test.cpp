@@ -5,19 +5,18 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "art/bmp.h"
 #include "art_test_util.h"
+#include "process.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::uint8_t> ReadFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+std::vector<std::uint8_t> ReadBytes(const fs::path& path) {
+    const std::string bytes = testing_support::ReadFile(path.string());
+    return {bytes.begin(), bytes.end()};
 }
 
 // A fresh folder under the system's temporary directory, removed afterwards.
@@ -57,10 +56,10 @@ TEST(ArtGenerator, ToolWritesThePicturesItDraws) {
     for (const art::NamedPicture& named : art_test::Pictures()) {
         SCOPED_TRACE(named.name);
         const std::vector<std::uint8_t> bytes = art::EncodeBmp(named.picture);
-        EXPECT_EQ(ReadFile(a.Path() / named.name), bytes);
-        EXPECT_EQ(ReadFile(b.Path() / named.name), bytes);
+        EXPECT_EQ(ReadBytes(a.Path() / named.name), bytes);
+        EXPECT_EQ(ReadBytes(b.Path() / named.name), bytes);
         const std::vector<std::uint8_t> png =
-            ReadFile(b.Path() / (named.name.substr(0, named.name.size() - 4) + ".png"));
+            ReadBytes(b.Path() / (named.name.substr(0, named.name.size() - 4) + ".png"));
         ASSERT_GE(png.size(), 8u);
         EXPECT_EQ(std::string(png.begin() + 1, png.begin() + 4), "PNG");
     }
