@@ -12,21 +12,14 @@ import http from 'node:http';
 import path from 'node:path';
 import { serve } from './serve.mjs';
 import {
-  archivePictures, crossingKind, grabScreen, headlessRun, kinds, launchBrowser, panelNumber,
-  samePixels, site, sleep, startSite, tempFolder, waitFor,
+  archivePictures, checklist, crossingKind, grabScreen, kinds, launchBrowser, panelNumber,
+  samePixels, site, sleep, startSite, tempFolder, titleReference, waitFor,
 } from './tavlo_page.mjs';
 
-const started = Date.now();
-const failures = [];
-function check(ok, what) {
-  console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`);
-  if (!ok) failures.push(what);
-}
+const { check, finish } = checklist();
 
-const reference = headlessRun('', 9000);
-const titleFrames = reference.filter((f) => f.ms >= 5500);
+const { reference, isTitle } = titleReference();
 const pictures = archivePictures();
-const isTitle = (shot) => titleFrames.some((f) => samePixels(f.rgb, shot.rgb));
 const labels = ['Left', 'Up', 'Right', 'Down', 'Enter', 'Pause'];
 const arrowLabel = { ArrowLeft: 'Left', ArrowUp: 'Up', ArrowRight: 'Right', ArrowDown: 'Down' };
 const vkOf = { Left: 0x25, Up: 0x26, Right: 0x27, Down: 0x28, Enter: 0x0d };
@@ -325,5 +318,4 @@ async function startNextBuild() {
   }
 }
 
-console.log(`${failures.length ? 'FAILED' : 'passed'} in ${((Date.now() - started) / 1000).toFixed(0)} s`);
-process.exit(failures.length ? 1 : 0);
+finish();

@@ -220,3 +220,28 @@ export function treeCpuSeconds(rootPid) {
   }
   return { total: ticks / 100, byType };
 }
+
+// A test's checks, each printed as it is made; finish() says how the run went and ends the
+// process, with 1 when any check failed.
+export function checklist() {
+  const started = Date.now();
+  const failures = [];
+  return {
+    check(ok, what) {
+      console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`);
+      if (!ok) failures.push(what);
+    },
+    finish() {
+      console.log(`${failures.length ? 'FAILED' : 'passed'} in ${((Date.now() - started) / 1000).toFixed(0)} s`);
+      process.exit(failures.length ? 1 : 0);
+    },
+  };
+}
+
+// The headless program's pictures of the logo and the title, on its virtual clock, and a test
+// whether a screen shows the title as one of them.
+export function titleReference() {
+  const reference = headlessRun('', 9000);
+  const titleFrames = reference.filter((f) => f.ms >= 5500);
+  return { reference, isTitle: (shot) => titleFrames.some((f) => samePixels(f.rgb, shot.rgb)) };
+}

@@ -7,16 +7,11 @@
 // Run: scripts/web.sh test (builds first), or node tests/web/web_test.mjs on built trees.
 import fs from 'node:fs';
 import {
-  archivePictures, crossingKind, grabScreen, headlessRun, kinds, launchBrowser, panelNumber,
-  samePixels, sleep, startSite, tempFolder, waitFor,
+  archivePictures, checklist, crossingKind, grabScreen, kinds, launchBrowser, panelNumber,
+  samePixels, sleep, startSite, tempFolder, titleReference, waitFor,
 } from './tavlo_page.mjs';
 
-const started = Date.now();
-const failures = [];
-function check(ok, what) {
-  console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`);
-  if (!ok) failures.push(what);
-}
+const { check, finish } = checklist();
 
 // A key held for 80 ms, as a player's press: the game reads its keys once per frame.
 async function press(page, key) {
@@ -26,8 +21,7 @@ async function press(page, key) {
 }
 
 // The reference: the headless program's pictures of the logo and the title, on its virtual clock.
-const reference = headlessRun('', 9000);
-const titleFrames = reference.filter((f) => f.ms >= 5500);
+const { reference, isTitle } = titleReference();
 const pictures = archivePictures();
 
 // The browser's picture must be the one the headless program showed as the same change of the
@@ -39,7 +33,6 @@ function matchesReference(shot) {
   console.log(`     change ${shot.change}: headless ${frame.ms} ms, browser ${shot.gameMs} ms`);
   return frame.ms <= shot.gameMs && samePixels(frame.rgb, shot.rgb);
 }
-const isTitle = (shot) => titleFrames.some((f) => samePixels(f.rgb, shot.rgb));
 // Whether the page listens for gamepads (which has the browser poll them all the time).
 async function listensForPads(page) {
   const cdp = await page.target().createCDPSession();
@@ -175,5 +168,4 @@ try {
   fs.rmSync(profile, { recursive: true, force: true });
 }
 
-console.log(`${failures.length ? 'FAILED' : 'passed'} in ${((Date.now() - started) / 1000).toFixed(0)} s`);
-process.exit(failures.length ? 1 : 0);
+finish();
