@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
+#include "process.h"
 #include "rka_fixtures.h"
 #include "rka_pack.h"
 #include "scratch_folder.h"
@@ -45,8 +45,8 @@ class ArchiveTest : public ScratchFolderTest {
         std::string out = PathOf("tmp.bmp");
         Archive.OpenDirectory(archive.c_str());
         Archive.ExtractToFile(entry, out.c_str());
-        std::ifstream in(out, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), {});
+        const std::string bytes = testing_support::ReadFile(out);
+        return Bytes(bytes.begin(), bytes.end());
     }
 };
 

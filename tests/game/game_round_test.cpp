@@ -291,9 +291,8 @@ TEST_F(Round, ANewBestIsSavedWhileTheRatingIsShown) {
     std::vector<Seen> seen;  // at every empty look at the queue
     host::headless::SetIdleHook([&] {
         const auto& screen = host::headless::LastPicture();
-        std::ifstream in("score.dat", std::ios::binary);
         seen.push_back({screen.pixels.size() == 320 * 240 && screen.pixels[205 * 320 + 100] == 42,
-                        std::string(std::istreambuf_iterator<char>(in), {})});
+                        testing_support::ReadFile("score.dat")});
     });
     const std::uint64_t start = host::headless::Elapsed();
     gameRound.ShowRating();

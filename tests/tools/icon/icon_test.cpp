@@ -6,12 +6,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "process.h"
 
 namespace {
 
@@ -31,9 +31,8 @@ std::vector<std::uint32_t> ReadRgba(const std::string& path, int& width, int& he
 
 // The 8-bit artwork as RGBA words like ReadRgba's (bytes R, G, B, A), index 1 transparent.
 std::vector<std::uint32_t> ReadArt(const std::string& path, int& width) {
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<unsigned char> d((std::istreambuf_iterator<char>(in)),
-                                       std::istreambuf_iterator<char>());
+    const std::string read = testing_support::ReadFile(path);
+    const std::vector<unsigned char> d(read.begin(), read.end());
     auto le = [&](std::size_t at) {
         return d[at] | d[at + 1] << 8 | d[at + 2] << 16 | d[at + 3] << 24;
     };

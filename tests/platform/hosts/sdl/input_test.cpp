@@ -14,13 +14,13 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "host_sdl.h"
+#include "process.h"
 #include "virtual_keys.h"
 
 // Last: Xlib's macros (None, Bool, Status) would rename what the headers above declare.
@@ -252,11 +252,9 @@ TEST(SdlInput, KeysReachTheGameThroughTheBindings) {
     while (host->NextEvent(event)) got += Kinds(event) + "\n";
     EXPECT_EQ(got, expected);
     // S switched the scaling, which is saved.
-    std::ifstream in(config + "/tavlo/settings.conf");
-    std::stringstream saved;
-    saved << in.rdbuf();
-    EXPECT_NE(saved.str().find("scaling=smooth\n"), std::string::npos) << saved.str();
-    EXPECT_NE(saved.str().find("key.left=A,H\n"), std::string::npos) << saved.str();
+    const std::string saved = testing_support::ReadFile(config + "/tavlo/settings.conf");
+    EXPECT_NE(saved.find("scaling=smooth\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("key.left=A,H\n"), std::string::npos) << saved;
     host.reset();
     EXPECT_EQ(std::system(("rm -rf '" + config + "'").c_str()), 0);
 }

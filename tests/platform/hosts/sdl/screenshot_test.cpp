@@ -7,12 +7,12 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "process.h"
 #include "sdl_screenshot.h"
 
 using namespace host::sdl;
@@ -138,10 +138,7 @@ TEST(Screenshot, NamesNeverClashAndOldPicturesAreKept) {
     const std::string third = SaveScreenshot(folder, screen.image, at);
     EXPECT_EQ(second, folder + "/tavlo-2025-01-02-030405-2.png");
     EXPECT_EQ(third, folder + "/tavlo-2025-01-02-030405-3.png");
-    std::ifstream kept(folder + "/tavlo-2025-01-02-030405.png");
-    std::stringstream text;
-    text << kept.rdbuf();
-    EXPECT_EQ(text.str(), "mine");
+    EXPECT_EQ(testing_support::ReadFile(folder + "/tavlo-2025-01-02-030405.png"), "mine");
     EXPECT_EQ(ReadPng(third).width, 320);
 }
 

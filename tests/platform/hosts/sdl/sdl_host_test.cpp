@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -38,12 +37,7 @@ struct Program {
                        folder + "/pictures' TAVLO_INPUT=script.txt",
                    std::string(TAVLO_BINARY) + " " + arguments);
     }
-    std::string Read(const std::string& name) const {
-        std::ifstream in(folder + "/" + name, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string Read(const std::string& name) const { return ReadFile(folder + "/" + name); }
     // The window's pictures that SDL's dummy driver saved (SDL_VIDEO_DUMMY_SAVE_FRAMES), in the
     // order shown; they are taken out of the folder.
     std::vector<std::string> TakeFrames() const {
