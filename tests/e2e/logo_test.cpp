@@ -51,7 +51,7 @@ int MosaicMismatches(const Image& shown, const Image& picture, int block) {
 }  // namespace
 
 TEST(Logo, ResolvesHoldsAndDissolvesAsMosaicsOfThePicture) {
-    const std::string folder = GameFolder("logo", "\0\0\0\0");
+    const std::string folder = testing_support::GameFolder("logo").path;
     auto result = Start(folder, "4300 down PAUSE\n");
     ASSERT_EQ(result.exitCode, 1) << result.standardError;
     EXPECT_EQ(result.standardError, "");
@@ -87,7 +87,7 @@ TEST(Logo, ResolvesHoldsAndDissolvesAsMosaicsOfThePicture) {
 }
 
 TEST(Logo, MissingScoreFileEndsWithItsMessageAfterTheLogo) {
-    const std::string folder = GameFolder("noscore", nullptr);
+    const std::string folder = testing_support::GameFolder("noscore", nullptr).path;
     auto result = Start(folder, "");
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.standardError.find("file not found"), std::string::npos)

@@ -16,13 +16,6 @@ std::string ArchivePath() {
     return std::string(TAVLO_BINARY_DIR) + "/tavlo.rka";
 }
 
-std::string GameFolder(const std::string& name, const char* score) {
-    std::string folder = testing_support::FreshFolder(name);
-    EXPECT_EQ(std::system(("cp '" + ArchivePath() + "' '" + folder + "/tavlo.rka'").c_str()), 0);
-    if (score) std::ofstream(folder + "/score.dat", std::ios::binary).write(score, 4);
-    return folder;
-}
-
 Image ReadBmp(const std::string& path) {
     const std::string bytes = ReadFile(path);
     auto decoded =

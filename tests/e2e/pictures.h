@@ -11,9 +11,6 @@ namespace e2e {
 
 // The archive the build packed.
 std::string ArchivePath();
-// A fresh folder holding a copy of the archive and, unless `score` is null, a "score.dat" with
-// those four bytes.
-std::string GameFolder(const std::string& name, const char* score);
 
 // A picture as colours: 0x00RRGGBB a pixel, top-down.
 struct Image {

@@ -17,7 +17,7 @@ namespace {
 
 // The player's folder holds a best score of 3.
 struct Folder : GameFolder {
-    Folder() : GameFolder("replay", std::string("\x03\0\0\0", 4)) {}
+    Folder() : GameFolder("replay", "\x03\0\0\0") {}
 };
 
 TEST(ReplayRunDeathTest, ARecordedRunPlaysBackToTheSameFramesAndLeavesTheScoreFileAlone) {

@@ -18,20 +18,16 @@
 #include "game_round.h"
 #include "host_headless.h"
 #include "pictures.h"
+#include "round_bot.h"
 #include "window.h"
 
 using namespace e2e;
+using testing_support::Press;
 
 namespace {
 
 constexpr unsigned kSeed = 20240601;
 constexpr int kEnough = 100;  // the bot stops pressing once it has more than this
-
-// A key held for 40 ms: long enough for a 33 ms title frame or a 16 ms play frame to see it.
-void Press(std::uint64_t at, unsigned key) {
-    host::headless::InjectEvent(at, {host::InputEvent::Kind::KeyDown, key});
-    host::headless::InjectEvent(at + 40, {host::InputEvent::Kind::KeyUp, key});
-}
 
 // True when the w × h area at (x, y) of the screen shows the w × h area at (sx, sy) of slot 3
 // ("game1.bmp") copied with its colour key: equal wherever the source is not the key.
@@ -79,8 +75,7 @@ void PlayAndEnd(End end) {
     host::Current();  // as the process entry does: the headless host takes events from now on
     Press(6000, VK_RETURN);  // the title is up by then
     bool seeded = false;
-    int pressedFor = -1;
-    std::uint64_t roundOver = 0;
+    testing_support::RoundBot bot(kEnough);
     host::headless::SetIdleHook([&] {
         const GameRound& round = gameRound;
         const std::uint64_t now = host::headless::Elapsed();
@@ -89,14 +84,8 @@ void PlayAndEnd(End end) {
             std::srand(kSeed);
             seeded = true;
         }
-        const bool playing = round.speed > 0.0f && round.x < 320.0f && round.x > -82.0f;
-        if (playing && round.hit == 0 && round.score <= kEnough && pressedFor != round.score) {
-            Press(now, TargetKey[round.kind]);
-            pressedFor = round.score;
-        }
         // A round ends only when an unhit picture has left: the rating frame is on the screen.
-        if (roundOver == 0 && round.speed > 0.0f && round.x <= -82.0f && round.hit == 0) {
-            roundOver = now;
+        if (bot.Look(round, now)) {
             Note("score " + std::to_string(round.score));
             Note("best " + std::to_string(round.bestScore));
             Note(std::string("panel ") +
@@ -140,7 +129,7 @@ std::string Observed() {
 TEST(WholeRunDeathTest, ABotScoresPastAHundredAndTheBestScoreIsKept) {
     for (const End end : {End::Pause, End::Menu}) {
         SCOPED_TRACE(end == End::Pause ? "Pause during the rating" : "QUIT from the menu");
-        const std::string folder = GameFolder("wholerun", "\x05\x00\x00\x00");
+        const std::string folder = testing_support::GameFolder("wholerun", "\x05\0\0\0").path;
         ASSERT_EQ(::chdir(folder.c_str()), 0);
 
         EXPECT_EXIT(PlayAndEnd(end), ::testing::ExitedWithCode(1), "^$");

@@ -57,12 +57,11 @@ bool BecomeOrdinaryUserOwning(std::initializer_list<const char*> paths) {
     return ::setgid(65534) == 0 && ::setuid(65534) == 0;
 }
 
-GameFolder::GameFolder(const std::string& name, const std::string& score)
-    : path(FreshFolder(name)) {
+GameFolder::GameFolder(const std::string& name, const char* score) : path(FreshFolder(name)) {
     if (std::system(("cp '" TAVLO_BINARY_DIR "/tavlo.rka' '" + path + "/'").c_str()) != 0) {
         std::fprintf(stderr, "cannot copy tavlo.rka to %s\n", path.c_str());
     }
-    std::ofstream(path + "/score.dat", std::ios::binary) << score;
+    if (score) std::ofstream(path + "/score.dat", std::ios::binary).write(score, 4);
 }
 
 RunResult GameFolder::Tavlo(const std::string& environment, const std::string& arguments) const {

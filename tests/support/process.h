@@ -26,9 +26,9 @@ std::string FreshFolder(const std::string& name);
 bool BecomeOrdinaryUserOwning(std::initializer_list<const char*> paths);
 
 // A fresh folder where the built program runs as in a player's: tavlo.rka from the build and a
-// "score.dat" holding `score`.
+// "score.dat" holding the four bytes at `score` (none where it is null).
 struct GameFolder {
-    explicit GameFolder(const std::string& name, const std::string& score = std::string(4, '\0'));
+    explicit GameFolder(const std::string& name, const char* score = "\0\0\0\0");
     // Runs the program in the folder, `environment` before it and `arguments` after it.
     RunResult Tavlo(const std::string& environment, const std::string& arguments = "") const;
     // Runs it on the headless host with `script` (written to script.txt) as its input.

@@ -11,17 +11,14 @@
 #include "game_round.h"
 #include "host_headless.h"
 #include "replay_session.h"
+#include "round_bot.h"
 #include "title_screen.h"
 
 namespace {
 
-constexpr int kEnough = 100;
+using testing_support::Press;
 
-// Held 40 ms: a 16 ms play frame and a 33 ms title frame both see it.
-void Press(std::uint64_t at, unsigned key) {
-    host::headless::InjectEvent(at, {host::InputEvent::Kind::KeyDown, key});
-    host::headless::InjectEvent(at + 40, {host::InputEvent::Kind::KeyUp, key});
-}
+constexpr int kEnough = 100;
 
 }  // namespace
 
@@ -36,22 +33,13 @@ int main(int argc, char** argv) {
     host::SetHostFactory(host::replay::CreateSessionHost);
     host::Current();
     Press(6000, VK_RETURN);
-    int pressedFor = -1;
-    std::uint64_t roundOver = 0;
+    testing_support::RoundBot bot(kEnough);
     bool quitting = false;
     host::headless::SetIdleHook([&] {
-        const GameRound& round = gameRound;
         const std::uint64_t now = host::headless::Elapsed();
-        const bool playing = round.speed > 0.0f && round.x < 320.0f && round.x > -82.0f;
-        if (playing && round.hit == 0 && round.score <= kEnough && pressedFor != round.score) {
-            Press(now, TargetKey[round.kind]);
-            pressedFor = round.score;
-        }
-        if (roundOver == 0 && round.speed > 0.0f && round.x <= -82.0f && round.hit == 0) {
-            roundOver = now;
-        }
+        bot.Look(gameRound, now);
         // The title is up again 5 s after the round: the cursor to QUIT, then Enter.
-        if (roundOver != 0 && !quitting && now >= roundOver + 5000) {
+        if (bot.RoundOver() != 0 && !quitting && now >= bot.RoundOver() + 5000) {
             quitting = true;
             if (titleScreen.cursor == 0) Press(now, VK_DOWN);
             Press(now + 200, VK_RETURN);

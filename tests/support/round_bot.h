@@ -1,0 +1,46 @@
+// A player for whole runs of the game on the headless host: from the idle hook it reads the
+// round's state and presses the right arrow for each picture once it is on the screen, until the
+// score passes `enough`; then it lets the next picture get away.
+#pragma once
+
+#include <cstdint>
+
+#include "game_round.h"
+#include "host_headless.h"
+
+namespace testing_support {
+
+// A key held for 40 ms: long enough for a 33 ms title frame or a 16 ms play frame to see it.
+inline void Press(std::uint64_t at, unsigned key) {
+    host::headless::InjectEvent(at, {host::InputEvent::Kind::KeyDown, key});
+    host::headless::InjectEvent(at + 40, {host::InputEvent::Kind::KeyUp, key});
+}
+
+class RoundBot {
+  public:
+    explicit RoundBot(int enough) : enough_(enough) {}
+
+    // One look at the round at the game clock `now`; true at the look that finds the round over
+    // (an unanswered picture has left: the rating is on the screen).
+    bool Look(const GameRound& round, std::uint64_t now) {
+        const bool playing = round.speed > 0.0f && round.x < 320.0f && round.x > -82.0f;
+        if (playing && round.hit == 0 && round.score <= enough_ && pressedFor_ != round.score) {
+            Press(now, TargetKey[round.kind]);
+            pressedFor_ = round.score;
+        }
+        if (roundOver_ == 0 && round.speed > 0.0f && round.x <= -82.0f && round.hit == 0) {
+            roundOver_ = now;
+            return true;
+        }
+        return false;
+    }
+    // When the round ended; 0 while it goes on.
+    std::uint64_t RoundOver() const { return roundOver_; }
+
+  private:
+    int enough_;
+    int pressedFor_ = -1;  // the score at the last press: one press a picture
+    std::uint64_t roundOver_ = 0;
+};
+
+}  // namespace testing_support
