@@ -12,11 +12,11 @@ import http from 'node:http';
 import path from 'node:path';
 import { serve } from './serve.mjs';
 import {
-  archivePictures, checklist, crossingKind, grabScreen, kinds, launchBrowser, panelNumber,
-  samePixels, site, sleep, startSite, tempFolder, titleReference, waitFor,
+  archivePictures, checklist, crossingKind, grabScreen, kinds, panelNumber, samePixels, site,
+  sleep, startSession, tempFolder, titleReference, waitFor,
 } from './tavlo_page.mjs';
 
-const { check, finish } = checklist();
+const { check, stopped, finish } = checklist();
 
 const { reference, isTitle } = titleReference();
 const pictures = archivePictures();
@@ -111,15 +111,14 @@ const titleShown = (page, timeoutMs) => waitFor('the title', async () => isTitle
   .catch(() => false);
 const state = (page) => page.evaluate(() => Module.tavloHost.state);
 
-const { server, url } = await startSite();
+const session = await startSession();
+const { url, browser } = session;
 // The server (scripts/web.sh serve) refuses what is no path and goes on serving.
 const status = (where) => new Promise((resolve) => {
   http.get(url + where, (r) => { r.resume(); resolve(r.statusCode); }).on('error', () => resolve(-1));
 });
 const statuses = [await status('/'), await status('%E0%A4%A'), await status('manifest.webmanifest')];
 check(statuses.join() === '400,400,200', `the server answers "//" and a broken escape with 400, then serves: ${statuses}`);
-const profile = tempFolder('profile');
-const browser = await launchBrowser(profile);
 try {
   // ---- a first visit, portrait ------------------------------------------------------------------
   const page = await browser.newPage();
@@ -262,11 +261,9 @@ try {
   // touch.js is there too, the page offers the update, and taking it leaves the new cache alone.
   await startNextBuild();
 } catch (error) {
-  check(false, String(error && error.stack || error));
+  stopped(error);
 } finally {
-  await browser.close();
-  server.close();
-  fs.rmSync(profile, { recursive: true, force: true });
+  await session.close();
 }
 
 async function startNextBuild() {

@@ -221,16 +221,34 @@ export function treeCpuSeconds(rootPid) {
   return { total: ticks / 100, byType };
 }
 
-// A test's checks, each printed as it is made; finish() says how the run went and ends the
-// process, with 1 when any check failed.
+// The site served and a browser on a profile of its own; close() ends both and removes the
+// profile.
+export async function startSession() {
+  const { server, url } = await startSite();
+  const profile = tempFolder('profile');
+  const browser = await launchBrowser(profile);
+  return {
+    url, browser,
+    async close() {
+      await browser.close();
+      server.close();
+      fs.rmSync(profile, { recursive: true, force: true });
+    },
+  };
+}
+
+// A test's checks, each printed as it is made; an error that stopped the test fails it too;
+// finish() says how the run went and ends the process, with 1 when any check failed.
 export function checklist() {
   const started = Date.now();
   const failures = [];
+  const check = (ok, what) => {
+    console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`);
+    if (!ok) failures.push(what);
+  };
   return {
-    check(ok, what) {
-      console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`);
-      if (!ok) failures.push(what);
-    },
+    check,
+    stopped(error) { check(false, String(error && error.stack || error)); },
     finish() {
       console.log(`${failures.length ? 'FAILED' : 'passed'} in ${((Date.now() - started) / 1000).toFixed(0)} s`);
       process.exit(failures.length ? 1 : 0);

@@ -5,13 +5,12 @@
 // the round; gamepads (turned on with the page's button) reach the game: QUIT from one stores the
 // best score in the browser, and a reload shows it and keeps gamepads on.
 // Run: scripts/web.sh test (builds first), or node tests/web/web_test.mjs on built trees.
-import fs from 'node:fs';
 import {
-  archivePictures, checklist, crossingKind, grabScreen, kinds, launchBrowser, panelNumber,
-  samePixels, sleep, startSite, tempFolder, titleReference, waitFor,
+  archivePictures, checklist, crossingKind, grabScreen, kinds, panelNumber, samePixels, sleep,
+  startSession, titleReference, waitFor,
 } from './tavlo_page.mjs';
 
-const { check, finish } = checklist();
+const { check, stopped, finish } = checklist();
 
 // A key held for 80 ms, as a player's press: the game reads its keys once per frame.
 async function press(page, key) {
@@ -42,9 +41,8 @@ async function listensForPads(page) {
   return listeners.some((l) => l.type === 'gamepadconnected');
 }
 
-const { server, url } = await startSite();
-const profile = tempFolder('profile');
-const browser = await launchBrowser(profile);
+const session = await startSession();
+const { url, browser } = session;
 try {
   const page = await browser.newPage();
   page.on('pageerror', (e) => check(false, `no error in the page: ${e.message}`));
@@ -161,11 +159,9 @@ try {
     await page.$eval('#gamepad-button', (b) => b.textContent) === 'Gamepads: on',
   'after a reload gamepads are still on');
 } catch (error) {
-  check(false, String(error && error.stack || error));
+  stopped(error);
 } finally {
-  await browser.close();
-  server.close();
-  fs.rmSync(profile, { recursive: true, force: true });
+  await session.close();
 }
 
 finish();
