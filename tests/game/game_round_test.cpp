@@ -1,9 +1,8 @@
 // The round's rules on synthetic pictures: keys against kinds, the picture's path and scoring,
 // the speed, the digit panel, the rating and keys held through the countdown.
-#include <unistd.h>
-
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -279,7 +278,7 @@ INSTANTIATE_TEST_SUITE_P(Scores, RoundRating,
 // last picture does not stand still while the disk works; the hold still ends 2000 ms after it
 // began.
 TEST_F(Round, ANewBestIsSavedWhileTheRatingIsShown) {
-    ASSERT_EQ(::chdir(testing_support::FreshFolder("ratingSave").c_str()), 0);
+    std::filesystem::current_path(testing_support::FreshFolder("ratingSave"));
     const std::string before("\x05\x00\x00\x00", 4), after("\x09\x00\x00\x00", 4);
     { std::ofstream("score.dat", std::ios::binary) << before; }
     titleScreen.LoadBestScore();

@@ -1,9 +1,12 @@
 // Reading a file the user may have replaced by anything, and replacing a file the user keeps.
 #include "files.h"
 
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -16,14 +19,18 @@ namespace {
 
 using platform::ReadOutcome;
 
+namespace fs = std::filesystem;
+
 // Whatever stands at the name, the read ends at once with what it is; a FIFO is never waited on.
 TEST(ReadRegularFile, TellsWhatStandsThereWithoutWaiting) {
     const std::string folder = testing_support::FreshFolder("read");
     std::ofstream(folder + "/four") << "1234";
     std::ofstream(folder + "/five") << "12345";
+    fs::create_directory(folder + "/folder");
+#ifndef _WIN32
     ::mkfifo((folder + "/fifo").c_str(), 0600);
-    ::mkdir((folder + "/folder").c_str(), 0700);
     ASSERT_EQ(::symlink("four", (folder + "/link").c_str()), 0);
+#endif
     struct Case {
         const char* name;
         platform::Beyond beyond;
@@ -32,19 +39,24 @@ TEST(ReadRegularFile, TellsWhatStandsThereWithoutWaiting) {
     };
     const Case cases[] = {
         {"four", platform::Beyond::Refuse, ReadOutcome::Read, "1234"},
-        {"link", platform::Beyond::Refuse, ReadOutcome::Read, "1234"},
         {"five", platform::Beyond::Refuse, ReadOutcome::TooLarge, ""},
         {"five", platform::Beyond::KeepFirst, ReadOutcome::Read, "1234"},
         {"missing", platform::Beyond::Refuse, ReadOutcome::Missing, ""},
         {"four/under", platform::Beyond::Refuse, ReadOutcome::Missing, ""},
-        {"fifo", platform::Beyond::Refuse, ReadOutcome::NotRegular, ""},
         {"folder", platform::Beyond::Refuse, ReadOutcome::Folder, ""},
+#ifdef _WIN32
+        {"NUL", platform::Beyond::Refuse, ReadOutcome::NotRegular, ""},
+#else
+        {"link", platform::Beyond::Refuse, ReadOutcome::Read, "1234"},
+        {"fifo", platform::Beyond::Refuse, ReadOutcome::NotRegular, ""},
         {"/dev/null", platform::Beyond::Refuse, ReadOutcome::NotRegular, ""},
+#endif
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) +
                      (c.beyond == platform::Beyond::KeepFirst ? " kept" : ""));
-        const std::string path = c.name[0] == '/' ? c.name : folder + "/" + c.name;
+        const std::string path =
+            c.name[0] == '/' || c.name == std::string("NUL") ? c.name : folder + "/" + c.name;
         const platform::FileRead read = platform::ReadRegularFile(path, 4, c.beyond);
         EXPECT_EQ(read.outcome, c.outcome);
         EXPECT_EQ(read.bytes, c.bytes);
@@ -55,7 +67,9 @@ TEST(ReadRegularFile, TellsWhatStandsThereWithoutWaiting) {
 // with Replace a planted link is replaced and what it led to is left alone. Nothing else is left
 // in the folder.
 TEST(ReplaceFile, KeepsOrReplacesALinkAsAsked) {
-    namespace fs = std::filesystem;
+#ifdef _WIN32
+    GTEST_SKIP() << "symbolic links need a privilege on Windows; users do not make them there";
+#else
     struct Case {
         platform::Existing existing;
         bool linkStays;
@@ -80,6 +94,52 @@ TEST(ReplaceFile, KeepsOrReplacesALinkAsAsked) {
         ASSERT_EQ(::stat((folder + "/real").c_str(), &info), 0);
         EXPECT_EQ(info.st_mode & 07777, 0640u);
         EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);
+    }
+#endif
+}
+
+// A replacement that cannot be put in place leaves what stood there as it was and no temporary
+// file beside it.
+TEST(ReplaceFile, ARefusedReplacementLeavesTheOldFileAndNoTemporary) {
+    struct Case {
+        const char* what;
+        bool readOnlyFile;  // else a folder stands at the name
+        int error;
+    };
+    const Case cases[] = {
+#ifdef _WIN32
+        {"a folder", false, EACCES},
+#else
+        {"a folder", false, EISDIR},
+#endif
+        {"a read-only file", true, EACCES},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+#ifndef _WIN32
+        if (c.readOnlyFile && ::geteuid() == 0) continue;  // root may write anything
+#endif
+        const std::string folder = testing_support::FreshFolder("refused");
+        const std::string path = folder + "/score.dat";
+        if (c.readOnlyFile) {
+            std::ofstream(path) << "old";
+            fs::permissions(
+                path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                fs::perm_options::remove);
+        } else {
+            fs::create_directory(path);
+        }
+        const platform::Replaced replaced =
+            platform::ReplaceFile(path, "new", platform::Existing::KeepLinkAndMode);
+        EXPECT_FALSE(replaced.ok);
+        EXPECT_STREQ(replaced.step, "rename");
+        EXPECT_EQ(replaced.error, c.error);
+        EXPECT_EQ(fs::is_directory(path), !c.readOnlyFile);
+        if (c.readOnlyFile) {
+            EXPECT_EQ(testing_support::ReadFile(path), "old");
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+        fs::permissions(path, fs::perms::owner_write, fs::perm_options::add);
     }
 }
 
