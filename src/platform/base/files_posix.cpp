@@ -11,9 +11,10 @@
 #include <cstring>
 
 #include "files.h"
+#include "files_system.h"
 
 namespace platform {
-namespace {
+namespace files_system {
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
     for (std::size_t done = 0; done < size;) {
@@ -27,6 +28,20 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
     }
     return true;
 }
+
+int CloseFile(int fd) {
+    return ::close(fd);
+}
+
+void RemoveFile(const std::string& path) {
+    ::unlink(path.c_str());
+}
+
+}  // namespace files_system
+
+namespace {
+
+using files_system::WriteAll;
 
 bool SyncFolder(const std::string& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -103,6 +118,18 @@ int CopyIntoPlace(const std::string& from, const std::string& to, mode_t mode) {
 }
 
 }  // namespace
+
+int files_system::CreateTemporaryBeside(const std::string& path, std::string& made) {
+    const int fd = CreateBeside(path, made);
+    if (fd >= 0 && ::fchmod(fd, UsualMode()) != 0) {
+        const int error = errno;
+        ::close(fd);
+        ::unlink(made.c_str());
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
 
 std::string FolderOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
@@ -209,43 +236,6 @@ Moved MoveIntoPlace(const std::string& from, const std::string& to, Existing exi
         moved.syncError = errno;
     }
     return moved;
-}
-
-Replaced ReplaceFile(const std::string& path, std::string_view bytes, Existing existing) {
-    Replaced result;
-    std::string temporary;
-    const int fd = CreateBeside(path, temporary);
-    if (fd < 0) {
-        result.error = errno;
-        result.step = "create";
-        return result;
-    }
-    const char* failed = nullptr;
-    if (::fchmod(fd, UsualMode()) != 0 || !WriteAll(fd, bytes.data(), bytes.size())) {
-        failed = "write";
-    } else if (::fsync(fd) != 0) {
-        failed = "fsync";
-    }
-    int error = errno;
-    // close is checked as well: some file systems report a failed write only here.
-    if (::close(fd) != 0 && !failed) {
-        failed = "close";
-        error = errno;
-    }
-    if (!failed) {
-        const Moved moved = MoveIntoPlace(temporary, path, existing, true);
-        if (moved.error == 0) {
-            result.ok = true;
-            result.folderUnsynced = moved.folderUnsynced;
-            return result;
-        }
-        failed = "rename";
-        error = moved.error;
-    }
-    ::unlink(temporary.c_str());
-    result.error = error;
-    result.step = failed;
-    return result;
 }
 
 int OpenFile(const std::string& path, int flags, unsigned mode) {

@@ -13,6 +13,7 @@
 #include <random>
 
 #include "files.h"
+#include "files_system.h"
 #include "utf16.h"
 
 // <windows.h> makes ReplaceFile a macro for its own ReplaceFileA/W.
@@ -51,19 +52,6 @@ bool IsFolder(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
-    for (std::size_t done = 0; done < size;) {
-        const unsigned chunk = static_cast<unsigned>(std::min<std::size_t>(size - done, 1 << 30));
-        const int n = ::_write(fd, data + done, chunk);
-        if (n <= 0) {
-            if (n == 0) errno = ENOSPC;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // A new file with a fresh name beside `path` ("folder/.name.XXXXXX"); its name goes to `made`.
 int CreateBeside(const std::string& path, std::string& made) {
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
@@ -81,6 +69,35 @@ int CreateBeside(const std::string& path, std::string& made) {
 }
 
 }  // namespace
+
+namespace files_system {
+
+int CreateTemporaryBeside(const std::string& path, std::string& made) {
+    return CreateBeside(path, made);
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+    for (std::size_t done = 0; done < size;) {
+        const unsigned chunk = static_cast<unsigned>(std::min<std::size_t>(size - done, 1 << 30));
+        const int n = ::_write(fd, data + done, chunk);
+        if (n <= 0) {
+            if (n == 0) errno = ENOSPC;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+int CloseFile(int fd) {
+    return ::_close(fd);
+}
+
+void RemoveFile(const std::string& path) {
+    DeleteFileW(Utf8ToWide(path).c_str());
+}
+
+}  // namespace files_system
 
 std::string FolderOf(const std::string& path) {
     const auto slash = path.find_last_of("/\\");
@@ -219,41 +236,6 @@ Moved MoveIntoPlace(const std::string& from, const std::string& to, Existing exi
         moved.error = ErrnoOf(GetLastError());
     }
     return moved;
-}
-
-Replaced ReplaceFile(const std::string& path, std::string_view bytes, Existing existing) {
-    Replaced result;
-    std::string temporary;
-    const int fd = CreateBeside(path, temporary);
-    if (fd < 0) {
-        result.error = errno;
-        result.step = "create";
-        return result;
-    }
-    const char* failed = nullptr;
-    if (!WriteAll(fd, bytes.data(), bytes.size())) {
-        failed = "write";
-    } else if (::_commit(fd) != 0) {
-        failed = "fsync";
-    }
-    int error = errno;
-    if (::_close(fd) != 0 && !failed) {
-        failed = "close";
-        error = errno;
-    }
-    if (!failed) {
-        const Moved moved = MoveIntoPlace(temporary, path, existing, true);
-        if (moved.error == 0) {
-            result.ok = true;
-            return result;
-        }
-        failed = "rename";
-        error = moved.error;
-    }
-    DeleteFileW(Utf8ToWide(temporary).c_str());
-    result.error = error;
-    result.step = failed;
-    return result;
 }
 
 }  // namespace platform
