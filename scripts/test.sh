@@ -12,8 +12,8 @@ find src tests tools fuzz bench -name node_modules -prune -o \( -name '*.cpp' -o
     sort | xargs clang-format --dry-run --Werror
 # Every shell script the tree holds, known by its first line, so that none is missed or named
 # after it has gone.
-git ls-files | while read -r file; do
-    if [ -f "$file" ] && head -n 1 "$file" | grep -q '^#!.*[/ ]\(ba\)\?sh$'; then echo "$file"; fi
+git grep -lI '^#!.*[/ ]\(ba\)\?sh$' | while read -r file; do
+    if head -n 1 "$file" | grep -q '^#!.*[/ ]\(ba\)\?sh$'; then echo "$file"; fi
 done | xargs shellcheck
 desktop-file-validate packaging/org.tavlo.Tavlo.desktop
 appstreamcli validate --pedantic --no-net packaging/org.tavlo.Tavlo.metainfo.xml
