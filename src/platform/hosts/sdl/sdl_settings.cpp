@@ -2,6 +2,7 @@
 #include "sdl_settings.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 
 #include "files.h"
 #include "folders.h"
+#include "system.h"
 
 namespace host::sdl {
 namespace {
@@ -129,9 +131,19 @@ void FitWindowToDisplay(Settings& settings, int usableWidth, int usableHeight) {
 std::string SettingsPath() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
     if (config && config[0] == '/') return std::string(config) + "/tavlo/settings.conf";
+#ifdef _WIN32
+    // A whole path there (X:\...) decides here too; else the roaming application data.
+    if (config && std::isalpha(static_cast<unsigned char>(config[0])) && config[1] == ':' &&
+        (config[2] == '\\' || config[2] == '/')) {
+        return std::string(config) + "/tavlo/settings.conf";
+    }
+    const std::string roaming = platform::UserFolderPath(platform::UserFolder::Config);
+    return roaming.empty() ? "" : roaming + "/Tavlo/settings.conf";
+#else
     const char* home = std::getenv("HOME");
     if (home && home[0] != '\0') return std::string(home) + "/.config/tavlo/settings.conf";
     return "";
+#endif
 }
 
 LoadedSettings LoadSettings(const std::string& path) {

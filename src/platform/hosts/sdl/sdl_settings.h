@@ -39,7 +39,8 @@ Settings ParseSettings(const std::string& text, std::vector<std::string>& notes)
 void FitWindowToDisplay(Settings& settings, int usableWidth, int usableHeight);
 
 // ${XDG_CONFIG_HOME}/tavlo/settings.conf, or ~/.config/tavlo/settings.conf; empty when neither
-// variable is set.
+// variable is set. Windows: %APPDATA%\Tavlo\settings.conf (the roaming application data known
+// folder), unless XDG_CONFIG_HOME holds a whole path.
 std::string SettingsPath();
 
 // What LoadSettings found.
