@@ -7,7 +7,8 @@
 # The libraries come from Debian's source packages (bookworm's, through an apt configuration of
 # this script's own under build-windows/deps/apt) and are kept by source version, both in
 # build-windows/deps/ and in ${XDG_CACHE_HOME:-~/.cache}/tavlo/windows, so that another clone on
-# the same machine does not build them again.
+# the same machine does not build them again. Builds that the present versions and recipe do not
+# use are removed from both.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
@@ -75,10 +76,13 @@ build_library() {
                      -DSDL_INSTALL_TESTS=OFF)
             ;;
         freetype)
-            # Only what TrueType and OpenType fonts need: no compressed bitmap fonts, no PNG
-            # glyphs, no HarfBuzz.
-            options=(-DBUILD_SHARED_LIBS=OFF -DFT_DISABLE_ZLIB=ON -DFT_DISABLE_BZIP2=ON
-                     -DFT_DISABLE_PNG=ON -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON)
+            # Only what TrueType and OpenType fonts need: no PNG glyphs, no HarfBuzz. Its gzip
+            # support uses MinGW's zlib, as libpng does: FreeType's own copy would define the
+            # same zlib functions again in the program's one link.
+            options=(-DBUILD_SHARED_LIBS=OFF -DFT_REQUIRE_ZLIB=ON -DFT_DISABLE_BZIP2=ON
+                     -DFT_DISABLE_PNG=ON -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON
+                     -DZLIB_LIBRARY=/usr/x86_64-w64-mingw32/lib/libz.a
+                     -DZLIB_INCLUDE_DIR=/usr/x86_64-w64-mingw32/include)
             ;;
         libpng1.6)
             # Static, over MinGW's zlib (libz-mingw-w64-dev).
@@ -108,15 +112,20 @@ deps_library() {
         key="$name-$version-$recipe"
         if [ -f "$deps/$key/.done" ]; then
             ln -sfn "$key" "$deps/$link"
+            kept+=("$key")
             return 0
         fi
+        cache_lock -s
         if [ -f "$cache/$key/.done" ]; then
             echo "$name $version: from $cache" >&2
             rm -rf "${deps:?}/$key"
             cp -a "$cache/$key" "$deps/$key"
+            cache_unlock
             ln -sfn "$key" "$deps/$link"
+            kept+=("$key")
             return 0
         fi
+        cache_unlock
         local start=$SECONDS work="$deps/src/$key"
         rm -rf "$work" "${deps:?}/$key"
         mkdir -p "$work"
@@ -134,22 +143,57 @@ deps_library() {
         rm -rf "$work"
         echo "$name $version: built in $((SECONDS - start)) s" >&2
         # Kept for other clones on this machine: copied under a temporary name, then renamed.
-        mkdir -p "$cache"
+        cache_lock -s
         rm -rf "${cache:?}/$key.tmp"
         cp -a "$deps/$key" "$cache/$key.tmp"
         rm -rf "${cache:?}/$key"
         mv "$cache/$key.tmp" "$cache/$key"
+        cache_unlock
         ln -sfn "$key" "$deps/$link"
+        kept+=("$key")
         return 0
     done
     echo "no source of $name could be fetched" >&2
     exit 1
 }
 
-mkdir -p "$deps"
+# The cache's lock (flock on $cache/.lock, fd 8): taken shared while a build is copied in or
+# out, exclusive to remove old builds, so that nothing is removed while another clone copies it.
+cache_lock() { flock "$@" 8; }
+cache_unlock() { flock -u 8; }
+
+# Builds of the three libraries that the libraries now in use (kept) do not need: other source
+# versions and other recipes (this script's or its toolchain file's earlier versions), in
+# build-windows/deps and in the cache. Only folders named as this script names builds go, never
+# through a link; the cache is skipped when another clone is copying there at the moment.
+kept=()
+prune_builds() {
+    local dir entry name
+    local pattern='^(libsdl2|freetype|libpng1\.6)-[^/]+-[0-9a-f]{12}(\.tmp)?$'
+    for dir in "$deps" "$cache"; do
+        if [ "$dir" = "$cache" ] && ! cache_lock -x -n; then
+            echo "the cache is in use: its old builds stay for now" >&2
+            continue
+        fi
+        for entry in "$dir"/*; do
+            name="${entry##*/}"
+            if [ ! -d "$entry" ] || [ -L "$entry" ] || ! [[ "$name" =~ $pattern ]] ||
+                [[ " ${kept[*]} " == *" $name "* ]]; then
+                continue
+            fi
+            echo "removing an old build: $entry" >&2
+            rm -rf -- "$entry"
+        done
+        [ "$dir" = "$cache" ] && cache_unlock
+    done
+}
+
+mkdir -p "$deps" "$cache"
+exec 8>>"$cache/.lock"
 deps_library libsdl2 sdl2
 deps_library freetype freetype
 deps_library libpng1.6 libpng
+prune_builds
 [ "$command" = deps ] && exit 0
 
 # The cross build: the windows preset (cmake/mingw-w64-x86_64.cmake, the libraries above).

@@ -54,6 +54,11 @@ Section "Tavlo"
     File "${STAGE}\tavlo.ico"
     File "${STAGE}\README.txt"
     File "${STAGE}\COPYING.txt"
+    ; A Japanese face for systems without one (IPAGothic, under the IPA Font License).
+    SetOutPath "$INSTDIR\fonts"
+    File "${STAGE}\fonts\ipag.ttf"
+    File "${STAGE}\fonts\ipag-license.txt"
+    SetOutPath "$INSTDIR"
     WriteUninstaller "$INSTDIR\uninstall.exe"
 
     ; The game's folder: the archive, and a best score of zero only where there is none.
@@ -94,11 +99,16 @@ Section "Uninstall"
     Delete "$INSTDIR\tavlo.ico"
     Delete "$INSTDIR\README.txt"
     Delete "$INSTDIR\COPYING.txt"
+    Delete "$INSTDIR\fonts\ipag.ttf"
+    Delete "$INSTDIR\fonts\ipag-license.txt"
+    RMDir "$INSTDIR\fonts"
     Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"
     Delete "$LOCALAPPDATA\Tavlo\tavlo.rka"
     ; The game's scratch picture: the game's, not the player's.
     Delete "$LOCALAPPDATA\Tavlo\tmp.bmp"
+    ; The data folder's lock file (empty; the game's lock lives in the handle, not the file).
+    Delete "$LOCALAPPDATA\Tavlo\tavlo.lock"
     DeleteRegKey HKCU "${UNINSTALL_KEY}"
     DeleteRegKey HKCU "Software\Tavlo"
 

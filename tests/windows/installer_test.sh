@@ -37,7 +37,7 @@ uninstall() {
 }
 
 install
-for f in tavlo.exe SDL2.dll tavlo.rka uninstall.exe; do
+for f in tavlo.exe SDL2.dll tavlo.rka uninstall.exe fonts/ipag.ttf; do
     [ -f "$programs/$f" ] || fail "not installed: $f"
 done
 [ -f "$menu" ] || fail "no Start menu shortcut"

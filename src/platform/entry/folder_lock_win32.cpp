@@ -1,8 +1,8 @@
-// The data folder's lock on Windows: the folder itself, opened for adding files while sharing
-// that right with nobody, for the rest of the process. A second game asks for the same right
-// and is refused with a sharing violation; Windows lets go when the process ends, however it
-// ends. (A byte-range lock, LockFileEx, needs a file, and the folder would then get one of its
-// own; the share mode needs nothing in it.)
+// The data folder's lock on Windows: an exclusive byte-range lock (LockFileEx) on the hidden
+// file "tavlo.lock" in the folder, held through a handle kept open for the rest of the process.
+// A second game opens the same file and is refused the lock; Windows lets go when the process
+// ends, however it ends, so a file left behind by a crash locks nothing. (Directories take no
+// byte-range locks, hence the file; it stays between games, empty.)
 #include <windows.h>
 
 #include <cerrno>
@@ -13,13 +13,21 @@
 namespace host {
 
 FolderLock LockWorkingFolder(int* error) {
-    // Kept open to the end: closing it would let the lock go.
-    const HANDLE folder = CreateFileW(L".", FILE_ADD_FILE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (folder != INVALID_HANDLE_VALUE) return FolderLock::Taken;
+    const HANDLE file = CreateFileW(L"tavlo.lock", GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        if (error) *error = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : ENOENT;
+        return FolderLock::Unavailable;
+    }
+    OVERLAPPED whole{};
+    if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole)) {
+        return FolderLock::Taken;  // the handle stays open: closing it would let the lock go
+    }
     const DWORD reason = GetLastError();
-    if (reason == ERROR_SHARING_VIOLATION) return FolderLock::HeldByAnother;
-    if (error) *error = reason == ERROR_ACCESS_DENIED ? EACCES : ENOENT;
+    CloseHandle(file);
+    if (reason == ERROR_LOCK_VIOLATION) return FolderLock::HeldByAnother;
+    if (error) *error = ENOLCK;
     return FolderLock::Unavailable;
 }
 

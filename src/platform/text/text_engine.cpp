@@ -1,9 +1,9 @@
 // Fonts and text drawing. A Font owns its own FreeType library and faces, so fonts made and
 // deleted around every call share no state. Sizes follow CreateFontA: a positive height is the
-// text cell (the face's Windows ascent + descent), a negative one the em.
+// text cell (the face's Windows ascent + descent), a negative one the em. Which faces there are
+// is the system's part (font_files.h); the drawing is the same everywhere.
 #include "text_engine.h"
 
-#include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
@@ -16,6 +16,8 @@
 #include <numbers>
 #include <unordered_map>
 #include <vector>
+
+#include "font_files.h"
 
 namespace platform::text {
 namespace {
@@ -61,54 +63,12 @@ int64_t FloorDiv64(int64_t v) {
     return v >= 0 ? v / 64 : -((-v + 63) / 64);
 }
 
-// The engine's own fontconfig configuration, loaded at first use and released at exit (the
-// library's implicit default one is never released, which leak checkers report). Fonts keep no
-// fontconfig objects, so a font deleted after the release is unaffected.
-FcConfig* g_config = nullptr;
-
-void ReleaseConfig() {
-    if (g_config) FcConfigDestroy(g_config);
-    g_config = nullptr;
-}
-
-FcConfig* Config() {
-    if (!g_config) {
-        static const bool registered = std::atexit(ReleaseConfig) == 0;
-        (void)registered;
-        g_config = FcInitLoadConfigAndFonts();
-    }
-    return g_config;
-}
-
-// What fontconfig is asked for a request; the caller destroys the pattern.
-FcPattern* RequestPattern(const FontRequest& request, int pixels) {
-    FcPattern* pattern = FcPatternCreate();
-    const std::string face = Cp932ToUtf8(request.faceName);
-    FcPatternAddString(
-        pattern, FC_FAMILY,
-        reinterpret_cast<const FcChar8*>(face.empty() ? "sans-serif" : face.c_str()));
-    if (request.charSet == kShiftJisCharset) {
-        FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
-    }
-    const int weight = request.weight <= 0 ? 400 : std::min(request.weight, 1000);
-    FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(weight));
-    FcPatternAddInteger(pattern, FC_SLANT, request.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-    FcPatternAddDouble(pattern, FC_PIXEL_SIZE, pixels);
-    FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
-    return pattern;
-}
-
-void Prepare(FcPattern* pattern) {
-    FcConfigSubstitute(Config(), pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
-}
-
 }  // namespace
 
 struct Font::Impl {
     FT_Library library = nullptr;
     FontRequest request;
-    int pixels = 0;                                      // the size fontconfig is told about
+    int pixels = 0;                                      // the size the finder is told about
     std::vector<Face> faces;                             // faces[0] is the primary face
     std::vector<std::pair<std::string, int>> faceFiles;  // file and index of each face
     std::unordered_map<char32_t, size_t> faceForChar;
@@ -127,59 +87,40 @@ struct Font::Impl {
         return FT_Set_Char_Size(face, charWidth, charHeight, 72, 72);
     }
 
-    // Opens the font fontconfig describes as a face of this font, or gives the index of the
-    // face already open for it; -1 if it is not a usable outline font.
-    int Open(FcPattern* font) {
-        FcChar8* file = nullptr;
-        int index = 0;
-        FcBool outline = FcTrue;
-        if (FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch) return -1;
-        FcPatternGetInteger(font, FC_INDEX, 0, &index);
-        FcPatternGetBool(font, FC_OUTLINE, 0, &outline);
-        const std::pair<std::string, int> key{reinterpret_cast<const char*>(file), index};
+    // Opens a face the finder offered as a face of this font, or gives the index of the face
+    // already open for it; -1 if it is not a usable scalable font.
+    int Open(const FaceFile& file) {
+        const std::pair<std::string, int> key{file.path, file.index};
         for (size_t i = 0; i < faceFiles.size(); ++i) {
             if (faceFiles[i] == key) return static_cast<int>(i);
         }
-        if (!outline || faces.size() >= kMaxFaces) return -1;
+        if (faces.size() >= kMaxFaces) return -1;
         FT_Face face = nullptr;
-        if (FT_New_Face(library, key.first.c_str(), index, &face) != 0) return -1;
+        if (OpenFaceFile(library, file, &face) != 0) return -1;
         if (!FT_IS_SCALABLE(face) || (charHeight && SetSize(face) != 0)) {
             FT_Done_Face(face);
             return -1;
         }
-        int weight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
-        FcPatternGetInteger(font, FC_WEIGHT, 0, &weight);
-        FcPatternGetInteger(font, FC_SLANT, 0, &slant);
-        faces.push_back(Face{face, request.weight >= 600 && weight < FC_WEIGHT_DEMIBOLD,
-                             request.italic && slant == FC_SLANT_ROMAN});
+        faces.push_back(
+            Face{face, request.weight >= 600 && !file.bold, request.italic && !file.italic});
         faceFiles.push_back(key);
         return static_cast<int>(faces.size() - 1);
     }
 
-    // The face that draws cp: the primary one if it has the character, else the face
-    // fontconfig finds for the request plus that character, else the primary one (whose
+    // The face that draws cp: the primary one if it has the character, else the face the
+    // finder offers for the request plus that character, else the primary one (whose
     // missing-glyph box then shows).
     size_t FaceFor(char32_t cp) {
         if (FT_Get_Char_Index(faces[0].face, cp) != 0) return 0;
         if (auto it = faceForChar.find(cp); it != faceForChar.end()) return it->second;
         size_t found = 0;
-        FcPattern* pattern = RequestPattern(request, pixels);
-        FcCharSet* wanted = FcCharSetCreate();
-        FcCharSetAddChar(wanted, cp);
-        FcPatternAddCharSet(pattern, FC_CHARSET, wanted);
-        FcCharSetDestroy(wanted);
-        Prepare(pattern);
-        FcResult result;
-        if (FcPattern* match = FcFontMatch(Config(), pattern, &result)) {
-            FcCharSet* charset = nullptr;
-            if (FcPatternGetCharSet(match, FC_CHARSET, 0, &charset) == FcResultMatch &&
-                FcCharSetHasChar(charset, cp)) {
-                const int f = Open(match);
-                if (f >= 0 && FT_Get_Char_Index(faces[f].face, cp) != 0) found = f;
+        for (const FaceFile& file : FacesWith(request, pixels, cp)) {
+            const int f = Open(file);
+            if (f >= 0 && FT_Get_Char_Index(faces[f].face, cp) != 0) {
+                found = f;
+                break;
             }
-            FcPatternDestroy(match);
         }
-        FcPatternDestroy(pattern);
         faceForChar.emplace(cp, found);
         return found;
     }
@@ -311,21 +252,12 @@ std::unique_ptr<Font> Font::Create(const FontRequest& request) {
     impl->request = request;
     impl->pixels = std::abs(height);
 
-    // The primary face: the best font for the request that opens as an outline font.
-    FcPattern* pattern = RequestPattern(request, impl->pixels);
-    Prepare(pattern);
-    FcResult result;
-    FcFontSet* sorted = FcFontSort(Config(), pattern, FcFalse, nullptr, &result);
-    FcPatternDestroy(pattern);
-    if (!sorted) return nullptr;
-    for (int i = 0; i < sorted->nfont && impl->faces.empty(); ++i) {
-        if (impl->Open(sorted->fonts[i]) < 0) continue;
-        FcChar8* family = nullptr;
-        if (FcPatternGetString(sorted->fonts[i], FC_FAMILY, 0, &family) == FcResultMatch) {
-            impl->family = reinterpret_cast<const char*>(family);
-        }
+    // The primary face: the best font for the request that opens as a scalable font.
+    for (const FaceFile& file : FacesFor(request, impl->pixels)) {
+        if (impl->Open(file) < 0) continue;
+        impl->family = file.family;
+        break;
     }
-    FcFontSetDestroy(sorted);
     if (impl->faces.empty()) return nullptr;
     // Cell metrics from the face's Windows ascent and descent where it has them.
     FT_Face ft = impl->faces[0].face;

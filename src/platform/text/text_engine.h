@@ -1,5 +1,6 @@
-// Text for the GDI layer: code page 932 to UTF-8, fonts found through fontconfig and drawn by
-// FreeType without anti-aliasing (text_engine.cpp; the browser build has none: text_none.cpp).
+// Text for the GDI layer: code page 932 to UTF-8, fonts found through fontconfig (Linux) or in
+// the Windows fonts folder and the package's own (Windows), drawn by FreeType without
+// anti-aliasing (text_engine.cpp; the browser build has none: text_none.cpp).
 // Plain C++; the GDI layer wraps a Font in its font object.
 #pragma once
 
@@ -53,13 +54,13 @@ struct ClipRect {
     int bottom = 0;
 };
 
-// How many times Font::Create has gone to fontconfig and FreeType in this process: the costly
+// How many times Font::Create has gone to the font finder and FreeType in this process: the costly
 // step that callers keep fonts to avoid.
 unsigned long FontsBuilt();
 
 class Font {
   public:
-    // The best face fontconfig offers for the request (a missing face name falls back to the
+    // The best face the system offers for the request (a missing face name falls back to the
     // closest match). nullptr only when no usable face exists at all.
     static std::unique_ptr<Font> Create(const FontRequest& request);
     // The font of a device context that has none selected: 16-pixel cell, normal weight, sans,
