@@ -4,6 +4,7 @@
 #   scripts/windows.sh build     (deps, then) build-windows/: tavlo.exe, rka.exe, SDL2.dll, tavlo.rka
 #   scripts/windows.sh test      builds, then runs the tests under Wine (ctest, one Wine prefix)
 #   scripts/windows.sh package   builds, then the installer and the portable zip in build-windows/
+#   scripts/windows.sh bench     the Windows benchmarks (bench/windows) under Wine
 # The libraries come from Debian's source packages (bookworm's, through an apt configuration of
 # this script's own under build-windows/deps/apt) and are kept by source version, both in
 # build-windows/deps/ and in ${XDG_CACHE_HOME:-~/.cache}/tavlo/windows, so that another clone on
@@ -14,8 +15,8 @@ cd "$(dirname "$0")/.."
 root="$PWD"
 
 command="${1:-build}"
-case "$command" in deps | build | test | package) ;; *)
-    echo "usage: $0 deps | build | test | package" >&2
+case "$command" in deps | build | test | package | bench) ;; *)
+    echo "usage: $0 deps | build | test | package | bench" >&2
     exit 2
     ;;
 esac
@@ -23,7 +24,8 @@ esac
 # Debian packages: the compiler, zlib and the tools for Windows, Wine, and for the window tests
 # an X server of its own.
 scripts/deps.sh packages g++-mingw-w64-x86-64 libz-mingw-w64-dev mingw-w64-tools \
-    binutils-mingw-w64-x86-64 cmake ninja-build dpkg-dev xz-utils zip nsis wine64 xvfb xdotool imagemagick
+    binutils-mingw-w64-x86-64 cmake ninja-build dpkg-dev xz-utils zip nsis wine64 xvfb xdotool imagemagick \
+    fonts-ipafont-gothic fonts-dejavu-core
 
 toolchain="$root/cmake/mingw-w64-x86_64.cmake"
 deps="$root/build-windows/deps"
@@ -96,11 +98,26 @@ build_library() {
     cmake --install "$src/build-mingw" >/dev/null
 }
 
-# deps_library NAME LINK: makes $deps/LINK point at the library built from the newest source
-# version that can be had: from build-windows/, from the cache, or built from source, in that
-# order. (A version the index lists may be missing from the mirror: the next one is tried.)
+# build_benchmark NAME SOURCE_DIR PREFIX: Google Benchmark for Windows (the bench command only;
+# a recipe of its own, so that it does not make the libraries above build again).
+build_benchmark() {
+    local name="$1" src="$2" prefix="$3"
+    cmake -S "$src" -B "$src/build-mingw" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_INSTALL_LIBDIR=lib \
+        -DBENCHMARK_ENABLE_TESTING=OFF -DBENCHMARK_ENABLE_GTEST_TESTS=OFF \
+        -DBENCHMARK_ENABLE_WERROR=OFF -DBENCHMARK_INSTALL_DOCS=OFF -DBUILD_SHARED_LIBS=OFF \
+        -DGIT_VERSION="${src##*-}" -DHAVE_STD_REGEX=ON -DHAVE_STEADY_CLOCK=ON >/dev/null
+    nice cmake --build "$src/build-mingw" -j "$jobs" >/dev/null
+    cmake --install "$src/build-mingw" >/dev/null
+}
+bench_recipe=$( (sed -n '/^build_benchmark()/,/^}/p' "$0"; cat "$toolchain") | sha256sum | cut -c1-12)
+
+# deps_library NAME LINK [BUILDER RECIPE]: makes $deps/LINK point at the library built from the
+# newest source version that can be had: from build-windows/, from the cache, or built from
+# source (by build_library and this script's recipe unless told), in that order. (A version the
+# index lists may be missing from the mirror: the next one is tried.)
 deps_library() {
-    local name="$1" link="$2" version key
+    local name="$1" link="$2" builder="${3:-build_library}" how="${4:-$recipe}" version key
     apt_update
     local versions
     mapfile -t versions < <(source_versions "$name")
@@ -109,7 +126,7 @@ deps_library() {
         exit 1
     fi
     for version in "${versions[@]}"; do
-        key="$name-$version-$recipe"
+        key="$name-$version-$how"
         if [ -f "$deps/$key/.done" ]; then
             ln -sfn "$key" "$deps/$link"
             kept+=("$key")
@@ -138,7 +155,7 @@ deps_library() {
         echo "$name $version: building from source" >&2
         local src
         src=$(find "$work" -mindepth 1 -maxdepth 1 -type d | head -n 1)
-        build_library "$name" "$src" "$deps/$key"
+        "$builder" "$name" "$src" "$deps/$key"
         touch "$deps/$key/.done"
         rm -rf "$work"
         echo "$name $version: built in $((SECONDS - start)) s" >&2
@@ -162,14 +179,16 @@ deps_library() {
 cache_lock() { flock "$@" 8; }
 cache_unlock() { flock -u 8; }
 
-# Builds of the three libraries that the libraries now in use (kept) do not need: other source
+# Builds of the libraries this command uses that the builds now in use (kept) do not need: other source
 # versions and other recipes (this script's or its toolchain file's earlier versions), in
 # build-windows/deps and in the cache. Only folders named as this script names builds go, never
 # through a link; the cache is skipped when another clone is copying there at the moment.
 kept=()
 prune_builds() {
     local dir entry name
-    local pattern='^(libsdl2|freetype|libpng1\.6)-[^/]+-[0-9a-f]{12}(\.tmp)?$'
+    local libraries='libsdl2|freetype|libpng1\.6'
+    [ "$command" = bench ] && libraries+='|benchmark'
+    local pattern="^($libraries)-[^/]+-[0-9a-f]{12}(\\.tmp)?\$"
     for dir in "$deps" "$cache"; do
         if [ "$dir" = "$cache" ] && ! cache_lock -x -n; then
             echo "the cache is in use: its old builds stay for now" >&2
@@ -193,8 +212,19 @@ exec 8>>"$cache/.lock"
 deps_library libsdl2 sdl2
 deps_library freetype freetype
 deps_library libpng1.6 libpng
+[ "$command" = bench ] && deps_library benchmark benchmark build_benchmark "$bench_recipe"
 prune_builds
 [ "$command" = deps ] && exit 0
+
+if [ "$command" = bench ]; then
+    # The Windows benchmarks (bench/windows) in a build of their own, run under Wine.
+    bench_dir=build-windows/bench
+    cmake --preset windows -B "$bench_dir" -DTAVLO_TESTS=OFF -DTAVLO_BENCH=ON \
+        -DCMAKE_PREFIX_PATH="$deps/sdl2;$deps/freetype;$deps/libpng;$deps/benchmark" >/dev/null
+    nice cmake --build "$bench_dir" -j "$jobs" --target tavlo_sleep_bench
+    scripts/wine-run.sh "$bench_dir/bench/windows/tavlo_sleep_bench.exe" "${@:2}"
+    exit 0
+fi
 
 # The cross build: the windows preset (cmake/mingw-w64-x86_64.cmake, the libraries above).
 # Warnings are errors when TAVLO_WERROR says so (the test script's build does).
