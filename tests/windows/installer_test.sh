@@ -44,9 +44,14 @@ done
 [ -f "$data/tavlo.rka" ] || fail "no archive in the game's folder"
 [ "$(od -An -tx1 "$data/score.dat" | tr -d ' ')" = 00000000 ] || fail "no zero best score"
 
-# The installed game plays a golden replay to the report recorded on Linux.
+# The installed game plays a golden replay to the report recorded on Linux, and removes its
+# scratch folder after.
+temp=$(find "$WINEPREFIX/drive_c/users" -maxdepth 2 -name Temp | head -n 1)
+scratch() { find "$temp" -maxdepth 1 -name 'tavlo-replay-*' | wc -l; }
+scratch_before=$(scratch)
 (cd "$data" && wine "$programs/tavlo.exe" --replay "$replay" --verify) >"$WINEPREFIX/report" ||
     fail "the installed game's --verify failed"
+[ "$(scratch)" -eq "$scratch_before" ] || fail "the replay's scratch folder was left in $temp"
 sed -i "s|$(dirname "$replay")/||" "$WINEPREFIX/report"
 diff "$report" "$WINEPREFIX/report" || fail "the installed game's report differs"
 

@@ -118,6 +118,8 @@ void SumFrame(const ScreenImage& image, std::uint64_t index, std::uint64_t at) {
 void RemoveScratch() {
     if (session.scratch.empty()) return;
     std::error_code ignored;
+    // Out of it first: Windows removes no folder a process is in.
+    std::filesystem::current_path(std::filesystem::temp_directory_path(ignored), ignored);
     std::filesystem::remove_all(session.scratch, ignored);
     session.scratch.clear();
 }
