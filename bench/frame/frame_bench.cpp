@@ -15,6 +15,7 @@
 
 #include "archive.h"
 #include "rka_format.h"
+#include "rka_pack.h"
 #include "display.h"
 #include "game_round.h"
 #include "title_screen.h"
