@@ -255,10 +255,21 @@ RunResult RunProgram(const Launch& launch) {
     std::wstring environment = EnvironmentBlock(launch.environment);
     const std::wstring folder = Wide(launch.folder);
     PROCESS_INFORMATION process{};
-    if (error != INVALID_HANDLE_VALUE && nothing != INVALID_HANDLE_VALUE &&
-        CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                       CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED, environment.data(),
-                       folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
+    // Wine now and then refuses a start with ERROR_INTERNAL_ERROR when the machine is busy; a
+    // second try starts it.
+    const auto start = [&] {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                               CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED, environment.data(),
+                               folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
+                return true;
+            }
+            if (GetLastError() != ERROR_INTERNAL_ERROR) return false;
+            Sleep(100);
+        }
+        return false;
+    };
+    if (error != INVALID_HANDLE_VALUE && nothing != INVALID_HANDLE_VALUE && start()) {
         // The memory limit: a job of its own that ends with this call.
         HANDLE job = nullptr;
         if (launch.memoryLimit) {
