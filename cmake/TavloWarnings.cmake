@@ -6,10 +6,12 @@ function(tavlo_warnings target)
     if(TAVLO_WERROR)
         target_compile_options(${target} PRIVATE -Werror)
         # GCC 12's -Wrestrict and -Wstringop-overflow misfire inside libstdc++'s std::string at -O3
-        # (GCC bugs 105329 and 105651): shown, but not fatal there.
+        # (GCC bugs 105329 and 105651): shown, but not fatal there. Only in Release (-O3), so that
+        # the other trees' compile commands stay readable by clang's tools.
         if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_GREATER_EQUAL 12
            AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
-            target_compile_options(${target} PRIVATE -Wno-error=restrict -Wno-error=stringop-overflow)
+            target_compile_options(${target} PRIVATE
+                "$<$<CONFIG:Release>:-Wno-error=restrict;-Wno-error=stringop-overflow>")
         endif()
     endif()
 endfunction()
