@@ -1,6 +1,8 @@
 // Measures the web build's pacing in headless Chromium: the time between flips (performance.now()
 // in the page) on the title and in play, and the processor time of all of Chromium's processes
-// while the title runs. Prints figures; asserts nothing.
+// while the title runs; then, for scale, the same for a bare page that does only what any page
+// showing the title must: 30 new 320 × 240 pictures a second on a canvas of the same size.
+// Prints figures; asserts nothing.
 // Run: node tests/web/pacing.mjs [title seconds] [rounds]   (after scripts/web.sh build)
 import {
   launchBrowser, sleep, startSite, tempFolder,
@@ -19,6 +21,45 @@ function stats(intervals) {
 }
 const flipsOf = (page) => page.evaluate(() => Module.tavloHost.flips.slice());
 
+// Chromium's processes' share of one core over the next `seconds`, in all and by process type.
+async function cpuShare(pid, seconds) {
+  const before = treeCpuSeconds(pid), start = Date.now();
+  await sleep(seconds * 1000);
+  const after = treeCpuSeconds(pid), wall = (Date.now() - start) / 1000;
+  const share = (type) => 100 * (after.byType[type] - (before.byType[type] || 0)) / wall;
+  return `${(100 * (after.total - before.total) / wall).toFixed(1)} % of one core over ` +
+    `${wall.toFixed(0)} s (` + Object.keys(after.byType).filter((t) => t !== 'gone')
+    .map((t) => `${t} ${share(t).toFixed(1)} %`).join(', ') + ')';
+}
+
+// The least a page can do to show the title: an opaque, desynchronized canvas of the game's
+// size, scaled as the page scales it, given a new picture every 33 ms by putImageData.
+const barePage = (cssWidth, cssHeight, rendering) => `<!doctype html>
+<style>html, body { margin: 0; height: 100%; background: #000; }
+body { display: flex; align-items: center; justify-content: center; }
+canvas { width: ${cssWidth}; height: ${cssHeight}; image-rendering: ${rendering}; }</style>
+<canvas width="320" height="240"></canvas>
+<script>
+const context = document.querySelector('canvas').getContext('2d',
+  { alpha: false, desynchronized: true });
+const pictures = [0, 1, 2, 3].map((k) => {
+  const picture = new ImageData(320, 240);
+  for (let i = 0; i < 320 * 240; ++i) {
+    picture.data.set([(i * 7 + k * 50) & 255, ((i >> 5) + k * 30) & 255, 128, 255], i * 4);
+  }
+  return picture;
+});
+const start = performance.now();
+let frame = 0;
+window.flips = [];
+(function draw() {
+  context.putImageData(pictures[frame % 4], 0, 0);
+  flips.push(performance.now());
+  ++frame;
+  setTimeout(draw, Math.max(0, start + frame * 33 - performance.now()));
+})();
+</script>`;
+
 const { server, url } = await startSite();
 const browser = await launchBrowser(tempFolder('profile'));
 try {
@@ -29,19 +70,16 @@ try {
 
   // The title: flips and the processor.
   const pid = browser.process().pid;
-  const cpuBefore = treeCpuSeconds(pid), wallBefore = Date.now();
   const flipsBefore = (await flipsOf(page)).length;
-  await sleep(titleSeconds * 1000);
-  const cpuAfter = treeCpuSeconds(pid), wall = (Date.now() - wallBefore) / 1000;
-  const cpu = cpuAfter.total - cpuBefore.total;
+  const titleCpu = await cpuShare(pid, titleSeconds);
   const titleFlips = (await flipsOf(page)).slice(flipsBefore);
   const titleIntervals = titleFlips.slice(1).map((t, i) => t - titleFlips[i]);
   console.log(`title: ${stats(titleIntervals)}`);
-  console.log(`title: Chromium's processes used ${(100 * cpu / wall).toFixed(1)} % of one core ` +
-    `over ${wall.toFixed(0)} s`);
-  const share = (type) => (100 * (cpuAfter.byType[type] - (cpuBefore.byType[type] || 0)) / wall);
-  console.log('title: by process: ' + Object.keys(cpuAfter.byType).filter((t) => t !== 'gone')
-    .map((t) => `${t} ${share(t).toFixed(1)} %`).join(', '));
+  console.log(`title: Chromium's processes used ${titleCpu}`);
+  const shown = await page.evaluate(() => {
+    const style = getComputedStyle(document.getElementById('screen'));
+    return [style.width, style.height, style.imageRendering];
+  });
 
   // Play: rounds in which the first picture passes unanswered (the page is left alone while
   // it is measured: reading the canvas from outside would take the page's thread).
@@ -64,6 +102,19 @@ try {
     playIntervals.push(...play);
   }
   console.log(`play: ${stats(playIntervals)}`);
+
+  // The bare page, the game's page closed.
+  await page.close();
+  const bare = await browser.newPage();
+  await bare.setViewport({ width: 1024, height: 768 });
+  await bare.setContent(barePage(...shown));
+  await sleep(1000);
+  const bareBefore = (await bare.evaluate(() => flips.length));
+  const bareCpu = await cpuShare(pid, titleSeconds);
+  const bareFlips = (await bare.evaluate(() => flips.slice())).slice(bareBefore);
+  console.log(`bare canvas (${shown.join(' ')}): ` +
+    `${stats(bareFlips.slice(1).map((t, i) => t - bareFlips[i]))}`);
+  console.log(`bare canvas: Chromium's processes used ${bareCpu}`);
 } finally {
   await browser.close();
   server.close();
