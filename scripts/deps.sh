@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libsdl2-dev libfreetype-dev
           libfontconfig-dev libpng-dev fonts-dejavu-core fonts-ipafont-gothic)
 case "${1:-play}" in
-    play) ;;
+    play) packages+=(xfonts-base) ;;  # SDL's dialogs on X11 draw with the X server's core fonts
     test)
         packages+=(libgtest-dev libgmock-dev libbenchmark-dev libxtst-dev xvfb clang libclang-rt-14-dev g++-mingw-w64-x86-64
                    dpkg-dev file clang-format clang-tidy shellcheck lintian appstream

@@ -6,7 +6,8 @@
 #   scripts/windows.sh package   builds, then the installer and the portable zip in build-windows/
 #   scripts/windows.sh bench     the Windows benchmarks (bench/windows) under Wine
 # The libraries come from Debian's source packages (bookworm's, through an apt configuration of
-# this script's own under build-windows/deps/apt) and are kept by source version, both in
+# this script's own under build-windows/deps/apt, whose entries are the machine's own deb entries
+# as deb-src) and are kept by source version, both in
 # build-windows/deps/ and in ${XDG_CACHE_HOME:-~/.cache}/tavlo/windows, so that another clone on
 # the same machine does not build them again. Builds that the present versions and recipe do not
 # use are removed from both.
@@ -21,10 +22,11 @@ case "$command" in deps | build | test | package | bench) ;; *)
     ;;
 esac
 
-# Debian packages: the compiler, zlib and the tools for Windows, Wine, and for the window tests
-# an X server of its own.
+# Debian packages: the compiler, zlib and the tools for Windows, the icon's tool (icoutils),
+# Wine, and for the window tests an X server of its own.
 scripts/deps.sh packages g++-mingw-w64-x86-64 libz-mingw-w64-dev mingw-w64-tools \
-    binutils-mingw-w64-x86-64 cmake ninja-build dpkg-dev xz-utils zip nsis wine64 xvfb xdotool imagemagick \
+    binutils-mingw-w64-x86-64 cmake ninja-build dpkg-dev xz-utils zip nsis icoutils wine64 xvfb \
+    xdotool imagemagick \
     fonts-ipafont-gothic fonts-dejavu-core
 
 toolchain="$root/cmake/mingw-w64-x86_64.cmake"
@@ -38,20 +40,49 @@ recipe=$( (sed -n '/^build_library()/,/^}/p' "$0"; cat "$toolchain") | sha256sum
 
 # apt with sources and state of its own: a deb-src entry for bookworm, nothing of the system's.
 apt_dir="$deps/apt"
-apt_options=(-o "Dir::Etc::SourceList=$apt_dir/sources.list" -o "Dir::Etc::SourceParts=$apt_dir/none"
+apt_options=(-o "Dir::Etc::SourceList=$apt_dir/sources.list" -o "Dir::Etc::SourceParts=$apt_dir/parts"
              -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache"
              -o "Dir::State::status=/var/lib/dpkg/status" -o "APT::Sandbox::User=root"
              -o "Debug::NoLocking=1")
 apt_ready=""
+# The machine's own Debian entries (its mirror or proxy, its security updates) as source entries,
+# deb-src in place of deb; entries of other suites (a vendor's repository) are left out.
+# One-line entries of a sources.list file:
+oneline_sources() {
+    sed -n 's/^[[:space:]]*deb\([[:space:]].*[[:space:]]bookworm[-a-z]*[[:space:]].*\)$/deb-src\1/p' "$1"
+}
+# Stanzas of a deb822 .sources file (a stanza ends at a blank line), kept when enabled, of type
+# deb and for bookworm:
+deb822_sources() {
+    awk 'function flush() {
+             if (stanza != "" && deb && bookworm && !disabled) printf "%s\n", stanza
+             stanza = ""; deb = 0; bookworm = 0; disabled = 0
+         }
+         /^[[:space:]]*$/ { flush(); next }
+         /^#/ { next }
+         /^Types:/ { deb = ($0 ~ /[[:space:]]deb([[:space:]]|$)/); $0 = "Types: deb-src" }
+         /^Suites:/ { bookworm = ($0 ~ /[[:space:]]bookworm/) }
+         /^Enabled:[[:space:]]*no/ { disabled = 1 }
+         { stanza = stanza $0 "\n" }
+         END { flush() }' "$1"
+}
 apt_update() {
     [ -n "$apt_ready" ] && return 0
-    mkdir -p "$apt_dir/none" "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial"
-    local keyring=/usr/share/keyrings/debian-archive-keyring.gpg
-    cat >"$apt_dir/sources.list" <<EOF
-deb-src [signed-by=$keyring] http://deb.debian.org/debian bookworm main
-deb-src [signed-by=$keyring] http://deb.debian.org/debian bookworm-updates main
-deb-src [signed-by=$keyring] http://deb.debian.org/debian-security bookworm-security main
-EOF
+    mkdir -p "$apt_dir/parts" "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial"
+    rm -f "$apt_dir/parts/"*
+    : >"$apt_dir/sources.list"
+    local file
+    [ -f /etc/apt/sources.list ] && oneline_sources /etc/apt/sources.list >"$apt_dir/sources.list"
+    for file in /etc/apt/sources.list.d/*.list; do
+        [ -f "$file" ] && oneline_sources "$file" >>"$apt_dir/sources.list"
+    done
+    for file in /etc/apt/sources.list.d/*.sources; do
+        [ -f "$file" ] && deb822_sources "$file" >"$apt_dir/parts/${file##*/}"
+    done
+    if ! cat "$apt_dir/sources.list" "$apt_dir/parts/"* 2>/dev/null | grep -q '^deb-src\|^Types: deb-src'; then
+        echo "no bookworm entry in the machine's apt sources (/etc/apt/sources.list{,.d/})" >&2
+        exit 1
+    fi
     # Once a day is enough: the versions decide what is built.
     if [ -z "$(find "$apt_dir/lists" -maxdepth 1 -name '*Sources*' -mtime -1 2>/dev/null)" ]; then
         apt-get "${apt_options[@]}" -qq update
