@@ -1,11 +1,12 @@
 // Frame pacing and CPU use of the real game in the SDL host.
 //
-// Runs the program on SDL's offscreen driver and on X11 (an Xvfb of its own unless DISPLAY is
-// set), each time with the host waiting for input or the next frame, with the earlier way of
-// sleeping to every millisecond (TAVLO_PACING=millisecond), and spinning (TAVLO_SPIN=1). A script
-// watches the title screen for a while, then presses Enter every second, which chains rounds:
-// nobody answers, so each round ends when its first picture escapes. The host logs the time of
-// every flip (TAVLO_FLIP_LOG); this program samples the process's CPU time from /proc meanwhile.
+// Runs the program (its measuring build, bench/probe) on SDL's offscreen driver and on X11 (an
+// Xvfb of its own unless DISPLAY is set), each time with the host waiting for input or the next
+// frame, with the earlier way of sleeping to every millisecond (TAVLO_PACING=millisecond), and
+// spinning (TAVLO_PACING=spin). A script watches the title screen for a while, then presses
+// Enter every second, which chains rounds: nobody answers, so each round ends when its first
+// picture escapes. The probe logs the time of every flip (TAVLO_FLIP_LOG); this program samples
+// the process's CPU time from /proc meanwhile.
 //
 //   tavlo_pacing [--title-ms N] [--rounds N] [--runs N] [--drivers offscreen,x11]
 //                [--modes wait,millisecond,spin] [--game PATH] [--archive PATH]
@@ -128,6 +129,7 @@ Result RunOnce(const Options& options, const std::string& driver, const bench::V
         {"TAVLO_PACING", variant.mode},
     };
     if (driver == "x11") environment["DISPLAY"] = display;
+    // Builds of the program from before the probe read the spin from here.
     if (variant.mode == "spin") environment["TAVLO_SPIN"] = "1";
 
     const long long started = bench::NowMicroseconds();

@@ -8,6 +8,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include "host_probe.h"
 #include "host_sdl.h"
 #include "process.h"
 #include "sdl_scaling.h"
@@ -15,6 +16,14 @@
 namespace {
 
 constexpr host::Rgb kBlack{0, 0, 0}, kRed{255, 0, 0}, kGreen{0, 255, 0};
+
+// The host never sleeps here: every wait is passed at once.
+struct NoWaits final : host::Probe {
+    void Flipped(std::int64_t) override {}
+    void Presented(std::int64_t) override {}
+    void KeyDown(unsigned, std::int64_t) override {}
+    bool Wait(bool, std::int64_t) override { return true; }
+};
 
 class SdlHostDrawing : public ::testing::Test {
   protected:
@@ -26,14 +35,17 @@ class SdlHostDrawing : public ::testing::Test {
         ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
         ::setenv("SDL_VIDEODRIVER", "dummy", 1);
         ::setenv("TAVLO_RENDERER", "software", 1);
-        ::setenv("TAVLO_SPIN", "1", 1);
+        host::SetProbe(&noWaits_);
         host_ = host::CreateSdlHost();
         ASSERT_TRUE(host_->OpenVideo());
         host_->WindowChanged(true, "Tavlo");
         for (Uint32 id = 1; id < 64 && !window_; ++id) window_ = SDL_GetWindowFromID(id);
         ASSERT_NE(window_, nullptr);
     }
-    void TearDown() override { delete host_; }
+    void TearDown() override {
+        delete host_;
+        host::SetProbe(nullptr);
+    }
 
     // A width × height screen of palette index 1, whose colour is `colour`.
     void Show(int width, int height, host::Rgb colour) {
@@ -59,6 +71,7 @@ class SdlHostDrawing : public ::testing::Test {
         return rgb;
     }
 
+    NoWaits noWaits_;
     host::Host* host_ = nullptr;
     SDL_Window* window_ = nullptr;
     std::vector<std::uint8_t> pixels_;

@@ -48,9 +48,6 @@ std::unique_ptr<host::Host> MakeHost(const std::string& settings, std::string& c
               0);
     ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     ::setenv("SDL_VIDEODRIVER", driver, 1);
-    // The host's own way of waiting, whatever an earlier test asked for.
-    ::unsetenv("TAVLO_SPIN");
-    ::unsetenv("TAVLO_PACING");
     std::ofstream(config + "/tavlo/settings.conf") << "mode=window\n" << settings;
     std::unique_ptr<host::Host> host(host::CreateSdlHost());
     EXPECT_TRUE(host->OpenVideo());

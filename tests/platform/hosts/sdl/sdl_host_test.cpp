@@ -251,3 +251,20 @@ TEST(SdlHost, NoDisplayEndsWithTheStartUpMessage) {
     EXPECT_NE(result.standardError.find("DirectDrawを初期化出来ません(;;"), std::string::npos)
         << result.standardError;
 }
+
+// Where no dialog can be shown (SDL's dummy driver, and no display for SDL's own X11 dialogs;
+// or an X server without core fonts) the messages are on standard error only, and it says so
+// once, with SDL's reason, however many dialogs the end brings.
+TEST(SdlHost, WithoutDialogsStandardErrorSaysSoOnce) {
+    const std::string folder = FreshFolder("nodialog");
+    const RunResult result = testing_support::Run(
+        "cd '" + folder + "' && env -u DISPLAY -u WAYLAND_DISPLAY TAVLO_VIDEO=sdl " +
+            "SDL_VIDEODRIVER=dummy HOME='" + folder + "' XDG_CONFIG_HOME='" + folder + "/config'",
+        TAVLO_BINARY);
+    EXPECT_EQ(result.exitCode, 1);
+    const std::string& error = result.standardError;
+    EXPECT_NE(error.find("tavlo.rka"), std::string::npos) << error;
+    const std::size_t note = error.find("no dialog can be shown (");
+    EXPECT_NE(note, std::string::npos) << error;
+    EXPECT_EQ(error.find("no dialog can be shown", note + 1), std::string::npos) << error;
+}

@@ -1,0 +1,191 @@
+// What SDL's events mean to the SDL host (host_sdl_impl.h): keys through the player's bindings
+// and the host's own actions (full screen, scaling, screenshots), controllers, the window's
+// events, and the pause while the window is out of the player's reach.
+#include <SDL.h>
+
+#include <ctime>
+
+#include "host_sdl_impl.h"
+#include "sdl_keys.h"
+#include "sdl_screenshot.h"
+
+namespace host {
+
+using platform::MonotonicNanoseconds;
+using sdl::Scaling;
+using sdl::WindowMode;
+
+bool SdlHost::Handle(const SDL_Event& e) {
+    const std::int64_t origin = origin_;
+    std::vector<KeyChange> changes;
+    Handle(e, changes);
+    return !pending_.empty() || origin_ != origin;
+}
+
+bool SdlHost::Poll() {
+    const std::int64_t origin = origin_;
+    PollAll();
+    return !pending_.empty() || origin_ != origin;
+}
+
+void SdlHost::SaveSettings() {
+    if (!settingsPath_.empty() && !sdl::SaveSettings(settingsPath_, saved_)) {
+        std::fprintf(stderr, "tavlo: cannot write %s\n", settingsPath_.c_str());
+    }
+}
+
+void SdlHost::HostAction(sdl::Action action) {
+    if (action == sdl::Action::FullScreen) {
+        settings_.mode =
+            settings_.mode == WindowMode::FullScreen ? WindowMode::Window : WindowMode::FullScreen;
+        saved_.mode = settings_.mode;
+        ApplyWindowMode();
+        SaveSettings();
+    } else if (action == sdl::Action::Scaling) {
+        settings_.scaling = settings_.scaling == Scaling::Sharp ? Scaling::Smooth : Scaling::Sharp;
+        saved_.scaling = settings_.scaling;
+        presenter_.SetScaling(settings_.scaling);
+        presenter_.Draw();
+        SaveSettings();
+    } else if (action == sdl::Action::Screenshot) {
+        TakeScreenshot();
+    }
+}
+
+void SdlHost::TakeScreenshot() {
+    ScreenImage image;
+    if (!presenter_.Shown(image)) return;
+    const std::string path =
+        sdl::SaveScreenshot(sdl::ScreenshotFolder(), image, std::time(nullptr));
+    if (path.empty()) {
+        std::fprintf(stderr, "tavlo: the screenshot could not be saved\n");
+    } else {
+        std::fprintf(stderr, "tavlo: screenshot %s\n", path.c_str());
+    }
+}
+
+void SdlHost::PushKeys(const std::vector<KeyChange>& changes) {
+    for (const KeyChange& change : changes) {
+        pending_.push_back(
+            {change.down ? InputEvent::Kind::KeyDown : InputEvent::Kind::KeyUp, change.virtualKey});
+    }
+}
+
+void SdlHost::WindowEvent(const SDL_WindowEvent& window) {
+    switch (window.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+            pending_.push_back({InputEvent::Kind::Close, 0});
+            break;
+        case SDL_WINDOWEVENT_RESIZED:
+            // A size the player gave the window is kept for next time.
+            if (settings_.mode == WindowMode::Window &&
+                !(SDL_GetWindowFlags(window_) &
+                  (SDL_WINDOW_FULLSCREEN | SDL_WINDOW_MAXIMIZED | SDL_WINDOW_MINIMIZED)) &&
+                window.data1 >= 320 && window.data2 >= 240 &&
+                (window.data1 != settings_.windowWidth || window.data2 != settings_.windowHeight)) {
+                settings_.windowWidth = saved_.windowWidth = window.data1;
+                settings_.windowHeight = saved_.windowHeight = window.data2;
+                SaveSettings();
+            }
+            presenter_.Draw();
+            break;
+        case SDL_WINDOWEVENT_EXPOSED:
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+        case SDL_WINDOWEVENT_RESTORED:
+        case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_MAXIMIZED:
+            // The picture is kept, so whatever uncovered the window, it is there again.
+            presenter_.Draw();
+            break;
+        default:
+            break;
+    }
+}
+
+bool SdlHost::LosesThePlayer(const SDL_Event& e) {
+    return e.type == SDL_WINDOWEVENT && (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST ||
+                                         e.window.event == SDL_WINDOWEVENT_MINIMIZED);
+}
+
+void SdlHost::PauseUntilFocusReturns() {
+    const std::int64_t pausedAt = MonotonicNanoseconds();
+    if (window_) SDL_SetWindowTitle(window_, (TitleOrName() + " (paused)").c_str());
+    bool minimised = window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED);
+    bool focused = false;
+    SDL_Event e;
+    while (!(focused && !minimised) && !StopRequested()) {
+        if (!SDL_WaitEventTimeout(&e, 100)) continue;
+        if (e.type == SDL_QUIT ||
+            (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE)) {
+            pending_.push_back({InputEvent::Kind::Close, 0});
+            break;
+        }
+        // Keys let go meanwhile still reach the game; nothing else from keys or pads does.
+        if (e.type == SDL_KEYUP) {
+            if (const unsigned vk = sdl::GameKeyOf(settings_.bindings, e.key.keysym.sym)) {
+                pending_.push_back(sdl::KeyEvent(vk, e.key.keysym.mod, false));
+            }
+        }
+        if (e.type != SDL_WINDOWEVENT) continue;
+        if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) focused = true;
+        if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) focused = false;
+        minimised = e.window.event == SDL_WINDOWEVENT_MINIMIZED ||
+                    (window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED));
+        WindowEvent(e.window);
+    }
+    origin_ += MonotonicNanoseconds() - pausedAt;
+    if (window_) SDL_SetWindowTitle(window_, TitleOrName().c_str());
+}
+
+void SdlHost::PollAll() {
+    lastPoll_ = MonotonicNanoseconds();
+    SDL_Event e;
+    std::vector<KeyChange> changes;
+    while (SDL_PollEvent(&e)) Handle(e, changes);
+}
+
+void SdlHost::Handle(const SDL_Event& e, std::vector<KeyChange>& changes) {
+    if (settings_.pauseOnFocusLoss && LosesThePlayer(e)) {
+        PauseUntilFocusReturns();
+        return;
+    }
+    changes.clear();
+    if (controllers_->Handle(e, changes)) {
+        PushKeys(changes);
+        return;
+    }
+    switch (e.type) {
+        case SDL_QUIT:
+            pending_.push_back({InputEvent::Kind::Close, 0});
+            break;
+        case SDL_WINDOWEVENT:
+            WindowEvent(e.window);
+            break;
+        case SDL_RENDER_TARGETS_RESET:
+        case SDL_RENDER_DEVICE_RESET:
+            // Texture contents are gone: convert the kept picture again.
+            presenter_.TexturesLost();
+            presenter_.Draw();
+            break;
+        case SDL_MOUSEMOTION:
+            pending_.push_back({InputEvent::Kind::MouseOver, 0});
+            break;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP: {
+            const bool down = e.type == SDL_KEYDOWN;
+            const bool alt = (e.key.keysym.mod & KMOD_ALT) != 0;
+            if (down && !e.key.repeat) {
+                if (auto action = sdl::HostActionOf(settings_.bindings, e.key.keysym.sym, alt)) {
+                    HostAction(*action);
+                }
+            }
+            const unsigned vk = sdl::GameKeyOf(settings_.bindings, e.key.keysym.sym);
+            if (vk != 0) pending_.push_back(sdl::KeyEvent(vk, e.key.keysym.mod, down));
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+}  // namespace host
