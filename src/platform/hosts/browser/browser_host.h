@@ -10,4 +10,8 @@ namespace host {
 // Makes the one browser host; the browser's entry hands it to host::SetHostFactory.
 Host* CreateBrowserHost();
 
+// Has the page read the player's bindings through the one model (bindings_browser.cpp), now
+// that the module can answer it.
+void ReadPageBindings();
+
 }  // namespace host

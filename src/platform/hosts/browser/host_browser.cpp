@@ -55,7 +55,8 @@ struct PadState {
 
 class BrowserHost final : public Host {
   public:
-    BrowserHost() : origin_(emscripten_get_now()), lastYield_(origin_) {}
+    // The player's bindings are read as soon as the module can read them.
+    BrowserHost() : origin_(emscripten_get_now()), lastYield_(origin_) { ReadPageBindings(); }
 
     std::uint32_t Milliseconds() override { return static_cast<std::uint32_t>(ElapsedMs()); }
 

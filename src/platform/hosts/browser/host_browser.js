@@ -47,10 +47,9 @@ Module.tavloHost = (function () {
 
   // Bindings: which keys and gamepad controls do what, with the names settings.conf uses
   // (SDL's key and controller names, any case), kept in localStorage as tavlo.key.ACTION
-  // ("Left,A,H") and tavlo.pad.ACTION ("a,start"). A key (or control) does one thing: one bound
-  // to an action is taken from any other; an action left with nothing keeps those of its
-  // defaults no other action took. The game's actions reach it as their own virtual key; a key
-  // that is the default of a game action but bound to none reaches it as nothing.
+  // ("Left,A,H") and tavlo.pad.ACTION ("a,start"). Their rules are the game's module's
+  // (bindings_browser.cpp, over the one model every host uses): the page hands it the keys it
+  // knows and what is stored, and keeps what comes back, to act on a key at once.
   const sdlNames = {
     Enter: 'Return', NumpadEnter: 'Keypad Enter', ControlLeft: 'Left Ctrl',
     ControlRight: 'Right Ctrl', ShiftLeft: 'Left Shift', ShiftRight: 'Right Shift',
@@ -65,106 +64,42 @@ Module.tavloHost = (function () {
     sdlNames['Numpad' + i] = 'Keypad ' + i;
   }
   for (let i = 1; i <= 12; ++i) sdlNames['F' + i] = 'F' + i;
-  const knownNames = new Map(Object.values(sdlNames).map((n) => [n.toLowerCase(), n]));
-  // A controller's buttons and axes by SDL's names, in SDL's order (as the game's host counts
-  // them); an axis is bound one way ('-leftx': the left stick pushed left), a trigger only '+'.
-  const padButtonNames = ['a', 'b', 'x', 'y', 'back', 'guide', 'start', 'leftstick', 'rightstick',
-    'leftshoulder', 'rightshoulder', 'dpup', 'dpdown', 'dpleft', 'dpright'];
-  const padAxisNames = ['leftx', 'lefty', 'rightx', 'righty', 'lefttrigger', 'righttrigger'];
-  const actions = [
-    { name: 'left', vk: 0x25, keys: 'Left', pad: 'dpleft,-leftx' },
-    { name: 'right', vk: 0x27, keys: 'Right', pad: 'dpright,+leftx' },
-    { name: 'up', vk: 0x26, keys: 'Up', pad: 'dpup,-lefty' },
-    { name: 'down', vk: 0x28, keys: 'Down', pad: 'dpdown,+lefty' },
-    { name: 'enter', vk: 0x0D, keys: 'Return,Keypad Enter', pad: 'a,start' },
-    { name: 'skip', vk: 0x11, keys: 'Left Ctrl,Right Ctrl', pad: '' },
-    { name: 'pause', vk: 0x13, keys: 'Pause', pad: '' },
-    { name: 'fullscreen', vk: 0, keys: 'Alt+Return,Alt+Keypad Enter' },
-    { name: 'scaling', vk: 0, keys: 'F11,F9' },
-  ];
-  const gameKeys = new Set(actions.map((a) => a.vk).filter((vk) => vk));
-  let chords = new Map();  // 'left' or 'alt+return' → action
-  host.bindings = {};      // 'key.left', 'pad.left', ... → the list as the panel shows it
-  // One key name to its chord ('alt+' for the host's own actions only); null when unknown.
-  function chordOf(text, action) {
-    let name = text.trim().toLowerCase(), alt = false;
-    if (name.startsWith('alt+') && name.length > 4) {
-      if (action.vk) return null;
-      alt = true;
-      name = name.slice(4).trim();
-    }
-    return knownNames.has(name) ? (alt ? 'alt+' : '') + name : null;
-  }
-  const showChord = (c) => (c.startsWith('alt+') ? 'Alt+' + knownNames.get(c.slice(4)) : knownNames.get(c));
-  // One controller name to its control ('a', '-leftx', '+lefttrigger'); null when unknown.
-  function controlOf(text) {
-    const name = text.trim().toLowerCase();
-    if (padButtonNames.includes(name)) return name;
-    const sign = name[0] === '+' || name[0] === '-' ? name[0] : '';
-    const axis = sign ? name.slice(1) : name;
-    if (!padAxisNames.includes(axis)) return null;
-    if (axis.endsWith('trigger')) return sign === '-' ? null : '+' + axis;
-    return sign ? sign + axis : null;
-  }
-  // The two kinds of binding, read alike.
-  const kinds = [
-    { prefix: 'key', actions, defaults: (a) => a.keys, parse: chordOf, show: showChord, what: 'key' },
-    { prefix: 'pad', actions: actions.filter((a) => a.vk), defaults: (a) => a.pad,
-      parse: (text) => controlOf(text), show: (c) => c, what: 'control' },
-  ];
-  let padMap = null;  // what each control gives the game, as readPadMap hands it over
+  const knownKeys = Object.keys(sdlNames).map((code) => `${sdlNames[code]}=${keyCodes[code]}`)
+    .filter((v, i, all) => all.indexOf(v) === i).join('\t');
+  let keyTable = new Map();  // 'left' → { vk, plain, alt, bound }, as the module answered
+  let padMap = null;         // what each control gives the game, as readPadMap hands it over
   let padMapChanged = true;
-  function readKind(kind, notes) {
-    const names = (list, action) => list.split(',').map((t) => t.trim()).filter((t) => t)
-      .map((t) => [t, kind.parse(t, action)]);
-    const lists = new Map(kind.actions.map((a) => [a, names(kind.defaults(a), a).map(([, c]) => c)]));
-    for (const action of kind.actions) {
-      let text = null;
-      try { text = localStorage.getItem(`tavlo.${kind.prefix}.${action.name}`); } catch (e) { /* none */ }
-      if (text === null) continue;
-      const taken = [];
-      // (No destructuring in for-of here: emscripten's minifier of this file drops it.)
-      for (const named of names(text, action)) {
-        const item = named[0], bound = named[1];
-        if (!bound) notes.push(`${kind.prefix}.${action.name}: no ${kind.what} "${item}"; skipped`);
-        else if (!taken.includes(bound)) taken.push(bound);
-      }
-      if (!taken.length) continue;
-      for (const a of kind.actions) lists.set(a, lists.get(a).filter((c) => !taken.includes(c)));
-      lists.set(action, taken);
-    }
-    for (const action of kind.actions) {
-      let list = lists.get(action);
-      if (!list.length) {
-        const used = new Set(Array.from(lists.values()).flat());
-        list = names(kind.defaults(action), action).map(([, c]) => c).filter((c) => !used.has(c));
-        lists.set(action, list);
-      }
-      if (!list.length && kind.prefix === 'key') notes.push(`no key is left for ${action.name}`);
-      host.bindings[`${kind.prefix}.${action.name}`] = list.map(kind.show).join(',');
-    }
-    return lists;
-  }
+  host.bindings = {};        // 'key.left', 'pad.left', ... → the list as the panel shows it
+  // Reads the stored bindings through the module; returns the notes. Before the module runs
+  // there is nothing to read them with: the keys are the browser's own until then.
   function readBindings() {
-    const notes = [];
-    chords = new Map();
-    readKind(kinds[0], notes).forEach((list, action) => {
-      for (const chord of list) chords.set(chord, action);
-    });
-    // 15 buttons, then each axis's key for pushing it the negative way, then the positive way.
-    padMap = new Array(padButtonNames.length + 2 * padAxisNames.length).fill(0);
-    readKind(kinds[1], notes).forEach((list, action) => {
-      for (const control of list) {
-        const button = padButtonNames.indexOf(control);
-        const axis = padAxisNames.indexOf(control.slice(1));
-        if (button >= 0) padMap[button] = action.vk;
-        else padMap[padButtonNames.length + (control[0] === '+' ? padAxisNames.length : 0) + axis] = action.vk;
+    if (!Module['_tavlo_bindings_read']) return [];
+    const stored = [];
+    try {
+      for (let i = 0; i < localStorage.length; ++i) {
+        const name = localStorage.key(i);
+        if (/^tavlo\.(key|pad)\./.test(name)) stored.push(`${name.slice(6)}=${localStorage.getItem(name)}`);
       }
-    });
+    } catch (e) { /* none */ }
+    const buffer = Module['_tavlo_bindings_buffer']();
+    stringToUTF8(['names\t' + knownKeys].concat(stored).join('\n'), buffer,
+      Module['_tavlo_bindings_buffer_size']());
+    Module['_tavlo_bindings_read']();
+    const notes = [];
+    keyTable = new Map();
+    host.bindings = {};
+    for (const line of UTF8ToString(buffer).split('\n')) {
+      const f = line.split('\t');
+      if (f[0] === 'bind') host.bindings[f[1]] = f[2];
+      else if (f[0] === 'key') keyTable.set(f[1], { vk: +f[2], plain: f[3], alt: f[4], bound: f[5] === '1' });
+      else if (f[0] === 'pad') padMap = f.slice(1).map(Number);
+      else if (f[0] === 'note') notes.push(f[1]);
+    }
     padMapChanged = true;
     for (const note of notes) console.warn('tavlo: ' + note);
     return notes;
   }
+  host.readBindings = readBindings;
   // The panel's way in: stores one list ('key.left', 'pad.enter') and reads them all again;
   // returns the notes.
   host.setBinding = function (name, text) {
@@ -174,28 +109,24 @@ Module.tavloHost = (function () {
   // The controls' keys into the game's memory (27 numbers, as padMap); true when they changed
   // since the last call.
   host.readPadMap = function (out) {
-    if (!padMapChanged) return false;
+    if (!padMapChanged || !padMap) return false;
     padMapChanged = false;
     HEAP32.set(padMap, out >> 2);
     return true;
   };
-  readBindings();
 
   function onKey(e, down) {
     // Typing into the page's fields (the bindings panel) is not playing.
     if (e.target && e.target.tagName === 'INPUT') return;
-    const name = sdlNames[e.code] ? sdlNames[e.code].toLowerCase() : null;
     const natural = keyCodes[e.code];
     if (!natural) return;
-    const bound = name && chords.get(name);
-    const hostAction = name && chords.get((e.altKey ? 'alt+' : '') + name);
-    const vk = bound && bound.vk ? bound.vk : (gameKeys.has(natural) ? 0 : natural);
-    if (keptFromBrowser.has(natural) || (bound && bound.vk) || (hostAction && !hostAction.vk)) {
-      e.preventDefault();
-    }
-    if (down && !e.repeat && hostAction && !hostAction.vk) {
-      if (hostAction.name === 'fullscreen') toggleFullscreen();
-      else if (hostAction.name === 'scaling') toggleScaling();
+    const key = keyTable.get(sdlNames[e.code].toLowerCase());
+    const vk = key ? key.vk : natural;
+    const action = key ? (e.altKey ? key.alt : key.plain) : '-';
+    if (keptFromBrowser.has(natural) || (key && key.bound) || action !== '-') e.preventDefault();
+    if (down && !e.repeat) {
+      if (action === 'fullscreen') toggleFullscreen();
+      else if (action === 'scaling') toggleScaling();
     }
     if (!vk) return;
     // Alt combinations and F10 are system keys, as Windows sends them.
