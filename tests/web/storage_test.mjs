@@ -8,41 +8,11 @@
 import fs from 'node:fs';
 import path from 'node:path';
 import { serve } from './serve.mjs';
-import { checklist, site, sleep, startSession, waitFor } from './tavlo_page.mjs';
+import {
+  checklist, gameStores, site, sleep, startSession, storedBest, waitFor,
+} from './tavlo_page.mjs';
 
 const { check, stopped, finish } = checklist();
-
-// The stored "score.dat", read (no value given) or written as the page keeps it, from a page of
-// the site that is not the game (the manifest); the best it holds, or null when none is stored.
-async function stored(url, value) {
-  const page = await browser.newPage();
-  try {
-    await page.goto(url + 'manifest.webmanifest');
-    return await page.evaluate(async (best) => {
-      const files = 'FILE_DATA', key = '/tavlo/score.dat';
-      const db = await new Promise((resolve, reject) => {
-        const request = indexedDB.open('/tavlo', 21);
-        request.onupgradeneeded = () => {
-          request.result.createObjectStore(files).createIndex('timestamp', 'timestamp', { unique: false });
-        };
-        request.onsuccess = () => resolve(request.result);
-        request.onerror = () => reject(request.error);
-      });
-      const transaction = db.transaction(files, 'readwrite');
-      const request = transaction.objectStore(files).get(key);
-      if (best !== null) {
-        const contents = new Uint8Array(new Int32Array([best]).buffer);
-        transaction.objectStore(files).put({ timestamp: new Date(), mode: 33206, contents }, key);
-      }
-      await new Promise((resolve) => { transaction.oncomplete = resolve; });
-      db.close();
-      const entry = best === null ? request.result : { contents: new Uint8Array(new Int32Array([best]).buffer) };
-      return entry ? new DataView(entry.contents.buffer, entry.contents.byteOffset, 4).getInt32(0, true) : null;
-    }, value === undefined ? null : value);
-  } finally {
-    await page.close();
-  }
-}
 
 // A game page, with `prepare` run in it before its own scripts.
 async function openGame(where, prepare) {
@@ -63,12 +33,6 @@ async function endGame(page) {
   await page.evaluate(() => Module.tavloHost.sendKey(0x13, false));
   return reaches(page, 'ended', 10000);
 }
-// The game puts a new "score.dat" in place, as the game's replace reaches the host.
-const gameStores = (page, best) => page.evaluate((value) => {
-  FS.writeFile('/play/score.dat', new Uint8Array(new Int32Array([value]).buffer));
-  Module.tavloHost.fileReplaced('/play/score.dat');
-}, best);
-
 // What a page may lack: Web Locks (an insecure origin, an older browser), BroadcastChannel.
 function withoutLocks() {
   Object.defineProperty(Navigator.prototype, 'locks', { value: undefined, configurable: true });
@@ -115,13 +79,13 @@ try {
   ];
   for (const c of survivals) {
     await onOrigin(c.what, async (url) => {
-      if (c.stored !== undefined) await stored(url, c.stored);
+      if (c.stored !== undefined) await storedBest(browser, url, c.stored);
       const page = await openGame(url, c.prepare);
       const started = await reaches(page, 'running');
       const notice = await lineText(page, 'notice');
-      if (c.later !== undefined) await stored(url, c.later);
+      if (c.later !== undefined) await storedBest(browser, url, c.later);
       const ended = started && await endGame(page);
-      const best = await stored(url);
+      const best = await storedBest(browser, url);
       check(ended && best === 150 && c.notice.test(notice),
         `${c.what}: the game ended with its best 0 and the stored best afterwards is ${best}; notice "${notice}"`);
     });
