@@ -57,10 +57,12 @@ case "$command" in
         # puppeteer-core, as the lock file pins it; again when the lock file changes.
         (cd tests/web && { [ node_modules/.package-lock.json -nt package-lock.json ] ||
             npm ci --no-audit --no-fund </dev/null; })
-        # The desktop page, then a phone's (both run, either failing fails).
+        # The desktop page, a phone's, the best score's storage, the updates (all run, any failing fails).
         status=0
         node tests/web/web_test.mjs || status=1
         node tests/web/phone_test.mjs || status=1
+        node tests/web/storage_test.mjs || status=1
+        node tests/web/update_test.mjs || status=1
         exit "$status"
         ;;
 esac

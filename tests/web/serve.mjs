@@ -9,13 +9,18 @@ const types = {
   '.webmanifest': 'application/manifest+json',
 };
 
-export function serve(folder, port) {
+// `redirects` sends paths elsewhere ({'/index.html': '/'}), as some hosts do.
+export function serve(folder, port, redirects = {}) {
   const root = path.resolve(folder);
   const server = http.createServer((request, response) => {
     // A request that is no path ("//", a broken %-escape) is refused, not the end of the server.
     let file;
     try {
       const url = new URL(request.url, 'http://localhost');
+      if (Object.hasOwn(redirects, url.pathname)) {
+        response.writeHead(301, { Location: redirects[url.pathname] }).end();
+        return;
+      }
       file = path.join(root, decodeURIComponent(url.pathname === '/' ? '/index.html' : url.pathname));
     } catch {
       response.writeHead(400).end();

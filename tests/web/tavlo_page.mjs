@@ -263,3 +263,41 @@ export function titleReference() {
   const titleFrames = reference.filter((f) => f.ms >= 5500);
   return { reference, isTitle: (shot) => titleFrames.some((f) => samePixels(f.rgb, shot.rgb)) };
 }
+
+// The stored "score.dat", read (no value given) or written as the page keeps it, from a page of
+// the site that is not the game (the manifest); the best it holds, or null when none is stored.
+export async function storedBest(browser, url, value) {
+  const page = await browser.newPage();
+  try {
+    await page.goto(url + 'manifest.webmanifest');
+    return await page.evaluate(async (best) => {
+      const files = 'FILE_DATA', key = '/tavlo/score.dat';
+      const db = await new Promise((resolve, reject) => {
+        const request = indexedDB.open('/tavlo', 21);
+        request.onupgradeneeded = () => {
+          request.result.createObjectStore(files).createIndex('timestamp', 'timestamp', { unique: false });
+        };
+        request.onsuccess = () => resolve(request.result);
+        request.onerror = () => reject(request.error);
+      });
+      const transaction = db.transaction(files, 'readwrite');
+      const request = transaction.objectStore(files).get(key);
+      if (best !== null) {
+        const contents = new Uint8Array(new Int32Array([best]).buffer);
+        transaction.objectStore(files).put({ timestamp: new Date(), mode: 33206, contents }, key);
+      }
+      await new Promise((resolve) => { transaction.oncomplete = resolve; });
+      db.close();
+      const entry = best === null ? request.result : { contents: new Uint8Array(new Int32Array([best]).buffer) };
+      return entry ? new DataView(entry.contents.buffer, entry.contents.byteOffset, 4).getInt32(0, true) : null;
+    }, value === undefined ? null : value);
+  } finally {
+    await page.close();
+  }
+}
+
+// The game puts a new "score.dat" in place, as the game's replace reaches the host.
+export const gameStores = (page, best) => page.evaluate((value) => {
+  FS.writeFile('/play/score.dat', new Uint8Array(new Int32Array([value]).buffer));
+  Module.tavloHost.fileReplaced('/play/score.dat');
+}, best);

@@ -2,12 +2,16 @@
 // the logo and the title show the very pixels the headless program shows at the same moment;
 // keys and gamepad buttons bound in the page's panel reach the game as their actions; Enter starts a round (best
 // score 0 on a first visit); the right answer (a letter bound to its arrow) scores, a wrong one ends
-// the round; gamepads (turned on with the page's button) reach the game: QUIT from one stores the
+// the round, and with the calendar clock at the golden round replay's seed the pictures come in
+// the replay's order (the page draws from the project's generator, not the C library's rand);
+// gamepads (turned on with the page's button) reach the game: QUIT from one stores the
 // best score in the browser, and a reload shows it and keeps gamepads on.
 // Run: scripts/web.sh test (builds first), or node tests/web/web_test.mjs on built trees.
+import fs from 'node:fs';
+import path from 'node:path';
 import {
-  archivePictures, checklist, crossingKind, grabScreen, kinds, panelNumber, samePixels, sleep,
-  startSession, titleReference, waitFor,
+  archivePictures, checklist, crossingKind, grabScreen, kinds, panelNumber, root, samePixels,
+  sleep, startSession, titleReference, waitFor,
 } from './tavlo_page.mjs';
 
 const { check, stopped, finish } = checklist();
@@ -22,6 +26,13 @@ async function press(page, key) {
 // The reference: the headless program's pictures of the logo and the title, on its virtual clock.
 const { reference, isTitle } = titleReference();
 const pictures = archivePictures();
+
+// The golden round replay: the seed the game gave srand, and the kinds of its pictures in order
+// (each answered by its arrow).
+const replay = fs.readFileSync(path.join(root, 'tests/e2e/replays/round.replay'), 'utf8');
+const seed = Number(/^seed (\d+)$/m.exec(replay)[1]);
+const arrowKind = { RIGHT: 0, UP: 1, LEFT: 2, DOWN: 3 };
+const replayKinds = [...replay.matchAll(/^\d+ down (RIGHT|UP|LEFT|DOWN) /gm)].map((m) => arrowKind[m[1]]);
 
 // The browser's picture must be the one the headless program showed as the same change of the
 // screen (the host numbers them alike), and the browser's game clock must not be ahead of the
@@ -47,6 +58,12 @@ try {
   const page = await browser.newPage();
   page.on('pageerror', (e) => check(false, `no error in the page: ${e.message}`));
   await page.setViewport({ width: 800, height: 600 });
+  // The calendar clock (what the game seeds with, time()) at the replay's seed, a thousandth as
+  // fast as the real one: the seed holds however long the page takes to load.
+  await page.evaluateOnNewDocument((seconds) => {
+    const real = Date.now.bind(Date), start = real();
+    Date.now = () => seconds * 1000 + Math.floor((real() - start) / 1000);
+  }, seed);
   await page.goto(url);
   const shown = () => page.evaluate(() => Module.tavloHost.shown && Module.tavloHost.shown.gameMs);
 
@@ -98,29 +115,32 @@ try {
   }, 8000);
   check(panel.best === 0 && panel.score === 0, `Enter starts a round: best ${panel.best}, score ${panel.score}`);
 
-  // The right arrow scores.
-  const first = await waitFor('a picture', async () => {
+  // Three right answers score, each picture of the kind the replay had there.
+  const nextKind = () => waitFor('a picture', async () => {
     const k = crossingKind(await grabScreen(page), pictures);
     return k >= 0 ? { k } : null;
-  }, 10000);
-  await press(page, letters[kinds[first.k].key]);
-  const scored = await waitFor('the score', async () => {
-    const shot = await grabScreen(page);
-    return panelNumber(shot, pictures, 1) === 1 ? shot : null;
-  }, 4000).catch(() => null);
-  check(scored && panelNumber(scored, pictures, 0) === 1,
-    `${letters[kinds[first.k].key]} (bound in the panel) answers picture ${first.k}: score 1, best 1`);
+  }, 10000).then((found) => found.k);
+  const seen = [];
+  for (let n = 1; n <= 3; ++n) {
+    seen.push(await nextKind());
+    await press(page, letters[kinds[seen.at(-1)].key]);
+    const scored = await waitFor(`score ${n}`, async () => {
+      const shot = await grabScreen(page);
+      return panelNumber(shot, pictures, 1) === n ? shot : null;
+    }, 4000).catch(() => null);
+    check(scored && panelNumber(scored, pictures, 0) === n,
+      `${letters[kinds[seen.at(-1)].key]} (bound in the panel) answers picture ${seen.at(-1)}: score ${n}, best ${n}`);
+  }
 
   // A wrong arrow ends the round, and the title comes back.
-  const second = await waitFor('the next picture', async () => {
-    const k = crossingKind(await grabScreen(page), pictures);
-    return k >= 0 ? { k } : null;
-  }, 5000);
-  const wrong = kinds[(second.k + 1) % 4].key;
+  seen.push(await nextKind());
+  const wrong = kinds[(seen.at(-1) + 1) % 4].key;
   await press(page, wrong);
+  check(seen.join() === replayKinds.slice(0, seen.length).join(),
+    `seeded with ${seed}, the pictures come as in round.replay: ${seen} (the replay: ${replayKinds.slice(0, 4)})`);
   const back = await waitFor('the title again', async () => isTitle(await grabScreen(page)), 6000)
     .catch(() => false);
-  check(back, `${wrong} on picture ${second.k} ends the round; the title returns`);
+  check(back, `${wrong} on picture ${seen.at(-1)} ends the round; the title returns`);
   check(await page.evaluate(() => window.arrowsLeftToBrowser) === 0,
     'no arrow key reaches the browser (the page never scrolls)');
 
@@ -154,7 +174,7 @@ try {
     const best = panelNumber(shot, pictures, 0), score = panelNumber(shot, pictures, 1);
     return best >= 0 && score >= 0 ? { best, score } : null;
   }, 8000);
-  check(again.best === 1 && again.score === 0, `after a reload the round shows best ${again.best}`);
+  check(again.best === 3 && again.score === 0, `after a reload the round shows best ${again.best}`);
   check(await listensForPads(page) &&
     await page.$eval('#gamepad-button', (b) => b.textContent) === 'Gamepads: on',
   'after a reload gamepads are still on');

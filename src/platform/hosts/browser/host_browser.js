@@ -7,12 +7,14 @@
 // - keys and gamepads, as Windows virtual keys for the game, and the keys of the page's own
 //   controls (sendKey, from touch.js);
 // - the waits: the game hands the thread back until a given time (see sleepUntil);
-// - the files: "tavlo.rka" comes with the page, "score.dat" is kept in IndexedDB (IDBFS) and
-//   stored again each time the game has put a new one in place, and when the game ends;
-// - one game per site: a second tab waits for the first to close (Web Locks);
+// - the files: "tavlo.rka" comes with the page, "score.dat" is kept in IndexedDB and stored
+//   again (the larger best kept) each time the game has put a new one in place, and when the
+//   game ends; persistent storage asked for, and what the browser gave said (host.storage);
+// - one game per site: a second tab waits for the first to close (Web Locks, or messages);
 // - what tests and measurements read: tavloHost.state, .exitCode, .flips, .shown, .stored.
 // The page must hold #stage (containing canvas #screen) and may hold #message and #notice.
-// It hears "tavlokeys" on the document when a keyboard or a gamepad is used.
+// It hears "tavlokeys" on the document when a keyboard or a gamepad is used, and
+// "tavlostorage" when host.storage changes.
 Module.tavloHost = (function () {
   'use strict';
   const host = {
@@ -398,52 +400,120 @@ Module.tavloHost = (function () {
     box.hidden = false;
   }
   host.messageBox = (caption, text) => say(caption + ': ' + text);
-  // A line under the picture that does not stop the game (storage failures); '' removes it.
-  function notice(text) {
+  // The storage line under the picture: what the player must know of the best score's storage
+  // (it could not be read, a write failed, it lasts only for this window), a sentence each, in
+  // that order. The update offer has a line of its own (index.html), so neither hides the other.
+  const storageNotes = { read: '', write: '', session: '' };
+  function storageNote(kind, text) {
+    storageNotes[kind] = text;
     const line = document.getElementById('notice');
     if (!line) return;
-    line.textContent = text;
-    line.hidden = !text;
+    const shown = [storageNotes.read, storageNotes.write, storageNotes.session].filter((t) => t);
+    line.textContent = shown.join(' ');
+    line.hidden = !shown.length;
   }
+  const errorName = (error) => (error && (error.name || error.message)) || String(error);
 
   // ---- files -------------------------------------------------------------------------------
   // The game plays in a folder in memory: the archive is linked in from the preloaded package,
-  // "score.dat" is copied from the IndexedDB-backed folder, a first visit gets a best score of
-  // zero. Each time the game has put a new "score.dat" in place (host_browser.cpp hears of every
-  // replace that succeeded), and when it ends, the file is copied back and written to IndexedDB
-  // at once: a tab closed right after a new best keeps it. Only that file is ever stored.
-  const store = '/tavlo';  // IndexedDB-backed (the database is named after it)
+  // "score.dat" is read from IndexedDB, a first visit gets a best score of zero. Each time the
+  // game has put a new "score.dat" in place (host_browser.cpp hears of every replace that
+  // succeeded), and when it ends, the file is stored at once: a tab closed right after a new
+  // best keeps it. Only that file is ever stored.
+  // The stored file lies where emscripten's IDBFS kept it (database "/tavlo", store FILE_DATA,
+  // key "/tavlo/score.dat", {timestamp, mode, contents}), so the best of an earlier build is
+  // read. A store reads the stored best and writes the game's only when it is larger, in one
+  // transaction: a best that the start could not read, or that another tab stored meanwhile,
+  // is never replaced by a lower one, whichever tab stores last.
   const folder = '/play';
   const kept = 'score.dat';
-  let storing = Promise.resolve();
-  let storeFailed = false;
-  function storeScore() {
-    storing = storing.then(() => new Promise((resolve) => {
-      const failed = (error) => {
-        console.error('tavlo: the best score could not be stored:', error);
-        storeFailed = true;
-        notice('The best score could not be stored in this browser (' +
-          ((error && (error.name || error.message)) || error) +
-          '): it will be lost when the page closes.');
-        resolve();
-      };
-      try {
-        FS.writeFile(store + '/' + kept, FS.readFile(folder + '/' + kept));
-      } catch (e) {
-        failed(e);
-        return;
-      }
-      FS.syncfs(false, (error) => {
-        if (error) {
-          failed(error);
-          return;
+  const database = { name: '/tavlo', version: 21, files: 'FILE_DATA', key: '/tavlo/score.dat' };
+  const fileMode = 33206;  // a regular file, rw-rw-rw-, as IDBFS wrote it
+  let opened = null;       // the open database (a promise), kept while it stays open
+  function openDatabase() {
+    if (opened) return opened;
+    const attempt = new Promise((resolve, reject) => {
+      const request = indexedDB.open(database.name, database.version);
+      request.onupgradeneeded = () => {
+        const db = request.result;
+        const files = db.objectStoreNames.contains(database.files)
+          ? request.transaction.objectStore(database.files) : db.createObjectStore(database.files);
+        if (!files.indexNames.contains('timestamp')) {
+          files.createIndex('timestamp', 'timestamp', { unique: false });
         }
-        ++host.stored;
-        if (storeFailed) notice('');
-        storeFailed = false;
-        resolve();
-      });
+      };
+      request.onsuccess = () => {
+        const db = request.result;
+        // Closed by the browser (the site's data cleared) or for a newer version: opened anew.
+        db.onclose = () => { if (opened === attempt) opened = null; };
+        db.onversionchange = () => {
+          db.close();
+          if (opened === attempt) opened = null;
+        };
+        resolve(db);
+      };
+      request.onerror = (e) => {
+        e.preventDefault();
+        reject(request.error);
+      };
+    });
+    opened = attempt;
+    attempt.catch(() => { if (opened === attempt) opened = null; });
+    return attempt;
+  }
+  // The best a stored file holds (its first four bytes, as the game reads them); null when it
+  // holds fewer.
+  const asBytes = (contents) => (contents instanceof Uint8Array ? contents : new Uint8Array(contents || []));
+  const bestIn = (bytes) => (bytes.length >= 4
+    ? new DataView(bytes.buffer, bytes.byteOffset, 4).getInt32(0, true) : null);
+
+  // The stored "score.dat": its bytes, or null when none is stored.
+  function readStored() {
+    return openDatabase().then((db) => new Promise((resolve, reject) => {
+      const transaction = db.transaction(database.files, 'readonly');
+      const request = transaction.objectStore(database.files).get(database.key);
+      transaction.oncomplete = () => resolve(request.result ? asBytes(request.result.contents) : null);
+      transaction.onabort = () => reject(transaction.error || request.error);
     }));
+  }
+  // Stores `bytes` unless the stored best is as large or larger, read and written in one
+  // transaction; true when written.
+  function keepLarger(bytes) {
+    const best = bestIn(bytes);
+    if (best === null) return Promise.resolve(false);
+    return openDatabase().then((db) => new Promise((resolve, reject) => {
+      const transaction = db.transaction(database.files, 'readwrite');
+      const files = transaction.objectStore(database.files);
+      const request = files.get(database.key);
+      let written = false, failure = null;
+      request.onsuccess = () => {
+        const stored = request.result ? bestIn(asBytes(request.result.contents)) : null;
+        if (stored !== null && stored >= best) return;
+        try {
+          files.put({ timestamp: new Date(), mode: fileMode, contents: bytes }, database.key);
+          written = true;
+        } catch (e) {
+          failure = e;
+          transaction.abort();
+        }
+      };
+      transaction.oncomplete = () => resolve(written);
+      transaction.onabort = () => reject(failure || transaction.error || request.error);
+    }));
+  }
+
+  let readFailed = false;  // the start could not read the stored best
+  let storing = Promise.resolve();
+  function storeScore() {
+    storing = storing.then(() => keepLarger(FS.readFile(folder + '/' + kept))).then(() => {
+      ++host.stored;
+      storageNote('write', '');
+      askToKeep();
+    }, (error) => {
+      console.error('tavlo: the best score could not be stored:', error);
+      storageNote('write', 'The best score could not be stored in this browser (' +
+        errorName(error) + '): it will be lost when the page closes.');
+    });
     return storing;
   }
   host.fileReplaced = function (path) {
@@ -455,51 +525,156 @@ Module.tavloHost = (function () {
     }
     if (where === folder + '/' + kept) storeScore();
   };
+  // Resolves once every store asked for so far, and any asked for meanwhile, has ended (an
+  // update waits for it before the page reloads).
+  host.whenStored = function () {
+    const now = storing;
+    return now.then(() => (storing === now ? undefined : host.whenStored()));
+  };
 
-  // One game per site: the stored score is read, played with and written by one tab at a time.
-  // A second tab says so and starts when the first is closed (or its game has ended). Where the
-  // browser has no Web Locks (an insecure origin), each tab plays on its own.
-  let releaseLock = () => {};
-  function oneGameAtATime(start) {
-    if (!navigator.locks) {
-      start();
-      return;
+  // ---- keeping storage -----------------------------------------------------------------------
+  // A browser may clear a site's storage when space runs low unless it has made it persistent.
+  // The page asks for that once a best score has been stored (after the first round that set
+  // one) and when the page is installed; the settings panel says what the browser gave
+  // (host.storage, "tavlostorage" on the document when it changes). Where the storage lasts
+  // only for the window (private windows), the page says so once, at the start.
+  // A quota this small is storage held in memory, as some browsers report it for a private
+  // window; current Chromium reports an incognito window's quota like any other, and there the
+  // page cannot tell.
+  const sessionQuota = 120 * 1024 * 1024;
+  host.storage = '';
+  let askedToKeep = false;
+  function askToKeep() {
+    if (askedToKeep || !navigator.storage || !navigator.storage.persist) return;
+    askedToKeep = true;
+    navigator.storage.persist().catch(() => false).then(showStorage);
+  }
+  window.addEventListener('appinstalled', () => {
+    askedToKeep = false;
+    askToKeep();
+  });
+  function showStorage() {
+    const s = navigator.storage || {};
+    const persisted = s.persisted ? s.persisted().catch(() => false) : Promise.resolve(false);
+    const estimate = s.estimate ? s.estimate().catch(() => null) : Promise.resolve(null);
+    return Promise.all([persisted, estimate]).then((answers) => {
+      const persistent = answers[0] === true, room = answers[1];
+      const sessionOnly = !persistent && !!room && room.quota > 0 && room.quota < sessionQuota;
+      if (readFailed) host.storage = 'Best score: the stored one could not be read.';
+      else if (sessionOnly) host.storage = 'Best score: kept only until this window closes.';
+      else if (persistent) host.storage = 'Best score: in persistent storage, kept until this site\'s data is cleared.';
+      else host.storage = 'Best score: stored, but the browser may clear it when space runs low (storage not made persistent).';
+      document.dispatchEvent(new Event('tavlostorage'));
+      if (!sessionOnly) return;
+      let said = false;
+      try {
+        said = sessionStorage.getItem('tavlo.sessionOnly') === 'said';
+        sessionStorage.setItem('tavlo.sessionOnly', 'said');
+      } catch (e) { /* said each time, then */ }
+      if (!said) storageNote('session', 'Scores in this window end when it closes.');
+    });
+  }
+
+  // ---- one game per site ---------------------------------------------------------------------
+  // The stored score is read, played with and written by one tab at a time. A second tab says
+  // so and starts when the first is closed (or its game has ended). The rule is a Web Lock;
+  // where the browser has none (an insecure origin, an older browser) the tabs agree over a
+  // BroadcastChannel, as far as messages can (a tab that crashes never says it has gone); with
+  // neither, each tab plays on its own, and the stores' larger-best rule still keeps the best.
+  let releaseGame = () => {};
+  function waitForOtherTab() {
+    host.state = 'waiting';
+    say('Tavlo is already open in another tab. It starts here when that tab is closed.');
+  }
+  function begin(start) {
+    if (host.state === 'waiting') {
+      const box = document.getElementById('message');
+      if (box) box.hidden = true;
+      host.state = 'loading';
     }
-    const hold = () => new Promise((resolve) => {
-      releaseLock = resolve;
-      start();
-    });
-    navigator.locks.request('tavlo-game', { ifAvailable: true }, (lock) => {
-      if (lock) return hold();
-      host.state = 'waiting';
-      say('Tavlo is already open in another tab. It starts here when that tab is closed.');
-      navigator.locks.request('tavlo-game', () => {
-        const box = document.getElementById('message');
-        if (box) box.hidden = true;
-        host.state = 'loading';
-        return hold();
+    start();
+  }
+  function oneGameAtATime(start) {
+    if (navigator.locks) {
+      const hold = () => new Promise((resolve) => {
+        releaseGame = resolve;
+        begin(start);
       });
-      return undefined;
-    });
+      navigator.locks.request('tavlo-game', { ifAvailable: true }, (lock) => {
+        if (lock) return hold();
+        waitForOtherTab();
+        navigator.locks.request('tavlo-game', hold);
+        return undefined;
+      });
+    } else if (typeof BroadcastChannel === 'function') {
+      turnByMessages(start);
+    } else {
+      start();
+    }
+  }
+  // Without Web Locks: a tab claims the game (its claim: when it first asked, and a random
+  // tie-break) and listens for a moment. A tab playing answers "here"; a tab still claiming
+  // answers with its own claim when that is older. Either heard, the tab waits for "free" (the
+  // playing tab's game has ended or the tab has gone) and claims again with its first claim,
+  // so the tab that has waited longest goes next.
+  const claimMs = 300;
+  function turnByMessages(start) {
+    const channel = new BroadcastChannel('tavlo-game');
+    const mine = { kind: 'claim', at: Date.now(), tie: Math.random() };
+    const older = (a, b) => a.at < b.at || (a.at === b.at && a.tie < b.tie);
+    let phase = 'claiming', beaten = false;
+    const free = () => {
+      if (phase !== 'playing') return;
+      phase = 'done';
+      channel.postMessage({ kind: 'free' });
+    };
+    const claim = () => {
+      phase = 'claiming';
+      beaten = false;
+      channel.postMessage(mine);
+      setTimeout(() => {
+        if (beaten) {
+          phase = 'waiting';
+          if (host.state !== 'waiting') waitForOtherTab();
+          return;
+        }
+        phase = 'playing';
+        releaseGame = free;
+        window.addEventListener('pagehide', free);
+        begin(start);
+      }, claimMs);
+    };
+    channel.onmessage = (e) => {
+      const heard = e.data || {};
+      if (heard.kind === 'claim') {
+        if (phase === 'playing') channel.postMessage({ kind: 'here' });
+        else if (phase === 'claiming' && older(mine, heard)) channel.postMessage(mine);
+        else if (phase === 'claiming') beaten = true;
+      } else if (heard.kind === 'here') {
+        if (phase === 'claiming') beaten = true;
+      } else if (heard.kind === 'free' && phase === 'waiting') {
+        claim();
+      }
+    };
+    claim();
   }
 
   Module.preRun = Module.preRun || [];
   Module.preRun.push(function () {
-    FS.mkdir(store);
-    FS.mount(IDBFS, {}, store);
     FS.mkdir(folder);
     addRunDependency('tavlo-store');
-    oneGameAtATime(() => FS.syncfs(true, function (error) {
-      if (error) {
-        console.error('tavlo: stored files unreadable:', error);
-        notice('The stored best score could not be read (' + (error.name || error) + ').');
-      }
+    oneGameAtATime(() => readStored().catch((error) => {
+      console.error('tavlo: the stored best score could not be read:', error);
+      readFailed = true;
+      storageNote('read', 'The stored best score could not be read (' + errorName(error) +
+        '). This game counts from 0; the stored best is kept and never replaced by a lower score.');
+      return null;
+    }).then((stored) => {
       FS.symlink('/pack/tavlo.rka', folder + '/tavlo.rka');
-      const stored = store + '/' + kept;
-      FS.writeFile(folder + '/' + kept,
-        FS.analyzePath(stored).exists ? FS.readFile(stored) : new Uint8Array(4));
+      FS.writeFile(folder + '/' + kept, stored || new Uint8Array(4));
       FS.chdir(folder);
       removeRunDependency('tavlo-store');
+      showStorage();
     }));
   });
 
@@ -509,7 +684,7 @@ Module.tavloHost = (function () {
     host.state = 'ending';
     storeScore().then(() => {
       host.state = 'ended';
-      releaseLock();
+      releaseGame();
       const box = document.getElementById('message');
       if (!box || box.hidden) say('The game has ended. Reload the page to play again.');
     });
@@ -523,7 +698,7 @@ Module.tavloHost = (function () {
   window.addEventListener('unhandledrejection', quietExit);
   Module.onAbort = function (what) {
     host.state = 'ended';
-    releaseLock();
+    releaseGame();
     say('The game stopped: ' + what);
   };
 
