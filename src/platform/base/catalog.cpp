@@ -1,0 +1,367 @@
+// The reader of compiled catalogues, the plural rules and the player's languages (catalog.h).
+#include "catalog.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include "files.h"
+
+namespace platform {
+namespace {
+
+// The .mo file's header: magic, revision, count, the two tables' offsets (the hash table that
+// follows is not needed to look a text up here).
+constexpr std::uint32_t kMagic = 0x950412de;
+constexpr std::size_t kHeaderBytes = 20;
+// Our catalogues are a few tens of KiB.
+constexpr std::size_t kLargestCatalog = 1 << 20;
+// Deeper nesting than this is no plural rule a language needs.
+constexpr int kDeepest = 64;
+
+class Bytes {
+  public:
+    Bytes(std::string_view bytes, bool swapped) : bytes_(bytes), swapped_(swapped) {}
+    bool Word(std::size_t at, std::uint32_t& value) const {
+        if (at > bytes_.size() || bytes_.size() - at < 4) return false;
+        const auto* p = reinterpret_cast<const unsigned char*>(bytes_.data() + at);
+        value = swapped_ ? (std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 |
+                            std::uint32_t{p[2]} << 8 | p[3])
+                         : (std::uint32_t{p[3]} << 24 | std::uint32_t{p[2]} << 16 |
+                            std::uint32_t{p[1]} << 8 | p[0]);
+        return true;
+    }
+    // The string a table's entry `index` names: its length and offset, within the file and
+    // followed by its NUL.
+    bool String(std::uint32_t table, std::uint32_t index, std::string& out) const {
+        std::uint32_t length = 0, offset = 0;
+        const std::size_t entry = std::size_t{table} + std::size_t{index} * 8;
+        if (!Word(entry, length) || !Word(entry + 4, offset)) return false;
+        if (offset > bytes_.size() || bytes_.size() - offset <= length) return false;
+        if (bytes_[std::size_t{offset} + length] != '\0') return false;
+        out.assign(bytes_.data() + offset, length);
+        return true;
+    }
+
+  private:
+    std::string_view bytes_;
+    bool swapped_;
+};
+
+// A recursive-descent reading of a plural expression, evaluated as it is read (C's precedence).
+class PluralReader {
+  public:
+    PluralReader(std::string_view text, std::uint64_t n) : text_(text), n_(n) {}
+    bool Read(std::uint64_t& value) {
+        if (!Conditional(value, 0)) return false;
+        Skip();
+        return at_ == text_.size();
+    }
+
+  private:
+    void Skip() {
+        while (at_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[at_]))) ++at_;
+    }
+    bool Take(std::string_view op) {
+        Skip();
+        if (text_.substr(at_, op.size()) != op) return false;
+        // "<" must not take the first half of "<=", nor "!" of "!=".
+        if (op.size() == 1 && at_ + 1 < text_.size() && text_[at_ + 1] == '=' &&
+            (op == "<" || op == ">" || op == "!" || op == "=")) {
+            return false;
+        }
+        at_ += op.size();
+        return true;
+    }
+    bool Conditional(std::uint64_t& value, int depth) {
+        if (depth > kDeepest || !Or(value, depth + 1)) return false;
+        if (!Take("?")) return true;
+        std::uint64_t yes = 0, no = 0;
+        if (!Conditional(yes, depth + 1) || !Take(":") || !Conditional(no, depth + 1)) return false;
+        value = value ? yes : no;
+        return true;
+    }
+    // Each level of binary operators: `next` reads its operands, `ops` are its operators.
+    template <typename Next, typename Apply>
+    bool Binary(std::uint64_t& value, int depth, std::initializer_list<std::string_view> ops,
+                Next next, Apply apply) {
+        if (!(this->*next)(value, depth)) return false;
+        for (;;) {
+            std::string_view found;
+            for (const std::string_view op : ops) {
+                if (Take(op)) {
+                    found = op;
+                    break;
+                }
+            }
+            if (found.empty()) return true;
+            std::uint64_t right = 0;
+            if (!(this->*next)(right, depth) || !apply(found, value, right)) return false;
+        }
+    }
+    bool Or(std::uint64_t& v, int d) {
+        return Binary(v, d, {"||"}, &PluralReader::And, [](auto, auto& l, auto r) {
+            l = l || r;
+            return true;
+        });
+    }
+    bool And(std::uint64_t& v, int d) {
+        return Binary(v, d, {"&&"}, &PluralReader::Equality, [](auto, auto& l, auto r) {
+            l = l && r;
+            return true;
+        });
+    }
+    bool Equality(std::uint64_t& v, int d) {
+        return Binary(v, d, {"==", "!="}, &PluralReader::Relation, [](auto op, auto& l, auto r) {
+            l = op == "==" ? l == r : l != r;
+            return true;
+        });
+    }
+    bool Relation(std::uint64_t& v, int d) {
+        return Binary(v, d, {"<=", ">=", "<", ">"}, &PluralReader::Sum,
+                      [](auto op, auto& l, auto r) {
+                          l = op == "<=" ? l <= r : op == ">=" ? l >= r : op == "<" ? l < r : l > r;
+                          return true;
+                      });
+    }
+    bool Sum(std::uint64_t& v, int d) {
+        return Binary(v, d, {"+", "-"}, &PluralReader::Product, [](auto op, auto& l, auto r) {
+            l = op == "+" ? l + r : l - r;
+            return true;
+        });
+    }
+    bool Product(std::uint64_t& v, int d) {
+        return Binary(v, d, {"*", "/", "%"}, &PluralReader::Unary, [](auto op, auto& l, auto r) {
+            if (op != "*" && r == 0) return false;  // no rule divides by zero
+            l = op == "*" ? l * r : op == "/" ? l / r : l % r;
+            return true;
+        });
+    }
+    bool Unary(std::uint64_t& value, int depth) {
+        if (depth > kDeepest) return false;
+        if (Take("!")) {
+            if (!Unary(value, depth + 1)) return false;
+            value = !value;
+            return true;
+        }
+        Skip();
+        if (Take("(")) return Conditional(value, depth + 1) && Take(")");
+        if (at_ < text_.size() && text_[at_] == 'n') {
+            ++at_;
+            value = n_;
+            return true;
+        }
+        if (at_ >= text_.size() || !std::isdigit(static_cast<unsigned char>(text_[at_]))) {
+            return false;
+        }
+        value = 0;
+        while (at_ < text_.size() && std::isdigit(static_cast<unsigned char>(text_[at_]))) {
+            if (value > 1000000000) return false;  // no rule counts this high
+            value = value * 10 + static_cast<unsigned>(text_[at_++] - '0');
+        }
+        return true;
+    }
+
+    std::string_view text_;
+    std::uint64_t n_;
+    std::size_t at_ = 0;
+};
+
+// The value of `field` in the catalogue's header ("Plural-Forms: nplurals=2; plural=n != 1;").
+std::string HeaderField(const std::string& header, std::string_view field) {
+    std::size_t line = 0;
+    while (line < header.size()) {
+        const std::size_t end = std::min(header.find('\n', line), header.size());
+        if (header.compare(line, field.size(), field) == 0) {
+            return header.substr(line + field.size(), end - line - field.size());
+        }
+        line = end + 1;
+    }
+    return "";
+}
+
+// "ll_CC.codeset@modifier" as the catalogue names to try: "ll_CC", then "ll".
+void AddLocale(std::string locale, std::vector<std::string>& out) {
+    locale = locale.substr(0, locale.find_first_of(".@"));
+    const auto add = [&](const std::string& name) {
+        if (!name.empty() && std::find(out.begin(), out.end(), name) == out.end()) {
+            out.push_back(name);
+        }
+    };
+    add(locale);
+    add(locale.substr(0, locale.find('_')));
+}
+
+Catalog& TheCatalog() {
+    static Catalog catalog;
+    return catalog;
+}
+
+}  // namespace
+
+bool EvaluatePlural(std::string_view expression, std::uint64_t n, std::uint64_t& value) {
+    return PluralReader(expression, n).Read(value);
+}
+
+bool Catalog::Load(std::string_view bytes) {
+    *this = Catalog();
+    if (bytes.size() < kHeaderBytes) return false;
+    std::uint32_t magic = 0;
+    Bytes(bytes, false).Word(0, magic);
+    const bool swapped = magic != kMagic;
+    const Bytes file(bytes, swapped);
+    std::uint32_t revision = 0, count = 0, originals = 0, translations = 0;
+    file.Word(0, magic);
+    file.Word(4, revision);
+    file.Word(8, count);
+    file.Word(12, originals);
+    file.Word(16, translations);
+    // Revisions 0 and 1 differ only in what this reader does not use.
+    if (magic != kMagic || (revision >> 16) > 1 || count > bytes.size() / 16) return false;
+    std::unordered_map<std::string, std::string> entries;
+    std::string original, translation;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (!file.String(originals, i, original) || !file.String(translations, i, translation)) {
+            return false;
+        }
+        entries[original] = translation;
+    }
+    // The header (the entry of the empty text) gives the plural rule.
+    std::string rule = "n != 1";
+    unsigned long plurals = 2;
+    if (const auto header = entries.find(""); header != entries.end()) {
+        const std::string forms = HeaderField(header->second, "Plural-Forms:");
+        const std::size_t counted = forms.find("nplurals=");
+        const std::size_t ruled =
+            forms.find("plural=", counted == std::string::npos ? 0 : counted + 9);
+        if (counted != std::string::npos && ruled != std::string::npos) {
+            plurals = std::strtoul(forms.c_str() + counted + 9, nullptr, 10);
+            rule = forms.substr(ruled + 7);
+            rule = rule.substr(0, rule.find(';'));
+        }
+        std::uint64_t probe = 0;
+        if (plurals < 1 || plurals > 6 || !EvaluatePlural(rule, 1, probe)) return false;
+    }
+    entries_ = std::move(entries);
+    pluralRule_ = std::move(rule);
+    plurals_ = plurals;
+    return true;
+}
+
+std::string Catalog::Get(std::string_view text) const {
+    const auto found = entries_.find(std::string(text));
+    if (found == entries_.end() || found->second.empty()) return std::string(text);
+    return found->second;
+}
+
+unsigned long Catalog::PluralIndex(std::uint64_t n) const {
+    std::uint64_t index = 0;
+    if (!EvaluatePlural(pluralRule_, n, index) || index >= plurals_) return 0;
+    return static_cast<unsigned long>(index);
+}
+
+std::string Catalog::GetPlural(std::string_view singular, std::string_view plural,
+                               std::uint64_t n) const {
+    std::string key(singular);
+    key += '\0';
+    key += plural;
+    const auto found = entries_.find(key);
+    if (found == entries_.end() || found->second.empty()) {
+        return std::string(n == 1 ? singular : plural);
+    }
+    // The forms, NUL-separated, in the rule's order.
+    const std::string& forms = found->second;
+    std::size_t start = 0;
+    for (unsigned long index = PluralIndex(n); index > 0; --index) {
+        start = forms.find('\0', start);
+        if (start == std::string::npos) return std::string(n == 1 ? singular : plural);
+        ++start;
+    }
+    const std::size_t end = forms.find('\0', start);
+    return forms.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+std::vector<std::string> LanguagesFromEnvironment(const char* language, const char* all,
+                                                  const char* messages, const char* lang) {
+    const auto set = [](const char* value) { return value && *value; };
+    const char* locale = set(all) ? all : set(messages) ? messages : set(lang) ? lang : nullptr;
+    std::vector<std::string> out;
+    // C and POSIX are the texts as written, LANGUAGE or not (as gettext has it).
+    if (!locale || std::strcmp(locale, "C") == 0 || std::strncmp(locale, "C.", 2) == 0 ||
+        std::strcmp(locale, "POSIX") == 0) {
+        return out;
+    }
+    if (set(language)) {
+        const std::string list = language;
+        std::size_t start = 0;
+        while (start <= list.size()) {
+            const std::size_t end = std::min(list.find(':', start), list.size());
+            const std::string item = list.substr(start, end - start);
+            if (item == "C" || item == "POSIX") break;
+            AddLocale(item, out);
+            start = end + 1;
+        }
+    }
+    AddLocale(locale, out);
+    return out;
+}
+
+std::vector<std::string> LanguagesFromTags(const std::vector<std::string>& tags) {
+    std::vector<std::string> out;
+    for (const std::string& tag : tags) {
+        // ll[-Script][-CC]: the script says which Chinese (Hans is the mainland's, CN).
+        std::vector<std::string> parts;
+        std::size_t start = 0;
+        while (start <= tag.size()) {
+            const std::size_t end = std::min(tag.find_first_of("-_", start), tag.size());
+            parts.push_back(tag.substr(start, end - start));
+            start = end + 1;
+        }
+        std::string language = parts[0], region;
+        for (char& c : language) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        for (std::size_t i = 1; i < parts.size(); ++i) {
+            std::string part = parts[i];
+            if (part.size() == 2) {
+                for (char& c : part)
+                    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+                region = part;
+            } else if (part.size() == 4 && language == "zh" && region.empty()) {
+                const bool simplified =
+                    (part[0] == 'H' || part[0] == 'h') && (part[3] == 's' || part[3] == 'S');
+                region = simplified ? "CN" : "TW";
+            }
+        }
+        if (language.empty()) continue;
+        if (language == "zh" && region.empty()) region = "CN";  // plain Chinese: simplified
+        AddLocale(region.empty() ? language : language + "_" + region, out);
+    }
+    return out;
+}
+
+std::string LoadCatalog(const std::string& root, const std::vector<std::string>& languages) {
+    for (const std::string& language : languages) {
+        // English is the texts as written: a player who put it first gets them.
+        if (language == "en" || language.rfind("en_", 0) == 0) break;
+        const FileRead read =
+            ReadRegularFile(root + "/" + language + "/LC_MESSAGES/tavlo.mo", kLargestCatalog);
+        Catalog catalog;
+        if (read.ok() && catalog.Load(read.bytes)) {
+            UseCatalog(std::move(catalog));
+            return language;
+        }
+    }
+    UseCatalog(Catalog());
+    return "";
+}
+
+void UseCatalog(Catalog catalog) {
+    TheCatalog() = std::move(catalog);
+}
+
+const Catalog& CurrentCatalog() {
+    return TheCatalog();
+}
+
+}  // namespace platform

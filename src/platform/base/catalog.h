@@ -1,0 +1,73 @@
+// The port's own words in the player's language. Its texts are marked in the code (tr("...")
+// and trn("...", "...", n)), gathered by GNU gettext's tools into po/tavlo.pot and translated in
+// po/LL.po; msgfmt compiles each to LL/tavlo.mo. Every build reads those compiled catalogues
+// with this one reader (Linux, Windows and the page alike: there is no libintl on the last two),
+// and chooses the language as its system does (LanguagesFrom). The game's own texts are never
+// looked up here: they are the design's and stay as they are.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace platform {
+
+class Catalog {
+  public:
+    // Reads a compiled catalogue (the .mo format, either byte order). False, leaving the
+    // catalogue empty, when the bytes are not one or do not hold together.
+    bool Load(std::string_view bytes);
+    bool Empty() const { return entries_.empty(); }
+
+    // The translation of `text`; `text` itself when there is none.
+    std::string Get(std::string_view text) const;
+    // The translation of the singular or plural for `n`, by the catalogue's plural rule (the
+    // English rule, n != 1, when the catalogue has none or no translation).
+    std::string GetPlural(std::string_view singular, std::string_view plural,
+                          std::uint64_t n) const;
+
+    // The index of the plural form for `n` by the catalogue's rule; 0 where the rule cannot be
+    // read (it is checked when the catalogue is loaded).
+    unsigned long PluralIndex(std::uint64_t n) const;
+
+  private:
+    std::unordered_map<std::string, std::string> entries_;  // msgid (and plural) → msgstr(s)
+    std::string pluralRule_ = "n != 1";
+    unsigned long plurals_ = 2;
+};
+
+// Evaluates a catalogue's plural expression (C's operators on n: ?: || && == != < > <= >= + -
+// * / % ! and parentheses) for `n`. False when the expression is not one.
+bool EvaluatePlural(std::string_view expression, std::uint64_t n, std::uint64_t& value);
+
+// The languages the player asks for, most wanted first, as gettext reads them on Linux:
+// LANGUAGE (a colon-separated list) when a locale is set at all, else the first of LC_ALL,
+// LC_MESSAGES and LANG that is set. Each "ll_CC.codeset@modifier" gives "ll_CC" then "ll";
+// "C" and "POSIX" end the list (English, the texts as written).
+std::vector<std::string> LanguagesFromEnvironment(const char* language, const char* all,
+                                                  const char* messages, const char* lang);
+// The same from a list of tags (a browser's navigator.languages, Windows' preferred UI
+// languages: "ja-JP", "zh-Hans-CN", "de"), most wanted first.
+std::vector<std::string> LanguagesFromTags(const std::vector<std::string>& tags);
+
+// Puts in use the catalogue of the first of `languages` that has one under `root`
+// (root/LL/LC_MESSAGES/tavlo.mo); English (none) when "en" comes first or none has one.
+// Returns the language chosen, "" for English.
+std::string LoadCatalog(const std::string& root, const std::vector<std::string>& languages);
+
+// The catalogue the port's texts are looked up in (none at first: English).
+void UseCatalog(Catalog catalog);
+const Catalog& CurrentCatalog();
+
+}  // namespace platform
+
+// A text of the port's own, in the player's language.
+inline std::string tr(std::string_view text) {
+    return platform::CurrentCatalog().Get(text);
+}
+// The same for a sentence with a number in it.
+inline std::string trn(std::string_view singular, std::string_view plural, std::uint64_t n) {
+    return platform::CurrentCatalog().GetPlural(singular, plural, n);
+}
