@@ -1,32 +1,59 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, playing and testing need, when any is missing.
-# Usage: scripts/deps.sh [play|test|screenshots]
-#        scripts/deps.sh packages NAME...   (the named packages: the other scripts' own lists)
+# Installs the Debian packages that building, playing and testing need, when any is missing. The
+# one list of them: every script installs through here.
+# Usage: scripts/deps.sh GROUP...        play, test, web, web-test, windows, screenshots
+#        scripts/deps.sh packages NAME... the named packages
 set -euo pipefail
 
-packages=(build-essential cmake ninja-build pkg-config libsdl2-dev libfreetype-dev
-          libfontconfig-dev libpng-dev fonts-dejavu-core fonts-ipafont-gothic)
-case "${1:-play}" in
-    play) packages+=(xfonts-base) ;;  # SDL's dialogs on X11 draw with the X server's core fonts
-    test)
-        packages+=(libgtest-dev libgmock-dev libbenchmark-dev libxtst-dev xvfb clang libclang-rt-14-dev g++-mingw-w64-x86-64
-                   dpkg-dev file clang-format clang-tidy shellcheck lintian appstream
-                   desktop-file-utils
-                   emscripten node-acorn nodejs chromium npm)  # the web build and its browser test
-        ;;
-    screenshots) packages+=(imagemagick) ;;
-    packages) packages=("${@:2}") ;;
-    *)
-        echo "usage: $0 [play|test|screenshots] | packages NAME..." >&2
-        exit 2
-        ;;
-esac
+# Building and playing the game.
+build=(build-essential cmake ninja-build pkg-config libsdl2-dev libfreetype-dev libfontconfig-dev
+       libpng-dev fonts-dejavu-core fonts-ipafont-gothic)
+# The page: emscripten builds it; node runs emscripten's tools and serves the page.
+web=(emscripten node-acorn nodejs)
+# The page's browser tests: Chromium, and npm for their puppeteer-core.
+web_test=("${web[@]}" chromium npm)
+# The Windows build: the compiler, zlib and the tools for Windows, the icon's tool (icoutils),
+# unzip for the portable zip's test, Wine, and for the window tests an X server of its own;
+# dpkg-dev and xz-utils unpack the libraries' Debian sources.
+windows=(g++-mingw-w64-x86-64 libz-mingw-w64-dev mingw-w64-tools binutils-mingw-w64-x86-64 cmake
+         ninja-build dpkg-dev xz-utils zip unzip nsis icoutils wine64 xvfb xdotool imagemagick
+         fonts-ipafont-gothic fonts-dejavu-core)
+# Everything scripts/test.sh runs: the tests, the sanitizer tree (clang's runtime), the
+# formatting and lint tools, the package checks, the page's and the Windows build's tests.
+test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev libxtst-dev xvfb clang
+      libclang-rt-14-dev dpkg-dev file clang-format clang-tidy shellcheck lintian appstream
+      desktop-file-utils "${web_test[@]}" "${windows[@]}")
+
+packages=()
+[ $# -gt 0 ] || set -- play
+while [ $# -gt 0 ]; do
+    case "$1" in
+        play) packages+=("${build[@]}" xfonts-base) ;;  # SDL's X11 dialogs draw with its core fonts
+        test) packages+=("${test[@]}") ;;
+        web) packages+=("${web[@]}") ;;
+        web-test) packages+=("${web_test[@]}") ;;
+        windows) packages+=("${windows[@]}") ;;
+        screenshots) packages+=("${build[@]}" imagemagick) ;;
+        packages)
+            packages+=("${@:2}")
+            break
+            ;;
+        *)
+            echo "usage: $0 [play|test|web|web-test|windows|screenshots]... | packages NAME..." >&2
+            exit 2
+            ;;
+    esac
+    shift
+done
 
 # A command of the package's name also counts: a node from elsewhere brings its own npm.
 missing=()
 for p in "${packages[@]}"; do
     status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-    [ "$status" = "install ok installed" ] || command -v "$p" >/dev/null || missing+=("$p")
+    if [ "$status" != "install ok installed" ] && ! command -v "$p" >/dev/null &&
+        [[ " ${missing[*]} " != *" $p "* ]]; then
+        missing+=("$p")
+    fi
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 

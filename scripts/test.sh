@@ -1,6 +1,14 @@
 #!/usr/bin/env bash
-# Builds and runs every test: once normally, once under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the fuzz targets briefly.
+# Builds and runs every test, in this order:
+#   1. the Debian packages every step needs (scripts/deps.sh test)
+#   2. clang-format over every C++ source, shellcheck over every shell script
+#   3. the desktop entry and the AppStream metainfo validated
+#   4. the dev tree (build/), warnings as errors, benchmarks built too; ctest there: every unit,
+#      program and package test, the golden replays, the page in headless Chromium
+#   5. clang-tidy over our sources
+#   6. the Windows build under Wine (scripts/windows.sh test)
+#   7. the sanitizer tree (build-asan/: ASan and UBSan) and its ctest
+#   8. each fuzz target for 30 s (scripts/fuzz.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,7 +22,7 @@ find src tests tools fuzz bench -name node_modules -prune -o \( -name '*.cpp' -o
 # after it has gone.
 git grep -lI '^#!.*[/ ]\(ba\)\?sh$' | while read -r file; do
     if head -n 1 "$file" | grep -q '^#!.*[/ ]\(ba\)\?sh$'; then echo "$file"; fi
-done | xargs shellcheck
+done | xargs shellcheck -x
 desktop-file-validate packaging/org.tavlo.Tavlo.desktop
 appstreamcli validate --pedantic --no-net packaging/org.tavlo.Tavlo.metainfo.xml
 

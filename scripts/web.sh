@@ -4,8 +4,8 @@
 #                                 tavlo.data, the manifest, its icons and the service worker sw.js)
 #   scripts/web.sh serve [PORT]   builds, then serves it on http://localhost:PORT/ (default 8014)
 #   scripts/web.sh test           builds, then plays it in headless Chromium (tests/web)
-# Installs (scripts/deps.sh) the Debian packages emscripten, node-acorn and nodejs, for the test
-# chromium and npm too (the archive comes from the native build, so that build's packages too).
+# Installs (scripts/deps.sh) the Debian packages of its web group, web-test for the test (the
+# archive comes from the native build, so that build's packages too).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,9 +16,7 @@ case "$command" in build | serve | test) ;; *)
     ;;
 esac
 
-web=(emscripten node-acorn nodejs)
-[ "$command" = test ] && web+=(chromium npm)
-scripts/deps.sh packages "${web[@]}"
+if [ "$command" = test ]; then scripts/deps.sh web-test; else scripts/deps.sh web; fi
 # Emscripten's helpers find Debian's acorn here.
 export NODE_PATH=/usr/share/nodejs
 
@@ -38,8 +36,8 @@ cmake --build "$native" -j "$(nproc)" --target "${targets[@]}"
 # The web preset: the game's and the platform's own targets, the browser host in place of the
 # others, no fonts. Incremental in build-web/.
 # Warnings are errors when TAVLO_WERROR says so (the test script's build does).
-werror=()
-[ -n "${TAVLO_WERROR:-}" ] && werror=(-DTAVLO_WERROR="$TAVLO_WERROR")
+# shellcheck source=scripts/common.sh
+. scripts/common.sh
 emcmake cmake --preset web "${werror[@]}" \
     -DTAVLO_ARCHIVE="$native/tavlo.rka" -DTAVLO_ICONS="$native/icons/web" >/dev/null
 cmake --build --preset web -j "$(nproc)"
