@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "text_engine.h"
+#include "utf16.h"
 
 namespace platform::text {
 
@@ -26,13 +27,7 @@ std::string Cp932ToUtf8(std::string_view bytes) {
             ++i;
         }
     }
-    if (wide.empty()) return {};
-    const int size = static_cast<int>(wide.size());
-    const int length =
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), length, nullptr, nullptr);
-    return utf8;
+    return WideToUtf8(wide);
 }
 
 }  // namespace platform::text

@@ -1,7 +1,7 @@
 // The text engine of the browser build, which has no fonts: every font request fails, so
 // CreateFontA returns NULL (as Windows does when it cannot make a font) and a device context
 // without a font of its own has none to draw with. The game itself draws no text. Code page 932
-// still converts (cp932.cpp), for the window's title and the message box.
+// still converts (cp932_iconv.cpp), for the window's title and the message box.
 #include "text_engine.h"
 
 namespace platform::text {
