@@ -5,19 +5,20 @@
 #        scripts/deps.sh packages NAME... the named packages
 set -euo pipefail
 
-# Building and playing the game.
-build=(build-essential cmake ninja-build pkg-config libsdl2-dev libfreetype-dev libfontconfig-dev
-       libpng-dev fonts-dejavu-core fonts-ipafont-gothic)
-# The page: emscripten builds it; node runs emscripten's tools and serves the page.
-web=(emscripten node-acorn nodejs)
+# Building and playing the game (gettext compiles the catalogues of the port's texts).
+build=(build-essential cmake ninja-build pkg-config gettext libsdl2-dev libfreetype-dev
+       libfontconfig-dev libpng-dev fonts-dejavu-core fonts-ipafont-gothic)
+# The page: emscripten builds it; node runs emscripten's tools and serves the page; gettext
+# compiles the catalogues of the port's texts (so for the Windows build too).
+web=(emscripten node-acorn nodejs gettext)
 # The page's browser tests: Chromium, and npm for their puppeteer-core.
 web_test=("${web[@]}" chromium npm)
 # The Windows build: the compiler, zlib and the tools for Windows, the icon's tool (icoutils),
 # unzip for the portable zip's test, Wine, and for the window tests an X server of its own;
 # dpkg-dev and xz-utils unpack the libraries' Debian sources.
 windows=(g++-mingw-w64-x86-64 libz-mingw-w64-dev mingw-w64-tools binutils-mingw-w64-x86-64 cmake
-         ninja-build dpkg-dev xz-utils zip unzip nsis icoutils wine64 xvfb xdotool imagemagick
-         fonts-ipafont-gothic fonts-dejavu-core)
+         ninja-build gettext dpkg-dev xz-utils zip unzip nsis icoutils wine64 xvfb xdotool
+         imagemagick fonts-ipafont-gothic fonts-dejavu-core)
 # Everything scripts/test.sh runs: the tests, the sanitizer tree (clang's runtime), the
 # formatting and lint tools, the package checks, the page's and the Windows build's tests.
 test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev libxtst-dev xvfb clang

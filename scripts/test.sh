@@ -2,13 +2,13 @@
 # Builds and runs every test, in this order:
 #   1. the Debian packages every step needs (scripts/deps.sh test)
 #   2. clang-format over every C++ source, shellcheck over every shell script
-#   3. the desktop entry and the AppStream metainfo validated
-#   4. the dev tree (build/), warnings as errors, benchmarks built too; ctest there: every unit,
-#      program and package test, the golden replays, the page in headless Chromium
-#   5. clang-tidy over our sources
-#   6. the Windows build under Wine (scripts/windows.sh test)
-#   7. the sanitizer tree (build-asan/: ASan and UBSan) and its ctest
-#   8. each fuzz target for 30 s (scripts/fuzz.sh)
+#   3. the dev tree (build/), warnings as errors, benchmarks built too; the desktop entry and the
+#      AppStream metainfo it made validated; ctest there: every unit, program and package test,
+#      the golden replays, the page in headless Chromium
+#   4. clang-tidy over our sources
+#   5. the Windows build under Wine (scripts/windows.sh test)
+#   6. the sanitizer tree (build-asan/: ASan and UBSan) and its ctest
+#   7. each fuzz target for 30 s (scripts/fuzz.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,13 +23,14 @@ find src tests tools fuzz bench -name node_modules -prune -o \( -name '*.cpp' -o
 git grep -lI '^#!.*[/ ]\(ba\)\?sh$' | while read -r file; do
     if head -n 1 "$file" | grep -q '^#!.*[/ ]\(ba\)\?sh$'; then echo "$file"; fi
 done | xargs shellcheck -x
-desktop-file-validate packaging/org.tavlo.Tavlo.desktop
-appstreamcli validate --pedantic --no-net packaging/org.tavlo.Tavlo.metainfo.xml
 
 # The trees are named in CMakePresets.json: dev (build/), asan (build-asan/), fuzz, bench, release.
 # The benchmarks are built here too (not run: they measure, they do not test), so they keep building.
 cmake --preset dev -DTAVLO_WERROR=ON -DTAVLO_BENCH=ON >/dev/null
 cmake --build --preset dev -j "$jobs"
+# The desktop entry and the metainfo as the build made them, with their translations.
+desktop-file-validate build/packaging/org.tavlo.Tavlo.desktop
+appstreamcli validate --pedantic --no-net build/packaging/org.tavlo.Tavlo.metainfo.xml
 # This also builds the web page (build-web/, incremental) and plays it in headless Chromium
 # (tests/web, web_browser_test).
 ctest --preset dev -j "$jobs"
