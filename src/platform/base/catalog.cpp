@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "files.h"
+#include "system.h"
 
 namespace platform {
 namespace {
@@ -340,20 +341,31 @@ std::vector<std::string> LanguagesFromTags(const std::vector<std::string>& tags)
     return out;
 }
 
-std::string LoadCatalog(const std::string& root, const std::vector<std::string>& languages) {
+std::string LoadCatalog(const std::vector<std::string>& roots,
+                        const std::vector<std::string>& languages) {
     for (const std::string& language : languages) {
         // English is the texts as written: a player who put it first gets them.
         if (language == "en" || language.rfind("en_", 0) == 0) break;
-        const FileRead read =
-            ReadRegularFile(root + "/" + language + "/LC_MESSAGES/tavlo.mo", kLargestCatalog);
-        Catalog catalog;
-        if (read.ok() && catalog.Load(read.bytes)) {
-            UseCatalog(std::move(catalog));
-            return language;
+        for (const std::string& root : roots) {
+            const FileRead read =
+                ReadRegularFile(root + "/" + language + "/LC_MESSAGES/tavlo.mo", kLargestCatalog);
+            Catalog catalog;
+            if (read.ok() && catalog.Load(read.bytes)) {
+                UseCatalog(std::move(catalog));
+                return language;
+            }
         }
     }
     UseCatalog(Catalog());
     return "";
+}
+
+std::vector<std::string> CatalogRoots() {
+    const std::string program = ExecutablePath();
+    const std::size_t slash = program.find_last_of("/\\");
+    if (slash == std::string::npos) return {};
+    const std::string folder = program.substr(0, slash);
+    return {folder + "/locale", folder + "/../locale", folder + "/../share/locale"};
 }
 
 void UseCatalog(Catalog catalog) {

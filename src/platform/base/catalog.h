@@ -52,10 +52,16 @@ std::vector<std::string> LanguagesFromEnvironment(const char* language, const ch
 // languages: "ja-JP", "zh-Hans-CN", "de"), most wanted first.
 std::vector<std::string> LanguagesFromTags(const std::vector<std::string>& tags);
 
-// Puts in use the catalogue of the first of `languages` that has one under `root`
-// (root/LL/LC_MESSAGES/tavlo.mo); English (none) when "en" comes first or none has one.
+// Puts in use the catalogue of the first of `languages` that has one under one of `roots`
+// (ROOT/LL/LC_MESSAGES/tavlo.mo); English (none) when "en" comes first or none has one.
 // Returns the language chosen, "" for English.
-std::string LoadCatalog(const std::string& root, const std::vector<std::string>& languages);
+std::string LoadCatalog(const std::vector<std::string>& roots,
+                        const std::vector<std::string>& languages);
+
+// Where the program's catalogues may be: beside it in locale/ (Windows), in ../locale (a build
+// tree: build/src/tavlo, build/locale), in ../share/locale (installed: /usr/games/tavlo,
+// /usr/share/locale).
+std::vector<std::string> CatalogRoots();
 
 // The catalogue the port's texts are looked up in (none at first: English).
 void UseCatalog(Catalog catalog);

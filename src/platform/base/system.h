@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -49,5 +50,10 @@ enum class UserFolder {
 // The folder, or "" when the system cannot say (no HOME, say). On Linux the pictures folder is
 // read from the XDG user folders file by its one user (sdl_screenshot.cpp): "" here.
 std::string UserFolderPath(UserFolder folder);
+
+// The languages the player asks for, most wanted first, in the catalogues' names ("ja_JP", "ja"):
+// on Linux from LANGUAGE, LC_ALL, LC_MESSAGES and LANG as gettext reads them; on Windows from
+// the user's preferred UI languages. Empty for the texts as written (English).
+std::vector<std::string> PlayerLanguages();
 
 }  // namespace platform

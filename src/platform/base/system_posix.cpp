@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "catalog.h"
 #include "system.h"
 
 namespace platform {
@@ -80,6 +81,11 @@ std::string UserFolderPath(UserFolder folder) {
             return "";  // the XDG user folders file decides (sdl_screenshot.cpp)
     }
     return "";
+}
+
+std::vector<std::string> PlayerLanguages() {
+    return LanguagesFromEnvironment(std::getenv("LANGUAGE"), std::getenv("LC_ALL"),
+                                    std::getenv("LC_MESSAGES"), std::getenv("LANG"));
 }
 
 }  // namespace platform

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <random>
 
+#include "catalog.h"
 #include "system.h"
 #include "utf16.h"
 
@@ -151,6 +152,23 @@ std::string UserFolderPath(UserFolder folder) {
             return KnownFolder(FOLDERID_Pictures);
     }
     return "";
+}
+
+std::vector<std::string> PlayerLanguages() {
+    // The user's UI languages as a double-NUL-terminated list of tags ("ja-JP\0en-US\0\0").
+    ULONG count = 0, size = 0;
+    if (!GetUserPreferredUILanguages(MUI_LANGUAGE_NAME, &count, nullptr, &size) || size == 0) {
+        return {};
+    }
+    std::wstring names(size, L'\0');
+    if (!GetUserPreferredUILanguages(MUI_LANGUAGE_NAME, &count, names.data(), &size)) return {};
+    std::vector<std::string> tags;
+    for (std::size_t start = 0; start < names.size() && names[start] != L'\0';) {
+        const std::size_t end = names.find(L'\0', start);
+        tags.push_back(WideToUtf8(std::wstring_view(names).substr(start, end - start)));
+        start = end + 1;
+    }
+    return LanguagesFromTags(tags);
 }
 
 }  // namespace platform

@@ -14,6 +14,7 @@
 #include <cstdlib>
 
 #include "host_sdl.h"
+#include "catalog.h"
 #include "host_sdl_impl.h"
 #include "numbers.h"
 #include "run_options.h"
@@ -63,6 +64,15 @@ SdlHost::SdlHost() {
         settings_.mode = *options.window ? WindowMode::Window : WindowMode::FullScreen;
     if (options.smooth) settings_.scaling = *options.smooth ? Scaling::Smooth : Scaling::Sharp;
     controllers_->SetMap(sdl::PadMapOf(settings_.bindings));
+    // The player's choice of language for the port's texts, over the system's.
+    if (!settings_.language.empty()) {
+        const bool english = settings_.language == "C" || settings_.language == "en" ||
+                             settings_.language.rfind("en_", 0) == 0 ||
+                             settings_.language.rfind("en-", 0) == 0;
+        platform::LoadCatalog(platform::CatalogRoots(),
+                              english ? std::vector<std::string>{"en"}
+                                      : platform::LanguagesFromTags({settings_.language}));
+    }
 }
 
 SdlHost::~SdlHost() {

@@ -64,6 +64,11 @@ bool ParseLine(const std::string& line, Settings& read, std::vector<std::string>
         return ParseSize(value, read.windowWidth, read.windowHeight);
     } else if (key == "pause_on_focus_loss" && (value == "yes" || value == "no")) {
         read.pauseOnFocusLoss = value == "yes";
+    } else if (key == "language" && value.size() <= 35 &&
+               std::all_of(value.begin(), value.end(), [](char c) {
+                   return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-';
+               })) {
+        read.language = value;
     } else {
         return false;
     }
@@ -88,11 +93,14 @@ std::string FormatSettings(const Settings& s) {
     out << "# Tavlo's settings. Alt+Enter switches full screen and window, F11 (or F9) sharp and\n"
            "# smooth scaling; the game writes this file when they change. key.ACTION and\n"
            "# pad.ACTION list SDL's names of keys and controller buttons (any case, several\n"
-           "# separated by commas; Alt+ for the host's own actions; -leftx is the stick's left).\n";
+           "# separated by commas; Alt+ for the host's own actions; -leftx is the stick's left).\n"
+           "# language=ja (de, es, fr, zh_CN, en) chooses the language of the port's own texts\n"
+           "# instead of the system's.\n";
     out << "mode=" << (s.mode == WindowMode::FullScreen ? "fullscreen" : "window") << "\n";
     out << "scaling=" << (s.scaling == Scaling::Sharp ? "sharp" : "smooth") << "\n";
     out << "window=" << s.windowWidth << "x" << s.windowHeight << "\n";
     out << "pause_on_focus_loss=" << (s.pauseOnFocusLoss ? "yes" : "no") << "\n";
+    if (!s.language.empty()) out << "language=" << s.language << "\n";
     out << FormatBindings(s.bindings);
     return out.str();
 }

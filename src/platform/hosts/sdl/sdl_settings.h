@@ -20,6 +20,9 @@ struct Settings {
     int windowWidth = 960;  // 3× the game's screen
     int windowHeight = 720;
     bool pauseOnFocusLoss = true;
+    // The language of the port's own texts ("ja", "de_AT", "zh-Hans", "en"); empty: the
+    // system's (LANGUAGE, LC_ALL, LC_MESSAGES, LANG; Windows' UI languages).
+    std::string language = "";
     Bindings bindings = DefaultBindings();
     bool operator==(const Settings&) const = default;
 };

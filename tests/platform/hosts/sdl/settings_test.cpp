@@ -42,6 +42,7 @@ TEST(Settings, FormattedSettingsReadBackTheSame) {
         {WindowMode::Window, Scaling::Smooth, 1000, 750, false},
         {WindowMode::FullScreen, Scaling::Smooth, 320, 240, true},
         {WindowMode::Window, Scaling::Sharp, kMaxWindowSide, kMaxWindowSide, false},
+        {WindowMode::Window, Scaling::Sharp, 960, 720, true, "zh-Hans"},
     };
     for (const Settings& s : cases) EXPECT_EQ(Parse(FormatSettings(s), 0), s);
 }
@@ -71,6 +72,8 @@ TEST(Settings, BadLinesAreIgnoredAndTheOthersKept) {
         "window=-960x720",
         "window=abcxdef",
         "pause_on_focus_loss=maybe",
+        "language=ja;de",
+        "language=" + std::string(40, 'a'),
         "\x01\x02\xff\xfe",
         std::string("scaling=smooth\0", 15),
     };
