@@ -368,6 +368,21 @@ std::vector<std::string> CatalogRoots() {
     return {folder + "/locale", folder + "/../locale", folder + "/../share/locale"};
 }
 
+std::string Fill(std::string_view text, std::initializer_list<std::string_view> parts) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::size_t close = text[i] == '{' ? text.find('}', i) : std::string_view::npos;
+        if (close == i + 2 && text[i + 1] >= '1' &&
+            static_cast<std::size_t>(text[i + 1] - '0') <= parts.size()) {
+            out += *(parts.begin() + (text[i + 1] - '1'));
+            i = close;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 void UseCatalog(Catalog catalog) {
     TheCatalog() = std::move(catalog);
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -62,6 +63,11 @@ std::string LoadCatalog(const std::vector<std::string>& roots,
 // tree: build/src/tavlo, build/locale), in ../share/locale (installed: /usr/games/tavlo,
 // /usr/share/locale).
 std::vector<std::string> CatalogRoots();
+
+// A sentence with its parts put in: {1}, {2}, ... stand for the parts, in whatever order the
+// translation has them ("{1}: cannot write {2}"). A brace not followed by a part's number and a
+// closing brace stays as it is.
+std::string Fill(std::string_view text, std::initializer_list<std::string_view> parts);
 
 // The catalogue the port's texts are looked up in (none at first: English).
 void UseCatalog(Catalog catalog);

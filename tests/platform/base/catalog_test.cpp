@@ -151,3 +151,16 @@ TEST(Catalog, ThePlayersLanguages) {
 }
 
 }  // namespace
+
+namespace {
+
+// A translation may put the parts of a sentence in another order.
+TEST(Catalog, PartsGoWhereTheTranslationPutsThem) {
+    using platform::Fill;
+    EXPECT_EQ(Fill("{1}: cannot write {2}", {"tavlo", "a.conf"}), "tavlo: cannot write a.conf");
+    EXPECT_EQ(Fill("{2} に書き込めません ({1})", {"tavlo", "a.conf"}),
+              "a.conf に書き込めません (tavlo)");
+    EXPECT_EQ(Fill("{3} {0} {} {1", {"x"}), "{3} {0} {} {1");  // not parts: kept as written
+}
+
+}  // namespace

@@ -165,8 +165,10 @@ void SdlHost::Dialog(Uint32 kind, const std::string& caption, const std::string&
     if (SDL_ShowSimpleMessageBox(kind, caption.c_str(), text.c_str(), parent) != 0 &&
         !dialogFailed_) {
         dialogFailed_ = true;
-        std::fprintf(stderr, "tavlo: no dialog can be shown (%s); the messages are here only\n",
-                     SDL_GetError());
+        std::fprintf(stderr, "tavlo: %s\n",
+                     platform::Fill(tr("no dialog can be shown ({1}); the messages are here only"),
+                                    {SDL_GetError()})
+                         .c_str());
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <ctime>
 
+#include "catalog.h"
 #include "host_sdl_impl.h"
 #include "sdl_keys.h"
 #include "sdl_screenshot.h"
@@ -30,7 +31,8 @@ bool SdlHost::Poll() {
 
 void SdlHost::SaveSettings() {
     if (!settingsPath_.empty() && !sdl::SaveSettings(settingsPath_, saved_)) {
-        std::fprintf(stderr, "tavlo: cannot write %s\n", settingsPath_.c_str());
+        std::fprintf(stderr, "tavlo: %s\n",
+                     platform::Fill(tr("cannot write {1}"), {settingsPath_}).c_str());
     }
 }
 
@@ -58,9 +60,9 @@ void SdlHost::TakeScreenshot() {
     const std::string path =
         sdl::SaveScreenshot(sdl::ScreenshotFolder(), image, std::time(nullptr));
     if (path.empty()) {
-        std::fprintf(stderr, "tavlo: the screenshot could not be saved\n");
+        std::fprintf(stderr, "tavlo: %s\n", tr("the screenshot could not be saved").c_str());
     } else {
-        std::fprintf(stderr, "tavlo: screenshot %s\n", path.c_str());
+        std::fprintf(stderr, "tavlo: %s\n", platform::Fill(tr("screenshot {1}"), {path}).c_str());
     }
 }
 
@@ -109,7 +111,10 @@ bool SdlHost::LosesThePlayer(const SDL_Event& e) {
 
 void SdlHost::PauseUntilFocusReturns() {
     const std::int64_t pausedAt = MonotonicNanoseconds();
-    if (window_) SDL_SetWindowTitle(window_, (TitleOrName() + " (paused)").c_str());
+    if (window_) {
+        // TRANSLATORS: the window's title while the game stands still; {1} is its usual title.
+        SDL_SetWindowTitle(window_, platform::Fill(tr("{1} (paused)"), {TitleOrName()}).c_str());
+    }
     bool minimised = window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED);
     bool focused = false;
     SDL_Event e;

@@ -1,4 +1,5 @@
 // The picture into the window: a texture drawn by SDL's renderer, or the window's own pixels.
+#include "catalog.h"
 #include "sdl_presenter.h"
 
 #include <cstdio>
@@ -110,7 +111,10 @@ bool Presenter::DirectMode() const {
 bool Presenter::EnsureRenderer() {
     if (renderer_) return true;
     renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-    if (!renderer_) std::fprintf(stderr, "tavlo: no renderer: %s\n", SDL_GetError());
+    if (!renderer_) {
+        std::fprintf(stderr, "tavlo: %s\n",
+                     platform::Fill(tr("no renderer: {1}"), {SDL_GetError()}).c_str());
+    }
     return renderer_ != nullptr;
 }
 

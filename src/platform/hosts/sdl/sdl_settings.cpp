@@ -1,4 +1,5 @@
 // The SDL host's settings file.
+#include "catalog.h"
 #include "sdl_settings.h"
 
 #include <algorithm>
@@ -108,7 +109,8 @@ std::string FormatSettings(const Settings& s) {
 Settings ParseSettings(const std::string& text, std::vector<std::string>& notes) {
     Settings read;
     if (text.size() > kMaxText) {
-        notes.push_back("longer than " + std::to_string(kMaxText) + " bytes; not read");
+        notes.push_back(
+            platform::Fill(tr("longer than {1} bytes; not read"), {std::to_string(kMaxText)}));
         return read;
     }
     std::istringstream in(text);
@@ -118,15 +120,18 @@ Settings ParseSettings(const std::string& text, std::vector<std::string>& notes)
         if (trimmed.empty() || trimmed[0] == '#') continue;
         std::vector<std::string> unknown;
         if (trimmed.find('\0') != std::string::npos || !ParseLine(trimmed, read, unknown)) {
-            notes.push_back("line " + std::to_string(number) + " ignored: " + Quote(trimmed));
+            notes.push_back(platform::Fill(tr("line {1} ignored: {2}"),
+                                           {std::to_string(number), Quote(trimmed)}));
         }
         for (const std::string& name : unknown) {
-            notes.push_back("line " + std::to_string(number) + ": no key or button \"" +
-                            Quote(name) + "\"; skipped");
+            notes.push_back(platform::Fill(tr("line {1}: no key or button \"{2}\"; skipped"),
+                                           {std::to_string(number), Quote(name)}));
         }
     }
     for (const std::string& action : FillFromDefaults(read.bindings)) {
-        notes.push_back("no key is left for " + action + ": its keys do other things");
+        // TRANSLATORS: {1} is an action's name in settings.conf (left, enter, fullscreen, ...).
+        notes.push_back(
+            platform::Fill(tr("no key is left for {1}: its keys do other things"), {action}));
     }
     return read;
 }
@@ -162,22 +167,24 @@ LoadedSettings LoadSettings(const std::string& path) {
         case platform::ReadOutcome::Read:
             break;
         case platform::ReadOutcome::Missing:
-            if (!SaveSettings(path, loaded.settings)) Note(path, "cannot be written");
+            if (!SaveSettings(path, loaded.settings)) Note(path, tr("cannot be written"));
             return loaded;
         case platform::ReadOutcome::TooLarge:
-            Note(path, "longer than " + std::to_string(kMaxText) + " bytes; not read");
+            Note(path,
+                 platform::Fill(tr("longer than {1} bytes; not read"), {std::to_string(kMaxText)}));
             return loaded;
         case platform::ReadOutcome::Folder:
-            Note(path, "is a folder, not a file; using the defaults");
+            Note(path, tr("is a folder, not a file; using the defaults"));
             loaded.mayWrite = false;
             return loaded;
         case platform::ReadOutcome::NotRegular:
-            Note(path, "is not a regular file; using the defaults");
+            Note(path, tr("is not a regular file; using the defaults"));
             loaded.mayWrite = false;
             return loaded;
         case platform::ReadOutcome::Failed:
-            Note(path, std::string("cannot be read (") + std::strerror(read.error) +
-                           "); using the defaults and leaving it as it is");
+            Note(path, platform::Fill(
+                           tr("cannot be read ({1}); using the defaults and leaving it as it is"),
+                           {std::strerror(read.error)}));
             loaded.mayWrite = false;
             return loaded;
     }

@@ -1,4 +1,5 @@
 // The window system's side of the SDL host (sdl_window.h).
+#include "catalog.h"
 #include "sdl_window.h"
 
 #include <cstdio>
@@ -11,7 +12,8 @@ namespace host::sdl {
 
 bool OpenDisplay() {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "tavlo: no display: %s\n", SDL_GetError());
+        std::fprintf(stderr, "tavlo: %s\n",
+                     platform::Fill(tr("no display: {1}"), {SDL_GetError()}).c_str());
         return false;
     }
     // With no display to be had SDL falls back to drawing nowhere; a player would see a game
@@ -20,7 +22,8 @@ bool OpenDisplay() {
     const bool invisible =
         driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
     if (invisible && !std::getenv("SDL_VIDEODRIVER")) {
-        std::fprintf(stderr, "tavlo: no display (set DISPLAY or WAYLAND_DISPLAY)\n");
+        std::fprintf(stderr, "tavlo: %s\n",
+                     tr("no display (set DISPLAY or WAYLAND_DISPLAY)").c_str());
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return false;
     }
@@ -37,7 +40,8 @@ SDL_Window* MakeWindow(const std::string& title, Settings& settings) {
         title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, settings.windowWidth,
         settings.windowHeight, SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
     if (!window) {
-        std::fprintf(stderr, "tavlo: no window: %s\n", SDL_GetError());
+        std::fprintf(stderr, "tavlo: %s\n",
+                     platform::Fill(tr("no window: {1}"), {SDL_GetError()}).c_str());
         return nullptr;
     }
     SDL_SetWindowMinimumSize(window, 320, 240);
@@ -61,7 +65,8 @@ void PlaceWindow(SDL_Window* window, const Settings& settings) {
             SDL_SetWindowSize(window, bounds.w, bounds.h);
         }
         if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
-            std::fprintf(stderr, "tavlo: staying in a window: %s\n", SDL_GetError());
+            std::fprintf(stderr, "tavlo: %s\n",
+                         platform::Fill(tr("staying in a window: {1}"), {SDL_GetError()}).c_str());
         }
     } else {
         SDL_SetWindowFullscreen(window, 0);
