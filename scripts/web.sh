@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The game in a browser.
-#   scripts/web.sh build          builds build-web/site/ (index.html, touch.js, tavlo.js, tavlo.wasm,
-#                                 tavlo.data, the manifest, its icons and the service worker sw.js)
+#   scripts/web.sh build          builds build-web/site/ (index.html, bar.js, offline.js, touch.js,
+#                                 tavlo.js, tavlo.wasm, tavlo.data, the manifest, its icons and the
+#                                 service worker sw.js)
 #   scripts/web.sh serve [PORT]   builds, then serves it on http://localhost:PORT/ (default 8014)
 #   scripts/web.sh test           builds, then plays it in headless Chromium (tests/web)
 # Installs (scripts/deps.sh) the Debian packages of its web group, web-test for the test (the

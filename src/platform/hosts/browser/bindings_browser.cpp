@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "bindings.h"
-#include "browser_host.h"
+#include "host_browser.h"
 
 EM_JS(void, tavlo_read_bindings, (), { Module.tavloHost.readBindings(); });
 

@@ -2,7 +2,8 @@
 // everywhere; when it finds its queue empty the host hands the thread back to the browser until
 // the game is likely to draw next (Asyncify unwinds the game's stack and rewinds it on waking),
 // so the page keeps painting and taking keys while the game waits for its frame.
-// The page's side (canvas, keys, gamepads, timers, storage) is host_browser.js.
+// The page's side is core.js and the files beside it, one a job (canvas: screen.js; keys and
+// gamepads: input.js; timers: waits.js; storage: storage.js).
 #include <emscripten.h>
 
 #include <algorithm>
@@ -13,11 +14,11 @@
 #include <deque>
 #include <vector>
 
-#include "browser_host.h"
+#include "host_browser.h"
 #include "controller_keys.h"
 #include "frame_pacer.h"
 
-// Each of these is defined by host_browser.js on Module.tavloHost.
+// Each of these is defined on Module.tavloHost by the page's side (core.js names its files).
 EM_JS(int, tavlo_next_key, (), { return Module.tavloHost.nextKey(); });
 EM_JS(int, tavlo_read_pads, (int* out, int slots),
       { return Module.tavloHost.readPads(out, slots); });

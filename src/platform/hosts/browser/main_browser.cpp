@@ -3,7 +3,7 @@
 // stored best score) before main is called.
 #include <windows.h>
 
-#include "browser_host.h"
+#include "host_browser.h"
 
 int main() {
     host::SetHostFactory(host::CreateBrowserHost);

@@ -1,0 +1,42 @@
+// The browser host's page side, its core: makes Module.tavloHost, the object the game's host
+// (host_browser.cpp) and the page reach it through, and what the page side's other files share.
+// The page side is put in front of emscripten's loader (--pre-js), one file a job, in this order
+// (src/platform/CMakeLists.txt), all in one scope, each file a function of the host and of what
+// they share:
+// - core.js     the host object and what its parts share;
+// - waits.js    the game hands the thread back until a given time (sleepUntil);
+// - screen.js   the canvas, its layout and scaling, full screen, the title, the cursor, messages;
+// - input.js    keys, bindings and gamepads, as Windows virtual keys for the game;
+// - storage.js  "score.dat" kept in IndexedDB (the larger best), and keeping the site's storage;
+// - lock.js     one game per site: a second tab waits for the first to close;
+// - run.js      the game's start (after the lock and the stored score) and its end.
+// What tests and measurements read: tavloHost.state, .exitCode, .flips, .shown, .stored.
+// The page must hold #stage (containing canvas #screen) and may hold #message and #notice.
+// It hears "tavlokeys" on the document when a keyboard or a gamepad is used, and
+// "tavlostorage" when host.storage changes.
+Module.tavloHost = (function () {
+  'use strict';
+  const host = {
+    state: 'loading',  // 'running' from the first picture, 'ended' once the score is stored
+    exitCode: null,
+    flips: [],         // performance.now() of every flip
+    shown: null,       // {gameMs, at}: the game's clock and performance.now() of the last picture
+    scaling: 'sharp',
+    stored: 0,         // times "score.dat" reached IndexedDB
+  };
+  // What the page side's files call in one another, each file adding its own (the page and the
+  // game use only the host's own members). Not enumerated with the host's state.
+  const shared = {};
+  Object.defineProperty(host, 'shared', { value: shared });
+
+  // The page's controls hide while a keyboard or a gamepad is played with.
+  shared.usedKeys = () => document.dispatchEvent(new Event('tavlokeys'));
+  // A sentence in the page's message box (#message).
+  shared.say = function (text) {
+    const box = document.getElementById('message');
+    if (!box) return;
+    box.textContent = text;
+    box.hidden = false;
+  };
+  return host;
+})();
