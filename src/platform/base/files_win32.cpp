@@ -143,6 +143,10 @@ bool DiskFull(int error) {
     return error == ENOSPC;
 }
 
+std::FILE* OpenStream(const std::string& path, const char* mode) {
+    return ::_wfopen(Utf8ToWide(path).c_str(), Utf8ToWide(mode).c_str());
+}
+
 FileRead ReadRegularFile(const std::string& path, std::size_t limit, Beyond beyond) {
     FileRead read;
     const std::wstring wide = Utf8ToWide(path);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -33,8 +34,13 @@ int RefusedStart(const std::string& plain) {
 
 int main(int argc, char** argv) {
     host::PrepareProcess();
-    const char* program = argc > 0 && argv[0] ? argv[0] : "tavlo";
-    host::CommandLine line = host::ParseCommandLine(argc, argv);
+    std::vector<std::string> arguments = host::Arguments(argc, argv);
+    std::vector<char*> utf8;
+    for (std::string& argument : arguments) utf8.push_back(argument.data());
+    utf8.push_back(nullptr);
+    const char* program = arguments.empty() ? "tavlo" : utf8[0];
+    host::CommandLine line =
+        host::ParseCommandLine(static_cast<int>(arguments.size()), utf8.data());
     switch (line.action) {
         case host::CommandLine::Action::Help:
             std::fputs(host::HelpText(program, host::DefaultFolderText()).c_str(), stdout);

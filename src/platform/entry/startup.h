@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace host {
 
@@ -10,6 +11,10 @@ namespace host {
 // console (cmd, PowerShell) prints --help, --version and its messages there (AttachConsole),
 // unless its output already goes somewhere (a pipe, a file).
 void PrepareProcess();
+
+// The program's arguments in UTF-8, argv[0] first. Linux: argv as it is. Windows: read from the
+// UTF-16 command line (GetCommandLineW), whatever the ANSI code page would have made of them.
+std::vector<std::string> Arguments(int argc, char** argv);
 
 // A message that ends the program before the game starts: on standard error, and in a message
 // box where nobody would see standard error (a Windows program started from its shortcut).

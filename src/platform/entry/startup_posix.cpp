@@ -6,6 +6,10 @@ namespace host {
 
 void PrepareProcess() {}
 
+std::vector<std::string> Arguments(int argc, char** argv) {
+    return std::vector<std::string>(argv, argv + argc);
+}
+
 void ReportFatal(const std::string& text) {
     std::fputs(text.c_str(), stderr);
 }

@@ -1,7 +1,9 @@
-// The Windows side of process.h.
+// The Windows side of startup.h.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+// (after <windows.h>, which it needs)
+#include <shellapi.h>
 
 #include <cstdio>
 
@@ -36,6 +38,16 @@ void PrepareProcess() {
     // carriage returns added.
     ::_setmode(::_fileno(stdout), _O_BINARY);
     ::_setmode(::_fileno(stderr), _O_BINARY);
+}
+
+std::vector<std::string> Arguments(int argc, char** argv) {
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!wide) return std::vector<std::string>(argv, argv + argc);
+    std::vector<std::string> arguments;
+    for (int i = 0; i < count; ++i) arguments.push_back(platform::WideToUtf8(wide[i]));
+    LocalFree(wide);
+    return arguments;
 }
 
 void ReportFatal(const std::string& text) {
