@@ -25,7 +25,7 @@ esac
 # Debian packages: the compiler, zlib and the tools for Windows, the icon's tool (icoutils),
 # Wine, and for the window tests an X server of its own.
 scripts/deps.sh packages g++-mingw-w64-x86-64 libz-mingw-w64-dev mingw-w64-tools \
-    binutils-mingw-w64-x86-64 cmake ninja-build dpkg-dev xz-utils zip nsis icoutils wine64 xvfb \
+    binutils-mingw-w64-x86-64 cmake ninja-build dpkg-dev xz-utils zip unzip nsis icoutils wine64 xvfb \
     xdotool imagemagick \
     fonts-ipafont-gothic fonts-dejavu-core
 

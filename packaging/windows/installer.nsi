@@ -1,7 +1,8 @@
 ; The Windows installer: per user, no administrator rights. makensis is given
 ;   -DVERSION=1.0.0 -DSTAGE=<folder with the files to install> -DOUTFILE=<setup.exe>
-; (scripts/windows.sh package). The program goes to %LOCALAPPDATA%\Programs\Tavlo; the game's own
-; folder, %LOCALAPPDATA%\Tavlo, gets the archive and a best score of zero where there is none.
+; (scripts/windows.sh package). The program goes to %LOCALAPPDATA%\Programs\Tavlo; the game
+; makes its own folder, %LOCALAPPDATA%\Tavlo (the archive, a best score of zero where there is
+; none), when it first starts, however it is started.
 ; The uninstaller removes everything the installer put anywhere, and leaves the best score and
 ; the settings (%APPDATA%\Tavlo) unless the player asks (or /REMOVEDATA is given).
 ; A 64-bit installer for a 64-bit program (and Wine without 32-bit support runs it).
@@ -42,7 +43,7 @@ VIAddVersionKey "LegalCopyright" "Tavlo developers"
 !insertmacro MUI_LANGUAGE "English"
 
 Function RunGame
-    Exec '"$INSTDIR\tavlo.exe" --data-dir "$LOCALAPPDATA\Tavlo"'
+    Exec '"$INSTDIR\tavlo.exe"'
 FunctionEnd
 
 Section "Tavlo"
@@ -61,19 +62,7 @@ Section "Tavlo"
     SetOutPath "$INSTDIR"
     WriteUninstaller "$INSTDIR\uninstall.exe"
 
-    ; The game's folder: the archive, and a best score of zero only where there is none.
-    CreateDirectory "$LOCALAPPDATA\Tavlo"
-    CopyFiles /SILENT "$INSTDIR\tavlo.rka" "$LOCALAPPDATA\Tavlo\tavlo.rka"
-    ${IfNot} ${FileExists} "$LOCALAPPDATA\Tavlo\score.dat"
-        FileOpen $0 "$LOCALAPPDATA\Tavlo\score.dat" w
-        FileWriteByte $0 0
-        FileWriteByte $0 0
-        FileWriteByte $0 0
-        FileWriteByte $0 0
-        FileClose $0
-    ${EndIf}
-
-    CreateShortcut "$SMPROGRAMS\Tavlo.lnk" "$INSTDIR\tavlo.exe" '--data-dir "$LOCALAPPDATA\Tavlo"' \
+    CreateShortcut "$SMPROGRAMS\Tavlo.lnk" "$INSTDIR\tavlo.exe" "" \
         "$INSTDIR\tavlo.ico" 0 SW_SHOWNORMAL "" "A small reaction game"
 
     WriteRegStr HKCU "Software\Tavlo" "InstallDir" "$INSTDIR"

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# The installer under Wine, in a prefix of its own: a silent install (/S) puts the program, the
-# shortcut and the game's folder in place; the installed game verifies a golden replay; the
-# uninstaller removes what was installed and keeps the best score, unless /REMOVEDATA.
-#   installer_test.sh SETUP.exe REPLAY REPORT
+# The installer and the portable zip under Wine, in a prefix of its own. The portable game, started
+# from another folder, plays beside itself (a USB-like folder). A silent install (/S) puts the
+# program and the shortcut in place; the installed game, started without arguments from another
+# folder, makes its own folder and verifies a golden replay; the uninstaller removes what was
+# installed and keeps the best score, unless /REMOVEDATA.
+#   installer_test.sh SETUP.exe PORTABLE.zip REPLAY REPORT
 set -euo pipefail
-setup=$1 replay=$2 report=$3
+setup=$1 zip=$2 replay=$3 report=$4
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 # A copy of the tests' prefix (made once), so that the install touches nothing of it.
 WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/tavlo-installer-XXXXXX")
@@ -36,21 +38,39 @@ uninstall() {
     /usr/lib/wine/wineserver -w
 }
 
+# The portable game on a stick: started from elsewhere, it plays in its own folder (a best score
+# of zero made there) and makes nothing in the player's folders.
+stick="$WINEPREFIX/drive_c/Stick ü"
+mkdir -p "$stick"
+(cd "$stick" && unzip -q "$zip")
+portable=$(find "$stick" -maxdepth 2 -name tavlo.exe -printf '%h\n' | head -n 1)
+[ -f "$portable/portable.txt" ] || fail "the zip has no portable.txt"
+rm "$portable/score.dat"
+(cd "$WINEPREFIX" && wine "$portable/tavlo.exe" --replay "$replay" --verify) >"$WINEPREFIX/report" ||
+    fail "the portable game's --verify failed"
+sed -i "s|$(dirname "$replay")/||" "$WINEPREFIX/report"
+diff "$report" "$WINEPREFIX/report" || fail "the portable game's report differs"
+[ "$(od -An -tx1 "$portable/score.dat" | tr -d ' ')" = 00000000 ] ||
+    fail "the portable game made no best score beside itself"
+[ ! -e "$data" ] || fail "the portable game made $data"
+
 install
 for f in tavlo.exe SDL2.dll tavlo.rka uninstall.exe fonts/ipag.ttf; do
     [ -f "$programs/$f" ] || fail "not installed: $f"
 done
 [ -f "$menu" ] || fail "no Start menu shortcut"
-[ -f "$data/tavlo.rka" ] || fail "no archive in the game's folder"
-[ "$(od -An -tx1 "$data/score.dat" | tr -d ' ')" = 00000000 ] || fail "no zero best score"
 
-# The installed game plays a golden replay to the report recorded on Linux, and removes its
-# scratch folder after.
+# The installed game, started from another folder without --data-dir (as a double-click, a pinned
+# taskbar button or a launcher starts it), makes its folder (the archive, a zero best score),
+# plays a golden replay to the report recorded on Linux, and removes its scratch folder after.
 temp=$(find "$WINEPREFIX/drive_c/users" -maxdepth 2 -name Temp | head -n 1)
 scratch() { find "$temp" -maxdepth 1 -name 'tavlo-replay-*' | wc -l; }
 scratch_before=$(scratch)
-(cd "$data" && wine "$programs/tavlo.exe" --replay "$replay" --verify) >"$WINEPREFIX/report" ||
+(cd "$WINEPREFIX" && wine "$programs/tavlo.exe" --replay "$replay" --verify) >"$WINEPREFIX/report" ||
     fail "the installed game's --verify failed"
+[ -f "$data/tavlo.rka" ] || fail "no archive in the game's folder"
+[ "$(od -An -tx1 "$data/score.dat" | tr -d ' ')" = 00000000 ] || fail "no zero best score"
+if [ -e "$programs/tavlo.lock" ] || [ -e "$data/tavlo.lock" ]; then fail "a lock file stayed"; fi
 [ "$(scratch)" -eq "$scratch_before" ] || fail "the replay's scratch folder was left in $temp"
 sed -i "s|$(dirname "$replay")/||" "$WINEPREFIX/report"
 diff "$report" "$WINEPREFIX/report" || fail "the installed game's report differs"
