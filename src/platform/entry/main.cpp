@@ -73,14 +73,16 @@ int main(int argc, char** argv) {
                           line.dataDir + ": " + std::strerror(errno) + "\n");
         return given ? 2 : 1;
     }
-    int lockError = 0;
-    switch (host::LockWorkingFolder(&lockError)) {
+    std::string lockFailure;
+    switch (host::LockWorkingFolder(&lockFailure)) {
         case host::FolderLock::Taken:
             break;
         case host::FolderLock::HeldByAnother: {
             const std::string folder = host::WorkingFolder();
             std::fprintf(stderr, "%s: the game is already running in %s\n", program,
                          folder.c_str());
+            // The game that is open, shown: the player sees where to go on.
+            if (host::ShowTheHoldersWindow()) return 1;
             return RefusedStart("Tavlo is already running with its data in " + folder +
                                 ". Only one game can play there at a time: switch to the game "
                                 "that is open, or end it and start again.");
@@ -88,13 +90,12 @@ int main(int argc, char** argv) {
         case host::FolderLock::Unavailable: {
             // Unlocked, a second game in the folder could write the same files as this one.
             const std::string folder = host::WorkingFolder();
-            const char* reason = std::strerror(lockError);
             std::fprintf(stderr,
                          "%s: cannot lock the data folder %s (%s), so the game does not start: "
                          "a second game there could overwrite its best score\n",
-                         program, folder.c_str(), reason);
+                         program, folder.c_str(), lockFailure.c_str());
             return RefusedStart("Tavlo cannot start: its data folder " + folder +
-                                " cannot be locked (" + reason +
+                                " cannot be locked (" + lockFailure +
                                 "), and without the lock a second game could overwrite this "
                                 "one's best score. Check that the folder can be read and "
                                 "written.");
