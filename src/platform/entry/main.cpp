@@ -43,10 +43,10 @@ int main(int argc, char** argv) {
         host::ParseCommandLine(static_cast<int>(arguments.size()), utf8.data());
     switch (line.action) {
         case host::CommandLine::Action::Help:
-            std::fputs(host::HelpText(program, host::DefaultFolderText()).c_str(), stdout);
+            host::Print(host::HelpText(program, host::DefaultFolderText()));
             return 0;
         case host::CommandLine::Action::Version:
-            std::fputs(host::VersionText().c_str(), stdout);
+            host::Print(host::VersionText());
             return 0;
         case host::CommandLine::Action::Usage:
             host::ReportFatal(std::string(program) + ": " + line.error + "\n" +
@@ -111,6 +111,8 @@ int main(int argc, char** argv) {
         code >= 0) {
         return code;
     }
+    // A checked replay reports on the console; the game itself is a window of its own.
+    if (!line.verify) host::LeaveConsole();
     host::SetMessageNote(host::DataFileNoteHere);
     host::SetHostFactory(host::replay::CreateSessionHost);
     host::Current();
