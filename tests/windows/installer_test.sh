@@ -75,6 +75,27 @@ if [ -e "$programs/tavlo.lock" ] || [ -e "$data/tavlo.lock" ]; then fail "a lock
 sed -i "s|$(dirname "$replay")/||" "$WINEPREFIX/report"
 diff "$report" "$WINEPREFIX/report" || fail "the installed game's report differs"
 
+# The uninstall entry and the Start menu shortcut: the game without arguments.
+entry=$(wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tavlo' 2>/dev/null |
+    tr -d '\r')
+for value in DisplayName DisplayVersion UninstallString QuietUninstallString HelpLink URLInfoAbout; do
+    grep -q "^ *$value " <<<"$entry" || fail "the uninstall entry has no $value: $entry"
+done
+shortcut=$(python3 "$root/tests/windows/shortcut.py" "$menu") || fail "the shortcut cannot be read"
+grep -q '^target: .*\\Programs\\Tavlo\\tavlo.exe$' <<<"$shortcut" || fail "shortcut: $shortcut"
+grep -qx 'arguments: ' <<<"$shortcut" || fail "the shortcut has arguments: $shortcut"
+
+# While the game runs, the uninstaller refuses and leaves everything.
+TAVLO_VIDEO=headless TAVLO_TIME_LIMIT=1844674407370955161 wine "$programs/tavlo.exe" &
+game=$!
+sleep 3
+wine "$programs/uninstall.exe" /S || true
+sleep 3
+wine taskkill /F /IM tavlo.exe >/dev/null 2>&1 || true
+wait "$game" 2>/dev/null || true
+/usr/lib/wine/wineserver -w
+[ -f "$programs/tavlo.exe" ] || fail "the uninstaller removed the game while it ran"
+
 # A best score of 42: the uninstaller keeps it, and removes everything it installed.
 printf '\x2a\0\0\0' >"$data/score.dat"
 uninstall
@@ -83,9 +104,17 @@ uninstall
 [ ! -e "$data/tavlo.rka" ] || fail "the game's folder still holds the archive"
 [ "$(od -An -tx1 "$data/score.dat" | tr -d ' ')" = 2a000000 ] || fail "the best score is gone"
 
-# Installed again, the score stays; removed with /REMOVEDATA, nothing is left.
+# Installed again, the score stays; removed with /REMOVEDATA, nothing is left (the settings and
+# the temporary names of saves cut short neither).
 install
 [ "$(od -An -tx1 "$data/score.dat" | tr -d ' ')" = 2a000000 ] || fail "reinstalling reset the score"
+mkdir -p "$roaming/Tavlo"
+touch "$roaming/Tavlo/settings.conf" "$roaming/Tavlo/.settings.conf.a1b2c3" "$data/.score.dat.x1y2z3" \
+    "$data/score.dat.tmp" "$data/tmp.bmp" "$programs/tavlo.lock"
 uninstall /REMOVEDATA
-[ ! -e "$data" ] || fail "/REMOVEDATA left $(ls "$data")"
+[ ! -e "$data" ] || fail "/REMOVEDATA left $(ls -A "$data")"
+[ ! -e "$roaming/Tavlo" ] || fail "/REMOVEDATA left $(ls -A "$roaming/Tavlo")"
+[ ! -e "$programs" ] || fail "left behind: $(ls -A "$programs")"
+wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tavlo' >/dev/null 2>&1 &&
+    fail "the uninstall entry is still there"
 echo "installer: installed, verified a replay, uninstalled (score kept, then removed on request)"

@@ -54,6 +54,9 @@ void PrepareProcess() {
     // folder or the program's own, never from the current folder or PATH: a DLL planted beside a
     // copy of the game in a shared folder is not loaded.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_APPLICATION_DIR);
+    // Held while the game runs (never closed: it goes with the process): the installer and the
+    // uninstaller look for it and do not touch the game's files meanwhile.
+    CreateMutexW(nullptr, FALSE, L"Local\\Tavlo.Running");
     const bool out = Goes(STD_OUTPUT_HANDLE), err = Goes(STD_ERROR_HANDLE);
     if ((!out || !err) && AttachConsole(ATTACH_PARENT_PROCESS)) {
         consoleAttached = true;
