@@ -7,6 +7,7 @@
 ; leaves the best score and the settings (%APPDATA%\Tavlo) unless the player asks (or /REMOVEDATA
 ; is given). Neither runs while the game does (the game holds the mutex Local\Tavlo.Running).
 ; No directory page: the per-user folder is one the user can write without elevation.
+;   -DSIGN=<scripts/sign-windows.sh>: signs the installer and its uninstaller (when a key is given)
 ; A 64-bit installer for a 64-bit program (and Wine without 32-bit support runs it).
 Target amd64-unicode
 SetCompressor /SOLID lzma
@@ -20,6 +21,11 @@ ManifestDPIAware true
 !define NAME "Tavlo"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tavlo"
 !define HOMEPAGE "https://tavlo.org/"
+
+!ifdef SIGN
+!uninstfinalize '"${SIGN}" "%1"'
+!finalize '"${SIGN}" "%1"'
+!endif
 
 Name "${NAME}"
 OutFile "${OUTFILE}"
