@@ -1,9 +1,13 @@
 ; The Windows installer: per user, no administrator rights. makensis is given
 ;   -DVERSION=1.0.0 -DSTAGE=<folder with the files to install> -DOUTFILE=<setup.exe>
-; (scripts/windows.sh package). The program goes to %LOCALAPPDATA%\Programs\Tavlo; the game's own
-; folder, %LOCALAPPDATA%\Tavlo, gets the archive and a best score of zero where there is none.
-; The uninstaller removes everything the installer put anywhere, and leaves the best score and
-; the settings (%APPDATA%\Tavlo) unless the player asks (or /REMOVEDATA is given).
+; (scripts/windows.sh package). The program goes to %LOCALAPPDATA%\Programs\Tavlo; the game
+; makes its own folder, %LOCALAPPDATA%\Tavlo (the archive, a best score of zero where there is
+; none), when it first starts, however it is started.
+; The uninstaller removes everything the installer and the game put in the program's folder, and
+; leaves the best score and the settings (%APPDATA%\Tavlo) unless the player asks (or /REMOVEDATA
+; is given). Neither runs while the game does (the game holds the mutex Local\Tavlo.Running).
+; No directory page: the per-user folder is one the user can write without elevation.
+;   -DSIGN=<scripts/sign-windows.sh>: signs the installer and its uninstaller (when a key is given)
 ; A 64-bit installer for a 64-bit program (and Wine without 32-bit support runs it).
 Target amd64-unicode
 SetCompressor /SOLID lzma
@@ -16,6 +20,12 @@ ManifestDPIAware true
 
 !define NAME "Tavlo"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tavlo"
+!define HOMEPAGE "https://tavlo.org/"
+
+!ifdef SIGN
+!uninstfinalize '"${SIGN}" "%1"'
+!finalize '"${SIGN}" "%1"'
+!endif
 
 Name "${NAME}"
 OutFile "${OUTFILE}"
@@ -34,15 +44,40 @@ VIAddVersionKey "LegalCopyright" "Tavlo developers"
 !define MUI_UNICON "${STAGE}\tavlo.ico"
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_FUNCTION RunGame
-!insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
+; Refuses (with a message; cancelled at once when silent) while the game runs: its files are in
+; use, and its score would be saved into a folder being removed.
+!macro RefuseWhileTheGameRuns un
+Function ${un}RefuseWhileTheGameRuns
+    retry:
+    System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "Local\Tavlo.Running") p .r0'
+    ${If} $0 P<> 0
+        System::Call 'kernel32::CloseHandle(p r0)'
+        MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
+            "Tavlo is running. End the game, then choose Retry." /SD IDCANCEL IDRETRY retry
+        SetErrorLevel 3
+        Quit
+    ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro RefuseWhileTheGameRuns ""
+!insertmacro RefuseWhileTheGameRuns "un."
+
+Function .onInit
+    Call RefuseWhileTheGameRuns
+FunctionEnd
+
+Function un.onInit
+    Call un.RefuseWhileTheGameRuns
+FunctionEnd
+
 Function RunGame
-    Exec '"$INSTDIR\tavlo.exe" --data-dir "$LOCALAPPDATA\Tavlo"'
+    Exec '"$INSTDIR\tavlo.exe"'
 FunctionEnd
 
 Section "Tavlo"
@@ -61,19 +96,7 @@ Section "Tavlo"
     SetOutPath "$INSTDIR"
     WriteUninstaller "$INSTDIR\uninstall.exe"
 
-    ; The game's folder: the archive, and a best score of zero only where there is none.
-    CreateDirectory "$LOCALAPPDATA\Tavlo"
-    CopyFiles /SILENT "$INSTDIR\tavlo.rka" "$LOCALAPPDATA\Tavlo\tavlo.rka"
-    ${IfNot} ${FileExists} "$LOCALAPPDATA\Tavlo\score.dat"
-        FileOpen $0 "$LOCALAPPDATA\Tavlo\score.dat" w
-        FileWriteByte $0 0
-        FileWriteByte $0 0
-        FileWriteByte $0 0
-        FileWriteByte $0 0
-        FileClose $0
-    ${EndIf}
-
-    CreateShortcut "$SMPROGRAMS\Tavlo.lnk" "$INSTDIR\tavlo.exe" '--data-dir "$LOCALAPPDATA\Tavlo"' \
+    CreateShortcut "$SMPROGRAMS\Tavlo.lnk" "$INSTDIR\tavlo.exe" "" \
         "$INSTDIR\tavlo.ico" 0 SW_SHOWNORMAL "" "A small reaction game"
 
     WriteRegStr HKCU "Software\Tavlo" "InstallDir" "$INSTDIR"
@@ -84,6 +107,8 @@ Section "Tavlo"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
     WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "HelpLink" "${HOMEPAGE}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "URLInfoAbout" "${HOMEPAGE}"
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
     ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
@@ -102,12 +127,20 @@ Section "Uninstall"
     Delete "$INSTDIR\fonts\ipag.ttf"
     Delete "$INSTDIR\fonts\ipag-license.txt"
     RMDir "$INSTDIR\fonts"
+    ; What the game may leave in a folder it played in (a portable copy's folder, a --data-dir):
+    ; its lock file, its scratch picture, temporary names of a save cut short.
+    Delete "$INSTDIR\tavlo.lock"
+    Delete "$INSTDIR\tmp.bmp"
+    Delete "$INSTDIR\score.dat.tmp"
+    Delete "$INSTDIR\.score.dat.*"
     Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"
     Delete "$LOCALAPPDATA\Tavlo\tavlo.rka"
+    ; Left by a start cut short while it put the archive in place.
+    Delete "$LOCALAPPDATA\Tavlo\tavlo.rka.*"
     ; The game's scratch picture: the game's, not the player's.
     Delete "$LOCALAPPDATA\Tavlo\tmp.bmp"
-    ; The data folder's lock file (empty; the game's lock lives in the handle, not the file).
+    ; The data folder's lock file (gone with the game, unless a crash left it).
     Delete "$LOCALAPPDATA\Tavlo\tavlo.lock"
     DeleteRegKey HKCU "${UNINSTALL_KEY}"
     DeleteRegKey HKCU "Software\Tavlo"
@@ -122,8 +155,11 @@ Section "Uninstall"
     ${EndIf}
     remove:
     Delete "$LOCALAPPDATA\Tavlo\score.dat"
+    Delete "$LOCALAPPDATA\Tavlo\score.dat.tmp"
+    Delete "$LOCALAPPDATA\Tavlo\.score.dat.*"
     Delete "$APPDATA\Tavlo\settings.conf"
     Delete "$APPDATA\Tavlo\settings.conf.new"
+    Delete "$APPDATA\Tavlo\.settings.conf.*"
     RMDir "$APPDATA\Tavlo"
     keep:
     ; Removed only when nothing of the player's is left in it.

@@ -3,6 +3,7 @@
 
 #include <bit>
 #include <cstdio>
+#include <cwchar>
 
 #include "display.h"
 #include "game_round.h"
@@ -29,15 +30,16 @@ bool titleNoted = false;
 // stays the game's), and a note at the end says it in plain words: which score, where, and what
 // to do. The design's own texts stay as they are.
 void NoteUnsavedBest(int unsaved, int kept) {
-    char folder[MAX_PATH] = "";
-    const DWORD length = GetCurrentDirectoryA(sizeof folder, folder);
-    if (length == 0 || length >= sizeof folder) std::snprintf(folder, sizeof folder, "its folder");
-    char note[512];
-    std::snprintf(note, sizeof note,
-                  "Tavlo could not save your best score of %d in %s, so it is lost when the game "
-                  "ends; score.dat there still holds %d.\n"
-                  "Check that the folder can be written, that score.dat is not read-only, and "
-                  "that the disk has room: the next new best score is then saved.",
+    // Wide characters: the folder's name may be in any language.
+    WCHAR folder[MAX_PATH] = L"";
+    const DWORD length = GetCurrentDirectoryW(MAX_PATH, folder);
+    if (length == 0 || length >= MAX_PATH) std::swprintf(folder, MAX_PATH, L"its folder");
+    WCHAR note[512];
+    std::swprintf(note, sizeof note / sizeof note[0],
+                  L"Tavlo could not save your best score of %d in %ls, so it is lost when the game "
+                  L"ends; score.dat there still holds %d.\n"
+                  L"Check that the folder can be written, that score.dat is not read-only, and "
+                  L"that the disk has room: the next new best score is then saved.",
                   unsaved, folder, kept);
     SetEndNote(note);
     char title[64];

@@ -2,6 +2,7 @@
 // random numbers. Frames are paced by spinning on the millisecond clock while pumping messages.
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 
 #include <windows.h>
 
@@ -19,18 +20,19 @@ namespace {
 
 DWORD FrameStartTime;
 void (*ShutdownHandler)() = nullptr;
-char EndNote[512];
+WCHAR EndNote[512];
 
 void RunShutdownHandler() {
     if (ShutdownHandler) ShutdownHandler();
 }
 
 // Mended: the design ends without a word when the best score could not be saved; the player
-// who started the game from the desktop never sees standard error. Shown once, at the end.
+// who started the game from the desktop never sees standard error. Shown once, at the end, in
+// wide characters: it names a folder, whatever language its name is in.
 void ShowEndNote() {
-    if (EndNote[0] == '\0') return;
-    MessageBoxA(MainWindow, EndNote, "Tavlo", MB_OK | MB_ICONWARNING);
-    EndNote[0] = '\0';
+    if (EndNote[0] == L'\0') return;
+    MessageBoxW(MainWindow, EndNote, L"Tavlo", MB_OK | MB_ICONWARNING);
+    EndNote[0] = L'\0';
 }
 
 [[noreturn]] void EndWithCodeOne() {
@@ -89,8 +91,8 @@ void SetShutdownHandler(void (*handler)()) {
     ShutdownHandler = handler;
 }
 
-void SetEndNote(const char* text) {
-    std::snprintf(EndNote, sizeof EndNote, "%s", text ? text : "");
+void SetEndNote(const WCHAR* text) {
+    std::swprintf(EndNote, sizeof EndNote / sizeof EndNote[0], L"%ls", text ? text : L"");
 }
 
 void QuitProgram() {

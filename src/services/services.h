@@ -27,7 +27,7 @@ void SetShutdownHandler(void (*handler)());
 // The port's own note for the player at the end of the program (a best score that could not be
 // saved): shown once, in a message box after the Display is shut down, however the program
 // ends (after FatalError's own message). NULL takes it back. The text is copied.
-void SetEndNote(const char* text);
+void SetEndNote(const WCHAR* text);
 // low + rand() mod (high - low + 1).
 int RandomRange(int low, int high);
 

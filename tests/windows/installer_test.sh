@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# The installer under Wine, in a prefix of its own: a silent install (/S) puts the program, the
-# shortcut and the game's folder in place; the installed game verifies a golden replay; the
-# uninstaller removes what was installed and keeps the best score, unless /REMOVEDATA.
-#   installer_test.sh SETUP.exe REPLAY REPORT
+# The installer and the portable zip under Wine, in a prefix of its own. The portable game, started
+# from another folder, plays beside itself (a USB-like folder). A silent install (/S) puts the
+# program and the shortcut in place; the installed game, started without arguments from another
+# folder, makes its own folder and verifies a golden replay; the uninstaller removes what was
+# installed and keeps the best score, unless /REMOVEDATA.
+#   installer_test.sh SETUP.exe PORTABLE.zip REPLAY REPORT
 set -euo pipefail
-setup=$1 replay=$2 report=$3
+setup=$1 zip=$2 replay=$3 report=$4
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 # A copy of the tests' prefix (made once), so that the install touches nothing of it.
 WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/tavlo-installer-XXXXXX")
@@ -36,24 +38,63 @@ uninstall() {
     /usr/lib/wine/wineserver -w
 }
 
+# The portable game on a stick: started from elsewhere, it plays in its own folder (a best score
+# of zero made there) and makes nothing in the player's folders.
+stick="$WINEPREFIX/drive_c/Stick ü"
+mkdir -p "$stick"
+(cd "$stick" && unzip -q "$zip")
+portable=$(find "$stick" -maxdepth 2 -name tavlo.exe -printf '%h\n' | head -n 1)
+[ -f "$portable/portable.txt" ] || fail "the zip has no portable.txt"
+rm "$portable/score.dat"
+(cd "$WINEPREFIX" && wine "$portable/tavlo.exe" --replay "$replay" --verify) >"$WINEPREFIX/report" ||
+    fail "the portable game's --verify failed"
+sed -i "s|$(dirname "$replay")/||" "$WINEPREFIX/report"
+diff "$report" "$WINEPREFIX/report" || fail "the portable game's report differs"
+[ "$(od -An -tx1 "$portable/score.dat" | tr -d ' ')" = 00000000 ] ||
+    fail "the portable game made no best score beside itself"
+[ ! -e "$data" ] || fail "the portable game made $data"
+
 install
 for f in tavlo.exe SDL2.dll tavlo.rka uninstall.exe fonts/ipag.ttf; do
     [ -f "$programs/$f" ] || fail "not installed: $f"
 done
 [ -f "$menu" ] || fail "no Start menu shortcut"
-[ -f "$data/tavlo.rka" ] || fail "no archive in the game's folder"
-[ "$(od -An -tx1 "$data/score.dat" | tr -d ' ')" = 00000000 ] || fail "no zero best score"
 
-# The installed game plays a golden replay to the report recorded on Linux, and removes its
-# scratch folder after.
+# The installed game, started from another folder without --data-dir (as a double-click, a pinned
+# taskbar button or a launcher starts it), makes its folder (the archive, a zero best score),
+# plays a golden replay to the report recorded on Linux, and removes its scratch folder after.
 temp=$(find "$WINEPREFIX/drive_c/users" -maxdepth 2 -name Temp | head -n 1)
 scratch() { find "$temp" -maxdepth 1 -name 'tavlo-replay-*' | wc -l; }
 scratch_before=$(scratch)
-(cd "$data" && wine "$programs/tavlo.exe" --replay "$replay" --verify) >"$WINEPREFIX/report" ||
+(cd "$WINEPREFIX" && wine "$programs/tavlo.exe" --replay "$replay" --verify) >"$WINEPREFIX/report" ||
     fail "the installed game's --verify failed"
+[ -f "$data/tavlo.rka" ] || fail "no archive in the game's folder"
+[ "$(od -An -tx1 "$data/score.dat" | tr -d ' ')" = 00000000 ] || fail "no zero best score"
+if [ -e "$programs/tavlo.lock" ] || [ -e "$data/tavlo.lock" ]; then fail "a lock file stayed"; fi
 [ "$(scratch)" -eq "$scratch_before" ] || fail "the replay's scratch folder was left in $temp"
 sed -i "s|$(dirname "$replay")/||" "$WINEPREFIX/report"
 diff "$report" "$WINEPREFIX/report" || fail "the installed game's report differs"
+
+# The uninstall entry and the Start menu shortcut: the game without arguments.
+entry=$(wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tavlo' 2>/dev/null |
+    tr -d '\r')
+for value in DisplayName DisplayVersion UninstallString QuietUninstallString HelpLink URLInfoAbout; do
+    grep -q "^ *$value " <<<"$entry" || fail "the uninstall entry has no $value: $entry"
+done
+shortcut=$(python3 "$root/tests/windows/shortcut.py" "$menu") || fail "the shortcut cannot be read"
+grep -q '^target: .*\\Programs\\Tavlo\\tavlo.exe$' <<<"$shortcut" || fail "shortcut: $shortcut"
+grep -qx 'arguments: ' <<<"$shortcut" || fail "the shortcut has arguments: $shortcut"
+
+# While the game runs, the uninstaller refuses and leaves everything.
+TAVLO_VIDEO=headless TAVLO_TIME_LIMIT=1844674407370955161 wine "$programs/tavlo.exe" &
+game=$!
+sleep 3
+wine "$programs/uninstall.exe" /S || true
+sleep 3
+wine taskkill /F /IM tavlo.exe >/dev/null 2>&1 || true
+wait "$game" 2>/dev/null || true
+/usr/lib/wine/wineserver -w
+[ -f "$programs/tavlo.exe" ] || fail "the uninstaller removed the game while it ran"
 
 # A best score of 42: the uninstaller keeps it, and removes everything it installed.
 printf '\x2a\0\0\0' >"$data/score.dat"
@@ -63,9 +104,17 @@ uninstall
 [ ! -e "$data/tavlo.rka" ] || fail "the game's folder still holds the archive"
 [ "$(od -An -tx1 "$data/score.dat" | tr -d ' ')" = 2a000000 ] || fail "the best score is gone"
 
-# Installed again, the score stays; removed with /REMOVEDATA, nothing is left.
+# Installed again, the score stays; removed with /REMOVEDATA, nothing is left (the settings and
+# the temporary names of saves cut short neither).
 install
 [ "$(od -An -tx1 "$data/score.dat" | tr -d ' ')" = 2a000000 ] || fail "reinstalling reset the score"
+mkdir -p "$roaming/Tavlo"
+touch "$roaming/Tavlo/settings.conf" "$roaming/Tavlo/.settings.conf.a1b2c3" "$data/.score.dat.x1y2z3" \
+    "$data/score.dat.tmp" "$data/tmp.bmp" "$programs/tavlo.lock"
 uninstall /REMOVEDATA
-[ ! -e "$data" ] || fail "/REMOVEDATA left $(ls "$data")"
+[ ! -e "$data" ] || fail "/REMOVEDATA left $(ls -A "$data")"
+[ ! -e "$roaming/Tavlo" ] || fail "/REMOVEDATA left $(ls -A "$roaming/Tavlo")"
+[ ! -e "$programs" ] || fail "left behind: $(ls -A "$programs")"
+wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tavlo' >/dev/null 2>&1 &&
+    fail "the uninstall entry is still there"
 echo "installer: installed, verified a replay, uninstalled (score kept, then removed on request)"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # tavlo.exe in a real window under Wine, on an X server of its own (Xvfb): the window appears and
 # shows the title screen (a screenshot, its colours counted), takes Enter (held 100 ms) and ends
-# with Pause, and the best score in %LOCALAPPDATA%\Tavlo is kept.
+# with Pause, and the best score in %LOCALAPPDATA%\Tavlo is kept. A wrong command line whose
+# output a launcher keeps (a file here) still shows its message box.
 #   window_test.sh TAVLO.EXE ARCHIVE [SCREENSHOT.png]
 set -euo pipefail
 tavlo=$1 archive=$2 shot=${3:-}
@@ -56,4 +57,17 @@ wait "$game" || code=$?
 # The game ends a round on Pause with its own code, 1.
 [ "$code" -eq 1 ] || fail "exit code $code"
 [ "$(od -An -tx1 "$data/score.dat" | tr -d ' ')" = 05000000 ] || fail "the best score changed"
-echo "window: shown, keys taken, ended on Pause, best score kept"
+
+# A wrong option, the output kept in a file: the message box says it all the same.
+code=0
+"$root/scripts/wine-run.sh" "$tavlo" --no-such-option >"$data/said" 2>&1 &
+refused=$!
+box=$(timeout 30 xdotool search --sync --onlyvisible --name '^Tavlo$' | head -n 1) ||
+    fail "no message box for a wrong option with its output kept"
+xdotool windowfocus --sync "$box" 2>/dev/null || true
+xdotool key Return
+timeout 30 tail --pid="$refused" -f /dev/null || fail "the message box did not end the program"
+wait "$refused" || code=$?
+[ "$code" -eq 2 ] || fail "a wrong option ended with $code"
+grep -q 'unknown option: --no-such-option' "$data/said" || fail "said: $(cat "$data/said")"
+echo "window: shown, keys taken, ended on Pause, best score kept; a refused start's box shown"

@@ -19,6 +19,7 @@
 #include "files.h"
 #include "host.h"
 #include "system.h"
+#include "wide_text.h"
 
 namespace {
 // The one module there is: the program itself.
@@ -282,6 +283,17 @@ DWORD WINAPI GetCurrentDirectoryA(DWORD bufferLength, LPSTR buffer) {
     const auto length = static_cast<DWORD>(std::strlen(path));
     if (buffer == nullptr || bufferLength <= length) return length + 1;
     std::memcpy(buffer, path, length + 1);
+    return length;
+}
+
+DWORD WINAPI GetCurrentDirectoryW(DWORD bufferLength, LPWSTR buffer) {
+    const std::string utf8 = platform::CurrentFolder();
+    if (utf8 == ".") return Fail(ENOENT), 0;
+    const std::wstring path = api::WideFromUtf8(utf8);
+    const auto length = static_cast<DWORD>(path.size());
+    if (buffer == nullptr || bufferLength <= length) return length + 1;
+    path.copy(buffer, path.size());
+    buffer[length] = L'\0';
     return length;
 }
 

@@ -16,6 +16,7 @@
 #include "run_options.h"
 #include "trace.h"
 #include "user_internal.h"
+#include "wide_text.h"
 
 namespace {
 
@@ -367,6 +368,15 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR text, LPCSTR caption, UINT type) {
         if (!textUtf8.empty() && textUtf8.back() != '\n') textUtf8 += '\n';
         textUtf8 += note;
     }
+    host::Current().MessageBox(captionUtf8, textUtf8);
+    return IDOK;
+}
+
+int WINAPI MessageBoxW(HWND hWnd, LPCWSTR text, LPCWSTR caption, UINT type) {
+    (void)hWnd, (void)type;
+    const std::string captionUtf8 = api::Utf8FromWide(caption ? caption : L"Error");
+    const std::string textUtf8 = api::Utf8FromWide(text ? text : L"");
+    platform::Trace("MessageBoxW " + captionUtf8 + ": " + textUtf8);
     host::Current().MessageBox(captionUtf8, textUtf8);
     return IDOK;
 }

@@ -57,10 +57,23 @@ Replaced ReplaceFile(const std::string& path, std::string_view bytes, Existing e
         failed = "rename";
         error = moved.error;
     }
-    RemoveFile(temporary);
+    files_system::RemoveFile(temporary);
     result.error = error;
     result.step = failed;
     return result;
+}
+
+void RemoveFile(const std::string& path) {
+    files_system::RemoveFile(path);
+}
+
+std::filesystem::path PathOf(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8Of(const std::filesystem::path& path) {
+    const std::u8string utf8 = path.u8string();
+    return std::string(utf8.begin(), utf8.end());
 }
 
 }  // namespace platform

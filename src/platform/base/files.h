@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -101,5 +103,18 @@ int SyncFile(int fd);
 bool NameTaken(const std::string& path);
 // Whether an errno value means the disk or the user's quota is full.
 bool DiskFull(int error);
+
+// A UTF-8 name as a std::filesystem path, and a path's UTF-8 name. Paths are always made and read
+// so: a path made from a plain std::string is read in the narrow code page on Windows (MinGW's
+// libstdc++ reads it byte by byte), which garbles every name outside ASCII.
+std::filesystem::path PathOf(const std::string& utf8);
+std::string Utf8Of(const std::filesystem::path& path);
+
+// Removes the file at `path`, if it is there (a link itself, never what it names).
+void RemoveFile(const std::string& path);
+
+// fopen for a UTF-8 name (_wfopen on Windows, binary in every mode given with "b"); null with
+// errno.
+std::FILE* OpenStream(const std::string& path, const char* mode);
 
 }  // namespace platform

@@ -270,4 +270,8 @@ bool DiskFull(int error) {
     return error == ENOSPC || error == EDQUOT;
 }
 
+std::FILE* OpenStream(const std::string& path, const char* mode) {
+    return std::fopen(path.c_str(), mode);
+}
+
 }  // namespace platform

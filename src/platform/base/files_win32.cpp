@@ -1,7 +1,8 @@
 // Reading and replacing files on Windows. Names are UTF-8, turned into the wide names of the
 // system's own calls; descriptors are the C runtime's, over handles that programs started by
-// the game do not inherit. Windows has no modes beyond read-only and users make no links, so a
-// replacement keeps the read-only refusal of KeepLinkAndMode and needs nothing else of it.
+// the game do not inherit. Windows has no modes beyond read-only: KeepLinkAndMode keeps its
+// refusal of a read-only file, and writes through a symbolic link (Developer Mode lets users
+// make them) to the file it names.
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <iterator>
 #include <random>
 
 #include "files.h"
@@ -52,7 +54,7 @@ bool IsFolder(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// A new file with a fresh name beside `path` ("folder/.name.XXXXXX"); its name goes to `made`.
+// A new file with a fresh name beside `path` ("folder\.name.XXXXXX"); its name goes to `made`.
 int CreateBeside(const std::string& path, std::string& made) {
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     const std::string folder = FolderOf(path);
@@ -60,12 +62,67 @@ int CreateBeside(const std::string& path, std::string& made) {
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     std::random_device device;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        made = folder + "/." + name.substr(0, 200) + ".";
+        // A backslash: a "\\?\" name takes no other separator.
+        made = folder + (folder.ends_with('\\') ? "." : "\\.") + name.substr(0, 200) + ".";
         for (int i = 0; i < 6; ++i) made += kLetters[device() % (sizeof kLetters - 1)];
         const int fd = OpenFile(made, O_WRONLY | O_CREAT | O_EXCL, 0666);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     return -1;
+}
+
+// The last name of a path, lower case (names differing in case are one name on Windows).
+std::wstring LastName(const std::wstring& path) {
+    std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
+    CharLowerBuffW(name.data(), static_cast<DWORD>(name.size()));
+    return name;
+}
+
+// The file a symbolic link at `path` names, links followed to the end ("\\?\C:\..."); `path`
+// itself when it is no link, or one that leads nowhere. A link is a reparse point, or a name
+// whose file the system knows by another name at its end (how Wine shows a Unix link).
+std::wstring FollowLinks(const std::wstring& path) {
+    const HANDLE file =
+        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return path;
+    std::wstring target(MAX_PATH, L'\0');
+    DWORD length =
+        GetFinalPathNameByHandleW(file, target.data(), static_cast<DWORD>(target.size()), 0);
+    if (length >= target.size()) {
+        target.resize(length);
+        length =
+            GetFinalPathNameByHandleW(file, target.data(), static_cast<DWORD>(target.size()), 0);
+    }
+    CloseHandle(file);
+    if (length == 0 || length >= target.size()) return path;
+    target.resize(length);
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const bool link =
+        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    return link || LastName(target) != LastName(path) ? target : path;
+}
+
+// Errors that a program holding the file a moment (a virus scanner, the search indexer, a
+// backup) causes, and that go when it lets go.
+bool Passing(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+           error == ERROR_LOCK_VIOLATION;
+}
+
+// MoveFileExW, tried again for about a second while another program holds one of the files.
+DWORD MoveRetrying(const std::wstring& from, const std::wstring& to, DWORD flags) {
+    static const DWORD kWaits[] = {10, 30, 60, 100, 200, 300, 300};
+    for (std::size_t attempt = 0;; ++attempt) {
+        if (MoveFileExW(from.c_str(), to.c_str(), flags)) return ERROR_SUCCESS;
+        const DWORD error = GetLastError();
+        // A folder or a read-only file at the name refuses with "access denied" for good.
+        const DWORD attributes = GetFileAttributesW(to.c_str());
+        const bool forGood = attributes != INVALID_FILE_ATTRIBUTES &&
+                             (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY));
+        if (!Passing(error) || forGood || attempt == std::size(kWaits)) return error;
+        Sleep(kWaits[attempt]);
+    }
 }
 
 }  // namespace
@@ -143,6 +200,10 @@ bool DiskFull(int error) {
     return error == ENOSPC;
 }
 
+std::FILE* OpenStream(const std::string& path, const char* mode) {
+    return ::_wfopen(Utf8ToWide(path).c_str(), Utf8ToWide(mode).c_str());
+}
+
 FileRead ReadRegularFile(const std::string& path, std::size_t limit, Beyond beyond) {
     FileRead read;
     const std::wstring wide = Utf8ToWide(path);
@@ -210,6 +271,12 @@ int CreateFreshFile(const std::string& path, unsigned mode, bool readsToo) {
         errno = EISDIR;
         return -1;
     }
+    // A read-only file is removed as unlink would remove it: DeleteFileW refuses it otherwise,
+    // and a read-only leftover of a crash would then block every later save.
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    }
     if (!DeleteFileW(wide.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
         errno = ErrnoOf(GetLastError());
         return -1;
@@ -219,8 +286,11 @@ int CreateFreshFile(const std::string& path, unsigned mode, bool readsToo) {
 
 Moved MoveIntoPlace(const std::string& from, const std::string& to, Existing existing, bool sync) {
     Moved moved;
-    const std::wstring target = Utf8ToWide(to);
+    const std::wstring source = Utf8ToWide(from);
+    std::wstring target = Utf8ToWide(to);
     if (existing == Existing::KeepLinkAndMode) {
+        // A link stays a link: the file it names is replaced.
+        target = FollowLinks(target);
         // Windows refuses to replace a read-only file; so does this.
         const DWORD attributes = GetFileAttributesW(target.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
@@ -228,13 +298,31 @@ Moved MoveIntoPlace(const std::string& from, const std::string& to, Existing exi
             return moved;
         }
     }
-    // Write-through: the new name is on the disk when the call returns (the folder's sync of
-    // the POSIX side). Another volume is copied to and the copy renamed, in one step.
-    const DWORD flags =
-        MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | (sync ? MOVEFILE_WRITE_THROUGH : 0);
-    if (!MoveFileExW(Utf8ToWide(from).c_str(), target.c_str(), flags)) {
-        moved.error = ErrnoOf(GetLastError());
+    // MOVEFILE_WRITE_THROUGH: the call returns only once the move is flushed to the disk.
+    const DWORD flags = MOVEFILE_REPLACE_EXISTING | (sync ? MOVEFILE_WRITE_THROUGH : 0);
+    DWORD error = MoveRetrying(source, target, flags);
+    if (error == ERROR_NOT_SAME_DEVICE && existing == Existing::KeepLinkAndMode) {
+        // A link to another volume: a copy beside the file it names, renamed over it (still one
+        // step for anyone reading it), then the original goes.
+        const std::string besideUtf8 = WideToUtf8(target);
+        std::string copy;
+        const int fd = CreateBeside(besideUtf8, copy);
+        if (fd < 0) {
+            moved.error = errno;
+            return moved;
+        }
+        ::_close(fd);
+        const std::wstring wideCopy = Utf8ToWide(copy);
+        error = CopyFileW(source.c_str(), wideCopy.c_str(), FALSE)
+                    ? MoveRetrying(wideCopy, target, flags)
+                    : GetLastError();
+        if (error == ERROR_SUCCESS) {
+            DeleteFileW(source.c_str());
+        } else {
+            DeleteFileW(wideCopy.c_str());
+        }
     }
+    if (error != ERROR_SUCCESS) moved.error = ErrnoOf(error);
     return moved;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <system_error>
 
+#include "files.h"
 #include "system.h"
 
 #ifndef TAVLO_VERSION
@@ -129,8 +130,8 @@ namespace {
 std::string Anchored(const std::string& name) {
     if (name.empty() || name.front() == '/') return name;
     std::error_code error;
-    const std::filesystem::path path = std::filesystem::absolute(name, error);
-    return error ? name : path.string();
+    const std::filesystem::path path = std::filesystem::absolute(platform::PathOf(name), error);
+    return error ? name : platform::Utf8Of(path);
 }
 
 }  // namespace

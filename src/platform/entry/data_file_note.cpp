@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "files.h"
 #include "system.h"
 
 namespace host {
@@ -38,7 +39,7 @@ std::string DataFileNote(const std::string& textUtf8, const std::string& folder)
         const bool thisOne = textUtf8.find(std::string("[") + name + "]") != std::string::npos;
         if (named && !thisOne) continue;
         const std::string path = folder + "/" + name;
-        std::FILE* file = std::fopen(path.c_str(), "rb");
+        std::FILE* file = platform::OpenStream(path, "rb");
         const int error = errno;
         if (file) {
             std::fclose(file);

@@ -1,87 +1,27 @@
-// The installed program's own folder: found from the program's place, made ready before the game
-// starts.
+// The installed program's own folder: what every system shares. Where the archive and the
+// player's folder are, and how the folder is made ready, are each system's (data_folder_posix.cpp,
+// data_folder_win32.cpp).
 #include "data_folder.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <random>
-#include <string>
-#include <system_error>
-
-#include "files.h"
-#include "folders.h"
 #include "system.h"
 
 namespace host {
 
-std::string InstalledArchive(const std::string& program) {
-    if (program.empty()) return "";
-    const std::filesystem::path prefix = std::filesystem::path(program).parent_path().parent_path();
-    const std::string archive = (prefix / "share" / "games" / "tavlo" / "tavlo.rka").string();
-    // Anything with the name counts, a dangling link too: the game then says what it found.
-    return platform::NameTaken(archive) ? archive : "";
-}
-
-std::string PlayerFolder() {
-    const std::string data = platform::UserFolderPath(platform::UserFolder::Data);
-    return data.empty() ? "" : data + "/tavlo";
-}
-
-std::string PrepareFolder(const std::string& folder, const std::string& archive) {
-    if (!platform::MakeFolders(folder)) {
-        return "cannot make the folder " + folder + ": " + std::strerror(errno);
-    }
-    std::error_code error;
-    if (!std::filesystem::is_directory(folder, error)) return folder + " is not a folder";
-
-    const std::string link = folder + "/tavlo.rka";
-    if (platform::LinkTargetOf(link) != archive) {
-        // A new link under a fresh name, renamed over whatever had the name (an old copy, a link
-        // to another installation): the name is never without an archive meanwhile.
-        const std::string fresh = link + "." + std::to_string(std::random_device()() % 1000000);
-        std::filesystem::create_symlink(archive, fresh, error);
-        if (!error) std::filesystem::rename(fresh, link, error);
-        if (error) {
-            std::error_code ignored;
-            std::filesystem::remove(fresh, ignored);
-            return "cannot link " + link + " to " + archive + ": " + error.message();
-        }
-    }
-
-    // Created exclusively: a score that appears meanwhile is not written over either.
-    const std::string score = folder + "/score.dat";
-    if (!platform::NameTaken(score)) {
-        const int fd = platform::OpenFile(score, O_WRONLY | O_CREAT | O_EXCL, 0666);
-        if (fd >= 0) {
-            const char zero[4] = {};
-            const bool written = ::write(fd, zero, sizeof zero) == 4;
-            // A short score would read as a damaged one: none at all is said plainly.
-            if (::close(fd) != 0 || !written) std::remove(score.c_str());
-        }
-    }
-    return "";
-}
-
 std::string DefaultFolderText() {
-    if (InstalledArchive(platform::ExecutablePath()).empty()) return "the current folder";
+    const std::string program = platform::ExecutablePath();
+    if (InstalledArchive(program).empty()) return "the current folder";
+    if (const std::string portable = PortableFolder(program); !portable.empty()) return portable;
     const std::string folder = PlayerFolder();
-    return folder.empty() ? "${XDG_DATA_HOME:-~/.local/share}/tavlo" : folder;
+    return folder.empty() ? PlayerFolderText() : folder;
 }
 
 PlayFolder InstalledPlayFolder() {
-    const std::string archive = InstalledArchive(platform::ExecutablePath());
+    const std::string program = platform::ExecutablePath();
+    const std::string archive = InstalledArchive(program);
     if (archive.empty()) return {};
-    const std::string folder = PlayerFolder();
-    if (folder.empty()) {
-        return {"",
-                "neither XDG_DATA_HOME (an absolute path) nor HOME is set: the game has no "
-                "folder to play in"};
-    }
+    std::string folder = PortableFolder(program);
+    if (folder.empty()) folder = PlayerFolder();
+    if (folder.empty()) return {"", NoPlayerFolderText()};
     if (std::string error = PrepareFolder(folder, archive); !error.empty()) return {"", error};
     return {folder, ""};
 }

@@ -7,17 +7,23 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 
 namespace host {
 
-FolderLock LockWorkingFolder(int* error) {
+FolderLock LockWorkingFolder(std::string* reason) {
     // Kept open to the end: closing it would let the lock go.
     const int fd = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) return FolderLock::Taken;
-    const int reason = errno;
+    const int error = errno;
     if (fd >= 0) ::close(fd);
-    if (error) *error = reason;
-    return reason == EWOULDBLOCK ? FolderLock::HeldByAnother : FolderLock::Unavailable;
+    if (error == EWOULDBLOCK) return FolderLock::HeldByAnother;
+    if (reason) *reason = std::strerror(error);
+    return FolderLock::Unavailable;
+}
+
+bool ShowTheHoldersWindow() {
+    return false;  // a desktop of many kinds: the other game's window is left where it is
 }
 
 std::string WorkingFolder() {

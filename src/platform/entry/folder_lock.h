@@ -7,13 +7,16 @@ namespace host {
 
 enum class FolderLock { Taken, HeldByAnother, Unavailable };
 
-// Locks the working folder for the rest of the process (the kernel lets go when it ends, however
-// it ends). HeldByAnother when another process holds it; Unavailable, with the reason in
-// `error`, when it cannot be locked at all (a folder that may not be read, a file system without
-// locks): then nothing keeps a second game from writing the same files, and the game must not
-// start.
-FolderLock LockWorkingFolder(int* error = nullptr);
+// Locks the working folder for the rest of the process (the system lets go when it ends, however
+// it ends). HeldByAnother when another process holds it; Unavailable, with what happened in
+// `reason` (the system's words), when it cannot be locked at all (a folder that may not be read
+// or written, a file system without locks): then nothing keeps a second game from writing the
+// same files, and the game must not start.
+FolderLock LockWorkingFolder(std::string* reason = nullptr);
 // The working folder's path, for messages.
 std::string WorkingFolder();
+// After HeldByAnother: brings the window of the game that holds the folder to the front, where
+// the system lets a program do that (Windows); whether it did.
+bool ShowTheHoldersWindow();
 
 }  // namespace host

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -33,14 +34,19 @@ int RefusedStart(const std::string& plain) {
 
 int main(int argc, char** argv) {
     host::PrepareProcess();
-    const char* program = argc > 0 && argv[0] ? argv[0] : "tavlo";
-    host::CommandLine line = host::ParseCommandLine(argc, argv);
+    std::vector<std::string> arguments = host::Arguments(argc, argv);
+    std::vector<char*> utf8;
+    for (std::string& argument : arguments) utf8.push_back(argument.data());
+    utf8.push_back(nullptr);
+    const char* program = arguments.empty() ? "tavlo" : utf8[0];
+    host::CommandLine line =
+        host::ParseCommandLine(static_cast<int>(arguments.size()), utf8.data());
     switch (line.action) {
         case host::CommandLine::Action::Help:
-            std::fputs(host::HelpText(program, host::DefaultFolderText()).c_str(), stdout);
+            host::Print(host::HelpText(program, host::DefaultFolderText()));
             return 0;
         case host::CommandLine::Action::Version:
-            std::fputs(host::VersionText().c_str(), stdout);
+            host::Print(host::VersionText());
             return 0;
         case host::CommandLine::Action::Usage:
             host::ReportFatal(std::string(program) + ": " + line.error + "\n" +
@@ -67,14 +73,16 @@ int main(int argc, char** argv) {
                           line.dataDir + ": " + std::strerror(errno) + "\n");
         return given ? 2 : 1;
     }
-    int lockError = 0;
-    switch (host::LockWorkingFolder(&lockError)) {
+    std::string lockFailure;
+    switch (host::LockWorkingFolder(&lockFailure)) {
         case host::FolderLock::Taken:
             break;
         case host::FolderLock::HeldByAnother: {
             const std::string folder = host::WorkingFolder();
             std::fprintf(stderr, "%s: the game is already running in %s\n", program,
                          folder.c_str());
+            // The game that is open, shown: the player sees where to go on.
+            if (host::ShowTheHoldersWindow()) return 1;
             return RefusedStart("Tavlo is already running with its data in " + folder +
                                 ". Only one game can play there at a time: switch to the game "
                                 "that is open, or end it and start again.");
@@ -82,13 +90,12 @@ int main(int argc, char** argv) {
         case host::FolderLock::Unavailable: {
             // Unlocked, a second game in the folder could write the same files as this one.
             const std::string folder = host::WorkingFolder();
-            const char* reason = std::strerror(lockError);
             std::fprintf(stderr,
                          "%s: cannot lock the data folder %s (%s), so the game does not start: "
                          "a second game there could overwrite its best score\n",
-                         program, folder.c_str(), reason);
+                         program, folder.c_str(), lockFailure.c_str());
             return RefusedStart("Tavlo cannot start: its data folder " + folder +
-                                " cannot be locked (" + reason +
+                                " cannot be locked (" + lockFailure +
                                 "), and without the lock a second game could overwrite this "
                                 "one's best score. Check that the folder can be read and "
                                 "written.");
@@ -104,6 +111,8 @@ int main(int argc, char** argv) {
         code >= 0) {
         return code;
     }
+    // A checked replay reports on the console; the game itself is a window of its own.
+    if (!line.verify) host::LeaveConsole();
     host::SetMessageNote(host::DataFileNoteHere);
     host::SetHostFactory(host::replay::CreateSessionHost);
     host::Current();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace host {
 
@@ -11,8 +12,21 @@ namespace host {
 // unless its output already goes somewhere (a pipe, a file).
 void PrepareProcess();
 
-// A message that ends the program before the game starts: on standard error, and in a message
-// box where nobody would see standard error (a Windows program started from its shortcut).
+// The program's arguments in UTF-8, argv[0] first. Linux: argv as it is. Windows: read from the
+// UTF-16 command line (GetCommandLineW), whatever the ANSI code page would have made of them.
+std::vector<std::string> Arguments(int argc, char** argv);
+
+// Text for the player on standard output (--help, --version): on Windows a console is written in
+// UTF-16, so that it shows every character.
+void Print(const std::string& text);
+
+// Before the game's window opens: Windows lets go of the console the program was started from,
+// so that Ctrl+C or closing that console does not end the game. Linux: nothing.
+void LeaveConsole();
+
+// A message that ends the program before the game starts: on standard error, and on Windows in a
+// message box too unless standard error is a console (started from its shortcut, or by a launcher
+// that keeps the output, nobody would read it).
 void ReportFatal(const std::string& text);
 
 }  // namespace host

@@ -6,6 +6,16 @@ namespace host {
 
 void PrepareProcess() {}
 
+std::vector<std::string> Arguments(int argc, char** argv) {
+    return std::vector<std::string>(argv, argv + argc);
+}
+
+void Print(const std::string& text) {
+    std::fputs(text.c_str(), stdout);
+}
+
+void LeaveConsole() {}
+
 void ReportFatal(const std::string& text) {
     std::fputs(text.c_str(), stderr);
 }

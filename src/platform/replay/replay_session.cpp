@@ -120,7 +120,7 @@ void RemoveScratch() {
     std::error_code ignored;
     // Out of it first: Windows removes no folder a process is in.
     std::filesystem::current_path(std::filesystem::temp_directory_path(ignored), ignored);
-    std::filesystem::remove_all(session.scratch, ignored);
+    std::filesystem::remove_all(platform::PathOf(session.scratch), ignored);
     session.scratch.clear();
 }
 
@@ -210,7 +210,7 @@ int StartRecording(const char* program) {
         return 1;
     }
     // The clock start is the inner host's; written once the host is made (CreateSessionHost).
-    session.out = std::fopen(session.path.c_str(), "wb");
+    session.out = platform::OpenStream(session.path, "wb");
     if (!session.out) {
         std::fprintf(stderr, "%s: --record %s: %s\n", program, session.path.c_str(),
                      std::strerror(errno));
@@ -238,16 +238,21 @@ int StartPlaying() {
         return Refuse("recorded with another tavlo.rka than the one in this folder");
     }
     // A folder of its own: the archive, and the score file as the recording found it.
-    const std::string base = platform::MakeScratchFolder(
-        (std::filesystem::temp_directory_path() / "tavlo-replay-").string());
+    std::error_code error;
+    const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
+    if (error) return Refuse("no folder for temporary files: " + error.message());
+    const std::string base =
+        platform::MakeScratchFolder(platform::Utf8Of(temporary / "tavlo-replay-"));
     if (base.empty()) return Refuse(std::string("no scratch folder: ") + std::strerror(errno));
     session.scratch = base;
-    std::error_code error;
-    std::filesystem::copy_file("tavlo.rka", base + "/tavlo.rka", error);
+    std::filesystem::copy_file("tavlo.rka", platform::PathOf(base + "/tavlo.rka"), error);
+    bool scoreWritten = true;
     if (replay.scores) {
-        std::ofstream(base + "/score.dat", std::ios::binary) << *replay.scores;
+        scoreWritten =
+            platform::ReplaceFile(base + "/score.dat", *replay.scores, platform::Existing::Replace)
+                .ok;
     }
-    if (error || !platform::ChangeFolder(base)) {
+    if (error || !scoreWritten || !platform::ChangeFolder(base)) {
         RemoveScratch();
         return Refuse("cannot set up the scratch folder " + base);
     }
@@ -281,7 +286,7 @@ int StartSession(const SessionRequest& request, const char* program) {
     }
     if (result >= 0 || session.mode == Mode::None) return result;
     if (const char* sums = std::getenv("TAVLO_FRAME_SUMS"); sums && *sums) {
-        session.sums = std::fopen(sums, "wb");
+        session.sums = platform::OpenStream(sums, "wb");
         if (!session.sums) {
             std::fprintf(stderr, "%s: TAVLO_FRAME_SUMS %s: %s\n", program, sums,
                          std::strerror(errno));

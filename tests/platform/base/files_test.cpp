@@ -1,7 +1,16 @@
 // Reading a file the user may have replaced by anything, and replacing a file the user keeps.
 #include "files.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+// (<windows.h> makes ReplaceFile a macro for its own.)
+#undef ReplaceFile
+
+#include <thread>
+
+#include "utf16.h"
+#else
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -63,13 +72,89 @@ TEST(ReadRegularFile, TellsWhatStandsThereWithoutWaiting) {
     }
 }
 
+std::string Read(const std::string& path) {
+    return platform::ReadRegularFile(path, 1 << 20).bytes;
+}
+
+#ifdef _WIN32
+// The names in a folder (MinGW's directory_iterator does not end on a Unix link under Wine).
+int Entries(const std::string& folder) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(platform::Utf8ToWide(folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    int count = 0;
+    do {
+        const std::wstring name = found.cFileName;
+        count += name != L"." && name != L"..";
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return count;
+}
+
+// The name a file at `path` is known by at the end of its links.
+std::wstring FinalName(const std::string& path) {
+    const HANDLE file = CreateFileW(platform::Utf8ToWide(path).c_str(), 0, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    wchar_t name[MAX_PATH] = L"";
+    if (file != INVALID_HANDLE_VALUE) {
+        GetFinalPathNameByHandleW(file, name, MAX_PATH, 0);
+        CloseHandle(file);
+    }
+    const std::wstring whole = name;
+    return whole.substr(whole.find_last_of(L'\\') + 1);
+}
+
+bool IsLink(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(platform::Utf8ToWide(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    const std::wstring final = FinalName(path);
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) || (!final.empty() && final != L"name");
+}
+
+// A symbolic link "name" to "real" in `folder`: Windows' own (Developer Mode lets users make
+// them), or under Wine, which makes none of those, a Unix one (which Wine follows the same way).
+bool MakeLink(const std::string& folder) {
+    const std::string name = folder + "\\name";
+    if (CreateSymbolicLinkW(platform::Utf8ToWide(name).c_str(), L"real",
+                            SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) &&
+        IsLink(name)) {
+        return true;
+    }
+    using UnixName = char*(CDECL*)(LPCWSTR);
+    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    if (!unixName) return false;
+    DeleteFileW(platform::Utf8ToWide(name).c_str());
+    std::wstring line = L"Z:\\bin\\ln -s real \"" +
+                        platform::Utf8ToWide(unixName(platform::Utf8ToWide(name).c_str())) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return false;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    // (Wine does not wait for a Unix program: the link appears when ln has run.)
+    for (int wait = 0; wait < 100 && !IsLink(name); ++wait) Sleep(20);
+    return IsLink(name);
+}
+#else
+bool IsLink(const std::string& path) {
+    return fs::is_symlink(path);
+}
+
+int Entries(const std::string& folder) {
+    return static_cast<int>(
+        std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+#endif
+
 // A link the user made stays a link with KeepLinkAndMode, and the file behind it keeps its mode;
 // with Replace a planted link is replaced and what it led to is left alone. Nothing else is left
 // in the folder.
 TEST(ReplaceFile, KeepsOrReplacesALinkAsAsked) {
-#ifdef _WIN32
-    GTEST_SKIP() << "symbolic links need a privilege on Windows; users do not make them there";
-#else
     struct Case {
         platform::Existing existing;
         bool linkStays;
@@ -82,21 +167,62 @@ TEST(ReplaceFile, KeepsOrReplacesALinkAsAsked) {
     for (const Case& c : cases) {
         const std::string folder = testing_support::FreshFolder("replace");
         std::ofstream(folder + "/real") << "old";
+#ifdef _WIN32
+        if (!MakeLink(folder)) GTEST_SKIP() << "this system makes no symbolic links for this user";
+#else
         ::chmod((folder + "/real").c_str(), 0640);
         ASSERT_EQ(::symlink("real", (folder + "/name").c_str()), 0);
+#endif
         const platform::Replaced replaced =
             platform::ReplaceFile(folder + "/name", "new", c.existing);
         EXPECT_TRUE(replaced.ok);
-        EXPECT_EQ(fs::is_symlink(folder + "/name"), c.linkStays);
-        EXPECT_EQ(testing_support::ReadFile(folder + "/name"), "new");
-        EXPECT_EQ(testing_support::ReadFile(folder + "/real"), c.behind);
+        EXPECT_EQ(IsLink(folder + "/name"), c.linkStays);
+        EXPECT_EQ(Read(folder + "/name"), "new");
+        EXPECT_EQ(Read(folder + "/real"), c.behind);
+#ifndef _WIN32
         struct stat info {};
         ASSERT_EQ(::stat((folder + "/real").c_str(), &info), 0);
         EXPECT_EQ(info.st_mode & 07777, 0640u);
-        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);
-    }
 #endif
+        EXPECT_EQ(Entries(folder), 2);
+#ifdef _WIN32
+        // (MinGW's folder walks do not end on a Unix link under Wine: it goes first.)
+        DeleteFileW(platform::Utf8ToWide(folder + "\\name").c_str());
+#endif
+    }
 }
+
+#ifdef _WIN32
+// What other programs do to the files on Windows: a scanner or indexer holding score.dat a
+// moment does not lose the save, and a read-only leftover of the game's temporary file does not
+// block it.
+TEST(ReplaceFile, OutlastsWhatOtherProgramsDoToTheFiles) {
+    const std::string folder = testing_support::FreshFolder("held");
+    const std::string path = folder + "\\score.dat";
+    std::ofstream(path) << "old";
+    // Held without sharing deletion, as a scanner opens it, and let go 300 ms later.
+    const HANDLE held = CreateFileW(platform::Utf8ToWide(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::thread letGo([held] {
+        Sleep(300);
+        CloseHandle(held);
+    });
+    const platform::Replaced replaced =
+        platform::ReplaceFile(path, "new", platform::Existing::KeepLinkAndMode);
+    letGo.join();
+    EXPECT_TRUE(replaced.ok) << replaced.step << ": " << replaced.error;
+    EXPECT_EQ(testing_support::ReadFile(path), "new");
+
+    const std::string leftover = folder + "\\score.dat.tmp";
+    std::ofstream(leftover) << "half";
+    SetFileAttributesW(platform::Utf8ToWide(leftover).c_str(), FILE_ATTRIBUTE_READONLY);
+    const int fd = platform::CreateFreshFile(leftover, 0666);
+    EXPECT_GE(fd, 0) << "errno " << errno;
+    if (fd >= 0) ::_close(fd);
+    EXPECT_EQ(testing_support::ReadFile(leftover), "");
+}
+#endif
 
 // A replacement that cannot be put in place leaves what stood there as it was and no temporary
 // file beside it.

@@ -1,5 +1,6 @@
 // One game a data folder on Windows (under Wine): a second lock on a locked folder is refused,
-// and a second game started there ends at once with exit code 1, naming the folder.
+// and a second game started there ends at once with exit code 1, naming the folder; the lock
+// file goes with the game; a lock that cannot be had says what happened.
 #include <windows.h>
 
 #include <fstream>
@@ -59,12 +60,38 @@ TEST(FolderLock, ASecondGameInALockedFolderIsRefusedNamingIt) {
     EXPECT_EQ(host::LockWorkingFolder(), host::FolderLock::HeldByAnother);
 
     const std::wstring output = platform::Utf8ToWide(shown) + L"\\second.txt";
-    EXPECT_EQ(RunProgram(L"\"" + GamePath() + L"\"", output), 1);
+    EXPECT_EQ(RunProgram(L"\"" + GamePath() + L"\" --data-dir .", output), 1);
     std::ifstream in(output.c_str(), std::ios::binary);
     std::stringstream said;
     said << in.rdbuf();
     EXPECT_NE(said.str().find("the game is already running in " + shown), std::string::npos)
         << said.str();
+}
+
+std::string Said(const std::wstring& output) {
+    std::ifstream in(output.c_str(), std::ios::binary);
+    std::stringstream said;
+    said << in.rdbuf();
+    return said.str();
+}
+
+TEST(FolderLock, TheLockFileGoesWithTheGameAndAFailureSaysWhatHappened) {
+    const std::string folder = platform::MakeScratchFolder("tavlo-lock-gone");
+    ASSERT_FALSE(folder.empty());
+    ASSERT_TRUE(platform::ChangeFolder(folder));
+    const std::wstring here = platform::Utf8ToWide(host::WorkingFolder());
+    SetEnvironmentVariableW(L"TAVLO_VIDEO", L"headless");
+    // No archive there: the game takes the lock, says it has no archive and ends.
+    const std::wstring game = L"\"" + GamePath() + L"\" --data-dir \"" + here + L"\"";
+    EXPECT_EQ(RunProgram(game, here + L"\\..\\lock-gone-1.txt"), 1);
+    EXPECT_EQ(GetFileAttributesW((here + L"\\tavlo.lock").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    // A folder where the lock file would be: named in what the game says.
+    ASSERT_TRUE(CreateDirectoryW((here + L"\\tavlo.lock").c_str(), nullptr));
+    EXPECT_EQ(RunProgram(game, here + L"\\..\\lock-gone-2.txt"), 1);
+    const std::string said = Said(here + L"\\..\\lock-gone-2.txt");
+    EXPECT_NE(said.find("cannot open tavlo.lock there: "), std::string::npos) << said;
+    RemoveDirectoryW((here + L"\\tavlo.lock").c_str());
 }
 
 }  // namespace

@@ -27,6 +27,9 @@ typedef void* LPVOID;
 typedef const void* LPCVOID;
 typedef char* LPSTR;
 typedef const char* LPCSTR;
+typedef wchar_t WCHAR;
+typedef WCHAR* LPWSTR;
+typedef const WCHAR* LPCWSTR;
 typedef BYTE* LPBYTE;
 typedef DWORD* LPDWORD;
 typedef LONG* LPLONG;
@@ -354,6 +357,8 @@ BOOL WINAPI TranslateMessage(CONST MSG* lpMsg);
 LRESULT WINAPI DispatchMessageA(CONST MSG* lpMsg);
 // Shows a message box (text and caption in code page 932) and waits for OK.
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
+// The same with wide-character text (any language, never through code page 932).
+int WINAPI MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
 int WINAPI GetSystemMetrics(int nIndex);
 BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect);
 BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect);
@@ -397,6 +402,9 @@ DWORD WINAPI GetLastError(void);
 // The working folder into `lpBuffer`: its length, or the size needed (with the zero) when it
 // does not fit; 0 on failure.
 DWORD WINAPI GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer);
+// The same in wide characters, whatever the folder's name (UTF-16 on Windows; here, with a wider
+// wchar_t, one character a unit).
+DWORD WINAPI GetCurrentDirectoryW(DWORD nBufferLength, LPWSTR lpBuffer);
 // Plain files: created, opened and replaced as the calls say (no sharing modes, no overlapped
 // writes). MoveFileExA with MOVEFILE_WRITE_THROUGH returns once the rename is on the disk.
 HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,

@@ -13,21 +13,11 @@
 #include <sstream>
 #include <vector>
 
+#include "files.h"
 #include "folders.h"
 #include "system.h"
 
 namespace host::sdl {
-namespace {
-
-// Windows' C runtime translates line ends unless told otherwise.
-#ifdef O_BINARY
-constexpr int kBinary = O_BINARY;
-#else
-constexpr int kBinary = 0;
-#endif
-
-}  // namespace
-
 namespace {
 
 // libpng reports errors by longjmp; nothing with a destructor lives in this frame.
@@ -141,8 +131,9 @@ std::string SaveScreenshot(const std::string& folder, const ScreenImage& image, 
     const std::tm local = platform::LocalTime(when);
     for (int attempt = 0; attempt < 1000; ++attempt) {
         const std::string path = folder + "/" + ScreenshotName(local, attempt);
-        // O_EXCL: an existing picture is never touched, even one made in the same instant.
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | kBinary, 0644);
+        // O_EXCL: an existing picture is never touched, even one made in the same instant. The
+        // name goes through the file module: UTF-16 on Windows, whatever the user's name.
+        const int fd = platform::OpenFile(path, O_WRONLY | O_CREAT | O_EXCL, 0644);
         if (fd < 0) {
             if (errno == EEXIST) continue;
             return "";
@@ -150,13 +141,13 @@ std::string SaveScreenshot(const std::string& folder, const ScreenImage& image, 
         std::FILE* file = ::fdopen(fd, "wb");
         if (!file) {
             ::close(fd);
-            ::unlink(path.c_str());
+            platform::RemoveFile(path);
             return "";
         }
         const bool written = WritePalettedPng(file, image);
         const bool closed = std::fclose(file) == 0;
         if (written && closed) return path;
-        ::unlink(path.c_str());
+        platform::RemoveFile(path);
         return "";
     }
     return "";
