@@ -48,8 +48,18 @@ enum class UserFolder {
     Pictures,  // screenshots' parent: the XDG pictures folder; the Pictures known folder
 };
 // The folder, or "" when the system cannot say (no HOME, say). On Linux the pictures folder is
-// read from the XDG user folders file by its one user (sdl_screenshot.cpp): "" here.
+// XDG_PICTURES_DIR when that is an absolute path, else the one the XDG user folders file names
+// (${XDG_CONFIG_HOME:-~/.config}/user-dirs.dirs), else ~/Pictures.
 std::string UserFolderPath(UserFolder folder);
+// The game's own folder in one of them, the one place that names it: Linux tavlo in each
+// (~/.config/tavlo, ~/.local/share/tavlo, ~/Pictures/tavlo); Windows Tavlo (%APPDATA%\Tavlo,
+// %LOCALAPPDATA%\Tavlo, Pictures\Tavlo), or tavlo under XDG_CONFIG_HOME when that is a whole
+// path (the tests' way of giving the settings a folder of their own). "" when the system cannot
+// say.
+std::string GameFolderPath(UserFolder folder);
+// The pictures folder an XDG user folders file's text names (XDG_PICTURES_DIR="$HOME/Bilder";
+// the last line counts, as when the shell reads it); "" when it names none or not a whole path.
+std::string PicturesFolderIn(const std::string& userDirs, const std::string& home);
 
 // The languages the player asks for, most wanted first, in the catalogues' names ("ja_JP", "ja"):
 // on Linux from LANGUAGE, LC_ALL, LC_MESSAGES and LANG as gettext reads them; on Windows from

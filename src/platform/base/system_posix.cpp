@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "catalog.h"
+#include "files.h"
 #include "system.h"
 
 namespace platform {
@@ -77,10 +78,29 @@ std::string UserFolderPath(UserFolder folder) {
             return under("XDG_CONFIG_HOME", "/.config");
         case UserFolder::Data:
             return under("XDG_DATA_HOME", "/.local/share");
-        case UserFolder::Pictures:
-            return "";  // the XDG user folders file decides (sdl_screenshot.cpp)
+        case UserFolder::Pictures: {
+            if (const char* pictures = std::getenv("XDG_PICTURES_DIR");
+                pictures && *pictures == '/') {
+                return pictures;
+            }
+            const std::string config = under("XDG_CONFIG_HOME", "/.config");
+            const std::string own = home ? home : "";
+            if (!config.empty()) {
+                // The user folders file is a few lines: what is beyond its first KiBs is not read.
+                const FileRead read =
+                    ReadRegularFile(config + "/user-dirs.dirs", 4096, Beyond::KeepFirst);
+                const std::string named = read.ok() ? PicturesFolderIn(read.bytes, own) : "";
+                if (!named.empty()) return named;
+            }
+            return own.empty() ? "" : own + "/Pictures";
+        }
     }
     return "";
+}
+
+std::string GameFolderPath(UserFolder folder) {
+    const std::string parent = UserFolderPath(folder);
+    return parent.empty() ? "" : parent + "/tavlo";
 }
 
 std::vector<std::string> PlayerLanguages() {

@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <random>
@@ -152,6 +153,21 @@ std::string UserFolderPath(UserFolder folder) {
             return KnownFolder(FOLDERID_Pictures);
     }
     return "";
+}
+
+std::string GameFolderPath(UserFolder folder) {
+    if (folder == UserFolder::Config) {
+        // A whole path in XDG_CONFIG_HOME (/..., X:\...) decides, as on Linux.
+        const char* config = std::getenv("XDG_CONFIG_HOME");
+        if (config &&
+            (config[0] == '/' || (std::isalpha(static_cast<unsigned char>(config[0])) &&
+                                  config[1] == ':' && (config[2] == '\\' || config[2] == '/')))) {
+            return std::string(config) + "/tavlo";
+        }
+    }
+    const std::string parent = UserFolderPath(folder);
+    if (parent.empty()) return "";
+    return parent + (folder == UserFolder::Data ? "\\Tavlo" : "/Tavlo");
 }
 
 std::vector<std::string> PlayerLanguages() {

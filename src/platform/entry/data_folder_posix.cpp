@@ -28,8 +28,7 @@ std::string InstalledArchive(const std::string& program) {
 }
 
 std::string PlayerFolder() {
-    const std::string data = platform::UserFolderPath(platform::UserFolder::Data);
-    return data.empty() ? "" : data + "/tavlo";
+    return platform::GameFolderPath(platform::UserFolder::Data);
 }
 
 std::string PrepareFolder(const std::string& folder, const std::string& archive) {

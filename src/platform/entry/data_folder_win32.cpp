@@ -100,8 +100,7 @@ std::string PortableFolder(const std::string& program) {
 }
 
 std::string PlayerFolder() {
-    const std::string data = platform::UserFolderPath(platform::UserFolder::Data);
-    return data.empty() ? "" : data + "\\Tavlo";
+    return platform::GameFolderPath(platform::UserFolder::Data);
 }
 
 std::string PlayerFolderText() {

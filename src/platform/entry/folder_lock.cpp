@@ -26,9 +26,4 @@ bool ShowTheHoldersWindow() {
     return false;  // a desktop of many kinds: the other game's window is left where it is
 }
 
-std::string WorkingFolder() {
-    char path[PATH_MAX];
-    return ::getcwd(path, sizeof path) ? path : ".";
-}
-
 }  // namespace host

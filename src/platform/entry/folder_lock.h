@@ -13,8 +13,6 @@ enum class FolderLock { Taken, HeldByAnother, Unavailable };
 // or written, a file system without locks): then nothing keeps a second game from writing the
 // same files, and the game must not start.
 FolderLock LockWorkingFolder(std::string* reason = nullptr);
-// The working folder's path, for messages.
-std::string WorkingFolder();
 // After HeldByAnother: brings the window of the game that holds the folder to the front, where
 // the system lets a program do that (Windows); whether it did.
 bool ShowTheHoldersWindow();

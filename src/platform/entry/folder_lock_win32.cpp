@@ -115,8 +115,4 @@ bool ShowTheHoldersWindow() {
     return SetForegroundWindow(search.found) != 0;
 }
 
-std::string WorkingFolder() {
-    return platform::CurrentFolder();
-}
-
 }  // namespace host

@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
         case host::FolderLock::Taken:
             break;
         case host::FolderLock::HeldByAnother: {
-            const std::string folder = host::WorkingFolder();
+            const std::string folder = platform::CurrentFolder();
             std::fprintf(stderr, "%s: the game is already running in %s\n", program,
                          folder.c_str());
             // The game that is open, shown: the player sees where to go on.
@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
         }
         case host::FolderLock::Unavailable: {
             // Unlocked, a second game in the folder could write the same files as this one.
-            const std::string folder = host::WorkingFolder();
+            const std::string folder = platform::CurrentFolder();
             std::fprintf(stderr,
                          "%s: cannot lock the data folder %s (%s), so the game does not start: "
                          "a second game there could overwrite its best score\n",

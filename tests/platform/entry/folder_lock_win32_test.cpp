@@ -53,7 +53,7 @@ TEST(FolderLock, ASecondGameInALockedFolderIsRefusedNamingIt) {
     const std::string folder = platform::MakeScratchFolder("tavlo-lock");
     ASSERT_FALSE(folder.empty());
     ASSERT_TRUE(platform::ChangeFolder(folder));
-    const std::string shown = host::WorkingFolder();
+    const std::string shown = platform::CurrentFolder();
 
     EXPECT_EQ(host::LockWorkingFolder(), host::FolderLock::Taken);
     // Another handle is another holder, as another process would be.
@@ -79,7 +79,7 @@ TEST(FolderLock, TheLockFileGoesWithTheGameAndAFailureSaysWhatHappened) {
     const std::string folder = platform::MakeScratchFolder("tavlo-lock-gone");
     ASSERT_FALSE(folder.empty());
     ASSERT_TRUE(platform::ChangeFolder(folder));
-    const std::wstring here = platform::Utf8ToWide(host::WorkingFolder());
+    const std::wstring here = platform::Utf8ToWide(platform::CurrentFolder());
     SetEnvironmentVariableW(L"TAVLO_VIDEO", L"headless");
     // No archive there: the game takes the lock, says it has no archive and ends.
     const std::wstring game = L"\"" + GamePath() + L"\" --data-dir \"" + here + L"\"";

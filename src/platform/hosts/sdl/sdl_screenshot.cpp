@@ -56,57 +56,8 @@ std::string ScreenshotName(const std::tm& t, int attempt) {
     return std::string(name) + ".png";
 }
 
-std::string PicturesFolderIn(const std::string& userDirs, const std::string& home) {
-    std::istringstream in(userDirs);
-    std::string line, found;
-    const std::string key = "XDG_PICTURES_DIR=\"";
-    while (std::getline(in, line)) {
-        const auto start = line.find_first_not_of(" \t");
-        if (start == std::string::npos || line.compare(start, key.size(), key) != 0) continue;
-        const auto close = line.rfind('"');
-        if (close < start + key.size()) continue;
-        // Backslashes quote the next character, as in the shell's double quotes.
-        std::string value;
-        for (std::size_t i = start + key.size(); i < close; ++i) {
-            if (line[i] == '\\' && i + 1 < close) ++i;
-            value += line[i];
-        }
-        if (value.compare(0, 5, "$HOME") == 0 && (value.size() == 5 || value[5] == '/')) {
-            if (home.empty()) continue;
-            value = home + value.substr(5);
-        }
-        if (value.empty() || value[0] != '/') continue;
-        while (value.size() > 1 && value.back() == '/') value.pop_back();
-        found = value;  // the last line counts, as when the shell reads the file
-    }
-    return found;
-}
-
 std::string ScreenshotFolder() {
-    // Where the system names the user's pictures folder itself (Windows' known folder).
-    if (const std::string known = platform::UserFolderPath(platform::UserFolder::Pictures);
-        !known.empty()) {
-        return known + "/Tavlo";
-    }
-    const char* pictures = std::getenv("XDG_PICTURES_DIR");
-    if (pictures && pictures[0] == '/') return std::string(pictures) + "/tavlo";
-    const char* homeVariable = std::getenv("HOME");
-    const std::string home = homeVariable ? homeVariable : "";
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    const std::string userDirs = config && config[0] == '/'
-                                     ? std::string(config) + "/user-dirs.dirs"
-                                 : home.empty() ? ""
-                                                : home + "/.config/user-dirs.dirs";
-    if (!userDirs.empty()) {
-        std::ifstream in(userDirs);
-        std::string text(4096, '\0');
-        in.read(text.data(), static_cast<std::streamsize>(text.size()));
-        text.resize(static_cast<std::size_t>(in.gcount()));
-        const std::string folder = PicturesFolderIn(text, home);
-        if (!folder.empty()) return folder + "/tavlo";
-    }
-    if (!home.empty()) return home + "/Pictures/tavlo";
-    return "";
+    return platform::GameFolderPath(platform::UserFolder::Pictures);
 }
 
 bool WritePalettedPng(std::FILE* file, const ScreenImage& image) {

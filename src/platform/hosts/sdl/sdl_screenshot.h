@@ -13,11 +13,9 @@ namespace host::sdl {
 
 // tavlo-YYYY-MM-DD-HHMMSS.png for attempt 0, then tavlo-YYYY-MM-DD-HHMMSS-2.png, -3 ...
 std::string ScreenshotName(const std::tm& localTime, int attempt);
-// The pictures folder that a user-dirs.dirs text names (`XDG_PICTURES_DIR="$HOME/Pictures"` or an
-// absolute path in quotes); empty when it names none.
-std::string PicturesFolderIn(const std::string& userDirs, const std::string& home);
+// The game's folder in the user's pictures folder (platform::GameFolderPath: on Linux
 // <pictures>/tavlo, the pictures folder being $XDG_PICTURES_DIR (absolute), else the one
-// ${XDG_CONFIG_HOME:-~/.config}/user-dirs.dirs names, else ~/Pictures; empty when none can be
+// ${XDG_CONFIG_HOME:-~/.config}/user-dirs.dirs names, else ~/Pictures); empty when none can be
 // known.
 std::string ScreenshotFolder();
 // Writes `image` as an 8-bit paletted PNG (all 256 colours, indices as they are) to an open file.

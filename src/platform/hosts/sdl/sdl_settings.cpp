@@ -142,21 +142,8 @@ void FitWindowToDisplay(Settings& settings, int usableWidth, int usableHeight) {
 }
 
 std::string SettingsPath() {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config && config[0] == '/') return std::string(config) + "/tavlo/settings.conf";
-#ifdef _WIN32
-    // A whole path there (X:\...) decides here too; else the roaming application data.
-    if (config && std::isalpha(static_cast<unsigned char>(config[0])) && config[1] == ':' &&
-        (config[2] == '\\' || config[2] == '/')) {
-        return std::string(config) + "/tavlo/settings.conf";
-    }
-    const std::string roaming = platform::UserFolderPath(platform::UserFolder::Config);
-    return roaming.empty() ? "" : roaming + "/Tavlo/settings.conf";
-#else
-    const char* home = std::getenv("HOME");
-    if (home && home[0] != '\0') return std::string(home) + "/.config/tavlo/settings.conf";
-    return "";
-#endif
+    const std::string folder = platform::GameFolderPath(platform::UserFolder::Config);
+    return folder.empty() ? "" : folder + "/settings.conf";
 }
 
 LoadedSettings LoadSettings(const std::string& path) {

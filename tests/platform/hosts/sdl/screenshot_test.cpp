@@ -13,9 +13,11 @@
 #include <gtest/gtest.h>
 
 #include "process.h"
+#include "system.h"
 #include "sdl_screenshot.h"
 
 using namespace host::sdl;
+using platform::PicturesFolderIn;
 
 namespace {
 
