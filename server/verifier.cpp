@@ -214,7 +214,9 @@ std::string ProgramVersion(const VerifierConfig& config) {
 }
 
 VerifyQueue::VerifyQueue(int workers, int capacity, Work work)
-    : work_(std::move(work)), capacity_(static_cast<std::size_t>(capacity)) {
+    : work_(std::move(work)),
+      capacity_(static_cast<std::size_t>(capacity)),
+      idle_(static_cast<std::size_t>(workers)) {
     for (int i = 0; i < workers; ++i) workers_.emplace_back([this] { Worker(); });
 }
 
@@ -229,7 +231,8 @@ VerifyQueue::~VerifyQueue() {
 
 std::optional<std::future<Verification>> VerifyQueue::Submit(std::string replay) {
     std::lock_guard lock(mutex_);
-    if (jobs_.size() >= capacity_) return std::nullopt;
+    // An idle worker takes the job at once; beyond those, `capacity` may wait.
+    if (jobs_.size() >= capacity_ + idle_) return std::nullopt;
     Job& job = jobs_.emplace_back();
     job.replay = std::move(replay);
     std::future<Verification> done = job.done.get_future();
@@ -244,6 +247,7 @@ void VerifyQueue::Worker() {
             std::unique_lock lock(mutex_);
             ready_.wait(lock, [&] { return stopping_ || !jobs_.empty(); });
             if (jobs_.empty()) return;
+            --idle_;
             job = std::move(jobs_.front());
             jobs_.pop_front();
         }
@@ -252,6 +256,8 @@ void VerifyQueue::Worker() {
         } catch (...) {
             job.done.set_exception(std::current_exception());
         }
+        std::lock_guard lock(mutex_);
+        ++idle_;
     }
 }
 

@@ -57,7 +57,7 @@ class VerifyQueue {
     VerifyQueue(const VerifyQueue&) = delete;
     VerifyQueue& operator=(const VerifyQueue&) = delete;
 
-    // nullopt when `capacity` plays are already waiting.
+    // nullopt when every worker is busy and `capacity` plays are already waiting.
     std::optional<std::future<Verification>> Submit(std::string replay);
 
   private:
@@ -72,6 +72,7 @@ class VerifyQueue {
     std::mutex mutex_;
     std::condition_variable ready_;
     std::deque<Job> jobs_;
+    std::size_t idle_ = 0;  // workers waiting for a job
     bool stopping_ = false;
     std::vector<std::thread> workers_;
 };
