@@ -12,7 +12,10 @@ case "${1:-play}" in
         packages+=(libgtest-dev libgmock-dev libbenchmark-dev libxtst-dev xvfb clang libclang-rt-14-dev g++-mingw-w64-x86-64
                    dpkg-dev file clang-format clang-tidy shellcheck lintian appstream
                    desktop-file-utils
-                   emscripten node-acorn nodejs chromium npm)  # the web build and its browser test
+                   emscripten node-acorn nodejs chromium npm  # the web build and its browser test
+                   # the score server (server/), and the PostgreSQL its tests start
+                   libcpp-httplib-dev libsqlite3-dev libpq-dev libutf8proc-dev libssl-dev
+                   nlohmann-json3-dev postgresql)
         ;;
     screenshots) packages+=(imagemagick) ;;
     packages) packages=("${@:2}") ;;
