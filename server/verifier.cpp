@@ -61,9 +61,11 @@ Played RunChild(const std::vector<std::string>& argv, const std::vector<std::str
         dup2(err[1], 2);
         const int devNull = open("/dev/null", O_RDONLY);
         if (devNull >= 0) dup2(devNull, 0);
-        setrlimit(RLIMIT_CPU, &cpu);
-        if (config.memoryMiB > 0) setrlimit(RLIMIT_AS, &memory);
-        setrlimit(RLIMIT_CORE, &noCore);
+        // A play without its limits is not started (code 126: the server's trouble, logged).
+        if (setrlimit(RLIMIT_CPU, &cpu) != 0 || setrlimit(RLIMIT_CORE, &noCore) != 0 ||
+            (config.memoryMiB > 0 && setrlimit(RLIMIT_AS, &memory) != 0)) {
+            _exit(126);
+        }
         setpgid(0, 0);
         if (chdir(folder.c_str()) != 0) _exit(127);
         execve(args[0], args.data(), environment.data());
