@@ -61,6 +61,11 @@ Played RunChild(const std::vector<std::string>& argv, const std::vector<std::str
         dup2(err[1], 2);
         const int devNull = open("/dev/null", O_RDONLY);
         if (devNull >= 0) dup2(devNull, 0);
+        // Nothing of the server's goes with the play: not its listening socket, its clients'
+        // connections or its database (httplib opens its sockets without close-on-exec).
+        if (close_range(3, ~0U, 0) != 0) {
+            for (int fd = 3; fd < 4096; ++fd) close(fd);
+        }
         // A play without its limits is not started (code 126: the server's trouble, logged).
         if (setrlimit(RLIMIT_CPU, &cpu) != 0 || setrlimit(RLIMIT_CORE, &noCore) != 0 ||
             (config.memoryMiB > 0 && setrlimit(RLIMIT_AS, &memory) != 0)) {
