@@ -48,6 +48,9 @@ class Connection {
             PQfinish(conn_);
             throw StoreError("postgresql: " + message);
         }
+        // The server's notices ("relation already exists, skipping") are not the log's business.
+        PQsetNoticeProcessor(
+            conn_, [](void*, const char*) {}, nullptr);
     }
     ~Connection() { PQfinish(conn_); }
     Connection(const Connection&) = delete;
