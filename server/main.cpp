@@ -114,6 +114,15 @@ int main(int argc, char** argv) {
         host = host.substr(1, host.size() - 2);
     }
 
+    // Without its archive every play would fail, and each player would be told the run did not
+    // verify: the server does not start.
+    if (std::FILE* archive = std::fopen(config.verifier.archive.c_str(), "rb")) {
+        std::fclose(archive);
+    } else {
+        std::fprintf(stderr, "tavlo-scores: %s cannot be read (--archive)\n",
+                     config.verifier.archive.c_str());
+        return 1;
+    }
     config.version = scores::ProgramVersion(config.verifier);
     if (config.version.empty()) {
         std::fprintf(stderr, "tavlo-scores: %s does not run (--program)\n",
