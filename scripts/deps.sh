@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, playing and testing need, when any is missing. The
 # one list of them: every script installs through here.
-# Usage: scripts/deps.sh GROUP...        play, test, web, web-test, windows, screenshots
+# Usage: scripts/deps.sh GROUP...        play, test, web, web-test, windows, server, screenshots
 #        scripts/deps.sh packages NAME... the named packages
 set -euo pipefail
 
@@ -19,11 +19,15 @@ web_test=("${web[@]}" chromium npm)
 windows=(g++-mingw-w64-x86-64 libz-mingw-w64-dev mingw-w64-tools binutils-mingw-w64-x86-64 cmake
          ninja-build gettext dpkg-dev xz-utils zip unzip nsis icoutils wine64 xvfb xdotool
          imagemagick fonts-ipafont-gothic fonts-dejavu-core)
+# The score server (server/), and the PostgreSQL its tests start.
+server=(libcpp-httplib-dev libsqlite3-dev libpq-dev libutf8proc-dev libssl-dev nlohmann-json3-dev
+        postgresql)
 # Everything scripts/test.sh runs: the tests, the sanitizer tree (clang's runtime), the
-# formatting and lint tools, the package checks, the page's and the Windows build's tests.
+# formatting and lint tools, the package checks, the page's, the Windows build's and the score
+# server's tests.
 test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev libxtst-dev xvfb clang
       libclang-rt-14-dev dpkg-dev file clang-format clang-tidy shellcheck lintian appstream
-      desktop-file-utils "${web_test[@]}" "${windows[@]}")
+      desktop-file-utils "${web_test[@]}" "${windows[@]}" "${server[@]}")
 
 packages=()
 [ $# -gt 0 ] || set -- play
@@ -34,13 +38,14 @@ while [ $# -gt 0 ]; do
         web) packages+=("${web[@]}") ;;
         web-test) packages+=("${web_test[@]}") ;;
         windows) packages+=("${windows[@]}") ;;
+        server) packages+=("${build[@]}" "${server[@]}") ;;
         screenshots) packages+=("${build[@]}" imagemagick) ;;
         packages)
             packages+=("${@:2}")
             break
             ;;
         *)
-            echo "usage: $0 [play|test|web|web-test|windows|screenshots]... | packages NAME..." >&2
+            echo "usage: $0 [play|test|web|web-test|windows|server|screenshots]... | packages NAME..." >&2
             exit 2
             ;;
     esac

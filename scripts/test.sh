@@ -17,7 +17,7 @@ scripts/deps.sh test
 jobs=$(nproc)
 
 # The quick checks first: the formatting of every source, and the scripts' hygiene.
-find src tests tools fuzz bench -name node_modules -prune -o \( -name '*.cpp' -o -name '*.h' \) -print |
+find src server tests tools fuzz bench -name node_modules -prune -o \( -name '*.cpp' -o -name '*.h' \) -print |
     sort | xargs clang-format --dry-run --Werror
 # Every shell script the tree holds, known by its first line, so that none is missed or named
 # after it has gone.
@@ -37,8 +37,9 @@ appstreamcli validate --pedantic --no-net build/packaging/org.tavlo.Tavlo.metain
 # This also builds the web page (build-web/, incremental) and plays it in headless Chromium
 # (tests/web, web_browser_test).
 ctest --preset dev -j "$jobs"
-# The few clang-tidy checks of .clang-tidy, over our own sources (the build's compile commands).
-run-clang-tidy -quiet -p build "$PWD/src/" "$PWD/tools/" >/dev/null
+# The few clang-tidy checks of .clang-tidy, over our own sources (the build's compile commands):
+# the game's, its tools' and the score server's.
+run-clang-tidy -quiet -p build "$PWD/src/" "$PWD/tools/" "$PWD/server/" >/dev/null
 
 # The Windows programs, cross-built (build-windows/; SDL2, FreeType and libpng for Windows come
 # from ~/.cache/tavlo/windows once built), and their tests under Wine.

@@ -1,0 +1,98 @@
+// Names through utf8proc: its NFC, its case folding and its character categories, so that the
+// rules follow Unicode's tables rather than ranges of our own.
+#include "names.h"
+
+#include <cstdlib>
+#include <memory>
+
+#include <utf8proc.h>
+
+namespace scores {
+
+namespace {
+
+constexpr std::string_view kPunctuation = "-_.'!?&+#():";
+
+struct FreeDeleter {
+    void operator()(utf8proc_uint8_t* p) const { std::free(p); }
+};
+
+// utf8proc_map with the given options into `out`; false on text that is not UTF-8.
+bool Map(std::string_view text, int options, std::string* out) {
+    utf8proc_uint8_t* mapped = nullptr;
+    const utf8proc_ssize_t length =
+        utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(text.data()),
+                     static_cast<utf8proc_ssize_t>(text.size()), &mapped,
+                     static_cast<utf8proc_option_t>(options));
+    std::unique_ptr<utf8proc_uint8_t, FreeDeleter> owned(mapped);
+    if (length < 0) return false;
+    out->assign(reinterpret_cast<const char*>(mapped), static_cast<std::size_t>(length));
+    return true;
+}
+
+CheckedName Refused(std::string reason) {
+    CheckedName refused;
+    refused.error = std::move(reason);
+    return refused;
+}
+
+bool IsBidiControl(utf8proc_int32_t c) {
+    return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) || c == 0x200E ||
+           c == 0x200F || c == 0x061C;
+}
+
+}  // namespace
+
+CheckedName CheckName(std::string_view given) {
+    std::string nfc;
+    if (!Map(given, UTF8PROC_STABLE | UTF8PROC_COMPOSE, &nfc)) {
+        return Refused("the name is not valid UTF-8 text");
+    }
+    const std::size_t first = nfc.find_first_not_of(' ');
+    if (first == std::string::npos) return Refused("the name is empty");
+    nfc = nfc.substr(first, nfc.find_last_not_of(' ') - first + 1);
+
+    int count = 0;
+    bool lastWasSpace = false;
+    bool lastWasLetter = false;
+    utf8proc_ssize_t at = 0;
+    const auto* bytes = reinterpret_cast<const utf8proc_uint8_t*>(nfc.data());
+    const auto size = static_cast<utf8proc_ssize_t>(nfc.size());
+    while (at < size) {
+        utf8proc_int32_t c = 0;
+        const utf8proc_ssize_t step = utf8proc_iterate(bytes + at, size - at, &c);
+        if (step <= 0) return Refused("the name is not valid UTF-8 text");
+        at += step;
+        ++count;
+        const utf8proc_category_t category = utf8proc_category(c);
+        if (IsBidiControl(c)) return Refused("the name holds a text-direction control character");
+        if (category == UTF8PROC_CATEGORY_CC || category == UTF8PROC_CATEGORY_CF) {
+            return Refused("the name holds a control character");
+        }
+        const bool letter = category >= UTF8PROC_CATEGORY_LU && category <= UTF8PROC_CATEGORY_LO;
+        const bool mark = category >= UTF8PROC_CATEGORY_MN && category <= UTF8PROC_CATEGORY_ME;
+        const bool digit = category == UTF8PROC_CATEGORY_ND;
+        const bool space = c == ' ';
+        const bool punctuation =
+            c < 0x80 && kPunctuation.find(static_cast<char>(c)) != std::string_view::npos;
+        if (space && lastWasSpace) return Refused("the name has two spaces in a row");
+        if (mark && !lastWasLetter) return Refused("the name has an accent without its letter");
+        if (!letter && !mark && !digit && !space && !punctuation) {
+            return Refused("a name holds only letters, digits, spaces and - _ . ' ! ? & + # ( ) :");
+        }
+        lastWasSpace = space;
+        lastWasLetter = letter || (mark && lastWasLetter);
+    }
+    if (count > kNameMaxCharacters) {
+        return Refused("the name is longer than " + std::to_string(kNameMaxCharacters) +
+                       " characters");
+    }
+    CheckedName accepted;
+    if (!Map(nfc, UTF8PROC_STABLE | UTF8PROC_COMPOSE | UTF8PROC_CASEFOLD, &accepted.key)) {
+        return Refused("the name is not valid UTF-8 text");
+    }
+    accepted.name = std::move(nfc);
+    return accepted;
+}
+
+}  // namespace scores

@@ -1,0 +1,24 @@
+// Players' names: what a name may hold, its one written form (NFC), and the key that keeps one
+// name from being taken again in another case.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace scores {
+
+struct CheckedName {
+    std::string name;   // NFC, as shown in the table; empty when refused
+    std::string key;    // case-folded NFC: two names with one key are the same player
+    std::string error;  // why the name was refused, for the player; empty when accepted
+};
+
+inline constexpr int kNameMaxCharacters = 16;
+
+// Accepts 1-16 characters after NFC normalisation, spaces at either end dropped: letters,
+// marks after a letter, digits, single spaces between words, and - _ . ' ! ? & + # ( ) :.
+// Refuses anything else (control, format and bidirectional-override characters among it),
+// with the reason in `error`.
+CheckedName CheckName(std::string_view given);
+
+}  // namespace scores

@@ -1,0 +1,45 @@
+// The HTTP side: the routes of the API and the page over a store and a verification queue.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <httplib.h>
+
+#include "rate_limit.h"
+#include "store.h"
+#include "verifier.h"
+
+namespace scores {
+
+struct ServiceConfig {
+    VerifierConfig verifier;
+    std::string version;          // the program version runs must come from ("1.0.0")
+    int workers = 2;              // plays at once
+    int queue = 16;               // plays waiting at most; more answer 503
+    int perMinute = 6;            // submissions an address may make a minute; 0 for no limit
+    bool trustForwarded = false;  // the address is the last of X-Forwarded-For (behind a proxy)
+    std::string watch = "/api/runs/";  // each table row's link, the run's id appended
+};
+
+class Service {
+  public:
+    // `work` plays a replay; by default Verify with the configuration's verifier.
+    Service(Store& store, ServiceConfig config, VerifyQueue::Work work = nullptr);
+    httplib::Server& Http() { return http_; }
+
+  private:
+    void Submit(const httplib::Request& request, httplib::Response& response);
+    std::string Address(const httplib::Request& request) const;
+
+    Store& store_;
+    ServiceConfig config_;
+    RateLimit rate_;
+    VerifyQueue queue_;
+    httplib::Server http_;
+};
+
+// SHA-256 of `bytes` as 64 lower-case hex digits.
+std::string Sha256Hex(const std::string& bytes);
+
+}  // namespace scores

@@ -1,0 +1,255 @@
+// The embedded store: one SQLite file in WAL mode with synchronous commits (a run acknowledged
+// is on disk), one connection behind a mutex. The server's work is small next to a replay's
+// verification, so one writer at a time costs nothing that shows.
+#include <mutex>
+
+#include <sqlite3.h>
+
+#include "store.h"
+#include "store_sql.h"
+
+namespace scores {
+
+namespace {
+
+class Statement {
+  public:
+    Statement(sqlite3* db, const char* sql) : db_(db) {
+        if (sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr) != SQLITE_OK) {
+            throw StoreError(std::string("sqlite: ") + sqlite3_errmsg(db));
+        }
+    }
+    ~Statement() { sqlite3_finalize(statement_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    Statement& Bind(int i, const std::string& text) {
+        Check(sqlite3_bind_text(statement_, i, text.data(), static_cast<int>(text.size()),
+                                SQLITE_TRANSIENT));
+        return *this;
+    }
+    Statement& BindBlob(int i, const std::string& bytes) {
+        Check(sqlite3_bind_blob(statement_, i, bytes.data(), static_cast<int>(bytes.size()),
+                                SQLITE_TRANSIENT));
+        return *this;
+    }
+    Statement& Bind(int i, std::int64_t value) {
+        Check(sqlite3_bind_int64(statement_, i, value));
+        return *this;
+    }
+    // True while there is a row.
+    bool Step() {
+        const int result = sqlite3_step(statement_);
+        if (result == SQLITE_ROW) return true;
+        if (result == SQLITE_DONE) return false;
+        throw StoreError(std::string("sqlite: ") + sqlite3_errmsg(db_));
+    }
+    std::int64_t Int(int column) { return sqlite3_column_int64(statement_, column); }
+    std::string Text(int column) {
+        const void* data = sqlite3_column_blob(statement_, column);
+        const int size = sqlite3_column_bytes(statement_, column);
+        return data ? std::string(static_cast<const char*>(data), static_cast<std::size_t>(size))
+                    : std::string();
+    }
+
+  private:
+    void Check(int result) {
+        if (result != SQLITE_OK) throw StoreError(std::string("sqlite: ") + sqlite3_errmsg(db_));
+    }
+    sqlite3* db_;
+    sqlite3_stmt* statement_ = nullptr;
+};
+
+class SqliteStore final : public Store {
+  public:
+    explicit SqliteStore(const std::string& path) {
+        if (sqlite3_open_v2(path.c_str(), &db_,
+                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                            nullptr) != SQLITE_OK) {
+            const std::string message = db_ ? sqlite3_errmsg(db_) : "out of memory";
+            sqlite3_close(db_);
+            throw StoreError("sqlite: " + path + ": " + message);
+        }
+        sqlite3_busy_timeout(db_, 5000);
+        Execute("PRAGMA journal_mode=WAL");
+        Execute("PRAGMA synchronous=FULL");
+        Execute("PRAGMA foreign_keys=ON");
+        Migrate();
+    }
+    ~SqliteStore() override { sqlite3_close(db_); }
+    SqliteStore(const SqliteStore&) = delete;
+    SqliteStore& operator=(const SqliteStore&) = delete;
+
+    AddResult Add(const NewRun& run) override {
+        std::lock_guard lock(mutex_);
+        Execute("BEGIN IMMEDIATE");
+        try {
+            AddResult result = AddLocked(run);
+            Execute(result.outcome == AddResult::Outcome::Added ? "COMMIT" : "ROLLBACK");
+            return result;
+        } catch (...) {
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+    }
+
+    std::optional<StoredRun> FindByHash(const std::string& hash) override {
+        std::lock_guard lock(mutex_);
+        return FindLocked(sql::kRunByHash, [&](Statement& s) { s.Bind(1, hash); });
+    }
+
+    std::optional<std::string> NameOfKey(const std::string& key) override {
+        std::lock_guard lock(mutex_);
+        Statement s(db_, "SELECT name FROM players WHERE name_key = ?1");
+        s.Bind(1, key);
+        if (!s.Step()) return std::nullopt;
+        return s.Text(0);
+    }
+
+    std::vector<TableRow> Top(int limit) override {
+        std::lock_guard lock(mutex_);
+        Statement s(db_, sql::kTopSqlite);
+        s.Bind(1, std::int64_t{limit});
+        std::vector<TableRow> rows;
+        while (s.Step()) {
+            TableRow row;
+            row.rank = static_cast<int>(rows.size()) + 1;
+            row.id = s.Int(0);
+            row.name = s.Text(1);
+            row.score = static_cast<int>(s.Int(2));
+            row.when = s.Int(3);
+            rows.push_back(std::move(row));
+        }
+        return rows;
+    }
+
+    std::optional<StoredRun> Run(std::int64_t id) override {
+        std::lock_guard lock(mutex_);
+        return FindLocked(sql::kRunById, [&](Statement& s) { s.Bind(1, id); });
+    }
+
+    std::optional<std::string> Replay(std::int64_t id) override {
+        std::lock_guard lock(mutex_);
+        Statement s(db_, "SELECT replay FROM runs WHERE id = ?1");
+        s.Bind(1, id);
+        if (!s.Step()) return std::nullopt;
+        return s.Text(0);
+    }
+
+    int Rank(std::int64_t id) override {
+        std::lock_guard lock(mutex_);
+        Statement s(db_, sql::kRankSqlite);
+        s.Bind(1, id);
+        return s.Step() ? static_cast<int>(s.Int(0)) : 0;
+    }
+
+  private:
+    void Execute(const char* statement) {
+        char* error = nullptr;
+        if (sqlite3_exec(db_, statement, nullptr, nullptr, &error) != SQLITE_OK) {
+            const std::string message = error ? error : "unknown error";
+            sqlite3_free(error);
+            throw StoreError("sqlite: " + message);
+        }
+    }
+
+    void Migrate() {
+        std::lock_guard lock(mutex_);
+        Execute("BEGIN IMMEDIATE");
+        try {
+            Execute("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)");
+            std::int64_t version = 0;
+            {
+                Statement s(db_, "SELECT version FROM schema_version");
+                if (s.Step()) {
+                    version = s.Int(0);
+                } else {
+                    Execute("INSERT INTO schema_version VALUES (0)");
+                }
+            }
+            for (std::size_t i = static_cast<std::size_t>(version);
+                 i < sql::kSqliteMigrations.size(); ++i) {
+                Execute(sql::kSqliteMigrations[i]);
+                Statement s(db_, "UPDATE schema_version SET version = ?1");
+                s.Bind(1, static_cast<std::int64_t>(i + 1));
+                s.Step();
+            }
+            Execute("COMMIT");
+        } catch (...) {
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+    }
+
+    template <typename BindFn>
+    std::optional<StoredRun> FindLocked(const char* query, BindFn bind) {
+        Statement s(db_, query);
+        bind(s);
+        if (!s.Step()) return std::nullopt;
+        StoredRun run;
+        run.id = s.Int(0);
+        run.name = s.Text(1);
+        run.score = static_cast<int>(s.Int(2));
+        run.program = s.Text(3);
+        run.hash = s.Text(4);
+        run.when = s.Int(5);
+        return run;
+    }
+
+    AddResult AddLocked(const NewRun& run) {
+        AddResult result;
+        std::int64_t player = 0;
+        {
+            Statement s(db_, "SELECT id, name FROM players WHERE name_key = ?1");
+            s.Bind(1, run.nameKey);
+            if (s.Step()) {
+                player = s.Int(0);
+                if (s.Text(1) != run.name) {
+                    result.outcome = AddResult::Outcome::NameTaken;
+                    result.run.name = s.Text(1);
+                    return result;
+                }
+            }
+        }
+        if (auto stored = FindLocked(sql::kRunByHash, [&](Statement& s) { s.Bind(1, run.hash); })) {
+            result.outcome = AddResult::Outcome::AlreadyStored;
+            result.run = *stored;
+            return result;
+        }
+        if (player == 0) {
+            Statement s(db_, "INSERT INTO players (name, name_key) VALUES (?1, ?2)");
+            s.Bind(1, run.name).Bind(2, run.nameKey).Step();
+            player = sqlite3_last_insert_rowid(db_);
+        }
+        Statement s(db_,
+                    "INSERT INTO runs (player_id, hash, score, program, submitted_at, replay) "
+                    "VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+        s.Bind(1, player).Bind(2, run.hash).Bind(3, std::int64_t{run.score});
+        s.Bind(4, run.program).Bind(5, run.when).BindBlob(6, run.replay).Step();
+        result.run.id = sqlite3_last_insert_rowid(db_);
+        result.run.name = run.name;
+        result.run.score = run.score;
+        result.run.program = run.program;
+        result.run.hash = run.hash;
+        result.run.when = run.when;
+        return result;
+    }
+
+    std::mutex mutex_;
+    sqlite3* db_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<Store> OpenSqliteStore(const std::string& path) {
+    return std::make_unique<SqliteStore>(path);
+}
+
+std::unique_ptr<Store> OpenStore(const std::string& where) {
+    if (where.starts_with("postgresql://") || where.starts_with("postgres://")) {
+        return OpenPostgresStore(where);
+    }
+    return OpenSqliteStore(where);
+}
+
+}  // namespace scores

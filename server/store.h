@@ -1,0 +1,81 @@
+// Where runs are kept: one small interface, an SQLite and a PostgreSQL store behind it. Each
+// store brings its schema up to date when opened (its own list of migrations, the version kept
+// in the database). Every call is safe from any thread.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace scores {
+
+struct NewRun {
+    std::string name;       // as the player wrote it (NFC)
+    std::string nameKey;    // its case-folded form: one player a key
+    std::string hash;       // SHA-256 of the replay, hex
+    std::string replay;     // the bytes as submitted
+    std::string program;    // the program version that verified it
+    int score = 0;          // the best round's score the verification reported
+    std::int64_t when = 0;  // Unix seconds
+};
+
+struct StoredRun {
+    std::int64_t id = 0;
+    std::string name;
+    int score = 0;
+    std::string program;
+    std::string hash;
+    std::int64_t when = 0;
+};
+
+struct TableRow {
+    int rank = 0;
+    std::int64_t id = 0;
+    std::string name;
+    int score = 0;
+    std::int64_t when = 0;
+};
+
+struct AddResult {
+    enum class Outcome {
+        Added,          // stored now
+        AlreadyStored,  // the same replay was stored before (`run` is that one)
+        NameTaken,      // the name is held in another case (`run.name` holds it)
+    };
+    Outcome outcome = Outcome::Added;
+    StoredRun run;
+};
+
+// A store that cannot be reached or refuses a statement throws this.
+struct StoreError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+class Store {
+  public:
+    virtual ~Store() = default;
+    // Stores the run once: in one transaction, the player by its key (made on first use) and the
+    // run by its hash.
+    virtual AddResult Add(const NewRun& run) = 0;
+    virtual std::optional<StoredRun> FindByHash(const std::string& hash) = 0;
+    // The name the key is held under, if any player holds it.
+    virtual std::optional<std::string> NameOfKey(const std::string& key) = 0;
+    // The best run of each player, best first; of equal scores the one stored first.
+    virtual std::vector<TableRow> Top(int limit) = 0;
+    virtual std::optional<StoredRun> Run(std::int64_t id) = 0;
+    virtual std::optional<std::string> Replay(std::int64_t id) = 0;
+    // Where the run stands: 1 + the other players' best runs ahead of it (a higher score, or the
+    // same stored earlier).
+    virtual int Rank(std::int64_t id) = 0;
+};
+
+// `where` is a file name (SQLite) or a postgresql:// / postgres:// URI (PostgreSQL). Throws
+// StoreError when the store cannot be opened or brought up to date.
+std::unique_ptr<Store> OpenStore(const std::string& where);
+std::unique_ptr<Store> OpenSqliteStore(const std::string& path);
+std::unique_ptr<Store> OpenPostgresStore(const std::string& conninfo);
+
+}  // namespace scores

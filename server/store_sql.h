@@ -1,0 +1,64 @@
+// The statements both stores share, and each store's migrations: the schema at version N is
+// what the first N statements of its list make. A new version appends; none is ever edited.
+#pragma once
+
+#include <array>
+
+namespace scores::sql {
+
+inline constexpr std::array kSqliteMigrations = {
+    "CREATE TABLE players (id INTEGER PRIMARY KEY, name TEXT NOT NULL,"
+    "  name_key TEXT NOT NULL UNIQUE);"
+    "CREATE TABLE runs (id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    "  player_id INTEGER NOT NULL REFERENCES players (id), hash TEXT NOT NULL UNIQUE,"
+    "  score INTEGER NOT NULL, program TEXT NOT NULL, submitted_at INTEGER NOT NULL,"
+    "  replay BLOB NOT NULL);"
+    "CREATE INDEX runs_by_player ON runs (player_id, score DESC, id);",
+};
+
+inline constexpr std::array kPostgresMigrations = {
+    "CREATE TABLE players (id BIGSERIAL PRIMARY KEY, name TEXT NOT NULL,"
+    "  name_key TEXT NOT NULL UNIQUE);"
+    "CREATE TABLE runs (id BIGSERIAL PRIMARY KEY,"
+    "  player_id BIGINT NOT NULL REFERENCES players (id), hash TEXT NOT NULL UNIQUE,"
+    "  score INTEGER NOT NULL, program TEXT NOT NULL, submitted_at BIGINT NOT NULL,"
+    "  replay BYTEA NOT NULL);"
+    "CREATE INDEX runs_by_player ON runs (player_id, score DESC, id);",
+};
+
+// Each player's best run: the highest score, of equal ones the first stored.
+#define TAVLO_SCORES_BEST                                                          \
+    "WITH best AS (SELECT id, player_id, score, submitted_at, ROW_NUMBER() OVER (" \
+    "PARTITION BY player_id ORDER BY score DESC, id) AS n FROM runs) "
+
+inline constexpr const char* kTopSqlite = TAVLO_SCORES_BEST
+    "SELECT b.id, p.name, b.score, b.submitted_at FROM best b JOIN players p ON p.id = "
+    "b.player_id WHERE b.n = 1 ORDER BY b.score DESC, b.id LIMIT ?1";
+inline constexpr const char* kTopPostgres = TAVLO_SCORES_BEST
+    "SELECT b.id, p.name, b.score, b.submitted_at FROM best b JOIN players p ON p.id = "
+    "b.player_id WHERE b.n = 1 ORDER BY b.score DESC, b.id LIMIT $1";
+
+#define TAVLO_SCORES_RANK(PARAM)                                                       \
+    TAVLO_SCORES_BEST                                                                  \
+    ", me AS (SELECT id, player_id, score FROM runs WHERE id = " PARAM                 \
+    ") SELECT 1 + (SELECT COUNT(*) FROM best b, me WHERE b.n = 1 AND b.player_id <> "  \
+    "me.player_id AND (b.score > me.score OR (b.score = me.score AND b.id < me.id))) " \
+    "FROM me"
+
+inline constexpr const char* kRankSqlite = TAVLO_SCORES_RANK("?1");
+inline constexpr const char* kRankPostgres = TAVLO_SCORES_RANK("$1");
+
+#define TAVLO_SCORES_RUN                                                                \
+    "SELECT r.id, p.name, r.score, r.program, r.hash, r.submitted_at FROM runs r JOIN " \
+    "players p ON p.id = r.player_id WHERE "
+
+inline constexpr const char* kRunById = TAVLO_SCORES_RUN "r.id = ?1";
+inline constexpr const char* kRunByHash = TAVLO_SCORES_RUN "r.hash = ?1";
+inline constexpr const char* kRunByIdPostgres = TAVLO_SCORES_RUN "r.id = $1";
+inline constexpr const char* kRunByHashPostgres = TAVLO_SCORES_RUN "r.hash = $1";
+
+#undef TAVLO_SCORES_RUN
+#undef TAVLO_SCORES_RANK
+#undef TAVLO_SCORES_BEST
+
+}  // namespace scores::sql
