@@ -18,13 +18,15 @@ case "$command" in update | check) ;; *)
     ;;
 esac
 
-# Writes the template to $1: the marked texts of the files git knows, in a stable order.
+# Writes the template to $1: the marked texts of the files git knows, in a stable order, each
+# with the files it comes from (no line numbers, which every edit would move).
 make_template() {
     local out="$1" sources pages
     sources=$(git ls-files 'src/platform/*.cpp' 'src/platform/*.h' 'tools/*.cpp' | sort)
     pages=$(git ls-files 'src/platform/hosts/browser/*.js' | sort)
     local common=(--from-code=UTF-8 --package-name=Tavlo --msgid-bugs-address=maintainers@tavlo.org
-                  --add-comments=TRANSLATORS: --sort-by-file --no-wrap --force-po)
+                  --add-comments=TRANSLATORS: --sort-by-file --no-wrap --force-po
+                  --add-location=file)
     # shellcheck disable=SC2086  # one file name a line, none with spaces
     xgettext "${common[@]}" --language=C++ --keyword=tr --keyword=trn:1,2 -o "$out" $sources
     # The texts are UTF-8, whatever xgettext guessed from the first files.
@@ -45,7 +47,8 @@ case "$command" in
         make_template po/tavlo.pot
         for language in "${languages[@]}"; do
             if [ -f "po/$language.po" ]; then
-                msgmerge --quiet --update --backup=none --no-wrap "po/$language.po" po/tavlo.pot
+                msgmerge --quiet --update --backup=none --no-wrap --add-location=file \
+                    "po/$language.po" po/tavlo.pot
             else
                 msginit --no-translator --no-wrap --locale="$language.UTF-8" -i po/tavlo.pot \
                     -o "po/$language.po"

@@ -64,6 +64,7 @@ TEST_F(DebPackage, HoldsTheInstalledFiles) {
         "/usr/share/applications/org.tavlo.Tavlo.desktop",
         "/usr/share/metainfo/org.tavlo.Tavlo.metainfo.xml",
         "/usr/share/man/man6/tavlo.6.gz",
+        "/usr/share/man/ja/man6/tavlo.6.gz",
         "/usr/share/doc/tavlo/copyright",
         "/usr/share/doc/tavlo/changelog.Debian.gz",
         "/usr/share/lintian/overrides/tavlo",
@@ -71,6 +72,9 @@ TEST_F(DebPackage, HoldsTheInstalledFiles) {
     for (int size : {16, 24, 32, 48, 64, 128, 256}) {
         const std::string folder = std::to_string(size) + "x" + std::to_string(size);
         expected.insert("/usr/share/icons/hicolor/" + folder + "/apps/org.tavlo.Tavlo.png");
+    }
+    for (const char* language : {"ja", "de", "fr", "es", "zh_CN"}) {
+        expected.insert(std::string("/usr/share/locale/") + language + "/LC_MESSAGES/tavlo.mo");
     }
     EXPECT_EQ(files, expected);
     // The program is executable.

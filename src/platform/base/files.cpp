@@ -1,12 +1,77 @@
-// What every system's file module shares: the messages, and the replacement's sequence over
-// the steps each system gives (files_system.h).
+// What every system's file module shares: the messages, the read loop, the write loop and the
+// replacement's sequence, over the steps each system gives (files_system.h).
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "files.h"
 #include "files_system.h"
 
 namespace platform {
+
+bool files_system::WriteAll(int fd, const char* data, std::size_t size) {
+    for (std::size_t done = 0; done < size;) {
+        const long long n = WriteSome(fd, data + done, size - done);
+        if (n <= 0) {
+            if (n == 0) errno = ENOSPC;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+FileRead ReadRegularFile(const std::string& path, std::size_t limit, Beyond beyond) {
+    using namespace files_system;
+    FileRead read;
+    std::size_t size = 0;
+    const ReadHandle handle = OpenForReading(path, read, size);
+    if (handle == -1) return read;
+    // One byte beyond the limit tells a file that is too long from one that just fits.
+    const std::size_t wanted = limit == SIZE_MAX ? limit : limit + 1;
+    read.bytes.resize(std::min(wanted, size > 0 ? size + 1 : std::size_t{4096}));
+    std::size_t length = 0;
+    for (;;) {
+        if (length == read.bytes.size()) {
+            if (length >= wanted) break;
+            read.bytes.resize(std::min(wanted, length * 2));
+        }
+        const long long n =
+            ReadSome(handle, read.bytes.data() + length, read.bytes.size() - length);
+        if (n < 0) {
+            read.error = errno;
+            CloseReading(handle);
+            read.bytes.clear();
+            read.outcome = ReadOutcome::Failed;
+            return read;
+        }
+        if (n == 0) break;
+        length += static_cast<std::size_t>(n);
+    }
+    CloseReading(handle);
+    read.bytes.resize(length);
+    read.outcome = ReadOutcome::Read;
+    if (length > limit) {
+        if (beyond == Beyond::KeepFirst) {
+            read.bytes.resize(limit);
+        } else {
+            read.bytes.clear();
+            read.outcome = ReadOutcome::TooLarge;
+        }
+    }
+    return read;
+}
+
+bool MakeFolders(const std::string& path) {
+    using namespace files_system;
+    for (std::size_t i = RootLength(path) + 1; i <= path.size(); ++i) {
+        if (i == path.size() || IsSeparator(path[i])) {
+            if (MakeFolder(path.substr(0, i)) != 0 && errno != EEXIST) return false;
+        }
+    }
+    return true;
+}
 
 std::string DescribeRead(const FileRead& read, std::size_t limit) {
     switch (read.outcome) {

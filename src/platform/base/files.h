@@ -38,6 +38,10 @@ struct FileRead {
 FileRead ReadRegularFile(const std::string& path, std::size_t limit,
                          Beyond beyond = Beyond::Refuse);
 
+// Creates `path` and every missing parent (like mkdir -p), past the path's root (Windows: a
+// drive, a network share \\server\share, \\?\ paths); false when one cannot be made.
+bool MakeFolders(const std::string& path);
+
 // A short English reason for a failed read, for a message ("is a folder", "is larger than N
 // bytes", the system's text for the error).
 std::string DescribeRead(const FileRead& read, std::size_t limit);

@@ -16,17 +16,45 @@
 namespace platform {
 namespace files_system {
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
-    for (std::size_t done = 0; done < size;) {
-        const ssize_t n = ::write(fd, data + done, size - done);
+long long WriteSome(int fd, const char* data, std::size_t size) {
+    for (;;) {
+        const ssize_t n = ::write(fd, data, size);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (n == 0) errno = ENOSPC;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
+        return n;
     }
-    return true;
+}
+
+ReadHandle OpenForReading(const std::string& path, FileRead& read, std::size_t& size) {
+    // O_NONBLOCK: a FIFO must not hold the open up; its kind is refused below.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        read.error = errno;
+        read.outcome =
+            errno == ENOENT || errno == ENOTDIR ? ReadOutcome::Missing : ReadOutcome::Failed;
+        return -1;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        read.error = errno;
+        read.outcome = S_ISDIR(info.st_mode) ? ReadOutcome::Folder : ReadOutcome::NotRegular;
+        ::close(fd);
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    size = static_cast<std::size_t>(info.st_size);
+    return fd;
+}
+
+long long ReadSome(ReadHandle handle, char* into, std::size_t most) {
+    for (;;) {
+        const ssize_t n = ::read(static_cast<int>(handle), into, most);
+        if (n < 0 && errno == EINTR) continue;
+        return n;
+    }
+}
+
+void CloseReading(ReadHandle handle) {
+    ::close(static_cast<int>(handle));
 }
 
 int CloseFile(int fd) {
@@ -35,6 +63,18 @@ int CloseFile(int fd) {
 
 void RemoveFile(const std::string& path) {
     ::unlink(path.c_str());
+}
+
+bool IsSeparator(char c) {
+    return c == '/';
+}
+
+std::size_t RootLength(const std::string&) {
+    return 0;
+}
+
+int MakeFolder(const std::string& path) {
+    return ::mkdir(path.c_str(), 0755);
 }
 
 }  // namespace files_system
@@ -135,60 +175,6 @@ std::string FolderOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
     if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-FileRead ReadRegularFile(const std::string& path, std::size_t limit, Beyond beyond) {
-    FileRead read;
-    // O_NONBLOCK: a FIFO must not hold the open up; its kind is refused below.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        read.error = errno;
-        read.outcome =
-            errno == ENOENT || errno == ENOTDIR ? ReadOutcome::Missing : ReadOutcome::Failed;
-        return read;
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        read.error = errno;
-        read.outcome = S_ISDIR(info.st_mode) ? ReadOutcome::Folder : ReadOutcome::NotRegular;
-        ::close(fd);
-        return read;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    // One byte beyond the limit tells a file that is too long from one that just fits.
-    const std::size_t wanted = limit == SIZE_MAX ? limit : limit + 1;
-    const auto size = static_cast<std::size_t>(info.st_size);
-    read.bytes.resize(std::min(wanted, size > 0 ? size + 1 : std::size_t{4096}));
-    std::size_t length = 0;
-    for (;;) {
-        if (length == read.bytes.size()) {
-            if (length >= wanted) break;
-            read.bytes.resize(std::min(wanted, length * 2));
-        }
-        const ssize_t n = ::read(fd, read.bytes.data() + length, read.bytes.size() - length);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            read.error = errno;
-            ::close(fd);
-            read.bytes.clear();
-            read.outcome = ReadOutcome::Failed;
-            return read;
-        }
-        if (n == 0) break;
-        length += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    read.bytes.resize(length);
-    read.outcome = ReadOutcome::Read;
-    if (length > limit) {
-        if (beyond == Beyond::KeepFirst) {
-            read.bytes.resize(limit);
-        } else {
-            read.bytes.clear();
-            read.outcome = ReadOutcome::TooLarge;
-        }
-    }
-    return read;
 }
 
 int CreateFreshFile(const std::string& path, unsigned mode, bool readsToo) {

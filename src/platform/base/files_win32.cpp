@@ -7,6 +7,7 @@
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
+#include <direct.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -133,17 +134,49 @@ int CreateTemporaryBeside(const std::string& path, std::string& made) {
     return CreateBeside(path, made);
 }
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
-    for (std::size_t done = 0; done < size;) {
-        const unsigned chunk = static_cast<unsigned>(std::min<std::size_t>(size - done, 1 << 30));
-        const int n = ::_write(fd, data + done, chunk);
-        if (n <= 0) {
-            if (n == 0) errno = ENOSPC;
-            return false;
+long long WriteSome(int fd, const char* data, std::size_t size) {
+    const unsigned chunk = static_cast<unsigned>(std::min<std::size_t>(size, 1 << 30));
+    return ::_write(fd, data, chunk);
+}
+
+ReadHandle OpenForReading(const std::string& path, FileRead& read, std::size_t& size) {
+    const std::wstring wide = Utf8ToWide(path);
+    const HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (IsFolder(wide)) {
+            read.outcome = ReadOutcome::Folder;
+            return -1;
         }
-        done += static_cast<std::size_t>(n);
+        read.error = ErrnoOf(error);
+        read.outcome = read.error == ENOENT ? ReadOutcome::Missing : ReadOutcome::Failed;
+        return -1;
     }
-    return true;
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        read.outcome = ReadOutcome::NotRegular;
+        return -1;
+    }
+    LARGE_INTEGER known{};
+    GetFileSizeEx(file, &known);
+    size = static_cast<std::size_t>(std::max<LONGLONG>(known.QuadPart, 0));
+    return reinterpret_cast<ReadHandle>(file);
+}
+
+long long ReadSome(ReadHandle handle, char* into, std::size_t most) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(most, 1 << 30));
+    DWORD n = 0;
+    if (!ReadFile(reinterpret_cast<HANDLE>(handle), into, chunk, &n, nullptr)) {
+        errno = ErrnoOf(GetLastError());
+        return -1;
+    }
+    return n;
+}
+
+void CloseReading(ReadHandle handle) {
+    CloseHandle(reinterpret_cast<HANDLE>(handle));
 }
 
 int CloseFile(int fd) {
@@ -152,6 +185,40 @@ int CloseFile(int fd) {
 
 void RemoveFile(const std::string& path) {
     DeleteFileW(Utf8ToWide(path).c_str());
+}
+
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+// The end of the part of `path` that is no folder to make: "C:\", "\\server\share\" (a network
+// share, as redirected Pictures and AppData folders are), "\\?\C:\", "\\?\UNC\server\share\".
+std::size_t RootLength(const std::string& path) {
+    std::size_t at = 0;
+    // (Both separators: the system reads "//?/" as it reads "\\?\".)
+    const bool doubled = path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]);
+    if (doubled && path.size() >= 4 && (path[2] == '?' || path[2] == '.') && IsSeparator(path[3])) {
+        at = 4;
+        if (path.compare(at, 4, "UNC\\") == 0 || path.compare(at, 4, "UNC/") == 0) {
+            at += 4;
+        } else {
+            return path.size() >= at + 2 && path[at + 1] == ':' ? at + 2 : at;
+        }
+    } else if (doubled) {
+        at = 2;
+    } else {
+        return path.size() >= 2 && path[1] == ':' ? 2 : 0;
+    }
+    // A share's two names, server and share.
+    for (int names = 0; names < 2 && at < path.size(); ++names) {
+        while (at < path.size() && !IsSeparator(path[at])) ++at;
+        if (names == 0 && at < path.size()) ++at;
+    }
+    return at;
+}
+
+int MakeFolder(const std::string& path) {
+    return ::_wmkdir(Utf8ToWide(path).c_str());
 }
 
 }  // namespace files_system
@@ -202,66 +269,6 @@ bool DiskFull(int error) {
 
 std::FILE* OpenStream(const std::string& path, const char* mode) {
     return ::_wfopen(Utf8ToWide(path).c_str(), Utf8ToWide(mode).c_str());
-}
-
-FileRead ReadRegularFile(const std::string& path, std::size_t limit, Beyond beyond) {
-    FileRead read;
-    const std::wstring wide = Utf8ToWide(path);
-    const HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        if (IsFolder(wide)) {
-            read.outcome = ReadOutcome::Folder;
-            return read;
-        }
-        read.error = ErrnoOf(error);
-        read.outcome = read.error == ENOENT ? ReadOutcome::Missing : ReadOutcome::Failed;
-        return read;
-    }
-    if (GetFileType(file) != FILE_TYPE_DISK) {
-        CloseHandle(file);
-        read.outcome = ReadOutcome::NotRegular;
-        return read;
-    }
-    // One byte beyond the limit tells a file that is too long from one that just fits.
-    const std::size_t wanted = limit == SIZE_MAX ? limit : limit + 1;
-    LARGE_INTEGER size{};
-    GetFileSizeEx(file, &size);
-    const auto known = static_cast<std::size_t>(std::max<LONGLONG>(size.QuadPart, 0));
-    read.bytes.resize(std::min(wanted, known > 0 ? known + 1 : std::size_t{4096}));
-    std::size_t length = 0;
-    for (;;) {
-        if (length == read.bytes.size()) {
-            if (length >= wanted) break;
-            read.bytes.resize(std::min(wanted, length * 2));
-        }
-        const DWORD chunk =
-            static_cast<DWORD>(std::min<std::size_t>(read.bytes.size() - length, 1 << 30));
-        DWORD n = 0;
-        if (!ReadFile(file, read.bytes.data() + length, chunk, &n, nullptr)) {
-            read.error = ErrnoOf(GetLastError());
-            CloseHandle(file);
-            read.bytes.clear();
-            read.outcome = ReadOutcome::Failed;
-            return read;
-        }
-        if (n == 0) break;
-        length += n;
-    }
-    CloseHandle(file);
-    read.bytes.resize(length);
-    read.outcome = ReadOutcome::Read;
-    if (length > limit) {
-        if (beyond == Beyond::KeepFirst) {
-            read.bytes.resize(limit);
-        } else {
-            read.bytes.clear();
-            read.outcome = ReadOutcome::TooLarge;
-        }
-    }
-    return read;
 }
 
 int CreateFreshFile(const std::string& path, unsigned mode, bool readsToo) {

@@ -14,7 +14,6 @@
 #include <system_error>
 
 #include "files.h"
-#include "folders.h"
 #include "system.h"
 
 namespace host {

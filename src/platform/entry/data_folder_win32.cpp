@@ -10,7 +10,6 @@
 
 #include "data_folder.h"
 #include "files.h"
-#include "folders.h"
 #include "system.h"
 #include "utf16.h"
 

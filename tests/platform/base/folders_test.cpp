@@ -1,6 +1,4 @@
 // Folders made with their parents, whatever form the path takes on the system.
-#include "folders.h"
-
 #include <filesystem>
 #include <string>
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "bmp_file.h"
-#include "folders.h"
+#include "files.h"
 #include "host_headless.h"
 #include "input_script.h"
 #include "numbers.h"

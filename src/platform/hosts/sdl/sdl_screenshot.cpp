@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "files.h"
-#include "folders.h"
 #include "system.h"
 
 namespace host::sdl {

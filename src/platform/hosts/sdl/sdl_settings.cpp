@@ -11,7 +11,6 @@
 #include <sstream>
 
 #include "files.h"
-#include "folders.h"
 #include "system.h"
 
 namespace host::sdl {
