@@ -202,18 +202,11 @@ BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD bytes, LPDWORD writte
         lastError = ERROR_INVALID_PARAMETER;
         return FALSE;
     }
-    DWORD total = 0;
-    const auto* in = static_cast<const char*>(buffer);
-    while (total < bytes) {
-        const ssize_t n = ::write(file->fd, in + total, bytes - total);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            if (written != nullptr) *written = total;
-            return FailWrite(Quoted("write", file->path), n < 0 ? errno : ENOSPC);
-        }
-        total += static_cast<DWORD>(n);
-    }
-    if (written != nullptr) *written = total;
+    std::size_t total = 0;
+    const bool whole =
+        platform::WriteAll(file->fd, static_cast<const char*>(buffer), bytes, &total);
+    if (written != nullptr) *written = static_cast<DWORD>(total);
+    if (!whole) return FailWrite(Quoted("write", file->path), errno);
     return TRUE;
 }
 
@@ -273,7 +266,7 @@ BOOL WINAPI DeleteFileA(LPCSTR fileName) {
         lastError = ERROR_INVALID_PARAMETER;
         return FALSE;
     }
-    if (::unlink(fileName) != 0) return Fail(errno);
+    if (!platform::RemoveFile(fileName)) return Fail(errno);
     return TRUE;
 }
 

@@ -10,16 +10,20 @@
 
 namespace platform {
 
-bool files_system::WriteAll(int fd, const char* data, std::size_t size) {
-    for (std::size_t done = 0; done < size;) {
-        const long long n = WriteSome(fd, data + done, size - done);
+bool WriteAll(int fd, const char* data, std::size_t size, std::size_t* written) {
+    std::size_t done = 0;
+    bool whole = true;
+    while (done < size) {
+        const long long n = files_system::WriteSome(fd, data + done, size - done);
         if (n <= 0) {
             if (n == 0) errno = ENOSPC;
-            return false;
+            whole = false;
+            break;
         }
         done += static_cast<std::size_t>(n);
     }
-    return true;
+    if (written) *written = done;
+    return whole;
 }
 
 FileRead ReadRegularFile(const std::string& path, std::size_t limit, Beyond beyond) {
@@ -128,8 +132,8 @@ Replaced ReplaceFile(const std::string& path, std::string_view bytes, Existing e
     return result;
 }
 
-void RemoveFile(const std::string& path) {
-    files_system::RemoveFile(path);
+bool RemoveFile(const std::string& path) {
+    return files_system::RemoveFile(path) == 0;
 }
 
 std::filesystem::path PathOf(const std::string& utf8) {

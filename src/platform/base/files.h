@@ -114,8 +114,13 @@ bool DiskFull(int error);
 std::filesystem::path PathOf(const std::string& utf8);
 std::string Utf8Of(const std::filesystem::path& path);
 
-// Removes the file at `path`, if it is there (a link itself, never what it names).
-void RemoveFile(const std::string& path);
+// Removes the file at `path` (a link itself, never what it names); false with errno (ENOENT when
+// nothing was there).
+bool RemoveFile(const std::string& path);
+
+// Writes all `size` bytes to an open file; false with errno (ENOSPC when the system took nothing
+// more). `written`, when given, gets how many bytes were written either way.
+bool WriteAll(int fd, const char* data, std::size_t size, std::size_t* written = nullptr);
 
 // fopen for a UTF-8 name (_wfopen on Windows, binary in every mode given with "b"); null with
 // errno.

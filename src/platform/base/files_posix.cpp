@@ -61,8 +61,8 @@ int CloseFile(int fd) {
     return ::close(fd);
 }
 
-void RemoveFile(const std::string& path) {
-    ::unlink(path.c_str());
+int RemoveFile(const std::string& path) {
+    return ::unlink(path.c_str());
 }
 
 bool IsSeparator(char c) {
@@ -80,8 +80,6 @@ int MakeFolder(const std::string& path) {
 }  // namespace files_system
 
 namespace {
-
-using files_system::WriteAll;
 
 bool SyncFolder(const std::string& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -26,9 +26,6 @@ long long WriteSome(int fd, const char* data, std::size_t size);
 // exclusively (never through a link) with the usual mode; its name goes to `made`. The
 // descriptor, or -1 with errno.
 int CreateTemporaryBeside(const std::string& path, std::string& made);
-// Writes all `size` bytes (files.cpp, over WriteSome); false with errno (ENOSPC when the
-// system took nothing more).
-bool WriteAll(int fd, const char* data, std::size_t size);
 // Closes the descriptor: 0, or -1 with errno.
 int CloseFile(int fd);
 // A folder-name separator of the system ('/'; Windows '\\' too).
@@ -38,7 +35,7 @@ bool IsSeparator(char c);
 std::size_t RootLength(const std::string& path);
 // Makes one folder: 0, or -1 with errno (EEXIST when something has the name).
 int MakeFolder(const std::string& path);
-// Removes the file, if it is there.
-void RemoveFile(const std::string& path);
+// Removes the file: 0, or -1 with errno.
+int RemoveFile(const std::string& path);
 
 }  // namespace platform::files_system

@@ -183,8 +183,10 @@ int CloseFile(int fd) {
     return ::_close(fd);
 }
 
-void RemoveFile(const std::string& path) {
-    DeleteFileW(Utf8ToWide(path).c_str());
+int RemoveFile(const std::string& path) {
+    if (DeleteFileW(Utf8ToWide(path).c_str())) return 0;
+    errno = ErrnoOf(GetLastError());
+    return -1;
 }
 
 bool IsSeparator(char c) {

@@ -57,9 +57,9 @@ std::string PrepareFolder(const std::string& folder, const std::string& archive)
         const int fd = platform::OpenFile(score, O_WRONLY | O_CREAT | O_EXCL, 0666);
         if (fd >= 0) {
             const char zero[4] = {};
-            const bool written = ::write(fd, zero, sizeof zero) == 4;
+            const bool written = platform::WriteAll(fd, zero, sizeof zero);
             // A short score would read as a damaged one: none at all is said plainly.
-            if (::close(fd) != 0 || !written) std::remove(score.c_str());
+            if (::close(fd) != 0 || !written) platform::RemoveFile(score);
         }
     }
     return "";

@@ -109,7 +109,7 @@ class HeadlessHost final : public Host {
         captureFolder_ = folder;
         platform::MakeFolders(captureFolder_);
         std::string index = captureFolder_ + "/frames.tsv";
-        frames_ = std::fopen(index.c_str(), "wb");
+        frames_ = platform::OpenStream(index, "wb");
         if (!frames_) {
             std::fprintf(stderr, "tavlo: TAVLO_CAPTURE: cannot write %s\n", index.c_str());
             std::exit(2);
@@ -123,7 +123,7 @@ class HeadlessHost final : public Host {
             last_.width, last_.height, last_.pixels.data(), last_.colours.data());
         std::string path = captureFolder_ + "/" + name + ".bmp";
         // A picture that did not reach the disk gets no row: the run ends here instead.
-        FILE* out = std::fopen(path.c_str(), "wb");
+        FILE* out = platform::OpenStream(path, "wb");
         bool written = out && std::fwrite(file.data(), 1, file.size(), out) == file.size();
         if (out) written = std::fclose(out) == 0 && written;
         if (!written) {
