@@ -1,6 +1,9 @@
-// Reading and replacing files safely: the one place that knows how (docs/hacking.md says which
-// call to use where). The POSIX implementation is files_posix.cpp; another system's sits beside
-// it behind this same header.
+// Files and folders, the one place that knows how to read, write, replace and make them safely
+// (docs/hacking.md says which call to use where). What every system shares (the read loop, the
+// write loop, the replacement's sequence, the walk that makes folders with their parents, the
+// messages) is files.cpp's; it goes through the steps each system gives in files_system.h,
+// files_posix.cpp on Linux and in the browser, files_win32.cpp on Windows (UTF-8 names made
+// UTF-16 there). Every writer of the platform, the hosts and the tools goes through here.
 #pragma once
 
 #include <cstddef>
