@@ -1,7 +1,7 @@
 # tavlo_game_random(TARGET): the game's srand and rand in TARGET reach our generator
-# (platform/base/game_random.h) through -Wl,--wrap, as in every build of the program. TARGET
-# links a file that defines __wrap_srand and __wrap_rand (replay/seed_link.cpp, or the page's
-# hosts/browser/random_link.cpp).
+# (platform/base/game_random.h) through -Wl,--wrap and the one shim that defines __wrap_srand and
+# __wrap_rand (platform/base/game_random_link.cpp), as in every build of the game.
 function(tavlo_game_random target)
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src/platform/base/game_random_link.cpp)
     target_link_options(${target} PRIVATE -Wl,--wrap=srand,--wrap=rand)
 endfunction()

@@ -29,6 +29,18 @@ int GameRandom::Next() {
     return static_cast<int>(sum >> 1);
 }
 
+namespace {
+SeedFilter seedFilter = nullptr;
+}  // namespace
+
+void SetSeedFilter(SeedFilter filter) {
+    seedFilter = filter;
+}
+
+unsigned FilterSeed(unsigned given) {
+    return seedFilter ? seedFilter(given) : given;
+}
+
 GameRandom& TheGameRandom() {
     static GameRandom generator;
     return generator;

@@ -25,7 +25,15 @@ class GameRandom {
     int rear_ = 0;   // the word 3 places behind, added to it
 };
 
-// The one generator the program's rand and srand reach (entry/seed_link.cpp).
+// The one generator the game's rand and srand reach: every build of the game is linked with
+// -Wl,--wrap=srand,--wrap=rand (tavlo_game_random in CMake), so that both calls land in
+// game_random_link.cpp.
 GameRandom& TheGameRandom();
+
+// What the game's srand gives the generator: the game's seed, or the one a seed filter makes of
+// it (the replay session's: recorded while recording, the recorded one while playing back).
+using SeedFilter = unsigned (*)(unsigned given);
+void SetSeedFilter(SeedFilter filter);
+unsigned FilterSeed(unsigned given);
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 // Recording and playing back: the files, the scratch folder, the report and the exit code.
 #include "replay_session.h"
+#include "game_random.h"
 
 #include <csignal>
 #include <cerrno>
@@ -274,6 +275,7 @@ int StartSession(const SessionRequest& request, const char* program) {
     }
     session.verify = request.verify;
     session.makeHost = request.makeHost;
+    platform::SetSeedFilter(SeedForGame);
     int result = -1;
     if (!request.replay.empty()) {
         session.mode = Mode::Play;

@@ -27,7 +27,8 @@ int StartSession(const SessionRequest& request, const char* program);
 Host* CreateSessionHost();
 
 // The seed the game's generator gets when the game seeds it with `given`: recorded while
-// recording, the recorded one while playing back. Reached through the link (seed_link.cpp).
+// recording, the recorded one while playing back. The game's srand reaches it as the seed filter
+// (game_random.h) the session puts in place when it starts.
 unsigned SeedForGame(unsigned given);
 
 }  // namespace host::replay
