@@ -1,4 +1,5 @@
 // The command line, read with getopt_long.
+#include "catalog.h"
 #include "command_line.h"
 
 #include <getopt.h>
@@ -77,7 +78,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
                 line.dataDir = optarg;
                 if (line.dataDir.empty()) {
                     line.action = CommandLine::Action::Usage;
-                    line.error = "--data-dir needs a folder";
+                    line.error = tr("--data-dir needs a folder");
                     return line;
                 }
                 break;
@@ -86,8 +87,8 @@ CommandLine ParseCommandLine(int argc, char** argv) {
                 (choice == kRecord ? line.record : line.replay) = optarg;
                 if (*optarg == '\0') {
                     line.action = CommandLine::Action::Usage;
-                    line.error =
-                        choice == kRecord ? "--record needs a file" : "--replay needs a file";
+                    line.error = choice == kRecord ? tr("--record needs a file")
+                                                   : tr("--replay needs a file");
                     return line;
                 }
                 break;
@@ -99,11 +100,12 @@ CommandLine ParseCommandLine(int argc, char** argv) {
                 line.action = CommandLine::Action::Usage;
                 const std::string given = previous < argc ? argv[previous] : "";
                 if (choice == ':') {
-                    line.error = "option needs a value: " + given;
+                    line.error = platform::Fill(tr("option needs a value: {1}"), {given});
                 } else if (given.rfind("--", 0) == 0 || optopt == 0) {
-                    line.error = "unknown option: " + given;
+                    line.error = platform::Fill(tr("unknown option: {1}"), {given});
                 } else {
-                    line.error = std::string("unknown option: -") + static_cast<char>(optopt);
+                    line.error = platform::Fill(tr("unknown option: {1}"),
+                                                {std::string("-") + static_cast<char>(optopt)});
                 }
                 return line;
             }
@@ -112,14 +114,14 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     if (line.action == CommandLine::Action::Usage) return line;
     if (!line.record.empty() && !line.replay.empty()) {
         line.action = CommandLine::Action::Usage;
-        line.error = "--record and --replay do not go together";
+        line.error = tr("--record and --replay do not go together");
     } else if (line.verify && line.replay.empty()) {
         line.action = CommandLine::Action::Usage;
-        line.error = "--verify needs --replay FILE";
+        line.error = tr("--verify needs --replay FILE");
     }
     if (optind < argc) {
         line.action = CommandLine::Action::Usage;
-        line.error = std::string("unexpected argument: ") + argv[optind];
+        line.error = platform::Fill(tr("unexpected argument: {1}"), {argv[optind]});
     }
     return line;
 }
@@ -146,15 +148,20 @@ void AnchorRelativePaths(CommandLine& line) {
 }
 
 std::string UsageText(const char* program) {
-    return std::string("Usage: ") + program +
-           " [--window|--fullscreen] [--sharp|--smooth] [--data-dir DIR]\n"
+    // TRANSLATORS: {1} is the program's name; the options' names stay as they are.
+    return platform::Fill(
+        tr("Usage: {1} [--window|--fullscreen] [--sharp|--smooth] [--data-dir DIR]\n"
            "       [--record FILE | --replay FILE [--verify]]\n"
-           "Try '" +
-           program + " --help' for more information.\n";
+           "Try '{1} --help' for more information.\n"),
+        {program});
 }
 
 std::string HelpText(const char* program, const std::string& defaultFolder) {
-    return std::string("Usage: ") + program + " [OPTION]...\n" +
+    // TRANSLATORS: {1} is the program's name, {2} the folder it plays in by default. The
+    // options' names stay as they are; keep the lines under 80 columns and the descriptions
+    // lined up.
+    return platform::Fill(
+        tr("Usage: {1} [OPTION]...\n"
            "A small reaction game: press the arrow key of each picture's kind before it leaves\n"
            "the screen.\n"
            "\n"
@@ -163,9 +170,7 @@ std::string HelpText(const char* program, const std::string& defaultFolder) {
            "  --sharp           whole-number scaling, square pixels, this time\n"
            "  --smooth          smooth scaling to fill the screen or window, this time\n"
            "  --data-dir DIR    play in DIR, which holds \"tavlo.rka\" and \"score.dat\"\n"
-           "                    (default: " +
-           defaultFolder +
-           ")\n"
+           "                    (default: {2})\n"
            "  --record FILE     write this run's input to FILE, a replay\n"
            "  --replay FILE     play the replay FILE back (the keys do nothing but Pause)\n"
            "  --verify          with --replay: play it without a window, as fast as it goes,\n"
@@ -179,7 +184,8 @@ std::string HelpText(const char* program, const std::string& defaultFolder) {
            "\n"
            "Exit status: 1 when the game ends itself, 0 when its window class cannot be\n"
            "registered, 2 for a wrong command line. With --verify: 0 when the replay played\n"
-           "to its end, 1 when it does not fit this program or the run went another way.\n";
+           "to its end, 1 when it does not fit this program or the run went another way.\n"),
+        {program, defaultFolder});
 }
 
 std::string VersionText() {

@@ -1,4 +1,5 @@
 // What a player needs to mend a missing or unreadable data file.
+#include "catalog.h"
 #include "data_file_note.h"
 
 #include <cerrno>
@@ -23,7 +24,7 @@ bool MentionsAFile(const std::string& text) {
 // " (a link to TARGET)" for a symbolic link, else nothing.
 std::string LinkTarget(const std::string& path) {
     const std::string target = platform::LinkTargetOf(path);
-    return target.empty() ? "" : " (a link to " + target + ")";
+    return target.empty() ? "" : platform::Fill(tr(" (a link to {1})"), {target});
 }
 
 }  // namespace
@@ -43,10 +44,16 @@ std::string DataFileNote(const std::string& textUtf8, const std::string& folder)
         const int error = errno;
         if (file) {
             std::fclose(file);
-            if (named) note += "tavlo: the file is " + path + LinkTarget(path) + "\n";
+            if (named) {
+                note += "tavlo: " + platform::Fill(tr("the file is {1}"), {path}) +
+                        LinkTarget(path) + "\n";
+            }
         } else {
-            note += std::string("tavlo: looked for ") + name + " in " + folder + ": " +
-                    std::strerror(error) + LinkTarget(path) + "\n";
+            // TRANSLATORS: {1} is a file's name, {2} a folder, {3} the system's reason.
+            note += "tavlo: " +
+                    platform::Fill(tr("looked for {1} in {2}: {3}"),
+                                   {name, folder, std::strerror(error)}) +
+                    LinkTarget(path) + "\n";
         }
     }
     if (!note.empty()) note.pop_back();
@@ -61,14 +68,17 @@ std::string PlainNote(const std::string& textUtf8, const std::string& folder) {
     };
     const Known known[] = {
         {"DirectDrawを初期化出来ません",
-         "tavlo: the game could not open its screen: no display was found, or it cannot show "
-         "the game. Start the game from a desktop session."},
-        {"mem over", "tavlo: there was not enough memory to unpack a picture from tavlo.rka."},
-        {"[tmp.bmp]", "tavlo: the game could not write its temporary picture tmp.bmp in " + folder +
-                          ": the disk may be full or the folder read-only."},
+         "tavlo: " + tr("the game could not open its screen: no display was found, or it cannot "
+                        "show the game. Start the game from a desktop session.")},
+        {"mem over",
+         "tavlo: " + tr("there was not enough memory to unpack a picture from tavlo.rka.")},
+        {"[tmp.bmp]", "tavlo: " + platform::Fill(tr("the game could not write its temporary "
+                                                    "picture tmp.bmp in {1}: the disk may be "
+                                                    "full or the folder read-only."),
+                                                 {folder})},
         {"tmp.bmp ファイルが見つかりません",
-         "tavlo: a picture in tavlo.rka could not be read: the archive is damaged or not the "
-         "game's. Installing the game again brings a good one."},
+         "tavlo: " + tr("a picture in tavlo.rka could not be read: the archive is damaged or not "
+                        "the game's. Installing the game again brings a good one.")},
     };
     for (const Known& k : known) {
         if (textUtf8.find(k.part) != std::string::npos) return k.note;

@@ -1,5 +1,6 @@
 // The installed program's own folder on Linux: the archive under PREFIX/share/games/tavlo, the
 // player's folder under XDG_DATA_HOME, the archive there a symbolic link to the installed one.
+#include "catalog.h"
 #include "data_folder.h"
 
 #include <fcntl.h>
@@ -32,10 +33,12 @@ std::string PlayerFolder() {
 
 std::string PrepareFolder(const std::string& folder, const std::string& archive) {
     if (!platform::MakeFolders(folder)) {
-        return "cannot make the folder " + folder + ": " + std::strerror(errno);
+        return platform::Fill(tr("cannot make the folder {1}: {2}"),
+                              {folder, std::strerror(errno)});
     }
     std::error_code error;
-    if (!std::filesystem::is_directory(folder, error)) return folder + " is not a folder";
+    if (!std::filesystem::is_directory(folder, error))
+        return platform::Fill(tr("{1} is not a folder"), {folder});
 
     const std::string link = folder + "/tavlo.rka";
     if (platform::LinkTargetOf(link) != archive) {
@@ -47,7 +50,8 @@ std::string PrepareFolder(const std::string& folder, const std::string& archive)
         if (error) {
             std::error_code ignored;
             std::filesystem::remove(fresh, ignored);
-            return "cannot link " + link + " to " + archive + ": " + error.message();
+            return platform::Fill(tr("cannot link {1} to {2}: {3}"),
+                                  {link, archive, error.message()});
         }
     }
 
@@ -75,8 +79,9 @@ std::string PlayerFolderText() {
 }
 
 std::string NoPlayerFolderText() {
-    return "neither XDG_DATA_HOME (an absolute path) nor HOME is set: the game has no folder to "
-           "play in";
+    return tr(
+        "neither XDG_DATA_HOME (an absolute path) nor HOME is set: the game has no folder to "
+        "play in");
 }
 
 }  // namespace host

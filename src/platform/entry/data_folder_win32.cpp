@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 
+#include "catalog.h"
 #include "data_folder.h"
 #include "files.h"
 #include "system.h"
@@ -107,15 +108,17 @@ std::string PlayerFolderText() {
 }
 
 std::string NoPlayerFolderText() {
-    return "Windows does not say where the local application data folder is: the game has no "
-           "folder to play in";
+    return tr(
+        "Windows does not say where the local application data folder is: the game has no "
+        "folder to play in");
 }
 
 std::string PrepareFolder(const std::string& folder, const std::string& archive) {
     if (!platform::MakeFolders(folder)) {
-        return "cannot make the folder " + folder + ": " + std::strerror(errno);
+        return platform::Fill(tr("cannot make the folder {1}: {2}"),
+                              {folder, std::strerror(errno)});
     }
-    if (!IsFolder(folder)) return folder + " is not a folder";
+    if (!IsFolder(folder)) return platform::Fill(tr("{1} is not a folder"), {folder});
 
     const std::string placed = folder + "\\tavlo.rka";
     if (!SameArchive(archive, placed)) {

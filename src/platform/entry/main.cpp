@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include "catalog.h"
 #include "command_line.h"
 #include "data_file_note.h"
 #include "data_folder.h"
@@ -34,6 +35,9 @@ int RefusedStart(const std::string& plain) {
 
 int main(int argc, char** argv) {
     host::PrepareProcess();
+    // The port's own texts in the player's language (settings.conf may choose another when the
+    // host reads it).
+    platform::LoadCatalog(platform::CatalogRoots(), platform::PlayerLanguages());
     std::vector<std::string> arguments = host::Arguments(argc, argv);
     std::vector<char*> utf8;
     for (std::string& argument : arguments) utf8.push_back(argument.data());
@@ -61,7 +65,7 @@ int main(int argc, char** argv) {
         const host::PlayFolder folder = host::InstalledPlayFolder();
         if (!folder.error.empty()) {
             std::fprintf(stderr, "%s: %s\n", program, folder.error.c_str());
-            return RefusedStart("Tavlo cannot start: " + folder.error + ".");
+            return RefusedStart(platform::Fill(tr("Tavlo cannot start: {1}."), {folder.error}));
         }
         line.dataDir = folder.path;
     }
@@ -69,8 +73,12 @@ int main(int argc, char** argv) {
     // the files named by the caller are opened.
     if (!line.dataDir.empty() || !line.replay.empty()) host::AnchorRelativePaths(line);
     if (!line.dataDir.empty() && !platform::ChangeFolder(line.dataDir)) {
-        host::ReportFatal(std::string(program) + (given ? ": --data-dir " : ": cannot play in ") +
-                          line.dataDir + ": " + std::strerror(errno) + "\n");
+        // TRANSLATORS: {1} is a folder, {2} the system's reason.
+        host::ReportFatal(
+            std::string(program) + ": " +
+            platform::Fill(given ? tr("--data-dir {1}: {2}") : tr("cannot play in {1}: {2}"),
+                           {line.dataDir, std::strerror(errno)}) +
+            "\n");
         return given ? 2 : 1;
     }
     std::string lockFailure;
@@ -79,26 +87,30 @@ int main(int argc, char** argv) {
             break;
         case host::FolderLock::HeldByAnother: {
             const std::string folder = platform::CurrentFolder();
-            std::fprintf(stderr, "%s: the game is already running in %s\n", program,
-                         folder.c_str());
+            std::fprintf(
+                stderr, "%s: %s\n", program,
+                platform::Fill(tr("the game is already running in {1}"), {folder}).c_str());
             // The game that is open, shown: the player sees where to go on.
             if (host::ShowTheHoldersWindow()) return 1;
-            return RefusedStart("Tavlo is already running with its data in " + folder +
-                                ". Only one game can play there at a time: switch to the game "
-                                "that is open, or end it and start again.");
+            return RefusedStart(platform::Fill(
+                tr("Tavlo is already running with its data in {1}. Only one game can play there "
+                   "at a time: switch to the game that is open, or end it and start again."),
+                {folder}));
         }
         case host::FolderLock::Unavailable: {
             // Unlocked, a second game in the folder could write the same files as this one.
             const std::string folder = platform::CurrentFolder();
-            std::fprintf(stderr,
-                         "%s: cannot lock the data folder %s (%s), so the game does not start: "
-                         "a second game there could overwrite its best score\n",
-                         program, folder.c_str(), lockFailure.c_str());
-            return RefusedStart("Tavlo cannot start: its data folder " + folder +
-                                " cannot be locked (" + lockFailure +
-                                "), and without the lock a second game could overwrite this "
-                                "one's best score. Check that the folder can be read and "
-                                "written.");
+            std::fprintf(stderr, "%s: %s\n", program,
+                         platform::Fill(tr("cannot lock the data folder {1} ({2}), so the game "
+                                           "does not start: a second game there could "
+                                           "overwrite its best score"),
+                                        {folder, lockFailure})
+                             .c_str());
+            return RefusedStart(platform::Fill(
+                tr("Tavlo cannot start: its data folder {1} cannot be locked ({2}), and without "
+                   "the lock a second game could overwrite this one's best score. Check that the "
+                   "folder can be read and written."),
+                {folder, lockFailure}));
         }
     }
     host::SetRunOptions(line.options);
