@@ -96,3 +96,29 @@ TEST(ReadOnlyScore, QuitWithNothingNewEndsWithoutANote) {
     EXPECT_EQ(result.standardError,
               "tavlo: cannot replace \"score.dat\" with \"score.dat.tmp\": Permission denied\n");
 }
+
+// The port's own notes speak the player's language, as the environment names it; the design's
+// own message stays as it was written. An unknown language, and C, give English.
+TEST(Languages, ThePortsNotesFollowTheEnvironment) {
+    const struct {
+        const char* environment;
+        const char* note;
+    } cases[] = {
+        {"LANG=ja_JP.UTF-8", "tavlo.rka がありません"},
+        {"LANGUAGE=xx:ja LANG=de_DE.UTF-8", "tavlo.rka がありません"},  // the first it has
+        {"LANG=xx_YY.UTF-8", "tavlo: looked for tavlo.rka in "},
+        {"LANGUAGE=ja LANG=C.UTF-8", "tavlo: looked for tavlo.rka in "},  // C is C
+    };
+    for (const auto& c : cases) {
+        const std::string folder = FreshFolder("language");
+        const RunResult result = testing_support::Run(
+            "cd '" + folder + "' && env -u LC_ALL -u LC_MESSAGES -u LANGUAGE " + c.environment +
+                " TAVLO_VIDEO=headless",
+            TAVLO_BINARY);
+        EXPECT_EQ(result.exitCode, 1) << c.environment;
+        EXPECT_NE(result.standardError.find("File can't open[tavlo.rka]"), std::string::npos)
+            << result.standardError;
+        EXPECT_NE(result.standardError.find(c.note), std::string::npos) << c.environment << "\n"
+                                                                        << result.standardError;
+    }
+}
