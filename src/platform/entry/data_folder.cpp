@@ -3,13 +3,14 @@
 // data_folder_win32.cpp).
 #include "data_folder.h"
 
+#include "catalog.h"
 #include "system.h"
 
 namespace host {
 
 std::string DefaultFolderText() {
     const std::string program = platform::ExecutablePath();
-    if (InstalledArchive(program).empty()) return "the current folder";
+    if (InstalledArchive(program).empty()) return tr("the current folder");
     if (const std::string portable = PortableFolder(program); !portable.empty()) return portable;
     const std::string folder = PlayerFolder();
     return folder.empty() ? PlayerFolderText() : folder;
