@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 scripts/deps.sh play
 cmake --preset dev >/dev/null
-cmake --build --preset dev --target tavlo tavlo_archive
+cmake --build --preset dev --target tavlo tavlo_archive tavlo_catalogues
 
 data="${XDG_DATA_HOME:-$HOME/.local/share}/tavlo"
 mkdir -p "$data"
