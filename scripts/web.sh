@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The game in a browser.
-#   scripts/web.sh build          builds build-web/site/ (index.html, bar.js, offline.js, touch.js,
-#                                 tavlo.js, tavlo.wasm, tavlo.data, the manifest, its icons and the
-#                                 service worker sw.js)
+#   scripts/web.sh build          builds build-web/site/ (index.html, i18n.js, bar.js, offline.js,
+#                                 touch.js, tavlo.js, tavlo.wasm, tavlo.data with the catalogues,
+#                                 the manifest, its icons and the service worker sw.js)
 #   scripts/web.sh serve [PORT]   builds, then serves it on http://localhost:PORT/ (default 8014)
 #   scripts/web.sh test           builds, then plays it in headless Chromium (tests/web)
 # Installs (scripts/deps.sh) the Debian packages of its web group, web-test for the test (the
@@ -56,12 +56,14 @@ case "$command" in
         # puppeteer-core, as the lock file pins it; again when the lock file changes.
         (cd tests/web && { [ node_modules/.package-lock.json -nt package-lock.json ] ||
             npm ci --no-audit --no-fund </dev/null; })
-        # The desktop page, a phone's, the best score's storage, the updates (all run, any failing fails).
+        # The desktop page, a phone's, the best score's storage, the updates, the page's languages
+        # (all run, any failing fails).
         status=0
         node tests/web/web_test.mjs || status=1
         node tests/web/phone_test.mjs || status=1
         node tests/web/storage_test.mjs || status=1
         node tests/web/update_test.mjs || status=1
+        node tests/web/language_test.mjs || status=1
         exit "$status"
         ;;
 esac
