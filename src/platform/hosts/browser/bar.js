@@ -102,6 +102,7 @@ function showTexts() {
     if (title) element.title = title;
   }
   languageChoice.options[0].textContent = tr('Automatic');
+  languageChoice.value = chosen();
   showScaling();
   showGamepads();
   const host = window.Module.tavloHost;
