@@ -10,8 +10,8 @@
 // - storage.js  "score.dat" kept in IndexedDB (the larger best), and keeping the site's storage;
 // - lock.js     one game per site: a second tab waits for the first to close;
 // - run.js      the game's start (after the lock and the stored score) and its end.
-// Their texts are the page's (i18n.js, on window.tavloI18n: shared.tr, shared.fill), read from
-// the catalogues by the module (texts_browser.cpp, through host.texts).
+// Their texts go through the page's i18n.js (window.tavloI18n, as shared.i18n: tr, fill), which
+// reads them from the catalogues through the module (texts_browser.cpp, host.texts).
 // What tests and measurements read: tavloHost.state, .exitCode, .flips, .shown, .stored.
 // The page must hold #stage (containing canvas #screen) and may hold #message and #notice.
 // It hears "tavlokeys" on the document when a keyboard or a gamepad is used, and
