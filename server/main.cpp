@@ -110,6 +110,14 @@ int main(int argc, char** argv) {
         }
         if (!ok) return Usage(flag + " " + value + ": not a number in range");
     }
+    // Each play runs in a scratch folder of its own: a program named relative to the caller's
+    // folder would not be found there.
+    if (config.verifier.program.find('/') != std::string::npos) {
+        std::error_code error;
+        const std::filesystem::path program =
+            std::filesystem::absolute(config.verifier.program, error);
+        if (!error) config.verifier.program = program.string();
+    }
     if (!config.site.empty()) {
         std::error_code error;
         if (!std::filesystem::is_regular_file(config.site + "/index.html", error)) {
