@@ -63,7 +63,7 @@ try {
     `the table's row for Golden links to the page: ${link.href}`);
   await Promise.all([page.waitForNavigation(), page.click('table a')]);
   await waitFor('the run to play', () => page.evaluate(
-    () => window.Module && Module.tavloHost.shown && Module.tavloHost.shown.gameMs > 8000), 30000);
+    () => window.Module && Module.tavloHost.shown && Module.tavloHost.shown.gameMs > 13000), 30000);
   await shoot(page, 'watching');
   const end = await waitFor('the end of the run', () => message(page), 60000);
   check(end.includes(`score of ${run.score} point`),

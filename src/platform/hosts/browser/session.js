@@ -9,7 +9,7 @@
   'use strict';
   const folder = '/session';
   host.watching = false;  // this page plays back a recorded run
-  host.rounds = [];       // [{score, best}] of this game, or of the watched run
+  host.rounds = [];       // [{score, best}] of this game (a watched run: host.watched)
   host.watched = null;    // how the watched run ended (the "tavlowatchend" detail)
   let recorded = false;   // the game has ended: its recording has its end line
 

@@ -2,7 +2,7 @@
 // best, the page offers "Submit this run" (when a score server answers: watch.js says which);
 // pressed, it sends this game's recording under the name given (kept in localStorage for next
 // time) and shows what the server answered: the run's rank and score, or its reason.
-import { fill, tr } from './i18n.js';
+import { fill, tr, trn } from './i18n.js';
 import { scoresLine, scoresServer } from './watch.js';
 
 const nameKey = 'tavlo.name';
@@ -42,8 +42,8 @@ async function send(name, answer) {
       { method: 'POST', body: bytes, headers: { 'Content-Type': 'application/octet-stream' } });
     const said = await response.json().catch(() => ({}));
     if (response.ok) {
-      answer.textContent = fill(tr('Sent: rank {1} on the score table, with {2} points.'),
-        said.rank, said.score);
+      answer.textContent = fill(trn('Sent: rank {1} on the score table, with {2} point.',
+        'Sent: rank {1} on the score table, with {2} points.', said.score), said.rank, said.score);
       return true;
     }
     answer.textContent = fill(tr('The server did not take the run: {1}'),
