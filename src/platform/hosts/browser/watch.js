@@ -47,14 +47,19 @@ const wanted = new URLSearchParams(location.search).get('replay');
 if (wanted) {
   const address = /^[0-9]{1,18}$/.test(wanted)
     ? new URL(`api/runs/${wanted}/replay`, scoresServer()) : new URL(wanted, location.href);
-  scoresLine().textContent = fill(tr('Watching a recorded run ({1}). Pause ends it.'), address.href);
+  const line = scoresLine();
+  line.textContent = fill(tr('Watching a recorded run ({1}). Pause ends it.'), address.href);
+  const over = (text) => {
+    line.hidden = true;
+    say(text);
+  };
   window.Module = window.Module || {};
   window.Module.tavloWatch = fetch(address).then((response) => {
     if (!response.ok) throw new Error(fill(tr('the server answered {1}'), response.status));
     return response.arrayBuffer();
   }).then((bytes) => new Uint8Array(bytes));
   window.Module.tavloWatch.catch((error) => {
-    say(fill(tr('The run could not be fetched from {1}: {2}'), address.href, error.message));
+    over(fill(tr('The run could not be fetched from {1}: {2}'), address.href, error.message));
   });
-  document.addEventListener('tavlowatchend', (e) => say(ended(e.detail)));
+  document.addEventListener('tavlowatchend', (e) => over(ended(e.detail)));
 }
