@@ -86,6 +86,8 @@ class Running {
         json body;
         std::string raw;
         std::string retryAfter;
+        std::string allowOrigin;   // Access-Control-Allow-Origin
+        std::string allowHeaders;  // Access-Control-Allow-Headers
     };
     Answer Post(const std::string& name, const std::string& body,
                 const httplib::Headers& headers = {}) {
@@ -95,6 +97,7 @@ class Running {
     Answer Get(const std::string& path, const httplib::Headers& headers = {}) {
         return Take(Client().Get(path.c_str(), headers));
     }
+    Answer Options(const std::string& path) { return Take(Client().Options(path.c_str())); }
 
   private:
     // A client a request: one httplib client does not send two requests at once.
@@ -111,6 +114,8 @@ class Running {
         answer.raw = result->body;
         answer.body = json::parse(result->body, nullptr, false);
         answer.retryAfter = result->get_header_value("Retry-After");
+        answer.allowOrigin = result->get_header_value("Access-Control-Allow-Origin");
+        answer.allowHeaders = result->get_header_value("Access-Control-Allow-Headers");
         return answer;
     }
 
@@ -281,6 +286,19 @@ class LimitsTest : public ::testing::Test {
     std::filesystem::path folder_;
     std::unique_ptr<Store> store_;
 };
+
+// The game's page on another site sends runs: the browser's preflight is answered, and the
+// page may read what the server said of the run (here a refusal, with its reason).
+TEST_F(LimitsTest, APageOnAnotherSiteMaySendRunsAndReadTheAnswer) {
+    Running server(*store_, TestConfig());
+    const Running::Answer preflight = server.Options("/api/runs");
+    EXPECT_EQ(preflight.status, 204);
+    EXPECT_EQ(preflight.allowOrigin, "*");
+    EXPECT_NE(preflight.allowHeaders.find("Content-Type"), std::string::npos);
+    const Running::Answer refused = server.Post("", Golden("wrong"));
+    EXPECT_EQ(refused.status, 400);
+    EXPECT_EQ(refused.allowOrigin, "*");
+}
 
 TEST_F(LimitsTest, AFloodFromOneAddressIsRefusedWithRetryAfter) {
     ServiceConfig config = TestConfig();
