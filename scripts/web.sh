@@ -34,7 +34,10 @@ targets=(tavlo_archive tavlo_icons)
 # The test plays the page beside the score server too, where the native build has it.
 if [ "$command" = test ]; then
     targets+=(tavlo)
-    if cmake --build "$native" --target help | grep -q 'tavlo-scores'; then
+    # (The list read whole first: grep -q ending the pipe early killed the listing with SIGPIPE,
+    # which pipefail took for no score server, and the test ran a stale one.)
+    help=$(cmake --build "$native" --target help)
+    if grep -q 'tavlo-scores' <<<"$help"; then
         targets+=(tavlo-scores)
     fi
 fi
