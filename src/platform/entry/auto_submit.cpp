@@ -12,7 +12,7 @@
 #include "detached.h"
 #include "files.h"
 #include "startup.h"
-#include "submission.h"
+#include "score_client.h"
 #include "sdl_settings.h"
 #include "system.h"
 

@@ -10,7 +10,7 @@
 #include <system_error>
 
 #include "files.h"
-#include "submission.h"
+#include "score_client.h"
 #include "system.h"
 
 #ifndef TAVLO_VERSION

@@ -1,6 +1,6 @@
 // The score server's client: the address, the file, the answer.
 #include "catalog.h"
-#include "submission.h"
+#include "score_client.h"
 
 #include <cstdint>
 #include <optional>
