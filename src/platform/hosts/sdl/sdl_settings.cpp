@@ -139,12 +139,6 @@ Settings ParseSettings(const std::string& text, std::vector<std::string>& notes)
                                            {std::to_string(number), Quote(name)}));
         }
     }
-    if (read.submitServer.empty() != read.submitName.empty()) {
-        // TRANSLATORS: submit_server and submit_name are the settings' names; keep them.
-        notes.push_back(
-            tr("submit_server and submit_name go together: with only one of them "
-               "no run is sent"));
-    }
     for (const std::string& action : FillFromDefaults(read.bindings)) {
         // TRANSLATORS: {1} is an action's name in settings.conf (left, enter, fullscreen, ...).
         notes.push_back(
@@ -194,6 +188,12 @@ LoadedSettings LoadSettings(const std::string& path) {
     }
     std::vector<std::string> notes;
     loaded.settings = ParseSettings(read.bytes, notes);
+    if (loaded.settings.submitServer.empty() != loaded.settings.submitName.empty()) {
+        // TRANSLATORS: submit_server and submit_name are the settings' names; keep them.
+        notes.push_back(
+            tr("submit_server and submit_name go together: with only one of them "
+               "no run is sent"));
+    }
     for (const std::string& note : notes) Note(path, note);
     return loaded;
 }

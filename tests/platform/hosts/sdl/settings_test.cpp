@@ -60,8 +60,8 @@ TEST(Settings, HandWrittenVariantsAreAccepted) {
     const Settings submit = Parse("submit_server = HTTP://127.0.0.1:8015/\nsubmit_name= Zoë \n", 0);
     EXPECT_EQ(submit.submitServer, "HTTP://127.0.0.1:8015/");
     EXPECT_EQ(submit.submitName, "Zoë");
-    // One without the other sends nothing, and says so.
-    EXPECT_EQ(Parse("submit_name=Zoë", 1).submitName, "Zoë");
+    // One without the other is kept (the file is written back with it); it sends nothing.
+    EXPECT_EQ(Parse("submit_name=Zoë", 0).submitName, "Zoë");
 }
 
 // A bad line is skipped with a note; the good lines around it still count.
