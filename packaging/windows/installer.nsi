@@ -8,9 +8,9 @@
 ; is given). Neither runs while the game does (the game holds the mutex Local\Tavlo.Running).
 ; No directory page: the per-user folder is one the user can write without elevation.
 ;   -DSIGN=<scripts/sign-windows.sh>: signs the installer and its uninstaller (when a key is given)
-; The installer speaks English, Japanese, German, French, Spanish or Simplified Chinese: the
-; system's UI language, else English, offered in a first dialog to change; the uninstaller speaks
-; the one chosen (remembered in HKCU\Software\Tavlo). Its own texts are in languages.nsh.
+; The installer speaks English, Japanese, German, French, Spanish or Simplified Chinese: a first
+; dialog offers the system's UI language (English for any other), and the uninstaller speaks the
+; one chosen (remembered in HKCU\Software\Tavlo). Our own texts are in languages.nsh.
 ; A 64-bit installer for a 64-bit program (and Wine without 32-bit support runs it); Unicode,
 ; so that every language's texts show whatever the system's code page.
 Unicode true
