@@ -1,18 +1,13 @@
 #!/usr/bin/env bash
-# Builds the game and plays it in a real window. The game runs in its own folder:
-# ${XDG_DATA_HOME:-~/.local/share}/tavlo, holding the archive and the best score.
+# Builds the game and plays it in a real window. The build installs the program into build/stage
+# (the target tavlo_stage), and the game is played from there as an installed game is: it makes
+# its own folder, ${XDG_DATA_HOME:-~/.local/share}/tavlo, with a link to the staged archive and a
+# best score of zero where there is none (an installed game, played later, links its own archive
+# again; the score stays).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/deps.sh play
 cmake --preset dev >/dev/null
-cmake --build --preset dev --target tavlo tavlo_archive tavlo_catalogues
-
-data="${XDG_DATA_HOME:-$HOME/.local/share}/tavlo"
-mkdir -p "$data"
-# --remove-destination: the installed game leaves a link to the installed archive here.
-[ -f build/tavlo.rka ] && cp --remove-destination build/tavlo.rka "$data/tavlo.rka"
-# A best score of zero, only where there is none yet.
-[ -e "$data/score.dat" ] || printf '\0\0\0\0' > "$data/score.dat"
-cd "$data"
-exec "$OLDPWD/build/src/tavlo" "$@"
+cmake --build --preset dev --target tavlo_stage
+exec build/stage/games/tavlo "$@"

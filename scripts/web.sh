@@ -17,7 +17,7 @@ case "$command" in build | serve | test) ;; *)
     ;;
 esac
 
-if [ "$command" = test ]; then scripts/deps.sh web-test; else scripts/deps.sh web; fi
+if [ "$command" = test ]; then scripts/deps.sh web-test server; else scripts/deps.sh web; fi
 # Emscripten's helpers find Debian's acorn here.
 export NODE_PATH=/usr/share/nodejs
 
@@ -31,7 +31,13 @@ if [ ! -f "$native/CMakeCache.txt" ]; then
     cmake -S . -B "$native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
 targets=(tavlo_archive tavlo_icons)
-[ "$command" = test ] && targets+=(tavlo)
+# The test plays the page beside the score server too, where the native build has it.
+if [ "$command" = test ]; then
+    targets+=(tavlo)
+    if cmake --build "$native" --target help | grep -q 'tavlo-scores'; then
+        targets+=(tavlo-scores)
+    fi
+fi
 cmake --build "$native" -j "$(nproc)" --target "${targets[@]}"
 
 # The web preset: the game's and the platform's own targets, the browser host in place of the
@@ -56,12 +62,14 @@ case "$command" in
         # puppeteer-core, as the lock file pins it; again when the lock file changes.
         (cd tests/web && { [ node_modules/.package-lock.json -nt package-lock.json ] ||
             npm ci --no-audit --no-fund </dev/null; })
-        # The desktop page, a phone's, the best score's storage, the updates (all run, any failing fails).
+        # The desktop page, a phone's, the best score's storage, the updates, the page beside the
+        # score server (all run, any failing fails).
         status=0
         node tests/web/web_test.mjs || status=1
         node tests/web/phone_test.mjs || status=1
         node tests/web/storage_test.mjs || status=1
         node tests/web/update_test.mjs || status=1
+        node tests/web/scores_test.mjs || status=1
         exit "$status"
         ;;
 esac

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -17,7 +18,7 @@ constexpr const char* kUsage =
     "                    [--program TAVLO] [--archive TAVLO.RKA] [--scratch DIR]\n"
     "                    [--workers N] [--queue N] [--rate N] [--verify-cpu SECONDS]\n"
     "                    [--verify-memory MIB] [--verify-time SECONDS]\n"
-    "                    [--trust-forwarded] [--watch-url PREFIX]\n"
+    "                    [--trust-forwarded] [--watch-url PREFIX] [--site DIR]\n"
     "\n"
     "  --db             an SQLite file (made if missing) or a PostgreSQL URI (default "
     "scores.sqlite)\n"
@@ -35,7 +36,8 @@ constexpr const char* kUsage =
     "  --verify-time    wall-clock seconds a play may take (default 60)\n"
     "  --trust-forwarded  take the client's address from X-Forwarded-For (behind a proxy only)\n"
     "  --watch-url      each table row links to PREFIX followed by the run's id\n"
-    "                   (default /api/runs/)\n";
+    "                   (default /play/?replay= with --site, else /api/runs/)\n"
+    "  --site           serve the game's page (a built site folder) under /play/\n";
 
 int Usage(const std::string& problem) {
     std::fprintf(stderr, "tavlo-scores: %s\n%s", problem.c_str(), kUsage);
@@ -61,6 +63,7 @@ int main(int argc, char** argv) {
     const char* tmp = std::getenv("TMPDIR");
     config.verifier.scratch = tmp && *tmp ? tmp : "/tmp";
     config.workers = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    bool watchGiven = false;
 
     for (int i = 1; i < argc; ++i) {
         const std::string flag = argv[i];
@@ -87,6 +90,9 @@ int main(int argc, char** argv) {
             config.verifier.scratch = value;
         } else if (flag == "--watch-url") {
             config.watch = value;
+            watchGiven = true;
+        } else if (flag == "--site") {
+            config.site = value;
         } else if (flag == "--workers") {
             ok = ToInt(value, 1, 256, &config.workers);
         } else if (flag == "--queue") {
@@ -103,6 +109,24 @@ int main(int argc, char** argv) {
             return Usage("unknown flag " + flag);
         }
         if (!ok) return Usage(flag + " " + value + ": not a number in range");
+    }
+    // Each play runs in a scratch folder of its own: a program named relative to the caller's
+    // folder would not be found there.
+    if (config.verifier.program.find('/') != std::string::npos) {
+        std::error_code error;
+        const std::filesystem::path program =
+            std::filesystem::absolute(config.verifier.program, error);
+        if (!error) config.verifier.program = program.string();
+    }
+    if (!config.site.empty()) {
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(config.site + "/index.html", error)) {
+            std::fprintf(stderr, "tavlo-scores: %s holds no index.html (--site)\n",
+                         config.site.c_str());
+            return 1;
+        }
+        // The rows link to the page beside the table, which plays the run (?replay=ID).
+        if (!watchGiven) config.watch = "/play/?replay=";
     }
     const std::size_t colon = listen.rfind(':');
     int port = 0;

@@ -259,12 +259,7 @@ class PostgresStore final : public Store {
             if (auto stored = FindIn(c, sql::kRunByHashPostgres, run.hash)) result.run = *stored;
             return result;
         }
-        result.run.id = added.Int(0, 0);
-        result.run.name = run.name;
-        result.run.score = run.score;
-        result.run.program = run.program;
-        result.run.hash = run.hash;
-        result.run.when = run.when;
+        result.run = Stored(added.Int(0, 0), run);
         return result;
     }
 

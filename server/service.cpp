@@ -121,8 +121,26 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
                      request.path.c_str(), response.status);
     });
 
-    http_.Post("/api/runs",
-               [this](const httplib::Request& q, httplib::Response& r) { Submit(q, r); });
+    // The game's page may live on another site (docs/scores.md): it sends runs with a body of
+    // its own type, which a browser asks about first.
+    http_.Post("/api/runs", [this](const httplib::Request& q, httplib::Response& r) {
+        r.set_header("Access-Control-Allow-Origin", "*");
+        Submit(q, r);
+    });
+    http_.Options("/api/runs", [](const httplib::Request&, httplib::Response& response) {
+        response.status = 204;
+        response.set_header("Access-Control-Allow-Origin", "*");
+        response.set_header("Access-Control-Allow-Methods", "POST");
+        response.set_header("Access-Control-Allow-Headers", "Content-Type");
+        response.set_header("Access-Control-Max-Age", "86400");
+    });
+    // The game's page beside the API: its rows' links and its runs sent from the same site.
+    if (!config_.site.empty()) {
+        http_.set_mount_point("/play", config_.site);
+        http_.Get("/play", [](const httplib::Request&, httplib::Response& response) {
+            response.set_redirect("/play/");
+        });
+    }
 
     http_.Get("/api/top", [this](const httplib::Request& request, httplib::Response& response) {
         std::int64_t limit = 10;

@@ -20,6 +20,7 @@ struct ServiceConfig {
     int perMinute = 6;            // submissions an address may make a minute; 0 for no limit
     bool trustForwarded = false;  // the address is the last of X-Forwarded-For (behind a proxy)
     std::string watch = "/api/runs/";  // each table row's link, the run's id appended
+    std::string site;  // the game's page (build-web/site), served under /play/; empty: none
 };
 
 class Service {

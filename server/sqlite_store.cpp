@@ -226,12 +226,7 @@ class SqliteStore final : public Store {
                     "VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
         s.Bind(1, player).Bind(2, run.hash).Bind(3, std::int64_t{run.score});
         s.Bind(4, run.program).Bind(5, run.when).BindBlob(6, run.replay).Step();
-        result.run.id = sqlite3_last_insert_rowid(db_);
-        result.run.name = run.name;
-        result.run.score = run.score;
-        result.run.program = run.program;
-        result.run.hash = run.hash;
-        result.run.when = run.when;
+        result.run = Stored(sqlite3_last_insert_rowid(db_), run);
         return result;
     }
 

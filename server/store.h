@@ -31,6 +31,11 @@ struct StoredRun {
     std::int64_t when = 0;
 };
 
+// The run as a store keeps it, once it has its id.
+inline StoredRun Stored(std::int64_t id, const NewRun& run) {
+    return {id, run.name, run.score, run.program, run.hash, run.when};
+}
+
 struct TableRow {
     int rank = 0;
     std::int64_t id = 0;

@@ -33,11 +33,11 @@ struct Installation {
     std::string home = root + "/home";
     std::string archive = prefix + "/share/games/tavlo/tavlo.rka";
 
+    // Installed by the build's own rules, as scripts/play.sh's stage and the package are.
     Installation() {
-        const std::string script =
-            "mkdir -p '" + prefix + "/games' '" + prefix + "/share/games/tavlo' '" + home +
-            "' && cp '" TAVLO_BINARY "' '" + prefix +
-            "/games/tavlo' && cp '" TAVLO_BINARY_DIR "/tavlo.rka' '" + archive + "'";
+        const std::string script = "mkdir -p '" + home + "' && '" TAVLO_CMAKE "' --install '" +
+                                   TAVLO_BINARY_DIR "' --component program --prefix '" + prefix +
+                                   "' >/dev/null";
         EXPECT_EQ(std::system(script.c_str()), 0);
         std::ofstream(root + "/pause.txt") << "400 down PAUSE\n";
     }
@@ -110,6 +110,19 @@ TEST(Installed, NeverWritesOverAScore) {
     install.Launch("HOME={home}");
     EXPECT_EQ(LinkTarget(folder + "/score.dat"), "nowhere");
     EXPECT_FALSE(Exists(folder + "/nowhere"));
+}
+
+// The build's stage and the package are two installations playing in one player's folder: each
+// links its own archive there when it starts, and the score is both's.
+TEST(Installed, TwoInstallationsShareThePlayersFolder) {
+    const Installation package, stage;
+    const std::string folder = package.home + "/.local/share/tavlo";
+    for (const Installation* install : {&package, &stage, &package}) {
+        EXPECT_EQ(install->Launch("HOME='" + package.home + "'").exitCode, 1);
+        EXPECT_EQ(LinkTarget(folder + "/tavlo.rka"), install->archive);
+        std::ofstream(folder + "/score.dat", std::ios::binary) << std::string("\x2a\0\0\0", 4);
+    }
+    EXPECT_EQ(ReadFile(folder + "/score.dat"), std::string("\x2a\0\0\0", 4));
 }
 
 // Recording and playing back are games in the player's folder; the files they name are the

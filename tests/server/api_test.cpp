@@ -188,6 +188,19 @@ class LimitsTest : public ::testing::Test {
     std::unique_ptr<Store> store_;
 };
 
+// The game's page on another site sends runs: the browser's preflight is answered, and the
+// page may read what the server said of the run (here a refusal, with its reason).
+TEST_F(LimitsTest, APageOnAnotherSiteMaySendRunsAndReadTheAnswer) {
+    Running server(*store_, TestConfig());
+    const Running::Answer preflight = server.Options("/api/runs");
+    EXPECT_EQ(preflight.status, 204);
+    EXPECT_EQ(preflight.allowOrigin, "*");
+    EXPECT_NE(preflight.allowHeaders.find("Content-Type"), std::string::npos);
+    const Running::Answer refused = server.Post("", Golden("wrong"));
+    EXPECT_EQ(refused.status, 400);
+    EXPECT_EQ(refused.allowOrigin, "*");
+}
+
 TEST_F(LimitsTest, AFloodFromOneAddressIsRefusedWithRetryAfter) {
     ServiceConfig config = TestConfig();
     config.perMinute = 3;

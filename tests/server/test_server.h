@@ -84,6 +84,8 @@ class Running {
         json body;
         std::string raw;
         std::string retryAfter;
+        std::string allowOrigin;   // Access-Control-Allow-Origin
+        std::string allowHeaders;  // Access-Control-Allow-Headers
     };
     Answer Post(const std::string& name, const std::string& body,
                 const httplib::Headers& headers = {}) {
@@ -93,6 +95,7 @@ class Running {
     Answer Get(const std::string& path, const httplib::Headers& headers = {}) {
         return Take(Client().Get(path.c_str(), headers));
     }
+    Answer Options(const std::string& path) { return Take(Client().Options(path.c_str())); }
 
   private:
     // A client a request: one httplib client does not send two requests at once.
@@ -109,6 +112,8 @@ class Running {
         answer.raw = result->body;
         answer.body = json::parse(result->body, nullptr, false);
         answer.retryAfter = result->get_header_value("Retry-After");
+        answer.allowOrigin = result->get_header_value("Access-Control-Allow-Origin");
+        answer.allowHeaders = result->get_header_value("Access-Control-Allow-Headers");
         return answer;
     }
 

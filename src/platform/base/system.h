@@ -16,6 +16,24 @@ bool SetEnvironment(const char* name, const std::string& value, bool overwrite =
 // Removes an environment variable (unsetenv).
 bool UnsetEnvironment(const char* name);
 
+// While it lives, the environment names a locale whose characters are UTF-8: C.UTF-8 in LC_ALL
+// when the locale the environment names cannot be had or is not UTF-8 (C, or a locale that was
+// never generated), LC_ALL as it was again afterwards. For a library that draws text in the
+// environment's locale (SDL's X11 dialogs), which would otherwise cut the text at its first
+// character beyond ASCII. Nothing on Windows, whose dialogs take UTF-16.
+class Utf8Locale {
+  public:
+    Utf8Locale();
+    ~Utf8Locale();
+    Utf8Locale(const Utf8Locale&) = delete;
+    Utf8Locale& operator=(const Utf8Locale&) = delete;
+
+  private:
+    bool changed_ = false;
+    bool hadAll_ = false;
+    std::string all_;
+};
+
 // Makes a new, empty folder named `prefix` followed by a few random characters, readable only by
 // this user (mkdtemp); its name, or "" with errno set.
 std::string MakeScratchFolder(const std::string& prefix);

@@ -1,9 +1,12 @@
+#include <langinfo.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <clocale>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #include "catalog.h"
@@ -18,6 +21,27 @@ bool SetEnvironment(const char* name, const std::string& value, bool overwrite) 
 
 bool UnsetEnvironment(const char* name) {
     return ::unsetenv(name) == 0;
+}
+
+Utf8Locale::Utf8Locale() {
+    const locale_t wanted = ::newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
+    const bool utf8 = wanted && std::strcmp(::nl_langinfo_l(CODESET, wanted), "UTF-8") == 0;
+    if (wanted) ::freelocale(wanted);
+    if (utf8) return;
+    if (const char* all = std::getenv("LC_ALL")) {
+        hadAll_ = true;
+        all_ = all;
+    }
+    changed_ = SetEnvironment("LC_ALL", "C.UTF-8");
+}
+
+Utf8Locale::~Utf8Locale() {
+    if (!changed_) return;
+    if (hadAll_) {
+        SetEnvironment("LC_ALL", all_);
+    } else {
+        UnsetEnvironment("LC_ALL");
+    }
 }
 
 std::string MakeScratchFolder(const std::string& prefix) {

@@ -32,6 +32,10 @@ bool UnsetEnvironment(const char* name) {
     return _wputenv_s(wide.c_str(), L"") == 0 && SetEnvironmentVariableW(wide.c_str(), nullptr);
 }
 
+// Windows' dialogs take UTF-16 whatever the code page: nothing to do.
+Utf8Locale::Utf8Locale() = default;
+Utf8Locale::~Utf8Locale() = default;
+
 std::string MakeScratchFolder(const std::string& prefix) {
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     std::random_device device;

@@ -1,14 +1,20 @@
 // The recording and playing host in front of the real one.
 #include "replay_host.h"
 
+#include "frame_pacer.h"
 #include "virtual_keys.h"
 
 namespace host::replay {
 
 namespace {
 
-// How far the game's clock may fall behind the host's: one frame of play.
-constexpr std::uint32_t kMaxLag = 16;
+// How far the game's clock may fall behind the host's. A host that waits sleeps until the game
+// is likely to draw next (FramePacer), up to its longest likely frame, and wakes a little late
+// at times: that time is the game's, caught up at once as it spins toward its frame. Letting
+// it go (as a cap of one short frame did) slowed every recorded or replayed run in a window or
+// a page by what each wake overshot, and the frames it then measured longer made the next
+// sleeps longer still. Beyond it the lag is a stall.
+constexpr std::uint32_t kMaxLag = FramePacer::kLongestLikelyFrameMs;
 
 }  // namespace
 
@@ -27,7 +33,7 @@ void ReplayHost::Idle() {
     ++idles_;
     // After a stall (a switch to full screen, a screenshot, a slow disk) the host's clock is far
     // ahead and the game would play the missed time at once, unseen, the picture jumping. As a
-    // late frame loses its time, the lag beyond one frame is let go. The game's clock is still
+    // late frame loses its time, the lag beyond kMaxLag is let go. The game's clock is still
     // its count of empty polls, so what it sees, and a replay, stay the same.
     const auto ahead = static_cast<std::uint32_t>(inner_->Milliseconds() - innerStart_ -
                                                   static_cast<std::uint32_t>(idles_));

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <vector>
 
+#include "catalog.h"
 #include "checksums.h"
 #include "files.h"
 #include "host_headless.h"
@@ -219,10 +220,14 @@ int StartRecording(const char* program) {
     if (score.ok() || score.outcome == platform::ReadOutcome::Folder) {
         header.scores = score.bytes;
     } else {
-        std::fprintf(stderr,
-                     "%s: --record %s: score.dat cannot be read (%s); the game would not "
-                     "start, so nothing is recorded\n",
-                     program, session.path.c_str(), platform::DescribeRead(score, 4).c_str());
+        // The notes of --record are the player's, in the player's language; the replay and
+        // the report of --verify stay English, for the programs that read them.
+        std::fprintf(
+            stderr, "%s: --record %s\n", program,
+            platform::Fill(tr("{1}: score.dat cannot be read ({2}); the game would not start, so "
+                              "nothing is recorded"),
+                           {session.path, platform::DescribeRead(score, 4)})
+                .c_str());
         session.mode = Mode::None;
         return 1;
     }

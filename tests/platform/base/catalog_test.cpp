@@ -2,8 +2,10 @@
 // damaged catalogues refused whole, plural rules of the languages we ship, and the player's
 // languages as the environment and a browser give them.
 #include "catalog.h"
+#include "system.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -144,10 +146,22 @@ TEST(Catalog, ThePlayersLanguages) {
                   e.expected)
             << (e.lang ? e.lang : "");
     }
-    EXPECT_EQ(platform::LanguagesFromTags({"zh-Hans-CN", "ja-JP", "de"}),
-              (V{"zh_CN", "zh", "ja_JP", "ja", "de"}));
-    EXPECT_EQ(platform::LanguagesFromTags({"zh-Hant", "zh", "fr-ca"}),
-              (V{"zh_TW", "zh", "zh_CN", "fr_CA", "fr"}));
+    // Windows' preferred UI languages (and a browser's): each Chinese finds the catalogue of its
+    // writing after its region's.
+    const struct {
+        V tags, expected;
+    } tags[] = {
+        {{"zh-Hans-CN", "ja-JP", "de"}, {"zh_CN", "zh", "ja_JP", "ja", "de"}},
+        {{"zh-Hant", "zh", "fr-ca"}, {"zh_TW", "zh", "zh_CN", "fr_CA", "fr"}},
+        {{"zh-SG"}, {"zh_SG", "zh", "zh_CN"}},
+        {{"zh-Hans-HK"}, {"zh_CN", "zh"}},  // simplified, though Hong Kong's is traditional
+        {{"zh-HK", "zh-CHS"}, {"zh_HK", "zh", "zh_TW", "zh_CN"}},
+        {{"ZH-cht", "es-419", "EN-us"}, {"zh_TW", "zh", "es", "en_US", "en"}},
+        {{"", "-x"}, {}},
+    };
+    for (const auto& t : tags) {
+        EXPECT_EQ(platform::LanguagesFromTags(t.tags), t.expected) << t.tags.front();
+    }
 }
 
 }  // namespace
@@ -164,3 +178,37 @@ TEST(Catalog, PartsGoWhereTheTranslationPutsThem) {
 }
 
 }  // namespace
+
+#ifndef _WIN32
+namespace {
+
+// A dialog drawn in the environment's locale gets a UTF-8 one for its time, LC_ALL as it was
+// afterwards; a UTF-8 locale the system has is left as it is.
+TEST(Utf8Locale, GivesTheDialogUtf8CharactersForItsTime) {
+    const struct {
+        const char* all;   // LC_ALL before (nullptr: unset)
+        const char* lang;  // LANG
+        const char* during;
+    } cases[] = {
+        {nullptr, "C", "C.UTF-8"},           {"C", "de_DE.UTF-8", "C.UTF-8"},
+        {nullptr, "xx_YY.UTF-8", "C.UTF-8"},  // a locale that was never generated
+        {"C.UTF-8", "C", "C.UTF-8"},         {nullptr, "C.UTF-8", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.all ? c.all : "(unset)") + " " + c.lang);
+        c.all ? ::setenv("LC_ALL", c.all, 1) : ::unsetenv("LC_ALL");
+        ::setenv("LANG", c.lang, 1);
+        {
+            const platform::Utf8Locale utf8;
+            const char* during = std::getenv("LC_ALL");
+            EXPECT_EQ(during ? std::string(during) : "(unset)", c.during ? c.during : "(unset)");
+        }
+        const char* after = std::getenv("LC_ALL");
+        EXPECT_EQ(after ? std::string(after) : "(unset)", c.all ? c.all : "(unset)");
+    }
+    ::unsetenv("LC_ALL");
+    ::unsetenv("LANG");
+}
+
+}  // namespace
+#endif

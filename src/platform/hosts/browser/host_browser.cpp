@@ -252,8 +252,7 @@ class BrowserHost final : public Host {
 }  // namespace
 
 Host* CreateBrowserHost() {
-    static BrowserHost host;
-    return &host;
+    return new BrowserHost;
 }
 
 }  // namespace host

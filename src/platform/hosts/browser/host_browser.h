@@ -7,7 +7,8 @@
 
 namespace host {
 
-// Makes the one browser host; the browser's entry hands it to host::SetHostFactory.
+// Makes the one browser host, owned by the caller: the page's session puts it behind the
+// recording or playing host (session_browser.h).
 Host* CreateBrowserHost();
 
 // Has the page read the player's bindings through the one model (bindings_browser.cpp), now

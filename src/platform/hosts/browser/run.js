@@ -20,7 +20,8 @@
   Module.onExit = function (code) {
     host.exitCode = code;
     host.state = 'ending';
-    shared.storeScore().then(() => {
+    // A watched run played in a folder of its own: the player's best score is as it was.
+    (host.watching ? Promise.resolve() : shared.storeScore()).then(() => {
       host.state = 'ended';
       shared.releaseGame();
       const box = document.getElementById('message');

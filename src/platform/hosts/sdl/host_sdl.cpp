@@ -19,6 +19,7 @@
 #include "numbers.h"
 #include "run_options.h"
 #include "sdl_connection.h"
+#include "system.h"
 
 namespace host {
 namespace {
@@ -162,6 +163,9 @@ void SdlHost::Dialog(Uint32 kind, const std::string& caption, const std::string&
         SDL_SetWindowFullscreen(window_, 0);
         if (!Hidden()) parent = window_;
     }
+    // The design's caption is Japanese, a translated note may be too: SDL's X11 dialog draws
+    // them in the environment's locale, UTF-8 whatever that names.
+    const platform::Utf8Locale utf8;
     if (SDL_ShowSimpleMessageBox(kind, caption.c_str(), text.c_str(), parent) != 0 &&
         !dialogFailed_) {
         dialogFailed_ = true;

@@ -1,0 +1,65 @@
+// Watching a recorded run. The page opened with ?replay=URL (a replay file, its address absolute
+// or relative to the page) or ?replay=ID (a run on the score server) fetches the run before the
+// game starts; the game plays it back at its own speed in a folder of its own (the player's best
+// score is not touched), and the page says at the end what score the run reached.
+// The score server is the one ?scores=URL names, else the page's <meta name="tavlo-scores">,
+// else the page's own site (tavlo-scores --site serves the page beside its API: docs/scores.md).
+import { fill, tr, trn } from './i18n.js';
+
+export function scoresServer() {
+  const meta = document.querySelector('meta[name="tavlo-scores"]');
+  const given = new URLSearchParams(location.search).get('scores') || (meta && meta.content) || '/';
+  const server = new URL(given, location.href);
+  if (!server.pathname.endsWith('/')) server.pathname += '/';
+  return server;
+}
+
+// The page's line for the score server's matters (submit.js shares it).
+export function scoresLine() {
+  let line = document.getElementById('scores');
+  if (!line) {
+    line = document.createElement('div');
+    line.id = 'scores';
+    line.setAttribute('role', 'status');
+    document.body.insertBefore(line, document.getElementById('bar'));
+  }
+  line.hidden = false;
+  return line;
+}
+
+function say(text) {
+  const box = document.getElementById('message');
+  if (!box) return;
+  box.textContent = text;
+  box.hidden = false;
+}
+
+function ended(how) {
+  if (how.outcome === 3) return fill(tr('This run cannot be played here: {1}.'), how.detail);
+  if (how.outcome === 2) return fill(tr('The run went another way than it was recorded ({1}).'), how.detail);
+  if (how.outcome === 1) return tr('You stopped the run before its end.');
+  if (!how.rounds) return tr('The run has ended without finishing a round.');
+  return fill(trn('The run has ended. It reached a score of {1} point.',
+    'The run has ended. It reached a score of {1} points.', how.best), how.best);
+}
+
+const wanted = new URLSearchParams(location.search).get('replay');
+if (wanted) {
+  const address = /^[0-9]{1,18}$/.test(wanted)
+    ? new URL(`api/runs/${wanted}/replay`, scoresServer()) : new URL(wanted, location.href);
+  const line = scoresLine();
+  line.textContent = fill(tr('Watching a recorded run ({1}). Pause ends it.'), address.href);
+  const over = (text) => {
+    line.hidden = true;
+    say(text);
+  };
+  window.Module = window.Module || {};
+  window.Module.tavloWatch = fetch(address).then((response) => {
+    if (!response.ok) throw new Error(fill(tr('the server answered {1}'), response.status));
+    return response.arrayBuffer();
+  }).then((bytes) => new Uint8Array(bytes));
+  window.Module.tavloWatch.catch((error) => {
+    over(fill(tr('The run could not be fetched from {1}: {2}'), address.href, error.message));
+  });
+  document.addEventListener('tavlowatchend', (e) => over(ended(e.detail)));
+}

@@ -1,0 +1,113 @@
+// The page and the score server together: tavlo-scores serves the page beside its API (--site)
+// over a fresh SQLite store. A golden replay sent to the server stands in its table; the table's
+// link plays it in the page to the score the server reported, storing no best score; a round
+// played in the page through its keys that sets a best is sent with "Submit this run" and
+// appears in the table with its rank.
+// Run: scripts/web.sh test (builds first), or node tests/web/scores_test.mjs on built trees.
+// TAVLO_WEB_SHOTS=FOLDER keeps screenshots of the watched run and of the submit action.
+import { spawn } from 'node:child_process';
+import fs from 'node:fs';
+import net from 'node:net';
+import path from 'node:path';
+import {
+  archivePictures, checklist, crossingKind, grabScreen, kinds, launchBrowser, nativeBuild,
+  panelNumber, root, site, sleep, storedBest, tempFolder, waitFor,
+} from './tavlo_page.mjs';
+
+const { check, stopped, finish } = checklist();
+const program = path.join(nativeBuild, 'server/tavlo-scores');
+if (!fs.existsSync(program)) {
+  console.log(`skipped: ${program} is not built (the server's libraries: scripts/deps.sh server)`);
+  process.exit(0);
+}
+const shots = process.env.TAVLO_WEB_SHOTS;
+const shoot = (page, name) => shots && page.screenshot({ path: path.join(shots, `${name}.png`) });
+
+const freePort = () => new Promise((resolve) => {
+  const probe = net.createServer().listen(0, '127.0.0.1', () => {
+    const { port } = probe.address();
+    probe.close(() => resolve(port));
+  });
+});
+const folder = tempFolder('scores');
+const port = await freePort();
+const base = `http://127.0.0.1:${port}/`;
+const server = spawn(program, ['--db', path.join(folder, 'scores.sqlite'), '--listen',
+  `127.0.0.1:${port}`, '--site', site, '--program', path.join(nativeBuild, 'src/tavlo'),
+  '--archive', path.join(nativeBuild, 'tavlo.rka'), '--rate', '0', '--workers', '1'],
+{ stdio: ['ignore', 'ignore', 'inherit'] });
+const profile = tempFolder('profile');
+const browser = await launchBrowser(profile);
+
+async function press(page, key) {
+  await page.keyboard.down(key);
+  await sleep(80);
+  await page.keyboard.up(key);
+}
+const message = (page) => page.$eval('#message', (m) => (m.hidden ? '' : m.textContent));
+
+try {
+  await waitFor('the server', () => fetch(base + 'api/top').then((r) => r.ok, () => false), 10000);
+  const golden = fs.readFileSync(path.join(root, 'tests/e2e/replays/wrong.replay'));
+  const sent = await fetch(base + 'api/runs?name=Golden', { method: 'POST', body: golden });
+  const run = await sent.json();
+  check(sent.status === 201, `the golden run is taken: ${sent.status} ${JSON.stringify(run)}`);
+
+  // The table links each run to the page beside it; the link plays the run there.
+  const page = await browser.newPage();
+  page.on('pageerror', (e) => check(false, `no error in the page: ${e.message}`));
+  await page.setViewport({ width: 800, height: 640 });
+  await page.goto(base);
+  const link = await page.$eval('table a', (a) => ({ href: a.href, row: a.closest('tr').textContent }));
+  check(link.href === `${base}play/?replay=${run.id}` && link.row.includes('Golden'),
+    `the table's row for Golden links to the page: ${link.href}`);
+  await Promise.all([page.waitForNavigation(), page.click('table a')]);
+  await waitFor('the run to play', () => page.evaluate(
+    () => window.Module && Module.tavloHost.shown && Module.tavloHost.shown.gameMs > 13000), 30000);
+  await shoot(page, 'watching');
+  const end = await waitFor('the end of the run', () => message(page), 60000);
+  check(end.includes(`score of ${run.score} point`),
+    `the watched run ends at the server's score ${run.score}: "${end}"`);
+  check(await page.evaluate(() => Module.tavloHost.watched.outcome) === 0 &&
+    await storedBest(browser, base + 'play/') === null,
+  'it played to its end, and watching stored no best score');
+
+  // A round in the page: one right answer (best 1 from none), then a wrong one.
+  await page.goto(base + 'play/');
+  const pictures = archivePictures();
+  await waitFor('the title', () => page.evaluate(
+    () => Module.tavloHost.shown && Module.tavloHost.shown.gameMs >= 6500), 20000);
+  await press(page, 'Enter');
+  const nextKind = () => waitFor('a picture', async () => {
+    const k = crossingKind(await grabScreen(page), pictures);
+    return k >= 0 ? { k } : null;
+  }, 10000).then((found) => found.k);
+  const first = await nextKind();
+  await press(page, kinds[first].key);
+  await waitFor('score 1', async () => panelNumber(await grabScreen(page), pictures, 1) === 1, 4000);
+  await press(page, kinds[(await nextKind() + 1) % 4].key);
+  await waitFor('the offer to send the run', () => page.$('#submit button'), 10000);
+  await page.type('#submit input', 'Zoë Page');
+  await shoot(page, 'submit');
+  await page.click('#submit button');
+  const answer = await waitFor('the server\'s answer', () => page.$eval('#submit .answer',
+    (a) => (/Sending/.test(a.textContent) ? '' : a.textContent)), 30000);
+  const top = await fetch(base + 'api/top').then((r) => r.json());
+  const mine = top.find((row) => row.name === 'Zoë Page');
+  check(mine && mine.score === 1 && answer.includes(`rank ${mine.rank}`) &&
+    await page.evaluate(() => localStorage.getItem('tavlo.name')) === 'Zoë Page',
+  `the run sent from the page stands in the table at score 1: "${answer}"`);
+  await shoot(page, 'submitted');
+  await page.goto(base);
+  check((await page.$$eval('table tr', (rows) => rows.map((r) => r.textContent)))
+    .some((row) => row.includes('Zoë Page')), 'the table page shows the run sent from the page');
+} catch (error) {
+  stopped(error);
+} finally {
+  await browser.close();
+  server.kill('SIGTERM');
+  fs.rmSync(profile, { recursive: true, force: true });
+  fs.rmSync(folder, { recursive: true, force: true });
+}
+
+finish();
