@@ -5,9 +5,11 @@
 #        scripts/deps.sh packages NAME... the named packages
 set -euo pipefail
 
-# Building and playing the game (gettext compiles the catalogues of the port's texts).
+# Building and playing the game (gettext compiles the catalogues of the port's texts; libcurl
+# and nlohmann-json send runs to a score server, --submit).
 build=(build-essential cmake ninja-build pkg-config gettext libsdl2-dev libfreetype-dev
-       libfontconfig-dev libpng-dev fonts-dejavu-core fonts-ipafont-gothic)
+       libfontconfig-dev libpng-dev libcurl4-openssl-dev nlohmann-json3-dev fonts-dejavu-core
+       fonts-ipafont-gothic)
 # The page: emscripten builds it; node runs emscripten's tools and serves the page; gettext
 # compiles the catalogues of the port's texts (so for the Windows build too).
 web=(emscripten node-acorn nodejs gettext)
@@ -17,10 +19,13 @@ web_test=("${web[@]}" chromium npm fonts-noto-cjk)
 # The Windows build: the compiler, zlib and the tools for Windows, the icon's tool (icoutils),
 # the signing tool (osslsigncode; openssl makes the signing test's throwaway certificate), unzip
 # and python3 for the installer's test (the portable zip, the shortcut), Wine, and for the window
-# tests an X server of its own; dpkg-dev and xz-utils unpack the libraries' Debian sources.
+# tests an X server of its own; dpkg-dev and xz-utils unpack the libraries' Debian sources; locales
+# holds the locales' sources, from which the languages test compiles the ones Wine is started in;
+# nlohmann-json (headers alone) reads the score server's answers there too.
 windows=(g++-mingw-w64-x86-64 libz-mingw-w64-dev mingw-w64-tools binutils-mingw-w64-x86-64 cmake
          ninja-build gettext dpkg-dev xz-utils zip unzip nsis icoutils osslsigncode openssl
-         python3 wine64 xvfb xdotool imagemagick fonts-ipafont-gothic fonts-dejavu-core)
+         python3 wine64 xvfb xdotool imagemagick fonts-ipafont-gothic fonts-dejavu-core locales
+         nlohmann-json3-dev)
 # The score server (server/), and the PostgreSQL its tests start.
 server=(libcpp-httplib-dev libsqlite3-dev libpq-dev libutf8proc-dev libssl-dev nlohmann-json3-dev
         postgresql)

@@ -49,8 +49,10 @@ Played RunChild(const std::vector<std::string>& argv, const std::vector<std::str
     std::vector<char*> environment;
     for (const std::string& e : env) environment.push_back(const_cast<char*>(e.c_str()));
     environment.push_back(nullptr);
+    // SIGXCPU at the limit, SIGKILL a second later for a play that ignores it: with both at the
+    // same value the kernel's SIGKILL comes first, and the play reads as a crash, not as time.
     const rlimit cpu{static_cast<rlim_t>(config.cpuSeconds),
-                     static_cast<rlim_t>(config.cpuSeconds)};
+                     static_cast<rlim_t>(config.cpuSeconds) + 1};
     const rlim_t bytes = static_cast<rlim_t>(config.memoryMiB) * 1024 * 1024;
     const rlimit memory{bytes, bytes};
     const rlimit noCore{0, 0};

@@ -8,7 +8,12 @@
 ; is given). Neither runs while the game does (the game holds the mutex Local\Tavlo.Running).
 ; No directory page: the per-user folder is one the user can write without elevation.
 ;   -DSIGN=<scripts/sign-windows.sh>: signs the installer and its uninstaller (when a key is given)
-; A 64-bit installer for a 64-bit program (and Wine without 32-bit support runs it).
+; The installer speaks English, Japanese, German, French, Spanish or Simplified Chinese: a first
+; dialog offers the system's UI language (English for any other), and the uninstaller speaks the
+; one chosen (remembered in HKCU\Software\Tavlo). Our own texts are in languages.nsh.
+; A 64-bit installer for a 64-bit program (and Wine without 32-bit support runs it); Unicode,
+; so that every language's texts show whatever the system's code page.
+Unicode true
 Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
@@ -40,6 +45,14 @@ VIAddVersionKey "FileVersion" "${VERSION}"
 VIAddVersionKey "FileDescription" "${NAME} ${VERSION} setup"
 VIAddVersionKey "LegalCopyright" "Tavlo developers"
 
+; The language dialog offers every language (a Unicode installer shows each whatever the code
+; page), not again once one was chosen (a reinstall keeps it).
+!define MUI_LANGDLL_ALLLANGUAGES
+!define MUI_LANGDLL_REGISTRY_ROOT HKCU
+!define MUI_LANGDLL_REGISTRY_KEY "Software\Tavlo"
+!define MUI_LANGDLL_REGISTRY_VALUENAME "Installer Language"
+!define MUI_LANGDLL_WINDOWTITLE "$(LANGDLL_TITLE)"
+!define MUI_LANGDLL_INFO "$(LANGDLL_INFO)"
 !define MUI_ICON "${STAGE}\tavlo.ico"
 !define MUI_UNICON "${STAGE}\tavlo.ico"
 !define MUI_FINISHPAGE_RUN
@@ -48,7 +61,15 @@ VIAddVersionKey "LegalCopyright" "Tavlo developers"
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
+; The first is the language of a system whose language is none of these.
 !insertmacro MUI_LANGUAGE "English"
+!insertmacro MUI_LANGUAGE "Japanese"
+!insertmacro MUI_LANGUAGE "German"
+!insertmacro MUI_LANGUAGE "French"
+!insertmacro MUI_LANGUAGE "Spanish"
+!insertmacro MUI_LANGUAGE "SimpChinese"
+!include /CHARSET=UTF8 "languages.nsh"
+!insertmacro MUI_RESERVEFILE_LANGDLL
 
 ; Refuses (with a message; cancelled at once when silent) while the game runs: its files are in
 ; use, and its score would be saved into a folder being removed.
@@ -59,7 +80,7 @@ Function ${un}RefuseWhileTheGameRuns
     ${If} $0 P<> 0
         System::Call 'kernel32::CloseHandle(p r0)'
         MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
-            "Tavlo is running. End the game, then choose Retry." /SD IDCANCEL IDRETRY retry
+            "$(GAME_RUNNING)" /SD IDCANCEL IDRETRY retry
         SetErrorLevel 3
         Quit
     ${EndIf}
@@ -70,11 +91,25 @@ FunctionEnd
 
 Function .onInit
     Call RefuseWhileTheGameRuns
+    !insertmacro MUI_LANGDLL_DISPLAY
 FunctionEnd
 
 Function un.onInit
+    !insertmacro MUI_UNGETLANGUAGE
     Call un.RefuseWhileTheGameRuns
 FunctionEnd
+
+; The port's texts in each language, beside the program (base/catalog.h): one line for each of
+; po/LINGUAS (installer_test.sh checks that each is installed and removed).
+!macro Catalogue language
+    SetOutPath "$INSTDIR\locale\${language}\LC_MESSAGES"
+    File "${STAGE}\locale\${language}\LC_MESSAGES\tavlo.mo"
+!macroend
+!macro RemoveCatalogue language
+    Delete "$INSTDIR\locale\${language}\LC_MESSAGES\tavlo.mo"
+    RMDir "$INSTDIR\locale\${language}\LC_MESSAGES"
+    RMDir "$INSTDIR\locale\${language}"
+!macroend
 
 Function RunGame
     Exec '"$INSTDIR\tavlo.exe"'
@@ -93,13 +128,20 @@ Section "Tavlo"
     SetOutPath "$INSTDIR\fonts"
     File "${STAGE}\fonts\ipag.ttf"
     File "${STAGE}\fonts\ipag-license.txt"
+    !insertmacro Catalogue ja
+    !insertmacro Catalogue de
+    !insertmacro Catalogue fr
+    !insertmacro Catalogue es
+    !insertmacro Catalogue zh_CN
     SetOutPath "$INSTDIR"
     WriteUninstaller "$INSTDIR\uninstall.exe"
 
     CreateShortcut "$SMPROGRAMS\Tavlo.lnk" "$INSTDIR\tavlo.exe" "" \
-        "$INSTDIR\tavlo.ico" 0 SW_SHOWNORMAL "" "A small reaction game"
+        "$INSTDIR\tavlo.ico" 0 SW_SHOWNORMAL "" "$(SHORTCUT_DESCRIPTION)"
 
     WriteRegStr HKCU "Software\Tavlo" "InstallDir" "$INSTDIR"
+    ; The language the uninstaller speaks (a silent install too, which shows no pages).
+    WriteRegStr HKCU "${MUI_LANGDLL_REGISTRY_KEY}" "${MUI_LANGDLL_REGISTRY_VALUENAME}" $LANGUAGE
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${NAME}"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "Tavlo developers"
@@ -127,6 +169,12 @@ Section "Uninstall"
     Delete "$INSTDIR\fonts\ipag.ttf"
     Delete "$INSTDIR\fonts\ipag-license.txt"
     RMDir "$INSTDIR\fonts"
+    !insertmacro RemoveCatalogue ja
+    !insertmacro RemoveCatalogue de
+    !insertmacro RemoveCatalogue fr
+    !insertmacro RemoveCatalogue es
+    !insertmacro RemoveCatalogue zh_CN
+    RMDir "$INSTDIR\locale"
     ; What the game may leave in a folder it played in (a portable copy's folder, a --data-dir):
     ; its lock file, its scratch picture, temporary names of a save cut short.
     Delete "$INSTDIR\tavlo.lock"
@@ -151,7 +199,7 @@ Section "Uninstall"
     ${GetOptions} $0 "/REMOVEDATA" $1
     ${If} ${Errors}
         MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON2 \
-            "Also remove your best score and settings?" /SD IDNO IDYES remove IDNO keep
+            "$(REMOVE_DATA)" /SD IDNO IDYES remove IDNO keep
     ${EndIf}
     remove:
     Delete "$LOCALAPPDATA\Tavlo\score.dat"

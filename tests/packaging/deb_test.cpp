@@ -86,7 +86,8 @@ TEST_F(DebPackage, HoldsTheInstalledFiles) {
 
 TEST_F(DebPackage, DeclaresWhatItNeeds) {
     const std::string depends = Capture("dpkg-deb -f '" + *deb_ + "' Depends");
-    for (const char* library : {"libsdl2-2.0-0", "libpng16-16", "libc6", "libstdc++6"}) {
+    for (const char* library :
+         {"libsdl2-2.0-0", "libpng16-16", "libcurl4", "libc6", "libstdc++6"}) {
         EXPECT_NE(depends.find(library), std::string::npos) << depends;
     }
     EXPECT_EQ(Capture("dpkg-deb -f '" + *deb_ + "' Package Architecture Section"),

@@ -18,111 +18,12 @@
 #include "store.h"
 #include "submission.h"
 #include "test_postgres.h"
+#include "test_server.h"
 
 namespace scores {
 namespace {
 
 using nlohmann::json;
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream stream(path, std::ios::binary);
-    std::stringstream text;
-    text << stream.rdbuf();
-    return text.str();
-}
-
-std::string Golden(const std::string& name, const char* ending = ".replay") {
-    return ReadFile(std::string(TAVLO_SOURCE_DIR) + "/tests/e2e/replays/" + name + ending);
-}
-
-// Every byte but letters and digits as %XX, as a client's URL would carry it.
-std::string Encoded(const std::string& text) {
-    std::string out;
-    for (unsigned char c : text) {
-        if (std::isalnum(c)) {
-            out += static_cast<char>(c);
-        } else {
-            char escaped[4];
-            std::snprintf(escaped, sizeof escaped, "%%%02X", c);
-            out += escaped;
-        }
-    }
-    return out;
-}
-
-ServiceConfig TestConfig() {
-    ServiceConfig config;
-    config.verifier.program = std::string(TAVLO_BINARY_DIR) + "/src/tavlo";
-    config.verifier.archive = std::string(TAVLO_BINARY_DIR) + "/tavlo.rka";
-    config.verifier.scratch = std::filesystem::temp_directory_path().string();
-#ifdef TAVLO_SANITIZED
-    config.verifier.memoryMiB = 0;
-#endif
-    config.verifier.cpuSeconds = 300;
-    config.verifier.wallSeconds = 600;
-    config.version = ProgramVersion(config.verifier);
-    config.perMinute = 0;
-    return config;
-}
-
-// A server on its own port for one test, over the store it is given.
-class Running {
-  public:
-    Running(Store& store, ServiceConfig config, VerifyQueue::Work work = nullptr)
-        : service_(store, std::move(config), std::move(work)) {
-        port_ = service_.Http().bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] { service_.Http().listen_after_bind(); });
-        while (!service_.Http().is_running()) std::this_thread::yield();
-    }
-    ~Running() {
-        service_.Http().stop();
-        thread_.join();
-    }
-    Running(const Running&) = delete;
-    Running& operator=(const Running&) = delete;
-
-    struct Answer {
-        int status = 0;
-        json body;
-        std::string raw;
-        std::string retryAfter;
-        std::string allowOrigin;   // Access-Control-Allow-Origin
-        std::string allowHeaders;  // Access-Control-Allow-Headers
-    };
-    Answer Post(const std::string& name, const std::string& body,
-                const httplib::Headers& headers = {}) {
-        return Take(Client().Post(("/api/runs?name=" + Encoded(name)).c_str(), headers, body,
-                                  "application/octet-stream"));
-    }
-    Answer Get(const std::string& path, const httplib::Headers& headers = {}) {
-        return Take(Client().Get(path.c_str(), headers));
-    }
-    Answer Options(const std::string& path) { return Take(Client().Options(path.c_str())); }
-
-  private:
-    // A client a request: one httplib client does not send two requests at once.
-    httplib::Client Client() const {
-        httplib::Client client("127.0.0.1", port_);
-        client.set_read_timeout(600);
-        return client;
-    }
-
-    static Answer Take(const httplib::Result& result) {
-        Answer answer;
-        if (!result) return answer;
-        answer.status = result->status;
-        answer.raw = result->body;
-        answer.body = json::parse(result->body, nullptr, false);
-        answer.retryAfter = result->get_header_value("Retry-After");
-        answer.allowOrigin = result->get_header_value("Access-Control-Allow-Origin");
-        answer.allowHeaders = result->get_header_value("Access-Control-Allow-Headers");
-        return answer;
-    }
-
-    Service service_;
-    int port_ = 0;
-    std::thread thread_;
-};
 
 enum class Kind { Sqlite, Postgres };
 
@@ -343,6 +244,35 @@ TEST_F(LimitsTest, AFullVerificationQueueAnswers503WithRetryAfter) {
     EXPECT_EQ(busy.retryAfter, "10");
     release.set_value();
     EXPECT_EQ(first.get().status, 422);
+}
+
+TEST_F(LimitsTest, APlayOverTheServersLimitsIsAnswered422WithTheLimitNamed) {
+    // Stand-ins for a play that runs over: a program that spins, one that waits.
+    struct Case {
+        const char* what;
+        const char* body;
+        int cpuSeconds;
+        int wallSeconds;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"CPU time", "while :; do :; done", 1, 60, "took more time than the server allows"},
+        {"wall clock", "exec sleep 30", 60, 1, "took longer than the server allows"},
+    };
+    for (const Case& c : cases) {
+        const std::string program = (folder_ / "overrun.sh").string();
+        { std::ofstream(program) << "#!/bin/sh\n" << c.body << "\n"; }
+        std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+        ServiceConfig config = TestConfig();
+        config.verifier.program = program;
+        config.verifier.cpuSeconds = c.cpuSeconds;
+        config.verifier.wallSeconds = c.wallSeconds;
+        Running server(*store_, config);
+        const Running::Answer answer = server.Post("Ana", Golden("round"));
+        EXPECT_EQ(answer.status, 422) << c.what << ": " << answer.raw;
+        EXPECT_NE(ErrorOf(answer).find(c.reason), std::string::npos)
+            << c.what << ": " << ErrorOf(answer);
+    }
 }
 
 }  // namespace

@@ -27,6 +27,12 @@ rm -rf "$local_app/Tavlo" "$local_app/Programs/Tavlo" "$roaming/Tavlo"
 programs="$local_app/Programs/Tavlo"
 data="$local_app/Tavlo"
 menu="$roaming/Microsoft/Windows/Start Menu/Programs/Tavlo.lnk"
+# The port's texts in each language of po/LINGUAS, beside the program.
+catalogues=()
+while read -r language; do
+    catalogues+=("locale/$language/LC_MESSAGES/tavlo.mo")
+done < <(grep -v '^#' "$root/po/LINGUAS" | tr -s ' \t' '\n' | grep .)
+[ ${#catalogues[@]} -gt 0 ] || fail "po/LINGUAS names no language"
 
 install() {
     wine "$setup" /S
@@ -45,6 +51,7 @@ mkdir -p "$stick"
 (cd "$stick" && unzip -q "$zip")
 portable=$(find "$stick" -maxdepth 2 -name tavlo.exe -printf '%h\n' | head -n 1)
 [ -f "$portable/portable.txt" ] || fail "the zip has no portable.txt"
+for f in "${catalogues[@]}"; do [ -s "$portable/$f" ] || fail "not in the zip: $f"; done
 rm "$portable/score.dat"
 (cd "$WINEPREFIX" && wine "$portable/tavlo.exe" --replay "$replay" --verify) >"$WINEPREFIX/report" ||
     fail "the portable game's --verify failed"
@@ -55,7 +62,7 @@ diff "$report" "$WINEPREFIX/report" || fail "the portable game's report differs"
 [ ! -e "$data" ] || fail "the portable game made $data"
 
 install
-for f in tavlo.exe SDL2.dll tavlo.rka uninstall.exe fonts/ipag.ttf; do
+for f in tavlo.exe SDL2.dll tavlo.rka uninstall.exe fonts/ipag.ttf "${catalogues[@]}"; do
     [ -f "$programs/$f" ] || fail "not installed: $f"
 done
 [ -f "$menu" ] || fail "no Start menu shortcut"

@@ -312,31 +312,36 @@ std::vector<std::string> LanguagesFromEnvironment(const char* language, const ch
 std::vector<std::string> LanguagesFromTags(const std::vector<std::string>& tags) {
     std::vector<std::string> out;
     for (const std::string& tag : tags) {
-        // ll[-Script][-CC]: the script says which Chinese (Hans is the mainland's, CN).
+        // ll[-Script][-CC]: the script says which Chinese, as Windows' old names CHS and CHT do.
         std::vector<std::string> parts;
         std::size_t start = 0;
         while (start <= tag.size()) {
             const std::size_t end = std::min(tag.find_first_of("-_", start), tag.size());
-            parts.push_back(tag.substr(start, end - start));
+            std::string part = tag.substr(start, end - start);
+            for (char& c : part) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            parts.push_back(part);
             start = end + 1;
         }
-        std::string language = parts[0], region;
+        std::string language = parts[0], region, script;
         for (char& c : language) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        for (std::size_t i = 1; i < parts.size(); ++i) {
-            std::string part = parts[i];
-            if (part.size() == 2) {
-                for (char& c : part)
-                    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-                region = part;
-            } else if (part.size() == 4 && language == "zh" && region.empty()) {
-                const bool simplified =
-                    (part[0] == 'H' || part[0] == 'h') && (part[3] == 's' || part[3] == 'S');
-                region = simplified ? "CN" : "TW";
-            }
-        }
         if (language.empty()) continue;
-        if (language == "zh" && region.empty()) region = "CN";  // plain Chinese: simplified
-        AddLocale(region.empty() ? language : language + "_" + region, out);
+        for (std::size_t i = 1; i < parts.size(); ++i) {
+            if (parts[i].size() == 2) region = parts[i];
+            if (parts[i] == "HANS" || parts[i] == "CHS") script = "Hans";
+            if (parts[i] == "HANT" || parts[i] == "CHT") script = "Hant";
+        }
+        if (language != "zh") {
+            AddLocale(region.empty() ? language : language + "_" + region, out);
+            continue;
+        }
+        // Chinese: Taiwan, Hong Kong and Macau write it traditional, the rest simplified (plain
+        // Chinese too). A region whose writing the script contradicts is left out; after the
+        // region's own catalogue comes its writing's (Singapore reads the mainland's).
+        const bool traditional = region == "TW" || region == "HK" || region == "MO";
+        if (script.empty()) script = traditional ? "Hant" : "Hans";
+        const std::string writing = script == "Hant" ? "zh_TW" : "zh_CN";
+        if (!region.empty() && traditional == (script == "Hant")) AddLocale("zh_" + region, out);
+        AddLocale(writing, out);
     }
     return out;
 }

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "files.h"
+#include "score_client.h"
 #include "system.h"
 
 #ifndef TAVLO_VERSION
@@ -30,6 +31,9 @@ enum Option : int {
     kRecord,
     kReplay,
     kVerify,
+    kSubmit,
+    kServer,
+    kName,
 };
 
 const option kOptions[] = {
@@ -43,6 +47,9 @@ const option kOptions[] = {
     {"record", required_argument, nullptr, kRecord},
     {"replay", required_argument, nullptr, kReplay},
     {"verify", no_argument, nullptr, kVerify},
+    {"submit", required_argument, nullptr, kSubmit},
+    {"server", required_argument, nullptr, kServer},
+    {"name", required_argument, nullptr, kName},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -95,6 +102,20 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             case kVerify:
                 line.verify = true;
                 break;
+            case kSubmit:
+                line.submit = optarg;
+                if (line.submit.empty()) {
+                    line.action = CommandLine::Action::Usage;
+                    line.error = tr("--submit needs a file");
+                    return line;
+                }
+                break;
+            case kServer:
+                line.server = optarg;
+                break;
+            case kName:
+                line.name = optarg;
+                break;
             default: {
                 // ':' a value missing, '?' an option we do not know.
                 line.action = CommandLine::Action::Usage;
@@ -118,6 +139,25 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     } else if (line.verify && line.replay.empty()) {
         line.action = CommandLine::Action::Usage;
         line.error = tr("--verify needs --replay FILE");
+    } else if (!line.submit.empty()) {
+        if (!line.record.empty() || !line.replay.empty() || line.verify) {
+            line.action = CommandLine::Action::Usage;
+            line.error = tr("--submit does not go with --record, --replay or --verify");
+        } else if (line.server.empty() || line.name.empty()) {
+            line.action = CommandLine::Action::Usage;
+            line.error = tr("--submit needs --server URL and --name NAME");
+        } else if (platform::net::RunsAddress(line.server, line.name).empty()) {
+            line.action = CommandLine::Action::Usage;
+            // TRANSLATORS: {1} is the address given after --server.
+            line.error = platform::Fill(
+                tr("--server {1}: not a web address (http:// or https://, no query)"),
+                {line.server});
+        } else if (line.action == CommandLine::Action::Play) {
+            line.action = CommandLine::Action::Submit;
+        }
+    } else if (!line.server.empty() || !line.name.empty()) {
+        line.action = CommandLine::Action::Usage;
+        line.error = tr("--server and --name go with --submit FILE");
     }
     if (optind < argc) {
         line.action = CommandLine::Action::Usage;
@@ -152,6 +192,7 @@ std::string UsageText(const char* program) {
     return platform::Fill(
         tr("Usage: {1} [--window|--fullscreen] [--sharp|--smooth] [--data-dir DIR]\n"
            "       [--record FILE | --replay FILE [--verify]]\n"
+           "       {1} --submit FILE --server URL --name NAME\n"
            "Try '{1} --help' for more information.\n"),
         {program});
 }
@@ -175,6 +216,9 @@ std::string HelpText(const char* program, const std::string& defaultFolder) {
            "  --replay FILE     play the replay FILE back (the keys do nothing but Pause)\n"
            "  --verify          with --replay: play it without a window, as fast as it goes,\n"
            "                    and report the pictures' checksum and the best score\n"
+           "  --submit FILE     send the replay FILE to the score server at URL (--server URL)\n"
+           "                    under the player's name (--name NAME), and say its answer;\n"
+           "                    the game does not start\n"
            "  -h, --help        show this help and exit\n"
            "  -V, --version     show the version and exit\n"
            "\n"
@@ -184,7 +228,12 @@ std::string HelpText(const char* program, const std::string& defaultFolder) {
            "\n"
            "Exit status: 1 when the game ends itself, 0 when its window class cannot be\n"
            "registered, 2 for a wrong command line. With --verify: 0 when the replay played\n"
-           "to its end, 1 when it does not fit this program or the run went another way.\n"),
+           "to its end, 1 when it does not fit this program or the run went another way.\n"
+           "With --submit: 0 when the server took the run, 1 when it refused it or could not\n"
+           "be reached.\n"
+           "\n"
+           "submit_server=URL and submit_name=NAME in settings.conf send every run that sets a\n"
+           "new best to that server after the game (see the manual page).\n"),
         {program, defaultFolder});
 }
 

@@ -9,7 +9,7 @@
 namespace host {
 
 struct CommandLine {
-    enum class Action { Play, Help, Version, Usage };
+    enum class Action { Play, Help, Version, Usage, Submit };
     Action action = Action::Play;
     RunOptions options;
     std::string dataDir;  // --data-dir: the folder holding "tavlo.rka" and "score.dat"
@@ -17,6 +17,9 @@ struct CommandLine {
     std::string record;   // --record FILE: write the run's input to FILE
     std::string replay;   // --replay FILE: play FILE back
     bool verify = false;  // --verify (with --replay): headless, a report, an exit code
+    std::string submit;   // --submit FILE: send the replay FILE to a score server (Action::Submit)
+    std::string server;   // --server URL: that server
+    std::string name;     // --name NAME: the player's name in its table
 };
 
 CommandLine ParseCommandLine(int argc, char** argv);

@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include "auto_submit.h"
 #include "catalog.h"
 #include "command_line.h"
 #include "data_file_note.h"
@@ -56,6 +57,9 @@ int main(int argc, char** argv) {
             host::ReportFatal(std::string(program) + ": " + line.error + "\n" +
                               host::UsageText(program));
             return 2;
+        case host::CommandLine::Action::Submit:
+            // A run sent, nothing more: no data folder, no archive, no window.
+            return host::SubmitCommand(line.submit, line.server, line.name, program);
         case host::CommandLine::Action::Play:
             break;
     }
@@ -118,9 +122,21 @@ int main(int argc, char** argv) {
     // before the replay session's own end, which still reads the host: the last registered runs
     // first.
     std::atexit(host::Shutdown);
-    if (const int code = host::replay::StartSession(
-            {line.record, line.replay, line.verify, host::CreateHostNamedByEnvironment}, program);
-        code >= 0) {
+    // A player who opted in has every game recorded, and a game that set a new best sent.
+    host::replay::SessionRequest session{line.record, line.replay, line.verify,
+                                         host::CreateHostNamedByEnvironment, nullptr};
+    if (const host::AutoSubmit submit = host::AutoSubmitFromSettings();
+        submit.On() && line.replay.empty()) {
+        const char* recording = std::getenv("TAVLO_RECORD");
+        if (line.record.empty() && !(recording && *recording)) {
+            line.record = host::NewRunFile(platform::CurrentFolder());
+            session.record = line.record;
+        }
+        session.onNewBest = [submit](const std::string& file) {
+            host::SubmitInBackground(submit, platform::ExecutablePath(), file);
+        };
+    }
+    if (const int code = host::replay::StartSession(session, program); code >= 0) {
         return code;
     }
     // A checked replay reports on the console; the game itself is a window of its own.

@@ -20,6 +20,10 @@ std::vector<std::string> Arguments(int argc, char** argv);
 // UTF-16, so that it shows every character.
 void Print(const std::string& text);
 
+// Text for the player on standard error that does not end a start (--submit's refusals): on
+// Windows a console is written in UTF-16, as Print does; never a message box.
+void PrintError(const std::string& text);
+
 // Before the game's window opens: Windows lets go of the console the program was started from,
 // so that Ctrl+C or closing that console does not end the game. Linux: nothing.
 void LeaveConsole();

@@ -14,6 +14,10 @@ void Print(const std::string& text) {
     std::fputs(text.c_str(), stdout);
 }
 
+void PrintError(const std::string& text) {
+    std::fputs(text.c_str(), stderr);
+}
+
 void LeaveConsole() {}
 
 void ReportFatal(const std::string& text) {

@@ -83,6 +83,10 @@ void Print(const std::string& text) {
     Write(text, stdout);
 }
 
+void PrintError(const std::string& text) {
+    Write(text, stderr);
+}
+
 void LeaveConsole() {
     if (!consoleAttached) return;
     // The game is a window of its own: Ctrl+C in the console, or closing it, does not end it.

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -51,6 +52,7 @@ struct Session {
     int divergedLine = -1;
     std::string diverged;
     std::vector<std::string> rounds;  // each round's result, as the game told a debugger
+    std::function<void(const std::string&)> onNewBest;
 };
 
 Session session;
@@ -99,6 +101,15 @@ std::string ArchiveChecksum() {
     return Hex(Fnv1a64(ReadWhole("tavlo.rka", kArchiveLimit).value_or("")), 16);
 }
 
+// The best a score file's bytes hold as the game reads them (four bytes, little-endian); 0 for
+// anything else, as the game starts from 0 then.
+std::uint32_t BestIn(const std::optional<std::string>& bytes) {
+    if (!bytes || bytes->size() != 4) return 0;
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>((*bytes)[i]);
+    return value;
+}
+
 // The best score a score file holds: four bytes, little-endian.
 std::string ScoreText(const std::optional<std::string>& bytes) {
     if (!bytes) return "none";
@@ -133,7 +144,12 @@ void Finish() {
         if (session.out && session.host) {
             std::fputs(EndLine(session.host->Elapsed(), session.host->Frames()).c_str(),
                        session.out);
-            std::fclose(session.out);
+            const bool whole = std::fclose(session.out) == 0;
+            session.out = nullptr;
+            const auto now = ReadWhole("score.dat", 64);
+            if (whole && session.onNewBest && BestIn(now) > BestIn(session.replay.scores)) {
+                session.onNewBest(session.path);
+            }
         }
         return;
     }
@@ -280,6 +296,7 @@ int StartSession(const SessionRequest& request, const char* program) {
     }
     session.verify = request.verify;
     session.makeHost = request.makeHost;
+    session.onNewBest = request.onNewBest;
     platform::SetSeedFilter(SeedForGame);
     int result = -1;
     if (!request.replay.empty()) {

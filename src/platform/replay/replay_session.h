@@ -3,6 +3,7 @@
 // own). The format is in replay.h; docs/replays.md tells the whole story.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "host.h"
@@ -14,6 +15,9 @@ struct SessionRequest {
     std::string replay;  // a file to play back
     bool verify = false;
     Host* (*makeHost)() = nullptr;  // the host for this run; a session puts its own in front
+    // Called at the end of a recorded run whose recording is whole (not cut) when "score.dat"
+    // then holds a higher best than when the run started, with the recording's path.
+    std::function<void(const std::string& recording)> onNewBest;
 };
 
 // Sets the session up in the current folder (the one holding "tavlo.rka" and "score.dat") before

@@ -27,7 +27,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s OUT.replay\n", argv[0]);
         return 2;
     }
-    if (host::replay::StartSession({argv[1], "", false, host::CreateHeadlessHost}, argv[0]) >= 0) {
+    if (host::replay::StartSession({argv[1], "", false, host::CreateHeadlessHost, nullptr},
+                                   argv[0]) >= 0) {
         return 2;
     }
     host::SetHostFactory(host::replay::CreateSessionHost);

@@ -146,10 +146,22 @@ TEST(Catalog, ThePlayersLanguages) {
                   e.expected)
             << (e.lang ? e.lang : "");
     }
-    EXPECT_EQ(platform::LanguagesFromTags({"zh-Hans-CN", "ja-JP", "de"}),
-              (V{"zh_CN", "zh", "ja_JP", "ja", "de"}));
-    EXPECT_EQ(platform::LanguagesFromTags({"zh-Hant", "zh", "fr-ca"}),
-              (V{"zh_TW", "zh", "zh_CN", "fr_CA", "fr"}));
+    // Windows' preferred UI languages (and a browser's): each Chinese finds the catalogue of its
+    // writing after its region's.
+    const struct {
+        V tags, expected;
+    } tags[] = {
+        {{"zh-Hans-CN", "ja-JP", "de"}, {"zh_CN", "zh", "ja_JP", "ja", "de"}},
+        {{"zh-Hant", "zh", "fr-ca"}, {"zh_TW", "zh", "zh_CN", "fr_CA", "fr"}},
+        {{"zh-SG"}, {"zh_SG", "zh", "zh_CN"}},
+        {{"zh-Hans-HK"}, {"zh_CN", "zh"}},  // simplified, though Hong Kong's is traditional
+        {{"zh-HK", "zh-CHS"}, {"zh_HK", "zh", "zh_TW", "zh_CN"}},
+        {{"ZH-cht", "es-419", "EN-us"}, {"zh_TW", "zh", "es", "en_US", "en"}},
+        {{"", "-x"}, {}},
+    };
+    for (const auto& t : tags) {
+        EXPECT_EQ(platform::LanguagesFromTags(t.tags), t.expected) << t.tags.front();
+    }
 }
 
 }  // namespace

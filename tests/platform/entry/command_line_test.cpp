@@ -51,7 +51,8 @@ TEST(CommandLine, AnswersWithoutADisplayOrData) {
     const std::string version = std::string("tavlo ") + TAVLO_VERSION + "\n";
     const std::string usage = std::string("Usage: ") + TAVLO_BINARY +
                               " [--window|--fullscreen] [--sharp|--smooth] [--data-dir DIR]\n"
-                              "       [--record FILE | --replay FILE [--verify]]\n";
+                              "       [--record FILE | --replay FILE [--verify]]\n       " +
+                              TAVLO_BINARY + " --submit FILE --server URL --name NAME\n";
     struct Case {
         std::string arguments;
         int exitCode;
@@ -75,6 +76,15 @@ TEST(CommandLine, AnswersWithoutADisplayOrData) {
         {"stray", 2, "", "unexpected argument: stray"},
         {"--window stray --help", 2, "", "unexpected argument: stray"},
         {"--help stray", 2, "", "unexpected argument: stray"},
+        {"--submit r.replay --name Zoë", 2, "", "--submit needs --server URL and --name NAME"},
+        {"--server http://a.example --name Zoë", 2, "",
+         "--server and --name go with --submit FILE"},
+        {"--submit r --server http://a.example --name Zoë --replay r", 2, "",
+         "--submit does not go with --record, --replay or --verify"},
+        {"--submit r --server file:///etc --name Zoë", 2, "",
+         "--server file:///etc: not a web address (http:// or https://, no query)"},
+        {"--submit r --server http://a.example/?x=1 --name Zoë", 2, "",
+         "--server http://a.example/?x=1: not a web address (http:// or https://, no query)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);

@@ -12,6 +12,7 @@
 
 #include "files.h"
 #include "system.h"
+#include "web_address.h"
 
 namespace host::sdl {
 namespace {
@@ -69,6 +70,13 @@ bool ParseLine(const std::string& line, Settings& read, std::vector<std::string>
                    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-';
                })) {
         read.language = value;
+    } else if (key == "submit_server" && (value.empty() || platform::IsWebAddress(value))) {
+        read.submitServer = value;
+    } else if (key == "submit_name" && value.size() <= kMaxSubmitName &&
+               std::none_of(value.begin(), value.end(), [](char c) {
+                   return static_cast<unsigned char>(c) < ' ' || c == '\x7f';
+               })) {
+        read.submitName = value;
     } else {
         return false;
     }
@@ -95,12 +103,16 @@ std::string FormatSettings(const Settings& s) {
            "# pad.ACTION list SDL's names of keys and controller buttons (any case, several\n"
            "# separated by commas; Alt+ for the host's own actions; -leftx is the stick's left).\n"
            "# language=ja (de, es, fr, zh_CN, en) chooses the language of the port's own texts\n"
-           "# instead of the system's.\n";
+           "# instead of the system's. submit_server=https://... and submit_name=NAME send each\n"
+           "# run that sets a new best to that score server under NAME (both, or nothing is "
+           "sent).\n";
     out << "mode=" << (s.mode == WindowMode::FullScreen ? "fullscreen" : "window") << "\n";
     out << "scaling=" << (s.scaling == Scaling::Sharp ? "sharp" : "smooth") << "\n";
     out << "window=" << s.windowWidth << "x" << s.windowHeight << "\n";
     out << "pause_on_focus_loss=" << (s.pauseOnFocusLoss ? "yes" : "no") << "\n";
     if (!s.language.empty()) out << "language=" << s.language << "\n";
+    if (!s.submitServer.empty()) out << "submit_server=" << s.submitServer << "\n";
+    if (!s.submitName.empty()) out << "submit_name=" << s.submitName << "\n";
     out << FormatBindings(s.bindings);
     return out.str();
 }
@@ -176,8 +188,24 @@ LoadedSettings LoadSettings(const std::string& path) {
     }
     std::vector<std::string> notes;
     loaded.settings = ParseSettings(read.bytes, notes);
+    if (loaded.settings.submitServer.empty() != loaded.settings.submitName.empty()) {
+        // TRANSLATORS: submit_server and submit_name are the settings' names; keep them.
+        notes.push_back(
+            tr("submit_server and submit_name go together: with only one of them "
+               "no run is sent"));
+    }
     for (const std::string& note : notes) Note(path, note);
     return loaded;
+}
+
+SubmitSettings ReadSubmitSettings(const std::string& path) {
+    if (path.empty()) return {};
+    const platform::FileRead read = platform::ReadRegularFile(path, kMaxText);
+    if (!read.ok()) return {};
+    std::vector<std::string> notes;
+    const Settings settings = ParseSettings(read.bytes, notes);
+    if (settings.submitServer.empty() || settings.submitName.empty()) return {};
+    return {settings.submitServer, settings.submitName};
 }
 
 bool SaveSettings(const std::string& path, const Settings& settings) {

@@ -23,6 +23,11 @@ struct Settings {
     // The language of the port's own texts ("ja", "de_AT", "zh-Hans", "en"); empty: the
     // system's (LANGUAGE, LC_ALL, LC_MESSAGES, LANG; Windows' UI languages).
     std::string language = "";
+    // The score server each run that sets a new best is sent to, and the name it is sent
+    // under (submit_server, submit_name): both set, or the game sends nothing. The entry reads
+    // them (ReadSubmitSettings); the host only keeps them when it writes the file.
+    std::string submitServer = "";
+    std::string submitName = "";
     Bindings bindings = DefaultBindings();
     bool operator==(const Settings&) const = default;
 };
@@ -38,6 +43,18 @@ std::string FormatSettings(const Settings& settings);
 // the line, and the others count. A window side above kMaxWindowSide is held to it. A text
 // longer than any file we write is not read at all (one note).
 Settings ParseSettings(const std::string& text, std::vector<std::string>& notes);
+// The most a submit_name line may hold (the server takes names of 16 characters; a character
+// may be several bytes).
+constexpr std::size_t kMaxSubmitName = 64;
+
+// The settings file's score server and name, both set, or both empty: for the entry, which
+// sends runs after the game; its notes are the host's to say. Reads nothing but `path`.
+struct SubmitSettings {
+    std::string server;
+    std::string name;
+};
+SubmitSettings ReadSubmitSettings(const std::string& path);
+
 // A window size held to what the display can show (its usable area), never below 320×240.
 void FitWindowToDisplay(Settings& settings, int usableWidth, int usableHeight);
 

@@ -43,6 +43,8 @@ TEST(Settings, FormattedSettingsReadBackTheSame) {
         {WindowMode::FullScreen, Scaling::Smooth, 320, 240, true},
         {WindowMode::Window, Scaling::Sharp, kMaxWindowSide, kMaxWindowSide, false},
         {WindowMode::Window, Scaling::Sharp, 960, 720, true, "zh-Hans"},
+        {WindowMode::Window, Scaling::Sharp, 960, 720, true, "", "https://scores.example.org/t",
+         "Zoë & Co"},
     };
     for (const Settings& s : cases) EXPECT_EQ(Parse(FormatSettings(s), 0), s);
 }
@@ -55,6 +57,11 @@ TEST(Settings, HandWrittenVariantsAreAccepted) {
     EXPECT_FALSE(Parse("pause_on_focus_loss = no", 0).pauseOnFocusLoss);
     // Too large a window is held to the largest we allow.
     EXPECT_EQ(Parse("window=16384x16384", 0).windowHeight, kMaxWindowSide);
+    const Settings submit = Parse("submit_server = HTTP://127.0.0.1:8015/\nsubmit_name= Zoë \n", 0);
+    EXPECT_EQ(submit.submitServer, "HTTP://127.0.0.1:8015/");
+    EXPECT_EQ(submit.submitName, "Zoë");
+    // One without the other is kept (the file is written back with it); it sends nothing.
+    EXPECT_EQ(Parse("submit_name=Zoë", 0).submitName, "Zoë");
 }
 
 // A bad line is skipped with a note; the good lines around it still count.
@@ -74,6 +81,12 @@ TEST(Settings, BadLinesAreIgnoredAndTheOthersKept) {
         "pause_on_focus_loss=maybe",
         "language=ja;de",
         "language=" + std::string(40, 'a'),
+        "submit_server=ftp://example.org/",
+        "submit_server=https://exa mple.org/",
+        "submit_server=https://",
+        "submit_server=https://user@example.org/",
+        "submit_name=" + std::string(kMaxSubmitName + 1, 'a'),
+        "submit_name=Zo\x1b[2Jë",
         "\x01\x02\xff\xfe",
         std::string("scaling=smooth\0", 15),
     };

@@ -1,0 +1,15 @@
+// The system's part of a post (http_post_curl.cpp, http_post_win32.cpp): the address and the
+// size are checked already; fills failure, detail, status, body and the raw Retry-After.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+#include "http_post.h"
+
+namespace platform::net {
+
+PostAnswer PostOverSystem(const std::string& url, const std::string& body,
+                          std::chrono::milliseconds limit, std::string& retryAfter);
+
+}  // namespace platform::net

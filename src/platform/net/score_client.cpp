@@ -1,0 +1,109 @@
+// The score server's client: the address, the file, the answer.
+#include "catalog.h"
+#include "score_client.h"
+
+#include <cstdint>
+#include <optional>
+
+#include <nlohmann/json.hpp>
+
+#include "files.h"
+#include "web_address.h"
+
+namespace platform::net {
+namespace {
+
+using nlohmann::json;
+
+// A server's words as they may be printed on a terminal: no escape sequences, no lines of
+// their own, not too long.
+std::string Harmless(const std::string& text) {
+    constexpr std::size_t kLongest = 300;
+    std::string out;
+    for (const char c : text.substr(0, kLongest)) {
+        const auto byte = static_cast<unsigned char>(c);
+        out += byte < ' ' || byte == 0x7f ? '?' : c;
+    }
+    return text.size() > kLongest ? out + "..." : out;
+}
+
+std::optional<std::int64_t> Whole(const json& object, const char* key) {
+    const auto found = object.find(key);
+    if (found == object.end() || !found->is_number_integer()) return std::nullopt;
+    return found->get<std::int64_t>();
+}
+
+}  // namespace
+
+std::string RunsAddress(const std::string& server, const std::string& name) {
+    if (!IsWebAddress(server) || server.find_first_of("?#") != std::string::npos) return "";
+    std::string base = server;
+    while (!base.empty() && base.back() == '/') base.pop_back();
+    return base + "/api/runs?name=" + UrlEncoded(name);
+}
+
+SubmitResult ReadAnswer(const PostAnswer& answer, const std::string& server) {
+    SubmitResult result;
+    if (answer.failure != PostFailure::None) {
+        result.text = DescribeFailure(answer, server);
+        return result;
+    }
+    const json body = json::parse(answer.body, nullptr, false);
+    if (answer.status == 200 || answer.status == 201) {
+        const auto id = body.is_object() ? Whole(body, "id") : std::nullopt;
+        const auto score = body.is_object() ? Whole(body, "score") : std::nullopt;
+        const auto rank = body.is_object() ? Whole(body, "rank") : std::nullopt;
+        if (id && score && rank) {
+            result.exitCode = 0;
+            // TRANSLATORS: {1} the run's score, {2} its place in the table, {3} the server's
+            // number for it (shown at /api/runs/{3}).
+            result.text = Fill(
+                answer.status == 201 ? tr("verified: score {1}, rank {2}, run {3}")
+                                     : tr("already in the table: score {1}, rank {2}, run {3}"),
+                {std::to_string(*score), std::to_string(*rank), std::to_string(*id)});
+            return result;
+        }
+    }
+    const auto reason = body.is_object() ? body.find("error") : body.end();
+    if (body.is_object() && reason != body.end() && reason->is_string() && answer.status >= 400) {
+        // TRANSLATORS: {1} is the server's reason, in its own words (English).
+        result.text =
+            Fill(tr("the server refused the run: {1}"), {Harmless(reason->get<std::string>())});
+    } else {
+        // TRANSLATORS: {1} is the server's address, {2} the HTTP status it answered with.
+        result.text = Fill(tr("the server at {1} gave an answer this program does not "
+                              "understand (HTTP status {2}); is it a Tavlo score server?"),
+                           {server, std::to_string(answer.status)});
+    }
+    if (answer.retryAfter >= 0 && (answer.status == 429 || answer.status == 503)) {
+        result.text += " " + Fill(trn("(try again in {1} second)", "(try again in {1} seconds)",
+                                      static_cast<std::uint64_t>(answer.retryAfter)),
+                                  {std::to_string(answer.retryAfter)});
+    }
+    return result;
+}
+
+SubmitResult SubmitRun(const std::string& file, const std::string& server,
+                       const std::string& name) {
+    SubmitResult result;
+    const std::string address = RunsAddress(server, name);
+    if (address.empty()) {
+        PostAnswer bad;
+        bad.failure = PostFailure::BadAddress;
+        return ReadAnswer(bad, server);
+    }
+    const FileRead read = ReadRegularFile(file, kMaxPostBytes);
+    if (read.outcome == ReadOutcome::TooLarge) {
+        PostAnswer large;
+        large.failure = PostFailure::TooLarge;
+        result.text = file + ": " + DescribeFailure(large, server);
+        return result;
+    }
+    if (!read.ok()) {
+        result.text = file + ": " + DescribeRead(read, kMaxPostBytes);
+        return result;
+    }
+    return ReadAnswer(Post(address, read.bytes, kSubmitLimit), server);
+}
+
+}  // namespace platform::net

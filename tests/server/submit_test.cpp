@@ -1,0 +1,167 @@
+// The game's side of the score server: `tavlo --submit` against a real server on a loopback
+// port, and the runs a player who opted in (settings.conf) has sent after a new best.
+#include <sys/socket.h>
+#include <netinet/in.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "process.h"
+#include "test_server.h"
+
+namespace scores {
+namespace {
+
+using testing_support::GameFolder;
+using testing_support::RunResult;
+
+class SubmitTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        folder_ = testing_support::FreshFolder("submit");
+        store_ = OpenSqliteStore(folder_ + "/scores.sqlite");
+    }
+    void TearDown() override {
+        store_.reset();
+        testing_support::RemoveFolder(folder_);
+    }
+    std::string folder_;
+    std::unique_ptr<Store> store_;
+};
+
+// A loopback port nobody listens on: one the system gave out, closed again.
+int ClosedPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    bind(fd, reinterpret_cast<sockaddr*>(&address), size);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+// The program's words, standard output and error both.
+RunResult Submit(const std::string& file, const std::string& server, const std::string& name) {
+    return testing_support::Run("", "{ " TAVLO_BINARY " --submit '" + file + "' --server '" +
+                                        server + "' --name '" + name + "' 1>&2; }");
+}
+
+TEST_F(SubmitTest, SubmitSaysTheServersAnswerAndExitsByIt) {
+    Running server(*store_, TestConfig());
+    const std::string here = "http://127.0.0.1:" + std::to_string(server.Port());
+    std::string edited = Golden("wrong");  // one byte: a frame count on an event line
+    edited[edited.find("@217") + 3] = '8';
+    const std::string editedFile = folder_ + "/edited.replay";
+    std::ofstream(editedFile, std::ios::binary) << edited;
+    const std::string round = std::string(TAVLO_SOURCE_DIR) + "/tests/e2e/replays/round.replay";
+    struct Case {
+        const char* what;
+        std::string file;
+        std::string server;
+        int exitCode;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"the golden round", round, here + "/", 0, "verified: score 101, rank 1, run 1"},
+        {"the same again", round, here, 0, "already in the table: score 101, rank 1, run 1"},
+        {"a refused run", editedFile, here, 1,
+         "the server refused the run: the run did not verify"},
+        {"nobody listening", round, "http://127.0.0.1:" + std::to_string(ClosedPort()), 1,
+         "no server answered at http://127.0.0.1:"},
+        {"no such file", folder_ + "/none.replay", here, 1, "none.replay: "},
+        {"another scheme", round, "ftp://127.0.0.1/", 2, "not a web address"},
+    };
+    for (const Case& c : cases) {
+        const auto start = std::chrono::steady_clock::now();
+        const RunResult result = Submit(c.file, c.server, "Zoë");
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(90)) << c.what;
+        EXPECT_EQ(result.exitCode, c.exitCode) << c.what << ": " << result.standardError;
+        EXPECT_NE(result.standardError.find(c.says), std::string::npos)
+            << c.what << ": " << result.standardError;
+    }
+    EXPECT_EQ(server.Get("/api/top").body.size(), 1u);
+}
+
+// The golden round played again on the headless host (its keys as the input script, the
+// calendar clock at its seed) in a folder whose best is `best`, by a player whose settings ask
+// for runs to go to `server`.
+RunResult PlayTheGoldenRound(const GameFolder& game, const std::string& config,
+                             const std::string& server) {
+    std::filesystem::create_directories(config + "/tavlo");
+    std::ofstream(config + "/tavlo/settings.conf")
+        << "submit_server=" << server << "\nsubmit_name=Zoë\n";
+    static const std::regex event(R"(^([0-9]+ (down|up) [A-Z]+) @[0-9]+$)");
+    std::istringstream replay(Golden("round"));
+    std::string script;
+    for (std::string line; std::getline(replay, line);) {
+        std::smatch match;
+        if (std::regex_match(line, match, event)) script += match[1].str() + "\n";
+    }
+    // (A sanitizer build wants its runtime first; the clock goes in front all the same.)
+    return game.Start(script, "LD_PRELOAD=" TAVLO_FIXED_TIME
+                              " ASAN_OPTIONS=\"$ASAN_OPTIONS:verify_asan_link_order=0\""
+                              " XDG_CONFIG_HOME=" +
+                                  config);
+}
+
+TEST_F(SubmitTest, AnOptedInPlayersNewBestIsSentAfterTheGameAndOnlyThen) {
+    Running server(*store_, TestConfig());
+    const std::string here = "http://127.0.0.1:" + std::to_string(server.Port());
+    struct Case {
+        const char* what;
+        const char* best;  // score.dat before the game
+        bool sent;
+    };
+    const Case cases[] = {
+        {"a best of 200 stands", "\310\0\0\0", false},
+        {"101 beats 0", "\0\0\0\0", true},
+    };
+    for (const Case& c : cases) {
+        const GameFolder game("optin");
+        // Recordings the game made before, and a file of the player's own, in runs/.
+        std::filesystem::create_directories(game.path + "/runs");
+        for (int i = 0; i < 6; ++i) {
+            std::ofstream(game.path + "/runs/2025010" + std::to_string(i) + "-120000.replay");
+        }
+        std::ofstream(game.path + "/runs/mine.replay");
+        std::string raw(c.best, 4);
+        std::ofstream(game.path + "/score.dat", std::ios::binary) << raw;
+
+        const RunResult played = PlayTheGoldenRound(game, folder_ + "/config", here);
+        EXPECT_EQ(played.exitCode, 1) << c.what << ": " << played.standardError;
+        std::vector<std::string> runs;
+        for (const auto& entry : std::filesystem::directory_iterator(game.path + "/runs")) {
+            runs.push_back(entry.path().filename().string());
+        }
+        std::sort(runs.begin(), runs.end());
+        // The newest five recordings (this game's among them) and the player's own file.
+        ASSERT_GE(runs.size(), 6u) << c.what;
+        EXPECT_EQ(runs[0], "20250102-120000.replay") << c.what;
+        EXPECT_EQ(std::count(runs.begin(), runs.end(), "mine.replay"), 1) << c.what;
+        EXPECT_EQ(runs.size(), c.sent ? 7u : 6u) << c.what;  // + submit.log
+
+        // The game has ended; its run goes on being sent (the server plays it first).
+        const std::string log = game.path + "/runs/submit.log";
+        std::string said;
+        for (int i = 0; c.sent && i < 600 && said.find('\n') == std::string::npos; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            said = game.Read("runs/submit.log");
+        }
+        EXPECT_EQ(std::filesystem::exists(log), c.sent) << c.what;
+        if (c.sent) {
+            EXPECT_EQ(said, "verified: score 101, rank 1, run 1\n");
+        }
+        testing_support::RemoveFolder(game.path);
+    }
+}
+
+}  // namespace
+}  // namespace scores
