@@ -13,8 +13,9 @@ build=(build-essential cmake ninja-build pkg-config gettext libsdl2-dev libfreet
 # The page: emscripten builds it; node runs emscripten's tools and serves the page; gettext
 # compiles the catalogues of the port's texts (so for the Windows build too).
 web=(emscripten node-acorn nodejs gettext)
-# The page's browser tests: Chromium, and npm for their puppeteer-core.
-web_test=("${web[@]}" chromium npm)
+# The page's browser tests: Chromium, npm for their puppeteer-core, and the fonts of the page's
+# Japanese and Chinese (the language test looks at every language's texts).
+web_test=("${web[@]}" chromium npm fonts-noto-cjk)
 # The Windows build: the compiler, zlib and the tools for Windows, the icon's tool (icoutils),
 # the signing tool (osslsigncode; openssl makes the signing test's throwaway certificate), unzip
 # and python3 for the installer's test (the portable zip, the shortcut), Wine, and for the window

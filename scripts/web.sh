@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The game in a browser.
-#   scripts/web.sh build          builds build-web/site/ (index.html, bar.js, offline.js, touch.js,
-#                                 tavlo.js, tavlo.wasm, tavlo.data, the manifest, its icons and the
-#                                 service worker sw.js)
+#   scripts/web.sh build          builds build-web/site/ (index.html, i18n.js, bar.js, offline.js,
+#                                 touch.js, tavlo.js, tavlo.wasm, tavlo.data with the catalogues,
+#                                 the manifest, its icons and the service worker sw.js)
 #   scripts/web.sh serve [PORT]   builds, then serves it on http://localhost:PORT/ (default 8014)
 #   scripts/web.sh test           builds, then plays it in headless Chromium (tests/web)
 # Installs (scripts/deps.sh) the Debian packages of its web group, web-test for the test (the
@@ -34,7 +34,10 @@ targets=(tavlo_archive tavlo_icons)
 # The test plays the page beside the score server too, where the native build has it.
 if [ "$command" = test ]; then
     targets+=(tavlo)
-    if cmake --build "$native" --target help | grep -q 'tavlo-scores'; then
+    # (The list read whole first: grep -q ending the pipe early killed the listing with SIGPIPE,
+    # which pipefail took for no score server, and the test ran a stale one.)
+    help=$(cmake --build "$native" --target help)
+    if grep -q 'tavlo-scores' <<<"$help"; then
         targets+=(tavlo-scores)
     fi
 fi
@@ -63,13 +66,14 @@ case "$command" in
         (cd tests/web && { [ node_modules/.package-lock.json -nt package-lock.json ] ||
             npm ci --no-audit --no-fund </dev/null; })
         # The desktop page, a phone's, the best score's storage, the updates, the page beside the
-        # score server (all run, any failing fails).
+        # score server, the page's languages (all run, any failing fails).
         status=0
         node tests/web/web_test.mjs || status=1
         node tests/web/phone_test.mjs || status=1
         node tests/web/storage_test.mjs || status=1
         node tests/web/update_test.mjs || status=1
         node tests/web/scores_test.mjs || status=1
+        node tests/web/language_test.mjs || status=1
         exit "$status"
         ;;
 esac

@@ -87,14 +87,15 @@ export async function startSite() {
   return { server, url: `http://127.0.0.1:${server.address().port}/` };
 }
 
-export async function launchBrowser(profile) {
+// `args`: more switches for this browser (--lang=ja, ...).
+export async function launchBrowser(profile, args = []) {
   return puppeteer.launch({
     executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
     headless: true,
     userDataDir: profile,
     // TAVLO_CHROMIUM_ARGS adds switches for measuring (e.g. --disable-gpu).
     args: ['--no-sandbox', '--no-first-run', '--autoplay-policy=no-user-gesture-required',
-      ...(process.env.TAVLO_CHROMIUM_ARGS || '').split(' ').filter(Boolean)],
+      ...args, ...(process.env.TAVLO_CHROMIUM_ARGS || '').split(' ').filter(Boolean)],
   });
 }
 
@@ -221,12 +222,12 @@ export function treeCpuSeconds(rootPid) {
   return { total: ticks / 100, byType };
 }
 
-// The site served and a browser on a profile of its own; close() ends both and removes the
-// profile.
-export async function startSession() {
+// The site served and a browser on a profile of its own (with more switches: `args`); close()
+// ends both and removes the profile.
+export async function startSession(args = []) {
   const { server, url } = await startSite();
   const profile = tempFolder('profile');
-  const browser = await launchBrowser(profile);
+  const browser = await launchBrowser(profile, args);
   return {
     url, browser,
     async close() {

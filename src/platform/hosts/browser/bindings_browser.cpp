@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "bindings.h"
+#include "catalog.h"
 #include "host_browser.h"
 
 EM_JS(void, tavlo_read_bindings, (), { Module.tavloHost.readBindings(); });
@@ -91,13 +92,16 @@ EMSCRIPTEN_KEEPALIVE void tavlo_bindings_read() {
         if (it == stored.end() || !PageAction(setting)) continue;
         std::vector<std::string> unknown;
         host::ParseBinding(setting, it->second, names, bindings, unknown);
-        const char* what = setting.rfind("key.", 0) == 0 ? "key" : "control";
+        const bool key = setting.rfind("key.", 0) == 0;
         for (const std::string& item : unknown) {
-            notes.push_back(setting + ": no " + what + " \"" + item + "\"; skipped");
+            notes.push_back(platform::Fill(
+                key ? tr("{1}: no key \"{2}\"; skipped") : tr("{1}: no control \"{2}\"; skipped"),
+                {setting, item}));
         }
     }
     for (const std::string& action : host::FillFromDefaults(bindings)) {
-        if (action != "screenshot") notes.push_back("no key is left for " + action);
+        if (action != "screenshot")
+            notes.push_back(platform::Fill(tr("no key is left for {1}"), {action}));
     }
     std::ostringstream out;
     std::istringstream lines(host::FormatBindings(bindings));

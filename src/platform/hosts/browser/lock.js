@@ -2,6 +2,7 @@
 // second tab says so and waits for the first to close (Web Locks, or messages).
 (function (host, shared) {
   'use strict';
+  const { tr } = shared.i18n;
   // The stored score is read, played with and written by one tab at a time. A second tab says
   // so and starts when the first is closed (or its game has ended). The rule is a Web Lock;
   // where the browser has none (an insecure origin, an older browser) the tabs agree over a
@@ -10,7 +11,7 @@
   let releaseGame = () => {};
   function waitForOtherTab() {
     host.state = 'waiting';
-    shared.say('Tavlo is already open in another tab. It starts here when that tab is closed.');
+    shared.say(() => tr('Tavlo is already open in another tab. It starts here when that tab is closed.'));
   }
   function begin(start) {
     if (host.state === 'waiting') {

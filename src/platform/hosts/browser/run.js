@@ -1,20 +1,26 @@
-// The browser host's page side: the game's start and end. It starts once this tab may play and
-// the stored best score is in place; when it ends (or stops), the score is stored once more and
-// the game handed on to another tab.
+// The browser host's page side: the game's start and end. It starts once the player's language
+// is loaded, this tab may play and the stored best score is in place; when it ends (or stops),
+// the score is stored once more and the game handed on to another tab.
 (function (host, shared) {
   'use strict';
-  Module.preRun = Module.preRun || [];
-  // The game starts once this tab holds the game (lock.js) and the stored score is in place
-  // (storage.js).
-  Module.preRun.push(function () {
+  const { tr, fill } = shared.i18n;
+  // The game starts once the module runs, the player's language is loaded (the page's texts
+  // and the game's from the same catalogue, i18n.js), this tab holds the game (lock.js) and the
+  // stored score is in place (storage.js). The module's runtime comes first, so that a tab
+  // that waits for another says so in the player's language: main is called here, not by the
+  // loader.
+  Module.noInitialRun = true;
+  const pageReady = Module.onRuntimeInitialized;
+  Module.onRuntimeInitialized = function () {
+    shared.i18n.useReader(host.texts);
+    if (pageReady) pageReady();
     shared.makeFolder();
-    addRunDependency('tavlo-store');
     shared.oneGameAtATime(() => shared.readScore().then((stored) => {
       shared.placeFiles(stored);
-      removeRunDependency('tavlo-store');
       shared.showStorage();
+      callMain([]);
     }));
-  });
+  };
 
   // The game has ended (QUIT, Pause, a fatal error): "score.dat" goes back to storage once more.
   Module.onExit = function (code) {
@@ -25,7 +31,7 @@
       host.state = 'ended';
       shared.releaseGame();
       const box = document.getElementById('message');
-      if (!box || box.hidden) shared.say('The game has ended. Reload the page to play again.');
+      if (!box || box.hidden) shared.say(() => tr('The game has ended. Reload the page to play again.'));
     });
   };
   // The game's exit unwinds out of the timer that resumed it; that is its normal end, not an error.
@@ -38,6 +44,6 @@
   Module.onAbort = function (what) {
     host.state = 'ended';
     shared.releaseGame();
-    shared.say('The game stopped: ' + what);
+    shared.say(() => fill(tr('The game stopped: {1}'), what));
   };
 })(Module.tavloHost, Module.tavloHost.shared);

@@ -3,6 +3,7 @@
 // and the game's message boxes.
 (function (host, shared) {
   'use strict';
+  const { tr, fill } = shared.i18n;
   let picture = null;  // the last ImageData shown, kept for redrawing
   let pictureAt = 0;   // where its pixels lie in the game's memory
   let offscreen = null;
@@ -131,5 +132,8 @@
     const c = canvas();
     if (c) c.style.cursor = visible ? '' : 'none';
   };
-  host.messageBox = (caption, text) => shared.say(caption + ': ' + text);
+  // The game's message box, on the page: its caption and its text (the port's texts already in
+  // the player's language, from the module's catalogue).
+  // TRANSLATORS: a message box shown on the page: {1} its caption, {2} its text.
+  host.messageBox = (caption, text) => shared.say(fill(tr('{1}: {2}'), caption, text));
 })(Module.tavloHost, Module.tavloHost.shared);

@@ -3,17 +3,22 @@
 // the site's storage (persistent storage asked for, what the browser gave said).
 (function (host, shared) {
   'use strict';
+  const { tr, fill } = shared.i18n;
   // The storage line under the picture: what the player must know of the best score's storage
   // (it could not be read, a write failed, it lasts only for this window), a sentence each, in
   // that order. The update offer has a line of its own (offline.js), so neither hides the other.
-  const storageNotes = { read: '', write: '', session: '' };
-  function storageNote(kind, text) {
-    storageNotes[kind] = text;
+  // Each is a function that makes it in the player's language, made again when that changes.
+  const storageNotes = { read: null, write: null, session: null };
+  function showNotes() {
     const line = document.getElementById('notice');
     if (!line) return;
     const shown = [storageNotes.read, storageNotes.write, storageNotes.session].filter((t) => t);
-    line.textContent = shown.join(' ');
+    line.textContent = shown.map((text) => text()).join(' ');
     line.hidden = !shown.length;
+  }
+  function storageNote(kind, text) {
+    storageNotes[kind] = text;
+    showNotes();
   }
   const errorName = (error) => (error && (error.name || error.message)) || String(error);
 
@@ -112,8 +117,8 @@
   shared.readScore = () => readStored().catch((error) => {
     console.error('tavlo: the stored best score could not be read:', error);
     readFailed = true;
-    storageNote('read', 'The stored best score could not be read (' + errorName(error) +
-      '). This game counts from 0; the stored best is kept and never replaced by a lower score.');
+    storageNote('read', () => fill(tr('The stored best score could not be read ({1}). This game ' +
+      'counts from 0; the stored best is kept and never replaced by a lower score.'), errorName(error)));
     return null;
   });
   shared.placeFiles = function (stored) {
@@ -125,12 +130,12 @@
   function storeScore() {
     storing = storing.then(() => keepLarger(FS.readFile(folder + '/' + kept))).then(() => {
       ++host.stored;
-      storageNote('write', '');
+      storageNote('write', null);
       askToKeep();
     }, (error) => {
       console.error('tavlo: the best score could not be stored:', error);
-      storageNote('write', 'The best score could not be stored in this browser (' +
-        errorName(error) + '): it will be lost when the page closes.');
+      storageNote('write', () => fill(tr('The best score could not be stored in this browser ' +
+        '({1}): it will be lost when the page closes.'), errorName(error)));
     });
     return storing;
   }
@@ -171,6 +176,22 @@
     askedToKeep = false;
     askToKeep();
   });
+  let storageState = '';
+  function showState() {
+    const says = {
+      unread: () => tr('Best score: the stored one could not be read.'),
+      session: () => tr('Best score: kept only until this window closes.'),
+      persistent: () => tr('Best score: in persistent storage, kept until this site\'s data is cleared.'),
+      stored: () => tr('Best score: stored, but the browser may clear it when space runs low (storage not made persistent).'),
+    };
+    if (!says[storageState]) return;
+    host.storage = says[storageState]();
+    document.dispatchEvent(new Event('tavlostorage'));
+  }
+  shared.i18n.onLanguageChange(() => {
+    showNotes();
+    showState();
+  });
   function showStorage() {
     const s = navigator.storage || {};
     const persisted = s.persisted ? s.persisted().catch(() => false) : Promise.resolve(false);
@@ -178,18 +199,15 @@
     return Promise.all([persisted, estimate]).then((answers) => {
       const persistent = answers[0] === true, room = answers[1];
       const sessionOnly = !persistent && !!room && room.quota > 0 && room.quota < sessionQuota;
-      if (readFailed) host.storage = 'Best score: the stored one could not be read.';
-      else if (sessionOnly) host.storage = 'Best score: kept only until this window closes.';
-      else if (persistent) host.storage = 'Best score: in persistent storage, kept until this site\'s data is cleared.';
-      else host.storage = 'Best score: stored, but the browser may clear it when space runs low (storage not made persistent).';
-      document.dispatchEvent(new Event('tavlostorage'));
+      storageState = readFailed ? 'unread' : sessionOnly ? 'session' : persistent ? 'persistent' : 'stored';
+      showState();
       if (!sessionOnly) return;
       let said = false;
       try {
         said = sessionStorage.getItem('tavlo.sessionOnly') === 'said';
         sessionStorage.setItem('tavlo.sessionOnly', 'said');
       } catch (e) { /* said each time, then */ }
-      if (!said) storageNote('session', 'Scores in this window end when it closes.');
+      if (!said) storageNote('session', () => tr('Scores in this window end when it closes.'));
     });
   }
   shared.showStorage = showStorage;

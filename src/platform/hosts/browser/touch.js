@@ -9,8 +9,10 @@
 //   once a frame (33 ms on the title, 16 in a round), so a shorter press could fall between two
 //   readings and be lost. A second tap of a key that is still being held joins that press.
 // - An optional vibration tick on each press (off by default, kept in localStorage).
+// Their names (for screen readers) and the bar's buttons are in the player's language.
+import { tr, onLanguageChange } from './i18n.js';
+
 (function () {
-  'use strict';
   const minHoldMs = 40;  // longer than the game's longest frame (33 ms), with room for a late wake
   const tickMs = 12;
   const play = document.getElementById('play');
@@ -33,11 +35,23 @@
   function show() {
     const wanted = choice ? choice === 'on' : touchScreen;
     document.body.classList.toggle('touch', wanted && !keysInUse);
-    if (touchButton) touchButton.textContent = wanted ? 'Touch: on' : 'Touch: off';
+    if (touchButton) touchButton.textContent = wanted ? tr('Touch: on') : tr('Touch: off');
     if (vibrateButton) {
       vibrateButton.hidden = !navigator.vibrate;
-      vibrateButton.textContent = vibrate ? 'Vibrate: on' : 'Vibrate: off';
+      vibrateButton.textContent = vibrate ? tr('Vibrate: on') : tr('Vibrate: off');
     }
+  }
+  // The buttons' names, by the key each presses.
+  function nameButtons() {
+    const names = {
+      // TRANSLATORS: the touch controls' names for screen readers: the arrow keys, Enter, Pause.
+      38: tr('Up'), 37: tr('Left'), 39: tr('Right'), 40: tr('Down'), 13: tr('Enter'), 19: tr('Pause'),
+    };
+    for (const button of play.querySelectorAll('button[data-key]')) {
+      button.setAttribute('aria-label', names[button.dataset.key]);
+    }
+    const pad = document.getElementById('pad');
+    if (pad) pad.setAttribute('aria-label', tr('Arrows'));
   }
 
   // ---- keys ----------------------------------------------------------------------------------
@@ -140,5 +154,10 @@
       show();
     });
   }
+  nameButtons();
   show();
+  onLanguageChange(() => {
+    nameButtons();
+    show();
+  });
 })();

@@ -4,7 +4,7 @@
 // score is not touched), and the page says at the end what score the run reached.
 // The score server is the one ?scores=URL names, else the page's <meta name="tavlo-scores">,
 // else the page's own site (tavlo-scores --site serves the page beside its API: docs/scores.md).
-import { fill, tr, trn } from './i18n.js';
+import { fill, onLanguageChange, tr, trn } from './i18n.js';
 
 export function scoresServer() {
   const meta = document.querySelector('meta[name="tavlo-scores"]');
@@ -48,7 +48,10 @@ if (wanted) {
   const address = /^[0-9]{1,18}$/.test(wanted)
     ? new URL(`api/runs/${wanted}/replay`, scoresServer()) : new URL(wanted, location.href);
   const line = scoresLine();
-  line.textContent = fill(tr('Watching a recorded run ({1}). Pause ends it.'), address.href);
+  // Said again in the player's language once that is loaded (or chosen anew).
+  const watching = () => { line.textContent = fill(tr('Watching a recorded run ({1}). Pause ends it.'), address.href); };
+  watching();
+  onLanguageChange(watching);
   const over = (text) => {
     line.hidden = true;
     say(text);
