@@ -5,6 +5,7 @@
 #include <map>
 
 #include "checksums.h"
+#include "files.h"
 #include "input_script.h"
 #include "numbers.h"
 
@@ -262,6 +263,29 @@ std::uint32_t FrameChecksum(const ScreenImage& image) {
                     static_cast<std::size_t>(image.width), crc);
     }
     return Crc32(image.colours, 256 * sizeof(Rgb), crc);
+}
+
+std::string WorkingArchiveChecksum() {
+    const platform::FileRead archive = platform::ReadRegularFile("tavlo.rka", std::size_t{1} << 30);
+    return platform::Hex(platform::Fnv1a64(archive.ok() ? archive.bytes : std::string()), 16);
+}
+
+std::optional<std::string> ReadFitting(const std::string& path, const std::string& archiveName,
+                                       Replay& replay) {
+    const platform::FileRead read = platform::ReadRegularFile(path, kMaxFileBytes);
+    if (read.outcome == platform::ReadOutcome::TooLarge) return "larger than 16 MiB";
+    if (!read.ok()) return "cannot be read: " + platform::DescribeRead(read, kMaxFileBytes);
+    if (auto error = Parse(read.bytes, replay)) {
+        return error->line ? "line " + std::to_string(error->line) + ": " + error->message
+                           : error->message;
+    }
+    if (replay.program != TAVLO_VERSION) {
+        return "recorded by tavlo " + replay.program + ", this is tavlo " TAVLO_VERSION;
+    }
+    if (replay.archive != WorkingArchiveChecksum()) {
+        return "recorded with another tavlo.rka than " + archiveName;
+    }
+    return std::nullopt;
 }
 
 }  // namespace host::replay

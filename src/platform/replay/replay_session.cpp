@@ -31,7 +31,6 @@ namespace host::replay {
 namespace {
 
 using platform::Crc32;
-using platform::Fnv1a64;
 using platform::Hex;
 
 enum class Mode { None, Record, Play };
@@ -93,12 +92,6 @@ std::optional<std::string> ReadWhole(const std::string& path, std::size_t limit)
     platform::FileRead read = platform::ReadRegularFile(path, limit);
     if (!read.ok()) return std::nullopt;
     return std::move(read.bytes);
-}
-
-constexpr std::size_t kArchiveLimit = std::size_t{1} << 30;
-
-std::string ArchiveChecksum() {
-    return Hex(Fnv1a64(ReadWhole("tavlo.rka", kArchiveLimit).value_or("")), 16);
 }
 
 // The best a score file's bytes hold as the game reads them (four bytes, little-endian); 0 for
@@ -211,7 +204,7 @@ int Refuse(const std::string& message) {
 int StartRecording(const char* program) {
     Replay header;
     header.program = TAVLO_VERSION;
-    header.archive = ArchiveChecksum();
+    header.archive = WorkingArchiveChecksum();
     // What the game reads of its score file: the first four bytes (fewer from a short file,
     // none from an empty file or a folder, which it opens and reads nothing from). Where it
     // could not open the file it would not start, so there is no run to record.
@@ -244,21 +237,10 @@ int StartRecording(const char* program) {
 }
 
 int StartPlaying() {
-    const platform::FileRead read = platform::ReadRegularFile(session.path, kMaxFileBytes);
-    if (read.outcome == platform::ReadOutcome::TooLarge) return Refuse("larger than 16 MiB");
-    if (!read.ok()) return Refuse("cannot be read: " + platform::DescribeRead(read, kMaxFileBytes));
-    const std::optional<std::string> text = read.bytes;
-    if (auto error = Parse(*text, session.replay)) {
-        return Refuse(error->line ? "line " + std::to_string(error->line) + ": " + error->message
-                                  : error->message);
+    if (auto refused = ReadFitting(session.path, "the one in this folder", session.replay)) {
+        return Refuse(*refused);
     }
     const Replay& replay = session.replay;
-    if (replay.program != TAVLO_VERSION) {
-        return Refuse("recorded by tavlo " + replay.program + ", this is tavlo " TAVLO_VERSION);
-    }
-    if (replay.archive != ArchiveChecksum()) {
-        return Refuse("recorded with another tavlo.rka than the one in this folder");
-    }
     // A folder of its own: the archive, and the score file as the recording found it.
     std::error_code error;
     const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);

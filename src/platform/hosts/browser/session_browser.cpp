@@ -65,11 +65,6 @@ struct PageSession {
 
 PageSession session;
 
-std::string ArchiveChecksum() {
-    const platform::FileRead archive = platform::ReadRegularFile("tavlo.rka", std::size_t{1} << 30);
-    return platform::Hex(platform::Fnv1a64(archive.ok() ? archive.bytes : std::string()), 16);
-}
-
 unsigned Seed(unsigned given) {
     if (session.seeded) return given;
     session.seeded = true;
@@ -140,19 +135,10 @@ bool LinkArchive() {
 }
 
 bool StartWatching() {
-    const platform::FileRead read = platform::ReadRegularFile(kWatched, replay::kMaxFileBytes);
-    if (!read.ok()) return Refuse(platform::DescribeRead(read, replay::kMaxFileBytes));
-    if (auto error = replay::Parse(read.bytes, session.replay)) {
-        return Refuse(error->line ? "line " + std::to_string(error->line) + ": " + error->message
-                                  : error->message);
+    if (auto refused = replay::ReadFitting(kWatched, "this page's", session.replay)) {
+        return Refuse(*refused);
     }
     const Replay& replay = session.replay;
-    if (replay.program != TAVLO_VERSION) {
-        return Refuse("recorded by tavlo " + replay.program + ", this is tavlo " TAVLO_VERSION);
-    }
-    if (replay.archive != ArchiveChecksum()) {
-        return Refuse("recorded with another tavlo.rka than this page's");
-    }
     // The watched run's own folder: the player's best score stays where it is, untouched.
     if (!platform::MakeFolders(kWatchFolder) || !LinkArchive() ||
         (replay.scores && !platform::ReplaceFile(std::string(kWatchFolder) + "/score.dat",
@@ -167,7 +153,7 @@ bool StartWatching() {
 bool StartRecording() {
     Replay& header = session.replay;
     header.program = TAVLO_VERSION;
-    header.archive = ArchiveChecksum();
+    header.archive = replay::WorkingArchiveChecksum();
     const platform::FileRead score =
         platform::ReadRegularFile("score.dat", 4, platform::Beyond::KeepFirst);
     if (score.ok()) header.scores = score.bytes;
