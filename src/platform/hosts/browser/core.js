@@ -22,6 +22,7 @@ Module.tavloHost = (function () {
     state: 'loading',  // 'running' from the first picture, 'ended' once the score is stored
     exitCode: null,
     flips: [],         // performance.now() of every flip
+    flipCount: 0,      // flips since the page opened
     shown: null,       // {gameMs, at}: the game's clock and performance.now() of the last picture
     scaling: 'sharp',
     stored: 0,         // times "score.dat" reached IndexedDB

@@ -107,6 +107,7 @@
   host.logFlip = function () {
     if (host.flips.length >= 100000) host.flips.splice(0, 50000);
     host.flips.push(performance.now());
+    ++host.flipCount;
   };
 
   function toggleScaling() {

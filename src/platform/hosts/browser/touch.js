@@ -7,13 +7,18 @@
 //   another moves the key with it.
 // - A key stays down for at least minHoldMs, however short the tap: the game reads its keys
 //   once a frame (33 ms on the title, 16 in a round), so a shorter press could fall between two
-//   readings and be lost. A second tap of a key that is still being held joins that press.
+//   readings and be lost. On a loaded machine a frame can take longer than that, so the key
+//   also stays down until the game has flipped twice since it went down (the first flip may
+//   be of a frame that read its keys before the press; the second read them after it), or for
+//   maxHoldMs where nothing flips. A second tap of a key that is still being held joins that
+//   press.
 // - An optional vibration tick on each press (off by default, kept in localStorage).
 // Their names (for screen readers) and the bar's buttons are in the player's language.
 import { tr, onLanguageChange } from './i18n.js';
 
 (function () {
   const minHoldMs = 40;  // longer than the game's longest frame (33 ms), with room for a late wake
+  const maxHoldMs = 500;  // a screen that does not flip holds a tap no longer than this
   const tickMs = 12;
   const play = document.getElementById('play');
   const touchButton = document.getElementById('touch-button');
@@ -57,6 +62,7 @@ import { tr, onLanguageChange } from './i18n.js';
   // ---- keys ----------------------------------------------------------------------------------
   const fingers = new Map();  // pointerId -> the button it holds
   const holders = new Map();  // virtual key -> {count, downAt, release (timer or null)}
+  const flips = () => (window.Module && Module.tavloHost ? Module.tavloHost.flipCount : 0);
   const sendKey = (vk, down) => {
     if (window.Module && Module.tavloHost && Module.tavloHost.sendKey) Module.tavloHost.sendKey(vk, down);
   };
@@ -65,7 +71,7 @@ import { tr, onLanguageChange } from './i18n.js';
     const vk = Number(button.dataset.key);
     let held = holders.get(vk);
     if (!held) {
-      held = { count: 0, downAt: performance.now(), release: null };
+      held = { count: 0, downAt: performance.now(), flipsAtDown: flips(), release: null };
       holders.set(vk, held);
       sendKey(vk, true);
     }
@@ -87,9 +93,16 @@ import { tr, onLanguageChange } from './i18n.js';
       holders.delete(vk);
       sendKey(vk, false);
     };
-    const left = held.downAt + minHoldMs - performance.now();
-    if (left > 0) held.release = setTimeout(up, left);
-    else up();
+    const tryUp = () => {
+      const heldMs = performance.now() - held.downAt;
+      const seen = flips() - held.flipsAtDown >= 2 || heldMs >= maxHoldMs;
+      if (heldMs >= minHoldMs && seen) {
+        up();
+      } else {
+        held.release = setTimeout(tryUp, Math.max(minHoldMs - heldMs, 4));
+      }
+    };
+    tryUp();
   }
 
   const keyButton = (target) => (target && target.closest ? target.closest('#play button[data-key]') : null);
