@@ -6,6 +6,7 @@
 #   scripts/replays.sh [--check]        compare (what the test e2e_golden_replays runs)
 #   scripts/replays.sh --update         write the expected files anew, saying which frames changed
 #   scripts/replays.sh --make-round     record round.replay again with the bot (a new seed)
+#   scripts/replays.sh --make-paced     record paced.replay again: the bot at a person's pace
 # Options: --tavlo BIN (default build/src/tavlo), --archive RKA (default build/tavlo.rka),
 # --build DIR (default build; where the bot is).
 set -euo pipefail
@@ -20,6 +21,7 @@ while [ $# -gt 0 ]; do
         --check) action=check ;;
         --update) action=update ;;
         --make-round) action=make-round ;;
+        --make-paced) action=make-paced ;;
         --tavlo) tavlo=$2; shift ;;
         --archive) archive=$2; shift ;;
         --build) build=$2; shift ;;
@@ -33,11 +35,17 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/tavlo-replays-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cp "$archive" "$work/tavlo.rka"
 
-if [ "$action" = make-round ]; then
+if [ "$action" = make-round ] || [ "$action" = make-paced ]; then
+    name=round
+    pace=()
+    if [ "$action" = make-paced ]; then
+        name=paced
+        pace=(--paced)
+    fi
     printf '\0\0\0\0' >"$work/score.dat"
     (cd "$work" && TAVLO_VIDEO=headless "$build/tests/e2e/replays/tavlo_make_round_replay" \
-        "$folder/round.replay") || true  # the game ends with its own code, 1
-    tail -n 1 "$folder/round.replay"
+        "$folder/$name.replay" "${pace[@]}") || true  # the game ends with its own code, 1
+    tail -n 1 "$folder/$name.replay"
     exit 0
 fi
 

@@ -110,6 +110,12 @@ bool GameRound::CheckKeys() {
         if (KeyTable[key] == 0) continue;
         KeyTable[key] = 0;
         if (key != TargetKey[kind]) return true;
+        if (hit == 0) {
+            // For a debugger, and the replay checker, which times each answer: the key that
+            // answered this picture.
+            std::sprintf(FormatBuffer, "key %d taken\n", key);
+            OutputDebugStringA(FormatBuffer);
+        }
         hit = 1;
     }
     return false;
@@ -118,6 +124,12 @@ bool GameRound::CheckKeys() {
 bool GameRound::Step() {
     display.BlitClipped(static_cast<int>(x), 80, TargetSourceX[kind], 87 * hit, TargetWidth[kind],
                         85, 1, 2, kTransparent);
+    // For a debugger, and the replay checker: a picture enters at 320, just off the screen, so
+    // the draw one step in (a step is 3 pixels or more) is the first that shows it.
+    if (x < kStartX && x + speed > kStartX - 1.0f) {
+        std::sprintf(FormatBuffer, "picture %d shown\n", kind);
+        OutputDebugStringA(FormatBuffer);
+    }
     x = x - speed;
     if (x > kGoneX) return false;
     if (hit == 0) return true;

@@ -5,10 +5,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "game_round.h"
+#include "pictures.h"
 #include "process.h"
 
 using namespace testing_support;
@@ -145,6 +150,109 @@ TEST(ReplayRunDeathTest, AFileThatDoesNotFitEndsWithItsLineAndCodeOne) {
     RunResult missing = folder.Tavlo("", "--replay none.replay --verify");
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_NE(missing.standardError.find("cannot be read"), std::string::npos);
+}
+
+// A TAVLO_REACTIONS line, split.
+struct Reaction {
+    int round = 0, hit = 0, kind = 0;
+    std::string frame;
+    long long shown = 0, press = 0, reaction = 0;
+};
+
+std::vector<Reaction> Reactions(const std::string& text) {
+    std::vector<Reaction> lines;
+    std::istringstream in(text);
+    Reaction r;
+    while (in >> r.round >> r.hit >> r.kind >> r.frame >> r.shown >> r.press >> r.reaction) {
+        lines.push_back(r);
+    }
+    return lines;
+}
+
+// The golden round's bot presses as soon as a picture is on its way in, before a person could
+// see it; the person-paced one 200 to 600 ms after the first frame. Each line's frame is the one
+// the frame list has at its clock; the hits count up within the round.
+TEST(ReplayRunDeathTest, ReactionLinesTimeEachHitFromItsPicturesFirstFrame) {
+    struct Case {
+        const char* replay;
+        std::size_t hits;
+        long long fastest, slowest;
+    };
+    const Case cases[] = {{"round", 101, -1000, 99}, {"paced", 31, 200, 700}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.replay);
+        Folder folder;
+        const std::string golden = std::string(TAVLO_SOURCE_DIR "/tests/e2e/replays/") + c.replay;
+        RunResult played = folder.Tavlo("TAVLO_REACTIONS=reactions.tsv",
+                                        "--replay '" + golden + ".replay' --verify >report.txt");
+        ASSERT_EQ(played.exitCode, 0) << played.standardError;
+        // The report is the golden one still (it names the replay as given).
+        const std::string report = ReadFile(folder.path + "/report.txt");
+        EXPECT_EQ(report.substr(report.find('\n')),
+                  ReadFile(golden + ".report").substr(ReadFile(golden + ".report").find('\n')));
+        std::map<std::string, long long> clockOf;
+        std::istringstream frames(ReadFile(golden + ".frames"));
+        std::string index, sum;
+        long long at = 0;
+        while (frames >> index >> at >> sum) clockOf[index] = at;
+
+        const std::vector<Reaction> lines = Reactions(ReadFile(folder.path + "/reactions.tsv"));
+        ASSERT_EQ(lines.size(), c.hits);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const Reaction& r = lines[i];
+            EXPECT_EQ(r.round, 1);
+            EXPECT_EQ(r.hit, static_cast<int>(i) + 1);
+            EXPECT_TRUE(r.kind >= 0 && r.kind <= 3) << r.kind;
+            EXPECT_EQ(r.frame.size(), 6u);
+            EXPECT_EQ(clockOf[r.frame], r.shown) << r.frame;
+            EXPECT_EQ(r.reaction, r.press - r.shown);
+            EXPECT_GE(r.reaction, c.fastest) << "hit " << r.hit;
+            EXPECT_LE(r.reaction, c.slowest) << "hit " << r.hit;
+        }
+    }
+}
+
+// The frame a line names is the first where the picture is on the screen: it enters at 320, off
+// the screen, and the frame after draws it one step in (3 pixels at the first picture's speed).
+// Frame by frame from there the band's right edge is the picture over the background (the frame
+// before, which shows none of it) at 317, 314, 311...; its art begins with a few transparent
+// columns, so its first coloured pixels come a few frames later.
+TEST(ReplayRunDeathTest, AReactionLineNamesTheFrameWhereItsPictureFirstShowed) {
+    Folder folder;
+    RunResult played = folder.Tavlo("TAVLO_REACTIONS=reactions.tsv TAVLO_CAPTURE=shots",
+                                    "--replay '" TAVLO_SOURCE_DIR
+                                    "/tests/e2e/replays/wrong.replay' --verify >/dev/null");
+    ASSERT_EQ(played.exitCode, 0) << played.standardError;
+    const std::vector<Reaction> lines = Reactions(ReadFile(folder.path + "/reactions.tsv"));
+    ASSERT_EQ(lines.size(), 1u);
+    const int first = std::stoi(lines[0].frame);
+    const int source = TargetSourceX[lines[0].kind];
+    auto shot = [&](int index) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%06d", index);
+        return e2e::ReadBmp(folder.path + "/shots/" + name + ".bmp");
+    };
+    const e2e::Image background = shot(first - 1);
+    const e2e::Image art = e2e::ArchiveEntry("game0.bmp", folder.path);
+    ASSERT_EQ(background.width, 320);
+    const std::uint32_t key = art.At(source, 0);  // the transparent colour
+    int coloured = 0;
+    for (int k = 0; k < 5; ++k) {
+        SCOPED_TRACE("frame " + std::to_string(first + k));
+        const e2e::Image frame = shot(first + k);
+        ASSERT_EQ(frame.width, 320);
+        const int left = 317 - 3 * k;
+        for (int y = 0; y < 85; ++y) {
+            for (int x = left; x < 320; ++x) {
+                const std::uint32_t picture = art.At(source + x - left, y);
+                const bool shows = picture != key;
+                coloured += shows ? 1 : 0;
+                ASSERT_EQ(frame.At(x, 80 + y), shows ? picture : background.At(x, 80 + y))
+                    << x << "," << y;
+            }
+        }
+    }
+    EXPECT_GT(coloured, 0);
 }
 
 }  // namespace

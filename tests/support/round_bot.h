@@ -1,9 +1,11 @@
 // A player for whole runs of the game on the headless host: from the idle hook it reads the
 // round's state and presses the right arrow for each picture once it is on the screen, until the
-// score passes `enough`; then it lets the next picture get away.
+// score passes `enough`; then it lets the next picture get away. At once (as a program would),
+// or at a person's pace: 200 to 600 ms after the picture's first frame, drawn from a fixed seed.
 #pragma once
 
 #include <cstdint>
+#include <random>
 
 #include "game_round.h"
 #include "host_headless.h"
@@ -18,14 +20,27 @@ inline void Press(std::uint64_t at, unsigned key) {
 
 class RoundBot {
   public:
-    explicit RoundBot(int enough) : enough_(enough) {}
+    enum class Pace { AtOnce, Person };
+    static constexpr int kFastestMs = 200;
+    static constexpr int kSlowestMs = 600;
+
+    explicit RoundBot(int enough, Pace pace = Pace::AtOnce, unsigned seed = 1)
+        : enough_(enough), pace_(pace), random_(seed) {}
 
     // One look at the round at the game clock `now`; true at the look that finds the round over
     // (an unanswered picture has left: the rating is on the screen).
     bool Look(const GameRound& round, std::uint64_t now) {
         const bool playing = round.speed > 0.0f && round.x < 320.0f && round.x > -82.0f;
-        if (playing && round.hit == 0 && round.score <= enough_ && pressedFor_ != round.score) {
-            Press(now, TargetKey[round.kind]);
+        // Once x has moved a step past the draw at 320 (which shows nothing), the picture's
+        // first frame on the screen has been presented.
+        const bool shown = pace_ == Pace::AtOnce || round.x < 320.0f - 1.5f * round.speed;
+        if (playing && shown && round.hit == 0 && round.score <= enough_ &&
+            pressedFor_ != round.score) {
+            const std::uint64_t delay =
+                pace_ == Pace::AtOnce
+                    ? 0
+                    : std::uniform_int_distribution<int>(kFastestMs, kSlowestMs)(random_);
+            Press(now + delay, TargetKey[round.kind]);
             pressedFor_ = round.score;
         }
         if (roundOver_ == 0 && round.speed > 0.0f && round.x <= -82.0f && round.hit == 0) {
@@ -39,6 +54,8 @@ class RoundBot {
 
   private:
     int enough_;
+    Pace pace_;
+    std::mt19937 random_;
     int pressedFor_ = -1;  // the score at the last press: one press a picture
     std::uint64_t roundOver_ = 0;
 };

@@ -181,7 +181,8 @@ std::string Anchored(const std::string& name) {
 void AnchorRelativePaths(CommandLine& line) {
     line.record = Anchored(line.record);
     line.replay = Anchored(line.replay);
-    for (const char* name : {"TAVLO_INPUT", "TAVLO_CAPTURE", "TAVLO_RECORD", "TAVLO_FRAME_SUMS"}) {
+    for (const char* name :
+         {"TAVLO_INPUT", "TAVLO_CAPTURE", "TAVLO_RECORD", "TAVLO_FRAME_SUMS", "TAVLO_REACTIONS"}) {
         const char* value = std::getenv(name);
         if (value && *value) platform::SetEnvironment(name, Anchored(value));
     }

@@ -24,7 +24,7 @@ struct CommandLine {
 
 CommandLine ParseCommandLine(int argc, char** argv);
 // Files named on the command line (--record, --replay) or in the environment (TAVLO_INPUT,
-// TAVLO_CAPTURE, TAVLO_RECORD, TAVLO_FRAME_SUMS) are the caller's: a relative
+// TAVLO_CAPTURE, TAVLO_RECORD, TAVLO_FRAME_SUMS, TAVLO_REACTIONS) are the caller's: a relative
 // name is made absolute here, before the program moves into its data folder or a replay's
 // scratch folder.
 void AnchorRelativePaths(CommandLine& line);

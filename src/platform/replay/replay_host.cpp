@@ -58,6 +58,7 @@ bool ReplayHost::NextEvent(InputEvent& event) {
             std::fputs(line.c_str(), out_);
             std::fflush(out_);
         }
+        if (onEvent) onEvent(event, idles_);
         return true;
     }
     // Playing: what the inner host has, first, so that a close or Pause is never held up.
@@ -65,9 +66,14 @@ bool ReplayHost::NextEvent(InputEvent& event) {
         using Kind = InputEvent::Kind;
         const bool key = event.kind == Kind::KeyDown || event.kind == Kind::KeyUp ||
                          event.kind == Kind::SysKeyDown || event.kind == Kind::SysKeyUp;
-        if (!key || (event.kind == Kind::KeyDown && event.virtualKey == vk::kPause)) return true;
+        if (!key || (event.kind == Kind::KeyDown && event.virtualKey == vk::kPause)) {
+            if (onEvent) onEvent(event, idles_);
+            return true;
+        }
     }
-    return NextReplayEvent(event);
+    if (!NextReplayEvent(event)) return false;
+    if (onEvent) onEvent(event, idles_);
+    return true;
 }
 
 bool ReplayHost::NextReplayEvent(InputEvent& event) {

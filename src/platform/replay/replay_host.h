@@ -33,6 +33,8 @@ class ReplayHost final : public Host {
     // Called for every change of the screen, with its index and the game clock.
     std::function<void(const ScreenImage&, ScreenChange, std::uint64_t index, std::uint64_t at)>
         onScreen;
+    // Called for every event handed to the game, with the game clock.
+    std::function<void(const InputEvent&, std::uint64_t at)> onEvent;
     // Called when playback goes wrong: an event due at another frame count than recorded, or the
     // clock past the end without the program having ended. Line and message; it must not return.
     std::function<void(int line, const std::string& message)> onDiverged;

@@ -19,6 +19,7 @@
 #include "checksums.h"
 #include "files.h"
 #include "host_headless.h"
+#include "reactions.h"
 #include "replay.h"
 #include "replay_host.h"
 #include "system.h"
@@ -50,7 +51,9 @@ struct Session {
     std::uint32_t runChecksum = 0;  // CRC-32 of every frame's sum line
     int divergedLine = -1;
     std::string diverged;
-    std::vector<std::string> rounds;  // each round's result, as the game told a debugger
+    std::vector<std::string> rounds;         // each round's result, as the game told a debugger
+    std::FILE* reactionsFile = nullptr;      // TAVLO_REACTIONS
+    std::unique_ptr<ReactionLog> reactions;  // while recording or playing
     std::function<void(const std::string&)> onNewBest;
 };
 
@@ -65,6 +68,11 @@ void OnStopSignal(int signal) {
     std::signal(signal, SIG_DFL);
 }
 
+void CloseReactions() {
+    if (session.reactionsFile) std::fclose(session.reactionsFile);
+    session.reactionsFile = nullptr;
+}
+
 // Ends a recording stopped from outside with a cut line at `at`: the game's clock at the last
 // empty poll, where playing it back stops.
 void CutRecording(std::uint64_t at) {
@@ -74,6 +82,7 @@ void CutRecording(std::uint64_t at) {
     session.out = nullptr;
     if (session.sums) std::fclose(session.sums);
     session.sums = nullptr;
+    CloseReactions();
 }
 
 void Poll() {
@@ -133,6 +142,7 @@ void RemoveScratch() {
 // At the end of the program, however it ends (the game's own ends all go through exit).
 void Finish() {
     if (session.sums) std::fclose(session.sums);
+    CloseReactions();
     if (session.mode == Mode::Record) {
         if (session.out && session.host) {
             std::fputs(EndLine(session.host->Elapsed(), session.host->Frames()).c_str(),
@@ -300,6 +310,19 @@ int StartSession(const SessionRequest& request, const char* program) {
             return 2;
         }
     }
+    if (const char* reactions = std::getenv("TAVLO_REACTIONS"); reactions && *reactions) {
+        session.reactionsFile = platform::OpenStream(reactions, "wb");
+        if (!session.reactionsFile) {
+            std::fprintf(stderr, "%s: TAVLO_REACTIONS %s: %s\n", program, reactions,
+                         std::strerror(errno));
+            if (session.sums) std::fclose(session.sums);
+            RemoveScratch();
+            return 2;
+        }
+        session.reactions = std::make_unique<ReactionLog>([](const std::string& line) {
+            if (session.reactionsFile) std::fputs(line.c_str(), session.reactionsFile);
+        });
+    }
     std::atexit(Finish);
     return -1;
 }
@@ -330,16 +353,29 @@ Host* CreateSessionHost() {
                                       session.replay.clockStart);
         session.host->PlayFrom(&session.replay);
         session.host->onDiverged = Diverged;
-        // The game tells a debugger each round's result (a line ending in a newline).
-        SetDebugListener([](const char* text) {
-            std::string line(text);
-            while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-            if (session.rounds.size() < 100000) session.rounds.push_back(line);
-        });
+    }
+    // The game tells a debugger each round's result (a line ending in a newline), and the facts
+    // the reaction lines are made of.
+    SetDebugListener([](const char* text) {
+        std::string line(text);
+        if (session.reactions && session.reactions->Heard(line, session.host->Elapsed())) return;
+        if (!line.starts_with("score ")) return;
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+        if (session.mode == Mode::Play && session.rounds.size() < 100000) {
+            session.rounds.push_back(line);
+        }
+    });
+    if (session.reactions) {
+        session.host->onEvent = [](const InputEvent& event, std::uint64_t at) {
+            session.reactions->Received(event, at);
+        };
     }
     session.host->onPoll = Poll;
     session.host->onScreen = [](const ScreenImage& image, ScreenChange, std::uint64_t index,
-                                std::uint64_t at) { SumFrame(image, index, at); };
+                                std::uint64_t at) {
+        SumFrame(image, index, at);
+        if (session.reactions) session.reactions->Screen(index, at);
+    };
     return session.host;
 }
 

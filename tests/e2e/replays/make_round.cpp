@@ -1,10 +1,14 @@
 // Records the golden replay of a long round: the whole program in-process on the headless host,
 // behind the recorder, played by a bot that reads the round's state and presses the right arrow
 // for each picture until the score passes 100, then lets a picture get away and leaves through
-// the menu's QUIT. Run in a folder holding "tavlo.rka" and "score.dat":
-//   tavlo_make_round_replay OUT.replay
-// (scripts/replays.sh --make-round does that.) The seed is the game's own, from the clock.
+// the menu's QUIT. With --paced, the bot plays at a person's pace (each press 200 to 600 ms after
+// its picture's first frame, from a fixed seed) until the score passes 30. Run in a folder
+// holding "tavlo.rka" and "score.dat":
+//   tavlo_make_round_replay OUT.replay [--paced]
+// (scripts/replays.sh --make-round and --make-paced do that.) The game's seed is its own, from
+// the clock.
 #include <cstdio>
+#include <cstring>
 
 #include <windows.h>
 
@@ -19,12 +23,16 @@ namespace {
 using testing_support::Press;
 
 constexpr int kEnough = 100;
+// Later pictures are faster: past about 70 a press 600 ms after the first frame comes too late.
+constexpr int kEnoughPaced = 30;
+constexpr unsigned kPaceSeed = 41;
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUT.replay\n", argv[0]);
+    const bool paced = argc == 3 && std::strcmp(argv[2], "--paced") == 0;
+    if (argc != 2 && !paced) {
+        std::fprintf(stderr, "usage: %s OUT.replay [--paced]\n", argv[0]);
         return 2;
     }
     if (host::replay::StartSession({argv[1], "", false, host::CreateHeadlessHost, nullptr},
@@ -34,7 +42,9 @@ int main(int argc, char** argv) {
     host::SetHostFactory(host::replay::CreateSessionHost);
     host::Current();
     Press(6000, VK_RETURN);
-    testing_support::RoundBot bot(kEnough);
+    using testing_support::RoundBot;
+    RoundBot bot(paced ? kEnoughPaced : kEnough,
+                 paced ? RoundBot::Pace::Person : RoundBot::Pace::AtOnce, kPaceSeed);
     bool quitting = false;
     host::headless::SetIdleHook([&] {
         const std::uint64_t now = host::headless::Elapsed();

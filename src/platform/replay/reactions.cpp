@@ -1,0 +1,65 @@
+// The reaction lines, from what the game tells a debugger and what the session sees.
+#include "reactions.h"
+
+#include <cstdio>
+
+namespace host::replay {
+
+bool ReactionLog::Heard(const std::string& text, std::uint64_t now) {
+    int value = 0;
+    char end = 0;
+    if (std::sscanf(text.c_str(), "picture %d shown%c", &value, &end) == 2 && end == '\n' &&
+        value >= 0 && value <= 3) {
+        if (picture_.shownHeard) picture_ = {};  // an answer never came: a new picture
+        picture_.kind = value;
+        picture_.shownHeard = true;
+        return true;
+    }
+    if (std::sscanf(text.c_str(), "key %d taken%c", &value, &end) == 2 && end == '\n' &&
+        value >= 0 && value <= 255) {
+        if (picture_.taken) picture_ = {};
+        picture_.taken = true;
+        // A key the game found down without a down event reaching it cannot be; were it so, the
+        // answer is timed from now.
+        picture_.pressAt = down_[static_cast<std::size_t>(value)].value_or(now);
+        down_[static_cast<std::size_t>(value)].reset();
+        WriteWhenWhole();
+        return true;
+    }
+    if (text.starts_with("score ")) {
+        ++round_;
+        hits_ = 0;
+        picture_ = {};
+    }
+    return false;
+}
+
+void ReactionLog::Received(const InputEvent& event, std::uint64_t at) {
+    const std::size_t key = event.virtualKey & 0xFF;
+    if (event.kind == InputEvent::Kind::KeyDown && !down_[key]) down_[key] = at;
+    if (event.kind == InputEvent::Kind::KeyUp) down_[key].reset();
+}
+
+void ReactionLog::Screen(std::uint64_t index, std::uint64_t at) {
+    if (!picture_.shownHeard || picture_.framed) return;
+    picture_.framed = true;
+    picture_.frame = index;
+    picture_.shownAt = at;
+    WriteWhenWhole();
+}
+
+void ReactionLog::WriteWhenWhole() {
+    if (!picture_.framed || !picture_.taken) return;
+    ++hits_;
+    char line[160];
+    std::snprintf(
+        line, sizeof line, "%d\t%d\t%d\t%06llu\t%llu\t%llu\t%lld\n", round_, hits_, picture_.kind,
+        static_cast<unsigned long long>(picture_.frame),
+        static_cast<unsigned long long>(picture_.shownAt),
+        static_cast<unsigned long long>(picture_.pressAt),
+        static_cast<long long>(picture_.pressAt) - static_cast<long long>(picture_.shownAt));
+    write_(line);
+    picture_ = {};
+}
+
+}  // namespace host::replay
