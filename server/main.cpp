@@ -19,6 +19,7 @@ constexpr const char* kUsage =
     "                    [--workers N] [--queue N] [--rate N] [--verify-cpu SECONDS]\n"
     "                    [--verify-memory MIB] [--verify-time SECONDS]\n"
     "                    [--trust-forwarded] [--watch-url PREFIX] [--site DIR]\n"
+    "                    [--unseen-ms MS] [--assisted-from N] [--rejudge]\n"
     "\n"
     "  --db             an SQLite file (made if missing) or a PostgreSQL URI (default "
     "scores.sqlite)\n"
@@ -37,7 +38,12 @@ constexpr const char* kUsage =
     "  --trust-forwarded  take the client's address from X-Forwarded-For (behind a proxy only)\n"
     "  --watch-url      each table row links to PREFIX followed by the run's id\n"
     "                   (default /play/?replay= with --site, else /api/runs/)\n"
-    "  --site           serve the game's page (a built site folder) under /play/\n";
+    "  --site           serve the game's page (a built site folder) under /play/\n"
+    "  --unseen-ms      a picture answered sooner than this after it appeared was not seen\n"
+    "                   (default 100)\n"
+    "  --assisted-from  runs with this many unseen pictures go on the assisted board (default 10)\n"
+    "  --rejudge        judge every stored run again from its stored reaction lines by the two\n"
+    "                   flags above, without playing any, and exit\n";
 
 int Usage(const std::string& problem) {
     std::fprintf(stderr, "tavlo-scores: %s\n%s", problem.c_str(), kUsage);
@@ -64,6 +70,7 @@ int main(int argc, char** argv) {
     config.verifier.scratch = tmp && *tmp ? tmp : "/tmp";
     config.workers = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     bool watchGiven = false;
+    bool rejudge = false;
 
     for (int i = 1; i < argc; ++i) {
         const std::string flag = argv[i];
@@ -73,6 +80,10 @@ int main(int argc, char** argv) {
         }
         if (flag == "--trust-forwarded") {
             config.trustForwarded = true;
+            continue;
+        }
+        if (flag == "--rejudge") {
+            rejudge = true;
             continue;
         }
         if (i + 1 >= argc) return Usage(flag + " needs a value");
@@ -105,6 +116,10 @@ int main(int argc, char** argv) {
             ok = ToInt(value, 0, 1 << 20, &config.verifier.memoryMiB);
         } else if (flag == "--verify-time") {
             ok = ToInt(value, 1, 3600, &config.verifier.wallSeconds);
+        } else if (flag == "--unseen-ms") {
+            ok = ToInt(value, 0, 100000, &config.rule.unseenBelowMs);
+        } else if (flag == "--assisted-from") {
+            ok = ToInt(value, 1, 1000000, &config.rule.assistedFrom);
         } else {
             return Usage("unknown flag " + flag);
         }
@@ -136,6 +151,22 @@ int main(int argc, char** argv) {
     std::string host = listen.substr(0, colon);
     if (host.size() > 2 && host.front() == '[' && host.back() == ']') {
         host = host.substr(1, host.size() - 2);
+    }
+
+    // Re-judging plays nothing: the store and the rule are all it needs.
+    if (rejudge) {
+        try {
+            const std::unique_ptr<scores::Store> store = scores::OpenStore(db);
+            const int moved = scores::Rejudge(*store, config.rule);
+            std::printf(
+                "tavlo-scores: every run judged again (under %d ms unseen, %d or more "
+                "assisted): %d changed board\n",
+                config.rule.unseenBelowMs, config.rule.assistedFrom, moved);
+            return 0;
+        } catch (const scores::StoreError& e) {
+            std::fprintf(stderr, "tavlo-scores: %s\n", e.what());
+            return 1;
+        }
     }
 
     // Without its archive every play would fail, and each player would be told the run did not

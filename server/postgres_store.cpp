@@ -1,6 +1,7 @@
 // The PostgreSQL store, through libpq: a few connections shared by the server's threads, every
 // statement with its parameters apart from its text, migrations under an advisory lock so that
 // two servers starting together do not both apply one.
+#include <algorithm>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
@@ -35,6 +36,10 @@ class Result {
     std::int64_t Int(int row, int column) const {
         return std::strtoll(PQgetvalue(result_, row, column), nullptr, 10);
     }
+    std::optional<int> MaybeInt(int row, int column) const {
+        if (PQgetisnull(result_, row, column)) return std::nullopt;
+        return static_cast<int>(Int(row, column));
+    }
 
   private:
     PGresult* result_;
@@ -58,13 +63,17 @@ class Connection {
 
     // Parameters as text, except the one at `binaryParam`, sent as bytes; results as text, or
     // as bytes with `binaryResult`.
+    // Empty parameters at the places `nulls` lists are sent as NULL.
     Result Run(const char* statement, const std::vector<std::string>& params = {},
-               int binaryParam = -1, bool binaryResult = false) {
+               int binaryParam = -1, bool binaryResult = false,
+               const std::vector<int>& nulls = {}) {
         std::vector<const char*> values;
         std::vector<int> lengths;
         std::vector<int> formats;
         for (std::size_t i = 0; i < params.size(); ++i) {
-            values.push_back(params[i].data());
+            const bool null = params[i].empty() && std::find(nulls.begin(), nulls.end(),
+                                                             static_cast<int>(i)) != nulls.end();
+            values.push_back(null ? nullptr : params[i].data());
             lengths.push_back(static_cast<int>(params[i].size()));
             formats.push_back(static_cast<int>(i) == binaryParam ? 1 : 0);
         }
@@ -133,9 +142,9 @@ class PostgresStore final : public Store {
         return r.Text(0, 0);
     }
 
-    std::vector<TableRow> Top(int limit) override {
+    std::vector<TableRow> Top(int limit, Board board) override {
         Lease lease(*this);
-        Result r = lease.Get().Run(sql::kTopPostgres, {std::to_string(limit)});
+        Result r = lease.Get().Run(sql::kTopPostgres, {std::to_string(limit), BoardName(board)});
         std::vector<TableRow> rows;
         for (int i = 0; i < r.Rows(); ++i) {
             TableRow row;
@@ -144,6 +153,8 @@ class PostgresStore final : public Store {
             row.name = r.Text(i, 1);
             row.score = static_cast<int>(r.Int(i, 2));
             row.when = r.Int(i, 3);
+            row.medianMs = r.MaybeInt(i, 4);
+            row.fastestMs = r.MaybeInt(i, 5);
             rows.push_back(std::move(row));
         }
         return rows;
@@ -168,7 +179,32 @@ class PostgresStore final : public Store {
         return r.Rows() == 0 ? 0 : static_cast<int>(r.Int(0, 0));
     }
 
+    std::vector<std::pair<std::int64_t, std::string>> ReactionLines() override {
+        Lease lease(*this);
+        Result r = lease.Get().Run("SELECT id, reactions FROM runs ORDER BY id");
+        std::vector<std::pair<std::int64_t, std::string>> lines;
+        for (int i = 0; i < r.Rows(); ++i) lines.emplace_back(r.Int(i, 0), r.Text(i, 1));
+        return lines;
+    }
+
+    bool SetVerdict(std::int64_t id, const Verdict& verdict) override {
+        Lease lease(*this);
+        const Reactions& x = verdict.reactions;
+        Result r = lease.Get().Run(
+            "UPDATE runs SET board = $2, hits = $3, median_ms = $4::INTEGER, "
+            "fastest_ms = $5::INTEGER, unseen = $6 WHERE id = $1 RETURNING id",
+            {std::to_string(id), BoardName(verdict.board), std::to_string(x.hits),
+             OrNull(x.medianMs), OrNull(x.fastestMs), std::to_string(x.unseen)},
+            -1, false, {3, 4});
+        return r.Rows() == 1;
+    }
+
   private:
+    // A nullable number as a parameter's text; NULL is told apart by the caller's null list.
+    static std::string OrNull(const std::optional<int>& value) {
+        return value ? std::to_string(*value) : std::string();
+    }
+
     // One connection, for one call; a broken one is reset when given back.
     class Lease {
       public:
@@ -233,6 +269,11 @@ class PostgresStore final : public Store {
         run.program = r.Text(0, 3);
         run.hash = r.Text(0, 4);
         run.when = r.Int(0, 5);
+        run.verdict.board = BoardNamed(r.Text(0, 6)).value_or(Board::Human);
+        run.verdict.reactions.hits = static_cast<int>(r.Int(0, 7));
+        run.verdict.reactions.medianMs = r.MaybeInt(0, 8);
+        run.verdict.reactions.fastestMs = r.MaybeInt(0, 9);
+        run.verdict.reactions.unseen = static_cast<int>(r.Int(0, 10));
         return run;
     }
 
@@ -248,12 +289,16 @@ class PostgresStore final : public Store {
             result.run.name = player.Text(0, 1);
             return result;
         }
+        const Reactions& x = run.verdict.reactions;
         Result added = c.Run(
-            "INSERT INTO runs (player_id, hash, score, program, submitted_at, replay) "
-            "VALUES ($1, $2, $3, $4, $5, $6) ON CONFLICT (hash) DO NOTHING RETURNING id",
+            "INSERT INTO runs (player_id, hash, score, program, submitted_at, replay, reactions, "
+            "board, hits, median_ms, fastest_ms, unseen) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, "
+            "$9, $10::INTEGER, $11::INTEGER, $12) ON CONFLICT (hash) DO NOTHING RETURNING id",
             {player.Text(0, 0), run.hash, std::to_string(run.score), run.program,
-             std::to_string(run.when), run.replay},
-            5);
+             std::to_string(run.when), run.replay, run.reactions, BoardName(run.verdict.board),
+             std::to_string(x.hits), OrNull(x.medianMs), OrNull(x.fastestMs),
+             std::to_string(x.unseen)},
+            5, false, {9, 10});
         if (added.Rows() == 0) {
             result.outcome = AddResult::Outcome::AlreadyStored;
             if (auto stored = FindIn(c, sql::kRunByHashPostgres, run.hash)) result.run = *stored;

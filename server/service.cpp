@@ -60,7 +60,39 @@ std::optional<std::int64_t> Number(const std::string& text, std::int64_t low, st
     return value;
 }
 
+// The run's board, its reaction times and why it stands there, as the answers carry them.
+json VerdictFields(const Verdict& verdict, const ReactionRule& rule) {
+    const Reactions& r = verdict.reactions;
+    const auto number = [](const std::optional<int>& value) {
+        return value ? json(*value) : json(nullptr);
+    };
+    return {{"board", BoardName(verdict.board)},
+            {"reactions",
+             {{"hits", r.hits},
+              {"median_ms", number(r.medianMs)},
+              {"fastest_ms", number(r.fastestMs)},
+              {"unseen", r.unseen}}},
+            {"why", WhyOnBoard(r, rule)}};
+}
+
 }  // namespace
+
+std::optional<Verdict> Judge(const std::string& lines, const ReactionRule& rule) {
+    const std::optional<Reactions> reactions = Summarise(lines, rule);
+    if (!reactions) return std::nullopt;
+    return Verdict{BoardFor(*reactions, rule), *reactions};
+}
+
+int Rejudge(Store& store, const ReactionRule& rule) {
+    int moved = 0;
+    for (const auto& [id, lines] : store.ReactionLines()) {
+        const std::optional<Verdict> verdict = Judge(lines, rule);
+        const std::optional<StoredRun> before = store.Run(id);
+        if (!verdict || !before) continue;
+        if (store.SetVerdict(id, *verdict) && before->verdict.board != verdict->board) ++moved;
+    }
+    return moved;
+}
 
 std::string Sha256Hex(const std::string& bytes) {
     unsigned char digest[EVP_MAX_MD_SIZE];
@@ -149,13 +181,24 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
             if (!given) return Refuse(response, 400, "limit is a number from 1 to 100");
             limit = *given;
         }
+        Board board = Board::Human;
+        if (request.has_param("board")) {
+            const auto named = BoardNamed(request.get_param_value("board"));
+            if (!named) return Refuse(response, 400, "board is human or assisted");
+            board = *named;
+        }
         json rows = json::array();
-        for (const TableRow& row : store_.Top(static_cast<int>(limit))) {
+        for (const TableRow& row : store_.Top(static_cast<int>(limit), board)) {
+            const auto number = [](const std::optional<int>& value) {
+                return value ? json(*value) : json(nullptr);
+            };
             rows.push_back({{"rank", row.rank},
                             {"name", row.name},
                             {"score", row.score},
                             {"id", row.id},
-                            {"when", IsoTime(row.when)}});
+                            {"when", IsoTime(row.when)},
+                            {"median_ms", number(row.medianMs)},
+                            {"fastest_ms", number(row.fastestMs)}});
         }
         response.set_header("Access-Control-Allow-Origin", "*");
         Json(response, 200, rows);
@@ -167,15 +210,16 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
                   const std::optional<StoredRun> run = id ? store_.Run(*id) : std::nullopt;
                   if (!run) return Refuse(response, 404, "there is no such run");
                   response.set_header("Access-Control-Allow-Origin", "*");
-                  Json(response, 200,
-                       {{"id", run->id},
-                        {"name", run->name},
-                        {"score", run->score},
-                        {"rank", store_.Rank(run->id)},
-                        {"when", IsoTime(run->when)},
-                        {"program", run->program},
-                        {"sha256", run->hash},
-                        {"replay", "/api/runs/" + std::to_string(run->id) + "/replay"}});
+                  json facts = {{"id", run->id},
+                                {"name", run->name},
+                                {"score", run->score},
+                                {"rank", store_.Rank(run->id)},
+                                {"when", IsoTime(run->when)},
+                                {"program", run->program},
+                                {"sha256", run->hash},
+                                {"replay", "/api/runs/" + std::to_string(run->id) + "/replay"}};
+                  facts.update(VerdictFields(run->verdict, config_.rule));
+                  Json(response, 200, facts);
               });
 
     http_.Get(R"(/api/runs/([0-9]{1,18})/replay)",
@@ -194,7 +238,8 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
                                                   request.get_header_value("Accept-Language"));
         response.set_header("Vary", "Accept-Language");
         response.set_header("Content-Language", language);
-        response.set_content(TablePage(store_.Top(100), language, config_.watch),
+        response.set_content(TablePage(store_.Top(100, Board::Human),
+                                       store_.Top(100, Board::Assisted), language, config_.watch),
                              "text/html; charset=utf-8");
     });
 }
@@ -235,8 +280,9 @@ void Service::Submit(const httplib::Request& request, httplib::Response& respons
     }
 
     const auto accepted = [&](const StoredRun& run, int status) {
-        Json(response, status,
-             {{"id", run.id}, {"score", run.score}, {"rank", store_.Rank(run.id)}});
+        json body = {{"id", run.id}, {"score", run.score}, {"rank", store_.Rank(run.id)}};
+        body.update(VerdictFields(run.verdict, config_.rule));
+        Json(response, status, body);
     };
     const auto heldElsewhere = [&](const StoredRun& run) {
         if (run.name == name.name) return accepted(run, 200);
@@ -272,7 +318,16 @@ void Service::Submit(const httplib::Request& request, httplib::Response& respons
             return Refuse(response, 500, "the server could not check the run; please try later");
     }
 
+    // Judged, not refused: a run a program played stands on the assisted board.
+    const std::optional<Verdict> verdict = Judge(verified.reactions, config_.rule);
+    if (!verdict) {
+        return Refuse(response, 422,
+                      "the run could not be verified: its play wrote reaction lines the server "
+                      "cannot read");
+    }
     NewRun run;
+    run.reactions = verified.reactions;
+    run.verdict = *verdict;
     run.name = name.name;
     run.nameKey = name.key;
     run.hash = hash;

@@ -20,7 +20,8 @@ struct ServiceConfig {
     int perMinute = 6;            // submissions an address may make a minute; 0 for no limit
     bool trustForwarded = false;  // the address is the last of X-Forwarded-For (behind a proxy)
     std::string watch = "/api/runs/";  // each table row's link, the run's id appended
-    std::string site;  // the game's page (build-web/site), served under /play/; empty: none
+    std::string site;   // the game's page (build-web/site), served under /play/; empty: none
+    ReactionRule rule;  // which runs go on the assisted board
 };
 
 class Service {
@@ -39,6 +40,13 @@ class Service {
     VerifyQueue queue_;
     httplib::Server http_;
 };
+
+// The verdict on reaction lines under `rule`; nullopt when they cannot be read.
+std::optional<Verdict> Judge(const std::string& lines, const ReactionRule& rule);
+
+// Every stored run judged again from its stored lines under `rule`, none played. Returns how
+// many changed board; runs whose lines cannot be read are left as they are.
+int Rejudge(Store& store, const ReactionRule& rule);
 
 // SHA-256 of `bytes` as 64 lower-case hex digits.
 std::string Sha256Hex(const std::string& bytes);

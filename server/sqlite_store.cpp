@@ -45,6 +45,14 @@ class Statement {
         throw StoreError(std::string("sqlite: ") + sqlite3_errmsg(db_));
     }
     std::int64_t Int(int column) { return sqlite3_column_int64(statement_, column); }
+    std::optional<int> MaybeInt(int column) {
+        if (sqlite3_column_type(statement_, column) == SQLITE_NULL) return std::nullopt;
+        return static_cast<int>(sqlite3_column_int64(statement_, column));
+    }
+    Statement& Bind(int i, const std::optional<int>& value) {
+        Check(value ? sqlite3_bind_int64(statement_, i, *value) : sqlite3_bind_null(statement_, i));
+        return *this;
+    }
     std::string Text(int column) {
         const void* data = sqlite3_column_blob(statement_, column);
         const int size = sqlite3_column_bytes(statement_, column);
@@ -106,10 +114,10 @@ class SqliteStore final : public Store {
         return s.Text(0);
     }
 
-    std::vector<TableRow> Top(int limit) override {
+    std::vector<TableRow> Top(int limit, Board board) override {
         std::lock_guard lock(mutex_);
         Statement s(db_, sql::kTopSqlite);
-        s.Bind(1, std::int64_t{limit});
+        s.Bind(1, std::int64_t{limit}).Bind(2, std::string(BoardName(board)));
         std::vector<TableRow> rows;
         while (s.Step()) {
             TableRow row;
@@ -118,6 +126,8 @@ class SqliteStore final : public Store {
             row.name = s.Text(1);
             row.score = static_cast<int>(s.Int(2));
             row.when = s.Int(3);
+            row.medianMs = s.MaybeInt(4);
+            row.fastestMs = s.MaybeInt(5);
             rows.push_back(std::move(row));
         }
         return rows;
@@ -141,6 +151,26 @@ class SqliteStore final : public Store {
         Statement s(db_, sql::kRankSqlite);
         s.Bind(1, id);
         return s.Step() ? static_cast<int>(s.Int(0)) : 0;
+    }
+
+    std::vector<std::pair<std::int64_t, std::string>> ReactionLines() override {
+        std::lock_guard lock(mutex_);
+        Statement s(db_, "SELECT id, reactions FROM runs ORDER BY id");
+        std::vector<std::pair<std::int64_t, std::string>> lines;
+        while (s.Step()) lines.emplace_back(s.Int(0), s.Text(1));
+        return lines;
+    }
+
+    bool SetVerdict(std::int64_t id, const Verdict& verdict) override {
+        std::lock_guard lock(mutex_);
+        Statement s(db_,
+                    "UPDATE runs SET board = ?2, hits = ?3, median_ms = ?4, fastest_ms = ?5, "
+                    "unseen = ?6 WHERE id = ?1");
+        s.Bind(1, id).Bind(2, std::string(BoardName(verdict.board)));
+        s.Bind(3, std::int64_t{verdict.reactions.hits}).Bind(4, verdict.reactions.medianMs);
+        s.Bind(5, verdict.reactions.fastestMs).Bind(6, std::int64_t{verdict.reactions.unseen});
+        s.Step();
+        return sqlite3_changes(db_) == 1;
     }
 
   private:
@@ -193,6 +223,11 @@ class SqliteStore final : public Store {
         run.program = s.Text(3);
         run.hash = s.Text(4);
         run.when = s.Int(5);
+        run.verdict.board = BoardNamed(s.Text(6)).value_or(Board::Human);
+        run.verdict.reactions.hits = static_cast<int>(s.Int(7));
+        run.verdict.reactions.medianMs = s.MaybeInt(8);
+        run.verdict.reactions.fastestMs = s.MaybeInt(9);
+        run.verdict.reactions.unseen = static_cast<int>(s.Int(10));
         return run;
     }
 
@@ -222,10 +257,15 @@ class SqliteStore final : public Store {
             player = sqlite3_last_insert_rowid(db_);
         }
         Statement s(db_,
-                    "INSERT INTO runs (player_id, hash, score, program, submitted_at, replay) "
-                    "VALUES (?1, ?2, ?3, ?4, ?5, ?6)");
+                    "INSERT INTO runs (player_id, hash, score, program, submitted_at, replay, "
+                    "reactions, board, hits, median_ms, fastest_ms, unseen) "
+                    "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)");
         s.Bind(1, player).Bind(2, run.hash).Bind(3, std::int64_t{run.score});
-        s.Bind(4, run.program).Bind(5, run.when).BindBlob(6, run.replay).Step();
+        s.Bind(4, run.program).Bind(5, run.when).BindBlob(6, run.replay);
+        const Reactions& r = run.verdict.reactions;
+        s.Bind(7, run.reactions).Bind(8, std::string(BoardName(run.verdict.board)));
+        s.Bind(9, std::int64_t{r.hits}).Bind(10, r.medianMs).Bind(11, r.fastestMs);
+        s.Bind(12, std::int64_t{r.unseen}).Step();
         result.run = Stored(sqlite3_last_insert_rowid(db_), run);
         return result;
     }

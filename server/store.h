@@ -8,9 +8,18 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "reactions.h"
+
 namespace scores {
+
+// Where a run stands and why: its board and its reaction times, judged from its lines.
+struct Verdict {
+    Board board = Board::Human;
+    Reactions reactions;
+};
 
 struct NewRun {
     std::string name;       // as the player wrote it (NFC)
@@ -20,6 +29,8 @@ struct NewRun {
     std::string program;    // the program version that verified it
     int score = 0;          // the best round's score the verification reported
     std::int64_t when = 0;  // Unix seconds
+    std::string reactions;  // the play's reaction lines, kept so that a new rule re-judges
+    Verdict verdict;
 };
 
 struct StoredRun {
@@ -29,11 +40,12 @@ struct StoredRun {
     std::string program;
     std::string hash;
     std::int64_t when = 0;
+    Verdict verdict;
 };
 
 // The run as a store keeps it, once it has its id.
 inline StoredRun Stored(std::int64_t id, const NewRun& run) {
-    return {id, run.name, run.score, run.program, run.hash, run.when};
+    return {id, run.name, run.score, run.program, run.hash, run.when, run.verdict};
 }
 
 struct TableRow {
@@ -42,6 +54,8 @@ struct TableRow {
     std::string name;
     int score = 0;
     std::int64_t when = 0;
+    std::optional<int> medianMs;
+    std::optional<int> fastestMs;
 };
 
 struct AddResult {
@@ -68,13 +82,17 @@ class Store {
     virtual std::optional<StoredRun> FindByHash(const std::string& hash) = 0;
     // The name the key is held under, if any player holds it.
     virtual std::optional<std::string> NameOfKey(const std::string& key) = 0;
-    // The best run of each player, best first; of equal scores the one stored first.
-    virtual std::vector<TableRow> Top(int limit) = 0;
+    // The best run of each player on `board`, best first; of equal scores the one stored first.
+    virtual std::vector<TableRow> Top(int limit, Board board) = 0;
     virtual std::optional<StoredRun> Run(std::int64_t id) = 0;
     virtual std::optional<std::string> Replay(std::int64_t id) = 0;
-    // Where the run stands: 1 + the other players' best runs ahead of it (a higher score, or the
-    // same stored earlier).
+    // Where the run stands on its board: 1 + the other players' best runs there ahead of it (a
+    // higher score, or the same stored earlier).
     virtual int Rank(std::int64_t id) = 0;
+    // Every run's id and reaction lines, in the order stored (for re-judging).
+    virtual std::vector<std::pair<std::int64_t, std::string>> ReactionLines() = 0;
+    // A run judged anew; false when there is no such run.
+    virtual bool SetVerdict(std::int64_t id, const Verdict& verdict) = 0;
 };
 
 // `where` is a file name (SQLite) or a postgresql:// / postgres:// URI (PostgreSQL). Throws

@@ -14,6 +14,15 @@ inline constexpr std::array kSqliteMigrations = {
     "  score INTEGER NOT NULL, program TEXT NOT NULL, submitted_at INTEGER NOT NULL,"
     "  replay BLOB NOT NULL);"
     "CREATE INDEX runs_by_player ON runs (player_id, score DESC, id);",
+    // Each run's reaction lines and the verdict on them: runs stored before have none, and stand
+    // on the human board until they are judged.
+    "ALTER TABLE runs ADD COLUMN reactions TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE runs ADD COLUMN hits INTEGER NOT NULL DEFAULT 0;"
+    "ALTER TABLE runs ADD COLUMN median_ms INTEGER;"
+    "ALTER TABLE runs ADD COLUMN fastest_ms INTEGER;"
+    "ALTER TABLE runs ADD COLUMN unseen INTEGER NOT NULL DEFAULT 0;"
+    "ALTER TABLE runs ADD COLUMN board TEXT NOT NULL DEFAULT 'human';"
+    "CREATE INDEX runs_by_board ON runs (board, player_id, score DESC, id);",
 };
 
 inline constexpr std::array kPostgresMigrations = {
@@ -24,33 +33,42 @@ inline constexpr std::array kPostgresMigrations = {
     "  score INTEGER NOT NULL, program TEXT NOT NULL, submitted_at BIGINT NOT NULL,"
     "  replay BYTEA NOT NULL);"
     "CREATE INDEX runs_by_player ON runs (player_id, score DESC, id);",
+    "ALTER TABLE runs ADD COLUMN reactions TEXT NOT NULL DEFAULT '',"
+    "  ADD COLUMN hits INTEGER NOT NULL DEFAULT 0, ADD COLUMN median_ms INTEGER,"
+    "  ADD COLUMN fastest_ms INTEGER, ADD COLUMN unseen INTEGER NOT NULL DEFAULT 0,"
+    "  ADD COLUMN board TEXT NOT NULL DEFAULT 'human';"
+    "CREATE INDEX runs_by_board ON runs (board, player_id, score DESC, id);",
 };
 
-// Each player's best run: the highest score, of equal ones the first stored.
-#define TAVLO_SCORES_BEST                                                          \
-    "WITH best AS (SELECT id, player_id, score, submitted_at, ROW_NUMBER() OVER (" \
-    "PARTITION BY player_id ORDER BY score DESC, id) AS n FROM runs) "
+// Each player's best run on each board: the highest score, of equal ones the first stored.
+#define TAVLO_SCORES_BEST                                                                    \
+    "WITH best AS (SELECT id, player_id, score, submitted_at, board, median_ms, "            \
+    "fastest_ms, ROW_NUMBER() OVER (PARTITION BY player_id, board ORDER BY score DESC, id) " \
+    "AS n FROM runs) "
 
 inline constexpr const char* kTopSqlite = TAVLO_SCORES_BEST
-    "SELECT b.id, p.name, b.score, b.submitted_at FROM best b JOIN players p ON p.id = "
-    "b.player_id WHERE b.n = 1 ORDER BY b.score DESC, b.id LIMIT ?1";
+    "SELECT b.id, p.name, b.score, b.submitted_at, b.median_ms, b.fastest_ms FROM best b JOIN "
+    "players p ON p.id = b.player_id WHERE b.n = 1 AND b.board = ?2 ORDER BY b.score DESC, b.id "
+    "LIMIT ?1";
 inline constexpr const char* kTopPostgres = TAVLO_SCORES_BEST
-    "SELECT b.id, p.name, b.score, b.submitted_at FROM best b JOIN players p ON p.id = "
-    "b.player_id WHERE b.n = 1 ORDER BY b.score DESC, b.id LIMIT $1";
+    "SELECT b.id, p.name, b.score, b.submitted_at, b.median_ms, b.fastest_ms FROM best b JOIN "
+    "players p ON p.id = b.player_id WHERE b.n = 1 AND b.board = $2 ORDER BY b.score DESC, b.id "
+    "LIMIT $1";
 
-#define TAVLO_SCORES_RANK(PARAM)                                                       \
-    TAVLO_SCORES_BEST                                                                  \
-    ", me AS (SELECT id, player_id, score FROM runs WHERE id = " PARAM                 \
-    ") SELECT 1 + (SELECT COUNT(*) FROM best b, me WHERE b.n = 1 AND b.player_id <> "  \
-    "me.player_id AND (b.score > me.score OR (b.score = me.score AND b.id < me.id))) " \
-    "FROM me"
+#define TAVLO_SCORES_RANK(PARAM)                                                              \
+    TAVLO_SCORES_BEST                                                                         \
+    ", me AS (SELECT id, player_id, score, board FROM runs WHERE id = " PARAM                 \
+    ") SELECT 1 + (SELECT COUNT(*) FROM best b, me WHERE b.n = 1 AND b.board = me.board AND " \
+    "b.player_id <> me.player_id AND (b.score > me.score OR (b.score = me.score AND b.id < "  \
+    "me.id))) FROM me"
 
 inline constexpr const char* kRankSqlite = TAVLO_SCORES_RANK("?1");
 inline constexpr const char* kRankPostgres = TAVLO_SCORES_RANK("$1");
 
-#define TAVLO_SCORES_RUN                                                                \
-    "SELECT r.id, p.name, r.score, r.program, r.hash, r.submitted_at FROM runs r JOIN " \
-    "players p ON p.id = r.player_id WHERE "
+#define TAVLO_SCORES_RUN                                                                    \
+    "SELECT r.id, p.name, r.score, r.program, r.hash, r.submitted_at, r.board, r.hits, "    \
+    "r.median_ms, r.fastest_ms, r.unseen FROM runs r JOIN players p ON p.id = r.player_id " \
+    "WHERE "
 
 inline constexpr const char* kRunById = TAVLO_SCORES_RUN "r.id = ?1";
 inline constexpr const char* kRunByHash = TAVLO_SCORES_RUN "r.hash = ?1";

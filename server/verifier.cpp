@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,6 +23,32 @@ namespace scores {
 namespace {
 
 constexpr std::size_t kMaxOutput = 64 * 1024;
+constexpr std::size_t kMaxReactions = 1024 * 1024;
+
+// A file the play wrote in its scratch folder, read without following a link; nullopt when it
+// is missing, not a regular file or larger than `limit`.
+std::optional<std::string> ReadPlayFile(const std::string& path, std::size_t limit) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return std::nullopt;
+    struct stat info {};
+    std::string bytes;
+    bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+              static_cast<std::size_t>(info.st_size) <= limit;
+    char buffer[65536];
+    while (ok) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(n));
+        ok = bytes.size() <= limit;
+    }
+    close(fd);
+    if (!ok) return std::nullopt;
+    return bytes;
+}
 
 struct Played {
     bool started = false;
@@ -177,10 +204,15 @@ Verification Verify(const VerifierConfig& config, const std::string& replay) {
         stream.write(replay.data(), static_cast<std::streamsize>(replay.size()));
         if (!stream) result.detail = "cannot write the scratch replay";
     }
+    const std::string reactionsFile = folder + "/reactions.tsv";
     Played played;
+    std::optional<std::string> reactions;
     if (result.detail.empty()) {
-        played = RunChild({config.program, "--data-dir", folder, "--replay", file, "--verify"},
-                          ChildEnvironment(folder), folder, config);
+        std::vector<std::string> env = ChildEnvironment(folder);
+        env.push_back("TAVLO_REACTIONS=" + reactionsFile);
+        played = RunChild({config.program, "--data-dir", folder, "--replay", file, "--verify"}, env,
+                          folder, config);
+        reactions = ReadPlayFile(reactionsFile, kMaxReactions);
     }
     std::filesystem::remove_all(folder, error);
     if (!result.detail.empty()) return result;
@@ -198,6 +230,12 @@ Verification Verify(const VerifierConfig& config, const std::string& replay) {
         const std::optional<int> score = BestRoundScore(played.out);
         result.outcome = score ? Verification::Outcome::Verified : Verification::Outcome::NoRound;
         result.score = score.value_or(0);
+        if (!reactions) {
+            result.outcome = Verification::Outcome::OverLimits;
+            result.detail = "its play wrote no reaction lines the server can take";
+        } else {
+            result.reactions = std::move(*reactions);
+        }
     } else if (WEXITSTATUS(played.status) == 1) {
         result.outcome = Verification::Outcome::DidNotVerify;
         result.detail = FirstLine(played.err, file);

@@ -34,7 +34,8 @@ struct Verification {
     };
     Outcome outcome = Outcome::ServerTrouble;
     int score = 0;
-    std::string detail;  // what the program said, for the log and the player
+    std::string detail;     // what the program said, for the log and the player
+    std::string reactions;  // the play's reaction lines (TAVLO_REACTIONS), when it verified
 };
 
 // Plays `replay`. Safe to call from several threads at once.
