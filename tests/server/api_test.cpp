@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -93,27 +94,32 @@ TEST_P(ApiTest, GoldenReplaysVerifyToTheirReportsScoresAndRankFirstComeFirst) {
     EXPECT_EQ(taken.status, 409);
     EXPECT_NE(ErrorOf(taken).find("is taken"), std::string::npos) << ErrorOf(taken);
 
-    // Ties go to the first: a later 101 ranks behind Zoë's. Ana's second run at 0 (the same
-    // run, its bytes changed by a comment) stands behind every earlier 0 of the others, and
-    // leaves her once in the table, at her first.
+    // Ties go to the first: a later 101 ranks behind Zoë's (both on the assisted board: the
+    // golden round's bot answers at once). Ana's second run at 0 (the same run, its bytes changed
+    // by a comment) stands behind every earlier 0 of the others, and leaves her once in the
+    // table, at her first.
     const Running::Answer later = server.Post("Bo", Golden("round") + "# later\n");
     ASSERT_EQ(later.status, 201) << later.raw;
     EXPECT_EQ(later.body["rank"], 2);
     const Running::Answer second = server.Post("Ana", Golden("wrong") + "# again\n");
     ASSERT_EQ(second.status, 201) << second.raw;
-    EXPECT_EQ(second.body["rank"], 5);
+    EXPECT_EQ(second.body["rank"], 3);
 
     const Running::Answer top = server.Get("/api/top?limit=10");
     ASSERT_EQ(top.status, 200);
     const std::vector<std::pair<std::string, int>> expected = {
-        {"Zoë", 101}, {"Bo", 101}, {"Ana", 0}, {"Émile", 0}, {"Tom & Jerry", 0}};
+        {"Ana", 0}, {"Émile", 0}, {"Tom & Jerry", 0}};
     ASSERT_EQ(top.body.size(), expected.size()) << top.raw;
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(top.body[i]["rank"], i + 1);
         EXPECT_EQ(top.body[i]["name"], expected[i].first) << i;
         EXPECT_EQ(top.body[i]["score"], expected[i].second) << i;
     }
-    EXPECT_EQ(top.body[2]["id"], ids[1]);  // Ana's first run, not her second
+    EXPECT_EQ(top.body[0]["id"], ids[1]);  // Ana's first run, not her second
+    const Running::Answer assisted = server.Get("/api/top?board=assisted");
+    ASSERT_EQ(assisted.body.size(), 2u) << assisted.raw;
+    EXPECT_EQ(assisted.body[0]["name"], "Zoë");
+    EXPECT_EQ(assisted.body[1]["name"], "Bo");
     EXPECT_EQ(server.Get("/api/top?limit=2").body.size(), 2u);
     EXPECT_EQ(server.Get("/api/top?limit=0").status, 400);
 
@@ -164,6 +170,108 @@ TEST_P(ApiTest, RefusedSubmissionsSayWhyAndStoreNothing) {
             << c.what << ": " << ErrorOf(answer);
     }
     EXPECT_EQ(server.Get("/api/top").body, json::array());
+}
+
+// Reaction lines of `hits` hits, the first `unseen` of them answered 50 ms after their picture
+// showed, the others 300 ms.
+std::string MadeUpLines(int hits, int unseen) {
+    std::string lines;
+    for (int i = 1; i <= hits; ++i) {
+        const int shown = 10000 + 1000 * i;
+        const int reaction = i <= unseen ? 50 : 300;
+        lines += "1\t" + std::to_string(i) + "\t0\t00" + std::to_string(1000 + i) + "\t" +
+                 std::to_string(shown) + "\t" + std::to_string(shown + reaction) + "\t" +
+                 std::to_string(reaction) + "\n";
+    }
+    return lines;
+}
+
+// The golden round's bot answers every picture before it could be seen: the assisted board; the
+// person-paced round the human one. Runs of 9 and 10 unseen hits (made-up reaction lines for a
+// stand-in play, judged on the same path as a real play's) fall either side of the rule. Each
+// board ranks its own; a new rule re-judges the stored runs without playing them.
+TEST_P(ApiTest, RunsGoOnTheHumanOrTheAssistedBoardByTheirUnseenHits) {
+    ServiceConfig config = TestConfig();
+    const VerifierConfig verifier = config.verifier;
+    Running server(*store_, config, [&](const std::string& replay) {
+        for (int unseen : {9, 10}) {
+            if (replay.ends_with("# unseen " + std::to_string(unseen) + "\n")) {
+                Verification made;
+                made.outcome = Verification::Outcome::Verified;
+                made.score = 40 + unseen;
+                made.reactions = MadeUpLines(40, unseen);
+                return made;
+            }
+        }
+        return Verify(verifier, replay);
+    });
+    struct Case {
+        const char* player;
+        std::string replay;
+        const char* board;
+        int hits, unseen;
+        const char* why;
+        int rank;  // on its board
+    };
+    const Case cases[] = {
+        {"Bot", Golden("round"), "assisted", 101, 101,
+         "101 pictures answered before they could be seen: under 100 ms after they appeared", 1},
+        {"Person", Golden("paced"), "human", 31, 0, "every picture was answered 100 ms or more", 1},
+        {"Nine", Golden("wrong") + "# unseen 9\n", "human", 40, 9, "fewer than the 10", 1},
+        {"Ten", Golden("wrong") + "# unseen 10\n", "assisted", 40, 10, "10 pictures answered", 2},
+    };
+    std::map<std::string, std::int64_t> ids;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.player);
+        const Running::Answer answer = server.Post(c.player, c.replay);
+        ASSERT_EQ(answer.status, 201) << answer.raw;
+        ids[c.player] = answer.body["id"].get<std::int64_t>();
+        const Running::Answer facts = server.Get("/api/runs/" + std::to_string(ids[c.player]));
+        for (const json& body : {answer.body, facts.body}) {
+            EXPECT_EQ(body["board"], c.board) << body;
+            EXPECT_EQ(body["reactions"]["hits"], c.hits) << body;
+            EXPECT_EQ(body["reactions"]["unseen"], c.unseen) << body;
+            EXPECT_NE(body["why"].get<std::string>().find(c.why), std::string::npos) << body;
+            EXPECT_EQ(body["rank"], c.rank) << body;
+        }
+    }
+    const Running::Answer person = server.Get("/api/runs/" + std::to_string(ids["Person"]));
+    EXPECT_GE(person.body["reactions"]["fastest_ms"].get<int>(), 200);
+    EXPECT_LE(person.body["reactions"]["median_ms"].get<int>(), 600);
+
+    const auto names = [&](const std::string& path) {
+        std::vector<std::string> listed;
+        for (const json& row : server.Get(path).body) listed.push_back(row["name"]);
+        return listed;
+    };
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(names("/api/top"), (Names{"Nine", "Person"}));
+    EXPECT_EQ(names("/api/top?board=human"), (Names{"Nine", "Person"}));
+    EXPECT_EQ(names("/api/top?board=assisted"), (Names{"Bot", "Ten"}));
+    EXPECT_EQ(server.Get("/api/top?board=robots").status, 400);
+    const Running::Answer page = server.Get("/?lang=en");
+    const std::size_t human = page.raw.find("<section id=\"human\">");
+    const std::size_t assisted = page.raw.find("<section id=\"assisted\">");
+    ASSERT_LT(human, assisted);
+    EXPECT_GT(page.raw.find(">Person<"), human);
+    EXPECT_LT(page.raw.find(">Person<"), assisted);
+    EXPECT_GT(page.raw.find(">Bot<"), assisted);
+
+    // Under a rule of 102 unseen hits the assisted runs move to the human board; the stored
+    // replays are not played again (the stand-in play would have given other lines).
+    const ReactionRule lenient{100, 102};
+    if (GetParam() == Kind::Sqlite) {
+        const std::string command = std::string(TAVLO_BINARY_DIR) + "/server/tavlo-scores --db '" +
+                                    (folder_ / "scores.sqlite").string() +
+                                    "' --rejudge --assisted-from 102 >/dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+    } else {
+        EXPECT_EQ(Rejudge(*store_, lenient), 2);
+    }
+    EXPECT_EQ(names("/api/top?board=assisted"), Names{});
+    EXPECT_EQ(names("/api/top"), (Names{"Bot", "Ten", "Nine", "Person"}));
+    EXPECT_EQ(Rejudge(*store_, ReactionRule{}), 2);
+    EXPECT_EQ(names("/api/top?board=assisted"), (Names{"Bot", "Ten"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, ApiTest, ::testing::Values(Kind::Sqlite, Kind::Postgres),

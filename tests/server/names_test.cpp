@@ -1,8 +1,10 @@
-// Names as players write them, and the page's language as browsers ask for it.
+// Names as players write them, the page's language as browsers ask for it, and the reaction
+// lines as a play writes them.
 #include <gtest/gtest.h>
 
 #include "names.h"
 #include "page.h"
+#include "reactions.h"
 
 namespace scores {
 namespace {
@@ -86,6 +88,42 @@ TEST(PageLanguageTest, TheAskedOneThenTheBrowsersByWeightThenEnglish) {
     for (const Case& c : cases) {
         EXPECT_EQ(PageLanguage(c.asked, c.accept), c.language) << c.asked << " / " << c.accept;
     }
+}
+
+// A play's lines are taken whole or not at all: one damaged line, and the run has no verdict.
+// 100 ms is seen; the median of an even count is the lower middle.
+TEST(ReactionsTest, LinesAreReadStrictlyAndSummedUp) {
+    const char* kDamaged[] = {
+        "1\t1\t0\t000187\t11526\t12000\t474",         // no newline
+        "1\t1\t0\t000187\t11526\t12000\t470\n",       // not press - shown
+        "1\t1\t4\t000187\t11526\t12000\t474\n",       // no such kind
+        "0\t1\t0\t000187\t11526\t12000\t474\n",       // round 0
+        "1\t1\t0\t000187\t11526\t12000\n",            // six fields
+        "1\t1\t0\t000187\t11526\t12000\t474\t1\n",    // eight
+        "1\t1\t0\t000187\t-11526\t12000\t23526\n",    // a clock below zero
+        "1\t1\t0\t000187\t11526\t12000\t+474\n",      // a sign
+        "1\t1\t0\t000187\t11526\t12000\t474\r\n",     // a carriage return
+        "1\t1\t0\t000187\t1152600000000000\t1\t1\n",  // too long a number
+    };
+    for (const char* damaged : kDamaged) {
+        EXPECT_FALSE(ReadReactionLines(damaged).has_value()) << damaged;
+    }
+    const ReactionRule rule;
+    const auto summary = Summarise(
+        "1\t1\t0\t000187\t1000\t1100\t100\n1\t2\t1\t000300\t2000\t2099\t99\n"
+        "2\t1\t3\t000900\t9000\t8990\t-10\n2\t2\t2\t001000\t9900\t10300\t400\n",
+        rule);
+    ASSERT_TRUE(summary.has_value());
+    EXPECT_EQ(summary->hits, 4);
+    EXPECT_EQ(summary->unseen, 2);
+    EXPECT_EQ(summary->fastestMs, -10);
+    EXPECT_EQ(summary->medianMs, 99);
+    EXPECT_EQ(BoardFor(*summary, rule), Board::Human);
+    EXPECT_EQ(BoardFor(*summary, ReactionRule{100, 2}), Board::Assisted);
+    const auto none = Summarise("", rule);
+    ASSERT_TRUE(none.has_value());
+    EXPECT_EQ(none->hits, 0);
+    EXPECT_FALSE(none->medianMs.has_value());
 }
 
 }  // namespace
