@@ -62,6 +62,7 @@ TEST_F(SubmitTest, SubmitSaysTheServersAnswerAndExitsByIt) {
     const std::string editedFile = folder_ + "/edited.replay";
     std::ofstream(editedFile, std::ios::binary) << edited;
     const std::string round = std::string(TAVLO_SOURCE_DIR) + "/tests/e2e/replays/round.replay";
+    const std::string paced = std::string(TAVLO_SOURCE_DIR) + "/tests/e2e/replays/paced.replay";
     struct Case {
         const char* what;
         std::string file;
@@ -70,8 +71,15 @@ TEST_F(SubmitTest, SubmitSaysTheServersAnswerAndExitsByIt) {
         const char* says;
     };
     const Case cases[] = {
-        {"the golden round", round, here + "/", 0, "verified: score 101, rank 1, run 1"},
-        {"the same again", round, here, 0, "already in the table: score 101, rank 1, run 1"},
+        {"the golden round", round, here + "/", 0,
+         "verified: score 101, rank 1, run 1\non the board for assisted runs: 101 pictures "
+         "answered before they could be seen"},
+        {"the same again", round, here, 0,
+         "already in the table: score 101, rank 1, run 1\non the "
+         "board for assisted runs"},
+        {"a person's pace", paced, here, 0,
+         "verified: score 31, rank 1, run 2\non the board for "
+         "people: every picture was answered 100 ms or more after it appeared"},
         {"a refused run", editedFile, here, 1,
          "the server refused the run: the run did not verify"},
         {"nobody listening", round, "http://127.0.0.1:" + std::to_string(ClosedPort()), 1,
@@ -151,13 +159,16 @@ TEST_F(SubmitTest, AnOptedInPlayersNewBestIsSentAfterTheGameAndOnlyThen) {
         // The game has ended; its run goes on being sent (the server plays it first).
         const std::string log = game.path + "/runs/submit.log";
         std::string said;
-        for (int i = 0; c.sent && i < 600 && said.find('\n') == std::string::npos; ++i) {
+        const std::string answer =
+            "verified: score 101, rank 1, run 1\non the board for assisted runs: 101 pictures "
+            "answered before they could be seen: under 100 ms after they appeared\n";
+        for (int i = 0; c.sent && i < 600 && said.size() < answer.size(); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             said = game.Read("runs/submit.log");
         }
         EXPECT_EQ(std::filesystem::exists(log), c.sent) << c.what;
         if (c.sent) {
-            EXPECT_EQ(said, "verified: score 101, rank 1, run 1\n");
+            EXPECT_EQ(said, answer);
         }
         testing_support::RemoveFolder(game.path);
     }

@@ -61,6 +61,21 @@ SubmitResult ReadAnswer(const PostAnswer& answer, const std::string& server) {
                 answer.status == 201 ? tr("verified: score {1}, rank {2}, run {3}")
                                      : tr("already in the table: score {1}, rank {2}, run {3}"),
                 {std::to_string(*score), std::to_string(*rank), std::to_string(*id)});
+            // The board the run went to, and the server's reason (its own words, English).
+            const auto board = body.find("board");
+            const auto why = body.find("why");
+            if (board != body.end() && board->is_string() && why != body.end() &&
+                why->is_string()) {
+                const std::string reason = Harmless(why->get<std::string>());
+                if (*board == "assisted") {
+                    // TRANSLATORS: a run a program helped to play (answers sooner than a person
+                    // can see); {1} is the server's reason, in its own words (English).
+                    result.text += "\n" + Fill(tr("on the board for assisted runs: {1}"), {reason});
+                } else if (*board == "human") {
+                    // TRANSLATORS: {1} is the server's reason, in its own words (English).
+                    result.text += "\n" + Fill(tr("on the board for people: {1}"), {reason});
+                }
+            }
             return result;
         }
     }
