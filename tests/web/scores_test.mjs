@@ -1,8 +1,10 @@
 // The page and the score server together: tavlo-scores serves the page beside its API (--site)
-// over a fresh SQLite store. A golden replay sent to the server stands in its table; the table's
-// link plays it in the page to the score the server reported, storing no best score; a round
-// played in the page through its keys that sets a best is sent with "Submit this run" and
-// appears in the table with its rank.
+// over a fresh SQLite store. A golden replay sent to the server stands in its table on the human
+// board, the golden round's bot on the assisted one, the human board first, each row with its
+// reaction times; the table's link plays the run in the page (which says its board) to the score
+// the server reported, storing no best score; a round played in the page through its keys that
+// sets a best is sent with "Submit this run", which says its board, and appears in the table
+// with its rank.
 // Run: scripts/web.sh test (builds first), or node tests/web/scores_test.mjs on built trees.
 // TAVLO_WEB_SHOTS=FOLDER keeps screenshots of the watched run and of the submit action.
 import { spawn } from 'node:child_process';
@@ -51,17 +53,41 @@ try {
   const golden = fs.readFileSync(path.join(root, 'tests/e2e/replays/wrong.replay'));
   const sent = await fetch(base + 'api/runs?name=Golden', { method: 'POST', body: golden });
   const run = await sent.json();
-  check(sent.status === 201, `the golden run is taken: ${sent.status} ${JSON.stringify(run)}`);
+  check(sent.status === 201 && run.board === 'human',
+    `the golden run is taken, on the human board: ${sent.status} ${JSON.stringify(run)}`);
+  // The golden round's bot answers every picture at once: the assisted board.
+  const bot = await fetch(base + 'api/runs?name=Bot', {
+    method: 'POST', body: fs.readFileSync(path.join(root, 'tests/e2e/replays/round.replay')),
+  }).then((r) => r.json());
+  check(bot.board === 'assisted', `the golden round goes on the assisted board: ${JSON.stringify(bot)}`);
 
   // The table links each run to the page beside it; the link plays the run there.
   const page = await browser.newPage();
   page.on('pageerror', (e) => check(false, `no error in the page: ${e.message}`));
   await page.setViewport({ width: 800, height: 640 });
   await page.goto(base);
+  // Both boards, the people's first, each row with its median and fastest reaction.
+  const boards = await page.$$eval('section', (parts) => parts.map((part) => ({
+    id: part.id,
+    rows: [...part.querySelectorAll('tbody tr')].map((r) => [...r.cells].map((c) => c.textContent)),
+  })));
+  check(boards.length === 2 && boards[0].id === 'human' && boards[1].id === 'assisted',
+    `the table page shows the human board, then the assisted one: ${JSON.stringify(boards.map((b) => b.id))}`);
+  check(boards[0].rows.length === 1 && boards[0].rows[0][1] === 'Golden' &&
+    boards[0].rows[0][3] === `${run.reactions.median_ms} ms` &&
+    boards[0].rows[0][4] === `${run.reactions.fastest_ms} ms`,
+  `the human board holds Golden with its median and fastest reaction: ${JSON.stringify(boards[0].rows)}`);
+  check(boards[1].rows.length === 1 && boards[1].rows[0][1] === 'Bot' &&
+    boards[1].rows[0][3] === `${bot.reactions.median_ms} ms`,
+  `the assisted board holds the bot's round: ${JSON.stringify(boards[1].rows)}`);
   const link = await page.$eval('table a', (a) => ({ href: a.href, row: a.closest('tr').textContent }));
   check(link.href === `${base}play/?replay=${run.id}` && link.row.includes('Golden'),
     `the table's row for Golden links to the page: ${link.href}`);
   await Promise.all([page.waitForNavigation(), page.click('table a')]);
+  const watchLine = await waitFor('the board of the run watched', () => page.$eval('#scores',
+    (line) => (/board/.test(line.textContent) ? line.textContent : '')), 10000);
+  check(watchLine.includes(`On the board for people: ${run.why}.`),
+    `watching says the run's board and why: "${watchLine}"`);
   await waitFor('the run to play', () => page.evaluate(
     () => window.Module && Module.tavloHost.shown && Module.tavloHost.shown.gameMs > 13000), 30000);
   await shoot(page, 'watching');
@@ -94,6 +120,7 @@ try {
     (a) => (/Sending/.test(a.textContent) ? '' : a.textContent)), 30000);
   const top = await fetch(base + 'api/top').then((r) => r.json());
   const mine = top.find((row) => row.name === 'Zoë Page');
+  check(answer.includes('On the board for people: '), `the answer says the run's board: "${answer}"`);
   check(mine && mine.score === 1 && answer.includes(`rank ${mine.rank}`) &&
     await page.evaluate(() => localStorage.getItem('tavlo.name')) === 'Zoë Page',
   `the run sent from the page stands in the table at score 1: "${answer}"`);

@@ -80,7 +80,9 @@ unsigned Seed(unsigned given) {
     return given;
 }
 
-// The game tells a debugger each round's result: "score N, best M".
+// The game tells a debugger each round's result: "score N, best M". (It also tells each hit's
+// facts, "picture K shown" and "key V taken", for the native session's reaction lines; they do
+// not read as a round.)
 void RoundEnded(const char* text) {
     int score = 0;
     int best = 0;

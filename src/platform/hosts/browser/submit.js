@@ -1,9 +1,10 @@
 // Sending a run to the score server, at the player's word only. After a round that set a new
 // best, the page offers "Submit this run" (when a score server answers: watch.js says which);
 // pressed, it sends this game's recording under the name given (kept in localStorage for next
-// time) and shows what the server answered: the run's rank and score, or its reason.
+// time) and shows what the server answered: the run's rank, score and board (people's or assisted,
+// and why), or its reason.
 import { fill, tr, trn } from './i18n.js';
-import { scoresLine, scoresServer } from './watch.js';
+import { boardSentence, scoresLine, scoresServer } from './watch.js';
 
 const nameKey = 'tavlo.name';
 let answers = null;  // whether a score server answers (asked once, when first needed)
@@ -44,6 +45,8 @@ async function send(name, answer) {
     if (response.ok) {
       answer.textContent = fill(trn('Sent: rank {1} on the score table, with {2} point.',
         'Sent: rank {1} on the score table, with {2} points.', said.score), said.rank, said.score);
+      const board = boardSentence(said);
+      if (board) answer.textContent += ' ' + board;
       return true;
     }
     answer.textContent = fill(tr('The server did not take the run: {1}'),

@@ -27,6 +27,14 @@ export function scoresLine() {
   return line;
 }
 
+// The board the server put a run on, and its reason (in the server's words, English); empty for
+// a server that keeps no boards.
+export function boardSentence(said) {
+  if (said.board === 'assisted') return fill(tr('On the board for assisted runs: {1}.'), said.why || '');
+  if (said.board === 'human') return fill(tr('On the board for people: {1}.'), said.why || '');
+  return '';
+}
+
 function say(text) {
   const box = document.getElementById('message');
   if (!box) return;
@@ -49,9 +57,19 @@ if (wanted) {
     ? new URL(`api/runs/${wanted}/replay`, scoresServer()) : new URL(wanted, location.href);
   const line = scoresLine();
   // Said again in the player's language once that is loaded (or chosen anew).
-  const watching = () => { line.textContent = fill(tr('Watching a recorded run ({1}). Pause ends it.'), address.href); };
+  // A run of the server's is said with its board.
+  let facts = {};
+  const watching = () => {
+    line.textContent = fill(tr('Watching a recorded run ({1}). Pause ends it.'), address.href);
+    const board = boardSentence(facts);
+    if (board) line.textContent += ' ' + board;
+  };
   watching();
   onLanguageChange(watching);
+  if (/^[0-9]{1,18}$/.test(wanted)) {
+    fetch(new URL(`api/runs/${wanted}`, scoresServer())).then((response) => response.json())
+      .then((said) => { facts = said; watching(); }).catch(() => {});
+  }
   const over = (text) => {
     line.hidden = true;
     say(text);
