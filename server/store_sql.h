@@ -14,6 +14,12 @@ inline constexpr std::array kSqliteMigrations = {
     "  score INTEGER NOT NULL, program TEXT NOT NULL, submitted_at INTEGER NOT NULL,"
     "  replay BLOB NOT NULL);"
     "CREATE INDEX runs_by_player ON runs (player_id, score DESC, id);",
+    // Names that belong to their players: the SHA-256 of each name's secret (NULL for a name
+    // stored before, until its next run claims it) and its look-alike skeleton, one player a
+    // skeleton (NULL until the store fills it in when opened).
+    "ALTER TABLE players ADD COLUMN secret_hash TEXT;"
+    "ALTER TABLE players ADD COLUMN skeleton TEXT;"
+    "CREATE UNIQUE INDEX players_by_skeleton ON players (skeleton);",
 };
 
 inline constexpr std::array kPostgresMigrations = {
@@ -24,7 +30,18 @@ inline constexpr std::array kPostgresMigrations = {
     "  score INTEGER NOT NULL, program TEXT NOT NULL, submitted_at BIGINT NOT NULL,"
     "  replay BYTEA NOT NULL);"
     "CREATE INDEX runs_by_player ON runs (player_id, score DESC, id);",
+    "ALTER TABLE players ADD COLUMN secret_hash TEXT;"
+    "ALTER TABLE players ADD COLUMN skeleton TEXT;"
+    "CREATE UNIQUE INDEX players_by_skeleton ON players (skeleton);",
 };
+
+// The player holding a name key (?1), else one whose name has the skeleton (?2).
+inline constexpr const char* kHolderSqlite =
+    "SELECT name, name_key = ?1, COALESCE(secret_hash, '') FROM players WHERE name_key = ?1 OR "
+    "skeleton = ?2 ORDER BY name_key = ?1 DESC LIMIT 1";
+inline constexpr const char* kHolderPostgres =
+    "SELECT name, name_key = $1, COALESCE(secret_hash, '') FROM players WHERE name_key = $1 OR "
+    "skeleton = $2 ORDER BY name_key = $1 DESC LIMIT 1";
 
 // Each player's best run: the highest score, of equal ones the first stored.
 #define TAVLO_SCORES_BEST                                                          \
