@@ -40,6 +40,20 @@ constexpr const char* kDefaultValues[] = {
     "10", "1", "30", "10", "3", "60000", "-c statement_timeout=15000", "tavlo-scores"};
 static_assert(std::size(kDefaultKeywords) == std::size(kDefaultValues));
 
+// libpq's words on one line of the log.
+std::string OneLine(const char* message) {
+    std::string line;
+    for (const char* c = message; *c; ++c) {
+        if (*c == '\n' || *c == '\t' || *c == '\r') {
+            if (!line.empty() && line.back() != ' ') line += ' ';
+        } else {
+            line += *c;
+        }
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    return line;
+}
+
 PGconn* Connect(const std::string& conninfo) {
     std::vector<const char*> keywords(std::begin(kDefaultKeywords), std::end(kDefaultKeywords));
     std::vector<const char*> values(std::begin(kDefaultValues), std::end(kDefaultValues));
@@ -76,7 +90,7 @@ class Connection {
   public:
     explicit Connection(const std::string& conninfo) : conn_(Connect(conninfo)) {
         if (PQstatus(conn_) != CONNECTION_OK) {
-            const std::string message = conn_ ? PQerrorMessage(conn_) : "out of memory";
+            const std::string message = conn_ ? OneLine(PQerrorMessage(conn_)) : "out of memory";
             PQfinish(conn_);
             throw StoreError("postgresql: " + message);
         }
@@ -106,7 +120,7 @@ class Connection {
         Result result(raw);
         const ExecStatusType status = PQresultStatus(raw);
         if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-            throw StoreError(std::string("postgresql: ") + PQerrorMessage(conn_));
+            throw StoreError("postgresql: " + OneLine(PQerrorMessage(conn_)));
         }
         return result;
     }
@@ -115,7 +129,7 @@ class Connection {
         PGresult* raw = PQexec(conn_, statements);
         Result result(raw);
         if (PQresultStatus(raw) != PGRES_COMMAND_OK && PQresultStatus(raw) != PGRES_TUPLES_OK) {
-            throw StoreError(std::string("postgresql: ") + PQerrorMessage(conn_));
+            throw StoreError("postgresql: " + OneLine(PQerrorMessage(conn_)));
         }
     }
     // The connection is broken (the database restarted, the network went): the store's own

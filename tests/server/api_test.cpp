@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <atomic>
 #include <future>
 #include <map>
 #include <sstream>
@@ -234,6 +235,64 @@ INSTANTIATE_TEST_SUITE_P(Stores, ApiTest, ::testing::Values(Kind::Sqlite, Kind::
                          [](const ::testing::TestParamInfo<Kind>& info) {
                              return info.param == Kind::Sqlite ? "Sqlite" : "Postgres";
                          });
+
+// PostgreSQL restarted while runs are being sent: the server answers 503 while it is away (a
+// run already in its play is stored once it is back), recovers by itself, and every run it
+// answered 201 for is in the table.
+TEST(PostgresRestartTest, EveryRunAnswered201IsStoredAndTheServerRecoversByItself) {
+    const std::string missing = testing::PostgresMissing();
+    if (!missing.empty()) GTEST_SKIP() << missing;
+    const std::unique_ptr<Store> store = OpenPostgresStore(testing::NewPostgresDatabase());
+    // Plays that wait while the test says, so that one is surely under way when the database
+    // goes.
+    std::promise<void> playing;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<int> plays = 0;
+    Running server(*store, TestConfig(), [&](const std::string&) {
+        if (++plays == 2) {
+            playing.set_value();
+            released.wait();
+        }
+        Verification v;
+        v.outcome = Verification::Outcome::Verified;
+        v.score = 7;
+        return v;
+    });
+    std::vector<std::int64_t> stored;
+    const auto take = [&](const Running::Answer& answer) {
+        if (answer.status == 201) stored.push_back(answer.body["id"].get<std::int64_t>());
+    };
+    take(server.Post("Ana", Golden("round")));
+    auto during = std::async(std::launch::async, [&] { return server.Post("Bo", Golden("away")); });
+    playing.get_future().wait();
+    testing::StopPostgres();
+    const Running::Answer away = server.Get("/api/top");
+    EXPECT_EQ(away.status, 503) << away.raw;
+    EXPECT_EQ(away.retryAfter, "5");
+    const Running::Answer sentWhileAway = server.Post("Cy", Golden("window"));
+    EXPECT_EQ(sentWhileAway.status, 503) << sentWhileAway.raw;
+    release.set_value();  // the play ends, and its run waits for the store
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    testing::StartPostgres();
+    const Running::Answer held = during.get();
+    EXPECT_EQ(held.status, 201) << held.raw;
+    EXPECT_TRUE(held.body.contains("key")) << held.raw;
+    take(held);
+    int status = 0;
+    for (int i = 0; i < 100 && status != 200; ++i) {
+        status = server.Get("/api/top").status;
+        if (status != 200) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_EQ(status, 200);
+    take(server.Post("Cy", Golden("window")));
+    ASSERT_EQ(stored.size(), 3u);
+    for (const std::int64_t id : stored) {
+        const Running::Answer run = server.Get("/api/runs/" + std::to_string(id));
+        EXPECT_EQ(run.status, 200) << id;
+        EXPECT_EQ(run.body["score"], 7) << id;
+    }
+}
 
 class LimitsTest : public ::testing::Test {
   protected:
