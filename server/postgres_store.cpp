@@ -296,10 +296,15 @@ class PostgresStore final : public Store {
         for (int i = 0; i < players.Rows(); ++i) {
             const std::string skeleton = CheckName(players.Text(i, 1)).skeleton;
             if (skeleton.empty()) continue;
-            c.Run(
-                "UPDATE players SET skeleton = $1 WHERE id = $2 AND NOT EXISTS (SELECT 1 FROM "
-                "players WHERE skeleton = $1)",
-                {skeleton, players.Text(i, 0)});
+            try {
+                c.Run(
+                    "UPDATE players SET skeleton = $1 WHERE id = $2 AND NOT EXISTS (SELECT 1 "
+                    "FROM players WHERE skeleton = $1)",
+                    {skeleton, players.Text(i, 0)});
+            } catch (const StoreError&) {
+                // Another server took the skeleton meanwhile: this old name goes without.
+                if (c.Broken()) throw;
+            }
         }
     }
 

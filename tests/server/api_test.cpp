@@ -14,12 +14,14 @@
 
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <sqlite3.h>
 #include <nlohmann/json.hpp>
 
 #include "names.h"
 #include "secrets.h"
 #include "service.h"
 #include "store.h"
+#include "store_sql.h"
 #include "submission.h"
 #include "test_postgres.h"
 #include "test_server.h"
@@ -313,6 +315,33 @@ class LimitsTest : public ::testing::Test {
 
 // The game's page on another site sends runs: the browser's preflight is answered, and the
 // page may read what the server said of the run (here a refusal, with its reason).
+// A store made before names had keys and skeletons opens with its runs, its old names' look-alikes
+// are refused, and an old name's next run claims it.
+TEST_F(LimitsTest, AStoreFromBeforeKeysKeepsItsRunsAndItsNames) {
+    store_.reset();
+    const std::string file = (folder_ / "old.sqlite").string();
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+        const std::string old = std::string(sql::kSqliteMigrations[0]) +
+                                "CREATE TABLE schema_version (version INTEGER NOT NULL);"
+                                "INSERT INTO schema_version VALUES (1);"
+                                "INSERT INTO players VALUES (1, 'Paypal', 'paypal');"
+                                "INSERT INTO runs VALUES (1, 1, 'h', 101, '1.0.0', 0, 'r');";
+        EXPECT_EQ(sqlite3_exec(db, old.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+    }
+    store_ = OpenSqliteStore(file);
+    Running server(*store_, TestConfig());
+    EXPECT_EQ(server.Get("/api/runs/1").body["name"], "Paypal");
+    const Running::Answer alike = server.Post("P\u0430ypal", Golden("wrong"));
+    EXPECT_EQ(alike.status, 409) << alike.raw;
+    const Running::Answer claimed = server.Post("Paypal", Golden("wrong"));
+    EXPECT_EQ(claimed.status, 201) << claimed.raw;
+    EXPECT_TRUE(claimed.body.contains("key")) << claimed.raw;
+    EXPECT_EQ(server.Post("Paypal", Golden("away")).status, 403);
+}
+
 // Every answer under /api/, the refusals and errors among them, once.
 TEST_F(LimitsTest, APageOnAnotherSiteMaySendRunsAndReadTheAnswer) {
     Running server(*store_, TestConfig());
