@@ -107,7 +107,7 @@ try {
   // The name is the page's player's now: a run without the key is refused, and the page's next
   // run under the name (this game's recording so far, sent again) brings it.
   const stranger = await fetch(base + 'api/runs?name=' + encodeURIComponent('Zoë Page'),
-    { method: 'POST', body: golden });
+    { method: 'POST', body: fs.readFileSync(path.join(root, 'tests/e2e/replays/away.replay')) });
   check(stranger.status === 403, `a run under the name without its key is refused: ${stranger.status}`);
   await page.evaluate(() => document.dispatchEvent(
     new CustomEvent('tavloround', { detail: { newBest: true, score: 1 } })));
