@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 #include <nlohmann/json.hpp>
 
@@ -241,7 +242,7 @@ INSTANTIATE_TEST_SUITE_P(Stores, ApiTest, ::testing::Values(Kind::Sqlite, Kind::
 // PostgreSQL restarted while runs are being sent: the server answers 503 while it is away (a
 // run already in its play is stored once it is back), recovers by itself, and every run it
 // answered 201 for is in the table.
-TEST(PostgresRestartTest, EveryRunAnswered201IsStoredAndTheServerRecoversByItself) {
+TEST(PostgresTroubleTest, EveryRunAnswered201IsStoredAndTheServerRecoversByItself) {
     const std::string missing = testing::PostgresMissing();
     if (!missing.empty()) GTEST_SKIP() << missing;
     const std::unique_ptr<Store> store = OpenPostgresStore(testing::NewPostgresDatabase());
@@ -294,6 +295,33 @@ TEST(PostgresRestartTest, EveryRunAnswered201IsStoredAndTheServerRecoversByItsel
         EXPECT_EQ(run.status, 200) << id;
         EXPECT_EQ(run.body["score"], 7) << id;
     }
+}
+
+// A table locked by another client (a migration, an operator's hand): statements end at their
+// timeout and requests beyond the pool's connections at the pool's wait, each answered 503, none
+// held for good.
+TEST(PostgresTroubleTest, AStuckDatabaseCostsARequestSecondsNotItsThread) {
+    const std::string missing = testing::PostgresMissing();
+    if (!missing.empty()) GTEST_SKIP() << missing;
+    const std::string database = testing::NewPostgresDatabase();
+    const std::unique_ptr<Store> store = OpenPostgresStore(database);
+    Running server(*store, TestConfig());
+    PGconn* locker = PQconnectdb(database.c_str());
+    ASSERT_EQ(PQstatus(locker), CONNECTION_OK);
+    PQclear(PQexec(locker, "BEGIN; LOCK TABLE runs IN ACCESS EXCLUSIVE MODE"));
+    std::vector<std::future<Running::Answer>> readers;
+    for (int i = 0; i < 6; ++i) {
+        readers.push_back(std::async(std::launch::async, [&] { return server.Get("/api/top"); }));
+    }
+    for (auto& reader : readers) {
+        ASSERT_EQ(reader.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+        const Running::Answer answer = reader.get();
+        EXPECT_EQ(answer.status, 503) << answer.raw;
+        EXPECT_EQ(answer.retryAfter, "5");
+    }
+    PQclear(PQexec(locker, "ROLLBACK"));
+    PQfinish(locker);
+    EXPECT_EQ(server.Get("/api/top").status, 200);
 }
 
 class LimitsTest : public ::testing::Test {
