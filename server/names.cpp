@@ -1,10 +1,13 @@
-// Names through utf8proc: its NFC, its case folding and its character categories, so that the
-// rules follow Unicode's tables rather than ranges of our own.
+// Names through utf8proc (its NFC, NFKC, case folding and character categories) and ICU (the
+// default-ignorable property and UTS #39's confusable skeletons), so that the rules follow
+// Unicode's tables rather than ranges of our own.
 #include "names.h"
 
 #include <cstdlib>
 #include <memory>
 
+#include <unicode/uchar.h>
+#include <unicode/uspoof.h>
 #include <utf8proc.h>
 
 namespace scores {
@@ -41,6 +44,48 @@ bool IsBidiControl(utf8proc_int32_t c) {
            c == 0x200F || c == 0x061C;
 }
 
+// Characters that show as nothing, or as blank space, though Unicode counts some of them as
+// letters (the Hangul fillers are Lo): a name of them alone would read as empty. Beyond
+// Default_Ignorable_Code_Point, the Braille blank.
+bool IsInvisible(utf8proc_int32_t c) {
+    return u_hasBinaryProperty(c, UCHAR_DEFAULT_IGNORABLE_CODE_POINT) || c == 0x115F ||
+           c == 0x1160 || c == 0x3164 || c == 0xFFA0 || c == 0x2800;
+}
+
+struct SpoofCloser {
+    void operator()(USpoofChecker* checker) const { uspoof_close(checker); }
+};
+
+// ICU's skeleton of UTF-8 text; empty when ICU cannot make one.
+std::string Skeleton(const std::string& text) {
+    // Opened once; a checker that is not changed may be used from any thread.
+    static const std::unique_ptr<USpoofChecker, SpoofCloser> checker = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        USpoofChecker* opened = uspoof_open(&status);
+        if (U_FAILURE(status)) {
+            uspoof_close(opened);
+            opened = nullptr;
+        }
+        return std::unique_ptr<USpoofChecker, SpoofCloser>(opened);
+    }();
+    if (!checker) return {};
+    std::string out(text.size() * 4 + 16, '\0');
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        UErrorCode status = U_ZERO_ERROR;
+        const int32_t length =
+            uspoof_getSkeletonUTF8(checker.get(), 0, text.data(), static_cast<int32_t>(text.size()),
+                                   out.data(), static_cast<int32_t>(out.size()), &status);
+        if (status == U_BUFFER_OVERFLOW_ERROR) {
+            out.resize(static_cast<std::size_t>(length) + 1);
+            continue;
+        }
+        if (U_FAILURE(status)) return {};
+        out.resize(static_cast<std::size_t>(length));
+        return out;
+    }
+    return {};
+}
+
 }  // namespace
 
 CheckedName CheckName(std::string_view given) {
@@ -69,6 +114,7 @@ CheckedName CheckName(std::string_view given) {
         if (category == UTF8PROC_CATEGORY_CC || category == UTF8PROC_CATEGORY_CF) {
             return Refused("the name holds a control character");
         }
+        if (IsInvisible(c)) return Refused("the name holds an invisible or blank character");
         const bool letter = category >= UTF8PROC_CATEGORY_LU && category <= UTF8PROC_CATEGORY_LO;
         const bool mark = category >= UTF8PROC_CATEGORY_MN && category <= UTF8PROC_CATEGORY_ME;
         const bool digit = category == UTF8PROC_CATEGORY_ND;
@@ -91,6 +137,17 @@ CheckedName CheckName(std::string_view given) {
     if (!Map(nfc, UTF8PROC_STABLE | UTF8PROC_COMPOSE | UTF8PROC_CASEFOLD, &accepted.key)) {
         return Refused("the name is not valid UTF-8 text");
     }
+    // Look-alikes by the letters, whatever their case: the skeleton of the NFKC form, folded and
+    // made a skeleton again (a capital I and a small l are one, as are Cyrillic А and Latin a).
+    std::string compatible;
+    std::string folded;
+    if (!Map(nfc, UTF8PROC_STABLE | UTF8PROC_COMPOSE | UTF8PROC_COMPAT, &compatible) ||
+        !Map(Skeleton(compatible),
+             UTF8PROC_STABLE | UTF8PROC_COMPOSE | UTF8PROC_COMPAT | UTF8PROC_CASEFOLD, &folded)) {
+        return Refused("the name is not valid UTF-8 text");
+    }
+    accepted.skeleton = Skeleton(folded);
+    if (accepted.skeleton.empty()) return Refused("the name cannot be checked just now");
     accepted.name = std::move(nfc);
     return accepted;
 }

@@ -1,15 +1,21 @@
 // The PostgreSQL store, through libpq: a few connections shared by the server's threads, every
 // statement with its parameters apart from its text, migrations under an advisory lock so that
-// two servers starting together do not both apply one.
+// two servers starting together do not both apply one. A database that goes away costs a
+// request at most its statement's time: connections have connect, statement and keep-alive
+// limits, a broken one is made again by a thread of the store's own (never in a request's), and
+// a request waits for a free connection only so long.
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include <libpq-fe.h>
 
+#include "names.h"
 #include "store.h"
 #include "store_sql.h"
 
@@ -19,6 +25,46 @@ namespace {
 
 constexpr int kConnections = 4;
 constexpr long kMigrationLock = 0x7461766c6f;  // "tavlo"
+// How long a request waits for a free connection before it is answered 503.
+constexpr auto kPoolWait = std::chrono::seconds(5);
+// Between two attempts to reach a database that is away.
+constexpr auto kReconnectPause = std::chrono::milliseconds(500);
+
+// What every connection asks, before the caller's own conninfo (whose settings win): a
+// connection made or refused in 10 s, a statement ended after 15 s, and a peer that vanished
+// (a machine or network gone, no FIN) noticed within a minute by TCP keep-alives and the TCP
+// user timeout.
+constexpr const char* kDefaultKeywords[] = {
+    "connect_timeout",  "keepalives",       "keepalives_idle", "keepalives_interval",
+    "keepalives_count", "tcp_user_timeout", "options",         "application_name"};
+constexpr const char* kDefaultValues[] = {
+    "10", "1", "30", "10", "3", "60000", "-c statement_timeout=15000", "tavlo-scores"};
+static_assert(std::size(kDefaultKeywords) == std::size(kDefaultValues));
+
+// libpq's words on one line of the log.
+std::string OneLine(const char* message) {
+    std::string line;
+    for (const char* c = message; *c; ++c) {
+        if (*c == '\n' || *c == '\t' || *c == '\r') {
+            if (!line.empty() && line.back() != ' ') line += ' ';
+        } else {
+            line += *c;
+        }
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    return line;
+}
+
+PGconn* Connect(const std::string& conninfo) {
+    std::vector<const char*> keywords(std::begin(kDefaultKeywords), std::end(kDefaultKeywords));
+    std::vector<const char*> values(std::begin(kDefaultValues), std::end(kDefaultValues));
+    // dbname is expanded as a whole conninfo or URI; later settings override earlier ones.
+    keywords.push_back("dbname");
+    values.push_back(conninfo.c_str());
+    keywords.push_back(nullptr);
+    values.push_back(nullptr);
+    return PQconnectdbParams(keywords.data(), values.data(), 1);
+}
 
 class Result {
   public:
@@ -47,9 +93,9 @@ class Result {
 
 class Connection {
   public:
-    explicit Connection(const std::string& conninfo) : conn_(PQconnectdb(conninfo.c_str())) {
+    explicit Connection(const std::string& conninfo) : conn_(Connect(conninfo)) {
         if (PQstatus(conn_) != CONNECTION_OK) {
-            const std::string message = conn_ ? PQerrorMessage(conn_) : "out of memory";
+            const std::string message = conn_ ? OneLine(PQerrorMessage(conn_)) : "out of memory";
             PQfinish(conn_);
             throw StoreError("postgresql: " + message);
         }
@@ -83,7 +129,7 @@ class Connection {
         Result result(raw);
         const ExecStatusType status = PQresultStatus(raw);
         if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-            throw StoreError(std::string("postgresql: ") + PQerrorMessage(conn_));
+            throw StoreError("postgresql: " + OneLine(PQerrorMessage(conn_)));
         }
         return result;
     }
@@ -92,12 +138,12 @@ class Connection {
         PGresult* raw = PQexec(conn_, statements);
         Result result(raw);
         if (PQresultStatus(raw) != PGRES_COMMAND_OK && PQresultStatus(raw) != PGRES_TUPLES_OK) {
-            throw StoreError(std::string("postgresql: ") + PQerrorMessage(conn_));
+            throw StoreError("postgresql: " + OneLine(PQerrorMessage(conn_)));
         }
     }
-    // The connection is broken (the server restarted): it is made again before its next use.
+    // The connection is broken (the database restarted, the network went): the store's own
+    // thread makes a new one.
     bool Broken() const { return PQstatus(conn_) != CONNECTION_OK; }
-    void Reset() { PQreset(conn_); }
 
   private:
     PGconn* conn_;
@@ -105,12 +151,24 @@ class Connection {
 
 class PostgresStore final : public Store {
   public:
-    explicit PostgresStore(const std::string& conninfo) {
+    explicit PostgresStore(const std::string& conninfo) : conninfo_(conninfo) {
         for (int i = 0; i < kConnections; ++i) {
             free_.push_back(std::make_unique<Connection>(conninfo));
         }
         Migrate(*free_.front());
+        FillSkeletons(*free_.front());
+        reconnector_ = std::thread([this] { Reconnect(); });
     }
+    ~PostgresStore() override {
+        {
+            std::lock_guard lock(mutex_);
+            ending_ = true;
+        }
+        wake_.notify_all();
+        reconnector_.join();
+    }
+    PostgresStore(const PostgresStore&) = delete;
+    PostgresStore& operator=(const PostgresStore&) = delete;
 
     AddResult Add(const NewRun& run) override {
         Lease lease(*this);
@@ -135,11 +193,11 @@ class PostgresStore final : public Store {
         return FindIn(lease.Get(), sql::kRunByHashPostgres, hash);
     }
 
-    std::optional<std::string> NameOfKey(const std::string& key) override {
+    std::optional<Holder> HolderOf(const std::string& key, const std::string& skeleton) override {
         Lease lease(*this);
-        Result r = lease.Get().Run("SELECT name FROM players WHERE name_key = $1", {key});
+        Result r = lease.Get().Run(sql::kHolderPostgres, {key, skeleton});
         if (r.Rows() == 0) return std::nullopt;
-        return r.Text(0, 0);
+        return Holder{r.Text(0, 0), r.Text(0, 1) == "t", r.Text(0, 2)};
     }
 
     std::vector<TableRow> Top(int limit, Board board) override {
@@ -205,20 +263,34 @@ class PostgresStore final : public Store {
         return value ? std::to_string(*value) : std::string();
     }
 
-    // One connection, for one call; a broken one is reset when given back.
+    // One connection, for one call; a broken one goes to the reconnecting thread when given
+    // back. Throws StoreUnavailable when every connection is being made again (the database is
+    // away: no use waiting) or none came free within kPoolWait.
     class Lease {
       public:
         explicit Lease(PostgresStore& store) : store_(store) {
             std::unique_lock lock(store_.mutex_);
-            store_.available_.wait(lock, [&] { return !store_.free_.empty(); });
+            const bool got = store_.available_.wait_for(lock, kPoolWait, [&] {
+                return !store_.free_.empty() || store_.broken_ == kConnections;
+            });
+            if (!got || store_.free_.empty()) {
+                throw StoreUnavailable(got ? "postgresql: the database cannot be reached"
+                                           : "postgresql: no connection came free in time");
+            }
             connection_ = std::move(store_.free_.back());
             store_.free_.pop_back();
         }
         ~Lease() {
-            if (connection_->Broken()) connection_->Reset();
             std::lock_guard lock(store_.mutex_);
-            store_.free_.push_back(std::move(connection_));
-            store_.available_.notify_one();
+            if (connection_->Broken()) {
+                ++store_.broken_;
+                store_.wake_.notify_one();
+                // Waiters learn that there is nothing to wait for once all are broken.
+                store_.available_.notify_all();
+            } else {
+                store_.free_.push_back(std::move(connection_));
+                store_.available_.notify_one();
+            }
         }
         Lease(const Lease&) = delete;
         Lease& operator=(const Lease&) = delete;
@@ -228,6 +300,49 @@ class PostgresStore final : public Store {
         PostgresStore& store_;
         std::unique_ptr<Connection> connection_;
     };
+
+    // Makes a new connection for each broken one, pausing between attempts while the database
+    // is away.
+    void Reconnect() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [&] { return ending_ || broken_ > 0; });
+            if (ending_) return;
+            lock.unlock();
+            std::unique_ptr<Connection> made;
+            try {
+                made = std::make_unique<Connection>(conninfo_);
+            } catch (const StoreError&) {
+            }
+            lock.lock();
+            if (made) {
+                --broken_;
+                free_.push_back(std::move(made));
+                available_.notify_one();
+            } else {
+                wake_.wait_for(lock, kReconnectPause, [&] { return ending_; });
+            }
+        }
+    }
+
+    // Players stored before names had skeletons get theirs; of two that look alike the first
+    // keeps it and the other none (both keep their names and runs).
+    static void FillSkeletons(Connection& c) {
+        Result players = c.Run("SELECT id, name FROM players WHERE skeleton IS NULL ORDER BY id");
+        for (int i = 0; i < players.Rows(); ++i) {
+            const std::string skeleton = CheckName(players.Text(i, 1)).skeleton;
+            if (skeleton.empty()) continue;
+            try {
+                c.Run(
+                    "UPDATE players SET skeleton = $1 WHERE id = $2 AND NOT EXISTS (SELECT 1 "
+                    "FROM players WHERE skeleton = $1)",
+                    {skeleton, players.Text(i, 0)});
+            } catch (const StoreError&) {
+                // Another server took the skeleton meanwhile: this old name goes without.
+                if (c.Broken()) throw;
+            }
+        }
+    }
 
     static void Migrate(Connection& c) {
         c.Run("SELECT pg_advisory_lock($1)", {std::to_string(kMigrationLock)});
@@ -279,15 +394,47 @@ class PostgresStore final : public Store {
 
     static AddResult AddIn(Connection& c, const NewRun& run) {
         AddResult result;
-        c.Run(
-            "INSERT INTO players (name, name_key) VALUES ($1, $2) ON CONFLICT (name_key) "
-            "DO NOTHING",
-            {run.name, run.nameKey});
-        Result player = c.Run("SELECT id, name FROM players WHERE name_key = $1", {run.nameKey});
+        // A new player takes the new secret; one held already (by its key, or another player's
+        // by the skeleton) is left as it is and looked at.
+        Result made = c.Run(
+            "INSERT INTO players (name, name_key, skeleton, secret_hash) VALUES ($1, $2, $3, $4) "
+            "ON CONFLICT DO NOTHING RETURNING id",
+            {run.name, run.nameKey, run.skeleton, run.newSecretHash});
+        Result player =
+            c.Run("SELECT id, name, COALESCE(secret_hash, '') FROM players WHERE name_key = $1",
+                  {run.nameKey});
+        if (player.Rows() == 0) {
+            Result alike = c.Run("SELECT name FROM players WHERE skeleton = $1", {run.skeleton});
+            result.outcome = AddResult::Outcome::LookAlike;
+            if (alike.Rows() > 0) result.run.name = alike.Text(0, 0);
+            return result;
+        }
         if (player.Text(0, 1) != run.name) {
             result.outcome = AddResult::Outcome::NameTaken;
             result.run.name = player.Text(0, 1);
             return result;
+        }
+        if (made.Rows() > 0) {
+            result.secretIsNew = true;
+        } else {
+            switch (CheckSecret(player.Text(0, 2), run)) {
+                case SecretCheck::Matches:
+                    break;
+                case SecretCheck::Own:
+                    result.secretIsNew = true;
+                    break;
+                case SecretCheck::Claim:
+                    c.Run("UPDATE players SET secret_hash = $1 WHERE id = $2",
+                          {run.newSecretHash, player.Text(0, 0)});
+                    result.secretIsNew = true;
+                    break;
+                case SecretCheck::Missing:
+                    result.outcome = AddResult::Outcome::NoSecret;
+                    return result;
+                case SecretCheck::Wrong:
+                    result.outcome = AddResult::Outcome::WrongSecret;
+                    return result;
+            }
         }
         const Reactions& x = run.verdict.reactions;
         Result added = c.Run(
@@ -308,9 +455,14 @@ class PostgresStore final : public Store {
         return result;
     }
 
+    std::string conninfo_;
     std::mutex mutex_;
-    std::condition_variable available_;
+    std::condition_variable available_;  // a connection came free, or all are broken
+    std::condition_variable wake_;       // for the reconnecting thread
     std::vector<std::unique_ptr<Connection>> free_;
+    int broken_ = 0;  // connections given back broken, not yet made again
+    bool ending_ = false;
+    std::thread reconnector_;
 };
 
 }  // namespace

@@ -4,14 +4,17 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
 #include "names.h"
 #include "page.h"
+#include "secrets.h"
 #include "submission.h"
 
 namespace scores {
@@ -21,6 +24,15 @@ namespace {
 using nlohmann::json;
 
 constexpr int kRetryAfterFullQueue = 10;
+constexpr int kRetryAfterStore = 5;
+constexpr const char* kNeedsKey =
+    "this name belongs to the player who first sent a run under it: send the name's key with the "
+    "run (it came with that first run), or choose another name";
+constexpr const char* kWrongKey =
+    "the key sent with the run is not this name's key; send the one that came with the name's "
+    "first run, or choose another name";
+// A verified run whose store fails is stored again for this long before the player is told.
+constexpr auto kStoreRetries = std::chrono::seconds(45);
 
 void Json(httplib::Response& response, int status, const json& body) {
     response.status = status;
@@ -73,6 +85,41 @@ json VerdictFields(const Verdict& verdict, const ReactionRule& rule) {
               {"fastest_ms", number(r.fastestMs)},
               {"unseen", r.unseen}}},
             {"why", WhyOnBoard(r, rule)}};
+}
+
+// A request's target as a log line may hold it: bytes outside printable ASCII, and the
+// backslash, as \xHH, so that a request can never add a line of its own.
+std::string ForLog(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x21 || byte >= 0x7f || c == '\\') {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// `store` called again while it throws StoreError, pausing longer each time, until `limit`;
+// then the error is thrown on.
+template <typename Call>
+auto Retried(Call store, std::chrono::seconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    auto pause = std::chrono::milliseconds(250);
+    for (;;) {
+        try {
+            return store();
+        } catch (const StoreError& e) {
+            if (std::chrono::steady_clock::now() + pause > end) throw;
+            std::fprintf(stderr, "tavlo-scores: %s (trying again)\n", e.what());
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::milliseconds(4000));
+    }
 }
 
 }  // namespace
@@ -141,6 +188,13 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
         [](const httplib::Request&, httplib::Response& response, std::exception_ptr error) {
             try {
                 std::rethrow_exception(error);
+            } catch (const StoreError& e) {
+                // The database is away or slow: a moment later it may well answer.
+                std::fprintf(stderr, "tavlo-scores: %s\n", e.what());
+                response.set_header("Retry-After", std::to_string(kRetryAfterStore));
+                return Refuse(response, 503,
+                              "the score table cannot be reached just now; please try again in "
+                              "a moment");
             } catch (const std::exception& e) {
                 std::fprintf(stderr, "tavlo-scores: %s\n", e.what());
             } catch (...) {
@@ -148,10 +202,20 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
             }
             Refuse(response, 500, "the server could not handle this; please try again later");
         });
+    // The target as it came, not decoded: a %0A in it stays in its line.
     http_.set_logger([this](const httplib::Request& request, const httplib::Response& response) {
-        std::fprintf(stderr, "%s %s %s %d\n", Address(request).c_str(), request.method.c_str(),
-                     request.path.c_str(), response.status);
+        std::fprintf(stderr, "%s %s %s %d\n", ForLog(Address(request)).c_str(),
+                     ForLog(request.method).c_str(), ForLog(request.target).c_str(),
+                     response.status);
     });
+    // Every answer under /api/, refusals and errors too, may be read by a page on another site.
+    http_.set_post_routing_handler(
+        [](const httplib::Request& request, httplib::Response& response) {
+            if ((request.path.starts_with("/api/") || request.target.starts_with("/api/")) &&
+                !response.has_header("Access-Control-Allow-Origin")) {
+                response.set_header("Access-Control-Allow-Origin", "*");
+            }
+        });
 
     // The game's page may live on another site (docs/scores.md): it sends runs with a body of
     // its own type, which a browser asks about first.
@@ -163,7 +227,7 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
         response.status = 204;
         response.set_header("Access-Control-Allow-Origin", "*");
         response.set_header("Access-Control-Allow-Methods", "POST");
-        response.set_header("Access-Control-Allow-Headers", "Content-Type");
+        response.set_header("Access-Control-Allow-Headers", "Content-Type, Authorization");
         response.set_header("Access-Control-Max-Age", "86400");
     });
     // The game's page beside the API: its rows' links and its runs sent from the same site.
@@ -284,6 +348,12 @@ void Service::Submit(const httplib::Request& request, httplib::Response& respons
         body.update(VerdictFields(run.verdict, config_.rule));
         Json(response, status, body);
     };
+    const std::optional<std::string> secret =
+        BearerSecret(request.get_header_value("Authorization"));
+    if (!secret) {
+        return Refuse(response, 403,
+                      "the key sent with the run is not in the form the server gives keys");
+    }
     const auto heldElsewhere = [&](const StoredRun& run) {
         if (run.name == name.name) return accepted(run, 200);
         Refuse(response, 409, "this run is already in the table under another name");
@@ -292,8 +362,21 @@ void Service::Submit(const httplib::Request& request, httplib::Response& respons
     if (const std::optional<StoredRun> stored = store_.FindByHash(hash)) {
         return heldElsewhere(*stored);
     }
-    if (const auto holder = store_.NameOfKey(name.key); holder && *holder != name.name) {
-        return Refuse(response, 409, "name refused: \"" + *holder + "\" is taken");
+    // A name is its first player's: the rest is refused before it costs a play.
+    if (const std::optional<Holder> holder = store_.HolderOf(name.key, name.skeleton)) {
+        if (!holder->sameKey) {
+            return Refuse(response, 409,
+                          "name refused: it looks like \"" + holder->name + "\", which is taken");
+        }
+        if (holder->name != name.name) {
+            return Refuse(response, 409, "name refused: \"" + holder->name + "\" is taken");
+        }
+        if (!holder->secretHash.empty() && secret->empty()) {
+            return Refuse(response, 403, kNeedsKey);
+        }
+        if (!holder->secretHash.empty() && !SameHash(SecretHash(*secret), holder->secretHash)) {
+            return Refuse(response, 403, kWrongKey);
+        }
     }
 
     std::optional<std::future<Verification>> pending = queue_.Submit(request.body);
@@ -325,24 +408,63 @@ void Service::Submit(const httplib::Request& request, httplib::Response& respons
                       "the run could not be verified: its play wrote reaction lines the server "
                       "cannot read");
     }
+    // The key the name gets if it has none yet: shown to the player once, kept here only as a
+    // hash.
+    const std::string newSecret = NewSecret();
+    if (newSecret.empty()) {
+        return Refuse(response, 500, "the server could not make a key; please try later");
+    }
     NewRun run;
     run.reactions = verified.reactions;
     run.verdict = *verdict;
     run.name = name.name;
     run.nameKey = name.key;
+    run.skeleton = name.skeleton;
+    run.secretHash = secret->empty() ? "" : SecretHash(*secret);
+    run.newSecretHash = SecretHash(newSecret);
     run.hash = hash;
     run.replay = request.body;
     run.program = submission.program;
     run.score = verified.score;
     run.when = Now();
-    const AddResult added = store_.Add(run);
+    // Verified: the store is tried again while it fails, so that a database away for a moment
+    // does not cost the player the play. A store that failed after its commit leaves the run
+    // found already on the next try: that is this run, stored now.
+    bool retried = false;
+    const AddResult added = Retried(
+        [&] {
+            if (retried) run.when = Now();
+            retried = true;
+            return store_.Add(run);
+        },
+        kStoreRetries);
+    const auto stored = [&](const StoredRun& stored) {
+        // The rank is tried again too: the run is stored, and the key must reach its player.
+        int rank = 0;
+        try {
+            rank = Retried([&] { return store_.Rank(stored.id); }, std::chrono::seconds(10));
+        } catch (const StoreError&) {
+        }
+        json body = {{"id", stored.id}, {"score", stored.score}, {"rank", rank}};
+        body.update(VerdictFields(stored.verdict, config_.rule));
+        if (added.secretIsNew) body["key"] = newSecret;
+        Json(response, 201, body);
+    };
     switch (added.outcome) {
         case AddResult::Outcome::Added:
-            return accepted(added.run, 201);
+            return stored(added.run);
         case AddResult::Outcome::AlreadyStored:
+            if (added.secretIsNew && added.run.name == name.name) return stored(added.run);
             return heldElsewhere(added.run);
         case AddResult::Outcome::NameTaken:
             return Refuse(response, 409, "name refused: \"" + added.run.name + "\" is taken");
+        case AddResult::Outcome::LookAlike:
+            return Refuse(response, 409,
+                          "name refused: it looks like \"" + added.run.name + "\", which is taken");
+        case AddResult::Outcome::NoSecret:
+            return Refuse(response, 403, kNeedsKey);
+        case AddResult::Outcome::WrongSecret:
+            return Refuse(response, 403, kWrongKey);
     }
 }
 

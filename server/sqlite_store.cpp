@@ -2,9 +2,12 @@
 // is on disk), one connection behind a mutex. The server's work is small next to a replay's
 // verification, so one writer at a time costs nothing that shows.
 #include <mutex>
+#include <utility>
+#include <vector>
 
 #include <sqlite3.h>
 
+#include "names.h"
 #include "store.h"
 #include "store_sql.h"
 
@@ -83,6 +86,7 @@ class SqliteStore final : public Store {
         Execute("PRAGMA synchronous=FULL");
         Execute("PRAGMA foreign_keys=ON");
         Migrate();
+        FillSkeletons();
     }
     ~SqliteStore() override { sqlite3_close(db_); }
     SqliteStore(const SqliteStore&) = delete;
@@ -106,12 +110,12 @@ class SqliteStore final : public Store {
         return FindLocked(sql::kRunByHash, [&](Statement& s) { s.Bind(1, hash); });
     }
 
-    std::optional<std::string> NameOfKey(const std::string& key) override {
+    std::optional<Holder> HolderOf(const std::string& key, const std::string& skeleton) override {
         std::lock_guard lock(mutex_);
-        Statement s(db_, "SELECT name FROM players WHERE name_key = ?1");
-        s.Bind(1, key);
+        Statement s(db_, sql::kHolderSqlite);
+        s.Bind(1, key).Bind(2, skeleton);
         if (!s.Step()) return std::nullopt;
-        return s.Text(0);
+        return Holder{s.Text(0), s.Int(1) != 0, s.Text(2)};
     }
 
     std::vector<TableRow> Top(int limit, Board board) override {
@@ -211,6 +215,23 @@ class SqliteStore final : public Store {
         }
     }
 
+    // Players stored before names had skeletons get theirs; of two that look alike the first
+    // keeps it and the other none (both keep their names and runs).
+    void FillSkeletons() {
+        std::lock_guard lock(mutex_);
+        std::vector<std::pair<std::int64_t, std::string>> players;
+        {
+            Statement s(db_, "SELECT id, name FROM players WHERE skeleton IS NULL ORDER BY id");
+            while (s.Step()) players.emplace_back(s.Int(0), s.Text(1));
+        }
+        for (const auto& [id, name] : players) {
+            const std::string skeleton = CheckName(name).skeleton;
+            if (skeleton.empty()) continue;
+            Statement s(db_, "UPDATE OR IGNORE players SET skeleton = ?1 WHERE id = ?2");
+            s.Bind(1, skeleton).Bind(2, id).Step();
+        }
+    }
+
     template <typename BindFn>
     std::optional<StoredRun> FindLocked(const char* query, BindFn bind) {
         Statement s(db_, query);
@@ -234,8 +255,10 @@ class SqliteStore final : public Store {
     AddResult AddLocked(const NewRun& run) {
         AddResult result;
         std::int64_t player = 0;
+        bool claim = false;
         {
-            Statement s(db_, "SELECT id, name FROM players WHERE name_key = ?1");
+            Statement s(
+                db_, "SELECT id, name, COALESCE(secret_hash, '') FROM players WHERE name_key = ?1");
             s.Bind(1, run.nameKey);
             if (s.Step()) {
                 player = s.Int(0);
@@ -244,6 +267,31 @@ class SqliteStore final : public Store {
                     result.run.name = s.Text(1);
                     return result;
                 }
+                switch (CheckSecret(s.Text(2), run)) {
+                    case SecretCheck::Matches:
+                        break;
+                    case SecretCheck::Own:
+                        result.secretIsNew = true;
+                        break;
+                    case SecretCheck::Claim:
+                        claim = true;
+                        break;
+                    case SecretCheck::Missing:
+                        result.outcome = AddResult::Outcome::NoSecret;
+                        return result;
+                    case SecretCheck::Wrong:
+                        result.outcome = AddResult::Outcome::WrongSecret;
+                        return result;
+                }
+            }
+        }
+        if (player == 0) {
+            Statement s(db_, "SELECT name FROM players WHERE skeleton = ?1");
+            s.Bind(1, run.skeleton);
+            if (s.Step()) {
+                result.outcome = AddResult::Outcome::LookAlike;
+                result.run.name = s.Text(0);
+                return result;
             }
         }
         if (auto stored = FindLocked(sql::kRunByHash, [&](Statement& s) { s.Bind(1, run.hash); })) {
@@ -252,9 +300,17 @@ class SqliteStore final : public Store {
             return result;
         }
         if (player == 0) {
-            Statement s(db_, "INSERT INTO players (name, name_key) VALUES (?1, ?2)");
-            s.Bind(1, run.name).Bind(2, run.nameKey).Step();
+            Statement s(db_,
+                        "INSERT INTO players (name, name_key, skeleton, secret_hash) "
+                        "VALUES (?1, ?2, ?3, ?4)");
+            s.Bind(1, run.name).Bind(2, run.nameKey).Bind(3, run.skeleton);
+            s.Bind(4, run.newSecretHash).Step();
             player = sqlite3_last_insert_rowid(db_);
+            result.secretIsNew = true;
+        } else if (claim) {
+            Statement s(db_, "UPDATE players SET secret_hash = ?1 WHERE id = ?2");
+            s.Bind(1, run.newSecretHash).Bind(2, player).Step();
+            result.secretIsNew = true;
         }
         Statement s(db_,
                     "INSERT INTO runs (player_id, hash, score, program, submitted_at, replay, "

@@ -22,8 +22,14 @@ struct Verdict {
 };
 
 struct NewRun {
-    std::string name;       // as the player wrote it (NFC)
-    std::string nameKey;    // its case-folded form: one player a key
+    std::string name;      // as the player wrote it (NFC)
+    std::string nameKey;   // its case-folded form: one player a key
+    std::string skeleton;  // its look-alike form (names.h): one player a skeleton
+    // The name's secret (the "key" a player is given with the first run under a name), as
+    // SHA-256 hex: the one this submission brought (empty: none), and the one made for it, which
+    // a name that has none yet (new, or stored before names had secrets) takes.
+    std::string secretHash;
+    std::string newSecretHash;
     std::string hash;       // SHA-256 of the replay, hex
     std::string replay;     // the bytes as submitted
     std::string program;    // the program version that verified it
@@ -63,25 +69,59 @@ struct AddResult {
         Added,          // stored now
         AlreadyStored,  // the same replay was stored before (`run` is that one)
         NameTaken,      // the name is held in another case (`run.name` holds it)
+        LookAlike,      // another player's name looks the same (`run.name` holds it)
+        NoSecret,       // the name has a secret and the submission brought none
+        WrongSecret,    // ... and the submission brought another
     };
     Outcome outcome = Outcome::Added;
     StoredRun run;
+    // The name's secret is the one made for this submission (newSecretHash): the player is to
+    // be given it.
+    bool secretIsNew = false;
 };
+
+// Who holds a name, or a name that looks like it.
+struct Holder {
+    std::string name;
+    bool sameKey = false;    // the same name (the case aside); else only a look-alike
+    std::string secretHash;  // empty for a name stored before names had secrets
+};
+
+// What a player found by its name key makes of a submission's secret (both stores decide alike).
+enum class SecretCheck {
+    Matches,  // the submission brought the name's secret
+    Own,      // the name's secret is the one made for this submission (a store retried)
+    Claim,    // the name has no secret yet: it takes the one made for this submission
+    Missing,  // the name has a secret, the submission none
+    Wrong,    // the name has another secret
+};
+inline SecretCheck CheckSecret(const std::string& storedHash, const NewRun& run) {
+    if (storedHash.empty()) return SecretCheck::Claim;
+    if (storedHash == run.newSecretHash) return SecretCheck::Own;
+    if (run.secretHash.empty()) return SecretCheck::Missing;
+    return storedHash == run.secretHash ? SecretCheck::Matches : SecretCheck::Wrong;
+}
 
 // A store that cannot be reached or refuses a statement throws this.
 struct StoreError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
+// The store is away (being reconnected), or every connection stayed busy past the pool's wait:
+// worth trying again in a moment.
+struct StoreUnavailable : StoreError {
+    using StoreError::StoreError;
+};
 
 class Store {
   public:
     virtual ~Store() = default;
-    // Stores the run once: in one transaction, the player by its key (made on first use) and the
+    // Stores the run once: in one transaction, the player by its key (made on first use, with
+    // the new secret; a player without a secret takes it) after its secret is checked, and the
     // run by its hash.
     virtual AddResult Add(const NewRun& run) = 0;
     virtual std::optional<StoredRun> FindByHash(const std::string& hash) = 0;
-    // The name the key is held under, if any player holds it.
-    virtual std::optional<std::string> NameOfKey(const std::string& key) = 0;
+    // The player holding the name key, else one whose name has that skeleton.
+    virtual std::optional<Holder> HolderOf(const std::string& key, const std::string& skeleton) = 0;
     // The best run of each player on `board`, best first; of equal scores the one stored first.
     virtual std::vector<TableRow> Top(int limit, Board board) = 0;
     virtual std::optional<StoredRun> Run(std::int64_t id) = 0;

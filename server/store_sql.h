@@ -23,6 +23,12 @@ inline constexpr std::array kSqliteMigrations = {
     "ALTER TABLE runs ADD COLUMN unseen INTEGER NOT NULL DEFAULT 0;"
     "ALTER TABLE runs ADD COLUMN board TEXT NOT NULL DEFAULT 'human';"
     "CREATE INDEX runs_by_board ON runs (board, player_id, score DESC, id);",
+    // Names that belong to their players: the SHA-256 of each name's secret (NULL for a name
+    // stored before, until its next run claims it) and its look-alike skeleton, one player a
+    // skeleton (NULL until the store fills it in when opened).
+    "ALTER TABLE players ADD COLUMN secret_hash TEXT;"
+    "ALTER TABLE players ADD COLUMN skeleton TEXT;"
+    "CREATE UNIQUE INDEX players_by_skeleton ON players (skeleton);",
 };
 
 inline constexpr std::array kPostgresMigrations = {
@@ -38,7 +44,18 @@ inline constexpr std::array kPostgresMigrations = {
     "  ADD COLUMN fastest_ms INTEGER, ADD COLUMN unseen INTEGER NOT NULL DEFAULT 0,"
     "  ADD COLUMN board TEXT NOT NULL DEFAULT 'human';"
     "CREATE INDEX runs_by_board ON runs (board, player_id, score DESC, id);",
+    "ALTER TABLE players ADD COLUMN secret_hash TEXT;"
+    "ALTER TABLE players ADD COLUMN skeleton TEXT;"
+    "CREATE UNIQUE INDEX players_by_skeleton ON players (skeleton);",
 };
+
+// The player holding a name key (?1), else one whose name has the skeleton (?2).
+inline constexpr const char* kHolderSqlite =
+    "SELECT name, name_key = ?1, COALESCE(secret_hash, '') FROM players WHERE name_key = ?1 OR "
+    "skeleton = ?2 ORDER BY name_key = ?1 DESC LIMIT 1";
+inline constexpr const char* kHolderPostgres =
+    "SELECT name, name_key = $1, COALESCE(secret_hash, '') FROM players WHERE name_key = $1 OR "
+    "skeleton = $2 ORDER BY name_key = $1 DESC LIMIT 1";
 
 // Each player's best run on each board: the highest score, of equal ones the first stored.
 #define TAVLO_SCORES_BEST                                                                    \

@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -108,6 +109,11 @@ struct Acknowledged {
     int score;
 };
 
+// The key each client's name was given with its first run, for its later ones (and those after
+// a restart).
+std::mutex keysMutex;
+std::map<std::string, std::string> keys;
+
 // Submits runs numbered from `first`, `count` in all, from `clients` threads; keeps the 201s.
 // Stops early when `stop` is set. Returns the acknowledged runs.
 std::vector<Acknowledged> Submit(int port, int clients, int first, int count,
@@ -126,8 +132,15 @@ std::vector<Acknowledged> Submit(int port, int clients, int first, int count,
                 const std::string body = round + "# load " + std::to_string(n) + "\n";
                 const std::string path = "/api/runs?name=load" + std::to_string(c);
                 for (;;) {
+                    httplib::Headers headers;
+                    {
+                        std::lock_guard lock(keysMutex);
+                        if (const auto key = keys.find(path); key != keys.end()) {
+                            headers.emplace("Authorization", "Bearer " + key->second);
+                        }
+                    }
                     const httplib::Result r =
-                        client.Post(path.c_str(), body, "application/octet-stream");
+                        client.Post(path.c_str(), headers, body, "application/octet-stream");
                     if (r && r->status == 503) {
                         ++*busy;
                         std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -135,6 +148,10 @@ std::vector<Acknowledged> Submit(int port, int clients, int first, int count,
                     }
                     if (r && r->status == 201) {
                         const auto json = nlohmann::json::parse(r->body);
+                        if (json.contains("key")) {
+                            std::lock_guard lock(keysMutex);
+                            keys[path] = json["key"].get<std::string>();
+                        }
                         std::lock_guard lock(mutex);
                         acknowledged.push_back(
                             {json["id"].get<std::int64_t>(), json["score"].get<int>()});

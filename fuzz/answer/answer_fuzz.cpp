@@ -1,11 +1,12 @@
 // Any answer a server may give to `tavlo --submit`: the first byte picks the status, the second
-// the Retry-After, the rest is the body. Whatever it holds, the program says one line (no
-// control character of the server's reaches the terminal), and the exit code is 0 only for a
-// run the server took.
+// the Retry-After, the rest is the body (read as a key file too). Whatever it holds, the program
+// says one line (no control character of the server's reaches the terminal), and the exit code is 0
+// only for a run the server took.
 #include <cstdint>
 #include <string>
 
 #include "score_client.h"
+#include "score_keys.h"
 
 namespace {
 
@@ -27,5 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const char c : result.text) Require(static_cast<unsigned char>(c) >= ' ' && c != '\x7f');
     Require(result.exitCode == 1 ||
             (result.exitCode == 0 && (answer.status == 200 || answer.status == 201)));
+    // A key is only taken in the form that may go into a header.
+    Require(result.key.empty() || (answer.status == 201 && IsBearerKey(result.key)));
+    // The same bytes as a key file (which the player may edit): a key that fits, or none.
+    const std::string key = KeyFromText(answer.body, "http://scores.example.org", "Zoë");
+    Require(key.empty() || IsBearerKey(key));
     return 0;
 }

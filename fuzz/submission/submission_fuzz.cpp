@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!checked.name.empty()) {
         // An accepted name is its own normal form: checked again, it stays itself.
         const scores::CheckedName again = scores::CheckName(checked.name);
-        if (again.name != checked.name || again.key != checked.key || checked.key.empty()) {
+        if (again.name != checked.name || again.key != checked.key || checked.key.empty() ||
+            again.skeleton != checked.skeleton || checked.skeleton.empty()) {
             std::abort();
         }
         if (checked.name.front() == ' ' || checked.name.back() == ' ') std::abort();

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <atomic>
 #include <future>
 #include <map>
 #include <sstream>
@@ -13,10 +14,15 @@
 
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <libpq-fe.h>
+#include <sqlite3.h>
 #include <nlohmann/json.hpp>
 
+#include "names.h"
+#include "secrets.h"
 #include "service.h"
 #include "store.h"
+#include "store_sql.h"
 #include "submission.h"
 #include "test_postgres.h"
 #include "test_server.h"
@@ -67,12 +73,14 @@ TEST_P(ApiTest, GoldenReplaysVerifyToTheirReportsScoresAndRankFirstComeFirst) {
     const std::vector<std::pair<std::string, std::string>> runs = {
         {"round", "Zoë"}, {"away", "Ana"}, {"wrong", "Émile"}, {"window", "Tom & Jerry"}};
     std::vector<std::int64_t> ids;
+    std::map<std::string, std::string> keys;
     for (const auto& [replay, player] : runs) {
         const int reported = BestRoundScore(Golden(replay, ".report")).value_or(-1);
         const Running::Answer answer = server.Post(player, Golden(replay));
         ASSERT_EQ(answer.status, 201) << replay << ": " << answer.raw;
         EXPECT_EQ(answer.body["score"], reported) << replay;
         ids.push_back(answer.body["id"].get<std::int64_t>());
+        keys[player] = answer.body.value("key", "");
 
         const Running::Answer facts = server.Get("/api/runs/" + std::to_string(ids.back()));
         EXPECT_EQ(facts.body["name"], player);
@@ -85,7 +93,7 @@ TEST_P(ApiTest, GoldenReplaysVerifyToTheirReportsScoresAndRankFirstComeFirst) {
 
     // A run with no round has no score; the same replay again is the run already stored; under
     // another name, or a name taken in another case, it is refused.
-    EXPECT_EQ(server.Post("Ana", Golden("quit")).status, 422);
+    EXPECT_EQ(server.Post("Ana", Golden("quit"), Bearer(keys["Ana"])).status, 422);
     const Running::Answer again = server.Post("Zoë", Golden("round"));
     EXPECT_EQ(again.status, 200);
     EXPECT_EQ(again.body["id"], ids[0]);
@@ -101,7 +109,8 @@ TEST_P(ApiTest, GoldenReplaysVerifyToTheirReportsScoresAndRankFirstComeFirst) {
     const Running::Answer later = server.Post("Bo", Golden("round") + "# later\n");
     ASSERT_EQ(later.status, 201) << later.raw;
     EXPECT_EQ(later.body["rank"], 2);
-    const Running::Answer second = server.Post("Ana", Golden("wrong") + "# again\n");
+    const Running::Answer second =
+        server.Post("Ana", Golden("wrong") + "# again\n", Bearer(keys["Ana"]));
     ASSERT_EQ(second.status, 201) << second.raw;
     EXPECT_EQ(second.body["rank"], 3);
 
@@ -132,6 +141,64 @@ TEST_P(ApiTest, GoldenReplaysVerifyToTheirReportsScoresAndRankFirstComeFirst) {
               std::string::npos);
     EXPECT_NE(server.Get("/?lang=de").raw.find("<th>Platz</th>"), std::string::npos);
     EXPECT_EQ(server.Get("/api/runs/999").status, 404);
+}
+
+// The first run under a name gives its player the name's key, once; every later run must bring
+// it. A look-alike of a name, or a name of blanks, is refused; a name stored before names had
+// keys is claimed by its next run.
+TEST_P(ApiTest, ANameBelongsToItsFirstPlayer) {
+    Running server(*store_, TestConfig());
+    const Running::Answer first = server.Post("Zoë", Golden("round"));
+    ASSERT_EQ(first.status, 201) << first.raw;
+    const std::string key = first.body.value("key", "");
+    EXPECT_GE(key.size(), 22u);  // 128 bits and more, in URL-safe base64
+    EXPECT_EQ(
+        key.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_"),
+        std::string::npos);
+    // Kept only as its hash.
+    const std::optional<Holder> holder = store_->HolderOf(CheckName("Zoë").key, "");
+    ASSERT_TRUE(holder);
+    EXPECT_EQ(holder->secretHash, Sha256Hex(key));
+
+    // A store holding a name from before keys: its next verified run claims it.
+    NewRun old;
+    old.name = "Paypal";
+    old.nameKey = CheckName(old.name).key;
+    old.skeleton = CheckName(old.name).skeleton;
+    old.hash = "0";
+    old.replay = "-";
+    old.program = "1.0.0";
+    ASSERT_EQ(store_->Add(old).outcome, AddResult::Outcome::Added);
+
+    struct Case {
+        const char* what;
+        std::string name;
+        std::string replay;
+        httplib::Headers headers;
+        int status;
+        const char* says;  // in the error, or "key" for a 201 that gives one
+    };
+    const Case cases[] = {
+        {"no key", "Zoë", "away", {}, 403, "belongs to the player who first sent"},
+        {"another key", "Zoë", "away", Bearer(NewSecret()), 403, "not this name's key"},
+        {"not a key", "Zoë", "away", {{"Authorization", "Basic Wm/DqzpwdzE="}}, 403, "form"},
+        {"the key", "Zoë", "away", Bearer(key), 201, ""},
+        {"Cyrillic ё", "Zo\u0435\u0308", "wrong", {}, 409, "looks like \"Zoë\""},
+        {"Cyrillic а", "P\u0430ypal", "wrong", {}, 409, "looks like \"Paypal\""},
+        {"a name of fillers", "\u3164\u3164", "wrong", {}, 400, "invisible"},
+        {"an old name claimed", "Paypal", "window", {}, 201, "key"},
+        {"and then its", "Paypal", "wrong", {}, 403, "belongs to the player"},
+    };
+    for (const Case& c : cases) {
+        const Running::Answer answer = server.Post(c.name, Golden(c.replay), c.headers);
+        EXPECT_EQ(answer.status, c.status) << c.what << ": " << answer.raw;
+        if (c.status == 201) {
+            EXPECT_EQ(answer.body.contains("key"), std::string(c.says) == "key") << c.what;
+        } else {
+            EXPECT_NE(ErrorOf(answer).find(c.says), std::string::npos)
+                << c.what << ": " << ErrorOf(answer);
+        }
+    }
 }
 
 TEST_P(ApiTest, RefusedSubmissionsSayWhyAndStoreNothing) {
@@ -286,6 +353,91 @@ INSTANTIATE_TEST_SUITE_P(Stores, ApiTest, ::testing::Values(Kind::Sqlite, Kind::
                              return info.param == Kind::Sqlite ? "Sqlite" : "Postgres";
                          });
 
+// PostgreSQL restarted while runs are being sent: the server answers 503 while it is away (a
+// run already in its play is stored once it is back), recovers by itself, and every run it
+// answered 201 for is in the table.
+TEST(PostgresTroubleTest, EveryRunAnswered201IsStoredAndTheServerRecoversByItself) {
+    const std::string missing = testing::PostgresMissing();
+    if (!missing.empty()) GTEST_SKIP() << missing;
+    const std::unique_ptr<Store> store = OpenPostgresStore(testing::NewPostgresDatabase());
+    // Plays that wait while the test says, so that one is surely under way when the database
+    // goes.
+    std::promise<void> playing;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<int> plays = 0;
+    Running server(*store, TestConfig(), [&](const std::string&) {
+        if (++plays == 2) {
+            playing.set_value();
+            released.wait();
+        }
+        Verification v;
+        v.outcome = Verification::Outcome::Verified;
+        v.score = 7;
+        return v;
+    });
+    std::vector<std::int64_t> stored;
+    const auto take = [&](const Running::Answer& answer) {
+        if (answer.status == 201) stored.push_back(answer.body["id"].get<std::int64_t>());
+    };
+    take(server.Post("Ana", Golden("round")));
+    auto during = std::async(std::launch::async, [&] { return server.Post("Bo", Golden("away")); });
+    playing.get_future().wait();
+    testing::StopPostgres();
+    const Running::Answer away = server.Get("/api/top");
+    EXPECT_EQ(away.status, 503) << away.raw;
+    EXPECT_EQ(away.retryAfter, "5");
+    const Running::Answer sentWhileAway = server.Post("Cy", Golden("window"));
+    EXPECT_EQ(sentWhileAway.status, 503) << sentWhileAway.raw;
+    release.set_value();  // the play ends, and its run waits for the store
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    testing::StartPostgres();
+    const Running::Answer held = during.get();
+    EXPECT_EQ(held.status, 201) << held.raw;
+    EXPECT_TRUE(held.body.contains("key")) << held.raw;
+    take(held);
+    int status = 0;
+    for (int i = 0; i < 100 && status != 200; ++i) {
+        status = server.Get("/api/top").status;
+        if (status != 200) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_EQ(status, 200);
+    take(server.Post("Cy", Golden("window")));
+    ASSERT_EQ(stored.size(), 3u);
+    for (const std::int64_t id : stored) {
+        const Running::Answer run = server.Get("/api/runs/" + std::to_string(id));
+        EXPECT_EQ(run.status, 200) << id;
+        EXPECT_EQ(run.body["score"], 7) << id;
+    }
+}
+
+// A table locked by another client (a migration, an operator's hand): statements end at their
+// timeout and requests beyond the pool's connections at the pool's wait, each answered 503, none
+// held for good.
+TEST(PostgresTroubleTest, AStuckDatabaseCostsARequestSecondsNotItsThread) {
+    const std::string missing = testing::PostgresMissing();
+    if (!missing.empty()) GTEST_SKIP() << missing;
+    const std::string database = testing::NewPostgresDatabase();
+    const std::unique_ptr<Store> store = OpenPostgresStore(database);
+    Running server(*store, TestConfig());
+    PGconn* locker = PQconnectdb(database.c_str());
+    ASSERT_EQ(PQstatus(locker), CONNECTION_OK);
+    PQclear(PQexec(locker, "BEGIN; LOCK TABLE runs IN ACCESS EXCLUSIVE MODE"));
+    std::vector<std::future<Running::Answer>> readers;
+    for (int i = 0; i < 6; ++i) {
+        readers.push_back(std::async(std::launch::async, [&] { return server.Get("/api/top"); }));
+    }
+    for (auto& reader : readers) {
+        ASSERT_EQ(reader.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+        const Running::Answer answer = reader.get();
+        EXPECT_EQ(answer.status, 503) << answer.raw;
+        EXPECT_EQ(answer.retryAfter, "5");
+    }
+    PQclear(PQexec(locker, "ROLLBACK"));
+    PQfinish(locker);
+    EXPECT_EQ(server.Get("/api/top").status, 200);
+}
+
 class LimitsTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -305,15 +457,79 @@ class LimitsTest : public ::testing::Test {
 
 // The game's page on another site sends runs: the browser's preflight is answered, and the
 // page may read what the server said of the run (here a refusal, with its reason).
+// A store made before names had keys and skeletons opens with its runs, its old names' look-alikes
+// are refused, and an old name's next run claims it.
+TEST_F(LimitsTest, AStoreFromBeforeKeysKeepsItsRunsAndItsNames) {
+    store_.reset();
+    const std::string file = (folder_ / "old.sqlite").string();
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+        const std::string old = std::string(sql::kSqliteMigrations[0]) +
+                                "CREATE TABLE schema_version (version INTEGER NOT NULL);"
+                                "INSERT INTO schema_version VALUES (1);"
+                                "INSERT INTO players VALUES (1, 'Paypal', 'paypal');"
+                                "INSERT INTO runs VALUES (1, 1, 'h', 101, '1.0.0', 0, 'r');";
+        EXPECT_EQ(sqlite3_exec(db, old.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+    }
+    store_ = OpenSqliteStore(file);
+    Running server(*store_, TestConfig());
+    EXPECT_EQ(server.Get("/api/runs/1").body["name"], "Paypal");
+    const Running::Answer alike = server.Post("P\u0430ypal", Golden("wrong"));
+    EXPECT_EQ(alike.status, 409) << alike.raw;
+    const Running::Answer claimed = server.Post("Paypal", Golden("wrong"));
+    EXPECT_EQ(claimed.status, 201) << claimed.raw;
+    EXPECT_TRUE(claimed.body.contains("key")) << claimed.raw;
+    EXPECT_EQ(server.Post("Paypal", Golden("away")).status, 403);
+}
+
+// Every answer under /api/, the refusals and errors among them, once.
 TEST_F(LimitsTest, APageOnAnotherSiteMaySendRunsAndReadTheAnswer) {
     Running server(*store_, TestConfig());
     const Running::Answer preflight = server.Options("/api/runs");
     EXPECT_EQ(preflight.status, 204);
     EXPECT_EQ(preflight.allowOrigin, "*");
     EXPECT_NE(preflight.allowHeaders.find("Content-Type"), std::string::npos);
-    const Running::Answer refused = server.Post("", Golden("wrong"));
-    EXPECT_EQ(refused.status, 400);
-    EXPECT_EQ(refused.allowOrigin, "*");
+    EXPECT_NE(preflight.allowHeaders.find("Authorization"), std::string::npos);
+    std::string huge(kMaxReplayBytes + 1, 'x');
+    const struct {
+        Running::Answer answer;
+        int status;
+    } cases[] = {
+        {server.Post("", Golden("wrong")), 400},
+        {server.Post("Ana", huge), 413},
+        {server.Get("/api/nothing"), 404},
+        {server.Get("/api/runs/999"), 404},
+        {server.Get("/api/runs/999/replay"), 404},
+        {server.Get("/api/top?limit=x"), 400},
+        {server.Get("/api/top"), 200},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.answer.status, c.status) << c.answer.raw;
+        EXPECT_EQ(c.answer.allowOrigin, "*") << c.status << ": " << c.answer.raw;
+    }
+}
+
+// A request's target is logged as it came, escaped: a %0A (or a raw byte) makes no line of
+// its own.
+TEST_F(LimitsTest, ATargetIsLoggedOnOneLine) {
+    const std::string log = (folder_ / "log").string();
+    std::fflush(stderr);
+    const int saved = dup(2);
+    std::FILE* file = std::fopen(log.c_str(), "w");
+    ASSERT_TRUE(file);
+    dup2(fileno(file), 2);
+    {
+        Running server(*store_, TestConfig());
+        server.Get("/api/runs/1%0A127.0.0.1%20GET%20/forged%20200");
+    }
+    std::fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    std::fclose(file);
+    const std::string said = ReadFile(log);
+    EXPECT_EQ(said, "127.0.0.1 GET /api/runs/1%0A127.0.0.1%20GET%20/forged%20200 404\n");
 }
 
 TEST_F(LimitsTest, AFloodFromOneAddressIsRefusedWithRetryAfter) {
@@ -328,6 +544,7 @@ TEST_F(LimitsTest, AFloodFromOneAddressIsRefusedWithRetryAfter) {
     }
     const Running::Answer flooded = server.Post("Ana", Golden("wrong"));
     EXPECT_EQ(flooded.status, 429);
+    EXPECT_EQ(flooded.allowOrigin, "*");
     EXPECT_NE(ErrorOf(flooded).find("too many runs"), std::string::npos);
     const int wait = std::atoi(flooded.retryAfter.c_str());
     EXPECT_GE(wait, 1);
@@ -357,6 +574,7 @@ TEST_F(LimitsTest, AFullVerificationQueueAnswers503WithRetryAfter) {
     const Running::Answer busy = server.Post("Bo", Golden("away"));
     EXPECT_EQ(busy.status, 503);
     EXPECT_EQ(busy.retryAfter, "10");
+    EXPECT_EQ(busy.allowOrigin, "*");
     release.set_value();
     EXPECT_EQ(first.get().status, 422);
 }

@@ -52,6 +52,16 @@ TEST(NamesTest, RefusesWithAReason) {
         {"\u0301x", "accent without its letter"},
         {"\xC3\x28", "UTF-8"},
         {"\U0001F600", "only letters"},  // an emoji
+        // Blank or invisible, though some count as letters: alone or inside a name.
+        {"\u3164", "invisible"},  // HANGUL FILLER (a letter, Lo)
+        {"\u3164\u3164\u3164", "invisible"},
+        {"Ana\u3164", "invisible"},
+        {"\u115F", "invisible"},    // HANGUL CHOSEONG FILLER
+        {"a\u1160", "invisible"},   // HANGUL JUNGSEONG FILLER
+        {"\uFFA0x", "invisible"},   // HALFWIDTH HANGUL FILLER
+        {"a\u2800b", "invisible"},  // BRAILLE PATTERN BLANK
+        {"a\u034Fb", "invisible"},  // COMBINING GRAPHEME JOINER (default-ignorable)
+        {"a\u180Bb", "invisible"},  // MONGOLIAN FREE VARIATION SELECTOR ONE
     };
     for (const Case& c : cases) {
         const CheckedName checked = CheckName(c.given);
@@ -66,6 +76,31 @@ TEST(NamesTest, OneKeyForEveryCaseOfAName) {
     EXPECT_EQ(CheckName("E\u0301mile").key, CheckName("émile").key);
     EXPECT_EQ(CheckName("Straße").key, CheckName("STRASSE").key);  // ß folds to ss
     EXPECT_NE(CheckName("Ana").key, CheckName("Anna").key);
+}
+
+TEST(NamesTest, LookAlikesShareASkeletonAndOthersDoNot) {
+    struct Case {
+        const char* a;
+        const char* b;
+        bool alike;
+    };
+    const Case cases[] = {
+        {"Paypal", "P\u0430ypal", true},  // Cyrillic а
+        {"Paypal", "PAYPAL", true},       // case
+        {"PaypaI", "Paypal", true},       // capital I, small l
+        {"Ana", "\u0410na", true},        // Cyrillic А
+        {"Zoë", "Zoe\u0308", true},       // NFC alike
+        {"ﬁsh", "fish", true},            // NFKC: the ligature
+        {"Ｔｏｍ", "Tom", true},          // NFKC: full width
+        {"Ana", "Anna", false},          {"Zoë", "Zoe", false}, {"太郎", "次郎", false},
+    };
+    for (const Case& c : cases) {
+        const CheckedName a = CheckName(c.a);
+        const CheckedName b = CheckName(c.b);
+        ASSERT_EQ(a.error + b.error, "") << c.a << " / " << c.b;
+        ASSERT_FALSE(a.skeleton.empty()) << c.a;
+        EXPECT_EQ(a.skeleton == b.skeleton, c.alike) << c.a << " / " << c.b;
+    }
 }
 
 TEST(PageLanguageTest, TheAskedOneThenTheBrowsersByWeightThenEnglish) {

@@ -48,10 +48,12 @@ int ClosedPort() {
     return ntohs(address.sin_port);
 }
 
-// The program's words, standard output and error both.
-RunResult Submit(const std::string& file, const std::string& server, const std::string& name) {
+// The program's words, standard output and error both; the names' keys kept in `folder`.
+RunResult Submit(const std::string& file, const std::string& server, const std::string& name,
+                 const std::string& folder) {
     return testing_support::Run("", "{ " TAVLO_BINARY " --submit '" + file + "' --server '" +
-                                        server + "' --name '" + name + "' 1>&2; }");
+                                        server + "' --name '" + name + "' --data-dir '" + folder +
+                                        "' 1>&2; }");
 }
 
 TEST_F(SubmitTest, SubmitSaysTheServersAnswerAndExitsByIt) {
@@ -61,41 +63,60 @@ TEST_F(SubmitTest, SubmitSaysTheServersAnswerAndExitsByIt) {
     edited[edited.find("@217") + 3] = '8';
     const std::string editedFile = folder_ + "/edited.replay";
     std::ofstream(editedFile, std::ios::binary) << edited;
-    const std::string round = std::string(TAVLO_SOURCE_DIR) + "/tests/e2e/replays/round.replay";
-    const std::string paced = std::string(TAVLO_SOURCE_DIR) + "/tests/e2e/replays/paced.replay";
+    const std::string replays = std::string(TAVLO_SOURCE_DIR) + "/tests/e2e/replays/";
+    const std::string round = replays + "round.replay";
+    const std::string paced = replays + "paced.replay";
+    // The player's data folder keeps the name's key; another's has none.
+    const std::string mine = folder_ + "/mine";
+    const std::string theirs = folder_ + "/theirs";
     struct Case {
         const char* what;
         std::string file;
         std::string server;
+        std::string folder;
         int exitCode;
         const char* says;
     };
     const Case cases[] = {
-        {"the golden round", round, here + "/", 0,
+        {"the golden round", round, here + "/", mine, 0,
          "verified: score 101, rank 1, run 1\non the board for assisted runs: 101 pictures "
          "answered before they could be seen"},
-        {"the same again", round, here, 0,
-         "already in the table: score 101, rank 1, run 1\non the "
-         "board for assisted runs"},
-        {"a person's pace", paced, here, 0,
-         "verified: score 31, rank 1, run 2\non the board for "
-         "people: every picture was answered 100 ms or more after it appeared"},
-        {"a refused run", editedFile, here, 1,
+        {"the same again", round, here, mine, 0,
+         "already in the table: score 101, rank 1, run 1\non the board for assisted runs"},
+        {"a person's pace, with the key", paced, here, mine, 0,
+         "verified: score 31, rank 1, run 2\non the board for people: every picture was "
+         "answered 100 ms or more after it appeared"},
+        {"another player's folder", replays + "window.replay", here, theirs, 1,
+         "the server refused the run: this name belongs to the player who first sent"},
+        {"a refused run", editedFile, here, mine, 1,
          "the server refused the run: the run did not verify"},
-        {"nobody listening", round, "http://127.0.0.1:" + std::to_string(ClosedPort()), 1,
+        {"nobody listening", round, "http://127.0.0.1:" + std::to_string(ClosedPort()), mine, 1,
          "no server answered at http://127.0.0.1:"},
-        {"no such file", folder_ + "/none.replay", here, 1, "none.replay: "},
-        {"another scheme", round, "ftp://127.0.0.1/", 2, "not a web address"},
+        {"no such file", folder_ + "/none.replay", here, mine, 1, "none.replay: "},
+        {"another scheme", round, "ftp://127.0.0.1/", mine, 2, "not a web address"},
     };
+    std::string keyFile;
     for (const Case& c : cases) {
         const auto start = std::chrono::steady_clock::now();
-        const RunResult result = Submit(c.file, c.server, "Zoë");
+        const RunResult result = Submit(c.file, c.server, "Zoë", c.folder);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(90)) << c.what;
         EXPECT_EQ(result.exitCode, c.exitCode) << c.what << ": " << result.standardError;
         EXPECT_NE(result.standardError.find(c.says), std::string::npos)
             << c.what << ": " << result.standardError;
+        // The first run's answer says where the key is, once.
+        const std::size_t kept = result.standardError.find("is kept in " + mine + "/keys/");
+        EXPECT_EQ(kept != std::string::npos, c.what == cases[0].what) << result.standardError;
+        if (kept != std::string::npos) {
+            keyFile = result.standardError.substr(kept + 11);
+            keyFile = keyFile.substr(0, keyFile.find(')'));
+        }
     }
     EXPECT_EQ(server.Get("/api/top").body.size(), 1u);
+    ASSERT_FALSE(keyFile.empty());
+    EXPECT_EQ(std::filesystem::status(keyFile).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_NE(ReadFile(keyFile).find("\nname Zoë\nkey "), std::string::npos) << ReadFile(keyFile);
+    EXPECT_FALSE(std::filesystem::exists(theirs + "/keys"));
 }
 
 // The golden round played again on the headless host (its keys as the input script, the
@@ -168,7 +189,14 @@ TEST_F(SubmitTest, AnOptedInPlayersNewBestIsSentAfterTheGameAndOnlyThen) {
         }
         EXPECT_EQ(std::filesystem::exists(log), c.sent) << c.what;
         if (c.sent) {
-            EXPECT_EQ(said, answer);
+            // The name's key is kept in the game's data folder, for its next best.
+            EXPECT_EQ(said.rfind(answer.substr(0, answer.size() - 1) +
+                                     " (the name is yours: its key, which later runs under it "
+                                     "need, is kept in " +
+                                     game.path + "/keys/",
+                                 0),
+                      0u)
+                << said;
         }
         testing_support::RemoveFolder(game.path);
     }

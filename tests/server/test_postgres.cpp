@@ -47,9 +47,11 @@ class Cluster {
         Run(as + bin + "/initdb -D " + data + " -A trust -U postgres -E UTF8 --locale=C -N >" +
             folder_ + "/initdb.log 2>&1");
         // No TCP at all: the socket in the folder is the only way in.
-        Run(as + bin + "/pg_ctl -D " + data + " -l " + folder_ + "/server.log -w -s -o \"" +
-            "-c listen_addresses='' -k " + folder_ + " -c fsync=off\" start");
+        start_ = as + bin + "/pg_ctl -D " + data + " -l " + folder_ + "/server.log -w -s -o \"" +
+                 "-c listen_addresses='' -k " + folder_ + " -c fsync=off\" start";
+        Run(start_);
         stop_ = as + bin + "/pg_ctl -D " + data + " -m immediate -w -s stop";
+        pause_ = as + bin + "/pg_ctl -D " + data + " -m fast -w -s stop";
     }
     ~Cluster() {
         if (!stop_.empty() && std::system(stop_.c_str()) != 0) {  // NOLINT(cert-env33-c)
@@ -74,6 +76,9 @@ class Cluster {
         return "host=" + folder_ + " user=postgres dbname=" + name;
     }
 
+    void Stop() { Run(pause_); }
+    void Start() { Run(start_); }
+
   private:
     void Run(const std::string& command) {
         if (std::system(command.c_str()) != 0) {  // NOLINT(cert-env33-c)
@@ -82,9 +87,16 @@ class Cluster {
     }
 
     std::string folder_;
+    std::string start_;
     std::string stop_;
+    std::string pause_;
     int databases_ = 0;
 };
+
+Cluster& TheCluster() {
+    static const std::unique_ptr<Cluster> cluster = std::make_unique<Cluster>();
+    return *cluster;
+}
 
 }  // namespace
 
@@ -95,8 +107,15 @@ std::string PostgresMissing() {
 }
 
 std::string NewPostgresDatabase() {
-    static const std::unique_ptr<Cluster> cluster = std::make_unique<Cluster>();
-    return cluster->NewDatabase();
+    return TheCluster().NewDatabase();
+}
+
+void StopPostgres() {
+    TheCluster().Stop();
+}
+
+void StartPostgres() {
+    TheCluster().Start();
 }
 
 }  // namespace scores::testing

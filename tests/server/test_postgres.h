@@ -14,4 +14,9 @@ std::string PostgresMissing();
 // Fails the test (through a thrown std::runtime_error) when the cluster cannot be started.
 std::string NewPostgresDatabase();
 
+// Stops the test's cluster (fast: its connections are cut) and starts it again, on the same
+// socket, for a test of a database that goes away.
+void StopPostgres();
+void StartPostgres();
+
 }  // namespace scores::testing

@@ -46,6 +46,11 @@ inline std::string Encoded(const std::string& text) {
     return out;
 }
 
+// The header a later run under a name carries: the key its first run was given.
+inline httplib::Headers Bearer(const std::string& key) {
+    return {{"Authorization", "Bearer " + key}};
+}
+
 inline ServiceConfig TestConfig() {
     ServiceConfig config;
     config.verifier.program = std::string(TAVLO_BINARY_DIR) + "/src/tavlo";

@@ -4,7 +4,9 @@
 // reaction times; the table's link plays the run in the page (which says its board) to the score
 // the server reported, storing no best score; a round played in the page through its keys that
 // sets a best is sent with "Submit this run", which says its board, and appears in the table
-// with its rank.
+// with its rank; the name's key comes
+// back with it, shown and kept for that server and name, and the page's next run under the name
+// sends it.
 // Run: scripts/web.sh test (builds first), or node tests/web/scores_test.mjs on built trees.
 // TAVLO_WEB_SHOTS=FOLDER keeps screenshots of the watched run and of the submit action.
 import { spawn } from 'node:child_process';
@@ -124,7 +126,25 @@ try {
   check(mine && mine.score === 1 && answer.includes(`rank ${mine.rank}`) &&
     await page.evaluate(() => localStorage.getItem('tavlo.name')) === 'Zoë Page',
   `the run sent from the page stands in the table at score 1: "${answer}"`);
+  const key = await page.evaluate((server) => localStorage.getItem(`tavlo.key ${server} Zoë Page`),
+    base);
+  check(typeof key === 'string' && key.length >= 22 && answer.includes(key),
+    `the name's key is shown once and kept for this server and name: ${key}`);
   await shoot(page, 'submitted');
+
+  // The name is the page's player's now: a run without the key is refused, and the page's next
+  // run under the name (this game's recording so far, sent again) brings it.
+  const stranger = await fetch(base + 'api/runs?name=' + encodeURIComponent('Zoë Page'),
+    { method: 'POST', body: fs.readFileSync(path.join(root, 'tests/e2e/replays/away.replay')) });
+  check(stranger.status === 403, `a run under the name without its key is refused: ${stranger.status}`);
+  await page.evaluate(() => document.dispatchEvent(
+    new CustomEvent('tavloround', { detail: { newBest: true, score: 1 } })));
+  await waitFor('the offer again', () => page.$('#submit button'), 10000);
+  await page.click('#submit button');
+  const again = await waitFor('the server\'s second answer', () => page.$eval('#submit .answer',
+    (a) => (/Sending/.test(a.textContent) ? '' : a.textContent)), 30000);
+  check(/rank \d/.test(again) && !again.includes(key),
+    `the page's next run under the name is taken with the kept key: "${again}"`);
   await page.goto(base);
   check((await page.$$eval('table tr', (rows) => rows.map((r) => r.textContent)))
     .some((row) => row.includes('Zoë Page')), 'the table page shows the run sent from the page');

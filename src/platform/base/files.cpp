@@ -98,7 +98,7 @@ Replaced ReplaceFile(const std::string& path, std::string_view bytes, Existing e
     using namespace files_system;
     Replaced result;
     std::string temporary;
-    const int fd = CreateTemporaryBeside(path, temporary);
+    const int fd = CreateTemporaryBeside(path, temporary, existing == Existing::Private);
     if (fd < 0) {
         result.error = errno;
         result.step = "create";

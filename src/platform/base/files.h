@@ -57,6 +57,10 @@ enum class Existing {
     // A link stays a link and the file at its end is replaced (across file systems too); a file
     // that was there keeps its mode.
     KeepLinkAndMode,
+    // As Replace, and the new file may be read and written by its owner alone (0600: a secret,
+    // such as a score server's key). On Windows the file has its folder's permissions, which for
+    // the user's own folders admit no one else.
+    Private,
 };
 
 struct Replaced {

@@ -157,9 +157,10 @@ int CopyIntoPlace(const std::string& from, const std::string& to, mode_t mode) {
 
 }  // namespace
 
-int files_system::CreateTemporaryBeside(const std::string& path, std::string& made) {
+int files_system::CreateTemporaryBeside(const std::string& path, std::string& made,
+                                        bool ownerOnly) {
     const int fd = CreateBeside(path, made);
-    if (fd >= 0 && ::fchmod(fd, UsualMode()) != 0) {
+    if (fd >= 0 && ::fchmod(fd, ownerOnly ? 0600 : UsualMode()) != 0) {
         const int error = errno;
         ::close(fd);
         ::unlink(made.c_str());

@@ -23,9 +23,9 @@ void CloseReading(ReadHandle handle);
 long long WriteSome(int fd, const char* data, std::size_t size);
 
 // A new file with a fresh name beside `path` (".name.XXXXXX" in its folder), created
-// exclusively (never through a link) with the usual mode; its name goes to `made`. The
-// descriptor, or -1 with errno.
-int CreateTemporaryBeside(const std::string& path, std::string& made);
+// exclusively (never through a link) with the usual mode, or for its owner alone with
+// `ownerOnly` (Linux); its name goes to `made`. The descriptor, or -1 with errno.
+int CreateTemporaryBeside(const std::string& path, std::string& made, bool ownerOnly);
 // Closes the descriptor: 0, or -1 with errno.
 int CloseFile(int fd);
 // A folder-name separator of the system ('/'; Windows '\\' too).

@@ -130,7 +130,8 @@ DWORD MoveRetrying(const std::wstring& from, const std::wstring& to, DWORD flags
 
 namespace files_system {
 
-int CreateTemporaryBeside(const std::string& path, std::string& made) {
+int CreateTemporaryBeside(const std::string& path, std::string& made, bool /*ownerOnly*/) {
+    // The folder's permissions decide (the data folder is under the user's own profile).
     return CreateBeside(path, made);
 }
 

@@ -9,6 +9,7 @@
 #include <system_error>
 #include <vector>
 
+#include "data_folder.h"
 #include "detached.h"
 #include "files.h"
 #include "startup.h"
@@ -29,11 +30,22 @@ bool IsRecordingName(const std::string& name) {
            std::all_of(name.begin(), name.begin() + 8, [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// Where --submit keeps the keys of the player's names: the data folder the program would play
+// in, not made ready (only the keys go there).
+std::string KeyFolder(const std::string& dataDir) {
+    if (!dataDir.empty()) return dataDir;
+    const std::string program = platform::ExecutablePath();
+    if (InstalledArchive(program).empty()) return "";
+    const std::string portable = PortableFolder(program);
+    return portable.empty() ? PlayerFolder() : portable;
+}
+
 }  // namespace
 
 int SubmitCommand(const std::string& file, const std::string& server, const std::string& name,
-                  const char* program) {
-    const platform::net::SubmitResult sent = platform::net::SubmitRun(file, server, name);
+                  const std::string& dataDir, const char* program) {
+    const platform::net::SubmitResult sent =
+        platform::net::SubmitRun(file, server, name, KeyFolder(dataDir));
     if (sent.exitCode == 0) {
         Print(sent.text + "\n");
     } else {
@@ -78,9 +90,10 @@ bool SubmitInBackground(const AutoSubmit& submit, const std::string& program,
     if (std::filesystem::file_size(platform::PathOf(log), error) > kLogLimit && !error) {
         platform::RemoveFile(log);
     }
-    if (program.empty() || !StartDetached({program, "--submit", recording, "--server",
-                                           submit.server, "--name", submit.name},
-                                          log)) {
+    if (program.empty() ||
+        !StartDetached({program, "--submit", recording, "--server", submit.server, "--name",
+                        submit.name, "--data-dir", platform::CurrentFolder()},
+                       log)) {
         // TRANSLATORS: {1} is the recording's file, {2} the score server's address.
         std::fprintf(stderr, "tavlo: %s\n",
                      platform::Fill(tr("the run {1} could not be sent to {2}: the program "

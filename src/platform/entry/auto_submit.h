@@ -9,11 +9,13 @@
 
 namespace host {
 
-// `tavlo --submit FILE --server URL --name NAME`: sends the run and prints the server's answer
-// (on standard output when the run is in the table, else on standard error after the
-// program's name). The exit code: 0 when the server took it, else 1.
+// `tavlo --submit FILE --server URL --name NAME [--data-dir DIR]`: sends the run with the
+// name's key kept in the data folder (`dataDir`, else the folder the program plays in: the
+// player's own for an installed program, else the current one), keeps a key the server gives
+// there, and prints the server's answer (on standard output when the run is in the table, else
+// on standard error after the program's name). The exit code: 0 when the server took it, else 1.
 int SubmitCommand(const std::string& file, const std::string& server, const std::string& name,
-                  const char* program);
+                  const std::string& dataDir, const char* program);
 
 // Recordings kept in "runs": the newest, the one being made among them.
 constexpr int kKeptRuns = 5;
@@ -32,7 +34,8 @@ AutoSubmit AutoSubmitFromSettings();
 // kKeptRuns - 1 removed. "" when the folder cannot be made.
 std::string NewRunFile(const std::string& folder);
 
-// Starts `program --submit recording --server … --name …` detached, its output appended to
+// Starts `program --submit recording --server … --name … --data-dir FOLDER` detached (the
+// current folder: the game's data folder, where its keys are), its output appended to
 // submit.log beside the recording (started over once it passes 64 KiB). False, with a line on
 // standard error, when it could not be started.
 bool SubmitInBackground(const AutoSubmit& submit, const std::string& program,

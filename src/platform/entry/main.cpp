@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
             return 2;
         case host::CommandLine::Action::Submit:
             // A run sent, nothing more: no data folder, no archive, no window.
-            return host::SubmitCommand(line.submit, line.server, line.name, program);
+            return host::SubmitCommand(line.submit, line.server, line.name, line.dataDir, program);
         case host::CommandLine::Action::Play:
             break;
     }

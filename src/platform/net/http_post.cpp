@@ -2,15 +2,31 @@
 #include "catalog.h"
 #include "http_post.h"
 
+#include <algorithm>
+
 #include "http_post_system.h"
 #include "web_address.h"
 
 namespace platform::net {
 
-PostAnswer Post(const std::string& url, const std::string& body, std::chrono::milliseconds limit) {
+bool IsBearerKey(const std::string& text) {
+    return !text.empty() && text.size() <= 128 && std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+               c == '-' || c == '_';
+    });
+}
+
+PostAnswer Post(const std::string& url, const std::string& body, std::chrono::milliseconds limit,
+                const std::string& bearer) {
     PostAnswer answer;
     if (!IsWebAddress(url)) {
         answer.failure = PostFailure::BadAddress;
+        return answer;
+    }
+    // Never a header of the caller's making: a line break would add headers of its own.
+    if (!bearer.empty() && !IsBearerKey(bearer)) {
+        answer.failure = PostFailure::Other;
+        answer.detail = "the key is not in the form the server gives keys";
         return answer;
     }
     if (body.size() > kMaxPostBytes) {
@@ -18,7 +34,7 @@ PostAnswer Post(const std::string& url, const std::string& body, std::chrono::mi
         return answer;
     }
     std::string retryAfter;
-    answer = PostOverSystem(url, body, limit, retryAfter);
+    answer = PostOverSystem(url, body, limit, bearer, retryAfter);
     if (answer.failure == PostFailure::None) answer.retryAfter = RetryAfterSeconds(retryAfter);
     if (answer.body.size() > kMaxAnswerBytes) answer.body.resize(kMaxAnswerBytes);
     return answer;

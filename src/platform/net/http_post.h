@@ -34,9 +34,14 @@ struct PostAnswer {
 };
 
 // Posts `body` (application/octet-stream) to `url` and waits for the answer, at most `limit`
-// in all. Redirections are not followed. Checks the address and the size before anything is
-// sent.
-PostAnswer Post(const std::string& url, const std::string& body, std::chrono::milliseconds limit);
+// in all, with `bearer` (a score server's key for a name, URL-safe characters only) as
+// "Authorization: Bearer" unless it is empty. Redirections are not followed. Checks the
+// address, the size and the key before anything is sent.
+PostAnswer Post(const std::string& url, const std::string& body, std::chrono::milliseconds limit,
+                const std::string& bearer = "");
+
+// Whether `text` may be sent as a bearer key: 1 to 128 letters, digits, '-' and '_'.
+bool IsBearerKey(const std::string& text);
 
 // A sentence for a player saying why the post got no answer (`url` names the server); "" for
 // PostFailure::None.

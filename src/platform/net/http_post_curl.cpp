@@ -65,7 +65,8 @@ PostFailure FailureOf(CURLcode code) {
 }  // namespace
 
 PostAnswer PostOverSystem(const std::string& url, const std::string& body,
-                          std::chrono::milliseconds limit, std::string& retryAfter) {
+                          std::chrono::milliseconds limit, const std::string& bearer,
+                          std::string& retryAfter) {
     static std::once_flag initialised;
     std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
     PostAnswer answer;
@@ -78,6 +79,9 @@ PostAnswer PostOverSystem(const std::string& url, const std::string& body,
     Received received;
     curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/octet-stream");
     headers = curl_slist_append(headers, "Expect:");  // no wait for a 100 Continue
+    if (!bearer.empty()) {
+        headers = curl_slist_append(headers, ("Authorization: Bearer " + bearer).c_str());
+    }
     const std::unique_ptr<curl_slist, void (*)(curl_slist*)> headerList(headers,
                                                                         curl_slist_free_all);
     const long total =

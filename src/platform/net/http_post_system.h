@@ -1,5 +1,6 @@
-// The system's part of a post (http_post_curl.cpp, http_post_win32.cpp): the address and the
-// size are checked already; fills failure, detail, status, body and the raw Retry-After.
+// The system's part of a post (http_post_curl.cpp, http_post_win32.cpp): the address, the
+// size and the bearer key (empty: none) are checked already; fills failure, detail, status,
+// body and the raw Retry-After.
 #pragma once
 
 #include <chrono>
@@ -10,6 +11,7 @@
 namespace platform::net {
 
 PostAnswer PostOverSystem(const std::string& url, const std::string& body,
-                          std::chrono::milliseconds limit, std::string& retryAfter);
+                          std::chrono::milliseconds limit, const std::string& bearer,
+                          std::string& retryAfter);
 
 }  // namespace platform::net

@@ -55,7 +55,8 @@ PostAnswer Failed(DWORD error) {
 }  // namespace
 
 PostAnswer PostOverSystem(const std::string& url, const std::string& body,
-                          std::chrono::milliseconds limit, std::string& retryAfter) {
+                          std::chrono::milliseconds limit, const std::string& bearer,
+                          std::string& retryAfter) {
     std::wstring wide = Utf8ToWide(url);
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof parts;
@@ -89,8 +90,9 @@ PostAnswer PostOverSystem(const std::string& url, const std::string& body,
     DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
     WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects,
                      sizeof noRedirects);
-    const wchar_t kType[] = L"Content-Type: application/octet-stream\r\n";
-    if (!WinHttpSendRequest(request.get(), kType, static_cast<DWORD>(-1L),
+    std::wstring headers = L"Content-Type: application/octet-stream\r\n";
+    if (!bearer.empty()) headers += L"Authorization: Bearer " + Utf8ToWide(bearer) + L"\r\n";
+    if (!WinHttpSendRequest(request.get(), headers.c_str(), static_cast<DWORD>(-1L),
                             const_cast<char*>(body.data()), static_cast<DWORD>(body.size()),
                             static_cast<DWORD>(body.size()), 0) ||
         !WinHttpReceiveResponse(request.get(), nullptr)) {

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "files.h"
+#include "score_keys.h"
 #include "web_address.h"
 
 namespace platform::net {
@@ -55,6 +56,11 @@ SubmitResult ReadAnswer(const PostAnswer& answer, const std::string& server) {
         const auto rank = body.is_object() ? Whole(body, "rank") : std::nullopt;
         if (id && score && rank) {
             result.exitCode = 0;
+            const auto key = body.find("key");
+            if (answer.status == 201 && key != body.end() && key->is_string() &&
+                IsBearerKey(key->get<std::string>())) {
+                result.key = key->get<std::string>();
+            }
             // TRANSLATORS: {1} the run's score, {2} its place in the table, {3} the server's
             // number for it (shown at /api/runs/{3}).
             result.text = Fill(
@@ -98,8 +104,8 @@ SubmitResult ReadAnswer(const PostAnswer& answer, const std::string& server) {
     return result;
 }
 
-SubmitResult SubmitRun(const std::string& file, const std::string& server,
-                       const std::string& name) {
+SubmitResult SubmitRun(const std::string& file, const std::string& server, const std::string& name,
+                       const std::string& keyFolder) {
     SubmitResult result;
     const std::string address = RunsAddress(server, name);
     if (address.empty()) {
@@ -118,7 +124,25 @@ SubmitResult SubmitRun(const std::string& file, const std::string& server,
         result.text = file + ": " + DescribeRead(read, kMaxPostBytes);
         return result;
     }
-    return ReadAnswer(Post(address, read.bytes, kSubmitLimit), server);
+    result = ReadAnswer(Post(address, read.bytes, kSubmitLimit, ReadKey(keyFolder, server, name)),
+                        server);
+    if (!result.key.empty()) {
+        const std::string kept = KeyFile(keyFolder, server, name);
+        if (const std::string problem = KeepKey(keyFolder, server, name, result.key);
+            problem.empty()) {
+            // TRANSLATORS: {1} is the file that holds the key of the player's name.
+            result.text += " " + Fill(tr("(the name is yours: its key, which later runs under it "
+                                         "need, is kept in {1})"),
+                                      {kept});
+        } else {
+            // TRANSLATORS: {1} is the key, {2} the file it could not be written to, {3} why.
+            result.text += " " + Fill(tr("(the name is yours, but its key could not be kept in "
+                                         "{2}: {3}; write the key down, later runs under the name "
+                                         "need it: {1})"),
+                                      {result.key, kept, problem});
+        }
+    }
+    return result;
 }
 
 }  // namespace platform::net

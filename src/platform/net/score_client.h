@@ -21,6 +21,7 @@ std::string RunsAddress(const std::string& server, const std::string& name);
 struct SubmitResult {
     int exitCode = 1;  // 0 when the run is in the table (201, or 200: it was already), else 1
     std::string text;  // one line for the player, without its newline
+    std::string key;   // the name's key, when the server gave one (a 201 for a new name)
 };
 
 // The answer read: the run's score, rank and id, or the server's reason (its control
@@ -29,7 +30,10 @@ struct SubmitResult {
 SubmitResult ReadAnswer(const PostAnswer& answer, const std::string& server);
 
 // Reads `file` (a regular file of at most kMaxPostBytes, through files.h), posts it under
-// `name` and reads the answer; at most kSubmitLimit.
-SubmitResult SubmitRun(const std::string& file, const std::string& server, const std::string& name);
+// `name` with the name's key kept in `keyFolder` (score_keys.h), and reads the answer; at most
+// kSubmitLimit. A key the server gives is kept there, and the words say where (or, when it
+// cannot be kept, show it for the player to write down).
+SubmitResult SubmitRun(const std::string& file, const std::string& server, const std::string& name,
+                       const std::string& keyFolder);
 
 }  // namespace platform::net

@@ -153,7 +153,7 @@ int Entries(const std::string& folder) {
 
 // A link the user made stays a link with KeepLinkAndMode, and the file behind it keeps its mode;
 // with Replace a planted link is replaced and what it led to is left alone. Nothing else is left
-// in the folder.
+// in the folder. Private replaces the link as Replace does, and the new file is its owner's alone.
 TEST(ReplaceFile, KeepsOrReplacesALinkAsAsked) {
     struct Case {
         platform::Existing existing;
@@ -163,6 +163,7 @@ TEST(ReplaceFile, KeepsOrReplacesALinkAsAsked) {
     const Case cases[] = {
         {platform::Existing::KeepLinkAndMode, true, "new"},
         {platform::Existing::Replace, false, "old"},
+        {platform::Existing::Private, false, "old"},
     };
     for (const Case& c : cases) {
         const std::string folder = testing_support::FreshFolder("replace");
@@ -183,6 +184,10 @@ TEST(ReplaceFile, KeepsOrReplacesALinkAsAsked) {
         struct stat info {};
         ASSERT_EQ(::stat((folder + "/real").c_str(), &info), 0);
         EXPECT_EQ(info.st_mode & 07777, 0640u);
+        if (c.existing == platform::Existing::Private) {
+            ASSERT_EQ(::stat((folder + "/name").c_str(), &info), 0);
+            EXPECT_EQ(info.st_mode & 07777, 0600u);
+        }
 #endif
         EXPECT_EQ(Entries(folder), 2);
 #ifdef _WIN32

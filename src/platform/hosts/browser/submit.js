@@ -2,7 +2,9 @@
 // best, the page offers "Submit this run" (when a score server answers: watch.js says which);
 // pressed, it sends this game's recording under the name given (kept in localStorage for next
 // time) and shows what the server answered: the run's rank, score and board (people's or assisted,
-// and why), or its reason.
+// and why), or its reason. The first run under a name brings the name's key back: it is shown
+// once, for the player to write down, and kept in localStorage for that server and name; later
+// runs under the name send it. A name taken elsewhere asks for its key.
 import { fill, tr, trn } from './i18n.js';
 import { boardSentence, scoresLine, scoresServer } from './watch.js';
 
@@ -31,7 +33,28 @@ function keepName(name) {
   } catch (e) { /* asked again next time */ }
 }
 
-async function send(name, answer) {
+// One entry per server and name: a key is the name's at that server only.
+const keyEntry = (name) => `tavlo.key ${scoresServer().href} ${name}`;
+function storedKey(name) {
+  try {
+    return localStorage.getItem(keyEntry(name)) || '';
+  } catch (e) {
+    return '';
+  }
+}
+function keepKey(name, key) {
+  try {
+    localStorage.setItem(keyEntry(name), key);
+    return true;
+  } catch (e) {
+    return false;
+  }
+}
+const isKey = (text) => /^[A-Za-z0-9_-]{1,128}$/.test(text);
+
+// The answer's outcome: true when the run is in the table, 'key' when the server asks for the
+// name's key, else false.
+async function send(name, given, answer) {
   const bytes = Module.tavloHost.recording();
   if (!bytes) {
     answer.textContent = tr('There is no recording of this game to send.');
@@ -39,15 +62,32 @@ async function send(name, answer) {
   }
   answer.textContent = tr('Sending the run; the server plays it through first…');
   try {
+    const key = isKey(given) ? given : storedKey(name);
+    const headers = { 'Content-Type': 'application/octet-stream' };
+    if (key) headers.Authorization = 'Bearer ' + key;
     const response = await fetch(new URL('api/runs?name=' + encodeURIComponent(name), scoresServer()),
-      { method: 'POST', body: bytes, headers: { 'Content-Type': 'application/octet-stream' } });
+      { method: 'POST', body: bytes, headers });
     const said = await response.json().catch(() => ({}));
     if (response.ok) {
       answer.textContent = fill(trn('Sent: rank {1} on the score table, with {2} point.',
         'Sent: rank {1} on the score table, with {2} points.', said.score), said.rank, said.score);
       const board = boardSentence(said);
       if (board) answer.textContent += ' ' + board;
+      if (typeof said.key === 'string' && isKey(said.key)) {
+        // Shown this once: the server keeps only its hash.
+        const kept = keepKey(name, said.key);
+        answer.textContent += ' ' + fill(kept
+          ? tr('The name is yours. Its key, which every later run under it needs, is {1}: this browser keeps it for runs sent from here; write it down to send runs under the name from anywhere else.')
+          : tr('The name is yours. Its key, which every later run under it needs, is {1}: this browser could not keep it, so write it down now.'),
+        said.key);
+      } else if (key && key !== storedKey(name)) {
+        keepKey(name, key);
+      }
       return true;
+    }
+    if (response.status === 403) {
+      answer.textContent = fill(tr('The server did not take the run: {1}'), said.error || '');
+      return 'key';
     }
     answer.textContent = fill(tr('The server did not take the run: {1}'),
       said.error || fill(tr('it answered {1}'), response.status));
@@ -73,22 +113,34 @@ function offer(score) {
   name.autocomplete = 'nickname';
   name.value = storedName();
   label.append(name);
+  // The name's key, asked for only when the server wants one this browser does not keep.
+  const keyLabel = document.createElement('label');
+  keyLabel.textContent = tr('Key') + ' ';
+  keyLabel.hidden = true;
+  const key = document.createElement('input');
+  key.name = 'key';
+  key.autocomplete = 'off';
+  key.spellcheck = false;
+  keyLabel.append(key);
   const button = document.createElement('button');
   button.type = 'submit';
   button.textContent = tr('Submit this run');
   const answer = document.createElement('span');
   answer.className = 'answer';
-  form.append(what, ' ', label, ' ', button, ' ', answer);
+  form.append(what, ' ', label, ' ', keyLabel, ' ', button, ' ', answer);
   form.addEventListener('submit', async (e) => {
     e.preventDefault();
     const given = name.value.trim();
     if (!given) return;
     keepName(given);
     button.disabled = true;
-    if (await send(given, answer)) {
+    const outcome = await send(given, key.value.trim(), answer);
+    if (outcome === true) {
       button.hidden = true;
       label.hidden = true;
+      keyLabel.hidden = true;
     } else {
+      keyLabel.hidden = outcome !== 'key';
       button.disabled = false;
     }
   });
