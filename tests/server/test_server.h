@@ -54,10 +54,14 @@ inline ServiceConfig TestConfig() {
 #ifdef TAVLO_SANITIZED
     config.verifier.memoryMiB = 0;
 #endif
+    // Room for a slow (sanitizer) build: the limits' own tests set theirs.
+    config.verifier.startSeconds = 30;
+    config.verifier.microsPerPicture = 20000;
     config.verifier.cpuSeconds = 300;
     config.verifier.wallSeconds = 600;
     config.version = ProgramVersion(config.verifier);
-    config.perMinute = 0;
+    config.cpuPerAddress = 0;
+    config.playsPerAddress = 0;
     return config;
 }
 
