@@ -286,6 +286,9 @@ const SandboxSupport& ProbeSandbox() {
 Sandbox::Sandbox(const std::vector<std::string>& readable, const std::string& scratch,
                  SandboxLimits limits)
     : limits_(limits), support_(ProbeSandbox()) {
+    if (!(limits.layers & kLayerNamespaces)) support_.namespaces = SandboxSupport::Namespaces::None;
+    if (!(limits.layers & kLayerLandlock)) support_.landlockAbi = 0;
+    if (!(limits.layers & kLayerFilter)) support_.seccomp = false;
     const int abi = support_.landlockAbi;
     if (abi == 0) return;
     RulesetAttr attr{HandledFs(abi), abi >= 4 ? kNetBindTcp | kNetConnectTcp : 0,

@@ -22,7 +22,16 @@ struct sock_filter;
 
 namespace scores {
 
+// The layers a box enters: all of them, but in the tests that check each on its own.
+enum SandboxLayer : unsigned {
+    kLayerNamespaces = 1,
+    kLayerLandlock = 2,
+    kLayerFilter = 4,
+    kAllLayers = 7,
+};
+
 struct SandboxLimits {
+    unsigned layers = kAllLayers;
     int cpuSeconds = 20;                    // RLIMIT_CPU (soft; SIGKILL a second later)
     int memoryMiB = 512;                    // RLIMIT_AS; 0 for none
     std::uint64_t fileBytes = 64ull << 20;  // RLIMIT_FSIZE: the largest file a play may write

@@ -192,6 +192,7 @@ SandboxLimits Limits(const VerifierConfig& config, int cpuSeconds) {
     SandboxLimits limits;
     limits.cpuSeconds = cpuSeconds;
     limits.memoryMiB = config.memoryMiB;
+    limits.layers = config.layers;
     return limits;
 }
 
@@ -358,17 +359,17 @@ VerifyQueue::~VerifyQueue() {
 VerifyQueue::Admitted VerifyQueue::Submit(const std::string& address, PlayRequest play) {
     Admitted admitted;
     std::lock_guard lock(mutex_);
+    const auto holding = held_.find(address);
+    if (perAddress_ > 0 && holding != held_.end() && holding->second >= perAddress_) {
+        admitted.refusal = Refusal::AddressBusy;
+        return admitted;
+    }
     // An idle worker takes the job at once; beyond those, `capacity` may wait.
     if (waitingCount_ >= capacity_ + idle_) {
         admitted.refusal = Refusal::Full;
         return admitted;
     }
-    int& held = held_[address];
-    if (perAddress_ > 0 && held >= perAddress_) {
-        admitted.refusal = Refusal::AddressBusy;
-        return admitted;
-    }
-    ++held;
+    ++held_[address];
     std::deque<Job>& mine = waiting_[address];
     if (mine.empty()) turns_.push_back(address);
     Job& job = mine.emplace_back();

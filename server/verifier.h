@@ -30,6 +30,7 @@ struct VerifierConfig {
     int cpuSeconds = 120;   // the ceiling of RLIMIT_CPU of a play
     int memoryMiB = 512;    // RLIMIT_AS of a play; 0 for none (sanitizer builds reserve terabytes)
     int wallSeconds = 300;  // the ceiling of a play's wall clock (twice its CPU, and 5 s)
+    unsigned layers = 7;    // the box's layers (sandbox.h): all, but in tests of each one
 };
 
 // The CPU seconds a play of `pictures` pictures may take, and its wall-clock seconds.
