@@ -121,16 +121,22 @@ bool EnterNamespaces(SandboxSupport::Namespaces kind) noexcept {
 }
 
 // A server run as root keeps root's name, not its powers: no capability survives the exec.
+// (A root without CAP_SETPCAP can drop neither: then its bounding set must be empty already.)
 bool DropCapabilities() noexcept {
     if (geteuid() != 0) return true;
+    bool left = false;
     for (int cap = 0; cap <= 63; ++cap) {
-        if (prctl(PR_CAPBSET_DROP, cap, 0, 0, 0) != 0 && errno != EINVAL) return false;
+        if (prctl(PR_CAPBSET_READ, cap, 0, 0, 0) == 1 &&
+            prctl(PR_CAPBSET_DROP, cap, 0, 0, 0) != 0) {
+            left = true;
+        }
     }
     prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_CLEAR_ALL, 0, 0, 0);
-    return prctl(PR_SET_SECUREBITS,
-                 SECBIT_NOROOT | SECBIT_NOROOT_LOCKED | SECBIT_NO_SETUID_FIXUP |
-                     SECBIT_NO_SETUID_FIXUP_LOCKED,
-                 0, 0, 0) == 0;
+    const bool noRoot = prctl(PR_SET_SECUREBITS,
+                              SECBIT_NOROOT | SECBIT_NOROOT_LOCKED | SECBIT_NO_SETUID_FIXUP |
+                                  SECBIT_NO_SETUID_FIXUP_LOCKED,
+                              0, 0, 0) == 0;
+    return noRoot || !left;
 }
 
 std::vector<sock_filter> MakeFilter() {
