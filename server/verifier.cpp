@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -196,6 +197,36 @@ SandboxLimits Limits(const VerifierConfig& config, int cpuSeconds) {
     return limits;
 }
 
+enum class Read { Done, TooLarge, NotAFile };
+
+// The play's reaction lines, read by the server (with its own rights): the play made that
+// file, so a link to elsewhere, a second name of another file or anything but a regular file
+// is not read. No file: no lines.
+Read ReadReactions(const std::string& path, std::string& lines) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? Read::Done : Read::NotAFile;
+    struct stat info {};
+    Read read = Read::Done;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1) {
+        read = Read::NotAFile;
+    } else if (static_cast<std::uintmax_t>(info.st_size) > kMaxReactionBytes) {
+        read = Read::TooLarge;
+    } else {
+        char buffer[65536];
+        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 || lines.size() + static_cast<std::size_t>(n) > kMaxReactionBytes) {
+                read = n < 0 ? Read::NotAFile : Read::TooLarge;
+                break;
+            }
+            lines.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+    close(fd);
+    if (read != Read::Done) lines.clear();
+    return read;
+}
+
 }  // namespace
 
 int PlayCpuSeconds(const VerifierConfig& config, std::uint64_t pictures) {
@@ -274,14 +305,17 @@ Verification Verify(const VerifierConfig& config, const PlayRequest& play) {
     result.cpuUsed = played.cpu;
     const bool exited = played.started && !played.timedOut && WIFEXITED(played.status);
     if (result.detail.empty() && exited && WEXITSTATUS(played.status) == 0) {
-        const std::string reactions = folder + "/reactions.tsv";
-        const std::uintmax_t size = std::filesystem::file_size(reactions, error);
-        if (!error && size > kMaxReactionBytes) {
-            result.outcome = Verification::Outcome::OverLimits;
-            result.detail = "its play wrote more reaction lines than the server takes";
-        } else if (!error) {
-            std::ifstream stream(reactions, std::ios::binary);
-            result.reactions.assign(std::istreambuf_iterator<char>(stream), {});
+        switch (ReadReactions(folder + "/reactions.tsv", result.reactions)) {
+            case Read::Done:
+                break;
+            case Read::TooLarge:
+                result.outcome = Verification::Outcome::OverLimits;
+                result.detail = "its play wrote more reaction lines than the server takes";
+                break;
+            case Read::NotAFile:
+                result.outcome = Verification::Outcome::DidNotVerify;
+                result.detail = "its play left something else than reaction lines";
+                break;
         }
     }
     std::filesystem::remove_all(folder, error);

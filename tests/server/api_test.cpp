@@ -447,6 +447,36 @@ TEST_F(LimitsTest, ALongRunCostsNoPlayAndAFloodDoesNotHoldAnotherAddressUp) {
     EXPECT_LE(at - (started.begin() + static_cast<long>(before)), 1);
 }
 
+// The play's reaction lines come back from its folder; a link in their place, or too many, are
+// a failed play and nothing is read.
+TEST_F(LimitsTest, TheReactionLinesAreReadBackOnlyFromAFileOfThePlaysOwn) {
+    const std::string secret = (folder_ / "secret").string();
+    std::ofstream(secret) << "the server's own\n";
+    struct Case {
+        const char* what;
+        std::string replay;
+        Verification::Outcome outcome;
+        std::string reactions;
+    };
+    const Case cases[] = {
+        {"its lines", "# reactions 1\t1\t2\t000123\t4000\t4350\t350\n",
+         Verification::Outcome::Verified, "1\t1\t2\t000123\t4000\t4350\t350\n"},
+        {"none", "", Verification::Outcome::Verified, ""},
+        {"a link", "# reactions-link " + secret + "\n", Verification::Outcome::DidNotVerify, ""},
+        {"over 1 MiB", "# reactions-bytes 1048577\n", Verification::Outcome::OverLimits, ""},
+    };
+    for (const Case& c : cases) {
+        VerifierConfig config = TestConfig().verifier;
+        config.program = TAVLO_ESCAPE;
+        PlayRequest play;
+        play.replay = c.replay;
+        play.cpuSeconds = 10;
+        const Verification v = Verify(config, play);
+        EXPECT_EQ(v.outcome, c.outcome) << c.what << ": " << v.detail;
+        EXPECT_EQ(v.reactions, c.reactions) << c.what;
+    }
+}
+
 // A stand-in that tries to connect, to write outside its folder and to fork, in boxes of each
 // layer alone and of all: what each layer stops is stopped. Layers this kernel lacks are
 // skipped (then the rows of the others still hold).
