@@ -173,6 +173,14 @@ int main(int argc, char** argv) {
                      config.verifier.archive.c_str());
         return 1;
     }
+    {
+        std::error_code error;
+        if (!std::filesystem::is_directory(config.verifier.scratch, error)) {
+            std::fprintf(stderr, "tavlo-scores: %s is not a folder (--scratch)\n",
+                         config.verifier.scratch.c_str());
+            return 1;
+        }
+    }
     // Once, before any thread: what the kernel offers the plays' box, and the folders of
     // plays a server killed before left behind.
     std::fprintf(stderr, "tavlo-scores: %s\n", scores::ProbeSandbox().Describe().c_str());
