@@ -1,6 +1,8 @@
 // The API end to end: a server on a loopback port over each store, the golden replays submitted
 // as a player would and played by the built game program.
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -448,6 +450,45 @@ TEST_F(LimitsTest, ALongRunCostsNoPlayAndAFloodDoesNotHoldAnotherAddressUp) {
     ASSERT_NE(at, started.end());
     // Of the flood's plays, at most one started after the round was sent and before it.
     EXPECT_LE(at - (started.begin() + static_cast<long>(before)), 1);
+}
+
+// At start, the folders of plays a killed server left are removed, not those of plays under
+// way (their lock is held), nor anything else.
+TEST_F(LimitsTest, TheSweepAtStartRemovesOnlyFoldersOfPlaysNoServerHolds) {
+    const std::filesystem::path scratch = folder_ / "sweep";
+    struct Case {
+        const char* name;
+        bool lockFile;
+        bool held;
+        bool kept;
+    };
+    const Case cases[] = {
+        {"tavlo-play-left", true, false, false},
+        {"tavlo-play-nolock", false, false, false},
+        {"tavlo-play-live", true, true, true},
+        {"someone-else", false, false, true},
+    };
+    std::vector<int> locks;
+    for (const Case& c : cases) {
+        std::filesystem::create_directories(scratch / c.name / "tavlo-replay-x");
+        std::ofstream((scratch / c.name / "tavlo-replay-x" / "tavlo.rka").string()) << "copy";
+        if (!c.lockFile) continue;
+        const int fd = open((scratch / c.name / ".server-lock").c_str(), O_CREAT | O_RDWR, 0600);
+        ASSERT_GE(fd, 0);
+        if (!c.held) {
+            close(fd);
+            continue;
+        }
+        ASSERT_EQ(flock(fd, LOCK_EX), 0);
+        locks.push_back(fd);
+    }
+    VerifierConfig config = TestConfig().verifier;
+    config.scratch = scratch.string();
+    SweepScratch(config);
+    for (const Case& c : cases) {
+        EXPECT_EQ(std::filesystem::exists(scratch / c.name), c.kept) << c.name;
+    }
+    for (int fd : locks) close(fd);
 }
 
 // The play's reaction lines come back from its folder; a link in their place, or too many, are
