@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "sandbox.h"
 #include "service.h"
 #include "store.h"
 
@@ -16,8 +17,10 @@ namespace {
 constexpr const char* kUsage =
     "usage: tavlo-scores [--db FILE|postgresql://...] [--listen HOST:PORT]\n"
     "                    [--program TAVLO] [--archive TAVLO.RKA] [--scratch DIR]\n"
-    "                    [--workers N] [--queue N] [--rate N] [--verify-cpu SECONDS]\n"
-    "                    [--verify-memory MIB] [--verify-time SECONDS]\n"
+    "                    [--workers N] [--queue N] [--plays-per-address N]\n"
+    "                    [--cpu-per-address SECONDS] [--cpu-window SECONDS]\n"
+    "                    [--max-game-minutes N] [--verify-start MS] [--verify-per-picture US]\n"
+    "                    [--verify-cpu SECONDS] [--verify-memory MIB] [--verify-time SECONDS]\n"
     "                    [--trust-forwarded] [--watch-url PREFIX] [--site DIR]\n"
     "                    [--unseen-ms MS] [--assisted-from N] [--rejudge]\n"
     "\n"
@@ -31,10 +34,19 @@ constexpr const char* kUsage =
     "  --scratch        where plays get their scratch folders (default $TMPDIR or /tmp)\n"
     "  --workers        plays at once (default: the number of cores)\n"
     "  --queue          plays waiting at most; beyond it 503 (default 16)\n"
-    "  --rate           submissions an address may make a minute, 0 for no limit (default 6)\n"
-    "  --verify-cpu     CPU seconds a play may take (default 20)\n"
+    "  --plays-per-address  plays an address may have waiting or under way, 0 for any "
+    "(default 2)\n"
+    "  --cpu-per-address    CPU seconds of plays an address may use in the window, 0 for no "
+    "limit\n"
+    "                   (default 300)\n"
+    "  --cpu-window     that window, in seconds (default 600)\n"
+    "  --max-game-minutes   the longest run taken, in minutes of game time (default 60)\n"
+    "  --verify-start   a play's CPU limit: milliseconds for its start (default 1000) ...\n"
+    "  --verify-per-picture ... and microseconds for each of its pictures (default 400)\n"
+    "  --verify-cpu     the most CPU seconds any play may take (default 120)\n"
     "  --verify-memory  MiB of address space a play may take, 0 for no limit (default 512)\n"
-    "  --verify-time    wall-clock seconds a play may take (default 60)\n"
+    "  --verify-time    the most wall-clock seconds any play may take (default 300; a play\n"
+    "                   gets twice its CPU limit and 5 s)\n"
     "  --trust-forwarded  take the client's address from X-Forwarded-For (behind a proxy only)\n"
     "  --watch-url      each table row links to PREFIX followed by the run's id\n"
     "                   (default /play/?replay= with --site, else /api/runs/)\n"
@@ -108,8 +120,22 @@ int main(int argc, char** argv) {
             ok = ToInt(value, 1, 256, &config.workers);
         } else if (flag == "--queue") {
             ok = ToInt(value, 0, 100000, &config.queue);
-        } else if (flag == "--rate") {
-            ok = ToInt(value, 0, 1000000, &config.perMinute);
+        } else if (flag == "--plays-per-address") {
+            ok = ToInt(value, 0, 100000, &config.playsPerAddress);
+        } else if (flag == "--cpu-per-address") {
+            int seconds = 0;
+            ok = ToInt(value, 0, 1000000, &seconds);
+            config.cpuPerAddress = seconds;
+        } else if (flag == "--cpu-window") {
+            ok = ToInt(value, 1, 86400, &config.cpuWindowSeconds);
+        } else if (flag == "--max-game-minutes") {
+            ok = ToInt(value, 1, 360, &config.maxGameMinutes);
+        } else if (flag == "--verify-start") {
+            int ms = 0;
+            ok = ToInt(value, 0, 600000, &ms);
+            config.verifier.startSeconds = ms / 1000.0;
+        } else if (flag == "--verify-per-picture") {
+            ok = ToInt(value, 1, 1000000, &config.verifier.microsPerPicture);
         } else if (flag == "--verify-cpu") {
             ok = ToInt(value, 1, 3600, &config.verifier.cpuSeconds);
         } else if (flag == "--verify-memory") {
@@ -178,6 +204,18 @@ int main(int argc, char** argv) {
                      config.verifier.archive.c_str());
         return 1;
     }
+    {
+        std::error_code error;
+        if (!std::filesystem::is_directory(config.verifier.scratch, error)) {
+            std::fprintf(stderr, "tavlo-scores: %s is not a folder (--scratch)\n",
+                         config.verifier.scratch.c_str());
+            return 1;
+        }
+    }
+    // Once, before any thread: what the kernel offers the plays' box, and the folders of
+    // plays a server killed before left behind.
+    std::fprintf(stderr, "tavlo-scores: %s\n", scores::ProbeSandbox().Describe().c_str());
+    scores::SweepScratch(config.verifier);
     config.version = scores::ProgramVersion(config.verifier);
     if (config.version.empty()) {
         std::fprintf(stderr, "tavlo-scores: %s does not run (--program)\n",

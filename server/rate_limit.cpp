@@ -1,28 +1,67 @@
 #include "rate_limit.h"
 
+#include <arpa/inet.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
 namespace scores {
 
-int RateLimit::Take(const std::string& address, Clock::time_point now) {
-    if (perMinute_ <= 0) return 0;
-    constexpr auto kWindow = std::chrono::minutes(1);
+std::string AddressKey(const std::string& address) {
+    in6_addr six{};
+    if (inet_pton(AF_INET6, address.c_str(), &six) != 1) return address;
+    char text[INET6_ADDRSTRLEN];
+    if (IN6_IS_ADDR_V4MAPPED(&six)) {
+        return inet_ntop(AF_INET, &six.s6_addr[12], text, sizeof text) ? text : address;
+    }
+    std::memset(&six.s6_addr[8], 0, 8);
+    return inet_ntop(AF_INET6, &six, text, sizeof text) ? std::string(text) + "/64" : address;
+}
+
+CpuBudget::Charge CpuBudget::Take(const std::string& key, double seconds, Clock::time_point now) {
+    Charge charge;
+    if (budget_ <= 0) return charge;
+    seconds = std::min(seconds, budget_);
     std::lock_guard lock(mutex_);
     // Now and then, the addresses that have gone quiet are dropped, so that a spread of many
     // addresses does not grow the map for ever.
-    if (now - lastSweep_ > kWindow) {
-        for (auto it = recent_.begin(); it != recent_.end();) {
-            it = it->second.empty() || now - it->second.back() >= kWindow ? recent_.erase(it)
-                                                                          : std::next(it);
+    if (now - lastSweep_ > window_) {
+        for (auto it = spent_.begin(); it != spent_.end();) {
+            it = it->second.empty() || now - it->second.back().when >= window_ ? spent_.erase(it)
+                                                                               : std::next(it);
         }
         lastSweep_ = now;
     }
-    std::deque<Clock::time_point>& times = recent_[address];
-    while (!times.empty() && now - times.front() >= kWindow) times.pop_front();
-    if (times.size() >= static_cast<std::size_t>(perMinute_)) {
-        const auto wait = std::chrono::ceil<std::chrono::seconds>(kWindow - (now - times.front()));
-        return std::max(1, static_cast<int>(wait.count()));
+    std::deque<Spent>& spent = spent_[key];
+    while (!spent.empty() && now - spent.front().when >= window_) spent.pop_front();
+    double total = seconds;
+    for (const Spent& s : spent) total += s.seconds;
+    if (total > budget_ + 1e-9) {
+        // Until enough of the oldest charges leave the window.
+        double over = total - budget_;
+        Clock::time_point free = now;
+        for (const Spent& s : spent) {
+            free = s.when + window_;
+            over -= s.seconds;
+            if (over <= 1e-9) break;
+        }
+        const auto wait = std::chrono::ceil<std::chrono::seconds>(free - now);
+        charge.wait = std::max(1, static_cast<int>(wait.count()));
+        return charge;
     }
-    times.push_back(now);
-    return 0;
+    charge.id = next_++;
+    spent.push_back({now, seconds, charge.id});
+    return charge;
+}
+
+void CpuBudget::Settle(const std::string& key, std::uint64_t id, double used) {
+    std::lock_guard lock(mutex_);
+    const auto found = spent_.find(key);
+    if (found == spent_.end()) return;
+    for (Spent& s : found->second) {
+        if (s.id == id) s.seconds = std::min(s.seconds, std::max(0.0, used));
+    }
 }
 
 }  // namespace scores

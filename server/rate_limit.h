@@ -1,8 +1,10 @@
-// Submissions per address: at most N in any minute. A sliding window of the times of each
-// address's recent submissions; addresses with none left in the window are forgotten.
+// Work per address in the unit that costs: CPU seconds of plays over a sliding window. Each
+// play is charged its CPU limit when it is queued and settled at what it took once it ends;
+// addresses with nothing left in the window are forgotten.
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -10,20 +12,39 @@
 
 namespace scores {
 
-class RateLimit {
+// The key an address is counted under: an IPv4 address as it is (also when written as IPv6,
+// ::ffff:a.b.c.d), an IPv6 address by its /64 (one subscriber's network), anything else as it
+// comes.
+std::string AddressKey(const std::string& address);
+
+class CpuBudget {
   public:
     using Clock = std::chrono::steady_clock;
-    explicit RateLimit(int perMinute) : perMinute_(perMinute) {}
+    // `seconds` of CPU an address may have charged in any `window`; 0 for no limit.
+    CpuBudget(double seconds, std::chrono::seconds window) : budget_(seconds), window_(window) {}
 
-    // Counts a submission from `address` at `now`. Returns 0 when it may go on, otherwise the
-    // seconds until it could (for Retry-After). perMinute 0 means no limit.
-    int Take(const std::string& address, Clock::time_point now = Clock::now());
+    struct Charge {
+        int wait = 0;          // > 0: refused, the seconds until it could go (Retry-After)
+        std::uint64_t id = 0;  // for Settle
+    };
+    // Charges `seconds` to `key` at `now` (at most the whole budget, so that the longest play
+    // can go from a quiet address).
+    Charge Take(const std::string& key, double seconds, Clock::time_point now = Clock::now());
+    // The play charged as `id` took `used` seconds: the rest goes back.
+    void Settle(const std::string& key, std::uint64_t id, double used);
 
   private:
-    int perMinute_;
+    struct Spent {
+        Clock::time_point when;
+        double seconds;
+        std::uint64_t id;
+    };
+    double budget_;
+    Clock::duration window_;
     std::mutex mutex_;
-    std::unordered_map<std::string, std::deque<Clock::time_point>> recent_;
+    std::unordered_map<std::string, std::deque<Spent>> spent_;
     Clock::time_point lastSweep_{};
+    std::uint64_t next_ = 1;
 };
 
 }  // namespace scores

@@ -33,6 +33,7 @@ constexpr const char* kWrongKey =
     "first run, or choose another name";
 // A verified run whose store fails is stored again for this long before the player is told.
 constexpr auto kStoreRetries = std::chrono::seconds(45);
+constexpr int kRetryAfterTrouble = 60;
 
 void Json(httplib::Response& response, int status, const json& body) {
     response.status = status;
@@ -157,11 +158,11 @@ std::string Sha256Hex(const std::string& bytes) {
 Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
     : store_(store),
       config_(std::move(config)),
-      rate_(config_.perMinute),
-      queue_(config_.workers, config_.queue,
+      budget_(config_.cpuPerAddress, std::chrono::seconds(config_.cpuWindowSeconds)),
+      queue_(config_.workers, config_.queue, config_.playsPerAddress,
              work ? std::move(work)
-                  : VerifyQueue::Work([verifier = config_.verifier](const std::string& replay) {
-                        return Verify(verifier, replay);
+                  : VerifyQueue::Work([verifier = config_.verifier](const PlayRequest& play) {
+                        return Verify(verifier, play);
                     })) {
     // Readers are not kept waiting behind submissions that wait for their plays.
     http_.new_task_queue = [] { return new httplib::ThreadPool(32); };
@@ -321,11 +322,7 @@ std::string Service::Address(const httplib::Request& request) const {
 }
 
 void Service::Submit(const httplib::Request& request, httplib::Response& response) {
-    if (const int wait = rate_.Take(Address(request)); wait > 0) {
-        response.set_header("Retry-After", std::to_string(wait));
-        return Refuse(response, 429,
-                      "too many runs sent from your address; please wait a minute and try again");
-    }
+    const std::string address = Address(request);
     if (!request.has_param("name")) {
         return Refuse(response, 400, "the run needs a name (?name=...)");
     }
@@ -341,6 +338,16 @@ void Service::Submit(const httplib::Request& request, httplib::Response& respons
                           submission.error);
         case Submission::Verdict::OtherProgram:
             return Refuse(response, 422, submission.error);
+        case Submission::Verdict::Damaged:
+            return Refuse(response, 422, "the run did not verify: " + submission.error);
+    }
+    // Its length is its cost: a run longer than the table takes is not played at all.
+    const std::uint64_t minutes = (submission.endAt + 59999) / 60000;
+    if (minutes > static_cast<std::uint64_t>(config_.maxGameMinutes)) {
+        return Refuse(response, 422,
+                      "this run lasts " + std::to_string(minutes) +
+                          " minutes of game time; the table takes runs of up to " +
+                          std::to_string(config_.maxGameMinutes) + " minutes");
     }
 
     const auto accepted = [&](const StoredRun& run, int status) {
@@ -358,8 +365,13 @@ void Service::Submit(const httplib::Request& request, httplib::Response& respons
         if (run.name == name.name) return accepted(run, 200);
         Refuse(response, 409, "this run is already in the table under another name");
     };
-    const std::string hash = Sha256Hex(request.body);
+    // A run is its content, not its bytes: comments, blank lines and line ends do not make
+    // another run. (Runs stored before were identified by their bytes: those are found too.)
+    const std::string hash = Sha256Hex(submission.canonical);
     if (const std::optional<StoredRun> stored = store_.FindByHash(hash)) {
+        return heldElsewhere(*stored);
+    }
+    if (const std::optional<StoredRun> stored = store_.FindByHash(Sha256Hex(request.body))) {
         return heldElsewhere(*stored);
     }
     // A name is its first player's: the rest is refused before it costs a play.
@@ -379,13 +391,38 @@ void Service::Submit(const httplib::Request& request, httplib::Response& respons
         }
     }
 
-    std::optional<std::future<Verification>> pending = queue_.Submit(request.body);
-    if (!pending) {
+    PlayRequest play;
+    play.replay = request.body;
+    play.cpuSeconds = PlayCpuSeconds(config_.verifier, submission.endFrames);
+    const std::string key = AddressKey(address);
+    const CpuBudget::Charge charge = budget_.Take(key, play.cpuSeconds);
+    if (charge.wait > 0) {
+        response.set_header("Retry-After", std::to_string(charge.wait));
+        return Refuse(response, 429,
+                      "your address has used its share of the server's time for checking runs; "
+                      "please try again later");
+    }
+    VerifyQueue::Admitted admitted = queue_.Submit(key, std::move(play));
+    if (admitted.refusal != VerifyQueue::Refusal::None) {
+        budget_.Settle(key, charge.id, 0);
         response.set_header("Retry-After", std::to_string(kRetryAfterFullQueue));
+        if (admitted.refusal == VerifyQueue::Refusal::AddressBusy) {
+            return Refuse(response, 429,
+                          "runs from your address are being checked already; please send this "
+                          "one when they are answered");
+        }
         return Refuse(response, 503,
                       "the server is busy checking other runs; please try again soon");
     }
-    const Verification verified = pending->get();
+    const Verification verified = admitted.done.get();
+    budget_.Settle(key, charge.id, verified.cpuUsed);
+    // Every run that is not stored is logged, with the program's words or the server's trouble.
+    static constexpr const char* kOutcomes[] = {"verified", "no round", "did not verify",
+                                                "over the limits", "could not be played"};
+    if (verified.outcome != Verification::Outcome::Verified) {
+        std::fprintf(stderr, "tavlo-scores: a run from %s %s: %s\n", ForLog(address).c_str(),
+                     kOutcomes[static_cast<int>(verified.outcome)], verified.detail.c_str());
+    }
     switch (verified.outcome) {
         case Verification::Outcome::Verified:
             break;
@@ -396,9 +433,9 @@ void Service::Submit(const httplib::Request& request, httplib::Response& respons
         case Verification::Outcome::OverLimits:
             return Refuse(response, 422, "the run could not be verified: " + verified.detail);
         case Verification::Outcome::ServerTrouble:
-            std::fprintf(stderr, "tavlo-scores: verification failed: %s\n",
-                         verified.detail.c_str());
-            return Refuse(response, 500, "the server could not check the run; please try later");
+            // The server's trouble, not the run's: its cause is in the log, not in the answer.
+            response.set_header("Retry-After", std::to_string(kRetryAfterTrouble));
+            return Refuse(response, 503, "the server cannot verify runs now; please try later");
     }
 
     // Judged, not refused: a run a program played stands on the assisted board.

@@ -14,10 +14,13 @@ namespace scores {
 
 struct ServiceConfig {
     VerifierConfig verifier;
-    std::string version;          // the program version runs must come from ("1.0.0")
-    int workers = 2;              // plays at once
-    int queue = 16;               // plays waiting at most; more answer 503
-    int perMinute = 6;            // submissions an address may make a minute; 0 for no limit
+    std::string version;         // the program version runs must come from ("1.0.0")
+    int workers = 2;             // plays at once
+    int queue = 16;              // plays waiting at most; more answer 503
+    int playsPerAddress = 2;     // plays an address may have waiting or under way; 0: any
+    double cpuPerAddress = 300;  // CPU seconds of plays an address may have in the window; 0: any
+    int cpuWindowSeconds = 600;
+    int maxGameMinutes = 60;      // the longest run the table takes, in the game's minutes
     bool trustForwarded = false;  // the address is the last of X-Forwarded-For (behind a proxy)
     std::string watch = "/api/runs/";  // each table row's link, the run's id appended
     std::string site;   // the game's page (build-web/site), served under /play/; empty: none
@@ -36,7 +39,7 @@ class Service {
 
     Store& store_;
     ServiceConfig config_;
-    RateLimit rate_;
+    CpuBudget budget_;
     VerifyQueue queue_;
     httplib::Server http_;
 };

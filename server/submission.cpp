@@ -1,7 +1,10 @@
-// The header read line by line; nothing is copied but the version.
+// The header read line by line first, so that a replay of another version is told so in those
+// words; the rest is the replay format's own reader and writers.
 #include "submission.h"
 
 #include <algorithm>
+
+#include "replay.h"
 
 namespace scores {
 
@@ -58,6 +61,21 @@ Submission ReadSubmission(std::string_view body, std::string_view version) {
                   "; the table takes runs of Tavlo " + std::string(version);
         return s;
     }
+    host::replay::Replay replay;
+    if (const auto damaged = host::replay::Parse(body, replay)) {
+        s.verdict = Submission::Verdict::Damaged;
+        s.error = damaged->line > 0
+                      ? "line " + std::to_string(damaged->line) + ": " + damaged->message
+                      : damaged->message;
+        return s;
+    }
+    s.canonical = host::replay::HeaderText(replay);
+    for (const host::replay::Event& event : replay.events) {
+        s.canonical += host::replay::EventLine(event);
+    }
+    s.canonical += host::replay::EndLine(replay.endAt, replay.endFrames, replay.cut);
+    s.endAt = replay.endAt;
+    s.endFrames = replay.endFrames;
     s.verdict = Submission::Verdict::Replay;
     return s;
 }

@@ -1,8 +1,9 @@
 // tavlo_scores_load [--store sqlite|postgres] [--clients N] [--submissions N] [--readers N]
 //                   [--seconds S]
 // Starts build/server/tavlo-scores on a free loopback port over a fresh store, then:
-// 1. N clients submit M distinct real runs (the golden round, each with a comment line of its
-//    own, so that each is a new replay that verifies): runs verified a second, and a core;
+// 1. N clients submit M distinct real runs (the golden round, each cut a few ms before its end
+//    at a point of its own, so that each is a new run that verifies): runs verified a second, and a
+//    core;
 // 2. R readers read /api/top?limit=10 for S seconds: the answers' p50 and p99;
 // 3. clients submit again and the server is killed (SIGKILL) in the middle; started again on
 //    the same store, every run it had acknowledged (201) must be there with its score.
@@ -51,6 +52,19 @@ std::string Round() {
     return text.str();
 }
 
+// The golden round cut before its end at one of the 886 ms after its last key, by `n` (as of
+// round.frames, the pictures shown by then): the same round, so it verifies, but another run
+// by content (comments would not be).
+std::string RoundCut(const std::string& round, int n) {
+    const std::size_t last = round.rfind('\n', round.size() - 2) + 1;
+    const long at = std::stol(round.substr(last)) - n % 886;
+    std::ifstream frames(std::string(TAVLO_SOURCE_DIR) + "/tests/e2e/replays/round.frames");
+    long shown = 0;
+    std::string index, sum;
+    for (long ms; frames >> index >> ms >> sum;) shown += ms <= at;
+    return round.substr(0, last) + std::to_string(at) + " cut @" + std::to_string(shown) + "\n";
+}
+
 class Server {
   public:
     Server(std::string db, int port) : db_(std::move(db)), port_(port) { Start(); }
@@ -63,7 +77,8 @@ class Server {
         if (pid_ == 0) {
             const std::string listen = "127.0.0.1:" + std::to_string(port_);
             execl(TAVLO_SCORES_SERVER, TAVLO_SCORES_SERVER, "--db", db_.c_str(), "--listen",
-                  listen.c_str(), "--rate", "0", "--queue", "64", static_cast<char*>(nullptr));
+                  listen.c_str(), "--cpu-per-address", "0", "--plays-per-address", "0", "--queue",
+                  "64", static_cast<char*>(nullptr));
             _exit(127);
         }
         httplib::Client client("127.0.0.1", port_);
@@ -129,7 +144,7 @@ std::vector<Acknowledged> Submit(int port, int clients, int first, int count,
             httplib::Client client("127.0.0.1", port);
             client.set_read_timeout(300);
             for (int n = next++; n < first + count && !stop; n = next++) {
-                const std::string body = round + "# load " + std::to_string(n) + "\n";
+                const std::string body = RoundCut(round, n);
                 const std::string path = "/api/runs?name=load" + std::to_string(c);
                 for (;;) {
                     httplib::Headers headers;

@@ -1,5 +1,5 @@
 // A submission on any bytes (the first line the name, the rest the body): the name check and
-// the replay's header reader end with an answer, never a crash, and what they accept holds.
+// the replay's reader end with an answer, never a crash, and what they accept holds.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -31,6 +31,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     switch (submission.verdict) {
         case scores::Submission::Verdict::Replay:
             if (submission.program != "1.0.0" || !submission.error.empty()) std::abort();
+            // The run's identity is a fixed point: its canonical text reads back to itself.
+            if (scores::ReadSubmission(submission.canonical, "1.0.0").canonical !=
+                    submission.canonical &&
+                submission.canonical.size() <= scores::kMaxReplayBytes) {
+                std::abort();
+            }
             break;
         case scores::Submission::Verdict::OtherProgram:
             if (submission.program.empty() || submission.program == "1.0.0") std::abort();
@@ -39,6 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             [[fallthrough]];
         case scores::Submission::Verdict::NotAReplay:
+        case scores::Submission::Verdict::Damaged:
             if (submission.error.empty()) std::abort();
             break;
     }

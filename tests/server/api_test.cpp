@@ -1,7 +1,13 @@
 // The API end to end: a server on a loopback port over each store, the golden replays submitted
 // as a player would and played by the built game program.
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/file.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
@@ -19,6 +25,7 @@
 #include <nlohmann/json.hpp>
 
 #include "names.h"
+#include "sandbox.h"
 #include "secrets.h"
 #include "service.h"
 #include "store.h"
@@ -98,19 +105,24 @@ TEST_P(ApiTest, GoldenReplaysVerifyToTheirReportsScoresAndRankFirstComeFirst) {
     EXPECT_EQ(again.status, 200);
     EXPECT_EQ(again.body["id"], ids[0]);
     EXPECT_EQ(server.Post("Ana", Golden("round")).status, 409);
-    const Running::Answer taken = server.Post("ÉMILE", Golden("round") + "# again\n");
+    // A run is its content: comments, blank lines and line ends do not make another one.
+    std::string dressed = "tavlo-replay 1\r\n\r\n# mine\r\n" + Golden("round").substr(15);
+    const Running::Answer same = server.Post("Zoë", dressed + "\n# again\n");
+    EXPECT_EQ(same.status, 200) << same.raw;
+    EXPECT_EQ(same.body["id"], ids[0]);
+    const Running::Answer taken = server.Post("ÉMILE", GoldenVariant("round", 1));
     EXPECT_EQ(taken.status, 409);
     EXPECT_NE(ErrorOf(taken).find("is taken"), std::string::npos) << ErrorOf(taken);
 
     // Ties go to the first: a later 101 ranks behind Zoë's (both on the assisted board: the
-    // golden round's bot answers at once). Ana's second run at 0 (the same run, its bytes changed
-    // by a comment) stands behind every earlier 0 of the others, and leaves her once in the
-    // table, at her first.
-    const Running::Answer later = server.Post("Bo", Golden("round") + "# later\n");
+    // golden round's bot answers at once). Ana's second run at 0 (another's run, cut just before
+    // its end) stands behind every earlier 0 of the others, and leaves her once in the table, at
+    // her first.
+    const Running::Answer later = server.Post("Bo", GoldenVariant("round", 2));
     ASSERT_EQ(later.status, 201) << later.raw;
     EXPECT_EQ(later.body["rank"], 2);
     const Running::Answer second =
-        server.Post("Ana", Golden("wrong") + "# again\n", Bearer(keys["Ana"]));
+        server.Post("Ana", GoldenVariant("wrong", 1), Bearer(keys["Ana"]));
     ASSERT_EQ(second.status, 201) << second.raw;
     EXPECT_EQ(second.body["rank"], 3);
 
@@ -221,6 +233,10 @@ TEST_P(ApiTest, RefusedSubmissionsSayWhyAndStoreNothing) {
     };
     const Case cases[] = {
         {"one byte edited", "Ana", edited, 422, "did not verify"},
+        {"six hours of game time", "Ana", EndAhead(21600000, 654545), 422,
+         "lasts 360 minutes of game time; the table takes runs of up to 60"},
+        {"no end", "Ana", Golden("wrong").substr(0, Golden("wrong").rfind("19155")), 422,
+         "did not verify: "},
         {"another version", "Ana", otherVersion, 422, "recorded by Tavlo 1.0.1"},
         {"huge body", "Ana", huge, 413, "larger than 64 KiB"},
         {"not a replay", "Ana", "GIF89a", 400, "not a Tavlo replay"},
@@ -260,9 +276,9 @@ std::string MadeUpLines(int hits, int unseen) {
 TEST_P(ApiTest, RunsGoOnTheHumanOrTheAssistedBoardByTheirUnseenHits) {
     ServiceConfig config = TestConfig();
     const VerifierConfig verifier = config.verifier;
-    Running server(*store_, config, [&](const std::string& replay) {
+    Running server(*store_, config, [&](const PlayRequest& play) {
         for (int unseen : {9, 10}) {
-            if (replay.find("\nseed " + std::to_string(unseen) + "\n") != std::string::npos) {
+            if (play.replay.find("\nseed " + std::to_string(unseen) + "\n") != std::string::npos) {
                 Verification made;
                 made.outcome = Verification::Outcome::Verified;
                 made.score = 40 + unseen;
@@ -270,7 +286,7 @@ TEST_P(ApiTest, RunsGoOnTheHumanOrTheAssistedBoardByTheirUnseenHits) {
                 return made;
             }
         }
-        return Verify(verifier, replay);
+        return Verify(verifier, play);
     });
     // Stand-ins for runs of their own (another seed: another run, however runs are told apart).
     const auto standIn = [](int unseen) {
@@ -366,7 +382,7 @@ TEST(PostgresTroubleTest, EveryRunAnswered201IsStoredAndTheServerRecoversByItsel
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
     std::atomic<int> plays = 0;
-    Running server(*store, TestConfig(), [&](const std::string&) {
+    Running server(*store, TestConfig(), [&](const PlayRequest&) {
         if (++plays == 2) {
             playing.set_value();
             released.wait();
@@ -532,79 +548,379 @@ TEST_F(LimitsTest, ATargetIsLoggedOnOneLine) {
     EXPECT_EQ(said, "127.0.0.1 GET /api/runs/1%0A127.0.0.1%20GET%20/forged%20200 404\n");
 }
 
-TEST_F(LimitsTest, AFloodFromOneAddressIsRefusedWithRetryAfter) {
-    ServiceConfig config = TestConfig();
-    config.perMinute = 3;
-    Running server(*store_, config);
-    // Refused or not, every submission counts; a forwarded address is not believed unless the
-    // server is told to trust its proxy.
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(server.Post("", Golden("wrong"), {{"X-Forwarded-For", std::to_string(i)}}).status,
-                  400);
-    }
-    const Running::Answer flooded = server.Post("Ana", Golden("wrong"));
-    EXPECT_EQ(flooded.status, 429);
-    EXPECT_EQ(flooded.allowOrigin, "*");
-    EXPECT_NE(ErrorOf(flooded).find("too many runs"), std::string::npos);
-    const int wait = std::atoi(flooded.retryAfter.c_str());
-    EXPECT_GE(wait, 1);
-    EXPECT_LE(wait, 60);
-    EXPECT_EQ(server.Get("/api/top").status, 200);  // reading is not limited
+// A play that says it took `cpu` seconds, at once.
+VerifyQueue::Work Instant(double cpu, std::atomic<int>* plays = nullptr) {
+    return [cpu, plays](const PlayRequest&) {
+        if (plays) ++*plays;
+        Verification v;
+        v.outcome = Verification::Outcome::DidNotVerify;
+        v.detail = "stand-in";
+        v.cpuUsed = cpu;
+        return v;
+    };
 }
 
-TEST_F(LimitsTest, AFullVerificationQueueAnswers503WithRetryAfter) {
+TEST_F(LimitsTest, AnAddressIsChargedTheCpuItsPlaysTookAndIPv6CountsBy64) {
+    ServiceConfig config = TestConfig();
+    config.trustForwarded = true;
+    config.cpuPerAddress = 10;
+    std::atomic<int> plays{0};
+    Running server(*store_, config, Instant(10, &plays));
+    const auto from = [&](const std::string& address) {
+        return server.Post("Ana", Golden("wrong"), {{"X-Forwarded-For", address}});
+    };
+    struct Case {
+        const char* address;
+        int status;
+    };
+    const Case cases[] = {
+        {"2001:db8:1:2::1", 422},       // its play took the whole budget ...
+        {"2001:db8:1:2:ffff::9", 429},  // ... of its /64
+        {"2001:db8:1:3::1", 422},       // another network
+        {"192.0.2.1", 422},
+        {"::ffff:192.0.2.1", 429},  // the same IPv4 address
+    };
+    for (const Case& c : cases) {
+        const Running::Answer answer = from(c.address);
+        EXPECT_EQ(answer.status, c.status) << c.address << ": " << answer.raw;
+        if (c.status == 429) {
+            EXPECT_NE(ErrorOf(answer).find("share of the server's time"), std::string::npos);
+            const int wait = std::atoi(answer.retryAfter.c_str());
+            EXPECT_GE(wait, 1);
+            EXPECT_LE(wait, config.cpuWindowSeconds);
+        }
+    }
+    EXPECT_EQ(plays, 3);
+    EXPECT_EQ(server.Get("/api/top").status, 200);  // reading is not limited
+
+    // What a play did not use goes back: plays of no CPU never run out.
+    Running cheap(*store_, config, Instant(0));
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(cheap.Post("Ana", Golden("wrong")).status, 422);
+}
+
+TEST_F(LimitsTest, AFullQueueAnswers503AndABusyAddress429) {
     ServiceConfig config = TestConfig();
     config.workers = 1;
     config.queue = 0;
+    config.playsPerAddress = 1;
+    config.trustForwarded = true;
     // A play that waits until the test lets it go, so that the one worker is surely busy.
     std::promise<void> started;
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
-    Running server(*store_, config, [&](const std::string&) {
-        started.set_value();
+    std::atomic<bool> first{true};
+    Running server(*store_, config, [&](const PlayRequest&) {
+        if (first.exchange(false)) started.set_value();
         released.wait();
         Verification v;
         v.outcome = Verification::Outcome::DidNotVerify;
         v.detail = "held";
         return v;
     });
-    auto first =
-        std::async(std::launch::async, [&] { return server.Post("Ana", Golden("wrong")); });
+    const auto post = [&](const std::string& address, const std::string& replay) {
+        return server.Post("Ana", Golden(replay), {{"X-Forwarded-For", address}});
+    };
+    auto running = std::async(std::launch::async, [&] { return post("192.0.2.1", "wrong"); });
     started.get_future().wait();
-    const Running::Answer busy = server.Post("Bo", Golden("away"));
-    EXPECT_EQ(busy.status, 503);
-    EXPECT_EQ(busy.retryAfter, "10");
+    const Running::Answer busy = post("192.0.2.1", "away");
+    EXPECT_EQ(busy.status, 429);
     EXPECT_EQ(busy.allowOrigin, "*");
+    EXPECT_NE(ErrorOf(busy).find("being checked already"), std::string::npos);
+    const Running::Answer full = post("192.0.2.2", "away");
+    EXPECT_EQ(full.status, 503);
+    EXPECT_EQ(full.retryAfter, "10");
+    EXPECT_EQ(full.allowOrigin, "*");
     release.set_value();
-    EXPECT_EQ(first.get().status, 422);
+    EXPECT_EQ(running.get().status, 422);
 }
 
-TEST_F(LimitsTest, APlayOverTheServersLimitsIsAnswered422WithTheLimitNamed) {
-    // Stand-ins for a play that runs over: a program that spins, one that waits.
+// Folders of plays, and the game's own copies of the archive, anywhere they could be.
+std::vector<std::string> Leftovers(const std::filesystem::path& scratch) {
+    std::vector<std::string> left;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(scratch, error)) {
+        left.push_back(entry.path().string());
+    }
+    // In /tmp, other programs' folders may come and go: ours hold the score file of the
+    // replays below.
+    for (const auto& entry : std::filesystem::directory_iterator("/tmp", error)) {
+        const std::string name = entry.path().filename().string();
+        if ((name.starts_with("tavlo-replay-") || name.starts_with("tavlo-play-")) &&
+            ReadFile((entry.path() / "score.dat").string()) == "****") {
+            left.push_back(entry.path().string());
+        }
+    }
+    return left;
+}
+
+TEST_F(LimitsTest, APlayOverItsLimitsIsAnswered422AndLeavesNothingBehind) {
+    // The real game on the title screen for six hours of its clock: it plays until stopped.
+    std::string replay = EndAhead(21600000, 654545);
+    replay.replace(replay.find("scores 00000000"), 15, "scores 2a2a2a2a");
     struct Case {
         const char* what;
-        const char* body;
         int cpuSeconds;
         int wallSeconds;
         const char* reason;
     };
     const Case cases[] = {
-        {"CPU time", "while :; do :; done", 1, 60, "took more time than the server allows"},
-        {"wall clock", "exec sleep 30", 60, 1, "took longer than the server allows"},
+        {"CPU time", 1, 60, "took more time than the server allows"},
+        {"wall clock", 60, 1, "took longer than the server allows"},
     };
+    const std::filesystem::path scratch = folder_ / "scratch";
+    std::filesystem::create_directories(scratch);
     for (const Case& c : cases) {
-        const std::string program = (folder_ / "overrun.sh").string();
-        { std::ofstream(program) << "#!/bin/sh\n" << c.body << "\n"; }
-        std::filesystem::permissions(program, std::filesystem::perms::owner_all);
         ServiceConfig config = TestConfig();
-        config.verifier.program = program;
+        config.maxGameMinutes = 360;
+        config.verifier.scratch = scratch.string();
         config.verifier.cpuSeconds = c.cpuSeconds;
         config.verifier.wallSeconds = c.wallSeconds;
         Running server(*store_, config);
-        const Running::Answer answer = server.Post("Ana", Golden("round"));
+        const Running::Answer answer = server.Post("Ana", replay);
         EXPECT_EQ(answer.status, 422) << c.what << ": " << answer.raw;
         EXPECT_NE(ErrorOf(answer).find(c.reason), std::string::npos)
             << c.what << ": " << ErrorOf(answer);
+        EXPECT_EQ(Leftovers(scratch), std::vector<std::string>()) << c.what;
+    }
+}
+
+TEST_F(LimitsTest, APlayTheServerCannotRunIs503WithItsCauseLoggedAndNoPathSaid) {
+    const std::string exit4 = (folder_ / "exit4.sh").string();
+    std::ofstream(exit4) << "#!/bin/sh\necho 'tavlo: cannot verify here: no room in "
+                         << folder_.string() << "' >&2\nexit 4\n";
+    const std::string killed = (folder_ / "killed.sh").string();
+    std::ofstream(killed) << "#!/bin/sh\nkill -TERM $$\n";
+    for (const std::string& file : {exit4, killed}) {
+        std::filesystem::permissions(file, std::filesystem::perms::owner_all);
+    }
+    struct Case {
+        const char* what;
+        std::string program;
+        std::string scratch;
+        const char* logged;
+    };
+    const Case cases[] = {
+        {"no scratch folder", "", (folder_ / "gone" / "deeper").string(), "no scratch folder"},
+        {"cannot verify here", exit4, "", "cannot verify here: no room in"},
+        {"a signal from outside", killed, "", "ended by signal 15"},
+    };
+    for (const Case& c : cases) {
+        ServiceConfig config = TestConfig();
+        config.version = "1.0.0";
+        if (!c.program.empty()) config.verifier.program = c.program;
+        if (!c.scratch.empty()) config.verifier.scratch = c.scratch;
+        Running server(*store_, config);
+        ::testing::internal::CaptureStderr();
+        const Running::Answer answer = server.Post("Ana", Golden("wrong"));
+        const std::string log = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(answer.status, 503) << c.what << ": " << answer.raw;
+        EXPECT_EQ(ErrorOf(answer), "the server cannot verify runs now; please try later") << c.what;
+        EXPECT_EQ(answer.raw.find('/'), std::string::npos) << c.what << ": " << answer.raw;
+        EXPECT_NE(log.find(c.logged), std::string::npos) << c.what << ": " << log;
+    }
+}
+
+// Six hours of game time is refused unplayed; a flood of such runs, and of short ones that
+// are played, from one address keeps another's golden round waiting for one play at most.
+TEST_F(LimitsTest, ALongRunCostsNoPlayAndAFloodDoesNotHoldAnotherAddressUp) {
+    ServiceConfig config = TestConfig();
+    config.workers = 2;
+    config.playsPerAddress = 2;
+    config.trustForwarded = true;
+    std::mutex mutex;
+    std::vector<bool> started;  // each play's start: the golden round's or another
+    std::atomic<int> goldenAt{-1};
+    const std::string round = Golden("round");
+    Running server(*store_, config, [&](const PlayRequest& play) {
+        {
+            std::lock_guard lock(mutex);
+            started.push_back(play.replay == round);
+        }
+        return Verify(config.verifier, play);
+    });
+    const std::string sixHours = EndAhead(21600000, 654545);
+    const auto start = std::chrono::steady_clock::now();
+    const Running::Answer alone = server.Post("Ana", sixHours, {{"X-Forwarded-For", "192.0.2.1"}});
+    EXPECT_EQ(alone.status, 422) << alone.raw;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_TRUE(started.empty());
+
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> flood;
+    for (int t = 0; t < 4; ++t) {
+        flood.emplace_back([&, t] {
+            // Half are six hours long, half two minutes of the title (played, to their end).
+            for (int i = 0; !stop; ++i) {
+                const std::string body =
+                    (i + t) % 2 ? sixHours
+                                : EndAhead(120000, 100000, "# " + std::to_string(i) + "\n");
+                server.Post("Ana", body, {{"X-Forwarded-For", "192.0.2.1"}});
+            }
+        });
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::size_t before = 0;
+    {
+        std::lock_guard lock(mutex);
+        before = started.size();
+    }
+    auto golden = std::async(std::launch::async, [&] {
+        return server.Post("Bo", round, {{"X-Forwarded-For", "198.51.100.7"}});
+    });
+#ifdef TAVLO_SANITIZED
+    const auto bound = std::chrono::seconds(90);  // a play is several times slower there
+#else
+    const auto bound = std::chrono::seconds(15);
+#endif
+    const bool answered = golden.wait_for(bound) == std::future_status::ready;
+    stop = true;
+    for (std::thread& t : flood) t.join();
+    ASSERT_TRUE(answered) << "the golden round waited more than " << bound.count() << " s";
+    const Running::Answer answer = golden.get();
+    EXPECT_EQ(answer.status, 201) << answer.raw;
+    std::lock_guard lock(mutex);
+    const auto at = std::find(started.begin() + static_cast<long>(before), started.end(), true);
+    ASSERT_NE(at, started.end());
+    // Of the flood's plays, at most one started after the round was sent and before it.
+    EXPECT_LE(at - (started.begin() + static_cast<long>(before)), 1);
+}
+
+// At start, the folders of plays a killed server left are removed, not those of plays under
+// way (their lock is held), nor anything else.
+TEST_F(LimitsTest, TheSweepAtStartRemovesOnlyFoldersOfPlaysNoServerHolds) {
+    const std::filesystem::path scratch = folder_ / "sweep";
+    struct Case {
+        const char* name;
+        bool lockFile;
+        bool held;
+        bool kept;
+    };
+    const Case cases[] = {
+        {"tavlo-play-left", true, false, false},
+        {"tavlo-play-nolock", false, false, false},
+        {"tavlo-play-live", true, true, true},
+        {"someone-else", false, false, true},
+    };
+    std::vector<int> locks;
+    for (const Case& c : cases) {
+        std::filesystem::create_directories(scratch / c.name / "tavlo-replay-x");
+        std::ofstream((scratch / c.name / "tavlo-replay-x" / "tavlo.rka").string()) << "copy";
+        if (!c.lockFile) continue;
+        const int fd = open((scratch / c.name / ".server-lock").c_str(), O_CREAT | O_RDWR, 0600);
+        ASSERT_GE(fd, 0);
+        if (!c.held) {
+            close(fd);
+            continue;
+        }
+        ASSERT_EQ(flock(fd, LOCK_EX), 0);
+        locks.push_back(fd);
+    }
+    VerifierConfig config = TestConfig().verifier;
+    config.scratch = scratch.string();
+    SweepScratch(config);
+    for (const Case& c : cases) {
+        EXPECT_EQ(std::filesystem::exists(scratch / c.name), c.kept) << c.name;
+    }
+    for (int fd : locks) close(fd);
+}
+
+// The play's reaction lines come back from its folder; a link in their place, or too many, are
+// a failed play and nothing is read.
+TEST_F(LimitsTest, TheReactionLinesAreReadBackOnlyFromAFileOfThePlaysOwn) {
+    const std::string secret = (folder_ / "secret").string();
+    std::ofstream(secret) << "the server's own\n";
+    struct Case {
+        const char* what;
+        std::string replay;
+        Verification::Outcome outcome;
+        std::string reactions;
+    };
+    const Case cases[] = {
+        {"its lines", "# reactions 1\t1\t2\t000123\t4000\t4350\t350\n",
+         Verification::Outcome::Verified, "1\t1\t2\t000123\t4000\t4350\t350\n"},
+        {"none", "", Verification::Outcome::Verified, ""},
+        {"a link", "# reactions-link " + secret + "\n", Verification::Outcome::DidNotVerify, ""},
+        {"over 1 MiB", "# reactions-bytes 1048577\n", Verification::Outcome::OverLimits, ""},
+    };
+    for (const Case& c : cases) {
+        VerifierConfig config = TestConfig().verifier;
+        config.program = TAVLO_ESCAPE;
+        PlayRequest play;
+        play.replay = c.replay;
+        play.cpuSeconds = 10;
+        const Verification v = Verify(config, play);
+        EXPECT_EQ(v.outcome, c.outcome) << c.what << ": " << v.detail;
+        EXPECT_EQ(v.reactions, c.reactions) << c.what;
+    }
+}
+
+// A stand-in that tries to connect, to write outside its folder and to fork, in boxes of each
+// layer alone and of all: what each layer stops is stopped. Layers this kernel lacks are
+// skipped (then the rows of the others still hold).
+TEST_F(LimitsTest, APlayConnectsToNothingWritesOnlyInItsFolderAndStartsNoProcess) {
+    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
+    ASSERT_EQ(listen(listener, 8), 0);
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+    const int port = ntohs(address.sin_port);
+
+    const SandboxSupport& support = ProbeSandbox();
+    std::fprintf(stderr, "%s\n", support.Describe().c_str());
+    enum Got { kConnected = 1, kWrote = 2, kForked = 4 };
+    struct Case {
+        const char* what;
+        unsigned layers;
+        int got;  // what gets through
+        bool offered;
+    };
+    // The limits, always there, stop a new process by RLIMIT_NPROC, but not for root.
+    const int forked = geteuid() == 0 ? kForked : 0;
+    const Case cases[] = {
+        {"the limits alone (the stand-in's own check)", 0, kConnected | kWrote | forked, true},
+        {"namespaces", kLayerNamespaces, kWrote | forked,
+         support.namespaces != SandboxSupport::Namespaces::None},
+        {"Landlock", kLayerLandlock, support.landlockAbi >= 4 ? forked : kConnected | forked,
+         support.landlockAbi > 0},
+        {"the system-call filter", kLayerFilter, kWrote, support.seccomp},
+        {"all", kAllLayers, 0, true},
+    };
+    int row = 0;
+    for (const Case& c : cases) {
+        if (!c.offered) {
+            std::fprintf(stderr, "%s: not in this kernel, skipped\n", c.what);
+            continue;
+        }
+        const std::string outside = (folder_ / ("escaped-" + std::to_string(++row))).string();
+        VerifierConfig config = TestConfig().verifier;
+        config.program = TAVLO_ESCAPE;
+        config.layers = c.layers;
+        PlayRequest play;
+        play.replay = "# port " + std::to_string(port) + "\n# outside " + outside + "\n";
+        play.cpuSeconds = 10;
+        const Verification v = Verify(config, play);
+        ASSERT_EQ(v.outcome, Verification::Outcome::Verified) << c.what << ": " << v.detail;
+        EXPECT_EQ(v.score, c.got) << c.what;
+        // Seen from outside too: a connection accepted, a file made.
+        int accepted = 0;
+        for (int fd; (fd = accept(listener, nullptr, nullptr)) >= 0; ++accepted) close(fd);
+        EXPECT_EQ(accepted > 0, (c.got & kConnected) != 0) << c.what;
+        EXPECT_EQ(std::filesystem::exists(outside), (c.got & kWrote) != 0) << c.what;
+    }
+    close(listener);
+
+    // The game itself plays the golden replays in the whole box.
+    const VerifierConfig config = TestConfig().verifier;
+    for (const char* name : {"round", "wrong"}) {
+        PlayRequest play;
+        play.replay = Golden(name);
+        play.cpuSeconds = config.cpuSeconds;
+        const Verification v = Verify(config, play);
+        EXPECT_EQ(v.outcome, Verification::Outcome::Verified) << name << ": " << v.detail;
+        EXPECT_EQ(v.score, BestRoundScore(Golden(name, ".report")).value_or(-1)) << name;
     }
 }
 

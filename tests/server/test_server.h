@@ -31,6 +31,34 @@ inline std::string Golden(const std::string& name, const char* ending = ".replay
     return ReadFile(std::string(TAVLO_SOURCE_DIR) + "/tests/e2e/replays/" + name + ending);
 }
 
+// Golden replay `name` cut `k` ms before its end (k >= 1; 1 is the end itself, as a cut): the
+// same run up to there, so it verifies, but another run by content.
+inline std::string GoldenVariant(const std::string& name, int k) {
+    std::string replay = Golden(name);
+    const std::size_t last = replay.rfind('\n', replay.size() - 2) + 1;
+    const std::uint64_t end = std::stoull(replay.substr(last));
+    const std::uint64_t at = end - static_cast<std::uint64_t>(k - 1);
+    std::istringstream frames(Golden(name, ".frames"));
+    std::uint64_t shown = 0;
+    std::string index;
+    for (std::uint64_t ms; frames >> index >> ms >> std::ws && std::getline(frames, index);) {
+        if (ms <= at) ++shown;
+    }
+    return replay.substr(0, last) + std::to_string(at) + " cut @" + std::to_string(shown) + "\n";
+}
+
+// A replay of the golden round's header whose end lies `ms` ahead, with no event: it plays the
+// title until then (or until its pictures run out).
+inline std::string EndAhead(std::uint64_t ms, std::uint64_t pictures,
+                            const std::string& extra = "") {
+    std::istringstream golden(Golden("round"));
+    std::string replay;
+    for (std::string line; std::getline(golden, line) && !std::isdigit(line[0]);) {
+        replay += line + "\n";  // the header: up to the first event
+    }
+    return replay + extra + std::to_string(ms) + " end @" + std::to_string(pictures) + "\n";
+}
+
 // Every byte but letters and digits as %XX, as a client's URL would carry it.
 inline std::string Encoded(const std::string& text) {
     std::string out;
@@ -59,10 +87,14 @@ inline ServiceConfig TestConfig() {
 #ifdef TAVLO_SANITIZED
     config.verifier.memoryMiB = 0;
 #endif
+    // Room for a slow (sanitizer) build: the limits' own tests set theirs.
+    config.verifier.startSeconds = 30;
+    config.verifier.microsPerPicture = 20000;
     config.verifier.cpuSeconds = 300;
     config.verifier.wallSeconds = 600;
     config.version = ProgramVersion(config.verifier);
-    config.perMinute = 0;
+    config.cpuPerAddress = 0;
+    config.playsPerAddress = 0;
     return config;
 }
 
