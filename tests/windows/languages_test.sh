@@ -18,7 +18,7 @@ trap '/usr/lib/wine/wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 cases=(
     "ja_JP.UTF-8|tavlo: C:\\Empty に tavlo.rka がありません: "
     "zh_CN.UTF-8|tavlo: 在 C:\\Empty 中查找 tavlo.rka："
-    "xx_YY.UTF-8|tavlo: looked for tavlo.rka in C:\\Empty: "
+    "xx_YY.UTF-8|tavlo: cannot open tavlo.rka in C:\\Empty: "
 )
 mkdir -p "$LOCPATH"
 for c in "${cases[@]}"; do

@@ -186,6 +186,7 @@ std::string HeaderField(const std::string& header, std::string_view field) {
 // "ll_CC.codeset@modifier" as the catalogue names to try: "ll_CC", then "ll".
 void AddLocale(std::string locale, std::vector<std::string>& out) {
     locale = locale.substr(0, locale.find_first_of(".@"));
+    if (locale == "C" || locale == "POSIX") return;  // no catalogue: the texts as written
     const auto add = [&](const std::string& name) {
         if (!name.empty() && std::find(out.begin(), out.end(), name) == out.end()) {
             out.push_back(name);
@@ -289,9 +290,9 @@ std::vector<std::string> LanguagesFromEnvironment(const char* language, const ch
     const auto set = [](const char* value) { return value && *value; };
     const char* locale = set(all) ? all : set(messages) ? messages : set(lang) ? lang : nullptr;
     std::vector<std::string> out;
-    // C and POSIX are the texts as written, LANGUAGE or not (as gettext has it).
-    if (!locale || std::strcmp(locale, "C") == 0 || std::strncmp(locale, "C.", 2) == 0 ||
-        std::strcmp(locale, "POSIX") == 0) {
+    // As glibc: the plain C or POSIX locale is the texts as written, LANGUAGE or not (POSIX
+    // fixes what programs print there); any other locale, C.UTF-8 included, lets LANGUAGE choose.
+    if (!locale || std::strcmp(locale, "C") == 0 || std::strcmp(locale, "POSIX") == 0) {
         return out;
     }
     if (set(language)) {

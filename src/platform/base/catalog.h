@@ -46,7 +46,8 @@ bool EvaluatePlural(std::string_view expression, std::uint64_t n, std::uint64_t&
 // The languages the player asks for, most wanted first, as gettext reads them on Linux:
 // LANGUAGE (a colon-separated list) when a locale is set at all, else the first of LC_ALL,
 // LC_MESSAGES and LANG that is set. Each "ll_CC.codeset@modifier" gives "ll_CC" then "ll";
-// "C" and "POSIX" end the list (English, the texts as written).
+// "C" and "POSIX" end the list (English, the texts as written). As glibc has it, LANGUAGE is
+// ignored only when the locale is the plain "C" or "POSIX" ("C.UTF-8" reads it).
 std::vector<std::string> LanguagesFromEnvironment(const char* language, const char* all,
                                                   const char* messages, const char* lang);
 // The same from a list of tags (a browser's navigator.languages, Windows' preferred UI

@@ -137,8 +137,12 @@ TEST(Catalog, ThePlayersLanguages) {
         {nullptr, "", "fr_CA.UTF-8", "de_DE.UTF-8", {"fr_CA", "fr"}},
         {nullptr, "de_AT.UTF-8@euro", "ja_JP", "es_ES", {"de_AT", "de"}},
         {"zh_CN:en", nullptr, nullptr, "ja_JP.UTF-8", {"zh_CN", "zh", "en", "ja_JP", "ja"}},
-        {"ja", nullptr, nullptr, "C.UTF-8", {}},  // C wins over LANGUAGE
-        {"ja", nullptr, nullptr, nullptr, {}},    // no locale at all: LANGUAGE is not read
+        // As glibc: only the plain C and POSIX locales ignore LANGUAGE.
+        {"ja", nullptr, nullptr, "C", {}},
+        {"ja", "POSIX", nullptr, "de_DE.UTF-8", {}},
+        {"de", nullptr, nullptr, "C.UTF-8", {"de"}},
+        {nullptr, nullptr, nullptr, "C.UTF-8", {}},
+        {"ja", nullptr, nullptr, nullptr, {}},  // no locale at all: LANGUAGE is not read
         {nullptr, nullptr, nullptr, "POSIX", {}},
     };
     for (const auto& e : environments) {
