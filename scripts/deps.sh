@@ -34,6 +34,7 @@ server=(libcpp-httplib-dev libsqlite3-dev libpq-dev libutf8proc-dev libssl-dev n
 # server's tests.
 test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev libxtst-dev xvfb clang
       libclang-rt-14-dev dpkg-dev file clang-format clang-tidy shellcheck lintian appstream
+      python3-polib
       desktop-file-utils "${web_test[@]}" "${windows[@]}" "${server[@]}")
 
 packages=()

@@ -5,11 +5,14 @@
 #                          through their templates) and merges it into each po/LL.po (msgmerge)
 #   scripts/po.sh check    fails when po/tavlo.pot is not what update would make of the code, or a
 #                          catalogue is invalid, untranslated in part or fuzzy (msgfmt --check
-#                          --statistics); what CI runs
+#                          --statistics), or scripts/po-check.py finds a TRANSLATORS comment
+#                          that missed the template, a help line over 79 columns, French
+#                          punctuation without its no-break space or a term its glossary
+#                          (po/glossary/LL.tsv) rules out; what CI runs
 # The build compiles each po/LL.po into locale/LL/LC_MESSAGES/tavlo.mo (po/CMakeLists.txt).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh packages gettext appstream >/dev/null
+scripts/deps.sh packages gettext appstream python3-polib >/dev/null
 
 command="${1:-check}"
 case "$command" in update | check) ;; *)
@@ -69,6 +72,11 @@ case "$command" in
             echo "$language: $stats"
             case "$stats" in *untranslated* | *fuzzy*) status=1 ;; esac
         done
+        # The same files the template is made from (make_template).
+        # shellcheck disable=SC2046  # one file name a line, none with spaces
+        /usr/bin/python3 scripts/po-check.py "${languages[*]}" \
+            $(git ls-files 'src/platform/*.cpp' 'src/platform/*.h' 'tools/*.cpp' \
+                'src/platform/hosts/browser/*.js') || status=1
         exit "$status"
         ;;
 esac
