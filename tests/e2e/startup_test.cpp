@@ -125,11 +125,11 @@ TEST(Languages, ThePortsNotesFollowTheEnvironment) {
         const char* environment;
         const char* note;
     } cases[] = {
-        {"LANG=ja_JP.UTF-8", "tavlo.rka がありません"},
-        {"LANGUAGE=xx:ja LANG=de_DE.UTF-8", "tavlo.rka がありません"},  // the first it has
+        {"LANG=ja_JP.UTF-8", "tavlo.rka を開けません"},
+        {"LANGUAGE=xx:ja LANG=de_DE.UTF-8", "tavlo.rka を開けません"},  // the first it has
         {"LANG=xx_YY.UTF-8", "tavlo: cannot open tavlo.rka in "},
         // As glibc: LANGUAGE is read in C.UTF-8, not in the plain C locale.
-        {"LANGUAGE=ja LANG=C.UTF-8", "tavlo.rka がありません"},
+        {"LANGUAGE=ja LANG=C.UTF-8", "tavlo.rka を開けません"},
         {"LANGUAGE=ja LANG=C", "tavlo: cannot open tavlo.rka in "},
     };
     for (const auto& c : cases) {

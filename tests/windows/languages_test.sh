@@ -16,8 +16,8 @@ trap '/usr/lib/wine/wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 
 # The locale, and what the note starts with in its language.
 cases=(
-    "ja_JP.UTF-8|tavlo: C:\\Empty に tavlo.rka がありません: "
-    "zh_CN.UTF-8|tavlo: 在 C:\\Empty 中查找 tavlo.rka："
+    "ja_JP.UTF-8|tavlo: C:\\Empty の tavlo.rka を開けません: "
+    "zh_CN.UTF-8|tavlo: 无法打开 C:\\Empty 中的 tavlo.rka："
     "xx_YY.UTF-8|tavlo: cannot open tavlo.rka in C:\\Empty: "
 )
 mkdir -p "$LOCPATH"
