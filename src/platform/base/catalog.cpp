@@ -326,6 +326,7 @@ std::vector<std::string> LanguagesFromTags(const std::vector<std::string>& tags)
         std::string language = parts[0], region, script;
         for (char& c : language) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         if (language.empty()) continue;
+        if (language == "c" || language == "posix") language = "en";
         for (std::size_t i = 1; i < parts.size(); ++i) {
             if (parts[i].size() == 2) region = parts[i];
             if (parts[i] == "HANS" || parts[i] == "CHS") script = "Hans";
@@ -347,23 +348,59 @@ std::vector<std::string> LanguagesFromTags(const std::vector<std::string>& tags)
     return out;
 }
 
-std::string LoadCatalog(const std::vector<std::string>& roots,
-                        const std::vector<std::string>& languages) {
+std::vector<std::string> LanguagesFromAcceptLanguage(std::string_view header) {
+    struct Asked {
+        std::string tag;
+        double weight;
+    };
+    std::vector<Asked> asked;
+    std::size_t at = 0;
+    while (at <= header.size()) {
+        const std::size_t end = std::min(header.find(',', at), header.size());
+        std::string_view item = header.substr(at, end - at);
+        at = end + 1;
+        double weight = 1;
+        if (const std::size_t semi = item.find(';'); semi != std::string_view::npos) {
+            const std::string_view params = item.substr(semi + 1);
+            if (const std::size_t q = params.find("q="); q != std::string_view::npos) {
+                weight = std::strtod(std::string(params.substr(q + 2)).c_str(), nullptr);
+            }
+            item = item.substr(0, semi);
+        }
+        while (!item.empty() && item.front() == ' ') item.remove_prefix(1);
+        while (!item.empty() && item.back() == ' ') item.remove_suffix(1);
+        if (item.empty() || item == "*" || !(weight > 0)) continue;
+        asked.push_back({std::string(item), weight});
+    }
+    std::stable_sort(asked.begin(), asked.end(),
+                     [](const Asked& a, const Asked& b) { return a.weight > b.weight; });
+    std::vector<std::string> tags;
+    for (const Asked& a : asked) tags.push_back(a.tag);
+    return LanguagesFromTags(tags);
+}
+
+std::string FindCatalog(const std::vector<std::string>& roots,
+                        const std::vector<std::string>& languages, Catalog& catalog) {
+    catalog = Catalog();
     for (const std::string& language : languages) {
         // English is the texts as written: a player who put it first gets them.
         if (language == "en" || language.rfind("en_", 0) == 0) break;
         for (const std::string& root : roots) {
             const FileRead read =
                 ReadRegularFile(root + "/" + language + "/LC_MESSAGES/tavlo.mo", kLargestCatalog);
-            Catalog catalog;
-            if (read.ok() && catalog.Load(read.bytes)) {
-                UseCatalog(std::move(catalog));
-                return language;
-            }
+            if (read.ok() && catalog.Load(read.bytes)) return language;
         }
     }
-    UseCatalog(Catalog());
+    catalog = Catalog();
     return "";
+}
+
+std::string LoadCatalog(const std::vector<std::string>& roots,
+                        const std::vector<std::string>& languages) {
+    Catalog catalog;
+    std::string chosen = FindCatalog(roots, languages, catalog);
+    UseCatalog(std::move(catalog));
+    return chosen;
 }
 
 std::vector<std::string> CatalogRoots() {

@@ -51,8 +51,19 @@ bool EvaluatePlural(std::string_view expression, std::uint64_t n, std::uint64_t&
 std::vector<std::string> LanguagesFromEnvironment(const char* language, const char* all,
                                                   const char* messages, const char* lang);
 // The same from a list of tags (a browser's navigator.languages, Windows' preferred UI
-// languages: "ja-JP", "zh-Hans-CN", "de"), most wanted first.
+// languages, a settings file's choice: "ja-JP", "zh-Hans-CN", "de", "zh_CN"), most wanted
+// first. "C" and "POSIX" read as "en", the texts as written.
 std::vector<std::string> LanguagesFromTags(const std::vector<std::string>& tags);
+// The same from an HTTP Accept-Language header ("de-CH, fr;q=0.8, *;q=0.1"): by weight, the
+// header's order among equals; a weight of 0 and "*" ask for nothing.
+std::vector<std::string> LanguagesFromAcceptLanguage(std::string_view header);
+
+// Reads into `catalog` that of the first of `languages` that has one under one of `roots`
+// (ROOT/LL/LC_MESSAGES/tavlo.mo); leaves it empty (English) when "en" comes first or none has
+// one. Returns the language chosen, "" for English. The one choice the game, the page and the
+// score server make.
+std::string FindCatalog(const std::vector<std::string>& roots,
+                        const std::vector<std::string>& languages, Catalog& catalog);
 
 // Puts in use the catalogue of the first of `languages` that has one under one of `roots`
 // (ROOT/LL/LC_MESSAGES/tavlo.mo); English (none) when "en" comes first or none has one.

@@ -162,9 +162,23 @@ TEST(Catalog, ThePlayersLanguages) {
         {{"zh-HK", "zh-CHS"}, {"zh_HK", "zh", "zh_TW", "zh_CN"}},
         {{"ZH-cht", "es-419", "EN-us"}, {"zh_TW", "zh", "es", "en_US", "en"}},
         {{"", "-x"}, {}},
+        {{"C", "ja"}, {"en", "ja"}},  // a settings file's language=C: the texts as written
     };
     for (const auto& t : tags) {
         EXPECT_EQ(platform::LanguagesFromTags(t.tags), t.expected) << t.tags.front();
+    }
+    // The score server's: an Accept-Language header, by weight, the header's order among equals.
+    const struct {
+        const char* header;
+        V expected;
+    } headers[] = {
+        {"fr-CH, fr;q=0.9, de;q=0.95, *;q=0.5", {"fr_CH", "fr", "de"}},
+        {"ja;q=0.2,zh-TW;q=0.8,es", {"es", "zh_TW", "zh", "ja"}},
+        {"de;q=0, en-GB;q=0.7", {"en_GB", "en"}},  // q=0 is "not this one"
+        {"", {}},
+    };
+    for (const auto& h : headers) {
+        EXPECT_EQ(platform::LanguagesFromAcceptLanguage(h.header), h.expected) << h.header;
     }
 }
 
