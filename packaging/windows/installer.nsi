@@ -38,12 +38,8 @@ InstallDir "$LOCALAPPDATA\Programs\Tavlo"
 InstallDirRegKey HKCU "Software\Tavlo" "InstallDir"
 BrandingText "${NAME} ${VERSION}"
 
+; The version information's texts, one set a language, are in languages.nsh.
 VIProductVersion "${VERSION}.0"
-VIAddVersionKey "ProductName" "${NAME}"
-VIAddVersionKey "ProductVersion" "${VERSION}"
-VIAddVersionKey "FileVersion" "${VERSION}"
-VIAddVersionKey "FileDescription" "${NAME} ${VERSION} setup"
-VIAddVersionKey "LegalCopyright" "Tavlo developers"
 
 ; The language dialog offers every language (a Unicode installer shows each whatever the code
 ; page), not again once one was chosen (a reinstall keeps it).

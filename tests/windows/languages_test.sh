@@ -46,4 +46,14 @@ for c in "${cases[@]}"; do
         fail "$locale: not the game's own message: $(cat "$work/errors")"
     grep -qF "$note" "$work/errors" || fail "$locale: no \"$note\" in: $(cat "$work/errors")"
 done
-echo "languages: the notes in Japanese, Simplified Chinese and English, as Wine's locale asks"
+# A reason of the port's own inside the sentence is in the language too: a data folder whose
+# tavlo.lock is a folder cannot be locked.
+mkdir -p "$WINEPREFIX/drive_c/Locked/tavlo.lock"
+code=0
+env -u LC_ALL -u LC_MESSAGES -u LANGUAGE LANG=ja_JP.UTF-8 TAVLO_VIDEO=headless \
+    "$root/scripts/wine-run.sh" "$game/tavlo.exe" --data-dir 'C:\Locked' \
+    >/dev/null 2>"$work/errors" || code=$?
+[ "$code" -eq 1 ] || fail "locked: ended with $code: $(cat "$work/errors")"
+grep -qF "をロックできない (そこで tavlo.lock を開けません: " "$work/errors" ||
+    fail "locked: the reason is not in Japanese: $(cat "$work/errors")"
+echo "languages: the notes in Japanese, Simplified Chinese and English, as Wine's locale asks; a lock's reason in Japanese"
