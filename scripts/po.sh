@@ -31,7 +31,8 @@ make_template() {
                   --add-comments=TRANSLATORS: --sort-by-file --no-wrap --force-po
                   --add-location=file)
     # shellcheck disable=SC2086  # one file name a line, none with spaces
-    xgettext "${common[@]}" --language=C++ --keyword=tr --keyword=trn:1,2 -o "$out" $sources
+    xgettext "${common[@]}" --language=C++ --keyword=tr --keyword=trn:1,2 --keyword=said \
+        -o "$out" $sources
     # The texts are UTF-8, whatever xgettext guessed from the first files.
     sed -i 's/charset=CHARSET/charset=UTF-8/' "$out"
     # shellcheck disable=SC2086

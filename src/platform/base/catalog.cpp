@@ -196,6 +196,23 @@ void AddLocale(std::string locale, std::vector<std::string>& out) {
     add(locale.substr(0, locale.find('_')));
 }
 
+// Fill's work on any list of parts.
+template <typename Part>
+std::string FillParts(std::string_view text, const Part* parts, std::size_t count) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::size_t close = text[i] == '{' ? text.find('}', i) : std::string_view::npos;
+        if (close == i + 2 && text[i + 1] >= '1' &&
+            static_cast<std::size_t>(text[i + 1] - '0') <= count) {
+            out += parts[text[i + 1] - '1'];
+            i = close;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 Catalog& TheCatalog() {
     static Catalog catalog;
     return catalog;
@@ -412,18 +429,60 @@ std::vector<std::string> CatalogRoots() {
 }
 
 std::string Fill(std::string_view text, std::initializer_list<std::string_view> parts) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const std::size_t close = text[i] == '{' ? text.find('}', i) : std::string_view::npos;
-        if (close == i + 2 && text[i + 1] >= '1' &&
-            static_cast<std::size_t>(text[i + 1] - '0') <= parts.size()) {
-            out += *(parts.begin() + (text[i + 1] - '1'));
-            i = close;
+    return FillParts(text, parts.begin(), parts.size());
+}
+
+Said said(std::string_view text, std::vector<Said> parts) {
+    Said out;
+    out.text = std::string(text);
+    out.parts = std::move(parts);
+    return out;
+}
+
+namespace {
+
+std::string Filled(const Said& said, bool translated) {
+    if (said.verbatim) return said.text;
+    std::vector<std::string> parts;
+    for (const Said& part : said.parts) parts.push_back(Filled(part, translated));
+    const std::string text = translated ? CurrentCatalog().Get(said.text) : said.text;
+    return FillParts(text, parts.data(), parts.size());
+}
+
+std::string JsonString(std::string_view text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20) {
+            static constexpr char kHex[] = "0123456789abcdef";
+            out += "\\u00";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
         } else {
-            out += text[i];
+            out += c;
         }
     }
-    return out;
+    return out + "\"";
+}
+
+}  // namespace
+
+std::string Said::English() const {
+    return Filled(*this, false);
+}
+
+std::string Said::Translated() const {
+    return Filled(*this, true);
+}
+
+std::string Said::Json() const {
+    if (verbatim) return JsonString(text);
+    std::string out = "{\"text\":" + JsonString(text) + ",\"parts\":[";
+    for (std::size_t i = 0; i < parts.size(); ++i) out += (i ? "," : "") + parts[i].Json();
+    return out + "]}";
 }
 
 void UseCatalog(Catalog catalog) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -80,6 +81,28 @@ std::vector<std::string> CatalogRoots();
 // translation has them ("{1}: cannot write {2}"). A brace not followed by a part's number and a
 // closing brace stays as it is.
 std::string Fill(std::string_view text, std::initializer_list<std::string_view> parts);
+
+// A sentence of the port's kept with its parts unfilled, made where it is not known who reads
+// it: a program that reads it gets the English, a player the translation, and the page one it
+// can translate again when the player picks another language. Its text is marked for the
+// catalogues by said().
+struct Said {
+    Said() = default;
+    // A part as it is: a number, a file's name, a system's reason.
+    Said(std::string text) : text(std::move(text)), verbatim(true) {}
+    Said(const char* text) : Said(std::string(text)) {}
+
+    std::string English() const;
+    std::string Translated() const;
+    // {"text":"…","parts":[…]} (a verbatim part a JSON string), for the page to translate.
+    std::string Json() const;
+
+    std::string text;
+    std::vector<Said> parts;
+    bool verbatim = false;
+};
+// A marked sentence ("line {1}: {2}") with its parts.
+Said said(std::string_view text, std::vector<Said> parts = {});
 
 // The catalogue the port's texts are looked up in (none at first: English).
 void UseCatalog(Catalog catalog);

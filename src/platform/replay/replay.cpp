@@ -270,20 +270,28 @@ std::string WorkingArchiveChecksum() {
     return platform::Hex(platform::Fnv1a64(archive.ok() ? archive.bytes : std::string()), 16);
 }
 
-std::optional<std::string> ReadFitting(const std::string& path, const std::string& archiveName,
-                                       Replay& replay) {
+std::optional<platform::Said> ReadFitting(const std::string& path, ArchiveHere here,
+                                          Replay& replay) {
+    using platform::said;
     const platform::FileRead read = platform::ReadRegularFile(path, kMaxFileBytes);
-    if (read.outcome == platform::ReadOutcome::TooLarge) return "larger than 16 MiB";
-    if (!read.ok()) return "cannot be read: " + platform::DescribeRead(read, kMaxFileBytes);
+    if (read.outcome == platform::ReadOutcome::TooLarge) return said("larger than 16 MiB");
+    if (!read.ok()) {
+        // TRANSLATORS: {1} is why (the system's reason, or "it is a folder", ...).
+        return said("cannot be read: {1}", {platform::ReadReason(read, kMaxFileBytes)});
+    }
     if (auto error = Parse(read.bytes, replay)) {
-        return error->line ? "line " + std::to_string(error->line) + ": " + error->message
-                           : error->message;
+        if (!error->line) return platform::Said(error->message);
+        // TRANSLATORS: {1} is a line of the replay file, {2} what is wrong with it (in English).
+        return said("line {1}: {2}", {std::to_string(error->line), error->message});
     }
     if (replay.program != TAVLO_VERSION) {
-        return "recorded by tavlo " + replay.program + ", this is tavlo " TAVLO_VERSION;
+        // TRANSLATORS: {1} and {2} are versions of the program ("1.0.0").
+        return said("recorded by tavlo {1}, this is tavlo {2}", {replay.program, TAVLO_VERSION});
     }
     if (replay.archive != WorkingArchiveChecksum()) {
-        return "recorded with another tavlo.rka than " + archiveName;
+        return here == ArchiveHere::ThisPage
+                   ? said("recorded with another tavlo.rka than this page's")
+                   : said("recorded with another tavlo.rka than the one in this folder");
     }
     return std::nullopt;
 }

@@ -195,6 +195,24 @@ TEST(Catalog, PartsGoWhereTheTranslationPutsThem) {
     EXPECT_EQ(Fill("{3} {0} {} {1", {"x"}), "{3} {0} {} {1");  // not parts: kept as written
 }
 
+// A reason made where it is not known who reads it: the English for a program, the translation
+// for a player, nested parts each in its own words; verbatim parts are never looked up, and the
+// page's JSON keeps quotes, backslashes and control characters intact.
+TEST(Catalog, ASaidSentenceIsEnglishOrTranslatedWhole) {
+    using platform::said;
+    const platform::Said reason =
+        said("line {1}: {2}", {"7", said("it is larger than {1} bytes", {"16"})});
+    Catalog french;
+    ASSERT_TRUE(french.Load(MoFile({{"line {1}: {2}", "ligne {1}\u00a0: {2}"},
+                                    {"it is larger than {1} bytes", "plus de {1} octets"},
+                                    {"7", "sept"}})));
+    platform::UseCatalog(french);
+    EXPECT_EQ(reason.English(), "line 7: it is larger than 16 bytes");
+    EXPECT_EQ(reason.Translated(), "ligne 7\u00a0: plus de 16 octets");
+    platform::UseCatalog(Catalog());
+    EXPECT_EQ(said("{1}", {"a\"b\\c\n"}).Json(), R"({"text":"{1}","parts":["a\"b\\c\u000a"]})");
+}
+
 }  // namespace
 
 #ifndef _WIN32

@@ -2,7 +2,7 @@
 // best, the page offers "Submit this run" (when a score server answers: watch.js says which);
 // pressed, it sends this game's recording under the name given (kept in localStorage for next
 // time) and shows what the server answered: the run's rank and score, or its reason.
-import { fill, tr, trn } from './i18n.js';
+import { fill, language, onLanguageChange, tr, trn } from './i18n.js';
 import { scoresLine, scoresServer } from './watch.js';
 
 const nameKey = 'tavlo.name';
@@ -30,26 +30,30 @@ function keepName(name) {
   } catch (e) { /* asked again next time */ }
 }
 
+// answer(text) shows a function's text, and shows it again when the language changes. The
+// server gives its reason in the page's language, as the page asks.
 async function send(name, answer) {
   const bytes = Module.tavloHost.recording();
   if (!bytes) {
-    answer.textContent = tr('There is no recording of this game to send.');
+    answer(() => tr('There is no recording of this game to send.'));
     return false;
   }
-  answer.textContent = tr('Sending the run; the server plays it through first…');
+  answer(() => tr('Sending the run; the server plays it through first…'));
   try {
     const response = await fetch(new URL('api/runs?name=' + encodeURIComponent(name), scoresServer()),
-      { method: 'POST', body: bytes, headers: { 'Content-Type': 'application/octet-stream' } });
+      { method: 'POST', body: bytes,
+        headers: { 'Content-Type': 'application/octet-stream',
+          'Accept-Language': (language() || 'en').replace('_', '-') } });
     const said = await response.json().catch(() => ({}));
     if (response.ok) {
-      answer.textContent = fill(trn('Sent: rank {1} on the score table, with {2} point.',
-        'Sent: rank {1} on the score table, with {2} points.', said.score), said.rank, said.score);
+      answer(() => fill(trn('Sent: rank {1} on the score table, with {2} point.',
+        'Sent: rank {1} on the score table, with {2} points.', said.score), said.rank, said.score));
       return true;
     }
-    answer.textContent = fill(tr('The server did not take the run: {1}'),
-      said.error || fill(tr('it answered {1}'), response.status));
+    answer(() => fill(tr('The server did not take the run: {1}'),
+      said.error || fill(tr('it answered {1}'), response.status)));
   } catch (error) {
-    answer.textContent = fill(tr('The score server could not be reached: {1}'), error.message);
+    answer(() => fill(tr('The score server could not be reached: {1}'), error.message));
   }
   return false;
 }
@@ -60,9 +64,9 @@ function offer(score) {
   const form = document.createElement('form');
   form.id = 'submit';
   const what = document.createElement('span');
-  what.textContent = fill(tr('New best: {1}.'), score);
   const label = document.createElement('label');
-  label.textContent = tr('Name') + ' ';
+  const labelText = document.createTextNode('');
+  label.append(labelText);
   const name = document.createElement('input');
   name.name = 'name';
   name.maxLength = 16;
@@ -72,9 +76,17 @@ function offer(score) {
   label.append(name);
   const button = document.createElement('button');
   button.type = 'submit';
-  button.textContent = tr('Submit this run');
   const answer = document.createElement('span');
   answer.className = 'answer';
+  let answered = () => '';
+  const texts = () => {
+    what.textContent = fill(tr('New best: {1}.'), score);
+    labelText.textContent = tr('Name') + ' ';
+    button.textContent = tr('Submit this run');
+    answer.textContent = answered();
+  };
+  texts();
+  onLanguageChange(texts);
   form.append(what, ' ', label, ' ', button, ' ', answer);
   form.addEventListener('submit', async (e) => {
     e.preventDefault();
@@ -82,7 +94,7 @@ function offer(score) {
     if (!given) return;
     keepName(given);
     button.disabled = true;
-    if (await send(given, answer)) {
+    if (await send(given, (text) => { answered = text; texts(); })) {
       button.hidden = true;
       label.hidden = true;
     } else {
