@@ -25,7 +25,7 @@ esac
 # with the files it comes from (no line numbers, which every edit would move).
 make_template() {
     local out="$1" sources pages
-    sources=$(git ls-files 'src/platform/*.cpp' 'src/platform/*.h' 'tools/*.cpp' | sort)
+    sources=$(git ls-files 'src/platform/*.cpp' 'src/platform/*.h' 'tools/*.cpp' 'server/*.cpp' | sort)
     pages=$(git ls-files 'src/platform/hosts/browser/*.js' | sort)
     local common=(--from-code=UTF-8 --package-name=Tavlo --msgid-bugs-address=maintainers@tavlo.org
                   --add-comments=TRANSLATORS: --sort-by-file --no-wrap --force-po
@@ -76,7 +76,7 @@ case "$command" in
         # The same files the template is made from (make_template).
         # shellcheck disable=SC2046  # one file name a line, none with spaces
         /usr/bin/python3 scripts/po-check.py "${languages[*]}" \
-            $(git ls-files 'src/platform/*.cpp' 'src/platform/*.h' 'tools/*.cpp' \
+            $(git ls-files 'src/platform/*.cpp' 'src/platform/*.h' 'tools/*.cpp' 'server/*.cpp' \
                 'src/platform/hosts/browser/*.js') || status=1
         exit "$status"
         ;;

@@ -217,6 +217,10 @@ Catalog& TheCatalog() {
     static Catalog catalog;
     return catalog;
 }
+std::string& TheLanguage() {
+    static std::string language;
+    return language;
+}
 
 }  // namespace
 
@@ -396,20 +400,29 @@ std::vector<std::string> LanguagesFromAcceptLanguage(std::string_view header) {
     return LanguagesFromTags(tags);
 }
 
-std::string FindCatalog(const std::vector<std::string>& roots,
-                        const std::vector<std::string>& languages, Catalog& catalog) {
-    catalog = Catalog();
+std::optional<std::string> FirstWithCatalog(const std::vector<std::string>& languages,
+                                            const std::function<bool(const std::string&)>& has) {
     for (const std::string& language : languages) {
         // English is the texts as written: a player who put it first gets them.
-        if (language == "en" || language.rfind("en_", 0) == 0) break;
+        if (language == "en" || language.rfind("en_", 0) == 0) return "";
+        if (has(language)) return language;
+    }
+    return std::nullopt;
+}
+
+std::string FindCatalog(const std::vector<std::string>& roots,
+                        const std::vector<std::string>& languages, Catalog& catalog) {
+    const auto loads = [&](const std::string& language) {
         for (const std::string& root : roots) {
             const FileRead read =
                 ReadRegularFile(root + "/" + language + "/LC_MESSAGES/tavlo.mo", kLargestCatalog);
-            if (read.ok() && catalog.Load(read.bytes)) return language;
+            if (read.ok() && catalog.Load(read.bytes)) return true;
         }
-    }
-    catalog = Catalog();
-    return "";
+        return false;
+    };
+    std::string chosen = FirstWithCatalog(languages, loads).value_or("");
+    if (chosen.empty()) catalog = Catalog();
+    return chosen;
 }
 
 std::string LoadCatalog(const std::vector<std::string>& roots,
@@ -417,7 +430,14 @@ std::string LoadCatalog(const std::vector<std::string>& roots,
     Catalog catalog;
     std::string chosen = FindCatalog(roots, languages, catalog);
     UseCatalog(std::move(catalog));
+    TheLanguage() = chosen;
     return chosen;
+}
+
+std::string CurrentLanguageTag() {
+    std::string tag = TheLanguage().empty() ? "en" : TheLanguage();
+    std::replace(tag.begin(), tag.end(), '_', '-');
+    return tag;
 }
 
 std::vector<std::string> CatalogRoots() {
@@ -441,11 +461,12 @@ Said said(std::string_view text, std::vector<Said> parts) {
 
 namespace {
 
-std::string Filled(const Said& said, bool translated) {
+// `said` with its parts put in, looked up in `catalog` (none: the English).
+std::string Filled(const Said& said, const Catalog* catalog) {
     if (said.verbatim) return said.text;
     std::vector<std::string> parts;
-    for (const Said& part : said.parts) parts.push_back(Filled(part, translated));
-    const std::string text = translated ? CurrentCatalog().Get(said.text) : said.text;
+    for (const Said& part : said.parts) parts.push_back(Filled(part, catalog));
+    const std::string text = catalog ? catalog->Get(said.text) : said.text;
     return FillParts(text, parts.data(), parts.size());
 }
 
@@ -471,11 +492,15 @@ std::string JsonString(std::string_view text) {
 }  // namespace
 
 std::string Said::English() const {
-    return Filled(*this, false);
+    return Filled(*this, nullptr);
 }
 
 std::string Said::Translated() const {
-    return Filled(*this, true);
+    return Filled(*this, &CurrentCatalog());
+}
+
+std::string Said::In(const Catalog& catalog) const {
+    return Filled(*this, &catalog);
 }
 
 std::string Said::Json() const {

@@ -7,7 +7,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -59,6 +61,11 @@ std::vector<std::string> LanguagesFromTags(const std::vector<std::string>& tags)
 // header's order among equals; a weight of 0 and "*" ask for nothing.
 std::vector<std::string> LanguagesFromAcceptLanguage(std::string_view header);
 
+// The one rule of choosing: the first of `languages` that `has` a catalogue; "" (English, the
+// texts as written) when English comes first; nothing when none has one.
+std::optional<std::string> FirstWithCatalog(const std::vector<std::string>& languages,
+                                            const std::function<bool(const std::string&)>& has);
+
 // Reads into `catalog` that of the first of `languages` that has one under one of `roots`
 // (ROOT/LL/LC_MESSAGES/tavlo.mo); leaves it empty (English) when "en" comes first or none has
 // one. Returns the language chosen, "" for English. The one choice the game, the page and the
@@ -93,7 +100,8 @@ struct Said {
     Said(const char* text) : Said(std::string(text)) {}
 
     std::string English() const;
-    std::string Translated() const;
+    std::string Translated() const;  // in the catalogue in use
+    std::string In(const Catalog& catalog) const;
     // {"text":"…","parts":[…]} (a verbatim part a JSON string), for the page to translate.
     std::string Json() const;
 
@@ -107,6 +115,9 @@ Said said(std::string_view text, std::vector<Said> parts = {});
 // The catalogue the port's texts are looked up in (none at first: English).
 void UseCatalog(Catalog catalog);
 const Catalog& CurrentCatalog();
+// The language LoadCatalog put in use as an HTTP language tag ("de", "zh-CN"; "en" for
+// English): what the program asks a server to answer in (Accept-Language).
+std::string CurrentLanguageTag();
 
 }  // namespace platform
 

@@ -8,6 +8,8 @@
 #include <mutex>
 #include <string_view>
 
+#include "catalog.h"
+
 #ifndef TAVLO_VERSION
 #define TAVLO_VERSION "unknown"
 #endif
@@ -78,6 +80,9 @@ PostAnswer PostOverSystem(const std::string& url, const std::string& body,
     Received received;
     curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/octet-stream");
     headers = curl_slist_append(headers, "Expect:");  // no wait for a 100 Continue
+    // The server's refusals in the player's language, where it has it.
+    headers =
+        curl_slist_append(headers, ("Accept-Language: " + platform::CurrentLanguageTag()).c_str());
     const std::unique_ptr<curl_slist, void (*)(curl_slist*)> headerList(headers,
                                                                         curl_slist_free_all);
     const long total =
