@@ -1,5 +1,6 @@
 // Each answer is JSON (the page excepted); every refusal carries {"error": ...} written for the
-// player, since the game and the page show it as it comes.
+// player in the request's language, since the game and the page show it as it comes, and
+// {"code": ...}, the same in every language, for programs.
 #include "service.h"
 
 #include <openssl/evp.h>
@@ -13,12 +14,14 @@
 #include "names.h"
 #include "page.h"
 #include "submission.h"
+#include "words.h"
 
 namespace scores {
 
 namespace {
 
 using nlohmann::json;
+using platform::said;
 
 constexpr int kRetryAfterFullQueue = 10;
 
@@ -29,8 +32,15 @@ void Json(httplib::Response& response, int status, const json& body) {
                          "application/json");
 }
 
-void Refuse(httplib::Response& response, int status, const std::string& reason) {
-    Json(response, status, {{"error", reason}});
+// A refusal: `code` says which to a program, in every language; the sentence says why to the
+// player, in the request's language where the catalogues have it (words.h).
+void Refuse(const httplib::Request& request, httplib::Response& response, int status,
+            const char* code, const platform::Said& reason) {
+    const Words& words = ServerWords();
+    const std::string language = words.Choose("", request.get_header_value("Accept-Language"));
+    response.set_header("Vary", "Accept-Language");
+    response.set_header("Content-Language", PageTag(language));
+    Json(response, status, {{"error", reason.In(words.For(language))}, {"code", code}});
 }
 
 std::string IsoTime(std::int64_t unixSeconds) {
@@ -92,21 +102,23 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
     http_.set_read_timeout(10);
     http_.set_write_timeout(10);
 
-    http_.set_error_handler([](const httplib::Request&, httplib::Response& response) {
+    http_.set_error_handler([](const httplib::Request& request, httplib::Response& response) {
         if (!response.body.empty()) return;
         switch (response.status) {
             case 413:
-                Refuse(response, 413, "the replay is larger than 64 KiB");
+                Refuse(request, response, 413, "too-large",
+                       said("the replay is larger than 64 KiB"));
                 break;
             case 404:
-                Refuse(response, 404, "there is nothing here");
+                Refuse(request, response, 404, "not-found", said("there is nothing here"));
                 break;
             default:
-                Refuse(response, response.status, "the request could not be handled");
+                Refuse(request, response, response.status, "bad-request",
+                       said("the request could not be handled"));
         }
     });
     http_.set_exception_handler(
-        [](const httplib::Request&, httplib::Response& response, std::exception_ptr error) {
+        [](const httplib::Request& request, httplib::Response& response, std::exception_ptr error) {
             try {
                 std::rethrow_exception(error);
             } catch (const std::exception& e) {
@@ -114,7 +126,8 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
             } catch (...) {
                 std::fprintf(stderr, "tavlo-scores: an unknown error\n");
             }
-            Refuse(response, 500, "the server could not handle this; please try again later");
+            Refuse(request, response, 500, "server-error",
+                   said("the server could not handle this; please try again later"));
         });
     http_.set_logger([this](const httplib::Request& request, const httplib::Response& response) {
         std::fprintf(stderr, "%s %s %s %d\n", Address(request).c_str(), request.method.c_str(),
@@ -146,7 +159,9 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
         std::int64_t limit = 10;
         if (request.has_param("limit")) {
             const auto given = Number(request.get_param_value("limit"), 1, 100);
-            if (!given) return Refuse(response, 400, "limit is a number from 1 to 100");
+            if (!given)
+                return Refuse(request, response, 400, "bad-limit",
+                              said("limit is a number from 1 to 100"));
             limit = *given;
         }
         json rows = json::array();
@@ -161,33 +176,37 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
         Json(response, 200, rows);
     });
 
-    http_.Get(R"(/api/runs/([0-9]{1,18}))",
-              [this](const httplib::Request& request, httplib::Response& response) {
-                  const auto id = Number(request.matches[1], 1, INT64_MAX);
-                  const std::optional<StoredRun> run = id ? store_.Run(*id) : std::nullopt;
-                  if (!run) return Refuse(response, 404, "there is no such run");
-                  response.set_header("Access-Control-Allow-Origin", "*");
-                  Json(response, 200,
-                       {{"id", run->id},
-                        {"name", run->name},
-                        {"score", run->score},
-                        {"rank", store_.Rank(run->id)},
-                        {"when", IsoTime(run->when)},
-                        {"program", run->program},
-                        {"sha256", run->hash},
-                        {"replay", "/api/runs/" + std::to_string(run->id) + "/replay"}});
-              });
+    http_.Get(R"(/api/runs/([0-9]{1,18}))", [this](const httplib::Request& request,
+                                                   httplib::Response& response) {
+        const auto id = Number(request.matches[1], 1, INT64_MAX);
+        const std::optional<StoredRun> run = id ? store_.Run(*id) : std::nullopt;
+        if (!run) {
+            return Refuse(request, response, 404, "no-such-run", said("there is no such run"));
+        }
+        response.set_header("Access-Control-Allow-Origin", "*");
+        Json(response, 200,
+             {{"id", run->id},
+              {"name", run->name},
+              {"score", run->score},
+              {"rank", store_.Rank(run->id)},
+              {"when", IsoTime(run->when)},
+              {"program", run->program},
+              {"sha256", run->hash},
+              {"replay", "/api/runs/" + std::to_string(run->id) + "/replay"}});
+    });
 
-    http_.Get(R"(/api/runs/([0-9]{1,18})/replay)",
-              [this](const httplib::Request& request, httplib::Response& response) {
-                  const auto id = Number(request.matches[1], 1, INT64_MAX);
-                  const std::optional<std::string> replay = id ? store_.Replay(*id) : std::nullopt;
-                  if (!replay) return Refuse(response, 404, "there is no such run");
-                  response.set_header("Access-Control-Allow-Origin", "*");
-                  response.set_header("Content-Disposition", "attachment; filename=\"run-" +
-                                                                 std::to_string(*id) + ".replay\"");
-                  response.set_content(*replay, "text/plain; charset=utf-8");
-              });
+    http_.Get(R"(/api/runs/([0-9]{1,18})/replay)", [this](const httplib::Request& request,
+                                                          httplib::Response& response) {
+        const auto id = Number(request.matches[1], 1, INT64_MAX);
+        const std::optional<std::string> replay = id ? store_.Replay(*id) : std::nullopt;
+        if (!replay) {
+            return Refuse(request, response, 404, "no-such-run", said("there is no such run"));
+        }
+        response.set_header("Access-Control-Allow-Origin", "*");
+        response.set_header("Content-Disposition",
+                            "attachment; filename=\"run-" + std::to_string(*id) + ".replay\"");
+        response.set_content(*replay, "text/plain; charset=utf-8");
+    });
 
     http_.Get("/", [this](const httplib::Request& request, httplib::Response& response) {
         const std::string language = PageLanguage(request.get_param_value("lang"),
@@ -214,24 +233,29 @@ std::string Service::Address(const httplib::Request& request) const {
 void Service::Submit(const httplib::Request& request, httplib::Response& response) {
     if (const int wait = rate_.Take(Address(request)); wait > 0) {
         response.set_header("Retry-After", std::to_string(wait));
-        return Refuse(response, 429,
-                      "too many runs sent from your address; please wait a minute and try again");
+        return Refuse(
+            request, response, 429, "too-many-runs",
+            said("too many runs sent from your address; please wait a minute and try again"));
     }
     if (!request.has_param("name")) {
-        return Refuse(response, 400, "the run needs a name (?name=...)");
+        return Refuse(request, response, 400, "no-name", said("the run needs a name (?name=...)"));
     }
     const CheckedName name = CheckName(request.get_param_value("name"));
-    if (!name.error.empty()) return Refuse(response, 400, "name refused: " + name.error);
+    if (!name.error.empty()) {
+        // TRANSLATORS: {1} is why the name cannot be used (in English).
+        return Refuse(request, response, 400, "bad-name", said("name refused: {1}", {name.error}));
+    }
 
     const Submission submission = ReadSubmission(request.body, config_.version);
     switch (submission.verdict) {
         case Submission::Verdict::Replay:
             break;
         case Submission::Verdict::NotAReplay:
-            return Refuse(response, request.body.size() > kMaxReplayBytes ? 413 : 400,
-                          submission.error);
+            return Refuse(request, response, request.body.size() > kMaxReplayBytes ? 413 : 400,
+                          "not-a-replay", platform::Said(submission.error));
         case Submission::Verdict::OtherProgram:
-            return Refuse(response, 422, submission.error);
+            return Refuse(request, response, 422, "other-program",
+                          platform::Said(submission.error));
     }
 
     const auto accepted = [&](const StoredRun& run, int status) {
@@ -240,36 +264,45 @@ void Service::Submit(const httplib::Request& request, httplib::Response& respons
     };
     const auto heldElsewhere = [&](const StoredRun& run) {
         if (run.name == name.name) return accepted(run, 200);
-        Refuse(response, 409, "this run is already in the table under another name");
+        Refuse(request, response, 409, "under-another-name",
+               said("this run is already in the table under another name"));
     };
     const std::string hash = Sha256Hex(request.body);
     if (const std::optional<StoredRun> stored = store_.FindByHash(hash)) {
         return heldElsewhere(*stored);
     }
     if (const auto holder = store_.NameOfKey(name.key); holder && *holder != name.name) {
-        return Refuse(response, 409, "name refused: \"" + *holder + "\" is taken");
+        return Refuse(request, response, 409, "name-taken",
+                      // TRANSLATORS: {1} is a player's name.
+                      said("name refused: \"{1}\" is taken", {*holder}));
     }
 
     std::optional<std::future<Verification>> pending = queue_.Submit(request.body);
     if (!pending) {
         response.set_header("Retry-After", std::to_string(kRetryAfterFullQueue));
-        return Refuse(response, 503,
-                      "the server is busy checking other runs; please try again soon");
+        return Refuse(request, response, 503, "busy",
+                      said("the server is busy checking other runs; please try again soon"));
     }
     const Verification verified = pending->get();
     switch (verified.outcome) {
         case Verification::Outcome::Verified:
             break;
         case Verification::Outcome::NoRound:
-            return Refuse(response, 422, "the run finished no round, so it has no score");
+            return Refuse(request, response, 422, "no-round",
+                          said("the run finished no round, so it has no score"));
         case Verification::Outcome::DidNotVerify:
-            return Refuse(response, 422, "the run did not verify: " + verified.detail);
+            return Refuse(request, response, 422, "did-not-verify",
+                          // TRANSLATORS: {1} is how the run went another way (in English).
+                          said("the run did not verify: {1}", {verified.detail}));
         case Verification::Outcome::OverLimits:
-            return Refuse(response, 422, "the run could not be verified: " + verified.detail);
+            return Refuse(request, response, 422, "over-limits",
+                          // TRANSLATORS: {1} is the limit the run went over (in English).
+                          said("the run could not be verified: {1}", {verified.detail}));
         case Verification::Outcome::ServerTrouble:
             std::fprintf(stderr, "tavlo-scores: verification failed: %s\n",
                          verified.detail.c_str());
-            return Refuse(response, 500, "the server could not check the run; please try later");
+            return Refuse(request, response, 500, "cannot-verify",
+                          said("the server could not check the run; please try later"));
     }
 
     NewRun run;
@@ -287,7 +320,8 @@ void Service::Submit(const httplib::Request& request, httplib::Response& respons
         case AddResult::Outcome::AlreadyStored:
             return heldElsewhere(added.run);
         case AddResult::Outcome::NameTaken:
-            return Refuse(response, 409, "name refused: \"" + added.run.name + "\" is taken");
+            return Refuse(request, response, 409, "name-taken",
+                          said("name refused: \"{1}\" is taken", {added.run.name}));
     }
 }
 

@@ -48,10 +48,12 @@ int ClosedPort() {
     return ntohs(address.sin_port);
 }
 
-// The program's words, standard output and error both.
-RunResult Submit(const std::string& file, const std::string& server, const std::string& name) {
-    return testing_support::Run("", "{ " TAVLO_BINARY " --submit '" + file + "' --server '" +
-                                        server + "' --name '" + name + "' 1>&2; }");
+// The program's words, standard output and error both (in the language `environment` asks for).
+RunResult Submit(const std::string& file, const std::string& server, const std::string& name,
+                 const std::string& environment = "") {
+    return testing_support::Run(environment, "{ " TAVLO_BINARY " --submit '" + file +
+                                                 "' --server '" + server + "' --name '" + name +
+                                                 "' 1>&2; }");
 }
 
 TEST_F(SubmitTest, SubmitSaysTheServersAnswerAndExitsByIt) {
@@ -68,12 +70,17 @@ TEST_F(SubmitTest, SubmitSaysTheServersAnswerAndExitsByIt) {
         std::string server;
         int exitCode;
         const char* says;
+        std::string environment = "";
     };
     const Case cases[] = {
         {"the golden round", round, here + "/", 0, "verified: score 101, rank 1, run 1"},
         {"the same again", round, here, 0, "already in the table: score 101, rank 1, run 1"},
         {"a refused run", editedFile, here, 1,
          "the server refused the run: the run did not verify"},
+        // The server says why in the player's language, from the same catalogues.
+        {"a refused run, in German", editedFile, here, 1,
+         "der Server hat den Lauf abgelehnt: der Lauf hat die Prüfung nicht bestanden: ",
+         "export LANG=de_DE.UTF-8 LANGUAGE= LC_ALL= LC_MESSAGES=;"},
         {"nobody listening", round, "http://127.0.0.1:" + std::to_string(ClosedPort()), 1,
          "no server answered at http://127.0.0.1:"},
         {"no such file", folder_ + "/none.replay", here, 1, "none.replay: "},
@@ -81,7 +88,7 @@ TEST_F(SubmitTest, SubmitSaysTheServersAnswerAndExitsByIt) {
     };
     for (const Case& c : cases) {
         const auto start = std::chrono::steady_clock::now();
-        const RunResult result = Submit(c.file, c.server, "Zoë");
+        const RunResult result = Submit(c.file, c.server, "Zoë", c.environment);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(90)) << c.what;
         EXPECT_EQ(result.exitCode, c.exitCode) << c.what << ": " << result.standardError;
         EXPECT_NE(result.standardError.find(c.says), std::string::npos)

@@ -67,7 +67,8 @@ SubmitResult ReadAnswer(const PostAnswer& answer, const std::string& server) {
     const auto reason = body.is_object() ? body.find("error") : body.end();
     if (body.is_object() && reason != body.end() && reason->is_string() && answer.status >= 400) {
         result.text =
-            // TRANSLATORS: {1} is the server's reason, in its own words (English).
+            // TRANSLATORS: {1} is the server's reason, in its words (in this language where it has
+            // it).
             Fill(tr("the server refused the run: {1}"), {Harmless(reason->get<std::string>())});
     } else {
         // TRANSLATORS: {1} is the server's address, {2} the HTTP status it answered with.
