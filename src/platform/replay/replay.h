@@ -49,6 +49,7 @@ struct Replay {
 struct ParseError {
     int line = 0;  // 0: the file as a whole
     std::string message;
+    platform::Said said;  // the same unfilled, for a player's language (the page's watcher)
 };
 
 // Reads a whole replay. A file that does not fit the format (header missing or repeated, an
