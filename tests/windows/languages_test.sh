@@ -3,8 +3,9 @@
 # the game from GetUserPreferredUILanguages, with the catalogues beside tavlo.exe as the package
 # has them. Started without its archive under the headless host, the game ends with the design's
 # message and the port's note below it, in that language; a language without a catalogue gives
-# English. Wine reads a locale only if the C library has it: the ones asked for are compiled here
-# (localedef, into LOCPATH), so nothing on the machine needs to be set up.
+# English; a data folder that cannot be locked says why in Japanese. Wine reads a locale only if
+# the C library has it: the ones asked for are compiled here (localedef, into LOCPATH), so
+# nothing on the machine needs to be set up.
 #   languages_test.sh STAGE
 set -euo pipefail
 stage=$1
