@@ -45,8 +45,8 @@ std::string DataFileNote(const std::string& textUtf8, const std::string& folder)
         if (file) {
             std::fclose(file);
             if (named) {
-                note += "tavlo: " + platform::Fill(tr("file: {1}"), {path}) +
-                        LinkTarget(path) + "\n";
+                note +=
+                    "tavlo: " + platform::Fill(tr("file: {1}"), {path}) + LinkTarget(path) + "\n";
             }
         } else {
             note += "tavlo: " +
