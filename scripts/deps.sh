@@ -35,6 +35,7 @@ server=(libcpp-httplib-dev libsqlite3-dev libpq-dev libutf8proc-dev libicu-dev l
 # server's tests.
 test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev libxtst-dev xvfb clang
       libclang-rt-14-dev dpkg-dev file clang-format clang-tidy shellcheck lintian appstream
+      python3-polib
       desktop-file-utils "${web_test[@]}" "${windows[@]}" "${server[@]}")
 
 packages=()

@@ -5,11 +5,14 @@
 #                          through their templates) and merges it into each po/LL.po (msgmerge)
 #   scripts/po.sh check    fails when po/tavlo.pot is not what update would make of the code, or a
 #                          catalogue is invalid, untranslated in part or fuzzy (msgfmt --check
-#                          --statistics); what CI runs
+#                          --statistics), or scripts/po-check.py finds a TRANSLATORS comment
+#                          that missed the template, a help line over 79 columns, French
+#                          punctuation without its no-break space or a term its glossary
+#                          (po/glossary/LL.tsv) rules out; what CI runs
 # The build compiles each po/LL.po into locale/LL/LC_MESSAGES/tavlo.mo (po/CMakeLists.txt).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh packages gettext appstream >/dev/null
+scripts/deps.sh packages gettext appstream python3-polib >/dev/null
 
 command="${1:-check}"
 case "$command" in update | check) ;; *)
@@ -22,13 +25,14 @@ esac
 # with the files it comes from (no line numbers, which every edit would move).
 make_template() {
     local out="$1" sources pages
-    sources=$(git ls-files 'src/platform/*.cpp' 'src/platform/*.h' 'tools/*.cpp' | sort)
+    sources=$(git ls-files 'src/platform/*.cpp' 'src/platform/*.h' 'tools/*.cpp' 'server/*.cpp' | sort)
     pages=$(git ls-files 'src/platform/hosts/browser/*.js' | sort)
     local common=(--from-code=UTF-8 --package-name=Tavlo --msgid-bugs-address=maintainers@tavlo.org
                   --add-comments=TRANSLATORS: --sort-by-file --no-wrap --force-po
                   --add-location=file)
     # shellcheck disable=SC2086  # one file name a line, none with spaces
-    xgettext "${common[@]}" --language=C++ --keyword=tr --keyword=trn:1,2 -o "$out" $sources
+    xgettext "${common[@]}" --language=C++ --keyword=tr --keyword=trn:1,2 --keyword=said \
+        -o "$out" $sources
     # The texts are UTF-8, whatever xgettext guessed from the first files.
     sed -i 's/charset=CHARSET/charset=UTF-8/' "$out"
     # shellcheck disable=SC2086
@@ -69,6 +73,11 @@ case "$command" in
             echo "$language: $stats"
             case "$stats" in *untranslated* | *fuzzy*) status=1 ;; esac
         done
+        # The same files the template is made from (make_template).
+        # shellcheck disable=SC2046  # one file name a line, none with spaces
+        /usr/bin/python3 scripts/po-check.py "${languages[*]}" \
+            $(git ls-files 'src/platform/*.cpp' 'src/platform/*.h' 'tools/*.cpp' 'server/*.cpp' \
+                'src/platform/hosts/browser/*.js') || status=1
         exit "$status"
         ;;
 esac

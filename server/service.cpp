@@ -1,5 +1,6 @@
 // Each answer is JSON (the page excepted); every refusal carries {"error": ...} written for the
-// player, since the game and the page show it as it comes.
+// player in the request's language, since the game and the page show it as it comes, and
+// {"code": ...}, the same in every language, for programs.
 #include "service.h"
 
 #include <openssl/evp.h>
@@ -16,24 +17,32 @@
 #include "page.h"
 #include "secrets.h"
 #include "submission.h"
+#include "words.h"
 
 namespace scores {
 
 namespace {
 
 using nlohmann::json;
+using platform::said;
 
 constexpr int kRetryAfterFullQueue = 10;
 constexpr int kRetryAfterStore = 5;
-constexpr const char* kNeedsKey =
-    "this name belongs to the player who first sent a run under it: send the name's key with the "
-    "run (it came with that first run), or choose another name";
-constexpr const char* kWrongKey =
-    "the key sent with the run is not this name's key; send the one that came with the name's "
-    "first run, or choose another name";
 // A verified run whose store fails is stored again for this long before the player is told.
 constexpr auto kStoreRetries = std::chrono::seconds(45);
 constexpr int kRetryAfterTrouble = 60;
+
+// The refusals of a name's key, said before a play and again by the store.
+platform::Said NeedsKey() {
+    return said(
+        "this name belongs to the player who first sent a run under it: send the name's key with "
+        "the run (it came with that first run), or choose another name");
+}
+platform::Said WrongKey() {
+    return said(
+        "the key sent with the run is not this name's key; send the one that came with the "
+        "name's first run, or choose another name");
+}
 
 void Json(httplib::Response& response, int status, const json& body) {
     response.status = status;
@@ -42,8 +51,15 @@ void Json(httplib::Response& response, int status, const json& body) {
                          "application/json");
 }
 
-void Refuse(httplib::Response& response, int status, const std::string& reason) {
-    Json(response, status, {{"error", reason}});
+// A refusal: `code` says which to a program, in every language; the sentence says why to the
+// player, in the request's language where the catalogues have it (words.h).
+void Refuse(const httplib::Request& request, httplib::Response& response, int status,
+            const char* code, const platform::Said& reason) {
+    const Words& words = ServerWords();
+    const std::string language = words.Choose("", request.get_header_value("Accept-Language"));
+    response.set_header("Vary", "Accept-Language");
+    response.set_header("Content-Language", PageTag(language));
+    Json(response, status, {{"error", reason.In(words.For(language))}, {"code", code}});
 }
 
 std::string IsoTime(std::int64_t unixSeconds) {
@@ -172,36 +188,39 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
     http_.set_read_timeout(10);
     http_.set_write_timeout(10);
 
-    http_.set_error_handler([](const httplib::Request&, httplib::Response& response) {
+    http_.set_error_handler([](const httplib::Request& request, httplib::Response& response) {
         if (!response.body.empty()) return;
         switch (response.status) {
             case 413:
-                Refuse(response, 413, "the replay is larger than 64 KiB");
+                Refuse(request, response, 413, "too-large",
+                       said("the replay is larger than 64 KiB"));
                 break;
             case 404:
-                Refuse(response, 404, "there is nothing here");
+                Refuse(request, response, 404, "not-found", said("there is nothing here"));
                 break;
             default:
-                Refuse(response, response.status, "the request could not be handled");
+                Refuse(request, response, response.status, "bad-request",
+                       said("the request could not be handled"));
         }
     });
     http_.set_exception_handler(
-        [](const httplib::Request&, httplib::Response& response, std::exception_ptr error) {
+        [](const httplib::Request& request, httplib::Response& response, std::exception_ptr error) {
             try {
                 std::rethrow_exception(error);
             } catch (const StoreError& e) {
                 // The database is away or slow: a moment later it may well answer.
                 std::fprintf(stderr, "tavlo-scores: %s\n", e.what());
                 response.set_header("Retry-After", std::to_string(kRetryAfterStore));
-                return Refuse(response, 503,
-                              "the score table cannot be reached just now; please try again in "
-                              "a moment");
+                return Refuse(request, response, 503, "store-away",
+                              said("the score table cannot be reached just now; please try again "
+                                   "in a moment"));
             } catch (const std::exception& e) {
                 std::fprintf(stderr, "tavlo-scores: %s\n", e.what());
             } catch (...) {
                 std::fprintf(stderr, "tavlo-scores: an unknown error\n");
             }
-            Refuse(response, 500, "the server could not handle this; please try again later");
+            Refuse(request, response, 500, "server-error",
+                   said("the server could not handle this; please try again later"));
         });
     // The target as it came, not decoded: a %0A in it stays in its line.
     http_.set_logger([this](const httplib::Request& request, const httplib::Response& response) {
@@ -243,13 +262,17 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
         std::int64_t limit = 10;
         if (request.has_param("limit")) {
             const auto given = Number(request.get_param_value("limit"), 1, 100);
-            if (!given) return Refuse(response, 400, "limit is a number from 1 to 100");
+            if (!given)
+                return Refuse(request, response, 400, "bad-limit",
+                              said("limit is a number from 1 to 100"));
             limit = *given;
         }
         Board board = Board::Human;
         if (request.has_param("board")) {
             const auto named = BoardNamed(request.get_param_value("board"));
-            if (!named) return Refuse(response, 400, "board is human or assisted");
+            if (!named)
+                return Refuse(request, response, 400, "bad-board",
+                              said("board is human or assisted"));
             board = *named;
         }
         json rows = json::array();
@@ -269,34 +292,36 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
         Json(response, 200, rows);
     });
 
-    http_.Get(R"(/api/runs/([0-9]{1,18}))",
-              [this](const httplib::Request& request, httplib::Response& response) {
-                  const auto id = Number(request.matches[1], 1, INT64_MAX);
-                  const std::optional<StoredRun> run = id ? store_.Run(*id) : std::nullopt;
-                  if (!run) return Refuse(response, 404, "there is no such run");
-                  response.set_header("Access-Control-Allow-Origin", "*");
-                  json facts = {{"id", run->id},
-                                {"name", run->name},
-                                {"score", run->score},
-                                {"rank", store_.Rank(run->id)},
-                                {"when", IsoTime(run->when)},
-                                {"program", run->program},
-                                {"sha256", run->hash},
-                                {"replay", "/api/runs/" + std::to_string(run->id) + "/replay"}};
-                  facts.update(VerdictFields(run->verdict, config_.rule));
-                  Json(response, 200, facts);
-              });
+    http_.Get(R"(/api/runs/([0-9]{1,18}))", [this](const httplib::Request& request,
+                                                   httplib::Response& response) {
+        const auto id = Number(request.matches[1], 1, INT64_MAX);
+        const std::optional<StoredRun> run = id ? store_.Run(*id) : std::nullopt;
+        if (!run)
+            return Refuse(request, response, 404, "no-such-run", said("there is no such run"));
+        response.set_header("Access-Control-Allow-Origin", "*");
+        json facts = {{"id", run->id},
+                      {"name", run->name},
+                      {"score", run->score},
+                      {"rank", store_.Rank(run->id)},
+                      {"when", IsoTime(run->when)},
+                      {"program", run->program},
+                      {"sha256", run->hash},
+                      {"replay", "/api/runs/" + std::to_string(run->id) + "/replay"}};
+        facts.update(VerdictFields(run->verdict, config_.rule));
+        Json(response, 200, facts);
+    });
 
-    http_.Get(R"(/api/runs/([0-9]{1,18})/replay)",
-              [this](const httplib::Request& request, httplib::Response& response) {
-                  const auto id = Number(request.matches[1], 1, INT64_MAX);
-                  const std::optional<std::string> replay = id ? store_.Replay(*id) : std::nullopt;
-                  if (!replay) return Refuse(response, 404, "there is no such run");
-                  response.set_header("Access-Control-Allow-Origin", "*");
-                  response.set_header("Content-Disposition", "attachment; filename=\"run-" +
-                                                                 std::to_string(*id) + ".replay\"");
-                  response.set_content(*replay, "text/plain; charset=utf-8");
-              });
+    http_.Get(R"(/api/runs/([0-9]{1,18})/replay)", [this](const httplib::Request& request,
+                                                          httplib::Response& response) {
+        const auto id = Number(request.matches[1], 1, INT64_MAX);
+        const std::optional<std::string> replay = id ? store_.Replay(*id) : std::nullopt;
+        if (!replay)
+            return Refuse(request, response, 404, "no-such-run", said("there is no such run"));
+        response.set_header("Access-Control-Allow-Origin", "*");
+        response.set_header("Content-Disposition",
+                            "attachment; filename=\"run-" + std::to_string(*id) + ".replay\"");
+        response.set_content(*replay, "text/plain; charset=utf-8");
+    });
 
     http_.Get("/", [this](const httplib::Request& request, httplib::Response& response) {
         const std::string language = PageLanguage(request.get_param_value("lang"),
@@ -324,30 +349,38 @@ std::string Service::Address(const httplib::Request& request) const {
 void Service::Submit(const httplib::Request& request, httplib::Response& response) {
     const std::string address = Address(request);
     if (!request.has_param("name")) {
-        return Refuse(response, 400, "the run needs a name (?name=...)");
+        return Refuse(request, response, 400, "no-name", said("the run needs a name (?name=...)"));
     }
     const CheckedName name = CheckName(request.get_param_value("name"));
-    if (!name.error.empty()) return Refuse(response, 400, "name refused: " + name.error);
+    if (!name.error.empty()) {
+        // TRANSLATORS: {1} is why the name cannot be used (in English).
+        return Refuse(request, response, 400, "bad-name", said("name refused: {1}", {name.error}));
+    }
 
     const Submission submission = ReadSubmission(request.body, config_.version);
     switch (submission.verdict) {
         case Submission::Verdict::Replay:
             break;
         case Submission::Verdict::NotAReplay:
-            return Refuse(response, request.body.size() > kMaxReplayBytes ? 413 : 400,
-                          submission.error);
+            return Refuse(request, response, request.body.size() > kMaxReplayBytes ? 413 : 400,
+                          "not-a-replay", platform::Said(submission.error));
         case Submission::Verdict::OtherProgram:
-            return Refuse(response, 422, submission.error);
+            return Refuse(request, response, 422, "other-program",
+                          platform::Said(submission.error));
         case Submission::Verdict::Damaged:
-            return Refuse(response, 422, "the run did not verify: " + submission.error);
+            return Refuse(request, response, 422, "did-not-verify",
+                          // TRANSLATORS: {1} is how the run went another way (in English).
+                          said("the run did not verify: {1}", {submission.error}));
     }
     // Its length is its cost: a run longer than the table takes is not played at all.
     const std::uint64_t minutes = (submission.endAt + 59999) / 60000;
     if (minutes > static_cast<std::uint64_t>(config_.maxGameMinutes)) {
-        return Refuse(response, 422,
-                      "this run lasts " + std::to_string(minutes) +
-                          " minutes of game time; the table takes runs of up to " +
-                          std::to_string(config_.maxGameMinutes) + " minutes");
+        return Refuse(request, response, 422, "too-long",
+                      // TRANSLATORS: {1} the run's minutes of game time, {2} the most the table
+                      // takes.
+                      said("this run lasts {1} minutes of game time; the table takes runs of up "
+                           "to {2} minutes",
+                           {std::to_string(minutes), std::to_string(config_.maxGameMinutes)}));
     }
 
     const auto accepted = [&](const StoredRun& run, int status) {
@@ -358,12 +391,13 @@ void Service::Submit(const httplib::Request& request, httplib::Response& respons
     const std::optional<std::string> secret =
         BearerSecret(request.get_header_value("Authorization"));
     if (!secret) {
-        return Refuse(response, 403,
-                      "the key sent with the run is not in the form the server gives keys");
+        return Refuse(request, response, 403, "bad-key",
+                      said("the key sent with the run is not in the form the server gives keys"));
     }
     const auto heldElsewhere = [&](const StoredRun& run) {
         if (run.name == name.name) return accepted(run, 200);
-        Refuse(response, 409, "this run is already in the table under another name");
+        Refuse(request, response, 409, "under-another-name",
+               said("this run is already in the table under another name"));
     };
     // A run is its content, not its bytes: comments, blank lines and line ends do not make
     // another run. (Runs stored before were identified by their bytes: those are found too.)
@@ -377,17 +411,21 @@ void Service::Submit(const httplib::Request& request, httplib::Response& respons
     // A name is its first player's: the rest is refused before it costs a play.
     if (const std::optional<Holder> holder = store_.HolderOf(name.key, name.skeleton)) {
         if (!holder->sameKey) {
-            return Refuse(response, 409,
-                          "name refused: it looks like \"" + holder->name + "\", which is taken");
+            return Refuse(
+                request, response, 409, "name-look-alike",
+                // TRANSLATORS: {1} is a player's name.
+                said("name refused: it looks like \"{1}\", which is taken", {holder->name}));
         }
         if (holder->name != name.name) {
-            return Refuse(response, 409, "name refused: \"" + holder->name + "\" is taken");
+            return Refuse(request, response, 409, "name-taken",
+                          // TRANSLATORS: {1} is a player's name.
+                          said("name refused: \"{1}\" is taken", {holder->name}));
         }
         if (!holder->secretHash.empty() && secret->empty()) {
-            return Refuse(response, 403, kNeedsKey);
+            return Refuse(request, response, 403, "needs-key", NeedsKey());
         }
         if (!holder->secretHash.empty() && !SameHash(SecretHash(*secret), holder->secretHash)) {
-            return Refuse(response, 403, kWrongKey);
+            return Refuse(request, response, 403, "wrong-key", WrongKey());
         }
     }
 
@@ -398,21 +436,21 @@ void Service::Submit(const httplib::Request& request, httplib::Response& respons
     const CpuBudget::Charge charge = budget_.Take(key, play.cpuSeconds);
     if (charge.wait > 0) {
         response.set_header("Retry-After", std::to_string(charge.wait));
-        return Refuse(response, 429,
-                      "your address has used its share of the server's time for checking runs; "
-                      "please try again later");
+        return Refuse(request, response, 429, "cpu-share-used",
+                      said("your address has used its share of the server's time for checking "
+                           "runs; please try again later"));
     }
     VerifyQueue::Admitted admitted = queue_.Submit(key, std::move(play));
     if (admitted.refusal != VerifyQueue::Refusal::None) {
         budget_.Settle(key, charge.id, 0);
         response.set_header("Retry-After", std::to_string(kRetryAfterFullQueue));
         if (admitted.refusal == VerifyQueue::Refusal::AddressBusy) {
-            return Refuse(response, 429,
-                          "runs from your address are being checked already; please send this "
-                          "one when they are answered");
+            return Refuse(request, response, 429, "address-busy",
+                          said("runs from your address are being checked already; please send "
+                               "this one when they are answered"));
         }
-        return Refuse(response, 503,
-                      "the server is busy checking other runs; please try again soon");
+        return Refuse(request, response, 503, "busy",
+                      said("the server is busy checking other runs; please try again soon"));
     }
     const Verification verified = admitted.done.get();
     budget_.Settle(key, charge.id, verified.cpuUsed);
@@ -427,29 +465,35 @@ void Service::Submit(const httplib::Request& request, httplib::Response& respons
         case Verification::Outcome::Verified:
             break;
         case Verification::Outcome::NoRound:
-            return Refuse(response, 422, "the run finished no round, so it has no score");
+            return Refuse(request, response, 422, "no-round",
+                          said("the run finished no round, so it has no score"));
         case Verification::Outcome::DidNotVerify:
-            return Refuse(response, 422, "the run did not verify: " + verified.detail);
+            return Refuse(request, response, 422, "did-not-verify",
+                          said("the run did not verify: {1}", {verified.detail}));
         case Verification::Outcome::OverLimits:
-            return Refuse(response, 422, "the run could not be verified: " + verified.detail);
+            return Refuse(request, response, 422, "over-limits",
+                          // TRANSLATORS: {1} is the limit the run went over (in English).
+                          said("the run could not be verified: {1}", {verified.detail}));
         case Verification::Outcome::ServerTrouble:
             // The server's trouble, not the run's: its cause is in the log, not in the answer.
             response.set_header("Retry-After", std::to_string(kRetryAfterTrouble));
-            return Refuse(response, 503, "the server cannot verify runs now; please try later");
+            return Refuse(request, response, 503, "cannot-verify",
+                          said("the server cannot verify runs now; please try later"));
     }
 
     // Judged, not refused: a run a program played stands on the assisted board.
     const std::optional<Verdict> verdict = Judge(verified.reactions, config_.rule);
     if (!verdict) {
-        return Refuse(response, 422,
-                      "the run could not be verified: its play wrote reaction lines the server "
-                      "cannot read");
+        return Refuse(request, response, 422, "over-limits",
+                      said("the run could not be verified: {1}",
+                           {said("its play wrote reaction lines the server cannot read")}));
     }
     // The key the name gets if it has none yet: shown to the player once, kept here only as a
     // hash.
     const std::string newSecret = NewSecret();
     if (newSecret.empty()) {
-        return Refuse(response, 500, "the server could not make a key; please try later");
+        return Refuse(request, response, 500, "no-key-made",
+                      said("the server could not make a key; please try later"));
     }
     NewRun run;
     run.reactions = verified.reactions;
@@ -494,14 +538,16 @@ void Service::Submit(const httplib::Request& request, httplib::Response& respons
             if (added.secretIsNew && added.run.name == name.name) return stored(added.run);
             return heldElsewhere(added.run);
         case AddResult::Outcome::NameTaken:
-            return Refuse(response, 409, "name refused: \"" + added.run.name + "\" is taken");
+            return Refuse(request, response, 409, "name-taken",
+                          said("name refused: \"{1}\" is taken", {added.run.name}));
         case AddResult::Outcome::LookAlike:
-            return Refuse(response, 409,
-                          "name refused: it looks like \"" + added.run.name + "\", which is taken");
+            return Refuse(
+                request, response, 409, "name-look-alike",
+                said("name refused: it looks like \"{1}\", which is taken", {added.run.name}));
         case AddResult::Outcome::NoSecret:
-            return Refuse(response, 403, kNeedsKey);
+            return Refuse(request, response, 403, "needs-key", NeedsKey());
         case AddResult::Outcome::WrongSecret:
-            return Refuse(response, 403, kWrongKey);
+            return Refuse(request, response, 403, "wrong-key", WrongKey());
     }
 }
 

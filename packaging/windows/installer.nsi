@@ -38,12 +38,8 @@ InstallDir "$LOCALAPPDATA\Programs\Tavlo"
 InstallDirRegKey HKCU "Software\Tavlo" "InstallDir"
 BrandingText "${NAME} ${VERSION}"
 
+; The version information's texts, one set a language, are in languages.nsh.
 VIProductVersion "${VERSION}.0"
-VIAddVersionKey "ProductName" "${NAME}"
-VIAddVersionKey "ProductVersion" "${VERSION}"
-VIAddVersionKey "FileVersion" "${VERSION}"
-VIAddVersionKey "FileDescription" "${NAME} ${VERSION} setup"
-VIAddVersionKey "LegalCopyright" "Tavlo developers"
 
 ; The language dialog offers every language (a Unicode installer shows each whatever the code
 ; page), not again once one was chosen (a reinstall keeps it).
@@ -99,13 +95,16 @@ Function un.onInit
     Call un.RefuseWhileTheGameRuns
 FunctionEnd
 
-; The port's texts in each language, beside the program (base/catalog.h): one line for each of
-; po/LINGUAS (installer_test.sh checks that each is installed and removed).
+; The port's texts in each language, beside the program (base/catalog.h), and the README in it:
+; one line for each of po/LINGUAS (installer_test.sh checks that each is installed and removed).
 !macro Catalogue language
+    SetOutPath "$INSTDIR"
+    File "${STAGE}\README.${language}.txt"
     SetOutPath "$INSTDIR\locale\${language}\LC_MESSAGES"
     File "${STAGE}\locale\${language}\LC_MESSAGES\tavlo.mo"
 !macroend
 !macro RemoveCatalogue language
+    Delete "$INSTDIR\README.${language}.txt"
     Delete "$INSTDIR\locale\${language}\LC_MESSAGES\tavlo.mo"
     RMDir "$INSTDIR\locale\${language}\LC_MESSAGES"
     RMDir "$INSTDIR\locale\${language}"

@@ -97,6 +97,27 @@ TEST(ReadOnlyScore, QuitWithNothingNewEndsWithoutANote) {
               "tavlo: cannot replace \"score.dat\" with \"score.dat.tmp\": Permission denied\n");
 }
 
+// The locale rule is glibc's, which every GNU program on the system follows: LANGUAGE chooses
+// in any locale but the plain C (and POSIX) one.
+TEST(Languages, LanguageIsIgnoredOnlyInThePlainCLocale) {
+    const struct {
+        const char* environment;
+        const char* answer;
+    } cases[] = {
+        {"LANGUAGE=de LANG=C.UTF-8", "unbekannte Option: --bogus"},
+        {"LANGUAGE=de LANG=C", "unknown option: --bogus"},
+        {"LANGUAGE=de LC_ALL=POSIX LANG=de_DE.UTF-8", "unknown option: --bogus"},
+    };
+    for (const auto& c : cases) {
+        const RunResult result = testing_support::Run(
+            std::string("env -u LC_ALL -u LC_MESSAGES -u LANGUAGE ") + c.environment,
+            TAVLO_BINARY " --bogus");
+        EXPECT_EQ(result.exitCode, 2) << c.environment;
+        EXPECT_NE(result.standardError.find(c.answer), std::string::npos) << c.environment << "\n"
+                                                                          << result.standardError;
+    }
+}
+
 // The port's own notes speak the player's language, as the environment names it; the design's
 // own message stays as it was written. An unknown language, and C, give English.
 TEST(Languages, ThePortsNotesFollowTheEnvironment) {
@@ -104,10 +125,12 @@ TEST(Languages, ThePortsNotesFollowTheEnvironment) {
         const char* environment;
         const char* note;
     } cases[] = {
-        {"LANG=ja_JP.UTF-8", "tavlo.rka がありません"},
-        {"LANGUAGE=xx:ja LANG=de_DE.UTF-8", "tavlo.rka がありません"},  // the first it has
-        {"LANG=xx_YY.UTF-8", "tavlo: looked for tavlo.rka in "},
-        {"LANGUAGE=ja LANG=C.UTF-8", "tavlo: looked for tavlo.rka in "},  // C is C
+        {"LANG=ja_JP.UTF-8", "tavlo.rka を開けません"},
+        {"LANGUAGE=xx:ja LANG=de_DE.UTF-8", "tavlo.rka を開けません"},  // the first it has
+        {"LANG=xx_YY.UTF-8", "tavlo: cannot open tavlo.rka in "},
+        // As glibc: LANGUAGE is read in C.UTF-8, not in the plain C locale.
+        {"LANGUAGE=ja LANG=C.UTF-8", "tavlo.rka を開けません"},
+        {"LANGUAGE=ja LANG=C", "tavlo: cannot open tavlo.rka in "},
     };
     for (const auto& c : cases) {
         const std::string folder = FreshFolder("language");

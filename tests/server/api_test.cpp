@@ -527,6 +527,27 @@ TEST_F(LimitsTest, APageOnAnotherSiteMaySendRunsAndReadTheAnswer) {
     }
 }
 
+// A refusal's code is the same in every language; its sentence is in the request's language,
+// by the game's own rule (the first the catalogues have, English when it comes first).
+TEST_F(LimitsTest, ARefusalSaysWhyInTheRequestsLanguageBesideItsCode) {
+    Running server(*store_, TestConfig());
+    const struct {
+        const char* accept;
+        const char* says;
+    } cases[] = {
+        {"", "there is no such run"},
+        {"fr-CA, de;q=0.5", "cette partie n\u2019existe pas"},
+        {"zh-TW, ja;q=0.8", "そのようなプレイはありません"},
+        {"en-GB, de;q=0.9", "there is no such run"},
+    };
+    for (const auto& c : cases) {
+        const Running::Answer answer = server.Get("/api/runs/999", {{"Accept-Language", c.accept}});
+        EXPECT_EQ(answer.status, 404) << c.accept;
+        EXPECT_EQ(answer.body.value("code", ""), "no-such-run") << c.accept;
+        EXPECT_EQ(ErrorOf(answer), c.says) << c.accept;
+    }
+}
+
 // A request's target is logged as it came, escaped: a %0A (or a raw byte) makes no line of
 // its own.
 TEST_F(LimitsTest, ATargetIsLoggedOnOneLine) {

@@ -48,12 +48,13 @@ int ClosedPort() {
     return ntohs(address.sin_port);
 }
 
-// The program's words, standard output and error both; the names' keys kept in `folder`.
+// The program's words, standard output and error both (in the language `environment` asks
+// for); the names' keys kept in `folder`.
 RunResult Submit(const std::string& file, const std::string& server, const std::string& name,
-                 const std::string& folder) {
-    return testing_support::Run("", "{ " TAVLO_BINARY " --submit '" + file + "' --server '" +
-                                        server + "' --name '" + name + "' --data-dir '" + folder +
-                                        "' 1>&2; }");
+                 const std::string& folder, const std::string& environment = "") {
+    return testing_support::Run(environment, "{ " TAVLO_BINARY " --submit '" + file +
+                                                 "' --server '" + server + "' --name '" + name +
+                                                 "' --data-dir '" + folder + "' 1>&2; }");
 }
 
 TEST_F(SubmitTest, SubmitSaysTheServersAnswerAndExitsByIt) {
@@ -76,6 +77,7 @@ TEST_F(SubmitTest, SubmitSaysTheServersAnswerAndExitsByIt) {
         std::string folder;
         int exitCode;
         const char* says;
+        std::string environment = "";
     };
     const Case cases[] = {
         {"the golden round", round, here + "/", mine, 0,
@@ -90,6 +92,10 @@ TEST_F(SubmitTest, SubmitSaysTheServersAnswerAndExitsByIt) {
          "the server refused the run: this name belongs to the player who first sent"},
         {"a refused run", editedFile, here, mine, 1,
          "the server refused the run: the run did not verify"},
+        // The server says why in the player's language, from the same catalogues.
+        {"a refused run, in German", editedFile, here, mine, 1,
+         "der Server hat den Lauf abgelehnt: der Lauf hat die Prüfung nicht bestanden: ",
+         "export LANG=de_DE.UTF-8 LANGUAGE= LC_ALL= LC_MESSAGES=;"},
         {"nobody listening", round, "http://127.0.0.1:" + std::to_string(ClosedPort()), mine, 1,
          "no server answered at http://127.0.0.1:"},
         {"no such file", folder_ + "/none.replay", here, mine, 1, "none.replay: "},
@@ -98,7 +104,7 @@ TEST_F(SubmitTest, SubmitSaysTheServersAnswerAndExitsByIt) {
     std::string keyFile;
     for (const Case& c : cases) {
         const auto start = std::chrono::steady_clock::now();
-        const RunResult result = Submit(c.file, c.server, "Zoë", c.folder);
+        const RunResult result = Submit(c.file, c.server, "Zoë", c.folder, c.environment);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(90)) << c.what;
         EXPECT_EQ(result.exitCode, c.exitCode) << c.what << ": " << result.standardError;
         EXPECT_NE(result.standardError.find(c.says), std::string::npos)

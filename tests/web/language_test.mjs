@@ -5,6 +5,7 @@
 // on the desktop and on a phone in portrait, with the bar, the Settings panel and the touch
 // controls shown, no text overflows its element, the controls and the bar's buttons do not
 // overlap, and nothing leaves the viewport. A screenshot of each is kept (printed at the end).
+// A watched run the game refuses is refused in the player's language, with its reason.
 // Run: scripts/web.sh test (builds first), or node tests/web/language_test.mjs on built trees.
 import fs from 'node:fs';
 import path from 'node:path';
@@ -89,6 +90,39 @@ for (const { lang, shows, pageLang } of browsers) {
       await page.evaluate(() => { window.sameVisit = true; });
       await page.click('#keys-button');
     }
+  } catch (error) {
+    stopped(error);
+  } finally {
+    await session.close();
+  }
+}
+
+// ---- a watched run's reason, in the player's language ------------------------------------------
+// The game's reason for not playing a run (here one recorded by another version) reaches the
+// page in French, and in German once the player picks German: the reason is said again too.
+const version = /project\(tavlo VERSION ([0-9.]+)/.exec(fs.readFileSync(path.join(root, 'CMakeLists.txt'), 'utf8'))[1];
+const other = fs.readFileSync(path.join(root, 'tests/e2e/replays/round.replay'), 'utf8')
+  .replace(/^program .*$/m, 'program 0.9.9');
+{
+  const session = await startSession(['--lang=fr', '--accept-lang=fr']);
+  try {
+    const page = await session.browser.newPage();
+    await page.setExtraHTTPHeaders({ 'Accept-Language': 'fr' });
+    await page.setViewport({ width: 1024, height: 768 });
+    await page.goto(`${session.url}?replay=${encodeURIComponent(`data:text/plain,${encodeURIComponent(other)}`)}`);
+    const reasonIn = (language) => {
+      const texts = catalogue(language), t = (text) => texts.get(text) || text;
+      return t('This run cannot be played here: {1}.').replace('{1}',
+        t('recorded by tavlo {1}, this is tavlo {2}').replace('{1}', '0.9.9').replace('{2}', version));
+    };
+    const message = () => page.$eval('#message', (e) => (e.hidden ? '' : e.textContent));
+    await waitFor('the reason', async () => (await message()) !== '', 20000);
+    const french = await message();
+    check(french === reasonIn('fr') && french !== reasonIn('en'),
+      `a run this version cannot play is refused in French, its reason too: "${french}"`);
+    await page.evaluate(() => window.tavloI18n.choose('de'));
+    const german = await message();
+    check(german === reasonIn('de'), `and in German once the player picks German: "${german}"`);
   } catch (error) {
     stopped(error);
   } finally {

@@ -3,8 +3,9 @@
 # the game from GetUserPreferredUILanguages, with the catalogues beside tavlo.exe as the package
 # has them. Started without its archive under the headless host, the game ends with the design's
 # message and the port's note below it, in that language; a language without a catalogue gives
-# English. Wine reads a locale only if the C library has it: the ones asked for are compiled here
-# (localedef, into LOCPATH), so nothing on the machine needs to be set up.
+# English; a data folder that cannot be locked says why in Japanese. Wine reads a locale only if
+# the C library has it: the ones asked for are compiled here (localedef, into LOCPATH), so
+# nothing on the machine needs to be set up.
 #   languages_test.sh STAGE
 set -euo pipefail
 stage=$1
@@ -16,9 +17,9 @@ trap '/usr/lib/wine/wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 
 # The locale, and what the note starts with in its language.
 cases=(
-    "ja_JP.UTF-8|tavlo: C:\\Empty に tavlo.rka がありません: "
-    "zh_CN.UTF-8|tavlo: 在 C:\\Empty 中查找 tavlo.rka："
-    "xx_YY.UTF-8|tavlo: looked for tavlo.rka in C:\\Empty: "
+    "ja_JP.UTF-8|tavlo: C:\\Empty の tavlo.rka を開けません: "
+    "zh_CN.UTF-8|tavlo: 无法打开 C:\\Empty 中的 tavlo.rka："
+    "xx_YY.UTF-8|tavlo: cannot open tavlo.rka in C:\\Empty: "
 )
 mkdir -p "$LOCPATH"
 for c in "${cases[@]}"; do
@@ -46,4 +47,14 @@ for c in "${cases[@]}"; do
         fail "$locale: not the game's own message: $(cat "$work/errors")"
     grep -qF "$note" "$work/errors" || fail "$locale: no \"$note\" in: $(cat "$work/errors")"
 done
-echo "languages: the notes in Japanese, Simplified Chinese and English, as Wine's locale asks"
+# A reason of the port's own inside the sentence is in the language too: a data folder whose
+# tavlo.lock is a folder cannot be locked.
+mkdir -p "$WINEPREFIX/drive_c/Locked/tavlo.lock"
+code=0
+env -u LC_ALL -u LC_MESSAGES -u LANGUAGE LANG=ja_JP.UTF-8 TAVLO_VIDEO=headless \
+    "$root/scripts/wine-run.sh" "$game/tavlo.exe" --data-dir 'C:\Locked' \
+    >/dev/null 2>"$work/errors" || code=$?
+[ "$code" -eq 1 ] || fail "locked: ended with $code: $(cat "$work/errors")"
+grep -qF "をロックできない (そこで tavlo.lock を開けません: " "$work/errors" ||
+    fail "locked: the reason is not in Japanese: $(cat "$work/errors")"
+echo "languages: the notes in Japanese, Simplified Chinese and English, as Wine's locale asks; a lock's reason in Japanese"

@@ -186,6 +186,7 @@ std::string HeaderField(const std::string& header, std::string_view field) {
 // "ll_CC.codeset@modifier" as the catalogue names to try: "ll_CC", then "ll".
 void AddLocale(std::string locale, std::vector<std::string>& out) {
     locale = locale.substr(0, locale.find_first_of(".@"));
+    if (locale == "C" || locale == "POSIX") return;  // no catalogue: the texts as written
     const auto add = [&](const std::string& name) {
         if (!name.empty() && std::find(out.begin(), out.end(), name) == out.end()) {
             out.push_back(name);
@@ -195,9 +196,30 @@ void AddLocale(std::string locale, std::vector<std::string>& out) {
     add(locale.substr(0, locale.find('_')));
 }
 
+// Fill's work on any list of parts.
+template <typename Part>
+std::string FillParts(std::string_view text, const Part* parts, std::size_t count) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::size_t close = text[i] == '{' ? text.find('}', i) : std::string_view::npos;
+        if (close == i + 2 && text[i + 1] >= '1' &&
+            static_cast<std::size_t>(text[i + 1] - '0') <= count) {
+            out += parts[text[i + 1] - '1'];
+            i = close;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 Catalog& TheCatalog() {
     static Catalog catalog;
     return catalog;
+}
+std::string& TheLanguage() {
+    static std::string language;
+    return language;
 }
 
 }  // namespace
@@ -289,9 +311,9 @@ std::vector<std::string> LanguagesFromEnvironment(const char* language, const ch
     const auto set = [](const char* value) { return value && *value; };
     const char* locale = set(all) ? all : set(messages) ? messages : set(lang) ? lang : nullptr;
     std::vector<std::string> out;
-    // C and POSIX are the texts as written, LANGUAGE or not (as gettext has it).
-    if (!locale || std::strcmp(locale, "C") == 0 || std::strncmp(locale, "C.", 2) == 0 ||
-        std::strcmp(locale, "POSIX") == 0) {
+    // As glibc: the plain C or POSIX locale is the texts as written, LANGUAGE or not (POSIX
+    // fixes what programs print there); any other locale, C.UTF-8 included, lets LANGUAGE choose.
+    if (!locale || std::strcmp(locale, "C") == 0 || std::strcmp(locale, "POSIX") == 0) {
         return out;
     }
     if (set(language)) {
@@ -325,6 +347,7 @@ std::vector<std::string> LanguagesFromTags(const std::vector<std::string>& tags)
         std::string language = parts[0], region, script;
         for (char& c : language) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         if (language.empty()) continue;
+        if (language == "c" || language == "posix") language = "en";
         for (std::size_t i = 1; i < parts.size(); ++i) {
             if (parts[i].size() == 2) region = parts[i];
             if (parts[i] == "HANS" || parts[i] == "CHS") script = "Hans";
@@ -346,23 +369,75 @@ std::vector<std::string> LanguagesFromTags(const std::vector<std::string>& tags)
     return out;
 }
 
-std::string LoadCatalog(const std::vector<std::string>& roots,
-                        const std::vector<std::string>& languages) {
+std::vector<std::string> LanguagesFromAcceptLanguage(std::string_view header) {
+    struct Asked {
+        std::string tag;
+        double weight;
+    };
+    std::vector<Asked> asked;
+    std::size_t at = 0;
+    while (at <= header.size()) {
+        const std::size_t end = std::min(header.find(',', at), header.size());
+        std::string_view item = header.substr(at, end - at);
+        at = end + 1;
+        double weight = 1;
+        if (const std::size_t semi = item.find(';'); semi != std::string_view::npos) {
+            const std::string_view params = item.substr(semi + 1);
+            if (const std::size_t q = params.find("q="); q != std::string_view::npos) {
+                weight = std::strtod(std::string(params.substr(q + 2)).c_str(), nullptr);
+            }
+            item = item.substr(0, semi);
+        }
+        while (!item.empty() && item.front() == ' ') item.remove_prefix(1);
+        while (!item.empty() && item.back() == ' ') item.remove_suffix(1);
+        if (item.empty() || item == "*" || !(weight > 0)) continue;
+        asked.push_back({std::string(item), weight});
+    }
+    std::stable_sort(asked.begin(), asked.end(),
+                     [](const Asked& a, const Asked& b) { return a.weight > b.weight; });
+    std::vector<std::string> tags;
+    for (const Asked& a : asked) tags.push_back(a.tag);
+    return LanguagesFromTags(tags);
+}
+
+std::optional<std::string> FirstWithCatalog(const std::vector<std::string>& languages,
+                                            const std::function<bool(const std::string&)>& has) {
     for (const std::string& language : languages) {
         // English is the texts as written: a player who put it first gets them.
-        if (language == "en" || language.rfind("en_", 0) == 0) break;
+        if (language == "en" || language.rfind("en_", 0) == 0) return "";
+        if (has(language)) return language;
+    }
+    return std::nullopt;
+}
+
+std::string FindCatalog(const std::vector<std::string>& roots,
+                        const std::vector<std::string>& languages, Catalog& catalog) {
+    const auto loads = [&](const std::string& language) {
         for (const std::string& root : roots) {
             const FileRead read =
                 ReadRegularFile(root + "/" + language + "/LC_MESSAGES/tavlo.mo", kLargestCatalog);
-            Catalog catalog;
-            if (read.ok() && catalog.Load(read.bytes)) {
-                UseCatalog(std::move(catalog));
-                return language;
-            }
+            if (read.ok() && catalog.Load(read.bytes)) return true;
         }
-    }
-    UseCatalog(Catalog());
-    return "";
+        return false;
+    };
+    std::string chosen = FirstWithCatalog(languages, loads).value_or("");
+    if (chosen.empty()) catalog = Catalog();
+    return chosen;
+}
+
+std::string LoadCatalog(const std::vector<std::string>& roots,
+                        const std::vector<std::string>& languages) {
+    Catalog catalog;
+    std::string chosen = FindCatalog(roots, languages, catalog);
+    UseCatalog(std::move(catalog));
+    TheLanguage() = chosen;
+    return chosen;
+}
+
+std::string CurrentLanguageTag() {
+    std::string tag = TheLanguage().empty() ? "en" : TheLanguage();
+    std::replace(tag.begin(), tag.end(), '_', '-');
+    return tag;
 }
 
 std::vector<std::string> CatalogRoots() {
@@ -374,18 +449,65 @@ std::vector<std::string> CatalogRoots() {
 }
 
 std::string Fill(std::string_view text, std::initializer_list<std::string_view> parts) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const std::size_t close = text[i] == '{' ? text.find('}', i) : std::string_view::npos;
-        if (close == i + 2 && text[i + 1] >= '1' &&
-            static_cast<std::size_t>(text[i + 1] - '0') <= parts.size()) {
-            out += *(parts.begin() + (text[i + 1] - '1'));
-            i = close;
+    return FillParts(text, parts.begin(), parts.size());
+}
+
+Said said(std::string_view text, std::vector<Said> parts) {
+    Said out;
+    out.text = std::string(text);
+    out.parts = std::move(parts);
+    return out;
+}
+
+namespace {
+
+// `said` with its parts put in, looked up in `catalog` (none: the English).
+std::string Filled(const Said& said, const Catalog* catalog) {
+    if (said.verbatim) return said.text;
+    std::vector<std::string> parts;
+    for (const Said& part : said.parts) parts.push_back(Filled(part, catalog));
+    const std::string text = catalog ? catalog->Get(said.text) : said.text;
+    return FillParts(text, parts.data(), parts.size());
+}
+
+std::string JsonString(std::string_view text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20) {
+            static constexpr char kHex[] = "0123456789abcdef";
+            out += "\\u00";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
         } else {
-            out += text[i];
+            out += c;
         }
     }
-    return out;
+    return out + "\"";
+}
+
+}  // namespace
+
+std::string Said::English() const {
+    return Filled(*this, nullptr);
+}
+
+std::string Said::Translated() const {
+    return Filled(*this, &CurrentCatalog());
+}
+
+std::string Said::In(const Catalog& catalog) const {
+    return Filled(*this, &catalog);
+}
+
+std::string Said::Json() const {
+    if (verbatim) return JsonString(text);
+    std::string out = "{\"text\":" + JsonString(text) + ",\"parts\":[";
+    for (std::size_t i = 0; i < parts.size(); ++i) out += (i ? "," : "") + parts[i].Json();
+    return out + "]}";
 }
 
 void UseCatalog(Catalog catalog) {

@@ -7,10 +7,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -46,12 +49,29 @@ bool EvaluatePlural(std::string_view expression, std::uint64_t n, std::uint64_t&
 // The languages the player asks for, most wanted first, as gettext reads them on Linux:
 // LANGUAGE (a colon-separated list) when a locale is set at all, else the first of LC_ALL,
 // LC_MESSAGES and LANG that is set. Each "ll_CC.codeset@modifier" gives "ll_CC" then "ll";
-// "C" and "POSIX" end the list (English, the texts as written).
+// "C" and "POSIX" end the list (English, the texts as written). As glibc has it, LANGUAGE is
+// ignored only when the locale is the plain "C" or "POSIX" ("C.UTF-8" reads it).
 std::vector<std::string> LanguagesFromEnvironment(const char* language, const char* all,
                                                   const char* messages, const char* lang);
 // The same from a list of tags (a browser's navigator.languages, Windows' preferred UI
-// languages: "ja-JP", "zh-Hans-CN", "de"), most wanted first.
+// languages, a settings file's choice: "ja-JP", "zh-Hans-CN", "de", "zh_CN"), most wanted
+// first. "C" and "POSIX" read as "en", the texts as written.
 std::vector<std::string> LanguagesFromTags(const std::vector<std::string>& tags);
+// The same from an HTTP Accept-Language header ("de-CH, fr;q=0.8, *;q=0.1"): by weight, the
+// header's order among equals; a weight of 0 and "*" ask for nothing.
+std::vector<std::string> LanguagesFromAcceptLanguage(std::string_view header);
+
+// The one rule of choosing: the first of `languages` that `has` a catalogue; "" (English, the
+// texts as written) when English comes first; nothing when none has one.
+std::optional<std::string> FirstWithCatalog(const std::vector<std::string>& languages,
+                                            const std::function<bool(const std::string&)>& has);
+
+// Reads into `catalog` that of the first of `languages` that has one under one of `roots`
+// (ROOT/LL/LC_MESSAGES/tavlo.mo); leaves it empty (English) when "en" comes first or none has
+// one. Returns the language chosen, "" for English. The one choice the game, the page and the
+// score server make.
+std::string FindCatalog(const std::vector<std::string>& roots,
+                        const std::vector<std::string>& languages, Catalog& catalog);
 
 // Puts in use the catalogue of the first of `languages` that has one under one of `roots`
 // (ROOT/LL/LC_MESSAGES/tavlo.mo); English (none) when "en" comes first or none has one.
@@ -69,9 +89,35 @@ std::vector<std::string> CatalogRoots();
 // closing brace stays as it is.
 std::string Fill(std::string_view text, std::initializer_list<std::string_view> parts);
 
+// A sentence of the port's kept with its parts unfilled, made where it is not known who reads
+// it: a program that reads it gets the English, a player the translation, and the page one it
+// can translate again when the player picks another language. Its text is marked for the
+// catalogues by said().
+struct Said {
+    Said() = default;
+    // A part as it is: a number, a file's name, a system's reason.
+    Said(std::string text) : text(std::move(text)), verbatim(true) {}
+    Said(const char* text) : Said(std::string(text)) {}
+
+    std::string English() const;
+    std::string Translated() const;  // in the catalogue in use
+    std::string In(const Catalog& catalog) const;
+    // {"text":"…","parts":[…]} (a verbatim part a JSON string), for the page to translate.
+    std::string Json() const;
+
+    std::string text;
+    std::vector<Said> parts;
+    bool verbatim = false;
+};
+// A marked sentence ("line {1}: {2}") with its parts.
+Said said(std::string_view text, std::vector<Said> parts = {});
+
 // The catalogue the port's texts are looked up in (none at first: English).
 void UseCatalog(Catalog catalog);
 const Catalog& CurrentCatalog();
+// The language LoadCatalog put in use as an HTTP language tag ("de", "zh-CN"; "en" for
+// English): what the program asks a server to answer in (Accept-Language).
+std::string CurrentLanguageTag();
 
 }  // namespace platform
 

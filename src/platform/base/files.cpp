@@ -77,21 +77,26 @@ bool MakeFolders(const std::string& path) {
     return true;
 }
 
-std::string DescribeRead(const FileRead& read, std::size_t limit) {
+Said ReadReason(const FileRead& read, std::size_t limit) {
     switch (read.outcome) {
         case ReadOutcome::Read:
-            return "read";
+            return Said("read");  // asked of a read that did not fail: nothing to translate
         case ReadOutcome::Folder:
-            return "it is a folder";
+            return said("it is a folder");
         case ReadOutcome::NotRegular:
-            return "it is not a regular file";
+            return said("it is not a regular file");
         case ReadOutcome::TooLarge:
-            return "it is larger than " + std::to_string(limit) + " bytes";
+            // TRANSLATORS: {1} is a number of bytes.
+            return said("it is larger than {1} bytes", {std::to_string(limit)});
         case ReadOutcome::Missing:
         case ReadOutcome::Failed:
             break;
     }
     return std::strerror(read.error);
+}
+
+std::string DescribeRead(const FileRead& read, std::size_t limit) {
+    return ReadReason(read, limit).Translated();
 }
 
 Replaced ReplaceFile(const std::string& path, std::string_view bytes, Existing existing) {

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "catalog.h"
+
 namespace platform {
 
 enum class ReadOutcome {
@@ -45,8 +47,9 @@ FileRead ReadRegularFile(const std::string& path, std::size_t limit,
 // drive, a network share \\server\share, \\?\ paths); false when one cannot be made.
 bool MakeFolders(const std::string& path);
 
-// A short English reason for a failed read, for a message ("is a folder", "is larger than N
-// bytes", the system's text for the error).
+// A short reason for a failed read, for a message ("it is a folder", "it is larger than N
+// bytes", the system's text for the error): kept unfilled, and in the player's language.
+Said ReadReason(const FileRead& read, std::size_t limit);
 std::string DescribeRead(const FileRead& read, std::size_t limit);
 
 // What happens to what stands at the path being replaced.

@@ -94,8 +94,8 @@ bool SubmitInBackground(const AutoSubmit& submit, const std::string& program,
         !StartDetached({program, "--submit", recording, "--server", submit.server, "--name",
                         submit.name, "--data-dir", platform::CurrentFolder()},
                        log)) {
-        // TRANSLATORS: {1} is the recording's file, {2} the score server's address.
         std::fprintf(stderr, "tavlo: %s\n",
+                     // TRANSLATORS: {1} is the recording's file, {2} the score server's address.
                      platform::Fill(tr("the run {1} could not be sent to {2}: the program "
                                        "that sends it did not start"),
                                     {recording, submit.server})

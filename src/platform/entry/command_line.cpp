@@ -148,8 +148,8 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             line.error = tr("--submit needs --server URL and --name NAME");
         } else if (platform::net::RunsAddress(line.server, line.name).empty()) {
             line.action = CommandLine::Action::Usage;
-            // TRANSLATORS: {1} is the address given after --server.
             line.error = platform::Fill(
+                // TRANSLATORS: {1} is the address given after --server.
                 tr("--server {1}: not a web address (http:// or https://, no query)"),
                 {line.server});
         } else if (line.action == CommandLine::Action::Play) {
@@ -189,8 +189,8 @@ void AnchorRelativePaths(CommandLine& line) {
 }
 
 std::string UsageText(const char* program) {
-    // TRANSLATORS: {1} is the program's name; the options' names stay as they are.
     return platform::Fill(
+        // TRANSLATORS: {1} is the program's name; the options' names stay as they are.
         tr("Usage: {1} [--window|--fullscreen] [--sharp|--smooth] [--data-dir DIR]\n"
            "       [--record FILE | --replay FILE [--verify]]\n"
            "       {1} --submit FILE --server URL --name NAME\n"
@@ -199,10 +199,10 @@ std::string UsageText(const char* program) {
 }
 
 std::string HelpText(const char* program, const std::string& defaultFolder) {
-    // TRANSLATORS: {1} is the program's name, {2} the folder it plays in by default. The
-    // options' names stay as they are; keep the lines under 80 columns and the descriptions
-    // lined up.
     return platform::Fill(
+        // TRANSLATORS: {1} is the program's name, {2} the folder it plays in by default. The
+        // options' names stay as they are; keep the lines under 80 columns and the descriptions
+        // lined up.
         tr("Usage: {1} [OPTION]...\n"
            "A small reaction game: press the arrow key of each picture's kind before it leaves\n"
            "the screen.\n"

@@ -45,13 +45,13 @@ std::string DataFileNote(const std::string& textUtf8, const std::string& folder)
         if (file) {
             std::fclose(file);
             if (named) {
-                note += "tavlo: " + platform::Fill(tr("the file is {1}"), {path}) +
-                        LinkTarget(path) + "\n";
+                note +=
+                    "tavlo: " + platform::Fill(tr("file: {1}"), {path}) + LinkTarget(path) + "\n";
             }
         } else {
-            // TRANSLATORS: {1} is a file's name, {2} a folder, {3} the system's reason.
             note += "tavlo: " +
-                    platform::Fill(tr("looked for {1} in {2}: {3}"),
+                    // TRANSLATORS: {1} is a file's name, {2} a folder, {3} the system's reason.
+                    platform::Fill(tr("cannot open {1} in {2}: {3}"),
                                    {name, folder, std::strerror(error)}) +
                     LinkTarget(path) + "\n";
         }

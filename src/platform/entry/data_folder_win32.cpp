@@ -75,7 +75,8 @@ std::string SystemMessage(DWORD error) {
     FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string message = text ? platform::WideToUtf8(text) : "error " + std::to_string(error);
+    std::string message = text ? platform::WideToUtf8(text)
+                               : platform::Fill(tr("Windows error {1}"), {std::to_string(error)});
     LocalFree(text);
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
                                 message.back() == ' ' || message.back() == '.')) {
@@ -136,7 +137,10 @@ std::string PrepareFolder(const std::string& folder, const std::string& archive)
         if (!made) {
             const DWORD error = GetLastError();
             DeleteFileW(fresh.c_str());
-            return "cannot put " + archive + " in " + folder + ": " + SystemMessage(error);
+            // TRANSLATORS: {1} is the game's archive, {2} the folder it plays in, {3} Windows'
+            // reason.
+            return platform::Fill(tr("cannot put {1} in {2}: {3}"),
+                                  {archive, folder, SystemMessage(error)});
         }
     }
 

@@ -11,6 +11,7 @@
 
 #include <string>
 
+#include "catalog.h"
 #include "folder_lock.h"
 #include "system.h"
 #include "utf16.h"
@@ -33,7 +34,9 @@ std::string SystemMessage(DWORD error) {
                                 message.back() == ' ' || message.back() == '.')) {
         message.pop_back();
     }
-    return message.empty() ? "Windows error " + std::to_string(error) : message;
+    // TRANSLATORS: {1} is the number of an error Windows has no text for.
+    return message.empty() ? platform::Fill(tr("Windows error {1}"), {std::to_string(error)})
+                           : message;
 }
 
 HANDLE OpenLockFile() {
@@ -81,7 +84,13 @@ FolderLock LockWorkingFolder(std::string* reason) {
         file = OpenLockFile();
     }
     if (file == INVALID_HANDLE_VALUE) {
-        if (reason) *reason = "cannot open tavlo.lock there: " + SystemMessage(GetLastError());
+        const DWORD error = GetLastError();
+        if (reason) {
+            // TRANSLATORS: put inside the sentence that names the data folder ("there"); {1}
+            // is Windows' reason.
+            const std::string text = tr("cannot open tavlo.lock there: {1}");
+            *reason = platform::Fill(text, {SystemMessage(error)});
+        }
         return FolderLock::Unavailable;
     }
     OVERLAPPED whole{};
@@ -100,7 +109,10 @@ FolderLock LockWorkingFolder(std::string* reason) {
     const DWORD error = GetLastError();
     CloseHandle(file);
     if (error == ERROR_LOCK_VIOLATION) return FolderLock::HeldByAnother;
-    if (reason) *reason = "cannot lock tavlo.lock there: " + SystemMessage(error);
+    if (reason) {
+        // TRANSLATORS: as "cannot open tavlo.lock there"; {1} is Windows' reason.
+        *reason = platform::Fill(tr("cannot lock tavlo.lock there: {1}"), {SystemMessage(error)});
+    }
     return FolderLock::Unavailable;
 }
 

@@ -77,9 +77,9 @@ int main(int argc, char** argv) {
     // the files named by the caller are opened.
     if (!line.dataDir.empty() || !line.replay.empty()) host::AnchorRelativePaths(line);
     if (!line.dataDir.empty() && !platform::ChangeFolder(line.dataDir)) {
-        // TRANSLATORS: {1} is a folder, {2} the system's reason.
         host::ReportFatal(
             std::string(program) + ": " +
+            // TRANSLATORS: {1} is a folder, {2} the system's reason.
             platform::Fill(given ? tr("--data-dir {1}: {2}") : tr("cannot play in {1}: {2}"),
                            {line.dataDir, std::strerror(errno)}) +
             "\n");

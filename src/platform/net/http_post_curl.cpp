@@ -8,6 +8,8 @@
 #include <mutex>
 #include <string_view>
 
+#include "catalog.h"
+
 #ifndef TAVLO_VERSION
 #define TAVLO_VERSION "unknown"
 #endif
@@ -82,6 +84,9 @@ PostAnswer PostOverSystem(const std::string& url, const std::string& body,
     if (!bearer.empty()) {
         headers = curl_slist_append(headers, ("Authorization: Bearer " + bearer).c_str());
     }
+    // The server's refusals in the player's language, where it has it.
+    headers =
+        curl_slist_append(headers, ("Accept-Language: " + platform::CurrentLanguageTag()).c_str());
     const std::unique_ptr<curl_slist, void (*)(curl_slist*)> headerList(headers,
                                                                         curl_slist_free_all);
     const long total =

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
 
+#include "catalog.h"
 #include "utf16.h"
 
 #ifndef TAVLO_VERSION
@@ -90,7 +92,9 @@ PostAnswer PostOverSystem(const std::string& url, const std::string& body,
     DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
     WinHttpSetOption(request.get(), WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects,
                      sizeof noRedirects);
-    std::wstring headers = L"Content-Type: application/octet-stream\r\n";
+    // The server's refusals in the player's language, where it has it.
+    std::wstring headers = L"Content-Type: application/octet-stream\r\nAccept-Language: " +
+                           Utf8ToWide(platform::CurrentLanguageTag()) + L"\r\n";
     if (!bearer.empty()) headers += L"Authorization: Bearer " + Utf8ToWide(bearer) + L"\r\n";
     if (!WinHttpSendRequest(request.get(), headers.c_str(), static_cast<DWORD>(-1L),
                             const_cast<char*>(body.data()), static_cast<DWORD>(body.size()),

@@ -61,9 +61,9 @@ SubmitResult ReadAnswer(const PostAnswer& answer, const std::string& server) {
                 IsBearerKey(key->get<std::string>())) {
                 result.key = key->get<std::string>();
             }
-            // TRANSLATORS: {1} the run's score, {2} its place in the table, {3} the server's
-            // number for it (shown at /api/runs/{3}).
             result.text = Fill(
+                // TRANSLATORS: {1} the run's score, {2} its place in the table, {3} the server's
+                // number for it (shown at /api/runs/{3}).
                 answer.status == 201 ? tr("verified: score {1}, rank {2}, run {3}")
                                      : tr("already in the table: score {1}, rank {2}, run {3}"),
                 {std::to_string(*score), std::to_string(*rank), std::to_string(*id)});
@@ -87,8 +87,9 @@ SubmitResult ReadAnswer(const PostAnswer& answer, const std::string& server) {
     }
     const auto reason = body.is_object() ? body.find("error") : body.end();
     if (body.is_object() && reason != body.end() && reason->is_string() && answer.status >= 400) {
-        // TRANSLATORS: {1} is the server's reason, in its own words (English).
         result.text =
+            // TRANSLATORS: {1} is the server's reason, in its words (in this language where it has
+            // it).
             Fill(tr("the server refused the run: {1}"), {Harmless(reason->get<std::string>())});
     } else {
         // TRANSLATORS: {1} is the server's address, {2} the HTTP status it answered with.

@@ -84,23 +84,29 @@ bool IsHex(std::string_view text, std::size_t digits) {
     return true;
 }
 
+ParseError Failed(int line, platform::Said said) {
+    return ParseError{line, said.English(), std::move(said)};
+}
+
 // The header fields, each given exactly once before the first event.
 enum Field { kProgram, kClockStart, kArchive, kScores, kSeed, kFieldCount };
 constexpr std::array<const char*, kFieldCount> kFieldNames = {"program", "clock-start", "archive",
                                                               "scores", "seed"};
 
-std::optional<std::string> HeaderField(Field field, std::string_view value, Replay& out) {
+std::optional<platform::Said> HeaderField(Field field, std::string_view value, Replay& out) {
+    using platform::said;
     std::uint64_t number = 0;
     switch (field) {
         case kProgram:
             out.program = std::string(value);
             return std::nullopt;
         case kClockStart:
-            if (!Number(value, UINT32_MAX, number)) return "clock-start is not a 32-bit number";
+            if (!Number(value, UINT32_MAX, number))
+                return said("clock-start is not a 32-bit number");
             out.clockStart = static_cast<std::uint32_t>(number);
             return std::nullopt;
         case kArchive:
-            if (!IsHex(value, 16)) return "archive is not 16 lower-case hex digits";
+            if (!IsHex(value, 16)) return said("archive is not 16 lower-case hex digits");
             out.archive = std::string(value);
             return std::nullopt;
         case kScores: {
@@ -111,27 +117,29 @@ std::optional<std::string> HeaderField(Field field, std::string_view value, Repl
             }
             std::string bytes;
             if (!HexBytes(value, bytes)) {
-                return "scores is neither none, empty nor up to 64 hex bytes";
+                return said("scores is neither none, empty nor up to 64 hex bytes");
             }
             out.scores = bytes;
             return std::nullopt;
         }
         case kSeed:
             if (value == "none") return std::nullopt;
-            if (!Number(value, UINT32_MAX, number)) return "seed is neither none nor a number";
+            if (!Number(value, UINT32_MAX, number))
+                return said("seed is neither none nor a number");
             out.seed = static_cast<std::uint32_t>(number);
             return std::nullopt;
         case kFieldCount:
             break;
     }
-    return "unknown field";
+    return said("unknown field");
 }
 
 }  // namespace
 
 std::optional<ParseError> Parse(std::string_view text, Replay& out) {
     out = Replay{};
-    if (text.size() > kMaxFileBytes) return ParseError{0, "larger than 16 MiB"};
+    using platform::said;
+    if (text.size() > kMaxFileBytes) return Failed(0, said("larger than 16 MiB"));
     std::array<bool, kFieldCount> seen{};
     bool started = false, ended = false;
     int number = 0;
@@ -143,28 +151,29 @@ std::optional<ParseError> Parse(std::string_view text, Replay& out) {
         position = newline + 1;
         ++number;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        auto fail = [&](std::string message) { return ParseError{number, std::move(message)}; };
-        if (line.find('\0') != std::string_view::npos) return fail("holds a zero byte");
+        auto fail = [&](platform::Said message) { return Failed(number, std::move(message)); };
+        if (line.find('\0') != std::string_view::npos) return fail(said("holds a zero byte"));
         const std::vector<std::string_view> words = Words(line);
         if (!started) {
             // The first line names the format; nothing, not even a comment, comes before it.
-            if (words.size() != 2 || words[0] != kFormatName) return fail("not a tavlo replay");
+            if (words.size() != 2 || words[0] != kFormatName)
+                return fail(said("not a tavlo replay"));
             if (words[1] != std::to_string(kFormatVersion)) {
-                return fail("format version " + std::string(words[1]) + ", this program reads " +
-                            std::to_string(kFormatVersion));
+                // TRANSLATORS: {1} and {2} are version numbers of the replay format.
+                return fail(said("format version {1}, this program reads {2}",
+                                 {std::string(words[1]), std::to_string(kFormatVersion)}));
             }
             started = true;
             continue;
         }
         if (words.empty() || words[0][0] == '#') continue;
-        if (ended) return fail("after the end line");
+        if (ended) return fail(said("after the end line"));
         // A header field: a known name and one value (all of them come before any event).
         std::size_t field = 0;
         while (field < kFieldCount && words[0] != kFieldNames[field]) ++field;
         if (field < kFieldCount) {
-            if (words.size() != 2)
-                return fail(std::string(kFieldNames[field]) + " needs one value");
-            if (seen[field]) return fail(std::string(kFieldNames[field]) + " given twice");
+            if (words.size() != 2) return fail(said("{1} needs one value", {kFieldNames[field]}));
+            if (seen[field]) return fail(said("{1} given twice", {kFieldNames[field]}));
             seen[field] = true;
             if (auto error = HeaderField(static_cast<Field>(field), words[1], out)) {
                 return fail(*error);
@@ -172,23 +181,23 @@ std::optional<ParseError> Parse(std::string_view text, Replay& out) {
             continue;
         }
         for (std::size_t f = 0; f < kFieldCount; ++f) {
-            if (!seen[f]) return fail(std::string("the header has no ") + kFieldNames[f]);
+            if (!seen[f]) return fail(said("the header has no {1}", {kFieldNames[f]}));
         }
         // `<ms> <event> [<key>] @<frames>` or `<ms> end @<frames>`.
         Event event;
         event.line = number;
         if (words.size() < 3 || !Number(words[0], UINT64_MAX / 10, event.at)) {
-            return fail("not an event: <ms> <event> [<key>] @<frames>");
+            return fail(said("not an event: <ms> <event> [<key>] @<frames>"));
         }
         const std::uint64_t lastAt = out.events.empty() ? 0 : out.events.back().at;
         const std::uint64_t lastFrames = out.events.empty() ? 0 : out.events.back().frames;
-        if (!FrameCount(words.back(), event.frames)) return fail("no @<frames> at the end");
-        if (event.at > kMaxClock) return fail("later than 6 hours into the run");
+        if (!FrameCount(words.back(), event.frames)) return fail(said("no @<frames> at the end"));
+        if (event.at > kMaxClock) return fail(said("later than 6 hours into the run"));
         if (event.at < lastAt || event.frames < lastFrames)
-            return fail("earlier than the line before");
+            return fail(said("earlier than the line before"));
         const std::string verb(words[1]);
         if (verb == "end" || verb == "cut") {
-            if (words.size() != 3) return fail(verb + " takes only @<frames>");
+            if (words.size() != 3) return fail(said("{1} takes only @<frames>", {verb}));
             out.cut = verb == "cut";
             out.endAt = event.at;
             out.endFrames = event.frames;
@@ -197,19 +206,19 @@ std::optional<ParseError> Parse(std::string_view text, Replay& out) {
             continue;
         }
         auto kind = Verbs().find(verb);
-        if (kind == Verbs().end()) return fail("unknown event " + verb);
+        if (kind == Verbs().end()) return fail(said("unknown event {1}", {verb}));
         event.event.kind = kind->second;
         if (HasKey(kind->second)) {
             if (words.size() != 4 || !ParseKeyName(std::string(words[2]), event.event.virtualKey)) {
-                return fail(verb + " needs one key (a name or a code up to 255)");
+                return fail(said("{1} needs one key (a name or a code up to 255)", {verb}));
             }
         } else if (words.size() != 3) {
-            return fail(verb + " takes no key");
+            return fail(said("{1} takes no key", {verb}));
         }
         out.events.push_back(event);
     }
-    if (!started) return ParseError{0, "empty: not a tavlo replay"};
-    if (!ended) return ParseError{number, "no end line: the file is cut short"};
+    if (!started) return Failed(0, said("empty: not a tavlo replay"));
+    if (!ended) return Failed(number, said("no end line: the file is cut short"));
     return std::nullopt;
 }
 
@@ -270,20 +279,28 @@ std::string WorkingArchiveChecksum() {
     return platform::Hex(platform::Fnv1a64(archive.ok() ? archive.bytes : std::string()), 16);
 }
 
-std::optional<std::string> ReadFitting(const std::string& path, const std::string& archiveName,
-                                       Replay& replay) {
+std::optional<platform::Said> ReadFitting(const std::string& path, ArchiveHere here,
+                                          Replay& replay) {
+    using platform::said;
     const platform::FileRead read = platform::ReadRegularFile(path, kMaxFileBytes);
-    if (read.outcome == platform::ReadOutcome::TooLarge) return "larger than 16 MiB";
-    if (!read.ok()) return "cannot be read: " + platform::DescribeRead(read, kMaxFileBytes);
+    if (read.outcome == platform::ReadOutcome::TooLarge) return said("larger than 16 MiB");
+    if (!read.ok()) {
+        // TRANSLATORS: {1} is why (the system's reason, or "it is a folder", ...).
+        return said("cannot be read: {1}", {platform::ReadReason(read, kMaxFileBytes)});
+    }
     if (auto error = Parse(read.bytes, replay)) {
-        return error->line ? "line " + std::to_string(error->line) + ": " + error->message
-                           : error->message;
+        if (!error->line) return error->said;
+        // TRANSLATORS: {1} is a line of the replay file, {2} what is wrong with it.
+        return said("line {1}: {2}", {std::to_string(error->line), error->said});
     }
     if (replay.program != TAVLO_VERSION) {
-        return "recorded by tavlo " + replay.program + ", this is tavlo " TAVLO_VERSION;
+        // TRANSLATORS: {1} and {2} are versions of the program ("1.0.0").
+        return said("recorded by tavlo {1}, this is tavlo {2}", {replay.program, TAVLO_VERSION});
     }
     if (replay.archive != WorkingArchiveChecksum()) {
-        return "recorded with another tavlo.rka than " + archiveName;
+        return here == ArchiveHere::ThisPage
+                   ? said("recorded with another tavlo.rka than this page's")
+                   : said("recorded with another tavlo.rka than the one in this folder");
     }
     return std::nullopt;
 }

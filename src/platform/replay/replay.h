@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "catalog.h"
 #include "host.h"
 
 namespace host::replay {
@@ -48,6 +49,7 @@ struct Replay {
 struct ParseError {
     int line = 0;  // 0: the file as a whole
     std::string message;
+    platform::Said said;  // the same unfilled, for a player's language (the page's watcher)
 };
 
 // Reads a whole replay. A file that does not fit the format (header missing or repeated, an
@@ -67,11 +69,13 @@ bool Recordable(const InputEvent& event);
 // The FNV-1a 64 of "tavlo.rka" in the working folder, as a replay names its archive (one that
 // cannot be read counts as empty).
 std::string WorkingArchiveChecksum();
+// Where the archive a replay is checked against is, as a refusal names it.
+enum class ArchiveHere { ThisFolder, ThisPage };
 // Reads and parses the replay file at `path` into `replay` and checks that this program can play
-// it here: its version, and the archive in the working folder (`archiveName` names that archive
-// in the refusal). Nothing when it fits, else why not.
-std::optional<std::string> ReadFitting(const std::string& path, const std::string& archiveName,
-                                       Replay& replay);
+// it here: its version, and the archive in the working folder. Nothing when it fits, else why
+// not (a sentence of its own: a program reads its English, a watcher its translation).
+std::optional<platform::Said> ReadFitting(const std::string& path, ArchiveHere here,
+                                          Replay& replay);
 
 // A frame's CRC-32: its size, its visible pixels row by row, its 256 colours. (Runs are summed
 // with CRC-32 too, the archive with FNV-1a 64: base/checksums.h.)

@@ -44,9 +44,10 @@ void ReplayHost::Idle() {
         inner_->Idle();
     }
     if (mode_ == Mode::Play && replay_ && !replay_->cut && idles_ > replay_->endAt && onDiverged) {
-        onDiverged(replay_->endLine, "the program did not end at " +
-                                         std::to_string(replay_->endAt) +
-                                         " ms as the replay did; it runs on");
+        // TRANSLATORS: {1} is a time in milliseconds.
+        onDiverged(replay_->endLine, platform::said("the program did not end at {1} ms as the "
+                                                    "replay did; it runs on",
+                                                    {std::to_string(replay_->endAt)}));
     }
 }
 
@@ -81,9 +82,10 @@ bool ReplayHost::NextReplayEvent(InputEvent& event) {
     const Event& due = replay_->events[next_];
     if (due.at > idles_) return false;
     if (due.frames != frames_ && onDiverged) {
-        onDiverged(due.line, "the game had shown " + std::to_string(frames_) +
-                                 " pictures when this event came; the replay says " +
-                                 std::to_string(due.frames));
+        // TRANSLATORS: {1} and {2} are numbers of pictures the game has shown.
+        onDiverged(due.line, platform::said("the game had shown {1} pictures when this event "
+                                            "came; the replay says {2}",
+                                            {std::to_string(frames_), std::to_string(due.frames)}));
     }
     ++next_;
     event = due.event;
@@ -98,13 +100,17 @@ void ReplayHost::ShowScreen(const ScreenImage& image, ScreenChange cause) {
     // here, it ends a run that would otherwise wait for an event that can no longer come.
     if (mode_ != Mode::Play || !replay_ || !onDiverged) return;
     if (next_ < replay_->events.size() && replay_->events[next_].frames < frames_) {
+        // TRANSLATORS: {1} and {2} are numbers of pictures the game has shown.
         onDiverged(replay_->events[next_].line,
-                   "the game showed picture " + std::to_string(frames_) +
-                       " before this event came; the replay says it came after " +
-                       std::to_string(replay_->events[next_].frames));
+                   platform::said(
+                       "the game showed picture {1} before this event came; the "
+                       "replay says it came after {2}",
+                       {std::to_string(frames_), std::to_string(replay_->events[next_].frames)}));
     } else if (frames_ > replay_->endFrames) {
         onDiverged(replay_->endLine,
-                   "the game showed more pictures than the replay: " + std::to_string(frames_));
+                   // TRANSLATORS: {1} is a number of pictures.
+                   platform::said("the game showed more pictures than the replay: {1}",
+                                  {std::to_string(frames_)}));
     }
 }
 

@@ -37,7 +37,7 @@ class ReplayHost final : public Host {
     std::function<void(const InputEvent&, std::uint64_t at)> onEvent;
     // Called when playback goes wrong: an event due at another frame count than recorded, or the
     // clock past the end without the program having ended. Line and message; it must not return.
-    std::function<void(int line, const std::string& message)> onDiverged;
+    std::function<void(int line, const platform::Said& message)> onDiverged;
     // Called at every empty poll, before the clock moves: a recording stopped from outside ends
     // here; a replay that was cut ends here when its clock reaches the cut. Must not return when
     // it ends the run.

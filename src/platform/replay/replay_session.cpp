@@ -199,9 +199,9 @@ void Finish() {
     }
 }
 
-void Diverged(int line, const std::string& message) {
+void Diverged(int line, const platform::Said& message) {
     session.divergedLine = line;
-    session.diverged = message;
+    session.diverged = message.English();
     std::exit(1);
 }
 
@@ -247,8 +247,8 @@ int StartRecording(const char* program) {
 }
 
 int StartPlaying() {
-    if (auto refused = ReadFitting(session.path, "the one in this folder", session.replay)) {
-        return Refuse(*refused);
+    if (auto refused = ReadFitting(session.path, ArchiveHere::ThisFolder, session.replay)) {
+        return Refuse(refused->English());
     }
     const Replay& replay = session.replay;
     // A folder of its own: the archive, and the score file as the recording found it.

@@ -137,8 +137,12 @@ TEST(Catalog, ThePlayersLanguages) {
         {nullptr, "", "fr_CA.UTF-8", "de_DE.UTF-8", {"fr_CA", "fr"}},
         {nullptr, "de_AT.UTF-8@euro", "ja_JP", "es_ES", {"de_AT", "de"}},
         {"zh_CN:en", nullptr, nullptr, "ja_JP.UTF-8", {"zh_CN", "zh", "en", "ja_JP", "ja"}},
-        {"ja", nullptr, nullptr, "C.UTF-8", {}},  // C wins over LANGUAGE
-        {"ja", nullptr, nullptr, nullptr, {}},    // no locale at all: LANGUAGE is not read
+        // As glibc: only the plain C and POSIX locales ignore LANGUAGE.
+        {"ja", nullptr, nullptr, "C", {}},
+        {"ja", "POSIX", nullptr, "de_DE.UTF-8", {}},
+        {"de", nullptr, nullptr, "C.UTF-8", {"de"}},
+        {nullptr, nullptr, nullptr, "C.UTF-8", {}},
+        {"ja", nullptr, nullptr, nullptr, {}},  // no locale at all: LANGUAGE is not read
         {nullptr, nullptr, nullptr, "POSIX", {}},
     };
     for (const auto& e : environments) {
@@ -158,9 +162,23 @@ TEST(Catalog, ThePlayersLanguages) {
         {{"zh-HK", "zh-CHS"}, {"zh_HK", "zh", "zh_TW", "zh_CN"}},
         {{"ZH-cht", "es-419", "EN-us"}, {"zh_TW", "zh", "es", "en_US", "en"}},
         {{"", "-x"}, {}},
+        {{"C", "ja"}, {"en", "ja"}},  // a settings file's language=C: the texts as written
     };
     for (const auto& t : tags) {
         EXPECT_EQ(platform::LanguagesFromTags(t.tags), t.expected) << t.tags.front();
+    }
+    // The score server's: an Accept-Language header, by weight, the header's order among equals.
+    const struct {
+        const char* header;
+        V expected;
+    } headers[] = {
+        {"fr-CH, fr;q=0.9, de;q=0.95, *;q=0.5", {"fr_CH", "fr", "de"}},
+        {"ja;q=0.2,zh-TW;q=0.8,es", {"es", "zh_TW", "zh", "ja"}},
+        {"de;q=0, en-GB;q=0.7", {"en_GB", "en"}},  // q=0 is "not this one"
+        {"", {}},
+    };
+    for (const auto& h : headers) {
+        EXPECT_EQ(platform::LanguagesFromAcceptLanguage(h.header), h.expected) << h.header;
     }
 }
 
@@ -175,6 +193,24 @@ TEST(Catalog, PartsGoWhereTheTranslationPutsThem) {
     EXPECT_EQ(Fill("{2} に書き込めません ({1})", {"tavlo", "a.conf"}),
               "a.conf に書き込めません (tavlo)");
     EXPECT_EQ(Fill("{3} {0} {} {1", {"x"}), "{3} {0} {} {1");  // not parts: kept as written
+}
+
+// A reason made where it is not known who reads it: the English for a program, the translation
+// for a player, nested parts each in its own words; verbatim parts are never looked up, and the
+// page's JSON keeps quotes, backslashes and control characters intact.
+TEST(Catalog, ASaidSentenceIsEnglishOrTranslatedWhole) {
+    using platform::said;
+    const platform::Said reason =
+        said("line {1}: {2}", {"7", said("it is larger than {1} bytes", {"16"})});
+    Catalog french;
+    ASSERT_TRUE(french.Load(MoFile({{"line {1}: {2}", "ligne {1}\u00a0: {2}"},
+                                    {"it is larger than {1} bytes", "plus de {1} octets"},
+                                    {"7", "sept"}})));
+    platform::UseCatalog(french);
+    EXPECT_EQ(reason.English(), "line 7: it is larger than 16 bytes");
+    EXPECT_EQ(reason.Translated(), "ligne 7\u00a0: plus de 16 octets");
+    platform::UseCatalog(Catalog());
+    EXPECT_EQ(said("{1}", {"a\"b\\c\n"}).Json(), R"({"text":"{1}","parts":["a\"b\\c\u000a"]})");
 }
 
 }  // namespace

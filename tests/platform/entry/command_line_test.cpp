@@ -128,9 +128,10 @@ TEST(CommandLine, AMissingArchiveNamesTheFolder) {
         testing_support::Run("TAVLO_VIDEO=headless",
                              std::string(TAVLO_BINARY) + " --data-dir '" + folder + "' >/dev/null");
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.standardError.find("File can't open[tavlo.rka]\ntavlo: looked for tavlo.rka in " +
-                                     folder + ": No such file or directory\n"),
-              std::string::npos)
+    EXPECT_NE(
+        run.standardError.find("File can't open[tavlo.rka]\ntavlo: cannot open tavlo.rka in " +
+                               folder + ": No such file or directory\n"),
+        std::string::npos)
         << run.standardError;
 }
 

@@ -22,18 +22,18 @@ TEST(DataFileNote, NamesTheFileAndTheFolder) {
     const std::string missing = ": No such file or directory";
     const Case cases[] = {
         {"archive named, missing", "File can't open[tavlo.rka]\n", false, true,
-         "tavlo: looked for tavlo.rka in {F}" + missing},
+         "tavlo: cannot open tavlo.rka in {F}" + missing},
         {"archive named, present (damaged)", "RKA archive [tavlo.rka] is damaged: no entry count\n",
-         true, true, "tavlo: the file is {F}/tavlo.rka"},
+         true, true, "tavlo: file: {F}/tavlo.rka"},
         {"only the file named", "File can't open[tavlo.rka]\n", false, false,
-         "tavlo: looked for tavlo.rka in {F}" + missing},
+         "tavlo: cannot open tavlo.rka in {F}" + missing},
         {"a file unnamed: the one missing", "file not found", true, false,
-         "tavlo: looked for score.dat in {F}" + missing},
+         "tavlo: cannot open score.dat in {F}" + missing},
         {"a file unnamed: both missing", "file not found", false, false,
-         "tavlo: looked for tavlo.rka in {F}" + missing + "\ntavlo: looked for score.dat in {F}" +
+         "tavlo: cannot open tavlo.rka in {F}" + missing + "\ntavlo: cannot open score.dat in {F}" +
              missing},
         {"a file unnamed, in Japanese", "tmp,ファイルがオープンできません[logo.bmp]\n", false, true,
-         "tavlo: looked for tavlo.rka in {F}" + missing},
+         "tavlo: cannot open tavlo.rka in {F}" + missing},
         {"a file unnamed, all there", "File max over\n", true, true, ""},
         {"no file", "DirectDrawを初期化出来ません(;;", false, false, ""},
         {"another file in brackets", "[tavlo.rka.bak] missing", false, false, ""},
@@ -55,7 +55,7 @@ TEST(DataFileNote, ABrokenLinkShowsWhereItPoints) {
     const std::string folder = testing_support::FreshFolder("link");
     ASSERT_EQ(::symlink("/nonexistent/tavlo.rka", (folder + "/tavlo.rka").c_str()), 0);
     EXPECT_EQ(host::DataFileNote("File can't open[tavlo.rka]\n", folder),
-              "tavlo: looked for tavlo.rka in " + folder +
+              "tavlo: cannot open tavlo.rka in " + folder +
                   ": No such file or directory (a link to /nonexistent/tavlo.rka)");
 }
 

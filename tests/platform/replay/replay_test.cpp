@@ -245,7 +245,7 @@ TEST(ReplayHost, PlaysTheReplayAndLetsOnlyPauseAndCloseThrough) {
     ReplayHost host(std::move(owned), ReplayHost::Mode::Play, 0);
     host.PlayFrom(&replay);
     int divergedAt = 0;
-    host.onDiverged = [&](int line, const std::string&) { divergedAt = line; };
+    host.onDiverged = [&](int line, const platform::Said&) { divergedAt = line; };
     inner.events = {{InputEvent::Kind::KeyDown, 0x25},
                     {InputEvent::Kind::SysKeyDown, 0x0D},
                     {InputEvent::Kind::KeyDown, 0x13},

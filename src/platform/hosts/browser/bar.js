@@ -10,6 +10,8 @@ const byId = (id) => document.getElementById(id);
 const scalingButton = byId('scaling-button');
 const showScaling = () => {
   const sharp = !window.Module.tavloHost || window.Module.tavloHost.scaling === 'sharp';
+  // TRANSLATORS: the scaling button names the mode a press switches to (pixels kept square
+  // and whole, or stretched smoothly to fill), not the mode in use.
   scalingButton.textContent = sharp ? tr('Smooth') : tr('Sharp');
 };
 byId('fullscreen-button').addEventListener('click', (e) => {

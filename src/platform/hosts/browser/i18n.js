@@ -52,6 +52,14 @@ function apply() {
   const tags = choice ? [choice] : Array.from(navigator.languages || [navigator.language || 'en']);
   current = reader.setLanguages(tags);
   document.documentElement.lang = current ? current.replace('_', '-') : 'en';
+  // The page's description, and the manifest the browser's offer to install the game reads
+  // it from (one a language, made from the catalogues by the build).
+  const description = document.querySelector('meta[name="description"]');
+  if (description) {
+    description.content = tr('A small reaction game: answer each picture with its arrow before it leaves the screen.');
+  }
+  const manifest = document.querySelector('link[rel="manifest"]');
+  if (manifest) manifest.href = current ? `manifest.${current}.webmanifest` : 'manifest.webmanifest';
   for (const callback of listeners) {
     try {
       callback(current);

@@ -119,14 +119,16 @@ void Finish() {
     tavlo_session_watched(outcome, session.rounds, session.bestRound, session.detail.c_str());
 }
 
-void Diverged(int line, const std::string& message) {
+// The page says why in the player's language, whichever is chosen by then: the reasons go
+// to it unfilled (Said::Json).
+void Diverged(int line, const platform::Said& message) {
     session.diverged = true;
-    session.detail = "line " + std::to_string(line) + ": " + message;
+    session.detail = platform::said("line {1}: {2}", {std::to_string(line), message}).Json();
     std::exit(1);
 }
 
-bool Refuse(const std::string& why) {
-    tavlo_session_watched(kRefused, 0, -1, why.c_str());
+bool Refuse(const platform::Said& why) {
+    tavlo_session_watched(kRefused, 0, -1, why.Json().c_str());
     return false;
 }
 
@@ -137,7 +139,8 @@ bool LinkArchive() {
 }
 
 bool StartWatching() {
-    if (auto refused = replay::ReadFitting(kWatched, "this page's", session.replay)) {
+    if (auto refused =
+            replay::ReadFitting(kWatched, replay::ArchiveHere::ThisPage, session.replay)) {
         return Refuse(*refused);
     }
     const Replay& replay = session.replay;
@@ -147,7 +150,7 @@ bool StartWatching() {
                                                  *replay.scores, platform::Existing::Replace)
                                .ok) ||
         !platform::ChangeFolder(kWatchFolder)) {
-        return Refuse("no folder to play it in");
+        return Refuse(platform::said("no folder to play it in"));
     }
     return true;
 }

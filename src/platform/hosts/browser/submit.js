@@ -5,7 +5,7 @@
 // and why), or its reason. The first run under a name brings the name's key back: it is shown
 // once, for the player to write down, and kept in localStorage for that server and name; later
 // runs under the name send it. A name taken elsewhere asks for its key.
-import { fill, tr, trn } from './i18n.js';
+import { fill, language, onLanguageChange, tr, trn } from './i18n.js';
 import { boardSentence, scoresLine, scoresServer } from './watch.js';
 
 const nameKey = 'tavlo.name';
@@ -52,47 +52,52 @@ function keepKey(name, key) {
 }
 const isKey = (text) => /^[A-Za-z0-9_-]{1,128}$/.test(text);
 
-// The answer's outcome: true when the run is in the table, 'key' when the server asks for the
-// name's key, else false.
+// answer(text) shows a function's text, and shows it again when the language changes. The
+// server gives its reason in the page's language, as the page asks. The outcome: true when the
+// run is in the table, 'key' when the server asks for the name's key, else false.
 async function send(name, given, answer) {
   const bytes = Module.tavloHost.recording();
   if (!bytes) {
-    answer.textContent = tr('There is no recording of this game to send.');
+    answer(() => tr('There is no recording of this game to send.'));
     return false;
   }
-  answer.textContent = tr('Sending the run; the server plays it through first…');
+  answer(() => tr('Sending the run; the server plays it through first…'));
   try {
     const key = isKey(given) ? given : storedKey(name);
-    const headers = { 'Content-Type': 'application/octet-stream' };
+    const headers = { 'Content-Type': 'application/octet-stream',
+      'Accept-Language': (language() || 'en').replace('_', '-') };
     if (key) headers.Authorization = 'Bearer ' + key;
     const response = await fetch(new URL('api/runs?name=' + encodeURIComponent(name), scoresServer()),
       { method: 'POST', body: bytes, headers });
     const said = await response.json().catch(() => ({}));
     if (response.ok) {
-      answer.textContent = fill(trn('Sent: rank {1} on the score table, with {2} point.',
-        'Sent: rank {1} on the score table, with {2} points.', said.score), said.rank, said.score);
-      const board = boardSentence(said);
-      if (board) answer.textContent += ' ' + board;
+      let kept = null;
       if (typeof said.key === 'string' && isKey(said.key)) {
         // Shown this once: the server keeps only its hash.
-        const kept = keepKey(name, said.key);
-        answer.textContent += ' ' + fill(kept
-          ? tr('The name is yours. Its key, which every later run under it needs, is {1}: this browser keeps it for runs sent from here; write it down to send runs under the name from anywhere else.')
-          : tr('The name is yours. Its key, which every later run under it needs, is {1}: this browser could not keep it, so write it down now.'),
-        said.key);
+        kept = keepKey(name, said.key);
       } else if (key && key !== storedKey(name)) {
         keepKey(name, key);
       }
+      answer(() => {
+        let text = fill(trn('Sent: rank {1} on the score table, with {2} point.',
+          'Sent: rank {1} on the score table, with {2} points.', said.score), said.rank, said.score);
+        const board = boardSentence(said);
+        if (board) text += ' ' + board;
+        if (kept !== null) {
+          text += ' ' + fill(kept
+            ? tr('The name is yours. Its key, which every later run under it needs, is {1}: this browser keeps it for runs sent from here; write it down to send runs under the name from anywhere else.')
+            : tr('The name is yours. Its key, which every later run under it needs, is {1}: this browser could not keep it, so write it down now.'),
+          said.key);
+        }
+        return text;
+      });
       return true;
     }
-    if (response.status === 403) {
-      answer.textContent = fill(tr('The server did not take the run: {1}'), said.error || '');
-      return 'key';
-    }
-    answer.textContent = fill(tr('The server did not take the run: {1}'),
-      said.error || fill(tr('it answered {1}'), response.status));
+    answer(() => fill(tr('The server did not take the run: {1}'),
+      said.error || fill(tr('it answered {1}'), response.status)));
+    if (response.status === 403) return 'key';
   } catch (error) {
-    answer.textContent = fill(tr('The score server could not be reached: {1}'), error.message);
+    answer(() => fill(tr('The score server could not be reached: {1}'), error.message));
   }
   return false;
 }
@@ -103,9 +108,9 @@ function offer(score) {
   const form = document.createElement('form');
   form.id = 'submit';
   const what = document.createElement('span');
-  what.textContent = fill(tr('New best: {1}.'), score);
   const label = document.createElement('label');
-  label.textContent = tr('Name') + ' ';
+  const labelText = document.createTextNode('');
+  label.append(labelText);
   const name = document.createElement('input');
   name.name = 'name';
   name.maxLength = 16;
@@ -115,7 +120,8 @@ function offer(score) {
   label.append(name);
   // The name's key, asked for only when the server wants one this browser does not keep.
   const keyLabel = document.createElement('label');
-  keyLabel.textContent = tr('Key') + ' ';
+  const keyText = document.createTextNode('');
+  keyLabel.append(keyText);
   keyLabel.hidden = true;
   const key = document.createElement('input');
   key.name = 'key';
@@ -124,9 +130,18 @@ function offer(score) {
   keyLabel.append(key);
   const button = document.createElement('button');
   button.type = 'submit';
-  button.textContent = tr('Submit this run');
   const answer = document.createElement('span');
   answer.className = 'answer';
+  let answered = () => '';
+  const texts = () => {
+    what.textContent = fill(tr('New best: {1}.'), score);
+    labelText.textContent = tr('Name') + ' ';
+    keyText.textContent = tr('Key') + ' ';
+    button.textContent = tr('Submit this run');
+    answer.textContent = answered();
+  };
+  texts();
+  onLanguageChange(texts);
   form.append(what, ' ', label, ' ', keyLabel, ' ', button, ' ', answer);
   form.addEventListener('submit', async (e) => {
     e.preventDefault();
@@ -134,7 +149,7 @@ function offer(score) {
     if (!given) return;
     keepName(given);
     button.disabled = true;
-    const outcome = await send(given, key.value.trim(), answer);
+    const outcome = await send(given, key.value.trim(), (text) => { answered = text; texts(); });
     if (outcome === true) {
       button.hidden = true;
       label.hidden = true;

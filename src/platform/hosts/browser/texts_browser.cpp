@@ -20,7 +20,6 @@
 #include <vector>
 
 #include "catalog.h"
-#include "files.h"
 
 namespace {
 
@@ -62,19 +61,10 @@ EMSCRIPTEN_KEEPALIVE void tavlo_texts_language() {
         if (end > at) tags.push_back(in.substr(at, end - at));
         at = end + 1;
     }
-    // As LoadCatalog chooses (English when it comes first or none has a catalogue), into the
-    // page's copy, then the game's while it runs.
-    std::string chosen;
+    // As the game chooses (FindCatalog), into the page's copy, then the game's while it runs.
     platform::Catalog catalog;
-    for (const std::string& language : platform::LanguagesFromTags(tags)) {
-        if (language == "en" || language.rfind("en_", 0) == 0) break;
-        const platform::FileRead read =
-            platform::ReadRegularFile("/locale/" + language + "/LC_MESSAGES/tavlo.mo", 1 << 20);
-        if (read.ok() && catalog.Load(read.bytes)) {
-            chosen = language;
-            break;
-        }
-    }
+    const std::string chosen =
+        platform::FindCatalog({"/locale"}, platform::LanguagesFromTags(tags), catalog);
     PageCatalog() = catalog;
     if (watching && !exited) platform::UseCatalog(std::move(catalog));
     Answer(chosen);

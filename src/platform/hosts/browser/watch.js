@@ -42,9 +42,23 @@ function say(text) {
   box.hidden = false;
 }
 
+// The game's reason, {"text", "parts"} as session_browser.cpp sends it (a part is a string or
+// another reason), in the player's language.
+function reason(said) {
+  if (typeof said === 'string') return said;
+  return fill(tr(said.text), ...said.parts.map(reason));
+}
+function detail(how) {
+  try {
+    return reason(JSON.parse(how.detail));
+  } catch (e) {
+    return how.detail;
+  }
+}
+
 function ended(how) {
-  if (how.outcome === 3) return fill(tr('This run cannot be played here: {1}.'), how.detail);
-  if (how.outcome === 2) return fill(tr('The run went another way than it was recorded ({1}).'), how.detail);
+  if (how.outcome === 3) return fill(tr('This run cannot be played here: {1}.'), detail(how));
+  if (how.outcome === 2) return fill(tr('The run went another way than it was recorded ({1}).'), detail(how));
   if (how.outcome === 1) return tr('You stopped the run before its end.');
   if (!how.rounds) return tr('The run has ended without finishing a round.');
   return fill(trn('The run has ended. It reached a score of {1} point.',
@@ -56,31 +70,40 @@ if (wanted) {
   const address = /^[0-9]{1,18}$/.test(wanted)
     ? new URL(`api/runs/${wanted}/replay`, scoresServer()) : new URL(wanted, location.href);
   const line = scoresLine();
-  // Said again in the player's language once that is loaded (or chosen anew).
-  // A run of the server's is said with its board.
+  // Each text is said again in the player's language once that is loaded (or chosen anew): a
+  // fetch can fail before the game's module, and its catalogues, are there. A run of the
+  // server's is said with its board.
   let facts = {};
-  const watching = () => {
-    line.textContent = fill(tr('Watching a recorded run ({1}). Pause ends it.'), address.href);
+  let shown = () => {
+    const text = fill(tr('Watching a recorded run ({1}). Pause ends it.'), address.href);
     const board = boardSentence(facts);
-    if (board) line.textContent += ' ' + board;
+    return board ? text + ' ' + board : text;
   };
-  watching();
-  onLanguageChange(watching);
+  let finished = false;
+  const show = () => {
+    if (finished) say(shown());
+    else line.textContent = shown();
+  };
+  show();
+  onLanguageChange(show);
   if (/^[0-9]{1,18}$/.test(wanted)) {
     fetch(new URL(`api/runs/${wanted}`, scoresServer())).then((response) => response.json())
-      .then((said) => { facts = said; watching(); }).catch(() => {});
+      .then((said) => { facts = said; show(); }).catch(() => {});
   }
   const over = (text) => {
     line.hidden = true;
-    say(text);
+    finished = true;
+    shown = text;
+    show();
   };
   window.Module = window.Module || {};
   window.Module.tavloWatch = fetch(address).then((response) => {
-    if (!response.ok) throw new Error(fill(tr('the server answered {1}'), response.status));
+    if (!response.ok) throw Object.assign(new Error(`HTTP ${response.status}`), { status: response.status });
     return response.arrayBuffer();
   }).then((bytes) => new Uint8Array(bytes));
   window.Module.tavloWatch.catch((error) => {
-    over(fill(tr('The run could not be fetched from {1}: {2}'), address.href, error.message));
+    over(() => fill(tr('The run could not be fetched from {1}: {2}'), address.href,
+      error.status ? fill(tr('the server answered {1}'), error.status) : error.message));
   });
-  document.addEventListener('tavlowatchend', (e) => over(ended(e.detail)));
+  document.addEventListener('tavlowatchend', (e) => over(() => ended(e.detail)));
 }

@@ -67,12 +67,8 @@ SdlHost::SdlHost() {
     controllers_->SetMap(sdl::PadMapOf(settings_.bindings));
     // The player's choice of language for the port's texts, over the system's.
     if (!settings_.language.empty()) {
-        const bool english = settings_.language == "C" || settings_.language == "en" ||
-                             settings_.language.rfind("en_", 0) == 0 ||
-                             settings_.language.rfind("en-", 0) == 0;
         platform::LoadCatalog(platform::CatalogRoots(),
-                              english ? std::vector<std::string>{"en"}
-                                      : platform::LanguagesFromTags({settings_.language}));
+                              platform::LanguagesFromTags({settings_.language}));
     }
 }
 

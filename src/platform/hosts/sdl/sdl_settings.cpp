@@ -140,8 +140,8 @@ Settings ParseSettings(const std::string& text, std::vector<std::string>& notes)
         }
     }
     for (const std::string& action : FillFromDefaults(read.bindings)) {
-        // TRANSLATORS: {1} is an action's name in settings.conf (left, enter, fullscreen, ...).
         notes.push_back(
+            // TRANSLATORS: {1} is an action's name in settings.conf (left, enter, fullscreen, ...).
             platform::Fill(tr("no key is left for {1}: its keys do other things"), {action}));
     }
     return read;
@@ -189,8 +189,8 @@ LoadedSettings LoadSettings(const std::string& path) {
     std::vector<std::string> notes;
     loaded.settings = ParseSettings(read.bytes, notes);
     if (loaded.settings.submitServer.empty() != loaded.settings.submitName.empty()) {
-        // TRANSLATORS: submit_server and submit_name are the settings' names; keep them.
         notes.push_back(
+            // TRANSLATORS: submit_server and submit_name are the settings' names; keep them.
             tr("submit_server and submit_name go together: with only one of them "
                "no run is sent"));
     }
