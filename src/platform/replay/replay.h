@@ -64,14 +64,17 @@ std::string EndLine(std::uint64_t at, std::uint64_t frames, bool cut = false);
 // False for the kinds a replay does not keep (the mouse over the window changes no picture).
 bool Recordable(const InputEvent& event);
 
+// An archive's bytes as a replay names them: FNV-1a 64, 16 hex digits.
+std::string ArchiveChecksum(std::string_view bytes);
 // The FNV-1a 64 of "tavlo.rka" in the working folder, as a replay names its archive (one that
 // cannot be read counts as empty).
 std::string WorkingArchiveChecksum();
 // Reads and parses the replay file at `path` into `replay` and checks that this program can play
-// it here: its version, and the archive in the working folder (`archiveName` names that archive
-// in the refusal). Nothing when it fits, else why not.
+// it here: its version, and the archive (`archiveName` names it in the refusal): the one whose
+// ArchiveChecksum is `archive` when given, else the working folder's. Nothing when it fits, else
+// why not.
 std::optional<std::string> ReadFitting(const std::string& path, const std::string& archiveName,
-                                       Replay& replay);
+                                       Replay& replay, const std::string* archive = nullptr);
 
 // A frame's CRC-32: its size, its visible pixels row by row, its 256 colours. (Runs are summed
 // with CRC-32 too, the archive with FNV-1a 64: base/checksums.h.)

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <string_view>
 #include <vector>
 
 #include "catalog.h"
@@ -34,6 +35,9 @@ using platform::Crc32;
 using platform::Hex;
 
 enum class Mode { None, Record, Play };
+
+// A verify's exit code when the play cannot be set up here (docs/replays.md, "Exit codes").
+constexpr int kCannotVerifyHere = 4;
 
 struct Session {
     Mode mode = Mode::None;
@@ -201,6 +205,52 @@ int Refuse(const std::string& message) {
     return 1;
 }
 
+// A play that could not be set up here: the machine's trouble (no temporary folder, a full disk,
+// no archive), never the replay's. A verify says so in words of its own and ends with code 4,
+// so that its caller (the score server) does not blame the run; a replay watched ends with 1.
+int CannotSetUp(const std::string& reason) {
+    RemoveScratch();
+    if (!session.verify) return Refuse(reason);
+    std::fprintf(stderr, "tavlo: cannot verify here: %s\n", reason.c_str());
+    session.mode = Mode::None;
+    return kCannotVerifyHere;
+}
+
+// Writes a file of the scratch folder (ours alone, new and thrown away: nothing to sync).
+bool WriteScratchFile(const std::string& path, std::string_view bytes) {
+    std::FILE* out = platform::OpenStream(path, "wb");
+    bool written = out && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    if (out) written = std::fclose(out) == 0 && written;
+    return written;
+}
+
+// Puts the working folder's "tavlo.rka" in the scratch folder `folder` under the same name and
+// gives its checksum, from the one read of it, through the name the game opens. A symbolic link
+// to the archive's own file where the system makes one: no copy, and a play shut in its scratch
+// folder reads the archive where it lies and can write nothing through the link. Else (Windows
+// without the right to make links) a copy of the bytes checked. Nothing when it cannot be put
+// there, with `why`.
+std::optional<std::string> PlaceArchive(const std::string& folder, std::string& why) {
+    constexpr std::size_t kLimit = std::size_t{1} << 30;
+    const std::string placed = folder + "/tavlo.rka";
+    std::error_code error;
+    const std::filesystem::path real =
+        std::filesystem::canonical(platform::PathOf("tavlo.rka"), error);
+    if (!error) std::filesystem::create_symlink(real, platform::PathOf(placed), error);
+    const bool linked = !error;
+    const platform::FileRead archive =
+        platform::ReadRegularFile(linked ? placed : "tavlo.rka", kLimit);
+    if (!archive.ok()) {
+        why = "tavlo.rka cannot be read: " + platform::DescribeRead(archive, kLimit);
+        return std::nullopt;
+    }
+    if (!linked && !WriteScratchFile(placed, archive.bytes)) {
+        why = "cannot copy tavlo.rka to " + placed + ": " + std::strerror(errno);
+        return std::nullopt;
+    }
+    return ArchiveChecksum(archive.bytes);
+}
+
 int StartRecording(const char* program) {
     Replay header;
     header.program = TAVLO_VERSION;
@@ -237,28 +287,32 @@ int StartRecording(const char* program) {
 }
 
 int StartPlaying() {
-    if (auto refused = ReadFitting(session.path, "the one in this folder", session.replay)) {
+    // A folder of its own under the temporary folder (TMPDIR): the archive, and the score file
+    // as the recording found it. All the run writes goes there.
+    std::error_code error;
+    const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
+    if (error) return CannotSetUp("no folder for temporary files: " + error.message());
+    const std::string base =
+        platform::MakeScratchFolder(platform::Utf8Of(temporary / "tavlo-replay-"));
+    if (base.empty()) {
+        return CannotSetUp("no scratch folder in " + platform::Utf8Of(temporary) + ": " +
+                           std::strerror(errno));
+    }
+    session.scratch = base;
+    std::string why;
+    const std::optional<std::string> archive = PlaceArchive(base, why);
+    if (!archive) return CannotSetUp(why);
+    if (auto refused =
+            ReadFitting(session.path, "the one in this folder", session.replay, &*archive)) {
+        RemoveScratch();
         return Refuse(*refused);
     }
     const Replay& replay = session.replay;
-    // A folder of its own: the archive, and the score file as the recording found it.
-    std::error_code error;
-    const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
-    if (error) return Refuse("no folder for temporary files: " + error.message());
-    const std::string base =
-        platform::MakeScratchFolder(platform::Utf8Of(temporary / "tavlo-replay-"));
-    if (base.empty()) return Refuse(std::string("no scratch folder: ") + std::strerror(errno));
-    session.scratch = base;
-    std::filesystem::copy_file("tavlo.rka", platform::PathOf(base + "/tavlo.rka"), error);
-    bool scoreWritten = true;
-    if (replay.scores) {
-        scoreWritten =
-            platform::ReplaceFile(base + "/score.dat", *replay.scores, platform::Existing::Replace)
-                .ok;
+    if (replay.scores && !WriteScratchFile(base + "/score.dat", *replay.scores)) {
+        return CannotSetUp("cannot write score.dat in " + base + ": " + std::strerror(errno));
     }
-    if (error || !scoreWritten || !platform::ChangeFolder(base)) {
-        RemoveScratch();
-        return Refuse("cannot set up the scratch folder " + base);
+    if (!platform::ChangeFolder(base)) {
+        return CannotSetUp("cannot move into " + base + ": " + std::strerror(errno));
     }
     // Playback is a run of its own: the replay's end stops it and its events are its input,
     // whatever the caller has exported for other runs (a time limit, a script).
@@ -294,8 +348,10 @@ int StartSession(const SessionRequest& request, const char* program) {
     if (const char* sums = std::getenv("TAVLO_FRAME_SUMS"); sums && *sums) {
         session.sums = platform::OpenStream(sums, "wb");
         if (!session.sums) {
-            std::fprintf(stderr, "%s: TAVLO_FRAME_SUMS %s: %s\n", program, sums,
-                         std::strerror(errno));
+            const std::string why =
+                std::string("TAVLO_FRAME_SUMS ") + sums + ": " + std::strerror(errno);
+            if (session.mode == Mode::Play && session.verify) return CannotSetUp(why);
+            std::fprintf(stderr, "%s: %s\n", program, why.c_str());
             RemoveScratch();
             return 2;
         }
@@ -306,7 +362,8 @@ int StartSession(const SessionRequest& request, const char* program) {
 
 Host* CreateSessionHost() {
     if (session.mode == Mode::None) return session.makeHost();
-    Host* inner = session.verify ? CreateHeadlessHost() : session.makeHost();
+    Host* inner =
+        session.verify ? CreateHeadlessHost(headless::Pictures::Unkept) : session.makeHost();
     if (session.mode == Mode::Record) {
         session.replay.clockStart = inner->Milliseconds();
         session.host = new ReplayHost(std::unique_ptr<Host>(inner), ReplayHost::Mode::Record,
