@@ -131,6 +131,7 @@ TEST(ReplayRunDeathTest, AFileThatDoesNotFitEndsWithItsLineAndCodeOne) {
         {golden.substr(0, golden.size() / 2), "line "},
         {replaced("program 1.0.0", "program 0.9"), "recorded by tavlo 0.9"},
         {replaced("archive ", "archive 0000000000000000\n#"), "another tavlo.rka"},
+        {replaced("scores 07000000", "scores none"), "keeps no score file"},
         {replaced("@121", "@120"), "line 9: the run went another way"},
         {replaced("end @", "end @1"), "line 19: the run went another way"},
         {replaced("18200 down RETURN", "18200 down SPACE"), "line 18: the run went another way"},
@@ -169,6 +170,9 @@ TEST(ReplayRunDeathTest, AVerifyThatCannotBeSetUpHereEndsWithCodeFourAndWritesOn
          "cannot verify here: tavlo.rka cannot be read: it is a folder"},
         {"no frame sums", ":", "TAVLO_FRAME_SUMS=@/none/sums", 4,
          "cannot verify here: TAVLO_FRAME_SUMS"},
+        // During the play: a picture the game cannot load (its error dialog).
+        {"a picture not loaded", ":", "TAVLO_FAIL=LoadImageA", 4,
+         "cannot verify here: the game stopped: tmp.bmp"},
         {"another archive", "printf x >>tavlo.rka", "", 1, "recorded with another tavlo.rka"},
     };
     for (const Case& c : cases) {

@@ -55,6 +55,7 @@ struct Session {
     int divergedLine = -1;
     std::string diverged;
     std::vector<std::string> rounds;  // each round's result, as the game told a debugger
+    std::string stopped;              // the first dialog the game showed, when it showed one
     std::function<void(const std::string&)> onNewBest;
 };
 
@@ -155,6 +156,15 @@ void Finish() {
     const Replay& replay = session.replay;
     const std::optional<std::string> saved = ReadWhole(session.scratch + "/score.dat", 64);
     RemoveScratch();
+    // The game shows a dialog only when this machine failed it (a file it could not write or
+    // read, no memory): whatever the run did then is not the replay's, and its report would
+    // not be either.
+    if (session.verify && !session.stopped.empty()) {
+        std::fprintf(stderr, "tavlo: cannot verify here: the game stopped: %s\n",
+                     session.stopped.c_str());
+        std::fflush(nullptr);
+        std::_Exit(kCannotVerifyHere);
+    }
     if (session.divergedLine < 0 && host.Delivered() < replay.events.size()) {
         session.divergedLine = replay.events[host.Delivered()].line;
         session.diverged =
@@ -308,7 +318,12 @@ int StartPlaying() {
         return Refuse(*refused);
     }
     const Replay& replay = session.replay;
-    if (replay.scores && !WriteScratchFile(base + "/score.dat", *replay.scores)) {
+    // Recorded before replays kept the score file: the game would find none and not start.
+    if (!replay.scores) {
+        RemoveScratch();
+        return Refuse("it keeps no score file (scores none): the game would not start with it");
+    }
+    if (!WriteScratchFile(base + "/score.dat", *replay.scores)) {
         return CannotSetUp("cannot write score.dat in " + base + ": " + std::strerror(errno));
     }
     if (!platform::ChangeFolder(base)) {
@@ -387,6 +402,11 @@ Host* CreateSessionHost() {
                                       session.replay.clockStart);
         session.host->PlayFrom(&session.replay);
         session.host->onDiverged = Diverged;
+        session.host->onMessage = [](const std::string& text) {
+            if (!session.stopped.empty()) return;
+            session.stopped = text.substr(0, 300);  // on one line, for the caller's log
+            for (char& c : session.stopped) c = c == '\n' || c == '\r' ? ' ' : c;
+        };
         // The game tells a debugger each round's result (a line ending in a newline).
         SetDebugListener([](const char* text) {
             std::string line(text);
