@@ -5,11 +5,12 @@
 #        scripts/deps.sh packages NAME... the named packages
 set -euo pipefail
 
-# Building and playing the game (gettext compiles the catalogues of the port's texts; libcurl
-# and nlohmann-json send runs to a score server, --submit).
+# Building and playing the game (gettext compiles the catalogues of the port's texts; zlib's
+# CRC-32 sums a replay's pictures; libcurl and nlohmann-json send runs to a score server,
+# --submit).
 build=(build-essential cmake ninja-build pkg-config gettext libsdl2-dev libfreetype-dev
-       libfontconfig-dev libpng-dev libcurl4-openssl-dev nlohmann-json3-dev fonts-dejavu-core
-       fonts-ipafont-gothic)
+       libfontconfig-dev libpng-dev zlib1g-dev libcurl4-openssl-dev nlohmann-json3-dev
+       fonts-dejavu-core fonts-ipafont-gothic)
 # The page: emscripten builds it; node runs emscripten's tools and serves the page; gettext
 # compiles the catalogues of the port's texts (so for the Windows build too).
 web=(emscripten node-acorn nodejs gettext)

@@ -1,9 +1,11 @@
 // Replays through the real program: a recorded run plays back to the same frames, a run keeps
-// its seed, and a file that does not fit ends with a message naming its line and exit code 1.
+// its seed, a file that does not fit ends with a message naming its line and exit code 1, and a
+// verify that cannot be set up here with code 4.
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -134,6 +136,7 @@ TEST(ReplayRunDeathTest, AFileThatDoesNotFitEndsWithItsLineAndCodeOne) {
         {golden.substr(0, golden.size() / 2), "line "},
         {replaced("program 1.0.0", "program 0.9"), "recorded by tavlo 0.9"},
         {replaced("archive ", "archive 0000000000000000\n#"), "another tavlo.rka"},
+        {replaced("scores 07000000", "scores none"), "keeps no score file"},
         {replaced("@121", "@120"), "line 9: the run went another way"},
         {replaced("end @", "end @1"), "line 19: the run went another way"},
         {replaced("18200 down RETURN", "18200 down SPACE"), "line 18: the run went another way"},
@@ -253,6 +256,65 @@ TEST(ReplayRunDeathTest, AReactionLineNamesTheFrameWhereItsPictureFirstShowed) {
         }
     }
     EXPECT_GT(coloured, 0);
+}
+
+// A verify that cannot be set up here ends with code 4 and says why; one that can writes only
+// under TMPDIR (its scratch folder, gone at the end): nothing in the data folder, HOME or the
+// caller's folder, whatever the outcome.
+TEST(ReplayRunDeathTest, AVerifyThatCannotBeSetUpHereEndsWithCodeFourAndWritesOnlyUnderTmpdir) {
+    struct Case {
+        const char* what;
+        const char* setUp;        // shell, in the data folder
+        const char* environment;  // @ is the data folder
+        int exitCode;
+        const char* says;  // in standard error
+    };
+    const Case cases[] = {
+        {"verified", ":", "", 0, ""},
+        {"TMPDIR missing", ":", "TMPDIR=@/none", 4, "cannot verify here: no folder for"},
+        {"TMPDIR a file", ": >file", "TMPDIR=@/file", 4, "cannot verify here: no folder for"},
+        {"no archive", "rm tavlo.rka", "", 4, "cannot verify here: tavlo.rka cannot be read"},
+        {"the archive a folder", "rm tavlo.rka && mkdir tavlo.rka", "", 4,
+         "cannot verify here: tavlo.rka cannot be read: it is a folder"},
+        {"no frame sums", ":", "TAVLO_FRAME_SUMS=@/none/sums", 4,
+         "cannot verify here: TAVLO_FRAME_SUMS"},
+        // During the play: a picture the game cannot load (its error dialog).
+        {"a picture not loaded", ":", "TAVLO_FAIL=LoadImageA", 4,
+         "cannot verify here: the game stopped: tmp.bmp"},
+        {"another archive", "printf x >>tavlo.rka", "", 1, "recorded with another tavlo.rka"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Folder data;
+        const std::string caller = FreshFolder("replay-caller");
+        const std::string temporary = FreshFolder("replay-tmpdir");
+        const std::string home = FreshFolder("replay-home");
+        ASSERT_EQ(std::system(("cd '" + data.path + "' && rm score.dat && " + c.setUp).c_str()), 0);
+        std::string environment = c.environment;
+        if (const auto at = environment.find('@'); at != std::string::npos) {
+            environment.replace(at, 1, data.path);
+        }
+        const std::string archive = ReadFile(data.path + "/tavlo.rka");
+        RunResult result = testing_support::Run(
+            "cd '" + caller + "' && HOME='" + home + "' XDG_CONFIG_HOME= XDG_DATA_HOME= TMPDIR='" +
+                temporary + "' " + environment,
+            TAVLO_BINARY " --data-dir '" + data.path +
+                "' --replay " TAVLO_SOURCE_DIR "/tests/e2e/replays/quit.replay --verify >out");
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.standardError;
+        EXPECT_NE(result.standardError.find(c.says), std::string::npos) << result.standardError;
+        auto names = [](const std::string& folder) {
+            std::string list;
+            for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+                list += entry.path().filename().string() + " ";
+            }
+            return list;
+        };
+        EXPECT_EQ(names(temporary), "");
+        EXPECT_EQ(names(home), "");
+        EXPECT_EQ(names(caller), "out ");
+        EXPECT_EQ(ReadFile(data.path + "/tavlo.rka"), archive);
+        EXPECT_NE(::access((data.path + "/score.dat").c_str(), F_OK), 0);
+    }
 }
 
 }  // namespace

@@ -125,16 +125,18 @@ TEST(Installed, TwoInstallationsShareThePlayersFolder) {
     EXPECT_EQ(ReadFile(folder + "/score.dat"), std::string("\x2a\0\0\0", 4));
 }
 
-// Recording and playing back are games in the player's folder; the files they name are the
-// caller's.
-TEST(Installed, RecordsAndPlaysBackInThePlayersFolder) {
+// Recording is a game in the player's folder; the files it names are the caller's. A verify
+// reads the installed archive where it lies and makes no player's folder.
+TEST(Installed, RecordsInThePlayersFolderAndVerifiesWithoutOne) {
     Installation install;
     EXPECT_EQ(install.Launch("HOME={home}", "--record run.replay").exitCode, 1);
     ASSERT_TRUE(Exists(install.root + "/run.replay"));
+    ASSERT_EQ(std::system(("rm -r '" + install.home + "/.local'").c_str()), 0);
     const RunResult verified = install.Launch("HOME={home}", "--replay run.replay --verify");
     EXPECT_EQ(verified.exitCode, 0) << verified.standardError;
     EXPECT_NE(install.Out().find(": played to its end at 400 ms\n"), std::string::npos)
         << install.Out();
+    EXPECT_FALSE(Exists(install.home + "/.local"));
 }
 
 // Asked for anything but a game, the program makes no folder; --help says where it plays.

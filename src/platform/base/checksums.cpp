@@ -1,25 +1,8 @@
-// Checksums of bytes and their hex.
+// Checksums of bytes and their hex. (CRC-32 is zlib's, checksums_crc_zlib.cpp; the page's own,
+// checksums_crc_table.cpp.)
 #include "checksums.h"
 
-#include <array>
-
 namespace platform {
-
-std::uint32_t Crc32(const void* data, std::size_t size, std::uint32_t crc) {
-    static const std::array<std::uint32_t, 256> table = [] {
-        std::array<std::uint32_t, 256> t{};
-        for (std::uint32_t i = 0; i < 256; ++i) {
-            std::uint32_t c = i;
-            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
-        }
-        return t;
-    }();
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    crc = ~crc;
-    for (std::size_t i = 0; i < size; ++i) crc = table[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
-    return ~crc;
-}
 
 std::uint64_t Fnv1a64(std::string_view bytes) {
     std::uint64_t hash = 0xcbf29ce484222325ull;

@@ -11,7 +11,10 @@ namespace host {
 
 Host* CreateHostNamedByEnvironment() {
     const char* video = std::getenv("TAVLO_VIDEO");
-    if (video && std::strcmp(video, "headless") == 0) return CreateHeadlessHost();
+    // Nothing in the program reads the headless host's last picture.
+    if (video && std::strcmp(video, "headless") == 0) {
+        return CreateHeadlessHost(headless::Pictures::Unkept);
+    }
     return CreateSdlHost();
 }
 

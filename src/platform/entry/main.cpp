@@ -15,6 +15,7 @@
 #include "command_line.h"
 #include "data_file_note.h"
 #include "data_folder.h"
+#include "files.h"
 #include "folder_lock.h"
 #include "host_choice.h"
 #include "replay_session.h"
@@ -63,9 +64,14 @@ int main(int argc, char** argv) {
         case host::CommandLine::Action::Play:
             break;
     }
-    // An installed program plays in the player's own folder unless --data-dir says otherwise.
+    // An installed program plays in the player's own folder unless --data-dir says otherwise. A
+    // verify only reads the archive (it plays in a scratch folder under TMPDIR): it takes it
+    // where it is installed, and makes nothing ready.
     const bool given = !line.dataDir.empty();
-    if (!given) {
+    if (!given && line.verify) {
+        const std::string archive = host::InstalledArchive(platform::ExecutablePath());
+        if (!archive.empty()) line.dataDir = platform::FolderOf(archive);
+    } else if (!given) {
         const host::PlayFolder folder = host::InstalledPlayFolder();
         if (!folder.error.empty()) {
             std::fprintf(stderr, "%s: %s\n", program, folder.error.c_str());
@@ -85,8 +91,9 @@ int main(int argc, char** argv) {
             "\n");
         return given ? 2 : 1;
     }
+    // A verify writes nothing in the data folder, and many may read one archive at once.
     std::string lockFailure;
-    switch (host::LockWorkingFolder(&lockFailure)) {
+    switch (line.verify ? host::FolderLock::Taken : host::LockWorkingFolder(&lockFailure)) {
         case host::FolderLock::Taken:
             break;
         case host::FolderLock::HeldByAnother: {

@@ -66,16 +66,19 @@ std::string EndLine(std::uint64_t at, std::uint64_t frames, bool cut = false);
 // False for the kinds a replay does not keep (the mouse over the window changes no picture).
 bool Recordable(const InputEvent& event);
 
+// An archive's bytes as a replay names them: FNV-1a 64, 16 hex digits.
+std::string ArchiveChecksum(std::string_view bytes);
 // The FNV-1a 64 of "tavlo.rka" in the working folder, as a replay names its archive (one that
 // cannot be read counts as empty).
 std::string WorkingArchiveChecksum();
 // Where the archive a replay is checked against is, as a refusal names it.
 enum class ArchiveHere { ThisFolder, ThisPage };
 // Reads and parses the replay file at `path` into `replay` and checks that this program can play
-// it here: its version, and the archive in the working folder. Nothing when it fits, else why
-// not (a sentence of its own: a program reads its English, a watcher its translation).
-std::optional<platform::Said> ReadFitting(const std::string& path, ArchiveHere here,
-                                          Replay& replay);
+// it here: its version, and the archive: the one whose ArchiveChecksum is `archive` when given,
+// else the working folder's. Nothing when it fits, else why not (a sentence of its own: a
+// program reads its English, a watcher its translation).
+std::optional<platform::Said> ReadFitting(const std::string& path, ArchiveHere here, Replay& replay,
+                                          const std::string* archive = nullptr);
 
 // A frame's CRC-32: its size, its visible pixels row by row, its 256 colours. (Runs are summed
 // with CRC-32 too, the archive with FNV-1a 64: base/checksums.h.)

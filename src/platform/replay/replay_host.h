@@ -42,6 +42,9 @@ class ReplayHost final : public Host {
     // here; a replay that was cut ends here when its clock reaches the cut. Must not return when
     // it ends the run.
     std::function<void()> onPoll;
+    // Called with the text of every dialog the program shows, before it is shown (the game shows
+    // one only when its files or its memory fail it).
+    std::function<void(const std::string& text)> onMessage;
 
     std::uint64_t Elapsed() const { return idles_; }
     std::uint64_t Frames() const { return frames_; }
@@ -59,6 +62,7 @@ class ReplayHost final : public Host {
     bool SetFullScreenMode() override { return inner_->SetFullScreenMode(); }
     void ShowScreen(const ScreenImage& image, ScreenChange cause) override;
     void MessageBox(const std::string& captionUtf8, const std::string& textUtf8) override {
+        if (onMessage) onMessage(textUtf8);
         inner_->MessageBox(captionUtf8, textUtf8);
     }
     void SetCursorVisible(bool visible) override { inner_->SetCursorVisible(visible); }

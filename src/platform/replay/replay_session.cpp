@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <string_view>
 #include <vector>
 
 #include "catalog.h"
@@ -36,6 +37,9 @@ using platform::Hex;
 
 enum class Mode { None, Record, Play };
 
+// A verify's exit code when the play cannot be set up here (docs/replays.md, "Exit codes").
+constexpr int kCannotVerifyHere = 4;
+
 struct Session {
     Mode mode = Mode::None;
     bool verify = false;
@@ -54,6 +58,7 @@ struct Session {
     std::vector<std::string> rounds;         // each round's result, as the game told a debugger
     std::FILE* reactionsFile = nullptr;      // TAVLO_REACTIONS
     std::unique_ptr<ReactionLog> reactions;  // while recording or playing
+    std::string stopped;                     // the first dialog the game showed, when it showed one
     std::function<void(const std::string&)> onNewBest;
 };
 
@@ -161,6 +166,15 @@ void Finish() {
     const Replay& replay = session.replay;
     const std::optional<std::string> saved = ReadWhole(session.scratch + "/score.dat", 64);
     RemoveScratch();
+    // The game shows a dialog only when this machine failed it (a file it could not write or
+    // read, no memory): whatever the run did then is not the replay's, and its report would
+    // not be either.
+    if (session.verify && !session.stopped.empty()) {
+        std::fprintf(stderr, "tavlo: cannot verify here: the game stopped: %s\n",
+                     session.stopped.c_str());
+        std::fflush(nullptr);
+        std::_Exit(kCannotVerifyHere);
+    }
     if (session.divergedLine < 0 && host.Delivered() < replay.events.size()) {
         session.divergedLine = replay.events[host.Delivered()].line;
         session.diverged =
@@ -211,6 +225,52 @@ int Refuse(const std::string& message) {
     return 1;
 }
 
+// A play that could not be set up here: the machine's trouble (no temporary folder, a full disk,
+// no archive), never the replay's. A verify says so in words of its own and ends with code 4,
+// so that its caller (the score server) does not blame the run; a replay watched ends with 1.
+int CannotSetUp(const std::string& reason) {
+    RemoveScratch();
+    if (!session.verify) return Refuse(reason);
+    std::fprintf(stderr, "tavlo: cannot verify here: %s\n", reason.c_str());
+    session.mode = Mode::None;
+    return kCannotVerifyHere;
+}
+
+// Writes a file of the scratch folder (ours alone, new and thrown away: nothing to sync).
+bool WriteScratchFile(const std::string& path, std::string_view bytes) {
+    std::FILE* out = platform::OpenStream(path, "wb");
+    bool written = out && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    if (out) written = std::fclose(out) == 0 && written;
+    return written;
+}
+
+// Puts the working folder's "tavlo.rka" in the scratch folder `folder` under the same name and
+// gives its checksum, from the one read of it, through the name the game opens. A symbolic link
+// to the archive's own file where the system makes one: no copy, and a play shut in its scratch
+// folder reads the archive where it lies and can write nothing through the link. Else (Windows
+// without the right to make links) a copy of the bytes checked. Nothing when it cannot be put
+// there, with `why`.
+std::optional<std::string> PlaceArchive(const std::string& folder, std::string& why) {
+    constexpr std::size_t kLimit = std::size_t{1} << 30;
+    const std::string placed = folder + "/tavlo.rka";
+    std::error_code error;
+    const std::filesystem::path real =
+        std::filesystem::canonical(platform::PathOf("tavlo.rka"), error);
+    if (!error) std::filesystem::create_symlink(real, platform::PathOf(placed), error);
+    const bool linked = !error;
+    const platform::FileRead archive =
+        platform::ReadRegularFile(linked ? placed : "tavlo.rka", kLimit);
+    if (!archive.ok()) {
+        why = "tavlo.rka cannot be read: " + platform::DescribeRead(archive, kLimit);
+        return std::nullopt;
+    }
+    if (!linked && !WriteScratchFile(placed, archive.bytes)) {
+        why = "cannot copy tavlo.rka to " + placed + ": " + std::strerror(errno);
+        return std::nullopt;
+    }
+    return ArchiveChecksum(archive.bytes);
+}
+
 int StartRecording(const char* program) {
     Replay header;
     header.program = TAVLO_VERSION;
@@ -247,28 +307,37 @@ int StartRecording(const char* program) {
 }
 
 int StartPlaying() {
-    if (auto refused = ReadFitting(session.path, ArchiveHere::ThisFolder, session.replay)) {
+    // A folder of its own under the temporary folder (TMPDIR): the archive, and the score file
+    // as the recording found it. All the run writes goes there.
+    std::error_code error;
+    const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
+    if (error) return CannotSetUp("no folder for temporary files: " + error.message());
+    const std::string base =
+        platform::MakeScratchFolder(platform::Utf8Of(temporary / "tavlo-replay-"));
+    if (base.empty()) {
+        return CannotSetUp("no scratch folder in " + platform::Utf8Of(temporary) + ": " +
+                           std::strerror(errno));
+    }
+    session.scratch = base;
+    std::string why;
+    const std::optional<std::string> archive = PlaceArchive(base, why);
+    if (!archive) return CannotSetUp(why);
+    if (auto refused =
+            ReadFitting(session.path, ArchiveHere::ThisFolder, session.replay, &*archive)) {
+        RemoveScratch();
         return Refuse(refused->English());
     }
     const Replay& replay = session.replay;
-    // A folder of its own: the archive, and the score file as the recording found it.
-    std::error_code error;
-    const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
-    if (error) return Refuse("no folder for temporary files: " + error.message());
-    const std::string base =
-        platform::MakeScratchFolder(platform::Utf8Of(temporary / "tavlo-replay-"));
-    if (base.empty()) return Refuse(std::string("no scratch folder: ") + std::strerror(errno));
-    session.scratch = base;
-    std::filesystem::copy_file("tavlo.rka", platform::PathOf(base + "/tavlo.rka"), error);
-    bool scoreWritten = true;
-    if (replay.scores) {
-        scoreWritten =
-            platform::ReplaceFile(base + "/score.dat", *replay.scores, platform::Existing::Replace)
-                .ok;
-    }
-    if (error || !scoreWritten || !platform::ChangeFolder(base)) {
+    // Recorded before replays kept the score file: the game would find none and not start.
+    if (!replay.scores) {
         RemoveScratch();
-        return Refuse("cannot set up the scratch folder " + base);
+        return Refuse("it keeps no score file (scores none): the game would not start with it");
+    }
+    if (!WriteScratchFile(base + "/score.dat", *replay.scores)) {
+        return CannotSetUp("cannot write score.dat in " + base + ": " + std::strerror(errno));
+    }
+    if (!platform::ChangeFolder(base)) {
+        return CannotSetUp("cannot move into " + base + ": " + std::strerror(errno));
     }
     // Playback is a run of its own: the replay's end stops it and its events are its input,
     // whatever the caller has exported for other runs (a time limit, a script).
@@ -304,8 +373,10 @@ int StartSession(const SessionRequest& request, const char* program) {
     if (const char* sums = std::getenv("TAVLO_FRAME_SUMS"); sums && *sums) {
         session.sums = platform::OpenStream(sums, "wb");
         if (!session.sums) {
-            std::fprintf(stderr, "%s: TAVLO_FRAME_SUMS %s: %s\n", program, sums,
-                         std::strerror(errno));
+            const std::string why =
+                std::string("TAVLO_FRAME_SUMS ") + sums + ": " + std::strerror(errno);
+            if (session.mode == Mode::Play && session.verify) return CannotSetUp(why);
+            std::fprintf(stderr, "%s: %s\n", program, why.c_str());
             RemoveScratch();
             return 2;
         }
@@ -329,7 +400,8 @@ int StartSession(const SessionRequest& request, const char* program) {
 
 Host* CreateSessionHost() {
     if (session.mode == Mode::None) return session.makeHost();
-    Host* inner = session.verify ? CreateHeadlessHost() : session.makeHost();
+    Host* inner =
+        session.verify ? CreateHeadlessHost(headless::Pictures::Unkept) : session.makeHost();
     if (session.mode == Mode::Record) {
         session.replay.clockStart = inner->Milliseconds();
         session.host = new ReplayHost(std::unique_ptr<Host>(inner), ReplayHost::Mode::Record,
@@ -353,6 +425,11 @@ Host* CreateSessionHost() {
                                       session.replay.clockStart);
         session.host->PlayFrom(&session.replay);
         session.host->onDiverged = Diverged;
+        session.host->onMessage = [](const std::string& text) {
+            if (!session.stopped.empty()) return;
+            session.stopped = text.substr(0, 300);  // on one line, for the caller's log
+            for (char& c : session.stopped) c = c == '\n' || c == '\r' ? ' ' : c;
+        };
     }
     // The game tells a debugger each round's result (a line ending in a newline), and the facts
     // the reaction lines are made of.

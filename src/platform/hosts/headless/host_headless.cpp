@@ -42,7 +42,8 @@ const char* CauseName(ScreenChange cause) {
 
 class HeadlessHost final : public Host {
   public:
-    HeadlessHost() {
+    explicit HeadlessHost(headless::Pictures pictures)
+        : keepLast_(pictures == headless::Pictures::KeepLast) {
         start_ = static_cast<std::uint32_t>(
             platform::NumberVariable("TAVLO_CLOCK_START", UINT32_MAX, 0));
         limit_ = platform::NumberVariable("TAVLO_TIME_LIMIT", UINT64_MAX / 10, kDefaultTimeLimit);
@@ -81,6 +82,7 @@ class HeadlessHost final : public Host {
 
     void ShowScreen(const ScreenImage& image, ScreenChange cause) override {
         ++changes_;
+        if (!keepLast_ && captureFolder_.empty()) return;
         last_.Keep(image);
         last_.cause = cause;
         last_.at = elapsed_;
@@ -136,6 +138,7 @@ class HeadlessHost final : public Host {
         std::fflush(frames_);
     }
 
+    bool keepLast_;
     std::uint32_t start_ = 0;
     std::uint64_t limit_ = kDefaultTimeLimit;
     std::string captureFolder_;
@@ -152,9 +155,13 @@ HeadlessHost::~HeadlessHost() {
 
 }  // namespace
 
-Host* CreateHeadlessHost() {
-    headlessHost = new HeadlessHost();
+Host* CreateHeadlessHost(headless::Pictures pictures) {
+    headlessHost = new HeadlessHost(pictures);
     return headlessHost;
+}
+
+Host* CreateHeadlessHost() {
+    return CreateHeadlessHost(headless::Pictures::KeepLast);
 }
 
 namespace headless {

@@ -9,8 +9,18 @@
 
 namespace host {
 
-// Made once per process, by the program's entry or a test's.
+namespace headless {
+// What the host keeps of the screen: a copy of the last picture for a reader in the same
+// process (LastPicture: the tests that run the game in-process), or none (the program, where
+// nothing reads it: every picture copied would be a verify's second largest cost after its
+// checksums). Captures (TAVLO_CAPTURE) are written either way.
+enum class Pictures { KeepLast, Unkept };
+}  // namespace headless
+
+// Made once per process, by the program's entry or a test's; without an argument it keeps the
+// last picture.
 Host* CreateHeadlessHost();
+Host* CreateHeadlessHost(headless::Pictures pictures);
 
 }  // namespace host
 
@@ -25,7 +35,8 @@ void SetIdleHook(std::function<void()> hook);
 // Called when the run passes TAVLO_TIME_LIMIT, just before the program ends with code 3.
 void SetTimeLimitHook(std::function<void()> hook);
 
-// The last picture the screen showed: width × height indices and the 256 colours in force.
+// The last picture the screen showed: width × height indices and the 256 colours in force (a
+// host made with Pictures::Unkept keeps none unless it captures).
 struct Picture : KeptScreen {
     ScreenChange cause = ScreenChange::Flip;
     std::uint64_t at = 0;
