@@ -1,6 +1,7 @@
 // tavlo-scores: the score server. Reads its flags, opens the store (its schema brought up to
 // date), asks the game program its version, and serves until SIGINT or SIGTERM.
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "front.h"
 #include "service.h"
 #include "store.h"
 
@@ -18,7 +20,8 @@ constexpr const char* kUsage =
     "                    [--program TAVLO] [--archive TAVLO.RKA] [--scratch DIR]\n"
     "                    [--workers N] [--queue N] [--rate N] [--verify-cpu SECONDS]\n"
     "                    [--verify-memory MIB] [--verify-time SECONDS]\n"
-    "                    [--trust-forwarded] [--watch-url PREFIX] [--site DIR]\n"
+    "                    [--trust-forwarded] [--connections-per-address N]\n"
+    "                    [--watch-url PREFIX] [--site DIR]\n"
     "\n"
     "  --db             an SQLite file (made if missing) or a PostgreSQL URI (default "
     "scores.sqlite)\n"
@@ -35,6 +38,8 @@ constexpr const char* kUsage =
     "  --verify-memory  MiB of address space a play may take, 0 for no limit (default 512)\n"
     "  --verify-time    wall-clock seconds a play may take (default 60)\n"
     "  --trust-forwarded  take the client's address from X-Forwarded-For (behind a proxy only)\n"
+    "  --connections-per-address  connections one address may hold open at once, 0 for no\n"
+    "                   limit (default 32; behind a proxy, every connection is the proxy's)\n"
     "  --watch-url      each table row links to PREFIX followed by the run's id\n"
     "                   (default /play/?replay= with --site, else /api/runs/)\n"
     "  --site           serve the game's page (a built site folder) under /play/\n";
@@ -64,6 +69,7 @@ int main(int argc, char** argv) {
     config.verifier.scratch = tmp && *tmp ? tmp : "/tmp";
     config.workers = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     bool watchGiven = false;
+    scores::http::Limits limits;
 
     for (int i = 1; i < argc; ++i) {
         const std::string flag = argv[i];
@@ -93,6 +99,8 @@ int main(int argc, char** argv) {
             watchGiven = true;
         } else if (flag == "--site") {
             config.site = value;
+        } else if (flag == "--connections-per-address") {
+            ok = ToInt(value, 0, 1000000, &limits.perAddress);
         } else if (flag == "--workers") {
             ok = ToInt(value, 1, 256, &config.workers);
         } else if (flag == "--queue") {
@@ -170,23 +178,27 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stops, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
+    // Every connection is a descriptor: as many as the system lets this process have.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
+
     scores::Service service(*store, config);
-    if (!service.Http().bind_to_port(host, port)) {
+    scores::http::Front front(service.Http(), limits);
+    if (!front.Bind(host, port)) {
         std::fprintf(stderr, "tavlo-scores: cannot listen on %s\n", listen.c_str());
         return 1;
     }
     std::thread stopper([&] {
         int signal = 0;
         sigwait(&stops, &signal);
-        service.Http().stop();
+        front.Stop();
     });
     std::fprintf(stderr, "tavlo-scores: serving on http://%s/ (runs of tavlo %s, %s)\n",
                  listen.c_str(), config.version.c_str(), db.c_str());
-    const bool served = service.Http().listen_after_bind();
-    if (!served) {
-        // Ended by something else than a signal: the stopper is woken to end too.
-        pthread_kill(stopper.native_handle(), SIGTERM);
-    }
+    front.Run();
     stopper.join();
-    return served ? 0 : 1;
+    return 0;
 }

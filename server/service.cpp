@@ -22,14 +22,14 @@ using nlohmann::json;
 
 constexpr int kRetryAfterFullQueue = 10;
 
-void Json(httplib::Response& response, int status, const json& body) {
+void Json(http::Response& response, int status, const json& body) {
     response.status = status;
     // Names and the program's words are UTF-8 already; anything else is replaced, not thrown.
     response.set_content(body.dump(-1, ' ', false, json::error_handler_t::replace) + "\n",
                          "application/json");
 }
 
-void Refuse(httplib::Response& response, int status, const std::string& reason) {
+void Refuse(http::Response& response, int status, const std::string& reason) {
     Json(response, status, {{"error", reason}});
 }
 
@@ -84,15 +84,9 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
                   : VerifyQueue::Work([verifier = config_.verifier](const std::string& replay) {
                         return Verify(verifier, replay);
                     })) {
-    // Readers are not kept waiting behind submissions that wait for their plays.
-    http_.new_task_queue = [] { return new httplib::ThreadPool(32); };
-    // A body larger than the largest replay is refused unread (413, by the error handler's
-    // words).
-    http_.set_payload_max_length(kMaxReplayBytes);
-    http_.set_read_timeout(10);
-    http_.set_write_timeout(10);
-
-    http_.set_error_handler([](const httplib::Request&, httplib::Response& response) {
+    // A body larger than the largest replay is refused unread by the front (http::Limits,
+    // 413 in the error handler's words).
+    http_.set_error_handler([](const http::Request&, http::Response& response) {
         if (!response.body.empty()) return;
         switch (response.status) {
             case 413:
@@ -101,12 +95,19 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
             case 404:
                 Refuse(response, 404, "there is nothing here");
                 break;
+            case 431:
+                Refuse(response, 431, "the request's headers are too large");
+                break;
+            case 503:
+                Refuse(response, 503,
+                       "too many connections from your address; please try again soon");
+                break;
             default:
                 Refuse(response, response.status, "the request could not be handled");
         }
     });
     http_.set_exception_handler(
-        [](const httplib::Request&, httplib::Response& response, std::exception_ptr error) {
+        [](const http::Request&, http::Response& response, std::exception_ptr error) {
             try {
                 std::rethrow_exception(error);
             } catch (const std::exception& e) {
@@ -116,18 +117,19 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
             }
             Refuse(response, 500, "the server could not handle this; please try again later");
         });
-    http_.set_logger([this](const httplib::Request& request, const httplib::Response& response) {
-        std::fprintf(stderr, "%s %s %s %d\n", Address(request).c_str(), request.method.c_str(),
-                     request.path.c_str(), response.status);
+    http_.set_logger([this](const http::Request& request, const http::Response& response) {
+        std::fprintf(stderr, "%s %s %s %d\n", http::LogEscaped(Address(request)).c_str(),
+                     request.method.c_str(), http::LogEscaped(request.target).c_str(),
+                     response.status);
     });
 
     // The game's page may live on another site (docs/scores.md): it sends runs with a body of
     // its own type, which a browser asks about first.
-    http_.Post("/api/runs", [this](const httplib::Request& q, httplib::Response& r) {
+    http_.Post("/api/runs", [this](const http::Request& q, http::Response& r) {
         r.set_header("Access-Control-Allow-Origin", "*");
         Submit(q, r);
     });
-    http_.Options("/api/runs", [](const httplib::Request&, httplib::Response& response) {
+    http_.Options("/api/runs", [](const http::Request&, http::Response& response) {
         response.status = 204;
         response.set_header("Access-Control-Allow-Origin", "*");
         response.set_header("Access-Control-Allow-Methods", "POST");
@@ -137,12 +139,12 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
     // The game's page beside the API: its rows' links and its runs sent from the same site.
     if (!config_.site.empty()) {
         http_.set_mount_point("/play", config_.site);
-        http_.Get("/play", [](const httplib::Request&, httplib::Response& response) {
+        http_.Get("/play", [](const http::Request&, http::Response& response) {
             response.set_redirect("/play/");
         });
     }
 
-    http_.Get("/api/top", [this](const httplib::Request& request, httplib::Response& response) {
+    http_.Get("/api/top", [this](const http::Request& request, http::Response& response) {
         std::int64_t limit = 10;
         if (request.has_param("limit")) {
             const auto given = Number(request.get_param_value("limit"), 1, 100);
@@ -162,7 +164,7 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
     });
 
     http_.Get(R"(/api/runs/([0-9]{1,18}))",
-              [this](const httplib::Request& request, httplib::Response& response) {
+              [this](const http::Request& request, http::Response& response) {
                   const auto id = Number(request.matches[1], 1, INT64_MAX);
                   const std::optional<StoredRun> run = id ? store_.Run(*id) : std::nullopt;
                   if (!run) return Refuse(response, 404, "there is no such run");
@@ -179,7 +181,7 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
               });
 
     http_.Get(R"(/api/runs/([0-9]{1,18})/replay)",
-              [this](const httplib::Request& request, httplib::Response& response) {
+              [this](const http::Request& request, http::Response& response) {
                   const auto id = Number(request.matches[1], 1, INT64_MAX);
                   const std::optional<std::string> replay = id ? store_.Replay(*id) : std::nullopt;
                   if (!replay) return Refuse(response, 404, "there is no such run");
@@ -189,7 +191,7 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
                   response.set_content(*replay, "text/plain; charset=utf-8");
               });
 
-    http_.Get("/", [this](const httplib::Request& request, httplib::Response& response) {
+    http_.Get("/", [this](const http::Request& request, http::Response& response) {
         const std::string language = PageLanguage(request.get_param_value("lang"),
                                                   request.get_header_value("Accept-Language"));
         response.set_header("Vary", "Accept-Language");
@@ -199,7 +201,7 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
     });
 }
 
-std::string Service::Address(const httplib::Request& request) const {
+std::string Service::Address(const http::Request& request) const {
     if (config_.trustForwarded) {
         std::string forwarded = request.get_header_value("X-Forwarded-For");
         if (!forwarded.empty()) {
@@ -211,7 +213,7 @@ std::string Service::Address(const httplib::Request& request) const {
     return request.remote_addr;
 }
 
-void Service::Submit(const httplib::Request& request, httplib::Response& response) {
+void Service::Submit(const http::Request& request, http::Response& response) {
     if (const int wait = rate_.Take(Address(request)); wait > 0) {
         response.set_header("Retry-After", std::to_string(wait));
         return Refuse(response, 429,
@@ -234,11 +236,12 @@ void Service::Submit(const httplib::Request& request, httplib::Response& respons
             return Refuse(response, 422, submission.error);
     }
 
-    const auto accepted = [&](const StoredRun& run, int status) {
+    // By value where the answer may be written after this returns (below).
+    const auto accepted = [this, &response](const StoredRun& run, int status) {
         Json(response, status,
              {{"id", run.id}, {"score", run.score}, {"rank", store_.Rank(run.id)}});
     };
-    const auto heldElsewhere = [&](const StoredRun& run) {
+    const auto heldElsewhere = [&response, name, accepted](const StoredRun& run) {
         if (run.name == name.name) return accepted(run, 200);
         Refuse(response, 409, "this run is already in the table under another name");
     };
@@ -250,44 +253,51 @@ void Service::Submit(const httplib::Request& request, httplib::Response& respons
         return Refuse(response, 409, "name refused: \"" + *holder + "\" is taken");
     }
 
-    std::optional<std::future<Verification>> pending = queue_.Submit(request.body);
+    // The play is waited for on no thread: what follows runs on the queue's worker once it has
+    // played, and the answer goes out when this step lets the request go (http.h, Later).
+    const auto played = [this, &request, &response, name, submission, hash, accepted, heldElsewhere,
+                         later = response.Later()](const Verification& verified) {
+        // A store that throws below leaves this answer.
+        Refuse(response, 500, "the server could not handle this; please try again later");
+        switch (verified.outcome) {
+            case Verification::Outcome::Verified:
+                break;
+            case Verification::Outcome::NoRound:
+                return Refuse(response, 422, "the run finished no round, so it has no score");
+            case Verification::Outcome::DidNotVerify:
+                return Refuse(response, 422, "the run did not verify: " + verified.detail);
+            case Verification::Outcome::OverLimits:
+                return Refuse(response, 422, "the run could not be verified: " + verified.detail);
+            case Verification::Outcome::ServerTrouble:
+                std::fprintf(stderr, "tavlo-scores: verification failed: %s\n",
+                             verified.detail.c_str());
+                return Refuse(response, 500,
+                              "the server could not check the run; please try later");
+        }
+
+        NewRun run;
+        run.name = name.name;
+        run.nameKey = name.key;
+        run.hash = hash;
+        run.replay = request.body;
+        run.program = submission.program;
+        run.score = verified.score;
+        run.when = Now();
+        const AddResult added = store_.Add(run);
+        switch (added.outcome) {
+            case AddResult::Outcome::Added:
+                return accepted(added.run, 201);
+            case AddResult::Outcome::AlreadyStored:
+                return heldElsewhere(added.run);
+            case AddResult::Outcome::NameTaken:
+                return Refuse(response, 409, "name refused: \"" + added.run.name + "\" is taken");
+        }
+    };
+    std::optional<std::future<Verification>> pending = queue_.Submit(request.body, played);
     if (!pending) {
         response.set_header("Retry-After", std::to_string(kRetryAfterFullQueue));
         return Refuse(response, 503,
                       "the server is busy checking other runs; please try again soon");
-    }
-    const Verification verified = pending->get();
-    switch (verified.outcome) {
-        case Verification::Outcome::Verified:
-            break;
-        case Verification::Outcome::NoRound:
-            return Refuse(response, 422, "the run finished no round, so it has no score");
-        case Verification::Outcome::DidNotVerify:
-            return Refuse(response, 422, "the run did not verify: " + verified.detail);
-        case Verification::Outcome::OverLimits:
-            return Refuse(response, 422, "the run could not be verified: " + verified.detail);
-        case Verification::Outcome::ServerTrouble:
-            std::fprintf(stderr, "tavlo-scores: verification failed: %s\n",
-                         verified.detail.c_str());
-            return Refuse(response, 500, "the server could not check the run; please try later");
-    }
-
-    NewRun run;
-    run.name = name.name;
-    run.nameKey = name.key;
-    run.hash = hash;
-    run.replay = request.body;
-    run.program = submission.program;
-    run.score = verified.score;
-    run.when = Now();
-    const AddResult added = store_.Add(run);
-    switch (added.outcome) {
-        case AddResult::Outcome::Added:
-            return accepted(added.run, 201);
-        case AddResult::Outcome::AlreadyStored:
-            return heldElsewhere(added.run);
-        case AddResult::Outcome::NameTaken:
-            return Refuse(response, 409, "name refused: \"" + added.run.name + "\" is taken");
     }
 }
 

@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -64,7 +65,7 @@ Played RunChild(const std::vector<std::string>& argv, const std::vector<std::str
         const int devNull = open("/dev/null", O_RDONLY);
         if (devNull >= 0) dup2(devNull, 0);
         // Nothing of the server's goes with the play: not its listening socket, its clients'
-        // connections or its database (httplib opens its sockets without close-on-exec).
+        // connections or its database (Asio opens its sockets without close-on-exec).
         if (close_range(3, ~0U, 0) != 0) {
             for (int fd = 3; fd < 4096; ++fd) close(fd);
         }
@@ -238,15 +239,16 @@ VerifyQueue::~VerifyQueue() {
     for (std::thread& t : workers_) t.join();
 }
 
-std::optional<std::future<Verification>> VerifyQueue::Submit(std::string replay) {
+std::optional<std::future<Verification>> VerifyQueue::Submit(std::string replay, Done done) {
     std::lock_guard lock(mutex_);
     // An idle worker takes the job at once; beyond those, `capacity` may wait.
     if (jobs_.size() >= capacity_ + idle_) return std::nullopt;
     Job& job = jobs_.emplace_back();
     job.replay = std::move(replay);
-    std::future<Verification> done = job.done.get_future();
+    job.then = std::move(done);
+    std::future<Verification> played = job.done.get_future();
     ready_.notify_one();
-    return done;
+    return played;
 }
 
 void VerifyQueue::Worker() {
@@ -260,10 +262,26 @@ void VerifyQueue::Worker() {
             job = std::move(jobs_.front());
             jobs_.pop_front();
         }
+        Verification played;
         try {
-            job.done.set_value(work_(job.replay));
-        } catch (...) {
+            played = work_(job.replay);
+            job.done.set_value(played);
+        } catch (const std::exception& e) {
+            played.outcome = Verification::Outcome::ServerTrouble;
+            played.detail = e.what();
             job.done.set_exception(std::current_exception());
+        } catch (...) {
+            played.outcome = Verification::Outcome::ServerTrouble;
+            played.detail = "an unknown error";
+            job.done.set_exception(std::current_exception());
+        }
+        if (job.then) {
+            try {
+                job.then(played);
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "tavlo-scores: %s\n", e.what());
+            }
+            job.then = nullptr;  // what it holds goes now, not with the next job
         }
         std::lock_guard lock(mutex_);
         ++idle_;

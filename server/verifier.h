@@ -52,18 +52,22 @@ std::optional<int> BestRoundScore(const std::string& report);
 class VerifyQueue {
   public:
     using Work = std::function<Verification(const std::string&)>;
+    // Called on the worker once the play is done (a `work` that throws: ServerTrouble).
+    using Done = std::function<void(const Verification&)>;
     VerifyQueue(int workers, int capacity, Work work);
     ~VerifyQueue();
     VerifyQueue(const VerifyQueue&) = delete;
     VerifyQueue& operator=(const VerifyQueue&) = delete;
 
-    // nullopt when every worker is busy and `capacity` plays are already waiting.
-    std::optional<std::future<Verification>> Submit(std::string replay);
+    // nullopt when every worker is busy and `capacity` plays are already waiting; `done`, if
+    // given, is then dropped uncalled.
+    std::optional<std::future<Verification>> Submit(std::string replay, Done done = nullptr);
 
   private:
     struct Job {
         std::string replay;
         std::promise<Verification> done;
+        Done then;
     };
     void Worker();
 
