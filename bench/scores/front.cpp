@@ -86,6 +86,21 @@ int Get(int port, const std::string& path) {
     return status;
 }
 
+// The system's count of connections dropped because a listening socket's queue was full
+// (/proc/net/netstat, TcpExt ListenOverflows): a dropped SYN costs its client a second.
+long ListenOverflows() {
+    std::istringstream lines(ReadAll("/proc/net/netstat"));
+    std::string names, values;
+    while (std::getline(lines, names) && std::getline(lines, values)) {
+        if (!names.starts_with("TcpExt:")) continue;
+        std::istringstream n(names), v(values);
+        for (std::string name, value; n >> name && v >> value;) {
+            if (name == "ListenOverflows") return std::atol(value.c_str());
+        }
+    }
+    return -1;
+}
+
 double Percentile(std::vector<double> values, double p) {
     if (values.empty()) return 0;
     std::sort(values.begin(), values.end());
@@ -270,12 +285,13 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     // (b)
+    long overflows = ListenOverflows();
     const Reads fresh = ReadFreshConnections(port, 200, seconds);
     std::printf(
         "(b) 200 readers, a connection a request, %d s: %zu answers, p50 %.1f ms, "
-        "p99 %.1f ms, %d failed\n",
+        "p99 %.1f ms, %d failed; %ld connections dropped by a full listen queue\n",
         seconds, fresh.ms.size(), Percentile(fresh.ms, 0.5), Percentile(fresh.ms, 0.99),
-        fresh.failed);
+        fresh.failed, ListenOverflows() - overflows);
     std::fflush(stdout);
 
     // (c): the slow connections opened first (400 a second), then read beside them.
@@ -285,7 +301,9 @@ int main(int argc, char** argv) {
                std::to_string(seconds + 10), "-p", "5", "-u", base + "/api/top"},
               slowLog);
     std::this_thread::sleep_for(std::chrono::seconds(3));
+    overflows = ListenOverflows();
     const Reads beside = ReadFreshConnections(port, 20, seconds);
+    overflows = ListenOverflows() - overflows;
     const long slower =
         std::count_if(beside.ms.begin(), beside.ms.end(), [](double ms) { return ms > 500; });
     // slowhttptest's last report of its connections, while the reading ended.
