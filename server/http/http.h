@@ -69,6 +69,9 @@ class Router {
     // Files of `folder` under `prefix` + "/" (a folder's own index.html for a path ending in
     // "/"); no path leaves the folder, through ".." or a link.
     void set_mount_point(std::string prefix, std::string folder);
+    // Sees every answer before it goes, the front's own refusals too (headers every answer
+    // carries).
+    void set_post_routing_handler(Handler handler) { postRouting_ = std::move(handler); }
     // Fills a refusal left without a body (every status from 400), the front's own too.
     void set_error_handler(Handler handler) { error_ = std::move(handler); }
     // A handler that throws: the response is set to 500 first.
@@ -81,7 +84,7 @@ class Router {
     // Runs the request's handler (404 where none fits). `keep` is what Response::Later hands
     // out: the answer goes when it is gone.
     void Handle(Request& request, Response& response, const std::shared_ptr<void>& keep) const;
-    // The error handler's words for a refusal without a body.
+    // The post-routing handler, then the error handler's words for a refusal without a body.
     void Finish(const Request& request, Response& response) const;
     void Log(const Request& request, const Response& response) const;
 
@@ -96,6 +99,7 @@ class Router {
 
     std::vector<Route> routes_;
     std::vector<std::pair<std::string, std::string>> mounts_;
+    Handler postRouting_;
     Handler error_;
     ExceptionHandler exception_;
     std::function<void(const Request&, const Response&)> logger_;

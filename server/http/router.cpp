@@ -183,6 +183,7 @@ void Router::Handle(Request& request, Response& response, const std::shared_ptr<
 }
 
 void Router::Finish(const Request& request, Response& response) const {
+    if (postRouting_) postRouting_(request, response);
     if (response.status >= 400 && response.body.empty() && error_) error_(request, response);
 }
 
