@@ -27,10 +27,12 @@ windows=(g++-mingw-w64-x86-64 libz-mingw-w64-dev mingw-w64-tools binutils-mingw-
          ninja-build gettext dpkg-dev xz-utils zip unzip nsis icoutils osslsigncode openssl
          python3 wine64 xvfb xdotool imagemagick fonts-ipafont-gothic fonts-dejavu-core locales
          nlohmann-json3-dev)
-# The score server (server/: libseccomp filters the plays' system calls), and the PostgreSQL
-# its tests start.
-server=(libcpp-httplib-dev libsqlite3-dev libpq-dev libutf8proc-dev libicu-dev libssl-dev
-        nlohmann-json3-dev libseccomp-dev postgresql)
+# The score server (server/: Boost's Beast, Asio and URL for HTTP; libseccomp filters the plays'
+# system calls), the PostgreSQL its tests start, cpp-httplib as the tests' client, Caddy in front
+# and systemd-analyze for the deployment's test, wrk and slowhttptest for its benchmark.
+server=(libboost1.81-dev libboost-url1.81-dev libsqlite3-dev libpq-dev libutf8proc-dev libicu-dev
+        libssl-dev nlohmann-json3-dev libseccomp-dev postgresql libcpp-httplib-dev caddy systemd
+        wrk slowhttptest)
 # Everything scripts/test.sh runs: the tests, the sanitizer tree (clang's runtime), the
 # formatting and lint tools, the package checks, the page's, the Windows build's and the score
 # server's tests.

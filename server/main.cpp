@@ -1,6 +1,7 @@
 // tavlo-scores: the score server. Reads its flags, opens the store (its schema brought up to
 // date), asks the game program its version, and serves until SIGINT or SIGTERM.
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "front.h"
 #include "sandbox.h"
 #include "service.h"
 #include "store.h"
@@ -21,7 +23,8 @@ constexpr const char* kUsage =
     "                    [--cpu-per-address SECONDS] [--cpu-window SECONDS]\n"
     "                    [--max-game-minutes N] [--verify-start MS] [--verify-per-picture US]\n"
     "                    [--verify-cpu SECONDS] [--verify-memory MIB] [--verify-time SECONDS]\n"
-    "                    [--trust-forwarded] [--watch-url PREFIX] [--site DIR]\n"
+    "                    [--trust-forwarded] [--connections-per-address N]\n"
+    "                    [--watch-url PREFIX] [--site DIR]\n"
     "                    [--unseen-ms MS] [--assisted-from N] [--rejudge]\n"
     "\n"
     "  --db             an SQLite file (made if missing) or a PostgreSQL URI (default "
@@ -48,6 +51,8 @@ constexpr const char* kUsage =
     "  --verify-time    the most wall-clock seconds any play may take (default 300; a play\n"
     "                   gets twice its CPU limit and 5 s)\n"
     "  --trust-forwarded  take the client's address from X-Forwarded-For (behind a proxy only)\n"
+    "  --connections-per-address  connections one address may hold open at once, 0 for no\n"
+    "                   limit (default 32; behind a proxy, every connection is the proxy's)\n"
     "  --watch-url      each table row links to PREFIX followed by the run's id\n"
     "                   (default /play/?replay= with --site, else /api/runs/)\n"
     "  --site           serve the game's page (a built site folder) under /play/\n"
@@ -83,6 +88,7 @@ int main(int argc, char** argv) {
     config.workers = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     bool watchGiven = false;
     bool rejudge = false;
+    scores::http::Limits limits;
 
     for (int i = 1; i < argc; ++i) {
         const std::string flag = argv[i];
@@ -116,6 +122,8 @@ int main(int argc, char** argv) {
             watchGiven = true;
         } else if (flag == "--site") {
             config.site = value;
+        } else if (flag == "--connections-per-address") {
+            ok = ToInt(value, 0, 1000000, &limits.perAddress);
         } else if (flag == "--workers") {
             ok = ToInt(value, 1, 256, &config.workers);
         } else if (flag == "--queue") {
@@ -239,23 +247,27 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stops, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
+    // Every connection is a descriptor: as many as the system lets this process have.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
+
     scores::Service service(*store, config);
-    if (!service.Http().bind_to_port(host, port)) {
+    scores::http::Front front(service.Http(), limits);
+    if (!front.Bind(host, port)) {
         std::fprintf(stderr, "tavlo-scores: cannot listen on %s\n", listen.c_str());
         return 1;
     }
     std::thread stopper([&] {
         int signal = 0;
         sigwait(&stops, &signal);
-        service.Http().stop();
+        front.Stop();
     });
     std::fprintf(stderr, "tavlo-scores: serving on http://%s/ (runs of tavlo %s, %s)\n",
                  listen.c_str(), config.version.c_str(), db.c_str());
-    const bool served = service.Http().listen_after_bind();
-    if (!served) {
-        // Ended by something else than a signal: the stopper is woken to end too.
-        pthread_kill(stopper.native_handle(), SIGTERM);
-    }
+    front.Run();
     stopper.join();
-    return served ? 0 : 1;
+    return 0;
 }

@@ -44,7 +44,7 @@ platform::Said WrongKey() {
         "name's first run, or choose another name");
 }
 
-void Json(httplib::Response& response, int status, const json& body) {
+void Json(http::Response& response, int status, const json& body) {
     response.status = status;
     // Names and the program's words are UTF-8 already; anything else is replaced, not thrown.
     response.set_content(body.dump(-1, ' ', false, json::error_handler_t::replace) + "\n",
@@ -53,8 +53,8 @@ void Json(httplib::Response& response, int status, const json& body) {
 
 // A refusal: `code` says which to a program, in every language; the sentence says why to the
 // player, in the request's language where the catalogues have it (words.h).
-void Refuse(const httplib::Request& request, httplib::Response& response, int status,
-            const char* code, const platform::Said& reason) {
+void Refuse(const http::Request& request, http::Response& response, int status, const char* code,
+            const platform::Said& reason) {
     const Words& words = ServerWords();
     const std::string language = words.Choose("", request.get_header_value("Accept-Language"));
     response.set_header("Vary", "Accept-Language");
@@ -102,23 +102,6 @@ json VerdictFields(const Verdict& verdict, const ReactionRule& rule) {
               {"fastest_ms", number(r.fastestMs)},
               {"unseen", r.unseen}}},
             {"why", WhyOnBoard(r, rule)}};
-}
-
-// A request's target as a log line may hold it: bytes outside printable ASCII, and the
-// backslash, as \xHH, so that a request can never add a line of its own.
-std::string ForLog(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x21 || byte >= 0x7f || c == '\\') {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out;
 }
 
 // `store` called again while it throws StoreError, pausing longer each time, until `limit`;
@@ -180,15 +163,9 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
                   : VerifyQueue::Work([verifier = config_.verifier](const PlayRequest& play) {
                         return Verify(verifier, play);
                     })) {
-    // Readers are not kept waiting behind submissions that wait for their plays.
-    http_.new_task_queue = [] { return new httplib::ThreadPool(32); };
-    // A body larger than the largest replay is refused unread (413, by the error handler's
-    // words).
-    http_.set_payload_max_length(kMaxReplayBytes);
-    http_.set_read_timeout(10);
-    http_.set_write_timeout(10);
-
-    http_.set_error_handler([](const httplib::Request& request, httplib::Response& response) {
+    // A body larger than the largest replay is refused unread by the front (http::Limits,
+    // 413 in the error handler's words).
+    http_.set_error_handler([](const http::Request& request, http::Response& response) {
         if (!response.body.empty()) return;
         switch (response.status) {
             case 413:
@@ -198,13 +175,21 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
             case 404:
                 Refuse(request, response, 404, "not-found", said("there is nothing here"));
                 break;
+            case 431:
+                Refuse(request, response, 431, "headers-too-large",
+                       said("the request's headers are too large"));
+                break;
+            case 503:
+                Refuse(request, response, 503, "too-many-connections",
+                       said("too many connections from your address; please try again soon"));
+                break;
             default:
                 Refuse(request, response, response.status, "bad-request",
                        said("the request could not be handled"));
         }
     });
     http_.set_exception_handler(
-        [](const httplib::Request& request, httplib::Response& response, std::exception_ptr error) {
+        [](const http::Request& request, http::Response& response, std::exception_ptr error) {
             try {
                 std::rethrow_exception(error);
             } catch (const StoreError& e) {
@@ -223,27 +208,26 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
                    said("the server could not handle this; please try again later"));
         });
     // The target as it came, not decoded: a %0A in it stays in its line.
-    http_.set_logger([this](const httplib::Request& request, const httplib::Response& response) {
-        std::fprintf(stderr, "%s %s %s %d\n", ForLog(Address(request)).c_str(),
-                     ForLog(request.method).c_str(), ForLog(request.target).c_str(),
-                     response.status);
+    http_.set_logger([this](const http::Request& request, const http::Response& response) {
+        std::fprintf(stderr, "%s %s %s %d\n", http::LogEscaped(Address(request)).c_str(),
+                     http::LogEscaped(request.method).c_str(),
+                     http::LogEscaped(request.target).c_str(), response.status);
     });
     // Every answer under /api/, refusals and errors too, may be read by a page on another site.
-    http_.set_post_routing_handler(
-        [](const httplib::Request& request, httplib::Response& response) {
-            if ((request.path.starts_with("/api/") || request.target.starts_with("/api/")) &&
-                !response.has_header("Access-Control-Allow-Origin")) {
-                response.set_header("Access-Control-Allow-Origin", "*");
-            }
-        });
+    http_.set_post_routing_handler([](const http::Request& request, http::Response& response) {
+        if ((request.path.starts_with("/api/") || request.target.starts_with("/api/")) &&
+            response.get_header_value("Access-Control-Allow-Origin").empty()) {
+            response.set_header("Access-Control-Allow-Origin", "*");
+        }
+    });
 
     // The game's page may live on another site (docs/scores.md): it sends runs with a body of
     // its own type, which a browser asks about first.
-    http_.Post("/api/runs", [this](const httplib::Request& q, httplib::Response& r) {
+    http_.Post("/api/runs", [this](const http::Request& q, http::Response& r) {
         r.set_header("Access-Control-Allow-Origin", "*");
         Submit(q, r);
     });
-    http_.Options("/api/runs", [](const httplib::Request&, httplib::Response& response) {
+    http_.Options("/api/runs", [](const http::Request&, http::Response& response) {
         response.status = 204;
         response.set_header("Access-Control-Allow-Origin", "*");
         response.set_header("Access-Control-Allow-Methods", "POST");
@@ -253,12 +237,12 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
     // The game's page beside the API: its rows' links and its runs sent from the same site.
     if (!config_.site.empty()) {
         http_.set_mount_point("/play", config_.site);
-        http_.Get("/play", [](const httplib::Request&, httplib::Response& response) {
+        http_.Get("/play", [](const http::Request&, http::Response& response) {
             response.set_redirect("/play/");
         });
     }
 
-    http_.Get("/api/top", [this](const httplib::Request& request, httplib::Response& response) {
+    http_.Get("/api/top", [this](const http::Request& request, http::Response& response) {
         std::int64_t limit = 10;
         if (request.has_param("limit")) {
             const auto given = Number(request.get_param_value("limit"), 1, 100);
@@ -292,8 +276,8 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
         Json(response, 200, rows);
     });
 
-    http_.Get(R"(/api/runs/([0-9]{1,18}))", [this](const httplib::Request& request,
-                                                   httplib::Response& response) {
+    http_.Get(R"(/api/runs/([0-9]{1,18}))", [this](const http::Request& request,
+                                                   http::Response& response) {
         const auto id = Number(request.matches[1], 1, INT64_MAX);
         const std::optional<StoredRun> run = id ? store_.Run(*id) : std::nullopt;
         if (!run)
@@ -311,8 +295,8 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
         Json(response, 200, facts);
     });
 
-    http_.Get(R"(/api/runs/([0-9]{1,18})/replay)", [this](const httplib::Request& request,
-                                                          httplib::Response& response) {
+    http_.Get(R"(/api/runs/([0-9]{1,18})/replay)", [this](const http::Request& request,
+                                                          http::Response& response) {
         const auto id = Number(request.matches[1], 1, INT64_MAX);
         const std::optional<std::string> replay = id ? store_.Replay(*id) : std::nullopt;
         if (!replay)
@@ -323,7 +307,7 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
         response.set_content(*replay, "text/plain; charset=utf-8");
     });
 
-    http_.Get("/", [this](const httplib::Request& request, httplib::Response& response) {
+    http_.Get("/", [this](const http::Request& request, http::Response& response) {
         const std::string language = PageLanguage(request.get_param_value("lang"),
                                                   request.get_header_value("Accept-Language"));
         response.set_header("Vary", "Accept-Language");
@@ -334,7 +318,7 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
     });
 }
 
-std::string Service::Address(const httplib::Request& request) const {
+std::string Service::Address(const http::Request& request) const {
     if (config_.trustForwarded) {
         std::string forwarded = request.get_header_value("X-Forwarded-For");
         if (!forwarded.empty()) {
@@ -346,7 +330,7 @@ std::string Service::Address(const httplib::Request& request) const {
     return request.remote_addr;
 }
 
-void Service::Submit(const httplib::Request& request, httplib::Response& response) {
+void Service::Submit(const http::Request& request, http::Response& response) {
     const std::string address = Address(request);
     if (!request.has_param("name")) {
         return Refuse(request, response, 400, "no-name", said("the run needs a name (?name=...)"));
@@ -383,7 +367,8 @@ void Service::Submit(const httplib::Request& request, httplib::Response& respons
                            {std::to_string(minutes), std::to_string(config_.maxGameMinutes)}));
     }
 
-    const auto accepted = [&](const StoredRun& run, int status) {
+    // By value where the answer is written after this returns (below).
+    const auto accepted = [this, &response](const StoredRun& run, int status) {
         json body = {{"id", run.id}, {"score", run.score}, {"rank", store_.Rank(run.id)}};
         body.update(VerdictFields(run.verdict, config_.rule));
         Json(response, status, body);
@@ -394,7 +379,7 @@ void Service::Submit(const httplib::Request& request, httplib::Response& respons
         return Refuse(request, response, 403, "bad-key",
                       said("the key sent with the run is not in the form the server gives keys"));
     }
-    const auto heldElsewhere = [&](const StoredRun& run) {
+    const auto heldElsewhere = [&request, &response, name, accepted](const StoredRun& run) {
         if (run.name == name.name) return accepted(run, 200);
         Refuse(request, response, 409, "under-another-name",
                said("this run is already in the table under another name"));
@@ -440,7 +425,124 @@ void Service::Submit(const httplib::Request& request, httplib::Response& respons
                       said("your address has used its share of the server's time for checking "
                            "runs; please try again later"));
     }
-    VerifyQueue::Admitted admitted = queue_.Submit(key, std::move(play));
+    // The play is waited for on no thread: what follows runs on the queue's worker once it has
+    // played, and the answer goes out when this step lets the request go (http.h, Later).
+    const auto played = [this, &request, &response, address, key, chargeId = charge.id, name,
+                         submission, hash, secret = *secret, accepted, heldElsewhere,
+                         later = response.Later()](const Verification& verified) {
+        try {
+            budget_.Settle(key, chargeId, verified.cpuUsed);
+            // Every run that is not stored is logged, with the program's words or the server's
+            // trouble.
+            static constexpr const char* kOutcomes[] = {"verified", "no round", "did not verify",
+                                                        "over the limits", "could not be played"};
+            if (verified.outcome != Verification::Outcome::Verified) {
+                std::fprintf(stderr, "tavlo-scores: a run from %s %s: %s\n",
+                             http::LogEscaped(address).c_str(),
+                             kOutcomes[static_cast<int>(verified.outcome)],
+                             verified.detail.c_str());
+            }
+            switch (verified.outcome) {
+                case Verification::Outcome::Verified:
+                    break;
+                case Verification::Outcome::NoRound:
+                    return Refuse(request, response, 422, "no-round",
+                                  said("the run finished no round, so it has no score"));
+                case Verification::Outcome::DidNotVerify:
+                    return Refuse(request, response, 422, "did-not-verify",
+                                  said("the run did not verify: {1}", {verified.detail}));
+                case Verification::Outcome::OverLimits:
+                    return Refuse(request, response, 422, "over-limits",
+                                  // TRANSLATORS: {1} is the limit the run went over (in English).
+                                  said("the run could not be verified: {1}", {verified.detail}));
+                case Verification::Outcome::ServerTrouble:
+                    // The server's trouble, not the run's: its cause is in the log, not in the
+                    // answer.
+                    response.set_header("Retry-After", std::to_string(kRetryAfterTrouble));
+                    return Refuse(request, response, 503, "cannot-verify",
+                                  said("the server cannot verify runs now; please try later"));
+            }
+
+            // Judged, not refused: a run a program played stands on the assisted board.
+            const std::optional<Verdict> verdict = Judge(verified.reactions, config_.rule);
+            if (!verdict) {
+                return Refuse(request, response, 422, "over-limits",
+                              said("the run could not be verified: {1}",
+                                   {said("its play wrote reaction lines the server cannot read")}));
+            }
+            // The key the name gets if it has none yet: shown to the player once, kept here only as
+            // a hash.
+            const std::string newSecret = NewSecret();
+            if (newSecret.empty()) {
+                return Refuse(request, response, 500, "no-key-made",
+                              said("the server could not make a key; please try later"));
+            }
+            NewRun run;
+            run.reactions = verified.reactions;
+            run.verdict = *verdict;
+            run.name = name.name;
+            run.nameKey = name.key;
+            run.skeleton = name.skeleton;
+            run.secretHash = secret.empty() ? "" : SecretHash(secret);
+            run.newSecretHash = SecretHash(newSecret);
+            run.hash = hash;
+            run.replay = request.body;
+            run.program = submission.program;
+            run.score = verified.score;
+            run.when = Now();
+            // Verified: the store is tried again while it fails, so that a database away for a
+            // moment does not cost the player the play. A store that failed after its commit leaves
+            // the run found already on the next try: that is this run, stored now.
+            bool retried = false;
+            const AddResult added = Retried(
+                [&] {
+                    if (retried) run.when = Now();
+                    retried = true;
+                    return store_.Add(run);
+                },
+                kStoreRetries);
+            const auto stored = [&](const StoredRun& stored) {
+                // The rank is tried again too: the run is stored, and the key must reach its
+                // player.
+                int rank = 0;
+                try {
+                    rank =
+                        Retried([&] { return store_.Rank(stored.id); }, std::chrono::seconds(10));
+                } catch (const StoreError&) {
+                }
+                json body = {{"id", stored.id}, {"score", stored.score}, {"rank", rank}};
+                body.update(VerdictFields(stored.verdict, config_.rule));
+                if (added.secretIsNew) body["key"] = newSecret;
+                Json(response, 201, body);
+            };
+            switch (added.outcome) {
+                case AddResult::Outcome::Added:
+                    return stored(added.run);
+                case AddResult::Outcome::AlreadyStored:
+                    if (added.secretIsNew && added.run.name == name.name) return stored(added.run);
+                    return heldElsewhere(added.run);
+                case AddResult::Outcome::NameTaken:
+                    return Refuse(request, response, 409, "name-taken",
+                                  said("name refused: \"{1}\" is taken", {added.run.name}));
+                case AddResult::Outcome::LookAlike:
+                    return Refuse(request, response, 409, "name-look-alike",
+                                  said("name refused: it looks like \"{1}\", which is taken",
+                                       {added.run.name}));
+                case AddResult::Outcome::NoSecret:
+                    return Refuse(request, response, 403, "needs-key", NeedsKey());
+                case AddResult::Outcome::WrongSecret:
+                    return Refuse(request, response, 403, "wrong-key", WrongKey());
+            }
+        } catch (const StoreError& e) {
+            // Stored again while it failed (above), and still away: the player may send it again.
+            std::fprintf(stderr, "tavlo-scores: %s\n", e.what());
+            response.set_header("Retry-After", std::to_string(kRetryAfterStore));
+            Refuse(request, response, 503, "store-away",
+                   said("the score table cannot be reached just now; please try again in a "
+                        "moment"));
+        }
+    };
+    VerifyQueue::Admitted admitted = queue_.Submit(key, std::move(play), played);
     if (admitted.refusal != VerifyQueue::Refusal::None) {
         budget_.Settle(key, charge.id, 0);
         response.set_header("Retry-After", std::to_string(kRetryAfterFullQueue));
@@ -451,103 +553,6 @@ void Service::Submit(const httplib::Request& request, httplib::Response& respons
         }
         return Refuse(request, response, 503, "busy",
                       said("the server is busy checking other runs; please try again soon"));
-    }
-    const Verification verified = admitted.done.get();
-    budget_.Settle(key, charge.id, verified.cpuUsed);
-    // Every run that is not stored is logged, with the program's words or the server's trouble.
-    static constexpr const char* kOutcomes[] = {"verified", "no round", "did not verify",
-                                                "over the limits", "could not be played"};
-    if (verified.outcome != Verification::Outcome::Verified) {
-        std::fprintf(stderr, "tavlo-scores: a run from %s %s: %s\n", ForLog(address).c_str(),
-                     kOutcomes[static_cast<int>(verified.outcome)], verified.detail.c_str());
-    }
-    switch (verified.outcome) {
-        case Verification::Outcome::Verified:
-            break;
-        case Verification::Outcome::NoRound:
-            return Refuse(request, response, 422, "no-round",
-                          said("the run finished no round, so it has no score"));
-        case Verification::Outcome::DidNotVerify:
-            return Refuse(request, response, 422, "did-not-verify",
-                          said("the run did not verify: {1}", {verified.detail}));
-        case Verification::Outcome::OverLimits:
-            return Refuse(request, response, 422, "over-limits",
-                          // TRANSLATORS: {1} is the limit the run went over (in English).
-                          said("the run could not be verified: {1}", {verified.detail}));
-        case Verification::Outcome::ServerTrouble:
-            // The server's trouble, not the run's: its cause is in the log, not in the answer.
-            response.set_header("Retry-After", std::to_string(kRetryAfterTrouble));
-            return Refuse(request, response, 503, "cannot-verify",
-                          said("the server cannot verify runs now; please try later"));
-    }
-
-    // Judged, not refused: a run a program played stands on the assisted board.
-    const std::optional<Verdict> verdict = Judge(verified.reactions, config_.rule);
-    if (!verdict) {
-        return Refuse(request, response, 422, "over-limits",
-                      said("the run could not be verified: {1}",
-                           {said("its play wrote reaction lines the server cannot read")}));
-    }
-    // The key the name gets if it has none yet: shown to the player once, kept here only as a
-    // hash.
-    const std::string newSecret = NewSecret();
-    if (newSecret.empty()) {
-        return Refuse(request, response, 500, "no-key-made",
-                      said("the server could not make a key; please try later"));
-    }
-    NewRun run;
-    run.reactions = verified.reactions;
-    run.verdict = *verdict;
-    run.name = name.name;
-    run.nameKey = name.key;
-    run.skeleton = name.skeleton;
-    run.secretHash = secret->empty() ? "" : SecretHash(*secret);
-    run.newSecretHash = SecretHash(newSecret);
-    run.hash = hash;
-    run.replay = request.body;
-    run.program = submission.program;
-    run.score = verified.score;
-    run.when = Now();
-    // Verified: the store is tried again while it fails, so that a database away for a moment
-    // does not cost the player the play. A store that failed after its commit leaves the run
-    // found already on the next try: that is this run, stored now.
-    bool retried = false;
-    const AddResult added = Retried(
-        [&] {
-            if (retried) run.when = Now();
-            retried = true;
-            return store_.Add(run);
-        },
-        kStoreRetries);
-    const auto stored = [&](const StoredRun& stored) {
-        // The rank is tried again too: the run is stored, and the key must reach its player.
-        int rank = 0;
-        try {
-            rank = Retried([&] { return store_.Rank(stored.id); }, std::chrono::seconds(10));
-        } catch (const StoreError&) {
-        }
-        json body = {{"id", stored.id}, {"score", stored.score}, {"rank", rank}};
-        body.update(VerdictFields(stored.verdict, config_.rule));
-        if (added.secretIsNew) body["key"] = newSecret;
-        Json(response, 201, body);
-    };
-    switch (added.outcome) {
-        case AddResult::Outcome::Added:
-            return stored(added.run);
-        case AddResult::Outcome::AlreadyStored:
-            if (added.secretIsNew && added.run.name == name.name) return stored(added.run);
-            return heldElsewhere(added.run);
-        case AddResult::Outcome::NameTaken:
-            return Refuse(request, response, 409, "name-taken",
-                          said("name refused: \"{1}\" is taken", {added.run.name}));
-        case AddResult::Outcome::LookAlike:
-            return Refuse(
-                request, response, 409, "name-look-alike",
-                said("name refused: it looks like \"{1}\", which is taken", {added.run.name}));
-        case AddResult::Outcome::NoSecret:
-            return Refuse(request, response, 403, "needs-key", NeedsKey());
-        case AddResult::Outcome::WrongSecret:
-            return Refuse(request, response, 403, "wrong-key", WrongKey());
     }
 }
 

@@ -4,8 +4,7 @@
 #include <memory>
 #include <string>
 
-#include <httplib.h>
-
+#include "http.h"
 #include "rate_limit.h"
 #include "store.h"
 #include "verifier.h"
@@ -31,17 +30,18 @@ class Service {
   public:
     // `work` plays a replay; by default Verify with the configuration's verifier.
     Service(Store& store, ServiceConfig config, VerifyQueue::Work work = nullptr);
-    httplib::Server& Http() { return http_; }
+    // The routes, for a front to serve (http::Front).
+    const http::Router& Http() const { return http_; }
 
   private:
-    void Submit(const httplib::Request& request, httplib::Response& response);
-    std::string Address(const httplib::Request& request) const;
+    void Submit(const http::Request& request, http::Response& response);
+    std::string Address(const http::Request& request) const;
 
     Store& store_;
     ServiceConfig config_;
     CpuBudget budget_;
     VerifyQueue queue_;
-    httplib::Server http_;
+    http::Router http_;
 };
 
 // The verdict on reaction lines under `rule`; nullopt when they cannot be read.

@@ -390,7 +390,7 @@ VerifyQueue::~VerifyQueue() {
     for (std::thread& t : workers_) t.join();
 }
 
-VerifyQueue::Admitted VerifyQueue::Submit(const std::string& address, PlayRequest play) {
+VerifyQueue::Admitted VerifyQueue::Submit(const std::string& address, PlayRequest play, Done done) {
     Admitted admitted;
     std::lock_guard lock(mutex_);
     const auto holding = held_.find(address);
@@ -408,6 +408,7 @@ VerifyQueue::Admitted VerifyQueue::Submit(const std::string& address, PlayReques
     if (mine.empty()) turns_.push_back(address);
     Job& job = mine.emplace_back();
     job.play = std::move(play);
+    job.then = std::move(done);
     admitted.done = job.done.get_future();
     ++waitingCount_;
     ready_.notify_one();
@@ -436,10 +437,26 @@ void VerifyQueue::Worker() {
                 turns_.push_back(address);
             }
         }
+        Verification played;
         try {
-            job.done.set_value(work_(job.play));
-        } catch (...) {
+            played = work_(job.play);
+            job.done.set_value(played);
+        } catch (const std::exception& e) {
+            played.outcome = Verification::Outcome::ServerTrouble;
+            played.detail = e.what();
             job.done.set_exception(std::current_exception());
+        } catch (...) {
+            played.outcome = Verification::Outcome::ServerTrouble;
+            played.detail = "an unknown error";
+            job.done.set_exception(std::current_exception());
+        }
+        if (job.then) {
+            try {
+                job.then(played);
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "tavlo-scores: %s\n", e.what());
+            }
+            job.then = nullptr;  // what it holds goes now, not with the next job
         }
         std::lock_guard lock(mutex_);
         ++idle_;

@@ -81,6 +81,8 @@ std::optional<int> BestRoundScore(const std::string& report);
 class VerifyQueue {
   public:
     using Work = std::function<Verification(const PlayRequest&)>;
+    // Called on the worker once the play is done (a `work` that throws: ServerTrouble).
+    using Done = std::function<void(const Verification&)>;
     VerifyQueue(int workers, int capacity, int perAddress, Work work);
     ~VerifyQueue();
     VerifyQueue(const VerifyQueue&) = delete;
@@ -92,13 +94,15 @@ class VerifyQueue {
         std::future<Verification> done;  // valid when refusal is None
     };
     // Full when every worker is busy and `capacity` plays are already waiting; AddressBusy
-    // when `address` holds `perAddress` plays already.
-    Admitted Submit(const std::string& address, PlayRequest play);
+    // when `address` holds `perAddress` plays already. `done`, if given, is called on the worker
+    // once the play is done; on a refusal it is dropped uncalled.
+    Admitted Submit(const std::string& address, PlayRequest play, Done done = nullptr);
 
   private:
     struct Job {
         PlayRequest play;
         std::promise<Verification> done;
+        Done then;
     };
     void Worker();
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cctype>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include "front.h"
 #include "service.h"
 #include "store.h"
 
@@ -101,14 +103,15 @@ inline ServiceConfig TestConfig() {
 // A server on its own port for one test, over the store it is given.
 class Running {
   public:
-    Running(Store& store, ServiceConfig config, VerifyQueue::Work work = nullptr)
-        : service_(store, std::move(config), std::move(work)) {
-        port_ = service_.Http().bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] { service_.Http().listen_after_bind(); });
-        while (!service_.Http().is_running()) std::this_thread::yield();
+    Running(Store& store, ServiceConfig config, VerifyQueue::Work work = nullptr,
+            http::Limits limits = {})
+        : service_(store, std::move(config), std::move(work)), front_(service_.Http(), limits) {
+        if (!front_.Bind("127.0.0.1", 0)) std::abort();
+        port_ = front_.Port();
+        thread_ = std::thread([this] { front_.Run(); });
     }
     ~Running() {
-        service_.Http().stop();
+        front_.Stop();
         thread_.join();
     }
     Running(const Running&) = delete;
@@ -155,6 +158,7 @@ class Running {
     }
 
     Service service_;
+    http::Front front_;
     int port_ = 0;
     std::thread thread_;
 };
