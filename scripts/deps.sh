@@ -32,7 +32,7 @@ server=(libcpp-httplib-dev libsqlite3-dev libpq-dev libutf8proc-dev libssl-dev n
 # Everything scripts/test.sh runs: the tests, the sanitizer tree (clang's runtime), the
 # formatting and lint tools, the package checks, the page's, the Windows build's and the score
 # server's tests.
-test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev libxtst-dev xvfb clang
+test=("${build[@]}" ccache libgtest-dev libgmock-dev libbenchmark-dev libxtst-dev xvfb clang
       libclang-rt-14-dev dpkg-dev file clang-format clang-tidy shellcheck lintian appstream
       desktop-file-utils "${web_test[@]}" "${windows[@]}" "${server[@]}")
 
