@@ -36,7 +36,7 @@ server=(libboost1.81-dev libboost-url1.81-dev libsqlite3-dev libpq-dev libutf8pr
 # Everything scripts/test.sh runs: the tests, the sanitizer tree (clang's runtime), the
 # formatting and lint tools, the package checks, the page's, the Windows build's and the score
 # server's tests.
-test=("${build[@]}" libgtest-dev libgmock-dev libbenchmark-dev libxtst-dev xvfb clang
+test=("${build[@]}" ccache libgtest-dev libgmock-dev libbenchmark-dev libxtst-dev xvfb clang
       libclang-rt-14-dev dpkg-dev file clang-format clang-tidy shellcheck lintian appstream
       python3-polib
       desktop-file-utils "${web_test[@]}" "${windows[@]}" "${server[@]}")

@@ -9,7 +9,9 @@ targets=$(find fuzz -mindepth 2 -name CMakeLists.txt -printf '%h\n' | sort)
 [ -n "$targets" ] || { echo "no fuzz targets"; exit 0; }
 
 # The fuzz preset: clang, build-fuzz/.
-cmake --preset fuzz >/dev/null
+# shellcheck source=scripts/common.sh
+. scripts/common.sh
+cmake --preset fuzz "${launcher[@]}" >/dev/null
 # The game's archive and pictures, seeds of the targets that read them.
 cmake --build --preset fuzz --target tavlo_archive
 for dir in $targets; do

@@ -15,6 +15,8 @@ cd "$(dirname "$0")/.."
 
 scripts/deps.sh test
 jobs=$(nproc)
+# shellcheck source=scripts/common.sh
+. scripts/common.sh
 
 # The quick checks first: the formatting of every source, and the scripts' hygiene.
 find src server tests tools fuzz bench -name node_modules -prune -o \( -name '*.cpp' -o -name '*.h' \) -print |
@@ -29,7 +31,7 @@ scripts/po.sh check
 
 # The trees are named in CMakePresets.json: dev (build/), asan (build-asan/), fuzz, bench, release.
 # The benchmarks are built here too (not run: they measure, they do not test), so they keep building.
-cmake --preset dev -DTAVLO_WERROR=ON -DTAVLO_BENCH=ON >/dev/null
+cmake --preset dev -DTAVLO_WERROR=ON -DTAVLO_BENCH=ON "${launcher[@]}" >/dev/null
 cmake --build --preset dev -j "$jobs"
 # The desktop entry and the metainfo as the build made them, with their translations.
 desktop-file-validate build/packaging/org.tavlo.Tavlo.desktop
@@ -45,7 +47,7 @@ run-clang-tidy -quiet -p build "$PWD/src/" "$PWD/tools/" "$PWD/server/" >/dev/nu
 # from ~/.cache/tavlo/windows once built), and their tests under Wine.
 TAVLO_WERROR=ON scripts/windows.sh test
 
-cmake --preset asan -DTAVLO_WERROR=ON >/dev/null
+cmake --preset asan -DTAVLO_WERROR=ON "${launcher[@]}" >/dev/null
 cmake --build --preset asan -j "$jobs"
 ctest --preset asan -j "$jobs"
 

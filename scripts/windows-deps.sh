@@ -1,248 +1,79 @@
 #!/usr/bin/env bash
-# Builds SDL2, FreeType and libpng for Windows (and, with --bench, Google Benchmark) from Debian's
-# source packages, for the cross build of scripts/windows.sh.
-#   scripts/windows-deps.sh [--bench]
-#
-# What it writes, and where:
-# - build-windows/deps/apt/: an apt configuration of its own (sources, lists, downloads). Its
-#   source entries are the machine's own bookworm deb entries (/etc/apt/sources.list and
-#   sources.list.d/*.sources) as deb-src, so a mirror or a proxy the machine uses is used here;
-#   the lists are fetched again once a day.
-# - build-windows/deps/NAME-VERSION-RECIPE/: each library built and installed for Windows, by
-#   source version and by a hash of its recipe (build_library below and the toolchain file), and
-#   the links build-windows/deps/{sdl2,freetype,libpng,benchmark} to the ones in use.
-# - ${XDG_CACHE_HOME:-~/.cache}/tavlo/windows/: the same builds, shared by every clone on the
-#   machine, so that another clone copies them instead of building them again (under a lock,
-#   .lock there, taken shared to copy and exclusive to remove).
-# Builds that the present versions and recipe do not use are removed from both folders.
-# To clear everything: rm -rf build-windows/deps ~/.cache/tavlo/windows
+# Builds the Windows libraries of scripts/windows-libraries.txt from exactly the Debian source
+# versions listed there, for scripts/windows.sh.   Usage: scripts/windows-deps.sh [--bench]
+# Each library lands in build-windows/deps/NAME-VERSION-KEY, linked as build-windows/deps/LINK,
+# and is kept in ${XDG_CACHE_HOME:-~/.cache}/tavlo/windows for every clone on the machine. KEY is
+# a hash of the library's line and the toolchain file: a bump or new options build it again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root="$PWD"
 bench=0
-case "${1:-}" in
-    "") ;;
-    --bench) bench=1 ;;
-    *)
-        echo "usage: $0 [--bench]" >&2
-        exit 2
-        ;;
-esac
+case "${1:-}" in "") ;; --bench) bench=1 ;; *) echo "usage: $0 [--bench]" >&2 && exit 2 ;; esac
 scripts/deps.sh windows
 
-toolchain="$root/cmake/mingw-w64-x86_64.cmake"
-deps="$root/build-windows/deps"
+toolchain="$PWD/cmake/mingw-w64-x86_64.cmake"
+deps="$PWD/build-windows/deps"
 cache="${XDG_CACHE_HOME:-$HOME/.cache}/tavlo/windows"
-jobs=$(nproc)
-
-# How the libraries are built: part of each cached build's name, so that a change to the recipe
-# below or to the toolchain file builds them again.
-recipe=$( (sed -n '/^build_library()/,/^}/p' "$0"; cat "$toolchain") | sha256sum | cut -c1-12)
-
-# apt with sources and state of its own: a deb-src entry for bookworm, nothing of the system's.
 apt_dir="$deps/apt"
-apt_options=(-o "Dir::Etc::SourceList=$apt_dir/sources.list" -o "Dir::Etc::SourceParts=$apt_dir/parts"
-             -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache"
-             -o "Dir::State::status=/var/lib/dpkg/status" -o "APT::Sandbox::User=root"
-             -o "Debug::NoLocking=1")
-apt_ready=""
-# The machine's own Debian entries (its mirror or proxy, its security updates) as source entries,
-# deb-src in place of deb; entries of other suites (a vendor's repository) are left out.
-# One-line entries of a sources.list file:
-oneline_sources() {
-    sed -n 's/^[[:space:]]*deb\([[:space:]].*[[:space:]]bookworm[-a-z]*[[:space:]].*\)$/deb-src\1/p' "$1"
-}
-# Stanzas of a deb822 .sources file (a stanza ends at a blank line), kept when enabled, of type
-# deb and for bookworm:
-deb822_sources() {
-    awk 'function flush() {
-             if (stanza != "" && deb && bookworm && !disabled) printf "%s\n", stanza
-             stanza = ""; deb = 0; bookworm = 0; disabled = 0
-         }
-         /^[[:space:]]*$/ { flush(); next }
-         /^#/ { next }
-         /^Types:/ { deb = ($0 ~ /[[:space:]]deb([[:space:]]|$)/); $0 = "Types: deb-src" }
-         /^Suites:/ { bookworm = ($0 ~ /[[:space:]]bookworm/) }
-         /^Enabled:[[:space:]]*no/ { disabled = 1 }
-         { stanza = stanza $0 "\n" }
-         END { flush() }' "$1"
-}
+apt=(-o "Dir::Etc::SourceList=$apt_dir/sources.list" -o "Dir::Etc::SourceParts=$apt_dir/parts"
+     -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache" -o "Debug::NoLocking=1"
+     -o "Dir::State::status=/var/lib/dpkg/status" -o "APT::Sandbox::User=root")
+mkdir -p "$deps" "$cache"
+# apt's own source entries: the machine's bookworm entries (its mirror, proxy) as deb-src.
 apt_update() {
-    [ -n "$apt_ready" ] && return 0
+    # Once a day is enough: the list above decides what is built.
+    [ -n "$(find "$apt_dir/.updated" -mtime -1 2>/dev/null)" ] && return 0
     mkdir -p "$apt_dir/parts" "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial"
-    rm -f "$apt_dir/parts/"*
-    : >"$apt_dir/sources.list"
-    local file
-    [ -f /etc/apt/sources.list ] && oneline_sources /etc/apt/sources.list >"$apt_dir/sources.list"
-    for file in /etc/apt/sources.list.d/*.list; do
-        [ -f "$file" ] && oneline_sources "$file" >>"$apt_dir/sources.list"
-    done
+    sed -n 's/^[[:space:]]*deb\([[:space:]].*[[:space:]]bookworm[-a-z]*[[:space:]].*\)$/deb-src\1/p' \
+        /etc/apt/sources.list /etc/apt/sources.list.d/*.list >"$apt_dir/sources.list" 2>/dev/null || true
     for file in /etc/apt/sources.list.d/*.sources; do
-        [ -f "$file" ] && deb822_sources "$file" >"$apt_dir/parts/${file##*/}"
+        [ -f "$file" ] || continue
+        awk 'BEGIN { RS = ""; ORS = "\n\n" }
+             /Suites:[^\n]*bookworm/ && !/Enabled:[[:space:]]*no/ {
+                 sub(/Types:[^\n]*/, "Types: deb-src"); print }' "$file" >"$apt_dir/parts/${file##*/}"
     done
-    if ! cat "$apt_dir/sources.list" "$apt_dir/parts/"* 2>/dev/null | grep -q '^deb-src\|^Types: deb-src'; then
-        echo "no bookworm entry in the machine's apt sources (/etc/apt/sources.list{,.d/})" >&2
-        exit 1
-    fi
-    # Once a day is enough: the versions decide what is built.
-    if [ -z "$(find "$apt_dir/lists" -maxdepth 1 -name '*Sources*' -mtime -1 2>/dev/null)" ]; then
-        apt-get "${apt_options[@]}" -qq update
-    fi
-    apt_ready=1
+    apt-get "${apt[@]}" -qq update
+    touch "$apt_dir/.updated"
 }
 
-# The versions of source package $1 that the sources offer, newest first.
-source_versions() {
-    apt-cache "${apt_options[@]}" showsrc --only-source "$1" 2>/dev/null |
-        sed -n 's/^Version: //p' | sort -V -r -u
-}
-
-# build_library NAME SOURCE_DIR PREFIX: configures, builds and installs one library for Windows.
-build_library() {
-    local name="$1" src="$2" prefix="$3"
-    local common=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release
-                  -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_INSTALL_LIBDIR=lib)
-    local options=()
-    case "$name" in
-        libsdl2)
-            # SDL as a DLL (its licence lets it be replaced), no tests, no SDL_main.
-            options=(-DSDL_SHARED=ON -DSDL_STATIC=OFF -DSDL_TEST=OFF -DSDL2_DISABLE_SDL2MAIN=ON
-                     -DSDL_INSTALL_TESTS=OFF)
-            ;;
-        freetype)
-            # Only what TrueType and OpenType fonts need: no PNG glyphs, no HarfBuzz. Its gzip
-            # support uses MinGW's zlib, as libpng does: FreeType's own copy would define the
-            # same zlib functions again in the program's one link.
-            options=(-DBUILD_SHARED_LIBS=OFF -DFT_REQUIRE_ZLIB=ON -DFT_DISABLE_BZIP2=ON
-                     -DFT_DISABLE_PNG=ON -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON
-                     -DZLIB_LIBRARY=/usr/x86_64-w64-mingw32/lib/libz.a
-                     -DZLIB_INCLUDE_DIR=/usr/x86_64-w64-mingw32/include)
-            ;;
-        libpng1.6)
-            # Static, over MinGW's zlib (libz-mingw-w64-dev).
-            options=(-DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF
-                     -DPNG_BUILD_ZLIB=OFF -DZLIB_LIBRARY=/usr/x86_64-w64-mingw32/lib/libz.a
-                     -DZLIB_INCLUDE_DIR=/usr/x86_64-w64-mingw32/include)
-            ;;
-    esac
-    cmake -S "$src" -B "$src/build-mingw" "${common[@]}" "${options[@]}" >/dev/null
-    nice cmake --build "$src/build-mingw" -j "$jobs" >/dev/null
-    cmake --install "$src/build-mingw" >/dev/null
-}
-
-# build_benchmark NAME SOURCE_DIR PREFIX: Google Benchmark for Windows (the bench command only;
-# a recipe of its own, so that it does not make the libraries above build again).
-build_benchmark() {
-    local name="$1" src="$2" prefix="$3"
-    cmake -S "$src" -B "$src/build-mingw" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_INSTALL_LIBDIR=lib \
-        -DBENCHMARK_ENABLE_TESTING=OFF -DBENCHMARK_ENABLE_GTEST_TESTS=OFF \
-        -DBENCHMARK_ENABLE_WERROR=OFF -DBENCHMARK_INSTALL_DOCS=OFF -DBUILD_SHARED_LIBS=OFF \
-        -DGIT_VERSION="${src##*-}" -DHAVE_STD_REGEX=ON -DHAVE_STEADY_CLOCK=ON >/dev/null
-    nice cmake --build "$src/build-mingw" -j "$jobs" >/dev/null
-    cmake --install "$src/build-mingw" >/dev/null
-}
-bench_recipe=$( (sed -n '/^build_benchmark()/,/^}/p' "$0"; cat "$toolchain") | sha256sum | cut -c1-12)
-
-# deps_library NAME LINK [BUILDER RECIPE]: makes $deps/LINK point at the library built from the
-# newest source version that can be had: from build-windows/, from the cache, or built from
-# source (by build_library and this script's recipe unless told), in that order. (A version the
-# index lists may be missing from the mirror: the next one is tried.)
-deps_library() {
-    local name="$1" link="$2" builder="${3:-build_library}" how="${4:-$recipe}" version key
-    apt_update
-    local versions
-    mapfile -t versions < <(source_versions "$name")
-    if [ ${#versions[@]} -eq 0 ]; then
-        echo "no source package $name in bookworm" >&2
-        exit 1
-    fi
-    for version in "${versions[@]}"; do
-        key="$name-$version-$how"
-        if [ -f "$deps/$key/.done" ]; then
-            ln -sfn "$key" "$deps/$link"
-            kept+=("$key")
-            return 0
-        fi
-        cache_lock -s
+# build NAME VERSION SHA256 LINK OPTIONS...: the library from the cache, or built from its source.
+build() {
+    local name="$1" version="$2" sum="$3" link="$4" key work
+    shift 4
+    key="$name-$version-$( (echo "$name $version $sum $*"; cat "$toolchain") | sha256sum | cut -c1-12)"
+    if [ ! -f "$deps/$key/.done" ]; then
         if [ -f "$cache/$key/.done" ]; then
             echo "$name $version: from $cache" >&2
-            rm -rf "${deps:?}/$key"
-            cp -a "$cache/$key" "$deps/$key"
-            cache_unlock
-            ln -sfn "$key" "$deps/$link"
-            kept+=("$key")
-            return 0
+            rm -rf "${deps:?}/$key" && cp -a "$cache/$key" "$deps/$key"
+        else
+            echo "$name $version: building from source" >&2
+            apt_update
+            work="$deps/src/$key"
+            rm -rf "$work" "${deps:?}/$key" && mkdir -p "$work"
+            (cd "$work" && apt-get "${apt[@]}" -qq source --download-only --only-source "$name=$version")
+            echo "$sum  $work/${name}_${version#*:}.dsc" | sha256sum --check --quiet
+            # (The .dsc is known by its checksum above; dpkg-source checks the rest against it.)
+            dpkg-source --no-copy -x "$work/${name}_${version#*:}.dsc" "$work/src" >/dev/null 2>&1
+            cmake -S "$work/src" -B "$work/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+                -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$deps/$key" \
+                -DCMAKE_INSTALL_LIBDIR=lib "$@" >/dev/null
+            nice cmake --build "$work/build" -j "$(nproc)" >/dev/null
+            cmake --install "$work/build" >/dev/null
+            touch "$deps/$key/.done" && rm -rf "$work"
+            # For other clones: copied under a name of this run's, then renamed (whole or none).
+            cp -a "$deps/$key" "$cache/$key.$$"
+            [ -d "$cache/$key" ] || mv "$cache/$key.$$" "$cache/$key"
+            rm -rf "${cache:?}/$key.$$"
         fi
-        cache_unlock
-        local start=$SECONDS work="$deps/src/$key"
-        rm -rf "$work" "${deps:?}/$key"
-        mkdir -p "$work"
-        if ! (cd "$work" && apt-get "${apt_options[@]}" -qq source --only-source \
-                "$name=$version" >/dev/null 2>&1); then
-            echo "$name $version: the source cannot be fetched, trying an older one" >&2
-            rm -rf "$work"
-            continue
-        fi
-        echo "$name $version: building from source" >&2
-        local src
-        src=$(find "$work" -mindepth 1 -maxdepth 1 -type d | head -n 1)
-        "$builder" "$name" "$src" "$deps/$key"
-        touch "$deps/$key/.done"
-        rm -rf "$work"
-        echo "$name $version: built in $((SECONDS - start)) s" >&2
-        # Kept for other clones on this machine: copied under a temporary name, then renamed.
-        cache_lock -s
-        rm -rf "${cache:?}/$key.tmp"
-        cp -a "$deps/$key" "$cache/$key.tmp"
-        rm -rf "${cache:?}/$key"
-        mv "$cache/$key.tmp" "$cache/$key"
-        cache_unlock
-        ln -sfn "$key" "$deps/$link"
-        kept+=("$key")
-        return 0
-    done
-    echo "no source of $name could be fetched" >&2
-    exit 1
+    fi
+    ln -sfn "$key" "$deps/$link"
+    # Other builds of it here are not used now (the cache keeps them for other clones).
+    find "$deps" -mindepth 1 -maxdepth 1 -type d -name "$name-*" ! -name "$key" -exec rm -rf {} +
 }
 
-# The cache's lock (flock on $cache/.lock, fd 8): taken shared while a build is copied in or
-# out, exclusive to remove old builds, so that nothing is removed while another clone copies it.
-cache_lock() { flock "$@" 8; }
-cache_unlock() { flock -u 8; }
-
-# Builds of the libraries this command uses that the builds now in use (kept) do not need: other source
-# versions and other recipes (this script's or its toolchain file's earlier versions), in
-# build-windows/deps and in the cache. Only folders named as this script names builds go, never
-# through a link; the cache is skipped when another clone is copying there at the moment.
-kept=()
-prune_builds() {
-    local dir entry name
-    local libraries='libsdl2|freetype|libpng1\.6'
-    [ "$bench" = 1 ] && libraries+='|benchmark'
-    local pattern="^($libraries)-[^/]+-[0-9a-f]{12}(\\.tmp)?\$"
-    for dir in "$deps" "$cache"; do
-        if [ "$dir" = "$cache" ] && ! cache_lock -x -n; then
-            echo "the cache is in use: its old builds stay for now" >&2
-            continue
-        fi
-        for entry in "$dir"/*; do
-            name="${entry##*/}"
-            if [ ! -d "$entry" ] || [ -L "$entry" ] || ! [[ "$name" =~ $pattern ]] ||
-                [[ " ${kept[*]} " == *" $name "* ]]; then
-                continue
-            fi
-            echo "removing an old build: $entry" >&2
-            rm -rf -- "$entry"
-        done
-        [ "$dir" = "$cache" ] && cache_unlock
-    done
-}
-
-mkdir -p "$deps" "$cache"
-exec 8>>"$cache/.lock"
-deps_library libsdl2 sdl2
-deps_library freetype freetype
-deps_library libpng1.6 libpng
-[ "$bench" = 1 ] && deps_library benchmark benchmark build_benchmark "$bench_recipe"
-prune_builds
+while read -r name version sum link options; do
+    case "$name" in "" | "#"*) continue ;; esac
+    [ "$name" = benchmark ] && [ "$bench" = 0 ] && continue
+    # shellcheck disable=SC2086  # the options are words
+    build "$name" "$version" "$sum" "$link" $options
+done <scripts/windows-libraries.txt
+rm -rf "${deps:?}/src"

@@ -41,7 +41,7 @@ fi
 # Warnings are errors when TAVLO_WERROR says so (the test script's build does).
 # shellcheck source=scripts/common.sh
 . scripts/common.sh
-cmake --preset windows "${werror[@]}" >/dev/null
+cmake --preset windows "${werror[@]}" "${launcher[@]}" >/dev/null
 nice cmake --build --preset windows -j "$jobs"
 
 case "$command" in
