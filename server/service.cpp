@@ -25,6 +25,8 @@ using nlohmann::json;
 
 constexpr int kRetryAfterFullQueue = 10;
 constexpr int kRetryAfterStore = 5;
+// The table's answers, from the copy in memory: a cache in front may keep them as long.
+constexpr const char* kTableCaching = "public, max-age=5";
 constexpr const char* kNeedsKey =
     "this name belongs to the player who first sent a run under it: send the name's key with the "
     "run (it came with that first run), or choose another name";
@@ -157,6 +159,7 @@ std::string Sha256Hex(const std::string& bytes) {
 Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
     : store_(store),
       config_(std::move(config)),
+      tables_(store_, config_.tableTimeToLive),
       rate_(config_.perMinute),
       queue_(config_.workers, config_.queue,
              work ? std::move(work)
@@ -252,7 +255,10 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
             board = *named;
         }
         json rows = json::array();
-        for (const TableRow& row : store_.Top(static_cast<int>(limit), board)) {
+        const std::shared_ptr<const Tables> tables = tables_.Get();
+        const std::vector<TableRow>& top = tables->Of(board);
+        for (const TableRow& row : top) {
+            if (static_cast<std::int64_t>(rows.size()) == limit) break;
             const auto number = [](const std::optional<int>& value) {
                 return value ? json(*value) : json(nullptr);
             };
@@ -265,6 +271,7 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
                             {"fastest_ms", number(row.fastestMs)}});
         }
         response.set_header("Access-Control-Allow-Origin", "*");
+        response.set_header("Cache-Control", kTableCaching);
         Json(response, 200, rows);
     });
 
@@ -302,8 +309,9 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
                                                   request.get_header_value("Accept-Language"));
         response.set_header("Vary", "Accept-Language");
         response.set_header("Content-Language", language);
-        response.set_content(TablePage(store_.Top(100, Board::Human),
-                                       store_.Top(100, Board::Assisted), language, config_.watch),
+        const std::shared_ptr<const Tables> tables = tables_.Get();
+        response.set_header("Cache-Control", kTableCaching);
+        response.set_content(TablePage(tables->human, tables->assisted, language, config_.watch),
                              "text/html; charset=utf-8");
     });
 }
@@ -438,6 +446,10 @@ void Service::Submit(const httplib::Request& request, httplib::Response& respons
             return store_.Add(run);
         },
         kStoreRetries);
+    // A run found stored (a retry whose first try committed) may have been a new best then.
+    if (added.newBest || added.outcome == AddResult::Outcome::AlreadyStored) {
+        tables_.Invalidate();
+    }
     const auto stored = [&](const StoredRun& stored) {
         // The rank is tried again too: the run is stored, and the key must reach its player.
         int rank = 0;

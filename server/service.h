@@ -1,6 +1,7 @@
 // The HTTP side: the routes of the API and the page over a store and a verification queue.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -8,6 +9,7 @@
 
 #include "rate_limit.h"
 #include "store.h"
+#include "table_cache.h"
 #include "verifier.h"
 
 namespace scores {
@@ -22,6 +24,10 @@ struct ServiceConfig {
     std::string watch = "/api/runs/";  // each table row's link, the run's id appended
     std::string site;   // the game's page (build-web/site), served under /play/; empty: none
     ReactionRule rule;  // which runs go on the assisted board
+    // How old the table's copy in memory may grow before it is read again: how soon a change
+    // this server did not make (another server's, --rejudge's) shows. Within Cache-Control's
+    // max-age, so that a cache in front adds no more than that.
+    std::chrono::milliseconds tableTimeToLive{2000};
 };
 
 class Service {
@@ -36,6 +42,7 @@ class Service {
 
     Store& store_;
     ServiceConfig config_;
+    TableCache tables_;
     RateLimit rate_;
     VerifyQueue queue_;
     httplib::Server http_;
