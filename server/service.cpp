@@ -173,6 +173,9 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
     http_.set_payload_max_length(kMaxReplayBytes);
     http_.set_read_timeout(10);
     http_.set_write_timeout(10);
+    // An answer's headers and body go out as two writes: without this, a kept-alive reader waits
+    // for its own delayed ACK (40 ms) before the body comes.
+    http_.set_tcp_nodelay(true);
 
     http_.set_error_handler([](const httplib::Request&, httplib::Response& response) {
         if (!response.body.empty()) return;

@@ -17,7 +17,23 @@ namespace scores::sql {
     "INSERT INTO bests (player_id, board, run_id, score) SELECT player_id, board, id, score " \
     "FROM (SELECT id, player_id, board, score, ROW_NUMBER() OVER (PARTITION BY player_id, "   \
     "board ORDER BY score DESC, id) AS n FROM runs) AS ranked WHERE n = 1;"                   \
-    "CREATE INDEX bests_by_board ON bests (board, score DESC, run_id);"
+    "CREATE INDEX bests_by_board ON bests (board, score DESC, run_id);"                       \
+    "CREATE TABLE board_scores (board TEXT NOT NULL, score INTEGER NOT NULL,"                 \
+    "  players INTEGER NOT NULL, PRIMARY KEY (board, score));"                                \
+    "INSERT INTO board_scores (board, score, players) SELECT board, score, COUNT(*) FROM "    \
+    "bests GROUP BY board, score;"
+
+// How many bests each board has at each score, kept by triggers on bests: a rank adds up the
+// scores above (a few hundred rows at most, however many players) instead of counting every
+// best ahead.
+#define TAVLO_SCORES_COUNT_IN(ROW)                                                 \
+    "INSERT INTO board_scores (board, score, players) VALUES (" ROW ".board, " ROW \
+    ".score, "                                                                     \
+    "1) ON CONFLICT (board, score) DO UPDATE SET players = board_scores.players + 1"
+#define TAVLO_SCORES_COUNT_OUT(ROW)                                    \
+    "UPDATE board_scores SET players = players - 1 WHERE board = " ROW \
+    ".board AND "                                                      \
+    "score = " ROW ".score"
 
 inline constexpr std::array kSqliteMigrations = {
     "CREATE TABLE players (id INTEGER PRIMARY KEY, name TEXT NOT NULL,"
@@ -48,7 +64,11 @@ inline constexpr std::array kSqliteMigrations = {
     "CREATE TABLE replays (run_id INTEGER PRIMARY KEY REFERENCES runs (id),"
     "  replay BLOB NOT NULL);"
     "INSERT INTO replays (run_id, replay) SELECT id, replay FROM runs;"
-    "ALTER TABLE runs DROP COLUMN replay;" TAVLO_SCORES_BESTS("INTEGER"),
+    "ALTER TABLE runs DROP COLUMN replay;" TAVLO_SCORES_BESTS("INTEGER")
+    "CREATE TRIGGER bests_in AFTER INSERT ON bests BEGIN " TAVLO_SCORES_COUNT_IN("NEW") "; END;"
+    "CREATE TRIGGER bests_out AFTER DELETE ON bests BEGIN " TAVLO_SCORES_COUNT_OUT("OLD") "; END;"
+    "CREATE TRIGGER bests_moved AFTER UPDATE OF board, score ON bests BEGIN "
+    TAVLO_SCORES_COUNT_OUT("OLD") "; " TAVLO_SCORES_COUNT_IN("NEW") "; END;",
 };
 
 inline constexpr std::array kPostgresMigrations = {
@@ -70,9 +90,17 @@ inline constexpr std::array kPostgresMigrations = {
     "CREATE TABLE replays (run_id BIGINT PRIMARY KEY REFERENCES runs (id),"
     "  replay BYTEA NOT NULL);"
     "INSERT INTO replays (run_id, replay) SELECT id, replay FROM runs;"
-    "ALTER TABLE runs DROP COLUMN replay;" TAVLO_SCORES_BESTS("BIGINT"),
+    "ALTER TABLE runs DROP COLUMN replay;" TAVLO_SCORES_BESTS("BIGINT")
+    "CREATE FUNCTION count_board_scores() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+    "IF TG_OP IN ('DELETE', 'UPDATE') THEN " TAVLO_SCORES_COUNT_OUT("OLD") "; END IF; "
+    "IF TG_OP IN ('INSERT', 'UPDATE') THEN " TAVLO_SCORES_COUNT_IN("NEW") "; END IF; "
+    "RETURN NULL; END $$;"
+    "CREATE TRIGGER bests_counted AFTER INSERT OR UPDATE OR DELETE ON bests FOR EACH ROW "
+    "EXECUTE FUNCTION count_board_scores();",
 };
 
+#undef TAVLO_SCORES_COUNT_OUT
+#undef TAVLO_SCORES_COUNT_IN
 #undef TAVLO_SCORES_BESTS
 
 // The player holding a name key (?1), else one whose name has the skeleton (?2).
@@ -92,14 +120,15 @@ inline constexpr const char* kHolderPostgres =
 inline constexpr const char* kTopSqlite = TAVLO_SCORES_TOP("?1", "?2");
 inline constexpr const char* kTopPostgres = TAVLO_SCORES_TOP("$1", "$2");
 
-// 1 + the other players' bests ahead of the run on its board: two ranges of bests_by_board
-// (the index alone answers them), less the player's own best when it is ahead.
-#define TAVLO_SCORES_RANK(PARAM)                                                              \
-    "SELECT 1 + (SELECT COUNT(*) FROM bests b WHERE b.board = me.board AND b.score > "        \
-    "me.score) + (SELECT COUNT(*) FROM bests b WHERE b.board = me.board AND b.score = "       \
-    "me.score AND b.run_id < me.id) - (SELECT COUNT(*) FROM bests o WHERE o.player_id = "     \
-    "me.player_id AND o.board = me.board AND (o.score > me.score OR (o.score = me.score AND " \
-    "o.run_id < me.id))) FROM runs me WHERE me.id = " PARAM
+// 1 + the other players' bests ahead of the run on its board: the bests at higher scores from
+// board_scores, those at its score stored before it from a range of bests_by_board, less the
+// player's own best when it is ahead.
+#define TAVLO_SCORES_RANK(PARAM)                                                             \
+    "SELECT 1 + COALESCE((SELECT SUM(s.players) FROM board_scores s WHERE s.board = "        \
+    "me.board AND s.score > me.score), 0) + (SELECT COUNT(*) FROM bests b WHERE b.board = "  \
+    "me.board AND b.score = me.score AND b.run_id < me.id) - (SELECT COUNT(*) FROM bests o " \
+    "WHERE o.player_id = me.player_id AND o.board = me.board AND (o.score > me.score OR "    \
+    "(o.score = me.score AND o.run_id < me.id))) FROM runs me WHERE me.id = " PARAM
 
 inline constexpr const char* kRankSqlite = TAVLO_SCORES_RANK("?1");
 inline constexpr const char* kRankPostgres = TAVLO_SCORES_RANK("$1");
