@@ -253,8 +253,8 @@ class PostgresStore final : public Store {
         try {
             // The player's row first, as Add takes it: its bests are made again by one at a time.
             Result player = c.Run(
-                "SELECT p.id FROM players p JOIN runs r ON r.player_id = p.id WHERE r.id = $1 "
-                "FOR UPDATE OF p",
+                "SELECT p.id, r.board FROM players p JOIN runs r ON r.player_id = p.id WHERE "
+                "r.id = $1 FOR UPDATE OF p",
                 {std::to_string(id)});
             if (player.Rows() == 1) {
                 c.Run(
@@ -263,8 +263,11 @@ class PostgresStore final : public Store {
                     {std::to_string(id), BoardName(verdict.board), std::to_string(x.hits),
                      OrNull(x.medianMs), OrNull(x.fastestMs), std::to_string(x.unseen)},
                     -1, false, {3, 4});
-                c.Run("DELETE FROM bests WHERE player_id = $1", {player.Text(0, 0)});
-                c.Run(sql::kRedoBestsPostgres, {player.Text(0, 0)});
+                // Bests change only with a board (a re-judging that moves nothing leaves them).
+                if (player.Text(0, 1) != BoardName(verdict.board)) {
+                    c.Run("DELETE FROM bests WHERE player_id = $1", {player.Text(0, 0)});
+                    c.Run(sql::kRedoBestsPostgres, {player.Text(0, 0)});
+                }
             }
             c.Run("COMMIT");
             return player.Rows() == 1;

@@ -182,17 +182,27 @@ class SqliteStore final : public Store {
         std::lock_guard lock(mutex_);
         Execute("BEGIN IMMEDIATE");
         try {
+            bool found = false;
+            std::int64_t player = 0;
+            std::string board;
+            {
+                Statement before(db_, "SELECT player_id, board FROM runs WHERE id = ?1");
+                before.Bind(1, id);
+                found = before.Step();
+                if (found) {
+                    player = before.Int(0);
+                    board = before.Text(1);
+                }
+            }
             Statement s(db_,
                         "UPDATE runs SET board = ?2, hits = ?3, median_ms = ?4, fastest_ms = ?5, "
-                        "unseen = ?6 WHERE id = ?1 RETURNING player_id");
+                        "unseen = ?6 WHERE id = ?1");
             s.Bind(1, id).Bind(2, std::string(BoardName(verdict.board)));
             s.Bind(3, std::int64_t{verdict.reactions.hits}).Bind(4, verdict.reactions.medianMs);
             s.Bind(5, verdict.reactions.fastestMs).Bind(6, std::int64_t{verdict.reactions.unseen});
-            const bool found = s.Step();
-            if (found) {
-                const std::int64_t player = s.Int(0);
-                while (s.Step()) {
-                }
+            s.Step();
+            // Bests change only with a board (a re-judging that moves nothing leaves them).
+            if (found && board != BoardName(verdict.board)) {
                 Statement gone(db_, "DELETE FROM bests WHERE player_id = ?1");
                 gone.Bind(1, player).Step();
                 Statement made(db_, sql::kRedoBestsSqlite);
