@@ -225,8 +225,8 @@ class PostgresStore final : public Store {
 
     std::optional<std::string> Replay(std::int64_t id) override {
         Lease lease(*this);
-        Result r = lease.Get().Run("SELECT replay FROM runs WHERE id = $1", {std::to_string(id)},
-                                   -1, true);
+        Result r = lease.Get().Run("SELECT replay FROM replays WHERE run_id = $1",
+                                   {std::to_string(id)}, -1, true);
         if (r.Rows() == 0) return std::nullopt;
         return r.Text(0, 0);
     }
@@ -247,14 +247,37 @@ class PostgresStore final : public Store {
 
     bool SetVerdict(std::int64_t id, const Verdict& verdict) override {
         Lease lease(*this);
+        Connection& c = lease.Get();
         const Reactions& x = verdict.reactions;
-        Result r = lease.Get().Run(
-            "UPDATE runs SET board = $2, hits = $3, median_ms = $4::INTEGER, "
-            "fastest_ms = $5::INTEGER, unseen = $6 WHERE id = $1 RETURNING id",
-            {std::to_string(id), BoardName(verdict.board), std::to_string(x.hits),
-             OrNull(x.medianMs), OrNull(x.fastestMs), std::to_string(x.unseen)},
-            -1, false, {3, 4});
-        return r.Rows() == 1;
+        c.Run("BEGIN");
+        try {
+            // The player's row first, as Add takes it: its bests are made again by one at a time.
+            Result player = c.Run(
+                "SELECT p.id, r.board FROM players p JOIN runs r ON r.player_id = p.id WHERE "
+                "r.id = $1 FOR UPDATE OF p",
+                {std::to_string(id)});
+            if (player.Rows() == 1) {
+                c.Run(
+                    "UPDATE runs SET board = $2, hits = $3, median_ms = $4::INTEGER, "
+                    "fastest_ms = $5::INTEGER, unseen = $6 WHERE id = $1",
+                    {std::to_string(id), BoardName(verdict.board), std::to_string(x.hits),
+                     OrNull(x.medianMs), OrNull(x.fastestMs), std::to_string(x.unseen)},
+                    -1, false, {3, 4});
+                // Bests change only with a board (a re-judging that moves nothing leaves them).
+                if (player.Text(0, 1) != BoardName(verdict.board)) {
+                    c.Run("DELETE FROM bests WHERE player_id = $1", {player.Text(0, 0)});
+                    c.Run(sql::kRedoBestsPostgres, {player.Text(0, 0)});
+                }
+            }
+            c.Run("COMMIT");
+            return player.Rows() == 1;
+        } catch (...) {
+            try {
+                c.Run("ROLLBACK");
+            } catch (const StoreError&) {
+            }
+            throw;
+        }
     }
 
   private:
@@ -400,9 +423,11 @@ class PostgresStore final : public Store {
             "INSERT INTO players (name, name_key, skeleton, secret_hash) VALUES ($1, $2, $3, $4) "
             "ON CONFLICT DO NOTHING RETURNING id",
             {run.name, run.nameKey, run.skeleton, run.newSecretHash});
-        Result player =
-            c.Run("SELECT id, name, COALESCE(secret_hash, '') FROM players WHERE name_key = $1",
-                  {run.nameKey});
+        // The player's row is held to the commit: a player's runs and bests change one at a time.
+        Result player = c.Run(
+            "SELECT id, name, COALESCE(secret_hash, '') FROM players WHERE name_key = $1 FOR "
+            "UPDATE",
+            {run.nameKey});
         if (player.Rows() == 0) {
             Result alike = c.Run("SELECT name FROM players WHERE skeleton = $1", {run.skeleton});
             result.outcome = AddResult::Outcome::LookAlike;
@@ -438,19 +463,25 @@ class PostgresStore final : public Store {
         }
         const Reactions& x = run.verdict.reactions;
         Result added = c.Run(
-            "INSERT INTO runs (player_id, hash, score, program, submitted_at, replay, reactions, "
-            "board, hits, median_ms, fastest_ms, unseen) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, "
-            "$9, $10::INTEGER, $11::INTEGER, $12) ON CONFLICT (hash) DO NOTHING RETURNING id",
+            "INSERT INTO runs (player_id, hash, score, program, submitted_at, reactions, board, "
+            "hits, median_ms, fastest_ms, unseen) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, "
+            "$9::INTEGER, $10::INTEGER, $11) ON CONFLICT (hash) DO NOTHING RETURNING id",
             {player.Text(0, 0), run.hash, std::to_string(run.score), run.program,
-             std::to_string(run.when), run.replay, run.reactions, BoardName(run.verdict.board),
+             std::to_string(run.when), run.reactions, BoardName(run.verdict.board),
              std::to_string(x.hits), OrNull(x.medianMs), OrNull(x.fastestMs),
              std::to_string(x.unseen)},
-            5, false, {9, 10});
+            -1, false, {8, 9});
         if (added.Rows() == 0) {
             result.outcome = AddResult::Outcome::AlreadyStored;
             if (auto stored = FindIn(c, sql::kRunByHashPostgres, run.hash)) result.run = *stored;
             return result;
         }
+        const std::string id = added.Text(0, 0);
+        c.Run("INSERT INTO replays (run_id, replay) VALUES ($1, $2)", {id, run.replay}, 1);
+        result.newBest =
+            c.Run(sql::kKeepBestPostgres,
+                  {player.Text(0, 0), BoardName(run.verdict.board), id, std::to_string(run.score)})
+                .Rows() == 1;
         result.run = Stored(added.Int(0, 0), run);
         return result;
     }

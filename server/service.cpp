@@ -28,6 +28,8 @@ using platform::said;
 
 constexpr int kRetryAfterFullQueue = 10;
 constexpr int kRetryAfterStore = 5;
+// The table's answers, from the copy in memory: a cache in front may keep them as long.
+constexpr const char* kTableCaching = "public, max-age=5";
 // A verified run whose store fails is stored again for this long before the player is told.
 constexpr auto kStoreRetries = std::chrono::seconds(45);
 constexpr int kRetryAfterTrouble = 60;
@@ -157,6 +159,7 @@ std::string Sha256Hex(const std::string& bytes) {
 Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
     : store_(store),
       config_(std::move(config)),
+      tables_(store_, config_.tableTimeToLive),
       budget_(config_.cpuPerAddress, std::chrono::seconds(config_.cpuWindowSeconds)),
       queue_(config_.workers, config_.queue, config_.playsPerAddress,
              work ? std::move(work)
@@ -260,7 +263,10 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
             board = *named;
         }
         json rows = json::array();
-        for (const TableRow& row : store_.Top(static_cast<int>(limit), board)) {
+        const std::shared_ptr<const Tables> tables = tables_.Get();
+        const std::vector<TableRow>& top = tables->Of(board);
+        for (const TableRow& row : top) {
+            if (static_cast<std::int64_t>(rows.size()) == limit) break;
             const auto number = [](const std::optional<int>& value) {
                 return value ? json(*value) : json(nullptr);
             };
@@ -273,6 +279,7 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
                             {"fastest_ms", number(row.fastestMs)}});
         }
         response.set_header("Access-Control-Allow-Origin", "*");
+        response.set_header("Cache-Control", kTableCaching);
         Json(response, 200, rows);
     });
 
@@ -312,8 +319,9 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
                                                   request.get_header_value("Accept-Language"));
         response.set_header("Vary", "Accept-Language");
         response.set_header("Content-Language", language);
-        response.set_content(TablePage(store_.Top(100, Board::Human),
-                                       store_.Top(100, Board::Assisted), language, config_.watch),
+        const std::shared_ptr<const Tables> tables = tables_.Get();
+        response.set_header("Cache-Control", kTableCaching);
+        response.set_content(TablePage(tables->human, tables->assisted, language, config_.watch),
                              "text/html; charset=utf-8");
     });
 }
@@ -501,6 +509,11 @@ void Service::Submit(const http::Request& request, http::Response& response) {
                     return store_.Add(run);
                 },
                 kStoreRetries);
+            // A run found stored (a retry whose first try committed) may have been a new best
+            // then.
+            if (added.newBest || added.outcome == AddResult::Outcome::AlreadyStored) {
+                tables_.Invalidate();
+            }
             const auto stored = [&](const StoredRun& stored) {
                 // The rank is tried again too: the run is stored, and the key must reach its
                 // player.

@@ -1,12 +1,14 @@
 // The HTTP side: the routes of the API and the page over a store and a verification queue.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
 #include "http.h"
 #include "rate_limit.h"
 #include "store.h"
+#include "table_cache.h"
 #include "verifier.h"
 
 namespace scores {
@@ -24,6 +26,10 @@ struct ServiceConfig {
     std::string watch = "/api/runs/";  // each table row's link, the run's id appended
     std::string site;   // the game's page (build-web/site), served under /play/; empty: none
     ReactionRule rule;  // which runs go on the assisted board
+    // How old the table's copy in memory may grow before it is read again: how soon a change
+    // this server did not make (another server's, --rejudge's) shows. Within Cache-Control's
+    // max-age, so that a cache in front adds no more than that.
+    std::chrono::milliseconds tableTimeToLive{2000};
 };
 
 class Service {
@@ -39,6 +45,7 @@ class Service {
 
     Store& store_;
     ServiceConfig config_;
+    TableCache tables_;
     CpuBudget budget_;
     VerifyQueue queue_;
     http::Router http_;

@@ -1,6 +1,10 @@
 // The embedded store: one SQLite file in WAL mode with synchronous commits (a run acknowledged
-// is on disk), one connection behind a mutex. The server's work is small next to a replay's
-// verification, so one writer at a time costs nothing that shows.
+// is on disk). One writing connection behind a mutex: the server's writes are small next to a
+// replay's verification, so one at a time costs nothing that shows. Reads go through a few
+// read-only connections of their own: in WAL mode a reader sees the last commit and never
+// waits for a write under way, so a burst of readers does not queue behind a submission's
+// commit (its fsync) or behind each other.
+#include <condition_variable>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -14,6 +18,8 @@
 namespace scores {
 
 namespace {
+
+constexpr int kReaders = 4;
 
 class Statement {
   public:
@@ -87,8 +93,15 @@ class SqliteStore final : public Store {
         Execute("PRAGMA foreign_keys=ON");
         Migrate();
         FillSkeletons();
+        // A database in memory is the one connection's own: its reads go through the writer.
+        if (path != ":memory:" && !path.empty()) {
+            for (int i = 0; i < kReaders; ++i) readers_.push_back(OpenReader(path));
+        }
     }
-    ~SqliteStore() override { sqlite3_close(db_); }
+    ~SqliteStore() override {
+        for (sqlite3* reader : readers_) sqlite3_close(reader);
+        sqlite3_close(db_);
+    }
     SqliteStore(const SqliteStore&) = delete;
     SqliteStore& operator=(const SqliteStore&) = delete;
 
@@ -106,21 +119,21 @@ class SqliteStore final : public Store {
     }
 
     std::optional<StoredRun> FindByHash(const std::string& hash) override {
-        std::lock_guard lock(mutex_);
-        return FindLocked(sql::kRunByHash, [&](Statement& s) { s.Bind(1, hash); });
+        Reader reader(*this);
+        return FindIn(reader.db, sql::kRunByHash, [&](Statement& s) { s.Bind(1, hash); });
     }
 
     std::optional<Holder> HolderOf(const std::string& key, const std::string& skeleton) override {
-        std::lock_guard lock(mutex_);
-        Statement s(db_, sql::kHolderSqlite);
+        Reader reader(*this);
+        Statement s(reader.db, sql::kHolderSqlite);
         s.Bind(1, key).Bind(2, skeleton);
         if (!s.Step()) return std::nullopt;
         return Holder{s.Text(0), s.Int(1) != 0, s.Text(2)};
     }
 
     std::vector<TableRow> Top(int limit, Board board) override {
-        std::lock_guard lock(mutex_);
-        Statement s(db_, sql::kTopSqlite);
+        Reader reader(*this);
+        Statement s(reader.db, sql::kTopSqlite);
         s.Bind(1, std::int64_t{limit}).Bind(2, std::string(BoardName(board)));
         std::vector<TableRow> rows;
         while (s.Step()) {
@@ -138,28 +151,28 @@ class SqliteStore final : public Store {
     }
 
     std::optional<StoredRun> Run(std::int64_t id) override {
-        std::lock_guard lock(mutex_);
-        return FindLocked(sql::kRunById, [&](Statement& s) { s.Bind(1, id); });
+        Reader reader(*this);
+        return FindIn(reader.db, sql::kRunById, [&](Statement& s) { s.Bind(1, id); });
     }
 
     std::optional<std::string> Replay(std::int64_t id) override {
-        std::lock_guard lock(mutex_);
-        Statement s(db_, "SELECT replay FROM runs WHERE id = ?1");
+        Reader reader(*this);
+        Statement s(reader.db, "SELECT replay FROM replays WHERE run_id = ?1");
         s.Bind(1, id);
         if (!s.Step()) return std::nullopt;
         return s.Text(0);
     }
 
     int Rank(std::int64_t id) override {
-        std::lock_guard lock(mutex_);
-        Statement s(db_, sql::kRankSqlite);
+        Reader reader(*this);
+        Statement s(reader.db, sql::kRankSqlite);
         s.Bind(1, id);
         return s.Step() ? static_cast<int>(s.Int(0)) : 0;
     }
 
     std::vector<std::pair<std::int64_t, std::string>> ReactionLines() override {
-        std::lock_guard lock(mutex_);
-        Statement s(db_, "SELECT id, reactions FROM runs ORDER BY id");
+        Reader reader(*this);
+        Statement s(reader.db, "SELECT id, reactions FROM runs ORDER BY id");
         std::vector<std::pair<std::int64_t, std::string>> lines;
         while (s.Step()) lines.emplace_back(s.Int(0), s.Text(1));
         return lines;
@@ -167,17 +180,85 @@ class SqliteStore final : public Store {
 
     bool SetVerdict(std::int64_t id, const Verdict& verdict) override {
         std::lock_guard lock(mutex_);
-        Statement s(db_,
-                    "UPDATE runs SET board = ?2, hits = ?3, median_ms = ?4, fastest_ms = ?5, "
-                    "unseen = ?6 WHERE id = ?1");
-        s.Bind(1, id).Bind(2, std::string(BoardName(verdict.board)));
-        s.Bind(3, std::int64_t{verdict.reactions.hits}).Bind(4, verdict.reactions.medianMs);
-        s.Bind(5, verdict.reactions.fastestMs).Bind(6, std::int64_t{verdict.reactions.unseen});
-        s.Step();
-        return sqlite3_changes(db_) == 1;
+        Execute("BEGIN IMMEDIATE");
+        try {
+            bool found = false;
+            std::int64_t player = 0;
+            std::string board;
+            {
+                Statement before(db_, "SELECT player_id, board FROM runs WHERE id = ?1");
+                before.Bind(1, id);
+                found = before.Step();
+                if (found) {
+                    player = before.Int(0);
+                    board = before.Text(1);
+                }
+            }
+            Statement s(db_,
+                        "UPDATE runs SET board = ?2, hits = ?3, median_ms = ?4, fastest_ms = ?5, "
+                        "unseen = ?6 WHERE id = ?1");
+            s.Bind(1, id).Bind(2, std::string(BoardName(verdict.board)));
+            s.Bind(3, std::int64_t{verdict.reactions.hits}).Bind(4, verdict.reactions.medianMs);
+            s.Bind(5, verdict.reactions.fastestMs).Bind(6, std::int64_t{verdict.reactions.unseen});
+            s.Step();
+            // Bests change only with a board (a re-judging that moves nothing leaves them).
+            if (found && board != BoardName(verdict.board)) {
+                Statement gone(db_, "DELETE FROM bests WHERE player_id = ?1");
+                gone.Bind(1, player).Step();
+                Statement made(db_, sql::kRedoBestsSqlite);
+                made.Bind(1, player).Step();
+            }
+            Execute("COMMIT");
+            return found;
+        } catch (...) {
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
     }
 
   private:
+    // A read connection for one call; the writer's, under its mutex, when there are none.
+    struct Reader {
+        explicit Reader(SqliteStore& store) : store(store) {
+            if (store.readers_.empty()) {
+                writer = std::unique_lock(store.mutex_);
+                db = store.db_;
+                return;
+            }
+            std::unique_lock lock(store.readMutex_);
+            store.readerFree_.wait(lock, [&] { return !store.idle_.empty(); });
+            db = store.idle_.back();
+            store.idle_.pop_back();
+        }
+        ~Reader() {
+            if (writer.owns_lock()) return;
+            {
+                std::lock_guard lock(store.readMutex_);
+                store.idle_.push_back(db);
+            }
+            store.readerFree_.notify_one();
+        }
+        Reader(const Reader&) = delete;
+        Reader& operator=(const Reader&) = delete;
+        SqliteStore& store;
+        std::unique_lock<std::mutex> writer;
+        sqlite3* db = nullptr;
+    };
+
+    sqlite3* OpenReader(const std::string& path) {
+        sqlite3* reader = nullptr;
+        if (sqlite3_open_v2(path.c_str(), &reader, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
+                            nullptr) != SQLITE_OK) {
+            const std::string message = reader ? sqlite3_errmsg(reader) : "out of memory";
+            sqlite3_close(reader);
+            throw StoreError("sqlite: " + path + ": " + message);
+        }
+        // A checkpoint or recovery may hold the file for a moment.
+        sqlite3_busy_timeout(reader, 5000);
+        idle_.push_back(reader);
+        return reader;
+    }
+
     void Execute(const char* statement) {
         char* error = nullptr;
         if (sqlite3_exec(db_, statement, nullptr, nullptr, &error) != SQLITE_OK) {
@@ -233,8 +314,8 @@ class SqliteStore final : public Store {
     }
 
     template <typename BindFn>
-    std::optional<StoredRun> FindLocked(const char* query, BindFn bind) {
-        Statement s(db_, query);
+    static std::optional<StoredRun> FindIn(sqlite3* db, const char* query, BindFn bind) {
+        Statement s(db, query);
         bind(s);
         if (!s.Step()) return std::nullopt;
         StoredRun run;
@@ -294,7 +375,8 @@ class SqliteStore final : public Store {
                 return result;
             }
         }
-        if (auto stored = FindLocked(sql::kRunByHash, [&](Statement& s) { s.Bind(1, run.hash); })) {
+        if (auto stored =
+                FindIn(db_, sql::kRunByHash, [&](Statement& s) { s.Bind(1, run.hash); })) {
             result.outcome = AddResult::Outcome::AlreadyStored;
             result.run = *stored;
             return result;
@@ -313,21 +395,32 @@ class SqliteStore final : public Store {
             result.secretIsNew = true;
         }
         Statement s(db_,
-                    "INSERT INTO runs (player_id, hash, score, program, submitted_at, replay, "
+                    "INSERT INTO runs (player_id, hash, score, program, submitted_at, "
                     "reactions, board, hits, median_ms, fastest_ms, unseen) "
-                    "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)");
+                    "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
         s.Bind(1, player).Bind(2, run.hash).Bind(3, std::int64_t{run.score});
-        s.Bind(4, run.program).Bind(5, run.when).BindBlob(6, run.replay);
+        s.Bind(4, run.program).Bind(5, run.when);
         const Reactions& r = run.verdict.reactions;
-        s.Bind(7, run.reactions).Bind(8, std::string(BoardName(run.verdict.board)));
-        s.Bind(9, std::int64_t{r.hits}).Bind(10, r.medianMs).Bind(11, r.fastestMs);
-        s.Bind(12, std::int64_t{r.unseen}).Step();
-        result.run = Stored(sqlite3_last_insert_rowid(db_), run);
+        s.Bind(6, run.reactions).Bind(7, std::string(BoardName(run.verdict.board)));
+        s.Bind(8, std::int64_t{r.hits}).Bind(9, r.medianMs).Bind(10, r.fastestMs);
+        s.Bind(11, std::int64_t{r.unseen}).Step();
+        const std::int64_t id = sqlite3_last_insert_rowid(db_);
+        Statement replay(db_, "INSERT INTO replays (run_id, replay) VALUES (?1, ?2)");
+        replay.Bind(1, id).BindBlob(2, run.replay).Step();
+        Statement best(db_, sql::kKeepBestSqlite);
+        best.Bind(1, player).Bind(2, std::string(BoardName(run.verdict.board)));
+        best.Bind(3, id).Bind(4, std::int64_t{run.score}).Step();
+        result.newBest = sqlite3_changes(db_) == 1;
+        result.run = Stored(id, run);
         return result;
     }
 
-    std::mutex mutex_;
+    std::mutex mutex_;  // the writer's
     sqlite3* db_ = nullptr;
+    std::vector<sqlite3*> readers_;
+    std::mutex readMutex_;
+    std::condition_variable readerFree_;
+    std::vector<sqlite3*> idle_;  // readers not in use
 };
 
 }  // namespace

@@ -78,6 +78,8 @@ struct AddResult {
     // The name's secret is the one made for this submission (newSecretHash): the player is to
     // be given it.
     bool secretIsNew = false;
+    // The run became its player's best on its board: the table changed.
+    bool newBest = false;
 };
 
 // Who holds a name, or a name that looks like it.
@@ -116,22 +118,24 @@ class Store {
   public:
     virtual ~Store() = default;
     // Stores the run once: in one transaction, the player by its key (made on first use, with
-    // the new secret; a player without a secret takes it) after its secret is checked, and the
-    // run by its hash.
+    // the new secret; a player without a secret takes it) after its secret is checked, the run
+    // by its hash, its replay, and the player's best on the run's board.
     virtual AddResult Add(const NewRun& run) = 0;
     virtual std::optional<StoredRun> FindByHash(const std::string& hash) = 0;
     // The player holding the name key, else one whose name has that skeleton.
     virtual std::optional<Holder> HolderOf(const std::string& key, const std::string& skeleton) = 0;
     // The best run of each player on `board`, best first; of equal scores the one stored first.
+    // Costs `limit` rows of an index, however many runs are stored.
     virtual std::vector<TableRow> Top(int limit, Board board) = 0;
     virtual std::optional<StoredRun> Run(std::int64_t id) = 0;
     virtual std::optional<std::string> Replay(std::int64_t id) = 0;
     // Where the run stands on its board: 1 + the other players' best runs there ahead of it (a
-    // higher score, or the same stored earlier).
+    // higher score, or the same stored earlier). Counts index entries: the bests ahead.
     virtual int Rank(std::int64_t id) = 0;
     // Every run's id and reaction lines, in the order stored (for re-judging).
     virtual std::vector<std::pair<std::int64_t, std::string>> ReactionLines() = 0;
-    // A run judged anew; false when there is no such run.
+    // A run judged anew, its player's bests made again with it (it may change board); false
+    // when there is no such run.
     virtual bool SetVerdict(std::int64_t id, const Verdict& verdict) = 0;
 };
 

@@ -6,6 +6,35 @@
 
 namespace scores::sql {
 
+// Each player's best run on each board (the highest score, of equal ones the first stored), as
+// a table: made and filled from the runs by a migration, then kept by the stores.
+#define TAVLO_SCORES_BESTS(ID)                                                                \
+    "CREATE TABLE bests (player_id " ID                                                       \
+    " NOT NULL REFERENCES players (id),"                                                      \
+    "  board TEXT NOT NULL, run_id " ID                                                       \
+    " NOT NULL REFERENCES runs (id),"                                                         \
+    "  score INTEGER NOT NULL, PRIMARY KEY (player_id, board));"                              \
+    "INSERT INTO bests (player_id, board, run_id, score) SELECT player_id, board, id, score " \
+    "FROM (SELECT id, player_id, board, score, ROW_NUMBER() OVER (PARTITION BY player_id, "   \
+    "board ORDER BY score DESC, id) AS n FROM runs) AS ranked WHERE n = 1;"                   \
+    "CREATE INDEX bests_by_board ON bests (board, score DESC, run_id);"                       \
+    "CREATE TABLE board_scores (board TEXT NOT NULL, score INTEGER NOT NULL,"                 \
+    "  players INTEGER NOT NULL, PRIMARY KEY (board, score));"                                \
+    "INSERT INTO board_scores (board, score, players) SELECT board, score, COUNT(*) FROM "    \
+    "bests GROUP BY board, score;"
+
+// How many bests each board has at each score, kept by triggers on bests: a rank adds up the
+// scores above (a few hundred rows at most, however many players) instead of counting every
+// best ahead.
+#define TAVLO_SCORES_COUNT_IN(ROW)                                                 \
+    "INSERT INTO board_scores (board, score, players) VALUES (" ROW ".board, " ROW \
+    ".score, "                                                                     \
+    "1) ON CONFLICT (board, score) DO UPDATE SET players = board_scores.players + 1"
+#define TAVLO_SCORES_COUNT_OUT(ROW)                                    \
+    "UPDATE board_scores SET players = players - 1 WHERE board = " ROW \
+    ".board AND "                                                      \
+    "score = " ROW ".score"
+
 inline constexpr std::array kSqliteMigrations = {
     "CREATE TABLE players (id INTEGER PRIMARY KEY, name TEXT NOT NULL,"
     "  name_key TEXT NOT NULL UNIQUE);"
@@ -29,6 +58,17 @@ inline constexpr std::array kSqliteMigrations = {
     "ALTER TABLE players ADD COLUMN secret_hash TEXT;"
     "ALTER TABLE players ADD COLUMN skeleton TEXT;"
     "CREATE UNIQUE INDEX players_by_skeleton ON players (skeleton);",
+    // A table that costs the same at any size: each player's best per board kept in a table of
+    // its own (filled from the runs here, kept by every add and verdict), ranked by its index;
+    // the replays apart, so that a row of runs is small.
+    "CREATE TABLE replays (run_id INTEGER PRIMARY KEY REFERENCES runs (id),"
+    "  replay BLOB NOT NULL);"
+    "INSERT INTO replays (run_id, replay) SELECT id, replay FROM runs;"
+    "ALTER TABLE runs DROP COLUMN replay;" TAVLO_SCORES_BESTS("INTEGER")
+    "CREATE TRIGGER bests_in AFTER INSERT ON bests BEGIN " TAVLO_SCORES_COUNT_IN("NEW") "; END;"
+    "CREATE TRIGGER bests_out AFTER DELETE ON bests BEGIN " TAVLO_SCORES_COUNT_OUT("OLD") "; END;"
+    "CREATE TRIGGER bests_moved AFTER UPDATE OF board, score ON bests BEGIN "
+    TAVLO_SCORES_COUNT_OUT("OLD") "; " TAVLO_SCORES_COUNT_IN("NEW") "; END;",
 };
 
 inline constexpr std::array kPostgresMigrations = {
@@ -47,7 +87,21 @@ inline constexpr std::array kPostgresMigrations = {
     "ALTER TABLE players ADD COLUMN secret_hash TEXT;"
     "ALTER TABLE players ADD COLUMN skeleton TEXT;"
     "CREATE UNIQUE INDEX players_by_skeleton ON players (skeleton);",
+    "CREATE TABLE replays (run_id BIGINT PRIMARY KEY REFERENCES runs (id),"
+    "  replay BYTEA NOT NULL);"
+    "INSERT INTO replays (run_id, replay) SELECT id, replay FROM runs;"
+    "ALTER TABLE runs DROP COLUMN replay;" TAVLO_SCORES_BESTS("BIGINT")
+    "CREATE FUNCTION count_board_scores() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+    "IF TG_OP IN ('DELETE', 'UPDATE') THEN " TAVLO_SCORES_COUNT_OUT("OLD") "; END IF; "
+    "IF TG_OP IN ('INSERT', 'UPDATE') THEN " TAVLO_SCORES_COUNT_IN("NEW") "; END IF; "
+    "RETURN NULL; END $$;"
+    "CREATE TRIGGER bests_counted AFTER INSERT OR UPDATE OR DELETE ON bests FOR EACH ROW "
+    "EXECUTE FUNCTION count_board_scores();",
 };
+
+#undef TAVLO_SCORES_COUNT_OUT
+#undef TAVLO_SCORES_COUNT_IN
+#undef TAVLO_SCORES_BESTS
 
 // The player holding a name key (?1), else one whose name has the skeleton (?2).
 inline constexpr const char* kHolderSqlite =
@@ -57,30 +111,47 @@ inline constexpr const char* kHolderPostgres =
     "SELECT name, name_key = $1, COALESCE(secret_hash, '') FROM players WHERE name_key = $1 OR "
     "skeleton = $2 ORDER BY name_key = $1 DESC LIMIT 1";
 
-// Each player's best run on each board: the highest score, of equal ones the first stored.
-#define TAVLO_SCORES_BEST                                                                    \
-    "WITH best AS (SELECT id, player_id, score, submitted_at, board, median_ms, "            \
-    "fastest_ms, ROW_NUMBER() OVER (PARTITION BY player_id, board ORDER BY score DESC, id) " \
-    "AS n FROM runs) "
+// A board's best runs, best first: the walk of bests_by_board, LIMIT rows long.
+#define TAVLO_SCORES_TOP(LIMIT, BOARD)                                                             \
+    "SELECT b.run_id, p.name, b.score, r.submitted_at, r.median_ms, r.fastest_ms FROM bests "      \
+    "b JOIN runs r ON r.id = b.run_id JOIN players p ON p.id = b.player_id WHERE b.board = " BOARD \
+    " ORDER BY b.score DESC, b.run_id LIMIT " LIMIT
 
-inline constexpr const char* kTopSqlite = TAVLO_SCORES_BEST
-    "SELECT b.id, p.name, b.score, b.submitted_at, b.median_ms, b.fastest_ms FROM best b JOIN "
-    "players p ON p.id = b.player_id WHERE b.n = 1 AND b.board = ?2 ORDER BY b.score DESC, b.id "
-    "LIMIT ?1";
-inline constexpr const char* kTopPostgres = TAVLO_SCORES_BEST
-    "SELECT b.id, p.name, b.score, b.submitted_at, b.median_ms, b.fastest_ms FROM best b JOIN "
-    "players p ON p.id = b.player_id WHERE b.n = 1 AND b.board = $2 ORDER BY b.score DESC, b.id "
-    "LIMIT $1";
+inline constexpr const char* kTopSqlite = TAVLO_SCORES_TOP("?1", "?2");
+inline constexpr const char* kTopPostgres = TAVLO_SCORES_TOP("$1", "$2");
 
-#define TAVLO_SCORES_RANK(PARAM)                                                              \
-    TAVLO_SCORES_BEST                                                                         \
-    ", me AS (SELECT id, player_id, score, board FROM runs WHERE id = " PARAM                 \
-    ") SELECT 1 + (SELECT COUNT(*) FROM best b, me WHERE b.n = 1 AND b.board = me.board AND " \
-    "b.player_id <> me.player_id AND (b.score > me.score OR (b.score = me.score AND b.id < "  \
-    "me.id))) FROM me"
+// 1 + the other players' bests ahead of the run on its board: the bests at higher scores from
+// board_scores, those at its score stored before it from a range of bests_by_board, less the
+// player's own best when it is ahead.
+#define TAVLO_SCORES_RANK(PARAM)                                                             \
+    "SELECT 1 + COALESCE((SELECT SUM(s.players) FROM board_scores s WHERE s.board = "        \
+    "me.board AND s.score > me.score), 0) + (SELECT COUNT(*) FROM bests b WHERE b.board = "  \
+    "me.board AND b.score = me.score AND b.run_id < me.id) - (SELECT COUNT(*) FROM bests o " \
+    "WHERE o.player_id = me.player_id AND o.board = me.board AND (o.score > me.score OR "    \
+    "(o.score = me.score AND o.run_id < me.id))) FROM runs me WHERE me.id = " PARAM
 
 inline constexpr const char* kRankSqlite = TAVLO_SCORES_RANK("?1");
 inline constexpr const char* kRankPostgres = TAVLO_SCORES_RANK("$1");
+
+// The run as a player's best on its board when it is one: more than the best there, or as much
+// and stored first (two stored at once may commit in either order).
+#define TAVLO_SCORES_KEEP_BEST(P)                                                             \
+    "INSERT INTO bests (player_id, board, run_id, score) VALUES (" P "1, " P "2, " P "3, " P  \
+    "4) ON CONFLICT (player_id, board) DO UPDATE SET run_id = excluded.run_id, score = "      \
+    "excluded.score WHERE excluded.score > bests.score OR (excluded.score = bests.score AND " \
+    "excluded.run_id < bests.run_id)"
+
+inline constexpr const char* kKeepBestSqlite = TAVLO_SCORES_KEEP_BEST("?");
+inline constexpr const char* kKeepBestPostgres = TAVLO_SCORES_KEEP_BEST("$") " RETURNING run_id";
+
+// A player's bests made again from the player's runs (a verdict moved one between boards).
+#define TAVLO_SCORES_REDO_BESTS(PARAM)                                                        \
+    "INSERT INTO bests (player_id, board, run_id, score) SELECT player_id, board, id, score " \
+    "FROM (SELECT id, player_id, board, score, ROW_NUMBER() OVER (PARTITION BY board ORDER "  \
+    "BY score DESC, id) AS n FROM runs WHERE player_id = " PARAM ") AS ranked WHERE n = 1"
+
+inline constexpr const char* kRedoBestsSqlite = TAVLO_SCORES_REDO_BESTS("?1");
+inline constexpr const char* kRedoBestsPostgres = TAVLO_SCORES_REDO_BESTS("$1");
 
 #define TAVLO_SCORES_RUN                                                                    \
     "SELECT r.id, p.name, r.score, r.program, r.hash, r.submitted_at, r.board, r.hits, "    \
@@ -93,7 +164,9 @@ inline constexpr const char* kRunByIdPostgres = TAVLO_SCORES_RUN "r.id = $1";
 inline constexpr const char* kRunByHashPostgres = TAVLO_SCORES_RUN "r.hash = $1";
 
 #undef TAVLO_SCORES_RUN
+#undef TAVLO_SCORES_REDO_BESTS
+#undef TAVLO_SCORES_KEEP_BEST
 #undef TAVLO_SCORES_RANK
-#undef TAVLO_SCORES_BEST
+#undef TAVLO_SCORES_TOP
 
 }  // namespace scores::sql

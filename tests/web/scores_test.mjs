@@ -38,7 +38,7 @@ const port = await freePort();
 const base = `http://127.0.0.1:${port}/`;
 const server = spawn(program, ['--db', path.join(folder, 'scores.sqlite'), '--listen',
   `127.0.0.1:${port}`, '--site', site, '--program', path.join(nativeBuild, 'src/tavlo'),
-  '--archive', path.join(nativeBuild, 'tavlo.rka'), '--rate', '0', '--workers', '1'],
+  '--archive', path.join(nativeBuild, 'tavlo.rka'), '--workers', '1'],
 { stdio: ['ignore', 'ignore', 'inherit'] });
 const profile = tempFolder('profile');
 const browser = await launchBrowser(profile);
