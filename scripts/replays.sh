@@ -7,6 +7,8 @@
 #   scripts/replays.sh --update         write the expected files anew, saying which frames changed
 #   scripts/replays.sh --make-round     record round.replay again with the bot (a new seed)
 #   scripts/replays.sh --make-paced     record paced.replay again: the bot at a person's pace
+#   scripts/replays.sh --make-unseen    record the server tests' runs of 9 and 10 unseen hits,
+#                                       tests/server/runs/unseen9.replay and unseen10.replay
 # Options: --tavlo BIN (default build/src/tavlo), --archive RKA (default build/tavlo.rka),
 # --build DIR (default build; where the bot is).
 set -euo pipefail
@@ -22,6 +24,7 @@ while [ $# -gt 0 ]; do
         --update) action=update ;;
         --make-round) action=make-round ;;
         --make-paced) action=make-paced ;;
+        --make-unseen) action=make-unseen ;;
         --tavlo) tavlo=$2; shift ;;
         --archive) archive=$2; shift ;;
         --build) build=$2; shift ;;
@@ -34,6 +37,17 @@ archive=$(realpath "${archive:-$build/tavlo.rka}")
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavlo-replays-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cp "$archive" "$work/tavlo.rka"
+
+if [ "$action" = make-unseen ]; then
+    for unseen in 9 10; do
+        out=$root/tests/server/runs/unseen$unseen.replay
+        printf '\0\0\0\0' >"$work/score.dat"
+        (cd "$work" && TAVLO_VIDEO=headless "$build/tests/e2e/replays/tavlo_make_round_replay" \
+            "$out" --unseen "$unseen") || true  # the game ends with its own code, 1
+        tail -n 1 "$out"
+    done
+    exit 0
+fi
 
 if [ "$action" = make-round ] || [ "$action" = make-paced ]; then
     name=round

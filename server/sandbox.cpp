@@ -151,8 +151,8 @@ std::vector<sock_filter> MakeFilter() {
     };
     // No new processes: threads only (clone3's flags are out of the filter's reach, so it is
     // "not there", and the C library falls back to clone).
-    ok = ok && seccomp_rule_add(ctx, SCMP_ACT_ERRNO(EPERM), SCMP_SYS(clone), 1,
-                                SCMP_A0(SCMP_CMP_MASKED_EQ, CLONE_THREAD, 0)) == 0;
+    const scmp_arg_cmp notAThread{0, SCMP_CMP_MASKED_EQ, CLONE_THREAD, 0};  // SCMP_A0's
+    ok = ok && seccomp_rule_add(ctx, SCMP_ACT_ERRNO(EPERM), SCMP_SYS(clone), 1, notAThread) == 0;
     deny("clone3", ENOSYS);
     // No network: no socket of any kind (a play talks to nobody).
     deny("socket", EACCES);

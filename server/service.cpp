@@ -436,7 +436,7 @@ void Service::Submit(const http::Request& request, http::Response& response) {
     // The play is waited for on no thread: what follows runs on the queue's worker once it has
     // played, and the answer goes out when this step lets the request go (http.h, Later).
     const auto played = [this, &request, &response, address, key, chargeId = charge.id, name,
-                         submission, hash, secret = *secret, accepted, heldElsewhere,
+                         submission, hash, secret = *secret, heldElsewhere,
                          later = response.Later()](const Verification& verified) {
         try {
             budget_.Settle(key, chargeId, verified.cpuUsed);
