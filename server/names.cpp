@@ -12,6 +12,8 @@
 
 namespace scores {
 
+using platform::said;
+
 namespace {
 
 constexpr std::string_view kPunctuation = "-_.'!?&+#():";
@@ -33,9 +35,10 @@ bool Map(std::string_view text, int options, std::string* out) {
     return true;
 }
 
-CheckedName Refused(std::string reason) {
+CheckedName Refused(platform::Said reason) {
     CheckedName refused;
-    refused.error = std::move(reason);
+    refused.error = reason.English();
+    refused.reason = std::move(reason);
     return refused;
 }
 
@@ -91,10 +94,10 @@ std::string Skeleton(const std::string& text) {
 CheckedName CheckName(std::string_view given) {
     std::string nfc;
     if (!Map(given, UTF8PROC_STABLE | UTF8PROC_COMPOSE, &nfc)) {
-        return Refused("the name is not valid UTF-8 text");
+        return Refused(said("the name is not valid UTF-8 text"));
     }
     const std::size_t first = nfc.find_first_not_of(' ');
-    if (first == std::string::npos) return Refused("the name is empty");
+    if (first == std::string::npos) return Refused(said("the name is empty"));
     nfc = nfc.substr(first, nfc.find_last_not_of(' ') - first + 1);
 
     int count = 0;
@@ -106,36 +109,39 @@ CheckedName CheckName(std::string_view given) {
     while (at < size) {
         utf8proc_int32_t c = 0;
         const utf8proc_ssize_t step = utf8proc_iterate(bytes + at, size - at, &c);
-        if (step <= 0) return Refused("the name is not valid UTF-8 text");
+        if (step <= 0) return Refused(said("the name is not valid UTF-8 text"));
         at += step;
         ++count;
         const utf8proc_category_t category = utf8proc_category(c);
-        if (IsBidiControl(c)) return Refused("the name holds a text-direction control character");
+        if (IsBidiControl(c))
+            return Refused(said("the name holds a text-direction control character"));
         if (category == UTF8PROC_CATEGORY_CC || category == UTF8PROC_CATEGORY_CF) {
-            return Refused("the name holds a control character");
+            return Refused(said("the name holds a control character"));
         }
-        if (IsInvisible(c)) return Refused("the name holds an invisible or blank character");
+        if (IsInvisible(c)) return Refused(said("the name holds an invisible or blank character"));
         const bool letter = category >= UTF8PROC_CATEGORY_LU && category <= UTF8PROC_CATEGORY_LO;
         const bool mark = category >= UTF8PROC_CATEGORY_MN && category <= UTF8PROC_CATEGORY_ME;
         const bool digit = category == UTF8PROC_CATEGORY_ND;
         const bool space = c == ' ';
         const bool punctuation =
             c < 0x80 && kPunctuation.find(static_cast<char>(c)) != std::string_view::npos;
-        if (space && lastWasSpace) return Refused("the name has two spaces in a row");
-        if (mark && !lastWasLetter) return Refused("the name has an accent without its letter");
+        if (space && lastWasSpace) return Refused(said("the name has two spaces in a row"));
+        if (mark && !lastWasLetter)
+            return Refused(said("the name has an accent without its letter"));
         if (!letter && !mark && !digit && !space && !punctuation) {
-            return Refused("a name holds only letters, digits, spaces and - _ . ' ! ? & + # ( ) :");
+            return Refused(
+                said("a name holds only letters, digits, spaces and - _ . ' ! ? & + # ( ) :"));
         }
         lastWasSpace = space;
         lastWasLetter = letter || (mark && lastWasLetter);
     }
     if (count > kNameMaxCharacters) {
-        return Refused("the name is longer than " + std::to_string(kNameMaxCharacters) +
-                       " characters");
+        return Refused(
+            said("the name is longer than {1} characters", {std::to_string(kNameMaxCharacters)}));
     }
     CheckedName accepted;
     if (!Map(nfc, UTF8PROC_STABLE | UTF8PROC_COMPOSE | UTF8PROC_CASEFOLD, &accepted.key)) {
-        return Refused("the name is not valid UTF-8 text");
+        return Refused(said("the name is not valid UTF-8 text"));
     }
     // Look-alikes by the letters, whatever their case: the skeleton of the NFKC form, folded and
     // made a skeleton again (a capital I and a small l are one, as are Cyrillic А and Latin a).
@@ -144,10 +150,10 @@ CheckedName CheckName(std::string_view given) {
     if (!Map(nfc, UTF8PROC_STABLE | UTF8PROC_COMPOSE | UTF8PROC_COMPAT, &compatible) ||
         !Map(Skeleton(compatible),
              UTF8PROC_STABLE | UTF8PROC_COMPOSE | UTF8PROC_COMPAT | UTF8PROC_CASEFOLD, &folded)) {
-        return Refused("the name is not valid UTF-8 text");
+        return Refused(said("the name is not valid UTF-8 text"));
     }
     accepted.skeleton = Skeleton(folded);
-    if (accepted.skeleton.empty()) return Refused("the name cannot be checked just now");
+    if (accepted.skeleton.empty()) return Refused(said("the name cannot be checked just now"));
     accepted.name = std::move(nfc);
     return accepted;
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "catalog.h"
+
 namespace scores {
 
 struct CheckedName {
@@ -14,7 +16,8 @@ struct CheckedName {
     // UTS #39's confusable skeleton of the case-folded NFKC form: two players' names never share
     // one ("Paypal" and "Pаypal" with a Cyrillic а look the same to a reader of the table).
     std::string skeleton;
-    std::string error;  // why the name was refused, for the player; empty when accepted
+    std::string error;      // why the name was refused, in English; empty when accepted
+    platform::Said reason;  // the same, to be said in the player's language
 };
 
 inline constexpr int kNameMaxCharacters = 16;

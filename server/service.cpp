@@ -345,8 +345,8 @@ void Service::Submit(const http::Request& request, http::Response& response) {
     }
     const CheckedName name = CheckName(request.get_param_value("name"));
     if (!name.error.empty()) {
-        // TRANSLATORS: {1} is why the name cannot be used (in English).
-        return Refuse(request, response, 400, "bad-name", said("name refused: {1}", {name.error}));
+        // TRANSLATORS: {1} is why the name cannot be used ("the name is empty").
+        return Refuse(request, response, 400, "bad-name", said("name refused: {1}", {name.reason}));
     }
 
     const Submission submission = ReadSubmission(request.body, config_.version);

@@ -525,6 +525,26 @@ TEST_F(LimitsTest, ARefusalSaysWhyInTheRequestsLanguageBesideItsCode) {
     }
 }
 
+// A name's reason is said in the request's language too, inside the refusal's sentence.
+TEST_F(LimitsTest, ANamesReasonIsSaidInTheRequestsLanguage) {
+    Running server(*store_, TestConfig());
+    const struct {
+        const char* accept;
+        const char* says;
+    } cases[] = {
+        {"", "name refused: the name has two spaces in a row"},
+        {"de", "Name abgelehnt: der Name hat zwei Leerzeichen hintereinander"},
+        {"ja", "名前を使えません: 名前にスペースが 2 つ続いています"},
+    };
+    for (const auto& c : cases) {
+        const Running::Answer answer =
+            server.Post("Ana  Bo", Golden("round"), {{"Accept-Language", c.accept}});
+        EXPECT_EQ(answer.status, 400) << c.accept;
+        EXPECT_EQ(answer.body.value("code", ""), "bad-name") << c.accept;
+        EXPECT_EQ(ErrorOf(answer), c.says) << c.accept;
+    }
+}
+
 // A request's target is logged as it came, escaped: a %0A (or a raw byte) makes no line of
 // its own.
 TEST_F(LimitsTest, ATargetIsLoggedOnOneLine) {
