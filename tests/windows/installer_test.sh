@@ -53,10 +53,14 @@ portable=$(find "$stick" -maxdepth 2 -name tavlo.exe -printf '%h\n' | head -n 1)
 [ -f "$portable/portable.txt" ] || fail "the zip has no portable.txt"
 for f in "${catalogues[@]}"; do [ -s "$portable/$f" ] || fail "not in the zip: $f"; done
 rm "$portable/score.dat"
+# A verify writes nothing but its own temporary folder; a short headless run plays beside itself.
 (cd "$WINEPREFIX" && wine "$portable/tavlo.exe" --replay "$replay" --verify) >"$WINEPREFIX/report" ||
     fail "the portable game's --verify failed"
 sed -i "s|$(dirname "$replay")/||" "$WINEPREFIX/report"
 diff "$report" "$WINEPREFIX/report" || fail "the portable game's report differs"
+[ ! -e "$portable/score.dat" ] || fail "the portable game's --verify wrote a best score"
+(cd "$WINEPREFIX" && TAVLO_VIDEO=headless TAVLO_TIME_LIMIT=100 wine "$portable/tavlo.exe") \
+    >/dev/null 2>&1 || true
 [ "$(od -An -tx1 "$portable/score.dat" | tr -d ' ')" = 00000000 ] ||
     fail "the portable game made no best score beside itself"
 [ ! -e "$data" ] || fail "the portable game made $data"
@@ -68,13 +72,17 @@ done
 [ -f "$menu" ] || fail "no Start menu shortcut"
 
 # The installed game, started from another folder without --data-dir (as a double-click, a pinned
-# taskbar button or a launcher starts it), makes its folder (the archive, a zero best score),
-# plays a golden replay to the report recorded on Linux, and removes its scratch folder after.
+# taskbar button or a launcher starts it), plays a golden replay to the report recorded on Linux
+# with the installed archive, making no folder of the player's and removing its scratch folder
+# after; started to play, it makes its folder (the archive, a zero best score).
 temp=$(find "$WINEPREFIX/drive_c/users" -maxdepth 2 -name Temp | head -n 1)
 scratch() { find "$temp" -maxdepth 1 -name 'tavlo-replay-*' | wc -l; }
 scratch_before=$(scratch)
 (cd "$WINEPREFIX" && wine "$programs/tavlo.exe" --replay "$replay" --verify) >"$WINEPREFIX/report" ||
     fail "the installed game's --verify failed"
+[ ! -e "$data" ] || fail "the installed game's --verify made $data"
+(cd "$WINEPREFIX" && TAVLO_VIDEO=headless TAVLO_TIME_LIMIT=100 wine "$programs/tavlo.exe") \
+    >/dev/null 2>&1 || true
 [ -f "$data/tavlo.rka" ] || fail "no archive in the game's folder"
 [ "$(od -An -tx1 "$data/score.dat" | tr -d ' ')" = 00000000 ] || fail "no zero best score"
 if [ -e "$programs/tavlo.lock" ] || [ -e "$data/tavlo.lock" ]; then fail "a lock file stayed"; fi
