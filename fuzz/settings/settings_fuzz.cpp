@@ -1,4 +1,4 @@
-// Any text as settings.conf: whatever ParseSettings makes of it is a setting the host can use
+// Any text as settings.conf: whatever ParseSettings makes of it is a setting the program can use
 // (known modes, a window from 320×240 up to kMaxWindowSide a side), and what FormatSettings
 // writes of it parses back whole, without a note, to the same settings. The language it names
 // becomes catalogues' folder names made only of letters, digits and '_' (never a path's '/' or
@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "catalog.h"
-#include "sdl_settings.h"
+#include "host_sdl.h"
+#include "settings.h"
 
 namespace {
 
@@ -20,10 +21,10 @@ void Require(bool condition) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace host::sdl;
-    std::vector<std::string> notes;
+    using namespace host;
+    std::vector<platform::Said> notes;
     const Settings parsed =
-        ParseSettings(std::string(reinterpret_cast<const char*>(data), size), notes);
+        ParseSettings(std::string(reinterpret_cast<const char*>(data), size), SdlKeyName, notes);
     Require(parsed.mode == WindowMode::FullScreen || parsed.mode == WindowMode::Window);
     Require(parsed.scaling == Scaling::Sharp || parsed.scaling == Scaling::Smooth);
     Require(parsed.windowWidth >= 320 && parsed.windowWidth <= kMaxWindowSide);
@@ -33,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Require(std::isalnum(static_cast<unsigned char>(c)) || c == '_');
         }
     }
-    std::vector<std::string> againNotes;
-    const Settings again = ParseSettings(FormatSettings(parsed), againNotes);
+    std::vector<platform::Said> againNotes;
+    const Settings again = ParseSettings(FormatSettings(parsed), SdlKeyName, againNotes);
     Require(againNotes.empty() && again == parsed);
     return 0;
 }

@@ -14,7 +14,6 @@
 #include "files.h"
 #include "startup.h"
 #include "score_client.h"
-#include "sdl_settings.h"
 #include "system.h"
 
 namespace host {
@@ -54,9 +53,9 @@ int SubmitCommand(const std::string& file, const std::string& server, const std:
     return sent.exitCode;
 }
 
-AutoSubmit AutoSubmitFromSettings() {
-    const sdl::SubmitSettings settings = sdl::ReadSubmitSettings(sdl::SettingsPath());
-    return {settings.server, settings.name};
+AutoSubmit AutoSubmitOf(const Settings& settings) {
+    if (settings.submitServer.empty() || settings.submitName.empty()) return {};
+    return {settings.submitServer, settings.submitName};
 }
 
 std::string NewRunFile(const std::string& folder) {

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "settings.h"
+
 namespace host {
 
 // `tavlo --submit FILE --server URL --name NAME [--data-dir DIR]`: sends the run with the
@@ -26,8 +28,8 @@ struct AutoSubmit {
     bool On() const { return !server.empty() && !name.empty(); }
 };
 
-// What the player's settings.conf asks (nothing unless both lines are there and good).
-AutoSubmit AutoSubmitFromSettings();
+// What the player's settings ask (nothing unless both lines are there and good).
+AutoSubmit AutoSubmitOf(const Settings& settings);
 
 // A new file name in "runs" under `folder` (the data folder, a whole path), after the local
 // time ("20261209-041502.replay"); the folder made, and the oldest recordings beyond

@@ -1,4 +1,4 @@
-// The host a program on Linux runs on.
+// The host a program on Linux runs on, and the settings it is given.
 #include "host_choice.h"
 
 #include <cstdlib>
@@ -9,13 +9,18 @@
 
 namespace host {
 
+const LoadedSettings& PlayerSettings() {
+    static const LoadedSettings loaded = LoadSettings(SettingsPath(), SdlKeyName);
+    return loaded;
+}
+
 Host* CreateHostNamedByEnvironment() {
     const char* video = std::getenv("TAVLO_VIDEO");
     // Nothing in the program reads the headless host's last picture.
     if (video && std::strcmp(video, "headless") == 0) {
         return CreateHeadlessHost(headless::Pictures::Unkept);
     }
-    return CreateSdlHost();
+    return CreateSdlHost(SdlHostSettingsOf(PlayerSettings()));
 }
 
 }  // namespace host

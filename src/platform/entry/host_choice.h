@@ -1,12 +1,18 @@
 // The host a program on Linux runs on: TAVLO_VIDEO=headless picks the headless host, anything
-// else (or nothing) the SDL window.
+// else (or nothing) the SDL window; and the player's settings, read once for the whole run.
 #pragma once
 
 #include "host.h"
+#include "settings.h"
 
 namespace host {
 
-// Makes the host that TAVLO_VIDEO names; for SetHostFactory.
+// The player's settings.conf, read at the first call (keys by SDL's names) and kept for the
+// run: the language, the score server, and the SDL host's part.
+const LoadedSettings& PlayerSettings();
+
+// Makes the host that TAVLO_VIDEO names, the SDL host with its part of PlayerSettings(); for
+// SetHostFactory.
 Host* CreateHostNamedByEnvironment();
 
 }  // namespace host

@@ -37,9 +37,12 @@ int RefusedStart(const std::string& plain) {
 
 int main(int argc, char** argv) {
     host::PrepareProcess();
-    // The port's own texts in the player's language (settings.conf may choose another when the
-    // host reads it).
-    platform::LoadCatalog(platform::CatalogRoots(), platform::PlayerLanguages());
+    // The port's own texts in the player's language: the settings' choice, else the system's.
+    const host::Settings& settings = host::PlayerSettings().settings;
+    platform::LoadCatalog(platform::CatalogRoots(),
+                          settings.language.empty()
+                              ? platform::PlayerLanguages()
+                              : platform::LanguagesFromTags({settings.language}));
     std::vector<std::string> arguments = host::Arguments(argc, argv);
     std::vector<char*> utf8;
     for (std::string& argument : arguments) utf8.push_back(argument.data());
@@ -132,7 +135,7 @@ int main(int argc, char** argv) {
     // A player who opted in has every game recorded, and a game that set a new best sent.
     host::replay::SessionRequest session{line.record, line.replay, line.verify,
                                          host::CreateHostNamedByEnvironment, nullptr};
-    if (const host::AutoSubmit submit = host::AutoSubmitFromSettings();
+    if (const host::AutoSubmit submit = host::AutoSubmitOf(settings);
         submit.On() && line.replay.empty()) {
         const char* recording = std::getenv("TAVLO_RECORD");
         if (line.record.empty() && !(recording && *recording)) {

@@ -272,6 +272,11 @@ std::optional<Action> HostActionOfVirtualKey(
     return std::nullopt;
 }
 
+KeyUse ResolveKey(const Bindings& bindings, const std::string& key, unsigned own) {
+    return {GameKeyOf(bindings, key, own), HostActionOf(bindings, key, false),
+            HostActionOf(bindings, key, true), GameKeyOf(bindings, key, 0) != 0};
+}
+
 PadMap PadMapOf(const Bindings& bindings) {
     PadMap map;
     for (std::size_t i = 0; i < kActionCount; ++i) {

@@ -78,6 +78,19 @@ std::optional<Action> HostActionOf(const Bindings& bindings, const std::string& 
 std::optional<Action> HostActionOfVirtualKey(
     const Bindings& bindings, unsigned virtualKey,
     const std::function<unsigned(const std::string&)>& virtualKeyOf);
+// What one key does, resolved from the bindings once so that a host looks a key up in a table
+// instead of reading the bindings again at each press.
+struct KeyUse {
+    unsigned gameKey = 0;           // the virtual key the game gets (GameKeyOf); 0 for none
+    std::optional<Action> plain;    // the host action it stands for alone
+    std::optional<Action> withAlt;  //   and with Alt held
+    bool boundToGame = false;       // bound to one of the game's actions
+    bool operator==(const KeyUse&) const = default;
+    bool Does() const { return gameKey != 0 || plain || withAlt; }
+};
+// What the key `key` (by the host's name; its own virtual key `own`, 0 for a key the game never
+// hears of) does under `bindings`.
+KeyUse ResolveKey(const Bindings& bindings, const std::string& key, unsigned own);
 // What each controller control gives the game, as ControllerKeys takes it.
 PadMap PadMapOf(const Bindings& bindings);
 

@@ -1,9 +1,9 @@
 // The SDL2 host: a real window. The game's screen is shown full screen (desktop full screen) or
 // in a resizable window, at the largest whole factor or smoothly filled, as the player chose
-// (settings.conf); keys and game controllers arrive as Windows virtual-key codes, through the
-// player's bindings. While the game spins on its clock the host sleeps until input arrives or
-// the game's next frame is due, and presents at most once per change of the screen, in the
-// same wake as the change, without waiting for the display's refresh.
+// (the settings the entry read); keys and game controllers arrive as Windows virtual-key codes,
+// through the player's bindings. While the game spins on its clock the host sleeps until input
+// arrives or the game's next frame is due, and presents at most once per change of the screen, in
+// the same wake as the change, without waiting for the display's refresh.
 //
 // This file is the clock, the game's frames and waits, the window and its dialogs; SDL's events
 // are host_sdl_events.cpp's. The picture is drawn by the presenter (sdl_presenter), the sleep
@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "host_sdl.h"
 #include "catalog.h"
@@ -25,8 +26,6 @@ namespace host {
 namespace {
 
 using platform::MonotonicNanoseconds;
-using sdl::Scaling;
-using sdl::WindowMode;
 
 // How often SDL's event queue is filled while the game runs without waiting (Ctrl held): it asks
 // the window system, the controllers and the device monitor each time.
@@ -39,7 +38,25 @@ constexpr char kAppId[] = "org.tavlo.Tavlo";
 
 }  // namespace
 
-SdlHost::SdlHost() {
+SdlHostSettings SdlHostSettingsOf(const LoadedSettings& loaded) {
+    SdlHostSettings given;
+    given.display = loaded.settings.Display();
+    given.pauseOnFocusLoss = loaded.settings.pauseOnFocusLoss;
+    given.bindings = loaded.settings.bindings;
+    for (const platform::Said& note : loaded.notes) {
+        given.notes.push_back(loaded.path + ": " + note.Translated());
+    }
+    given.keep = KeeperOf(loaded);
+    given.writeDefaults = loaded.missing;
+    return given;
+}
+
+SdlHost::SdlHost(SdlHostSettings settings)
+    : saved_(settings.display),
+      settings_(settings.display),
+      keep_(std::move(settings.keep)),
+      pauseOnFocusLoss_(settings.pauseOnFocusLoss),
+      keys_(settings.bindings) {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     // A present must never wait for the display's refresh: the game keeps its own time.
     SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
@@ -54,22 +71,15 @@ SdlHost::SdlHost() {
     clockStart_ =
         static_cast<std::uint32_t>(platform::NumberVariable("TAVLO_CLOCK_START", UINT32_MAX, 0));
     if (const char* script = std::getenv("TAVLO_INPUT")) script_ = LoadInputScript(script);
-    settingsPath_ = sdl::SettingsPath();
-    const sdl::LoadedSettings loaded = sdl::LoadSettings(settingsPath_);
-    saved_ = loaded.settings;
-    if (!loaded.mayWrite) settingsPath_.clear();  // not ours to replace
+    for (const std::string& note : settings.notes)
+        std::fprintf(stderr, "tavlo: %s\n", note.c_str());
+    if (settings.writeDefaults) KeepChoices();
     // The command line's choices hold for this run only; the file keeps the saved ones.
-    settings_ = saved_;
     const RunOptions& options = CurrentRunOptions();
     if (options.window)
         settings_.mode = *options.window ? WindowMode::Window : WindowMode::FullScreen;
     if (options.smooth) settings_.scaling = *options.smooth ? Scaling::Smooth : Scaling::Sharp;
-    controllers_->SetMap(sdl::PadMapOf(settings_.bindings));
-    // The player's choice of language for the port's texts, over the system's.
-    if (!settings_.language.empty()) {
-        platform::LoadCatalog(platform::CatalogRoots(),
-                              platform::LanguagesFromTags({settings_.language}));
-    }
+    controllers_->SetMap(PadMapOf(settings.bindings));
 }
 
 SdlHost::~SdlHost() {
@@ -84,7 +94,7 @@ bool SdlHost::NextEvent(InputEvent& event) {
         event = script_[nextScripted_++].event;
         // Scripted keys reach the host's own keys too (no modifiers: F11, F9 and F12).
         if (event.kind == InputEvent::Kind::KeyDown) {
-            if (auto action = sdl::HostActionOfVirtualKey(settings_.bindings, event.virtualKey)) {
+            if (auto action = keys_.HostActionOfVirtualKey(event.virtualKey)) {
                 HostAction(*action);
             }
         }
@@ -220,8 +230,8 @@ bool SdlHost::EnsureWindow() {
     return true;
 }
 
-Host* CreateSdlHost() {
-    return new SdlHost();
+Host* CreateSdlHost(SdlHostSettings settings) {
+    return new SdlHost(std::move(settings));
 }
 
 }  // namespace host

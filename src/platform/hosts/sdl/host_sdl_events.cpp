@@ -13,13 +13,11 @@
 namespace host {
 
 using platform::MonotonicNanoseconds;
-using sdl::Scaling;
-using sdl::WindowMode;
 
-bool SdlHost::Handle(const SDL_Event& e) {
+bool SdlHost::EndsTheWait(const SDL_Event& e) {
     const std::int64_t origin = origin_;
     std::vector<KeyChange> changes;
-    Handle(e, changes);
+    Translate(e, changes);
     return !pending_.empty() || origin_ != origin;
 }
 
@@ -29,26 +27,19 @@ bool SdlHost::Poll() {
     return !pending_.empty() || origin_ != origin;
 }
 
-void SdlHost::SaveSettings() {
-    if (!settingsPath_.empty() && !sdl::SaveSettings(settingsPath_, saved_)) {
-        std::fprintf(stderr, "tavlo: %s\n",
-                     platform::Fill(tr("cannot write {1}"), {settingsPath_}).c_str());
-    }
-}
-
 void SdlHost::HostAction(sdl::Action action) {
     if (action == sdl::Action::FullScreen) {
         settings_.mode =
             settings_.mode == WindowMode::FullScreen ? WindowMode::Window : WindowMode::FullScreen;
         saved_.mode = settings_.mode;
         ApplyWindowMode();
-        SaveSettings();
+        KeepChoices();
     } else if (action == sdl::Action::Scaling) {
         settings_.scaling = settings_.scaling == Scaling::Sharp ? Scaling::Smooth : Scaling::Sharp;
         saved_.scaling = settings_.scaling;
         presenter_.SetScaling(settings_.scaling);
         presenter_.Draw();
-        SaveSettings();
+        KeepChoices();
     } else if (action == sdl::Action::Screenshot) {
         TakeScreenshot();
     }
@@ -87,7 +78,7 @@ void SdlHost::WindowEvent(const SDL_WindowEvent& window) {
                 (window.data1 != settings_.windowWidth || window.data2 != settings_.windowHeight)) {
                 settings_.windowWidth = saved_.windowWidth = window.data1;
                 settings_.windowHeight = saved_.windowHeight = window.data2;
-                SaveSettings();
+                KeepChoices();
             }
             presenter_.Draw();
             break;
@@ -127,7 +118,7 @@ void SdlHost::PauseUntilFocusReturns() {
         }
         // Keys let go meanwhile still reach the game; nothing else from keys or pads does.
         if (e.type == SDL_KEYUP) {
-            if (const unsigned vk = sdl::GameKeyOf(settings_.bindings, e.key.keysym.sym)) {
+            if (const unsigned vk = keys_.Of(e.key.keysym.sym).gameKey) {
                 pending_.push_back(sdl::KeyEvent(vk, e.key.keysym.mod, false));
             }
         }
@@ -146,11 +137,11 @@ void SdlHost::PollAll() {
     lastPoll_ = MonotonicNanoseconds();
     SDL_Event e;
     std::vector<KeyChange> changes;
-    while (SDL_PollEvent(&e)) Handle(e, changes);
+    while (SDL_PollEvent(&e)) Translate(e, changes);
 }
 
-void SdlHost::Handle(const SDL_Event& e, std::vector<KeyChange>& changes) {
-    if (settings_.pauseOnFocusLoss && LosesThePlayer(e)) {
+void SdlHost::Translate(const SDL_Event& e, std::vector<KeyChange>& changes) {
+    if (pauseOnFocusLoss_ && LosesThePlayer(e)) {
         PauseUntilFocusReturns();
         return;
     }
@@ -179,13 +170,13 @@ void SdlHost::Handle(const SDL_Event& e, std::vector<KeyChange>& changes) {
         case SDL_KEYUP: {
             const bool down = e.type == SDL_KEYDOWN;
             const bool alt = (e.key.keysym.mod & KMOD_ALT) != 0;
+            const KeyUse& use = keys_.Of(e.key.keysym.sym);
             if (down && !e.key.repeat) {
-                if (auto action = sdl::HostActionOf(settings_.bindings, e.key.keysym.sym, alt)) {
-                    HostAction(*action);
-                }
+                if (const auto action = alt ? use.withAlt : use.plain) HostAction(*action);
             }
-            const unsigned vk = sdl::GameKeyOf(settings_.bindings, e.key.keysym.sym);
-            if (vk != 0) pending_.push_back(sdl::KeyEvent(vk, e.key.keysym.mod, down));
+            if (use.gameKey != 0) {
+                pending_.push_back(sdl::KeyEvent(use.gameKey, e.key.keysym.mod, down));
+            }
             break;
         }
         default:

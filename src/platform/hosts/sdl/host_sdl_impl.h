@@ -17,11 +17,12 @@
 #include "frame_pacer.h"
 #include "host.h"
 #include "host_probe.h"
+#include "host_sdl.h"
 #include "input_script.h"
 #include "sdl_bindings.h"
 #include "sdl_controllers.h"
 #include "sdl_presenter.h"
-#include "sdl_settings.h"
+#include "settings.h"
 #include "sdl_wait.h"
 #include "sdl_window.h"
 #include "system.h"
@@ -30,7 +31,7 @@ namespace host {
 
 class SdlHost final : public Host, private sdl::Pump {
   public:
-    SdlHost();
+    explicit SdlHost(SdlHostSettings settings);
     ~SdlHost() override;
 
     std::uint32_t Milliseconds() override {
@@ -95,7 +96,7 @@ class SdlHost final : public Host, private sdl::Pump {
 
     // The wait's handling of SDL's events (sdl::Pump): it ends when there is input for the game
     // or a pause for lost focus moved the clock's origin.
-    bool Handle(const SDL_Event& e) override;
+    bool EndsTheWait(const SDL_Event& e) override;
     bool Poll() override;
 
     // SDL's video, opened once when first needed; a failure is not tried again.
@@ -115,7 +116,8 @@ class SdlHost final : public Host, private sdl::Pump {
         presenter_.Draw();
     }
 
-    void SaveSettings();
+    // The display choices as saved, kept in the settings file.
+    void KeepChoices() { keep_(saved_); }
 
     bool Hidden() const {
         return !window_ ||
@@ -146,8 +148,8 @@ class SdlHost final : public Host, private sdl::Pump {
 
     void PollAll();
 
-    // One event from SDL: what it means for the game goes to pending_.
-    void Handle(const SDL_Event& e, std::vector<KeyChange>& changes);
+    // One event from SDL into what it means for the game (in pending_) and for the host.
+    void Translate(const SDL_Event& e, std::vector<KeyChange>& changes);
 
     std::int64_t origin_ = 0;
     std::int64_t lastPoll_ = 0;
@@ -156,9 +158,11 @@ class SdlHost final : public Host, private sdl::Pump {
     FramePacer pacer_;
     std::vector<ScriptedEvent> script_;
     std::size_t nextScripted_ = 0;
-    std::string settingsPath_;
-    sdl::Settings saved_;     // as in the file, and as written back
-    sdl::Settings settings_;  // in force: the saved ones with this run's command line over them
+    DisplayChoices saved_;     // as in the file, and as written back
+    DisplayChoices settings_;  // in force: the saved ones with this run's command line over them
+    KeepDisplay keep_;
+    bool pauseOnFocusLoss_ = true;
+    sdl::KeyMap keys_;
 
     bool videoOpen_ = false;
     bool videoFailed_ = false;   // tried once; it is not tried again

@@ -3,6 +3,9 @@
 
 #include <SDL.h>
 
+#include <set>
+
+#include "host_sdl.h"
 #include "sdl_keys.h"
 
 namespace host::sdl {
@@ -18,23 +21,39 @@ std::string SdlKeyName(const std::string& name) {
     return NameOf(SDL_GetKeyFromName(name.c_str()));
 }
 
-bool ParseBinding(const std::string& name, const std::string& value, Bindings& bindings,
-                  std::vector<std::string>& unknown) {
-    return host::ParseBinding(name, value, SdlKeyName, bindings, unknown);
-}
-
-unsigned GameKeyOf(const Bindings& bindings, Keycode key) {
-    return host::GameKeyOf(bindings, NameOf(key), VirtualKeyOf(key));
-}
-
-std::optional<Action> HostActionOf(const Bindings& bindings, Keycode key, bool alt) {
-    return host::HostActionOf(bindings, NameOf(key), alt);
-}
-
-std::optional<Action> HostActionOfVirtualKey(const Bindings& bindings, unsigned virtualKey) {
-    return host::HostActionOfVirtualKey(bindings, virtualKey, [](const std::string& name) {
-        return VirtualKeyOf(SDL_GetKeyFromName(name.c_str()));
-    });
+KeyMap::KeyMap(const Bindings& bindings) {
+    // Every key code that can share a name with a bound key or that the game hears of: the
+    // characters of ASCII, every scancode's own code (SDL names those by the scancode), and
+    // the code of each bound name (a character beyond ASCII is its own code and its name).
+    std::set<Keycode> codes;
+    for (Keycode c = 1; c < 128; ++c) codes.insert(c);
+    for (int scancode = 1; scancode < SDL_NUM_SCANCODES; ++scancode) {
+        codes.insert(SDL_SCANCODE_TO_KEYCODE(scancode));
+    }
+    for (const auto& chords : bindings.keys) {
+        for (const host::KeyChord& chord : chords) {
+            codes.insert(SDL_GetKeyFromName(chord.key.c_str()));
+        }
+    }
+    for (const Keycode code : codes) {
+        const std::string name = NameOf(code);
+        if (name.empty()) continue;
+        const KeyUse use = host::ResolveKey(bindings, name, VirtualKeyOf(code));
+        if (use.Does()) keys_.emplace(code, use);
+    }
+    for (unsigned vk = 0; vk < scripted_.size(); ++vk) {
+        scripted_[vk] = host::HostActionOfVirtualKey(bindings, vk, [](const std::string& name) {
+            return VirtualKeyOf(SDL_GetKeyFromName(name.c_str()));
+        });
+    }
 }
 
 }  // namespace host::sdl
+
+namespace host {
+
+std::string SdlKeyName(const std::string& name) {
+    return sdl::SdlKeyName(name);
+}
+
+}  // namespace host

@@ -2,11 +2,11 @@
 // window sizes can be checked without a display.
 #pragma once
 
+#include "settings.h"
+
 namespace host::sdl {
 
-// Sharp: the largest whole factor that fits, centred on black. Smooth: nearest-neighbour to that
-// whole factor, then linear filtering up to the largest rectangle of the picture's shape that fits.
-enum class Scaling { Sharp, Smooth };
+using host::Scaling;  // the player's choice (settings.h)
 
 struct Rect {
     int x = 0, y = 0, w = 0, h = 0;

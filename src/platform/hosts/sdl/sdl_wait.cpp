@@ -72,7 +72,7 @@ void WaitForInput(std::int64_t due, int connection, Pump& pump) {
         SDL_Event e;
         const int timeout = static_cast<int>(left / kMillisecondNs) - 1;
         if (!SDL_WaitEventTimeout(&e, timeout)) continue;
-        if (pump.Handle(e)) return;
+        if (pump.EndsTheWait(e)) return;
     }
     if (pump.Poll()) return;
     SleepUntil(due);

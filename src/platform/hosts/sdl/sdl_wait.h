@@ -14,7 +14,7 @@ class Pump {
     virtual ~Pump() = default;
     // Handles one event; true when the wait should end (input for the game, or a pause for lost
     // focus, which moved the host's clock).
-    virtual bool Handle(const SDL_Event& event) = 0;
+    virtual bool EndsTheWait(const SDL_Event& event) = 0;
     // Handles every event SDL has; true when the wait should end.
     virtual bool Poll() = 0;
 };

@@ -30,7 +30,7 @@ bool OpenDisplay() {
     return true;
 }
 
-SDL_Window* MakeWindow(const std::string& title, Settings& settings) {
+SDL_Window* MakeWindow(const std::string& title, DisplayChoices& settings) {
     // A window larger than the display costs memory and shows nothing more.
     SDL_Rect usable;
     if (SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.w > 0 && usable.h > 0) {
@@ -54,7 +54,7 @@ SDL_Window* MakeWindow(const std::string& title, Settings& settings) {
     return window;
 }
 
-void PlaceWindow(SDL_Window* window, const Settings& settings) {
+void PlaceWindow(SDL_Window* window, const DisplayChoices& settings) {
     if (settings.mode == WindowMode::FullScreen) {
         // Cover the display first: without a window manager to honour the full-screen request,
         // the window would otherwise keep its windowed size and place.

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "sdl_settings.h"
+#include "settings.h"
 
 namespace host::sdl {
 
@@ -15,12 +15,12 @@ namespace host::sdl {
 // (SDL_VIDEODRIVER), so that a player never gets a game running invisibly.
 bool OpenDisplay();
 
-// A hidden, resizable window of the settings' size (made to fit the display first), with the
+// A hidden, resizable window of the choices' size (made to fit the display first), with the
 // game's icon; nullptr, with the reason on standard error, when SDL cannot make one.
-SDL_Window* MakeWindow(const std::string& title, Settings& settings);
+SDL_Window* MakeWindow(const std::string& title, DisplayChoices& choices);
 
 // Full screen (covering the display, even without a window manager to honour the request) or a
-// window of the settings' size, centred.
-void PlaceWindow(SDL_Window* window, const Settings& settings);
+// window of the choices' size, centred.
+void PlaceWindow(SDL_Window* window, const DisplayChoices& choices);
 
 }  // namespace host::sdl

@@ -36,7 +36,8 @@ class SdlHostDrawing : public ::testing::Test {
         ::setenv("SDL_VIDEODRIVER", "dummy", 1);
         ::setenv("TAVLO_RENDERER", "software", 1);
         host::SetProbe(&noWaits_);
-        host_ = host::CreateSdlHost();
+        host_ = host::CreateSdlHost(
+            host::SdlHostSettingsOf(host::LoadSettings(host::SettingsPath(), host::SdlKeyName)));
         ASSERT_TRUE(host_->OpenVideo());
         host_->WindowChanged(true, "Tavlo");
         for (Uint32 id = 1; id < 64 && !window_; ++id) window_ = SDL_GetWindowFromID(id);

@@ -1,4 +1,5 @@
-// The settings file: written, read back, bad lines skipped, what is not ours left alone.
+// The settings file with SDL's key names: written, read back, bad lines skipped, what is not
+// ours left alone.
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,10 +13,11 @@
 
 #include <gtest/gtest.h>
 
-#include "sdl_settings.h"
+#include "host_sdl.h"
 #include "process.h"
+#include "settings.h"
 
-using namespace host::sdl;
+using namespace host;
 
 namespace {
 
@@ -30,8 +32,8 @@ std::string Folder(const std::string& name) {
 using testing_support::ReadFile;
 
 Settings Parse(const std::string& text, std::size_t expectedNotes) {
-    std::vector<std::string> notes;
-    Settings read = ParseSettings(text, notes);
+    std::vector<platform::Said> notes;
+    Settings read = ParseSettings(text, SdlKeyName, notes);
     EXPECT_EQ(notes.size(), expectedNotes) << text.substr(0, 40);
     return read;
 }
@@ -94,10 +96,10 @@ TEST(Settings, BadLinesAreIgnoredAndTheOthersKept) {
         SCOPED_TRACE(line);
         EXPECT_EQ(Parse("mode=window\n" + line + "\nwindow=960x720\n", 1), window);
     }
-    std::vector<std::string> notes;
-    ParseSettings("mode=window\n# fine\nwindow=abcxdef\n", notes);
+    std::vector<platform::Said> notes;
+    ParseSettings("mode=window\n# fine\nwindow=abcxdef\n", SdlKeyName, notes);
     ASSERT_EQ(notes.size(), 1u);
-    EXPECT_EQ(notes[0], "line 3 ignored: window=abcxdef");
+    EXPECT_EQ(notes[0].English(), "line 3 ignored: window=abcxdef");
     // More than we ever write is not read at all.
     EXPECT_EQ(Parse("mode=window\n" + std::string(5000, '#'), 1), Settings{});
 }
@@ -149,15 +151,15 @@ TEST(Settings, KeyAndButtonBindingsAreReadFromTheirLines) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        std::vector<std::string> notes;
-        const Settings read = ParseSettings(c.text, notes);
+        std::vector<platform::Said> notes;
+        const Settings read = ParseSettings(c.text, SdlKeyName, notes);
         EXPECT_EQ(BindingLine(read, c.setting), c.line);
         ASSERT_EQ(notes.size(), c.note[0] ? 1u : 0u);
         if (c.note[0]) {
-            EXPECT_EQ(notes[0], c.note);
+            EXPECT_EQ(notes[0].English(), c.note);
         }
         // What is written reads back the same, notes aside.
-        EXPECT_EQ(ParseSettings(FormatSettings(read), notes).bindings, read.bindings);
+        EXPECT_EQ(ParseSettings(FormatSettings(read), SdlKeyName, notes).bindings, read.bindings);
     }
 }
 
@@ -172,16 +174,16 @@ TEST(Settings, TheWindowFitsTheDisplay) {
         {960, 720, 200, 100, 320, 240},  // never below the game's screen
     };
     for (const Case& c : cases) {
-        Settings s{WindowMode::Window, Scaling::Sharp, c.width, c.height, true};
+        DisplayChoices s{WindowMode::Window, Scaling::Sharp, c.width, c.height};
         FitWindowToDisplay(s, c.usableWidth, c.usableHeight);
         EXPECT_EQ(s.windowWidth, c.fitWidth);
         EXPECT_EQ(s.windowHeight, c.fitHeight);
     }
 }
 
-// What stands at the path decides: a missing file is made with the defaults, a file with a bad
-// line is read without it and left as it is, and what we cannot read (or is no file) is never
-// replaced. A FIFO must not hold start-up.
+// What stands at the path decides: a missing file is made with the defaults when a host keeps
+// its choices, a file with a bad line is read without it and left as it is, and what we cannot
+// read (or is no file) is never replaced. A FIFO must not hold start-up. Reading writes nothing.
 TEST(Settings, WhatStandsAtThePathIsReadOrLeftAlone) {
     const std::string folder = Folder("load");
     const std::string path = folder + "/tavlo/settings.conf";
@@ -190,7 +192,7 @@ TEST(Settings, WhatStandsAtThePathIsReadOrLeftAlone) {
         void (*make)(const std::string& path);
         Settings settings;
         bool mayWrite;
-        const char* note;  // a part of what stderr says; "" for nothing
+        const char* note;  // a part of the notes; "" for none
     };
     const Settings windowed{WindowMode::Window, Scaling::Sharp, 960, 720, true};
     const Case cases[] = {
@@ -216,17 +218,24 @@ TEST(Settings, WhatStandsAtThePathIsReadOrLeftAlone) {
         c.make(path);
         if (std::string(c.what) == "unreadable" && ::geteuid() == 0) continue;  // root reads all
         struct stat before {};
-        ::lstat(path.c_str(), &before);
+        const bool stood = ::lstat(path.c_str(), &before) == 0;
         ::testing::internal::CaptureStderr();
-        const LoadedSettings loaded = LoadSettings(path);
-        const std::string said = ::testing::internal::GetCapturedStderr();
+        const LoadedSettings loaded = LoadSettings(path, SdlKeyName);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
         EXPECT_EQ(loaded.settings, c.settings);
         EXPECT_EQ(loaded.mayWrite, c.mayWrite);
-        if (*c.note == '\0') {
-            EXPECT_EQ(said, "");
+        EXPECT_EQ(loaded.missing, !stood);
+        std::string notes;
+        for (const platform::Said& note : loaded.notes) notes += note.English() + "\n";
+        EXPECT_EQ(notes.empty(), *c.note == '\0') << notes;
+        EXPECT_NE(notes.find(c.note), std::string::npos) << notes;
+        EXPECT_EQ(::access(path.c_str(), F_OK) == 0, stood);  // nothing made by reading
+        // A host starts: a missing file is made; one that is not ours is not written even when
+        // the player changes a choice; one with a bad line is left for its owner to mend.
+        if (loaded.missing || !loaded.mayWrite) KeeperOf(loaded)(loaded.settings.Display());
+        if (!stood) {
             EXPECT_EQ(ReadFile(path), FormatSettings(Settings{}));
         } else {
-            EXPECT_NE(said.find(c.note), std::string::npos) << said;
             struct stat after {};
             ::lstat(path.c_str(), &after);
             EXPECT_EQ(after.st_ino, before.st_ino);  // the same file, not a replacement
@@ -239,7 +248,7 @@ TEST(Settings, SavedFileIsLoadedAndAFailedSaveKeepsTheOldOne) {
     const std::string path = Folder("saved") + "/deep/er/settings.conf";
     const Settings mine{WindowMode::Window, Scaling::Smooth, 1111, 777, false};
     ASSERT_TRUE(SaveSettings(path, mine));
-    EXPECT_EQ(LoadSettings(path).settings, mine);
+    EXPECT_EQ(LoadSettings(path, SdlKeyName).settings, mine);
     EXPECT_FALSE(SaveSettings("", mine));
     EXPECT_FALSE(SaveSettings("/proc/no/such/settings.conf", mine));
     // The disk fills while the new file is written: the old file stays whole.
@@ -252,7 +261,27 @@ TEST(Settings, SavedFileIsLoadedAndAFailedSaveKeepsTheOldOne) {
                 ::setrlimit(RLIMIT_FSIZE, &limit) == 0 && !SaveSettings(path, Settings{}) ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
-    EXPECT_EQ(LoadSettings(path).settings, mine);
+    EXPECT_EQ(LoadSettings(path, SdlKeyName).settings, mine);
+}
+
+// A host's choices are written over the rest of the file as it was read: the language, the
+// score server and the bindings stay.
+TEST(Settings, KeptDisplayChoicesLeaveTheRestOfTheFile) {
+    const std::string path = Folder("kept") + "/settings.conf";
+    std::vector<platform::Said> notes;
+    Settings mine = ParseSettings(
+        "pause_on_focus_loss=no\nlanguage=ja\nsubmit_server=https://s.example.org/\n"
+        "submit_name=Zoë\nkey.left=A\npad.enter=b\n",
+        SdlKeyName, notes);
+    ASSERT_TRUE(SaveSettings(path, mine));
+    const KeepDisplay keep = KeeperOf(LoadSettings(path, SdlKeyName));
+    const DisplayChoices chosen{WindowMode::Window, Scaling::Smooth, 1000, 800};
+    keep(chosen);
+    mine.mode = chosen.mode;
+    mine.scaling = chosen.scaling;
+    mine.windowWidth = chosen.windowWidth;
+    mine.windowHeight = chosen.windowHeight;
+    EXPECT_EQ(LoadSettings(path, SdlKeyName).settings, mine);
 }
 
 TEST(Settings, PathFollowsXdgConfigHomeThenHome) {

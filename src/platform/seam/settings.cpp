@@ -1,6 +1,5 @@
-// The SDL host's settings file.
-#include "catalog.h"
-#include "sdl_settings.h"
+// The player's settings file (settings.h).
+#include "settings.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,7 +13,7 @@
 #include "system.h"
 #include "web_address.h"
 
-namespace host::sdl {
+namespace host {
 namespace {
 
 // Anything longer than this is not a file we wrote.
@@ -49,13 +48,14 @@ std::string Trim(const std::string& text) {
 
 // One line of the file into `read`; false when it says nothing we know. Names a binding does
 // not know go to `unknown`.
-bool ParseLine(const std::string& line, Settings& read, std::vector<std::string>& unknown) {
+bool ParseLine(const std::string& line, const KeyNames& names, Settings& read,
+               std::vector<std::string>& unknown) {
     const auto eq = line.find('=');
     if (eq == std::string::npos) return false;
     const std::string key = Trim(line.substr(0, eq));
     const std::string value = Trim(line.substr(eq + 1));
     if (key.rfind("key.", 0) == 0 || key.rfind("pad.", 0) == 0) {
-        return ParseBinding(key, value, read.bindings, unknown);
+        return ParseBinding(key, value, names, read.bindings, unknown);
     }
     if (key == "mode" && (value == "fullscreen" || value == "window")) {
         read.mode = value == "fullscreen" ? WindowMode::FullScreen : WindowMode::Window;
@@ -90,10 +90,6 @@ std::string Quote(const std::string& line) {
     return line.size() > 60 ? quoted + "..." : quoted;
 }
 
-void Note(const std::string& path, const std::string& what) {
-    std::fprintf(stderr, "tavlo: %s: %s\n", path.c_str(), what.c_str());
-}
-
 }  // namespace
 
 std::string FormatSettings(const Settings& s) {
@@ -117,11 +113,12 @@ std::string FormatSettings(const Settings& s) {
     return out.str();
 }
 
-Settings ParseSettings(const std::string& text, std::vector<std::string>& notes) {
+Settings ParseSettings(const std::string& text, const KeyNames& names,
+                       std::vector<platform::Said>& notes) {
     Settings read;
     if (text.size() > kMaxText) {
         notes.push_back(
-            platform::Fill(tr("longer than {1} bytes; not read"), {std::to_string(kMaxText)}));
+            platform::said("longer than {1} bytes; not read", {std::to_string(kMaxText)}));
         return read;
     }
     std::istringstream in(text);
@@ -130,26 +127,26 @@ Settings ParseSettings(const std::string& text, std::vector<std::string>& notes)
         const std::string trimmed = Trim(line);
         if (trimmed.empty() || trimmed[0] == '#') continue;
         std::vector<std::string> unknown;
-        if (trimmed.find('\0') != std::string::npos || !ParseLine(trimmed, read, unknown)) {
-            notes.push_back(platform::Fill(tr("line {1} ignored: {2}"),
-                                           {std::to_string(number), Quote(trimmed)}));
+        if (trimmed.find('\0') != std::string::npos || !ParseLine(trimmed, names, read, unknown)) {
+            notes.push_back(
+                platform::said("line {1} ignored: {2}", {std::to_string(number), Quote(trimmed)}));
         }
         for (const std::string& name : unknown) {
-            notes.push_back(platform::Fill(tr("line {1}: no key or button \"{2}\"; skipped"),
+            notes.push_back(platform::said("line {1}: no key or button \"{2}\"; skipped",
                                            {std::to_string(number), Quote(name)}));
         }
     }
     for (const std::string& action : FillFromDefaults(read.bindings)) {
         notes.push_back(
             // TRANSLATORS: {1} is an action's name in settings.conf (left, enter, fullscreen, ...).
-            platform::Fill(tr("no key is left for {1}: its keys do other things"), {action}));
+            platform::said("no key is left for {1}: its keys do other things", {action}));
     }
     return read;
 }
 
-void FitWindowToDisplay(Settings& settings, int usableWidth, int usableHeight) {
-    settings.windowWidth = std::max(320, std::min(settings.windowWidth, usableWidth));
-    settings.windowHeight = std::max(240, std::min(settings.windowHeight, usableHeight));
+void FitWindowToDisplay(DisplayChoices& choices, int usableWidth, int usableHeight) {
+    choices.windowWidth = std::max(320, std::min(choices.windowWidth, usableWidth));
+    choices.windowHeight = std::max(240, std::min(choices.windowHeight, usableHeight));
 }
 
 std::string SettingsPath() {
@@ -157,55 +154,44 @@ std::string SettingsPath() {
     return folder.empty() ? "" : folder + "/settings.conf";
 }
 
-LoadedSettings LoadSettings(const std::string& path) {
+LoadedSettings LoadSettings(const std::string& path, const KeyNames& names) {
     LoadedSettings loaded;
+    loaded.path = path;
     if (path.empty()) return loaded;
     const platform::FileRead read = platform::ReadRegularFile(path, kMaxText);
     switch (read.outcome) {
         case platform::ReadOutcome::Read:
             break;
         case platform::ReadOutcome::Missing:
-            if (!SaveSettings(path, loaded.settings)) Note(path, tr("cannot be written"));
+            loaded.missing = true;
             return loaded;
         case platform::ReadOutcome::TooLarge:
-            Note(path,
-                 platform::Fill(tr("longer than {1} bytes; not read"), {std::to_string(kMaxText)}));
+            loaded.notes.push_back(
+                platform::said("longer than {1} bytes; not read", {std::to_string(kMaxText)}));
             return loaded;
         case platform::ReadOutcome::Folder:
-            Note(path, tr("is a folder, not a file; using the defaults"));
+            loaded.notes.push_back(platform::said("is a folder, not a file; using the defaults"));
             loaded.mayWrite = false;
             return loaded;
         case platform::ReadOutcome::NotRegular:
-            Note(path, tr("is not a regular file; using the defaults"));
+            loaded.notes.push_back(platform::said("is not a regular file; using the defaults"));
             loaded.mayWrite = false;
             return loaded;
         case platform::ReadOutcome::Failed:
-            Note(path, platform::Fill(
-                           tr("cannot be read ({1}); using the defaults and leaving it as it is"),
-                           {std::strerror(read.error)}));
+            loaded.notes.push_back(
+                platform::said("cannot be read ({1}); using the defaults and leaving it as it is",
+                               {std::string(std::strerror(read.error))}));
             loaded.mayWrite = false;
             return loaded;
     }
-    std::vector<std::string> notes;
-    loaded.settings = ParseSettings(read.bytes, notes);
+    loaded.settings = ParseSettings(read.bytes, names, loaded.notes);
     if (loaded.settings.submitServer.empty() != loaded.settings.submitName.empty()) {
-        notes.push_back(
+        loaded.notes.push_back(
             // TRANSLATORS: submit_server and submit_name are the settings' names; keep them.
-            tr("submit_server and submit_name go together: with only one of them "
-               "no run is sent"));
+            platform::said("submit_server and submit_name go together: with only one of them "
+                           "no run is sent"));
     }
-    for (const std::string& note : notes) Note(path, note);
     return loaded;
-}
-
-SubmitSettings ReadSubmitSettings(const std::string& path) {
-    if (path.empty()) return {};
-    const platform::FileRead read = platform::ReadRegularFile(path, kMaxText);
-    if (!read.ok()) return {};
-    std::vector<std::string> notes;
-    const Settings settings = ParseSettings(read.bytes, notes);
-    if (settings.submitServer.empty() || settings.submitName.empty()) return {};
-    return {settings.submitServer, settings.submitName};
 }
 
 bool SaveSettings(const std::string& path, const Settings& settings) {
@@ -221,4 +207,18 @@ bool SaveSettings(const std::string& path, const Settings& settings) {
         .ok;
 }
 
-}  // namespace host::sdl
+KeepDisplay KeeperOf(const LoadedSettings& loaded) {
+    if (loaded.path.empty() || !loaded.mayWrite) return [](const DisplayChoices&) {};
+    return [path = loaded.path, saved = loaded.settings](const DisplayChoices& choices) mutable {
+        saved.mode = choices.mode;
+        saved.scaling = choices.scaling;
+        saved.windowWidth = choices.windowWidth;
+        saved.windowHeight = choices.windowHeight;
+        if (!SaveSettings(path, saved)) {
+            std::fprintf(stderr, "tavlo: %s\n",
+                         platform::Fill(tr("cannot write {1}"), {path}).c_str());
+        }
+    };
+}
+
+}  // namespace host
