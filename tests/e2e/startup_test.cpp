@@ -145,3 +145,22 @@ TEST(Languages, ThePortsNotesFollowTheEnvironment) {
                                                                         << result.standardError;
     }
 }
+
+// The settings' language is the program's from its start, whatever the host (its command line
+// speaks it too) and over the environment's; reading the settings writes nothing.
+TEST(Languages, TheSettingsChooseForTheWholeProgram) {
+    const std::string folder = FreshFolder("settings-language");
+    const std::string config = folder + "/config";
+    const std::string run = "cd '" + folder + "' && env -u LC_ALL -u LC_MESSAGES -u LANGUAGE " +
+                            "LANG=ja_JP.UTF-8 TAVLO_VIDEO=headless XDG_CONFIG_HOME='" + config +
+                            "'";
+    EXPECT_EQ(testing_support::Run(run, TAVLO_BINARY).exitCode, 1);  // no archive here
+    EXPECT_NE(::access((config + "/tavlo/settings.conf").c_str(), F_OK), 0);
+    ASSERT_EQ(std::system(("mkdir -p '" + config + "/tavlo'").c_str()), 0);
+    std::ofstream(config + "/tavlo/settings.conf") << "language=de\n";
+    const RunResult result = testing_support::Run(run, TAVLO_BINARY " --bogus");
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.standardError.find("unbekannte Option: --bogus"), std::string::npos)
+        << result.standardError;
+    EXPECT_EQ(ReadFile(config + "/tavlo/settings.conf"), "language=de\n");
+}

@@ -111,16 +111,16 @@ EMSCRIPTEN_KEEPALIVE void tavlo_bindings_read() {
         if (PageAction(setting))
             out << "bind\t" << setting << "\t" << line.substr(equals + 1) << "\n";
     }
-    const auto hostAction = [&](const std::string& key, bool alt) -> std::string {
-        const std::optional<host::Action> action = host::HostActionOf(bindings, key, alt);
+    const auto hostAction = [](const std::optional<host::Action>& action) -> std::string {
         if (action == host::Action::FullScreen) return "fullscreen";
         if (action == host::Action::Scaling) return "scaling";
         return "-";
     };
+    // Each key resolved once, as the SDL host's key map resolves them (host::ResolveKey).
     for (const auto& [key, vk] : own) {
-        out << "key\t" << Lower(key) << "\t" << host::GameKeyOf(bindings, key, vk) << "\t"
-            << hostAction(key, false) << "\t" << hostAction(key, true) << "\t"
-            << (host::GameKeyOf(bindings, key, 0) != 0 ? 1 : 0) << "\n";
+        const host::KeyUse use = host::ResolveKey(bindings, key, vk);
+        out << "key\t" << Lower(key) << "\t" << use.gameKey << "\t" << hostAction(use.plain) << "\t"
+            << hostAction(use.withAlt) << "\t" << (use.boundToGame ? 1 : 0) << "\n";
     }
     const host::PadMap pads = host::PadMapOf(bindings);
     out << "pad";
