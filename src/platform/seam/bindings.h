@@ -6,7 +6,8 @@
 // with nothing keeps those of its defaults no other action took.
 //
 // Keys are held by name. Each host knows its own keys (KeyNames): the SDL host asks SDL, the
-// page has a table of the browser's keys under the same names.
+// page has a table of the browser's keys under the same names. Each resolves its keys once,
+// when the bindings are read, into a table of what each key does (ResolveKey).
 #pragma once
 
 #include <array>

@@ -16,7 +16,7 @@ using host::Action;
 using host::Bindings;
 using host::KeyUse;
 
-// An SDL_Keycode (kept out of this header, which the settings' users include).
+// An SDL_Keycode (SDL's header kept out of this one).
 using Keycode = std::int32_t;
 
 // The keys SDL knows, by SDL's names (any case in, SDL's spelling out); "" for none.
