@@ -5,33 +5,25 @@
 
 namespace host::replay {
 
-bool ReactionLog::Heard(const std::string& text, std::uint64_t now) {
-    int value = 0;
-    char end = 0;
-    if (std::sscanf(text.c_str(), "picture %d shown%c", &value, &end) == 2 && end == '\n' &&
-        value >= 0 && value <= 3) {
+void ReactionLog::Heard(const GameReport& report, std::uint64_t now) {
+    if (const auto* shown = std::get_if<PictureShown>(&report)) {
         if (picture_.shownHeard) picture_ = {};  // an answer never came: a new picture
-        picture_.kind = value;
+        picture_.kind = shown->kind;
         picture_.shownHeard = true;
-        return true;
-    }
-    if (std::sscanf(text.c_str(), "key %d taken%c", &value, &end) == 2 && end == '\n' &&
-        value >= 0 && value <= 255) {
+    } else if (const auto* taken = std::get_if<KeyTaken>(&report)) {
         if (picture_.taken) picture_ = {};
         picture_.taken = true;
         // A key the game found down without a down event reaching it cannot be; were it so, the
         // answer is timed from now.
-        picture_.pressAt = down_[static_cast<std::size_t>(value)].value_or(now);
-        down_[static_cast<std::size_t>(value)].reset();
+        const auto key = static_cast<std::size_t>(taken->virtualKey) & 0xFF;
+        picture_.pressAt = down_[key].value_or(now);
+        down_[key].reset();
         WriteWhenWhole();
-        return true;
-    }
-    if (text.starts_with("score ")) {
+    } else {
         ++round_;
         hits_ = 0;
         picture_ = {};
     }
-    return false;
 }
 
 void ReactionLog::Received(const InputEvent& event, std::uint64_t at) {

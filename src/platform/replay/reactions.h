@@ -1,8 +1,8 @@
 // The reaction times of a run (TAVLO_REACTIONS): for each hit, when its picture first showed and
-// when the key that answered it went down. The game tells a debugger the facts only it knows
-// ("picture K shown" as it draws a picture's first frame on the screen, "key V taken" as it takes
-// the key that answers it, "score S, best B" at a round's end); the session adds what only it
-// knows: the index and clock of the screen change that follows, and when each key went down.
+// when the key that answered it went down. The game reports the facts only it knows (a picture's
+// first frame drawn on the screen, the key that answers it taken, a round's end: game_report.h);
+// the session adds what only it knows: the index and clock of the screen change that follows, and
+// when each key went down.
 #pragma once
 
 #include <array>
@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "game_report.h"
 #include "host.h"
 
 namespace host::replay {
@@ -22,9 +23,8 @@ class ReactionLog {
     explicit ReactionLog(std::function<void(const std::string& line)> write)
         : write_(std::move(write)) {}
 
-    // A line the game told a debugger, at game clock `now`. True when it was one of the
-    // reaction facts; a round's result (or anything else) is left to the caller.
-    bool Heard(const std::string& text, std::uint64_t now);
+    // What the game reported, at game clock `now`.
+    void Heard(const GameReport& report, std::uint64_t now);
     // Every event the game receives, at the game clock when it receives it.
     void Received(const InputEvent& event, std::uint64_t at);
     // Every change of the screen.

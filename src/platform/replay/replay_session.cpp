@@ -19,15 +19,14 @@
 #include "catalog.h"
 #include "checksums.h"
 #include "files.h"
+#include "game_report.h"
 #include "host_headless.h"
+#include "judge.h"
 #include "reactions.h"
+#include "recorder.h"
 #include "replay.h"
 #include "replay_host.h"
 #include "system.h"
-
-#ifndef TAVLO_VERSION
-#define TAVLO_VERSION "unknown"
-#endif
 
 namespace host::replay {
 namespace {
@@ -45,17 +44,13 @@ struct Session {
     bool verify = false;
     Host* (*makeHost)() = nullptr;  // the host the run would have without a session
     std::string path;
-    std::FILE* out = nullptr;
-    long seedOffset = -1;  // where the recording's seed field lies
-    bool seeded = false;
-    Replay replay;
+    Recorder recorder;    // while recording
+    Replay header;        // the recording's, until the host is made
+    Judge judge;          // while playing: the replay, the rounds, the verdict
     std::string scratch;  // the folder a replay plays in
     ReplayHost* host = nullptr;
-    std::FILE* sums = nullptr;      // TAVLO_FRAME_SUMS
-    std::uint32_t runChecksum = 0;  // CRC-32 of every frame's sum line
-    int divergedLine = -1;
-    std::string diverged;
-    std::vector<std::string> rounds;         // each round's result, as the game told a debugger
+    std::FILE* sums = nullptr;               // TAVLO_FRAME_SUMS
+    std::uint32_t runChecksum = 0;           // CRC-32 of every frame's sum line
     std::FILE* reactionsFile = nullptr;      // TAVLO_REACTIONS
     std::unique_ptr<ReactionLog> reactions;  // while recording or playing
     std::string stopped;                     // the first dialog the game showed, when it showed one
@@ -81,23 +76,17 @@ void CloseReactions() {
 // Ends a recording stopped from outside with a cut line at `at`: the game's clock at the last
 // empty poll, where playing it back stops.
 void CutRecording(std::uint64_t at) {
-    if (session.mode != Mode::Record || !session.out) return;
-    std::fputs(EndLine(at, session.host->Frames(), true).c_str(), session.out);
-    std::fclose(session.out);
-    session.out = nullptr;
+    if (session.mode != Mode::Record || !session.recorder.Recording()) return;
+    session.recorder.Cut(at);
     if (session.sums) std::fclose(session.sums);
     session.sums = nullptr;
     CloseReactions();
 }
 
 void Poll() {
-    if (session.mode == Mode::Record && stopSignal != 0 && session.out) {
+    if (stopSignal != 0 && session.recorder.Recording()) {
         CutRecording(session.host->Elapsed());
         std::raise(stopSignal);
-    }
-    if (session.mode == Mode::Play && session.replay.cut &&
-        session.host->Elapsed() >= session.replay.endAt) {
-        std::exit(1);  // where the recording was stopped: the run ends, played to its end
     }
 }
 
@@ -149,21 +138,15 @@ void Finish() {
     if (session.sums) std::fclose(session.sums);
     CloseReactions();
     if (session.mode == Mode::Record) {
-        if (session.out && session.host) {
-            std::fputs(EndLine(session.host->Elapsed(), session.host->Frames()).c_str(),
-                       session.out);
-            const bool whole = std::fclose(session.out) == 0;
-            session.out = nullptr;
-            const auto now = ReadWhole("score.dat", 64);
-            if (whole && session.onNewBest && BestIn(now) > BestIn(session.replay.scores)) {
-                session.onNewBest(session.path);
-            }
+        if (session.recorder.Recording() && session.recorder.End() && session.onNewBest &&
+            BestIn(ReadWhole("score.dat", 64)) > BestIn(session.recorder.Header().scores)) {
+            session.onNewBest(session.path);
         }
         return;
     }
     if (session.mode != Mode::Play || !session.host) return;
     const ReplayHost& host = *session.host;
-    const Replay& replay = session.replay;
+    const Replay& replay = session.judge.replay;
     const std::optional<std::string> saved = ReadWhole(session.scratch + "/score.dat", 64);
     RemoveScratch();
     // The game shows a dialog only when this machine failed it (a file it could not write or
@@ -175,30 +158,11 @@ void Finish() {
         std::fflush(nullptr);
         std::_Exit(kCannotVerifyHere);
     }
-    if (session.divergedLine < 0 && host.Delivered() < replay.events.size()) {
-        session.divergedLine = replay.events[host.Delivered()].line;
-        session.diverged =
-            "the program ended before this event, at " + std::to_string(host.Elapsed()) + " ms";
-    } else if (session.divergedLine < 0 &&
-               (host.Elapsed() != replay.endAt || host.Frames() != replay.endFrames)) {
-        session.divergedLine = replay.endLine;
-        session.diverged = "the program ended at " + std::to_string(host.Elapsed()) + " ms @" +
-                           std::to_string(host.Frames());
-    }
-    const bool played = session.divergedLine < 0;
+    const Verdict verdict = session.judge.Decide();
+    const bool played = verdict.kind == Verdict::Kind::Played;
     std::FILE* report = session.verify ? stdout : stderr;
-    if (!played) {
-        std::fprintf(stderr, "tavlo: %s line %d: the run went another way: %s\n",
-                     session.path.c_str(), session.divergedLine, session.diverged.c_str());
-    } else {
-        std::fprintf(report, "replay %s: played to its %s at %llu ms\n", session.path.c_str(),
-                     replay.cut ? "cut" : "end", static_cast<unsigned long long>(host.Elapsed()));
-    }
-    if (played || session.verify) {
-        for (std::size_t i = 0; i < session.rounds.size(); ++i) {
-            std::fprintf(report, "round %zu: %s\n", i + 1, session.rounds[i].c_str());
-        }
-    }
+    std::fputs(session.judge.Ending(session.path, verdict).c_str(), played ? report : stderr);
+    if (played || session.verify) std::fputs(session.judge.RoundLines().c_str(), report);
     if (session.verify) {
         std::printf("pictures %llu\nchecksum %s\nbest score before %s\nbest score saved %s\n",
                     static_cast<unsigned long long>(host.Frames()),
@@ -211,12 +175,6 @@ void Finish() {
         std::fflush(nullptr);
         std::_Exit(1);
     }
-}
-
-void Diverged(int line, const platform::Said& message) {
-    session.divergedLine = line;
-    session.diverged = message.English();
-    std::exit(1);
 }
 
 int Refuse(const std::string& message) {
@@ -272,37 +230,29 @@ std::optional<std::string> PlaceArchive(const std::string& folder, std::string& 
 }
 
 int StartRecording(const char* program) {
-    Replay header;
-    header.program = TAVLO_VERSION;
-    header.archive = WorkingArchiveChecksum();
-    // What the game reads of its score file: the first four bytes (fewer from a short file,
-    // none from an empty file or a folder, which it opens and reads nothing from). Where it
-    // could not open the file it would not start, so there is no run to record.
-    const platform::FileRead score =
-        platform::ReadRegularFile("score.dat", 4, platform::Beyond::KeepFirst);
-    if (score.ok() || score.outcome == platform::ReadOutcome::Folder) {
-        header.scores = score.bytes;
-    } else {
+    // Where the game could not open its score file it would not start: no run to record.
+    std::string why;
+    Replay header = HeaderHere(&why);
+    if (!header.scores) {
         // The notes of --record are the player's, in the player's language; the replay and
         // the report of --verify stay English, for the programs that read them.
         std::fprintf(
             stderr, "%s: --record %s\n", program,
             platform::Fill(tr("{1}: score.dat cannot be read ({2}); the game would not start, so "
                               "nothing is recorded"),
-                           {session.path, platform::DescribeRead(score, 4)})
+                           {session.path, why})
                 .c_str());
         session.mode = Mode::None;
         return 1;
     }
     // The clock start is the inner host's; written once the host is made (CreateSessionHost).
-    session.out = platform::OpenStream(session.path, "wb");
-    if (!session.out) {
+    if (!session.recorder.Open(session.path)) {
         std::fprintf(stderr, "%s: --record %s: %s\n", program, session.path.c_str(),
                      std::strerror(errno));
         session.mode = Mode::None;
         return 2;
     }
-    session.replay = header;
+    session.header = std::move(header);
     return -1;
 }
 
@@ -323,11 +273,11 @@ int StartPlaying() {
     const std::optional<std::string> archive = PlaceArchive(base, why);
     if (!archive) return CannotSetUp(why);
     if (auto refused =
-            ReadFitting(session.path, ArchiveHere::ThisFolder, session.replay, &*archive)) {
+            ReadFitting(session.path, ArchiveHere::ThisFolder, session.judge.replay, &*archive)) {
         RemoveScratch();
         return Refuse(refused->English());
     }
-    const Replay& replay = session.replay;
+    const Replay& replay = session.judge.replay;
     // Recorded before replays kept the score file: the game would find none and not start.
     if (!replay.scores) {
         RemoveScratch();
@@ -403,14 +353,8 @@ Host* CreateSessionHost() {
     Host* inner =
         session.verify ? CreateHeadlessHost(headless::Pictures::Unkept) : session.makeHost();
     if (session.mode == Mode::Record) {
-        session.replay.clockStart = inner->Milliseconds();
-        session.host = new ReplayHost(std::unique_ptr<Host>(inner), ReplayHost::Mode::Record,
-                                      session.replay.clockStart);
-        const std::string header = HeaderText(session.replay);
-        std::fputs(header.c_str(), session.out);
-        session.seedOffset = static_cast<long>(header.find("\nseed ") + 6);
-        std::fflush(session.out);
-        session.host->RecordTo(session.out);
+        session.host = session.recorder.Start(std::unique_ptr<Host>(inner), session.header);
+        session.host->onPoll = Poll;
         // (Windows has no SIGHUP; its C runtime raises SIGINT for Ctrl+C and Ctrl+Break.)
         for (int signal : {SIGINT, SIGTERM}) std::signal(signal, OnStopSignal);
 #ifdef SIGHUP
@@ -421,33 +365,24 @@ Host* CreateSessionHost() {
         // one ms): the cut goes where that last one was.
         headless::SetTimeLimitHook([] { CutRecording(session.host->Elapsed() - 1); });
     } else {
-        session.host = new ReplayHost(std::unique_ptr<Host>(inner), ReplayHost::Mode::Play,
-                                      session.replay.clockStart);
-        session.host->PlayFrom(&session.replay);
-        session.host->onDiverged = Diverged;
+        session.host = session.judge.Start(std::unique_ptr<Host>(inner));
         session.host->onMessage = [](const std::string& text) {
             if (!session.stopped.empty()) return;
             session.stopped = text.substr(0, 300);  // on one line, for the caller's log
             for (char& c : session.stopped) c = c == '\n' || c == '\r' ? ' ' : c;
         };
     }
-    // The game tells a debugger each round's result (a line ending in a newline), and the facts
-    // the reaction lines are made of.
-    SetDebugListener([](const char* text) {
-        std::string line(text);
-        if (session.reactions && session.reactions->Heard(line, session.host->Elapsed())) return;
-        if (!line.starts_with("score ")) return;
-        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-        if (session.mode == Mode::Play && session.rounds.size() < 100000) {
-            session.rounds.push_back(line);
-        }
+    // The game reports each round's result, and the facts the reaction lines are made of.
+    ListenToGame([](const GameReport& report) {
+        if (session.reactions) session.reactions->Heard(report, session.host->Elapsed());
+        const auto* round = std::get_if<RoundResult>(&report);
+        if (round && session.mode == Mode::Play) session.judge.RoundEnded(*round);
     });
     if (session.reactions) {
         session.host->onEvent = [](const InputEvent& event, std::uint64_t at) {
             session.reactions->Received(event, at);
         };
     }
-    session.host->onPoll = Poll;
     session.host->onScreen = [](const ScreenImage& image, ScreenChange, std::uint64_t index,
                                 std::uint64_t at) {
         SumFrame(image, index, at);
@@ -457,17 +392,8 @@ Host* CreateSessionHost() {
 }
 
 unsigned SeedForGame(unsigned given) {
-    if (session.seeded) return given;
-    session.seeded = true;
-    if (session.mode == Mode::Play) return session.replay.seed.value_or(given);
-    if (session.mode == Mode::Record && session.out && session.seedOffset >= 0) {
-        // The header's seed field, written as "none" and padded, is filled in where it stands.
-        const long end = std::ftell(session.out);
-        std::fseek(session.out, session.seedOffset, SEEK_SET);
-        std::fputs(SeedField(given).c_str(), session.out);
-        std::fseek(session.out, end, SEEK_SET);
-        std::fflush(session.out);
-    }
+    if (session.mode == Mode::Play) return session.judge.Seed(given);
+    if (session.mode == Mode::Record) session.recorder.Seeded(given);
     return given;
 }
 

@@ -1,14 +1,23 @@
-// The replay format (what the parser refuses, and that what the recorder writes reads back) and
-// the host in front of the real one (its clock, what it records, what it plays).
+// The replay format (what the parser refuses, and that what the recorder writes reads back), the
+// host in front of the real one (its clock, what it records, what it plays), the recorder and the
+// judge every session uses, and the game's reports read from its debugger lines.
+#include <cstdio>
 #include <deque>
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "replay.h"
+#include "files.h"
 #include "frame_pacer.h"
+#include "game_report.h"
+#include "judge.h"
+#include "recorder.h"
 #include "replay_host.h"
 
 using namespace host;
@@ -268,6 +277,128 @@ TEST(ReplayHost, PlaysTheReplayAndLetsOnlyPauseAndCloseThrough) {
     Rgb colours[256] = {};
     host.ShowScreen({&pixel, 1, 1, 1, colours}, ScreenChange::Flip);
     EXPECT_EQ(divergedAt, 9);
+}
+
+// The game's lines as its sprintf writes them become reports; nothing else does, so that no
+// other text of the game is counted as a round or a hit.
+TEST(GameReports, OnlyTheGameOwnLinesAreRead) {
+    struct Case {
+        const char* text;
+        std::optional<GameReport> report;
+    };
+    const Case cases[] = {
+        {"picture 0 shown\n", PictureShown{0}},
+        {"picture 3 shown\n", PictureShown{3}},
+        {"key 37 taken\n", KeyTaken{37}},
+        {"key 255 taken\n", KeyTaken{255}},
+        {"score 101, best 101\n", RoundResult{101, 101}},
+        {"score 0, best -1\n", RoundResult{0, -1}},  // a best score.dat held as 0xffffffff
+        {"picture 4 shown\n", std::nullopt},
+        {"picture -1 shown\n", std::nullopt},
+        {"key 256 taken\n", std::nullopt},
+        {"picture 1 shown", std::nullopt},  // not ended
+        {"picture  shown\n", std::nullopt},
+        {"picture 1x shown\n", std::nullopt},
+        {"score 5, best 7", std::nullopt},
+        {"score 5, best 7 of 9\n", std::nullopt},
+        {"score 5 best 7\n", std::nullopt},
+        {"score 99999999999, best 1\n", std::nullopt},
+        {"score , best 1\n", std::nullopt},
+        {"the round begins\n", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ReadGameReport(c.text), c.report) << c.text;
+    }
+    // What the game tells its debugger reaches the listener, read.
+    std::vector<GameReport> heard;
+    ListenToGame([&](const GameReport& report) { heard.push_back(report); });
+    DebugOutput("key 38 taken\n");
+    DebugOutput("a note for a person\n");
+    DebugOutput("score 3, best 9\n");
+    ListenToGame(nullptr);
+    DebugOutput("score 4, best 9\n");
+    EXPECT_EQ(heard, (std::vector<GameReport>{KeyTaken{38}, RoundResult{3, 9}}));
+}
+
+TEST(Recorder, WritesTheHeaderFillsTheSeedInPlaceAndEnds) {
+    const std::string path =
+        platform::Utf8Of(std::filesystem::temp_directory_path() / "tavlo-recorder-test.replay");
+    Recorder recorder;
+    ASSERT_TRUE(recorder.Open(path));
+    Replay header;
+    header.program = "1.0.0";
+    header.archive = "0123456789abcdef";
+    header.scores = std::string("\x07\x00\x00\x00", 4);
+    auto owned = std::make_unique<FakeHost>();
+    FakeHost& inner = *owned;
+    std::unique_ptr<ReplayHost> host(recorder.Start(std::move(owned), header));
+    recorder.Seeded(3000000000u);
+    recorder.Seeded(7);  // the game seeds once: a second seed is not the run's
+    host->Idle();
+    inner.events = {{InputEvent::Kind::KeyDown, 0x0D}};
+    InputEvent event;
+    ASSERT_TRUE(host->NextEvent(event));
+    host->Idle();
+    // A snapshot is cut where it is asked for; the recording goes on.
+    const std::optional<std::string> soFar = recorder.SoFar(1);
+    ASSERT_TRUE(soFar);
+    Replay read;
+    ASSERT_FALSE(Parse(*soFar, read)) << *soFar;
+    EXPECT_TRUE(read.cut);
+    EXPECT_EQ(read.endAt, 1u);
+    ASSERT_TRUE(recorder.Recording());
+    ASSERT_TRUE(recorder.End());
+    EXPECT_FALSE(recorder.Recording());
+    const platform::FileRead file = platform::ReadRegularFile(path, kMaxFileBytes);
+    std::filesystem::remove(platform::PathOf(path));
+    ASSERT_TRUE(file.ok());
+    ASSERT_FALSE(Parse(file.bytes, read)) << file.bytes;
+    EXPECT_EQ(read.clockStart, 1000u);  // the host behind's clock when the run began
+    EXPECT_EQ(read.seed, 3000000000u);
+    EXPECT_EQ(read.scores, header.scores);
+    ASSERT_EQ(read.events.size(), 1u);
+    EXPECT_EQ(read.events[0].at, 1u);
+    EXPECT_FALSE(read.cut);
+    EXPECT_EQ(read.endAt, 2u);
+}
+
+// A run that ends before the replay's end has stopped there, at the event it did not reach or
+// at the end line; one that ends where the replay ends was played, with its rounds.
+TEST(Judge, SaysWhereTheRunStoppedAndWhatItsRoundsWere) {
+    Judge judge;
+    judge.replay.seed = 42;
+    judge.replay.events = {{1, 0, {InputEvent::Kind::KeyDown, 0x26}, 7}};
+    judge.replay.endAt = 2;
+    judge.replay.endLine = 8;
+    std::unique_ptr<ReplayHost> host(judge.Start(std::make_unique<FakeHost>()));
+    EXPECT_EQ(judge.Seed(5), 42u);
+    EXPECT_EQ(judge.Seed(6), 6u);  // only the game's first seed is the replay's
+    Verdict verdict = judge.Decide();
+    EXPECT_EQ(verdict.kind, Verdict::Kind::Stopped);
+    EXPECT_EQ(verdict.line, 7);
+    EXPECT_EQ(judge.Ending("run.replay", verdict),
+              "tavlo: run.replay line 7: the run went another way: the program ended before "
+              "this event, at 0 ms\n");
+    host->Idle();
+    InputEvent event;
+    ASSERT_TRUE(host->NextEvent(event));
+    verdict = judge.Decide();
+    EXPECT_EQ(verdict.kind, Verdict::Kind::Stopped);
+    EXPECT_EQ(verdict.line, 8);
+    host->Idle();
+    judge.RoundEnded({12, 30});
+    judge.RoundEnded({31, 31});
+    judge.RoundEnded({4, 31});
+    verdict = judge.Decide();
+    EXPECT_EQ(verdict.kind, Verdict::Kind::Played);
+    EXPECT_EQ(judge.Ending("run.replay", verdict),
+              "replay run.replay: played to its end at 2 ms\n");
+    EXPECT_EQ(
+        judge.RoundLines(),
+        "round 1: score 12, best 30\nround 2: score 31, best 31\nround 3: score 4, best 31\n");
+    EXPECT_EQ(judge.Rounds(), 3);
+    EXPECT_EQ(judge.BestRound(), 31);
 }
 
 }  // namespace
