@@ -1,4 +1,4 @@
-// The README's pictures of the page, a round under way: headless Chromium at 1024 × 768, or a
+// The pictures of the page in docs/web.md, a round under way: headless Chromium at 1024 × 768, or a
 // phone in its mobile emulation (390 × 844 portrait or 844 × 390 landscape, DPR 3, touch).
 // Run (after scripts/web.sh build):
 //   node tests/web/screenshot.mjs docs/screenshots/web.png

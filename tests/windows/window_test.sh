@@ -35,7 +35,10 @@ TAVLO_VIDEO=sdl "$root/scripts/wine-run.sh" "$tavlo" --window --data-dir "Z:${da
 game=$!
 window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Tavlo' | head -n 1) ||
     fail "no window named Tavlo appeared"
-# The logo, then the title: wait for the title (its menu) before the keys.
+# The logo, then the title: wait for the title (its menu) before the keys. The screenshot must
+# come after the game has drawn: Wine paints nothing into a window the program has not drawn,
+# there is no window manager to frame it, and Xvfb's root is black, so a mapped window that has
+# not drawn yet is one black screen.
 sleep 9
 if [ -n "$shot" ]; then
     import -window root "$shot"

@@ -1,5 +1,7 @@
 // kernel and winmm: the module handle, resources (the program carries none), the old _lopen
-// file calls, plain files and their safe replacement, and the millisecond clock.
+// file calls, plain files and their safe replacement, and the millisecond clock. What the game
+// tells a debugger (OutputDebugStringA) goes to the seam's listener: the replay session hears
+// each round's result there.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -55,7 +55,9 @@ std::vector<std::string> LanguagesFromEnvironment(const char* language, const ch
                                                   const char* messages, const char* lang);
 // The same from a list of tags (a browser's navigator.languages, Windows' preferred UI
 // languages, a settings file's choice: "ja-JP", "zh-Hans-CN", "de", "zh_CN"), most wanted
-// first. "C" and "POSIX" read as "en", the texts as written.
+// first. "C" and "POSIX" read as "en", the texts as written. Chinese is named by region or by
+// script ("zh-CN", "zh-SG", "zh-Hans", Windows' older "zh-CHS"): after the region's own catalogue
+// comes the one of its writing, zh_CN for simplified, zh_TW for traditional.
 std::vector<std::string> LanguagesFromTags(const std::vector<std::string>& tags);
 // The same from an HTTP Accept-Language header ("de-CH, fr;q=0.8, *;q=0.1"): by weight, the
 // header's order among equals; a weight of 0 and "*" ask for nothing.

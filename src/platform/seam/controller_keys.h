@@ -1,7 +1,8 @@
 // Game controllers as keys: by default the D-pad and the left stick give the arrow keys, the
 // south button (A) and Start give Enter; the player may bind any button or stick direction to
-// any key (PadMap). A pure state machine fed with button and axis changes, so that the mapping
-// can be checked without a controller.
+// any key (PadMap). A key held by several controls or pads goes up when the last lets go. A pure
+// state machine fed with button and axis changes, so that the mapping can be checked without a
+// controller.
 #pragma once
 
 #include <array>

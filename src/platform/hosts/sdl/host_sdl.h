@@ -1,4 +1,6 @@
-// The SDL2 host: a real window, the keyboard and controllers, paced presentation.
+// The SDL2 host: a real window, the keyboard and controllers, paced presentation. The host's own
+// keys (full screen, scaling, screenshot; scripted ones too) are acted on here and still reach the
+// game as Windows would send them: Alt+Enter as a system key, F11 and F12 as keys no screen reads.
 #pragma once
 
 #include <string>
