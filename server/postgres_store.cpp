@@ -565,13 +565,17 @@ class SharedPlays final : public Plays {
         {
             std::lock_guard lock(mutex_);
             pending_[*id] = std::move(answer);
+            ++submitted_;
         }
         wake_.notify_all();
         return admitted;
     }
 
   private:
+    // How often the server holding a request looks for its run's outcome, and an idle worker
+    // for a run queued by another server.
     static constexpr auto kPoll = std::chrono::milliseconds(200);
+    static constexpr auto kIdlePoll = std::chrono::milliseconds(500);
     static constexpr auto kSweepEvery = std::chrono::seconds(60);
     static constexpr int kKeepDoneSeconds = 600;  // an outcome nobody came for, before it goes
     static constexpr int kMostTakes = 3;          // a job whose plays never end is given up
@@ -739,8 +743,15 @@ class SharedPlays final : public Plays {
                 std::fprintf(stderr, "tavlo-scores: %s\n", e.what());
             }
             if (!taken) {
+                // A run queued here is taken at once; one queued elsewhere, or a lease that
+                // lapsed, at the next look.
                 std::unique_lock lock(mutex_);
-                if (wake_.wait_for(lock, kPoll, [&] { return stopping_; })) return;
+                const std::uint64_t seen = submitted_;
+                if (wake_.wait_for(lock, kIdlePoll,
+                                   [&] { return stopping_ || submitted_ != seen; }) &&
+                    stopping_) {
+                    return;
+                }
                 continue;
             }
             --idle_;
@@ -899,6 +910,7 @@ class SharedPlays final : public Plays {
     std::mutex mutex_;
     std::condition_variable wake_;
     std::map<std::int64_t, Answer> pending_;  // this server's jobs, by id
+    std::uint64_t submitted_ = 0;             // runs queued here: an idle worker looks at once
     bool stopping_ = false;                   // workers and renewal end
     bool workersGone_ = false;  // ... and have ended: the waiter looks once more and ends
     std::vector<std::thread> threads_;
