@@ -15,6 +15,7 @@
 #include <map>
 #include <mutex>
 #include <random>
+#include <set>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -157,6 +158,26 @@ class Connection {
     PGconn* conn_;
 };
 
+// `body(commit)` in a transaction: committed when `body` leaves `commit` true, else rolled
+// back, and rolled back when it throws.
+template <typename Body>
+auto Transaction(Connection& c, Body body) {
+    c.Run("BEGIN");
+    try {
+        bool commit = true;
+        auto result = body(commit);
+        c.Run(commit ? "COMMIT" : "ROLLBACK");
+        return result;
+    } catch (...) {
+        try {
+            c.Run("ROLLBACK");
+        } catch (const StoreError&) {
+            // The connection is gone; the lease resets it.
+        }
+        throw;
+    }
+}
+
 class PostgresStore final : public Store {
   public:
     explicit PostgresStore(const std::string& conninfo) : conninfo_(conninfo) {
@@ -181,19 +202,11 @@ class PostgresStore final : public Store {
     AddResult Add(const NewRun& run) override {
         Lease lease(*this);
         Connection& c = lease.Get();
-        c.Run("BEGIN");
-        try {
+        return Transaction(c, [&](bool& commit) {
             AddResult result = AddIn(c, run);
-            c.Run(result.outcome == AddResult::Outcome::Added ? "COMMIT" : "ROLLBACK");
+            commit = result.outcome == AddResult::Outcome::Added;
             return result;
-        } catch (...) {
-            try {
-                c.Run("ROLLBACK");
-            } catch (const StoreError&) {
-                // The connection is gone; the lease resets it.
-            }
-            throw;
-        }
+        });
     }
 
     std::optional<StoredRun> FindByHash(const std::string& hash) override {
@@ -257,8 +270,7 @@ class PostgresStore final : public Store {
         Lease lease(*this);
         Connection& c = lease.Get();
         const Reactions& x = verdict.reactions;
-        c.Run("BEGIN");
-        try {
+        return Transaction(c, [&](bool&) {
             // The player's row first, as Add takes it: its bests are made again by one at a time.
             Result player = c.Run(
                 "SELECT p.id, r.board FROM players p JOIN runs r ON r.player_id = p.id WHERE "
@@ -277,15 +289,8 @@ class PostgresStore final : public Store {
                     c.Run(sql::kRedoBestsPostgres, {player.Text(0, 0)});
                 }
             }
-            c.Run("COMMIT");
             return player.Rows() == 1;
-        } catch (...) {
-            try {
-                c.Run("ROLLBACK");
-            } catch (const StoreError&) {
-            }
-            throw;
-        }
+        });
     }
 
     // `call` with a connection of the pool (for the shared queue, which keeps its tables here).
@@ -548,18 +553,11 @@ class SharedPlays final : public Plays {
         Admitted admitted;
         const double charged = std::min<double>(run.play.cpuSeconds, config_.cpuPerAddress);
         const std::optional<std::int64_t> id = store_.With([&](Connection& c) {
-            c.Run("BEGIN");
-            try {
+            return Transaction(c, [&](bool& commit) {
                 const std::optional<std::int64_t> queued = Admit(c, run, charged, admitted);
-                c.Run(queued ? "COMMIT" : "ROLLBACK");
+                commit = queued.has_value();
                 return queued;
-            } catch (...) {
-                try {
-                    c.Run("ROLLBACK");
-                } catch (const StoreError&) {
-                }
-                throw;
-            }
+            });
         });
         if (!id) return admitted;
         {
@@ -652,54 +650,43 @@ class SharedPlays final : public Plays {
     };
 
     // The next job, in turn: the oldest of the address whose last turn is the oldest (an address
-    // new to the queue first), among those waiting and those whose lease lapsed.
+    // new to the queue first), among those waiting and those whose lease lapsed. One statement
+    // claims it, its own transaction; a worker that goes before it has read the rest leaves the
+    // run to the next once the lease lapses.
     std::optional<Taken> Take() {
         return store_.With([&](Connection& c) -> std::optional<Taken> {
-            c.Run("BEGIN");
-            try {
-                Result r = c.Run(
-                    "WITH next AS (SELECT q.id FROM queued_plays q LEFT JOIN play_addresses a ON "
-                    "a.address = q.address_key WHERE q.program = $3 AND (q.state = 'queued' OR "
-                    "(q.state = 'playing' AND q.lease_until < " TAVLO_NOW
-                    ")) ORDER BY a.last_taken NULLS FIRST, q.id LIMIT 1 FOR UPDATE OF q SKIP "
-                    "LOCKED) UPDATE queued_plays q SET state = 'playing', taken_by = $1, "
-                    "lease_until = " TAVLO_NOW
-                    " + $2, takes = q.takes + 1 FROM next WHERE q.id = next.id RETURNING q.id, "
-                    "q.takes, q.address, q.address_key, q.cpu_seconds, q.name, q.name_key, "
-                    "q.skeleton, q.secret_hash, q.new_secret_hash, q.hash, q.program",
-                    {me_, std::to_string(config_.leaseSeconds), config_.version});
-                if (r.Rows() == 0) {
-                    c.Run("COMMIT");
-                    return std::nullopt;
-                }
-                Taken taken;
-                taken.id = r.Int(0, 0);
-                taken.takes = static_cast<int>(r.Int(0, 1));
-                QueuedRun& run = taken.run;
-                run.address = r.Text(0, 2);
-                run.addressKey = r.Text(0, 3);
-                run.play.cpuSeconds = static_cast<int>(r.Int(0, 4));
-                run.name = r.Text(0, 5);
-                run.nameKey = r.Text(0, 6);
-                run.skeleton = r.Text(0, 7);
-                run.secretHash = r.Text(0, 8);
-                run.newSecretHash = r.Text(0, 9);
-                run.hash = r.Text(0, 10);
-                run.program = r.Text(0, 11);
-                run.play.replay = c.Run("SELECT replay FROM queued_plays WHERE id = $1",
-                                        {std::to_string(taken.id)}, -1, true)
-                                      .Text(0, 0);
-                c.Run("UPDATE play_addresses SET last_taken = " TAVLO_NOW " WHERE address = $1",
-                      {run.addressKey});
-                c.Run("COMMIT");
-                return taken;
-            } catch (...) {
-                try {
-                    c.Run("ROLLBACK");
-                } catch (const StoreError&) {
-                }
-                throw;
-            }
+            Result r = c.Run(
+                "WITH next AS (SELECT q.id FROM queued_plays q LEFT JOIN play_addresses a ON "
+                "a.address = q.address_key WHERE q.program = $3 AND (q.state = 'queued' OR "
+                "(q.state = 'playing' AND q.lease_until < " TAVLO_NOW
+                ")) ORDER BY a.last_taken NULLS FIRST, q.id LIMIT 1 FOR UPDATE OF q SKIP "
+                "LOCKED) UPDATE queued_plays q SET state = 'playing', taken_by = $1, "
+                "lease_until = " TAVLO_NOW
+                " + $2, takes = q.takes + 1 FROM next WHERE q.id = next.id RETURNING q.id, "
+                "q.takes, q.address, q.address_key, q.cpu_seconds, q.name, q.name_key, "
+                "q.skeleton, q.secret_hash, q.new_secret_hash, q.hash, q.program",
+                {me_, std::to_string(config_.leaseSeconds), config_.version});
+            if (r.Rows() == 0) return std::nullopt;
+            Taken taken;
+            taken.id = r.Int(0, 0);
+            taken.takes = static_cast<int>(r.Int(0, 1));
+            QueuedRun& run = taken.run;
+            run.address = r.Text(0, 2);
+            run.addressKey = r.Text(0, 3);
+            run.play.cpuSeconds = static_cast<int>(r.Int(0, 4));
+            run.name = r.Text(0, 5);
+            run.nameKey = r.Text(0, 6);
+            run.skeleton = r.Text(0, 7);
+            run.secretHash = r.Text(0, 8);
+            run.newSecretHash = r.Text(0, 9);
+            run.hash = r.Text(0, 10);
+            run.program = r.Text(0, 11);
+            run.play.replay = c.Run("SELECT replay FROM queued_plays WHERE id = $1",
+                                    {std::to_string(taken.id)}, -1, true)
+                                  .Text(0, 0);
+            c.Run("UPDATE play_addresses SET last_taken = " TAVLO_NOW " WHERE address = $1",
+                  {run.addressKey});
+            return taken;
         });
     }
 
@@ -755,6 +742,10 @@ class SharedPlays final : public Plays {
                 continue;
             }
             --idle_;
+            {
+                std::lock_guard lock(mutex_);
+                playing_.insert(taken->id);
+            }
             Finished finished;
             if (taken->takes > kMostTakes) {
                 // Every worker that took it went before it finished (a play that ends its
@@ -787,22 +778,34 @@ class SharedPlays final : public Plays {
                 if (std::chrono::steady_clock::now() + pause > end) break;
                 std::this_thread::sleep_for(pause);
             }
+            {
+                std::lock_guard lock(mutex_);
+                playing_.erase(taken->id);
+            }
             ++idle_;
         }
     }
 
-    // The leases of this process's plays, renewed a few times within each.
+    // The leases of this process's plays, renewed a few times within each (only while played:
+    // a run whose outcome could not be written is left to lapse, and to be taken again).
     void Renew() {
         const auto every = std::chrono::milliseconds(std::max(1, config_.leaseSeconds) * 1000 / 3);
         std::unique_lock lock(mutex_);
         while (!wake_.wait_for(lock, every, [&] { return stopping_; })) {
+            std::string ids;
+            for (const std::int64_t id : playing_) {
+                ids += (ids.empty() ? "{" : ",") + std::to_string(id);
+            }
             lock.unlock();
             try {
-                store_.With([&](Connection& c) {
-                    return c.Run("UPDATE queued_plays SET lease_until = " TAVLO_NOW
-                                 " + $2 WHERE taken_by = $1 AND state = 'playing'",
-                                 {me_, std::to_string(config_.leaseSeconds)});
-                });
+                if (!ids.empty()) {
+                    store_.With([&](Connection& c) {
+                        return c.Run("UPDATE queued_plays SET lease_until = " TAVLO_NOW
+                                     " + $2 WHERE taken_by = $1 AND state = 'playing' AND id = "
+                                     "ANY($3::BIGINT[])",
+                                     {me_, std::to_string(config_.leaseSeconds), ids + "}"});
+                    });
+                }
             } catch (const StoreError&) {
                 // The database is away: the lease lasts a while, and is renewed next time.
             }
@@ -910,6 +913,7 @@ class SharedPlays final : public Plays {
     std::mutex mutex_;
     std::condition_variable wake_;
     std::map<std::int64_t, Answer> pending_;  // this server's jobs, by id
+    std::set<std::int64_t> playing_;          // jobs this process's workers hold: their leases
     std::uint64_t submitted_ = 0;             // runs queued here: an idle worker looks at once
     bool stopping_ = false;                   // workers and renewal end
     bool workersGone_ = false;  // ... and have ended: the waiter looks once more and ends

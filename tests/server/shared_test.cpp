@@ -29,21 +29,6 @@ namespace {
 
 const std::string kServer = std::string(TAVLO_BINARY_DIR) + "/server/tavlo-scores";
 
-// A port the kernel has free now (bound and closed at once).
-int FreePort() {
-    const int probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    if (probe < 0 || bind(probe, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-        std::abort();
-    }
-    close(probe);
-    return ntohs(address.sin_port);
-}
-
 // The test's database as the URI the program takes ("host=H user=U dbname=D" in, the same
 // out).
 std::string Uri(const std::string& conninfo) {
