@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -231,9 +232,10 @@ TEST_F(SharedPostgresTest, RunsOfAKilledServerAreFinishedByTheOthersAndStoredOnc
         Program killed(db_, Flags({"--workers", "1", "--lease-seconds", "2"}), log_);
         std::vector<std::future<Running::Answer>> sent;
         for (const auto& [name, k] : {std::pair{"Bo", 2}, std::pair{"Cy", 3}}) {
-            sent.push_back(std::async(std::launch::async, [&killed, name = std::string(name), k] {
-                return killed.Post(name, GoldenVariant("round", k));
-            }));
+            sent.push_back(
+                std::async(std::launch::async, [&killed, name = std::string(name), cut = k] {
+                    return killed.Post(name, GoldenVariant("round", cut));
+                }));
         }
         ASSERT_TRUE(Within(30, [&] {
             return Count(conninfo_, "SELECT COUNT(*) FROM queued_plays WHERE state = 'playing'") ==
