@@ -718,6 +718,7 @@ class SharedPlays final : public Plays {
     }
 
     void Worker() {
+        bool away = false;
         for (;;) {
             {
                 std::lock_guard lock(mutex_);
@@ -726,8 +727,11 @@ class SharedPlays final : public Plays {
             std::optional<Taken> taken;
             try {
                 taken = Take();
+                away = false;
             } catch (const StoreError& e) {
-                std::fprintf(stderr, "tavlo-scores: %s\n", e.what());
+                // Said once while the database is away, not at every look.
+                if (!std::exchange(away, true))
+                    std::fprintf(stderr, "tavlo-scores: %s\n", e.what());
             }
             if (!taken) {
                 // A run queued here is taken at once; one queued elsewhere, or a lease that
@@ -817,6 +821,7 @@ class SharedPlays final : public Plays {
     // removed. Once this process's workers have ended, one last look, for what they wrote.
     void Wait() {
         auto swept = std::chrono::steady_clock::now();
+        bool away = false;
         for (;;) {
             std::string ids;
             bool last = false;
@@ -835,8 +840,10 @@ class SharedPlays final : public Plays {
                     Sweep();
                     swept = std::chrono::steady_clock::now();
                 }
+                away = false;
             } catch (const StoreError& e) {
-                std::fprintf(stderr, "tavlo-scores: %s\n", e.what());
+                if (!std::exchange(away, true))
+                    std::fprintf(stderr, "tavlo-scores: %s\n", e.what());
             }
             for (auto& [id, finished] : done) {
                 Answer answer;
