@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -266,6 +268,54 @@ TEST_F(SharedPostgresTest, RunsOfAKilledServerAreFinishedByTheOthersAndStoredOnc
     EXPECT_TRUE(Within(10, [&] {
         return Count(conninfo_, "SELECT COUNT(*) FROM queued_plays WHERE state <> 'done'") == 0;
     }));
+}
+
+// Addresses take turns in the shared queue: a run from an address that has had no turn yet is
+// played next, before the runs another address queued earlier (one worker; stand-in plays, the
+// first held until all four are queued).
+TEST_F(SharedPostgresTest, AddressesTakeTurnsInTheSharedQueue) {
+    const std::unique_ptr<Store> store = OpenPostgresStore(conninfo_);
+    ServiceConfig config = TestConfig();
+    config.workers = 1;
+    config.trustForwarded = true;
+    std::promise<void> playing;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::mutex mutex;
+    std::vector<std::string> order;
+    std::map<std::string, std::string> who;  // replay -> "A1", ...
+    Running server(*store, config, [&](const PlayRequest& play) {
+        {
+            std::lock_guard lock(mutex);
+            order.push_back(who[play.replay]);
+            if (order.size() == 1) playing.set_value();
+        }
+        released.wait();
+        Verification v;
+        v.outcome = Verification::Outcome::Verified;
+        v.score = 5;
+        return v;
+    });
+    const std::pair<const char*, const char*> runs[] = {
+        {"A1", "192.0.2.1"}, {"A2", "192.0.2.1"}, {"A3", "192.0.2.1"}, {"B1", "198.51.100.7"}};
+    std::vector<std::future<Running::Answer>> answers;
+    int k = 1;
+    for (const auto& [label, address] : runs) {
+        const std::string replay = GoldenVariant("round", ++k);
+        {
+            std::lock_guard lock(mutex);
+            who[replay] = label;
+        }
+        answers.push_back(std::async(std::launch::async, [&server, replay, label, address] {
+            return server.Post(label, replay, {{"X-Forwarded-For", address}});
+        }));
+        if (k == 2) playing.get_future().wait();
+        ASSERT_TRUE(Within(
+            30, [&] { return Count(conninfo_, "SELECT COUNT(*) FROM queued_plays") == k - 1; }));
+    }
+    release.set_value();
+    for (auto& answer : answers) EXPECT_EQ(answer.get().status, 201);
+    EXPECT_EQ(order, (std::vector<std::string>{"A1", "B1", "A2", "A3"}));
 }
 
 }  // namespace
