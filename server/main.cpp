@@ -26,6 +26,7 @@ constexpr const char* kUsage =
     "                    [--trust-forwarded] [--connections-per-address N]\n"
     "                    [--watch-url PREFIX] [--site DIR]\n"
     "                    [--unseen-ms MS] [--assisted-from N] [--rejudge]\n"
+    "                    [--lease-seconds S] [--verify-only]\n"
     "\n"
     "  --db             an SQLite file (made if missing) or a PostgreSQL URI (default "
     "scores.sqlite)\n"
@@ -35,7 +36,8 @@ constexpr const char* kUsage =
     "  --archive        its tavlo.rka (default " TAVLO_SCORES_ARCHIVE
     ")\n"
     "  --scratch        where plays get their scratch folders (default $TMPDIR or /tmp)\n"
-    "  --workers        plays at once (default: the number of cores)\n"
+    "  --workers        plays at once (default: the number of cores); 0 with PostgreSQL: this\n"
+    "                   server plays none, other servers or --verify-only processes play them\n"
     "  --queue          plays waiting at most; beyond it 503 (default 16)\n"
     "  --plays-per-address  plays an address may have waiting or under way, 0 for any "
     "(default 2)\n"
@@ -60,7 +62,11 @@ constexpr const char* kUsage =
     "                   (default 100)\n"
     "  --assisted-from  runs with this many unseen pictures go on the assisted board (default 10)\n"
     "  --rejudge        judge every stored run again from its stored reaction lines by the two\n"
-    "                   flags above, without playing any, and exit\n";
+    "                   flags above, without playing any, and exit\n"
+    "  --lease-seconds  with PostgreSQL: how long a play under way is this process's without\n"
+    "                   word from it, before another takes it (default 30)\n"
+    "  --verify-only    with PostgreSQL: serve no HTTP, only play the runs the servers over the\n"
+    "                   database queued, and store them\n";
 
 int Usage(const std::string& problem) {
     std::fprintf(stderr, "tavlo-scores: %s\n%s", problem.c_str(), kUsage);
@@ -88,6 +94,7 @@ int main(int argc, char** argv) {
     config.workers = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     bool watchGiven = false;
     bool rejudge = false;
+    bool verifyOnly = false;
     scores::http::Limits limits;
 
     for (int i = 1; i < argc; ++i) {
@@ -102,6 +109,10 @@ int main(int argc, char** argv) {
         }
         if (flag == "--rejudge") {
             rejudge = true;
+            continue;
+        }
+        if (flag == "--verify-only") {
+            verifyOnly = true;
             continue;
         }
         if (i + 1 >= argc) return Usage(flag + " needs a value");
@@ -125,7 +136,9 @@ int main(int argc, char** argv) {
         } else if (flag == "--connections-per-address") {
             ok = ToInt(value, 0, 1000000, &limits.perAddress);
         } else if (flag == "--workers") {
-            ok = ToInt(value, 1, 256, &config.workers);
+            ok = ToInt(value, 0, 256, &config.workers);
+        } else if (flag == "--lease-seconds") {
+            ok = ToInt(value, 1, 3600, &config.leaseSeconds);
         } else if (flag == "--queue") {
             ok = ToInt(value, 0, 100000, &config.queue);
         } else if (flag == "--plays-per-address") {
@@ -187,6 +200,19 @@ int main(int argc, char** argv) {
         host = host.substr(1, host.size() - 2);
     }
 
+    // Only PostgreSQL shares a queue: over SQLite a server plays its own runs.
+    const bool shared = db.starts_with("postgresql://") || db.starts_with("postgres://");
+    if (verifyOnly && !shared) {
+        return Usage(
+            "--verify-only works for the servers over a PostgreSQL database (--db "
+            "postgresql://...): over SQLite, each server plays its own runs");
+    }
+    if (config.workers == 0 && !shared && !rejudge) {
+        return Usage(
+            "--workers 0 leaves the plays to other processes over a PostgreSQL "
+            "database (--db postgresql://...): over SQLite nothing would play them");
+    }
+
     // Re-judging plays nothing: the store and the rule are all it needs.
     if (rejudge) {
         try {
@@ -246,6 +272,28 @@ int main(int argc, char** argv) {
     sigaddset(&stops, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stops, nullptr);
     signal(SIGPIPE, SIG_IGN);
+
+    // Plays only: the queue's workers until a signal, then the plays under way finish and are
+    // stored; what is still queued stays for the others.
+    if (verifyOnly) {
+        scores::PlaysConfig plays;
+        plays.workers = std::max(1, config.workers);
+        plays.leaseSeconds = config.leaseSeconds;
+        plays.version = config.version;
+        const std::unique_ptr<scores::Plays> workers = scores::OpenSharedPlays(
+            *store, plays,
+            [verifier = config.verifier](const scores::PlayRequest& play) {
+                return scores::Verify(verifier, play);
+            },
+            [&](const scores::QueuedRun& run, const scores::Verification& verified) {
+                return scores::StorePlayed(*store, config.rule, run, verified);
+            });
+        std::fprintf(stderr, "tavlo-scores: playing the runs queued in %s (tavlo %s, %d at once)\n",
+                     db.c_str(), config.version.c_str(), plays.workers);
+        int signal = 0;
+        sigwait(&stops, &signal);
+        return 0;
+    }
 
     // Every connection is a descriptor: as many as the system lets this process have.
     rlimit files{};

@@ -19,6 +19,21 @@ std::string AddressKey(const std::string& address) {
     return inet_ntop(AF_INET6, &six, text, sizeof text) ? std::string(text) + "/64" : address;
 }
 
+int BudgetWait(const std::vector<Charged>& charges, double seconds, double budget) {
+    double total = seconds;
+    for (const Charged& c : charges) total += c.seconds;
+    if (total <= budget + 1e-9) return 0;
+    // Until enough of the oldest charges leave the window.
+    double over = total - budget;
+    double free = 0;
+    for (const Charged& c : charges) {
+        free = c.leavesIn;
+        over -= c.seconds;
+        if (over <= 1e-9) break;
+    }
+    return std::max(1, static_cast<int>(std::ceil(free)));
+}
+
 CpuBudget::Charge CpuBudget::Take(const std::string& key, double seconds, Clock::time_point now) {
     Charge charge;
     if (budget_ <= 0) return charge;
@@ -35,21 +50,13 @@ CpuBudget::Charge CpuBudget::Take(const std::string& key, double seconds, Clock:
     }
     std::deque<Spent>& spent = spent_[key];
     while (!spent.empty() && now - spent.front().when >= window_) spent.pop_front();
-    double total = seconds;
-    for (const Spent& s : spent) total += s.seconds;
-    if (total > budget_ + 1e-9) {
-        // Until enough of the oldest charges leave the window.
-        double over = total - budget_;
-        Clock::time_point free = now;
-        for (const Spent& s : spent) {
-            free = s.when + window_;
-            over -= s.seconds;
-            if (over <= 1e-9) break;
-        }
-        const auto wait = std::chrono::ceil<std::chrono::seconds>(free - now);
-        charge.wait = std::max(1, static_cast<int>(wait.count()));
-        return charge;
+    std::vector<Charged> charges;
+    for (const Spent& s : spent) {
+        charges.push_back(
+            {std::chrono::duration<double>(s.when + window_ - now).count(), s.seconds});
     }
+    charge.wait = BudgetWait(charges, seconds, budget_);
+    if (charge.wait > 0) return charge;
     charge.id = next_++;
     spent.push_back({now, seconds, charge.id});
     return charge;

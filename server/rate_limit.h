@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace scores {
 
@@ -16,6 +17,15 @@ namespace scores {
 // ::ffff:a.b.c.d), an IPv6 address by its /64 (one subscriber's network), anything else as it
 // comes.
 std::string AddressKey(const std::string& address);
+
+// One charge in an address's window: in how many seconds it leaves the window, and its seconds.
+struct Charged {
+    double leavesIn;
+    double seconds;
+};
+// The seconds until `seconds` more fit in `budget` beside `charges` (oldest first): 0 when they
+// fit now, else at least 1 (a Retry-After).
+int BudgetWait(const std::vector<Charged>& charges, double seconds, double budget);
 
 class CpuBudget {
   public:

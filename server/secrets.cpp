@@ -39,10 +39,10 @@ std::string NewSecret() {
     return text;
 }
 
-std::string SecretHash(const std::string& secret) {
+std::string Sha256Hex(const std::string& bytes) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int size = 0;
-    EVP_Digest(secret.data(), secret.size(), digest, &size, EVP_sha256(), nullptr);
+    EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_sha256(), nullptr);
     std::string hex;
     char pair[3];
     for (unsigned int i = 0; i < size; ++i) {
@@ -50,6 +50,10 @@ std::string SecretHash(const std::string& secret) {
         hex += pair;
     }
     return hex;
+}
+
+std::string SecretHash(const std::string& secret) {
+    return Sha256Hex(secret);
 }
 
 bool SameHash(const std::string& a, const std::string& b) {

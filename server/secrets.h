@@ -11,6 +11,9 @@ namespace scores {
 // characters); empty when the generator fails.
 std::string NewSecret();
 
+// SHA-256 of `bytes` as 64 lower-case hex digits.
+std::string Sha256Hex(const std::string& bytes);
+
 // SHA-256 of the secret, as 64 lower-case hex digits: what the stores keep.
 std::string SecretHash(const std::string& secret);
 

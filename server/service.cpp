@@ -3,8 +3,6 @@
 // {"code": ...}, the same in every language, for programs.
 #include "service.h"
 
-#include <openssl/evp.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -143,29 +141,28 @@ int Rejudge(Store& store, const ReactionRule& rule) {
     return moved;
 }
 
-std::string Sha256Hex(const std::string& bytes) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int size = 0;
-    EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_sha256(), nullptr);
-    std::string hex;
-    char pair[3];
-    for (unsigned int i = 0; i < size; ++i) {
-        std::snprintf(pair, sizeof pair, "%02x", digest[i]);
-        hex += pair;
-    }
-    return hex;
-}
-
 Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
-    : store_(store),
-      config_(std::move(config)),
-      tables_(store_, config_.tableTimeToLive),
-      budget_(config_.cpuPerAddress, std::chrono::seconds(config_.cpuWindowSeconds)),
-      queue_(config_.workers, config_.queue, config_.playsPerAddress,
-             work ? std::move(work)
-                  : VerifyQueue::Work([verifier = config_.verifier](const PlayRequest& play) {
-                        return Verify(verifier, play);
-                    })) {
+    : store_(store), config_(std::move(config)), tables_(store_, config_.tableTimeToLive) {
+    PlaysConfig plays;
+    plays.workers = config_.workers;
+    plays.queue = config_.queue;
+    plays.playsPerAddress = config_.playsPerAddress;
+    plays.cpuPerAddress = config_.cpuPerAddress;
+    plays.cpuWindowSeconds = config_.cpuWindowSeconds;
+    plays.leaseSeconds = config_.leaseSeconds;
+    plays.version = config_.version;
+    if (!work) {
+        work = [verifier = config_.verifier](const PlayRequest& play) {
+            return Verify(verifier, play);
+        };
+    }
+    const Plays::Keep keep = [this](const QueuedRun& run, const Verification& verified) {
+        return StorePlayed(store_, config_.rule, run, verified);
+    };
+    // Over PostgreSQL the queue and the budgets are the database's, shared with every other
+    // server over it; else this process's own.
+    plays_ = OpenSharedPlays(store_, plays, work, keep);
+    if (!plays_) plays_ = LocalPlays(plays, std::move(work), keep);
     // A body larger than the largest replay is refused unread by the front (http::Limits,
     // 413 in the error handler's words).
     http_.set_error_handler([](const http::Request& request, http::Response& response) {
@@ -422,34 +419,46 @@ void Service::Submit(const http::Request& request, http::Response& response) {
         }
     }
 
-    PlayRequest play;
-    play.replay = request.body;
-    play.cpuSeconds = PlayCpuSeconds(config_.verifier, submission.endFrames);
-    const std::string key = AddressKey(address);
-    const CpuBudget::Charge charge = budget_.Take(key, play.cpuSeconds);
-    if (charge.wait > 0) {
-        response.set_header("Retry-After", std::to_string(charge.wait));
-        return Refuse(request, response, 429, "cpu-share-used",
-                      said("your address has used its share of the server's time for checking "
-                           "runs; please try again later"));
+    // The key the name gets if it has none yet: shown to the player once, kept only as a hash
+    // (the queue, which another process may work, carries the hash alone).
+    const std::string newSecret = NewSecret();
+    if (newSecret.empty()) {
+        return Refuse(request, response, 500, "no-key-made",
+                      said("the server could not make a key; please try later"));
     }
-    // The play is waited for on no thread: what follows runs on the queue's worker once it has
-    // played, and the answer goes out when this step lets the request go (http.h, Later).
-    const auto played = [this, &request, &response, address, key, chargeId = charge.id, name,
-                         submission, hash, secret = *secret, heldElsewhere,
-                         later = response.Later()](const Verification& verified) {
+    QueuedRun queued;
+    queued.address = address;
+    queued.addressKey = AddressKey(address);
+    queued.play.replay = request.body;
+    queued.play.cpuSeconds = PlayCpuSeconds(config_.verifier, submission.endFrames);
+    queued.name = name.name;
+    queued.nameKey = name.key;
+    queued.skeleton = name.skeleton;
+    queued.secretHash = secret->empty() ? "" : SecretHash(*secret);
+    queued.newSecretHash = SecretHash(newSecret);
+    queued.hash = hash;
+    queued.program = submission.program;
+    // The play is waited for on no thread: what follows runs once the run is played and stored
+    // (by a worker of this process or, over PostgreSQL, of any), and the answer goes out when
+    // this step lets the request go (http.h, Later).
+    const auto answer = [this, &request, &response, name, heldElsewhere, newSecret,
+                         later = response.Later()](const Finished& finished) {
         try {
-            budget_.Settle(key, chargeId, verified.cpuUsed);
-            // Every run that is not stored is logged, with the program's words or the server's
-            // trouble.
-            static constexpr const char* kOutcomes[] = {"verified", "no round", "did not verify",
-                                                        "over the limits", "could not be played"};
-            if (verified.outcome != Verification::Outcome::Verified) {
-                std::fprintf(stderr, "tavlo-scores: a run from %s %s: %s\n",
-                             http::LogEscaped(address).c_str(),
-                             kOutcomes[static_cast<int>(verified.outcome)],
-                             verified.detail.c_str());
+            switch (finished.step) {
+                case Finished::Step::Played:
+                    break;
+                case Finished::Step::Unreadable:
+                    return Refuse(
+                        request, response, 422, "over-limits",
+                        said("the run could not be verified: {1}",
+                             {said("its play wrote reaction lines the server cannot read")}));
+                case Finished::Step::StoreAway:
+                    throw StoreError("the store stayed away while a verified run waited");
+                case Finished::Step::Stored:
+                    return Stored(request, response, finished.added, name.name, newSecret,
+                                  heldElsewhere);
             }
+            const Verification& verified = finished.played;
             switch (verified.outcome) {
                 case Verification::Outcome::Verified:
                     break;
@@ -470,84 +479,9 @@ void Service::Submit(const http::Request& request, http::Response& response) {
                     return Refuse(request, response, 503, "cannot-verify",
                                   said("the server cannot verify runs now; please try later"));
             }
-
-            // Judged, not refused: a run a program played stands on the assisted board.
-            const std::optional<Verdict> verdict = Judge(verified.reactions, config_.rule);
-            if (!verdict) {
-                return Refuse(request, response, 422, "over-limits",
-                              said("the run could not be verified: {1}",
-                                   {said("its play wrote reaction lines the server cannot read")}));
-            }
-            // The key the name gets if it has none yet: shown to the player once, kept here only as
-            // a hash.
-            const std::string newSecret = NewSecret();
-            if (newSecret.empty()) {
-                return Refuse(request, response, 500, "no-key-made",
-                              said("the server could not make a key; please try later"));
-            }
-            NewRun run;
-            run.reactions = verified.reactions;
-            run.verdict = *verdict;
-            run.name = name.name;
-            run.nameKey = name.key;
-            run.skeleton = name.skeleton;
-            run.secretHash = secret.empty() ? "" : SecretHash(secret);
-            run.newSecretHash = SecretHash(newSecret);
-            run.hash = hash;
-            run.replay = request.body;
-            run.program = submission.program;
-            run.score = verified.score;
-            run.when = Now();
-            // Verified: the store is tried again while it fails, so that a database away for a
-            // moment does not cost the player the play. A store that failed after its commit leaves
-            // the run found already on the next try: that is this run, stored now.
-            bool retried = false;
-            const AddResult added = Retried(
-                [&] {
-                    if (retried) run.when = Now();
-                    retried = true;
-                    return store_.Add(run);
-                },
-                kStoreRetries);
-            // A run found stored (a retry whose first try committed) may have been a new best
-            // then.
-            if (added.newBest || added.outcome == AddResult::Outcome::AlreadyStored) {
-                tables_.Invalidate();
-            }
-            const auto stored = [&](const StoredRun& stored) {
-                // The rank is tried again too: the run is stored, and the key must reach its
-                // player.
-                int rank = 0;
-                try {
-                    rank =
-                        Retried([&] { return store_.Rank(stored.id); }, std::chrono::seconds(10));
-                } catch (const StoreError&) {
-                }
-                json body = {{"id", stored.id}, {"score", stored.score}, {"rank", rank}};
-                body.update(VerdictFields(stored.verdict, config_.rule));
-                if (added.secretIsNew) body["key"] = newSecret;
-                Json(response, 201, body);
-            };
-            switch (added.outcome) {
-                case AddResult::Outcome::Added:
-                    return stored(added.run);
-                case AddResult::Outcome::AlreadyStored:
-                    if (added.secretIsNew && added.run.name == name.name) return stored(added.run);
-                    return heldElsewhere(added.run);
-                case AddResult::Outcome::NameTaken:
-                    return Refuse(request, response, 409, "name-taken",
-                                  said("name refused: \"{1}\" is taken", {added.run.name}));
-                case AddResult::Outcome::LookAlike:
-                    return Refuse(request, response, 409, "name-look-alike",
-                                  said("name refused: it looks like \"{1}\", which is taken",
-                                       {added.run.name}));
-                case AddResult::Outcome::NoSecret:
-                    return Refuse(request, response, 403, "needs-key", NeedsKey());
-                case AddResult::Outcome::WrongSecret:
-                    return Refuse(request, response, 403, "wrong-key", WrongKey());
-            }
         } catch (const StoreError& e) {
-            // Stored again while it failed (above), and still away: the player may send it again.
+            // Stored again while it failed (StorePlayed), and still away: the player may send it
+            // again.
             std::fprintf(stderr, "tavlo-scores: %s\n", e.what());
             response.set_header("Retry-After", std::to_string(kRetryAfterStore));
             Refuse(request, response, 503, "store-away",
@@ -555,18 +489,114 @@ void Service::Submit(const http::Request& request, http::Response& response) {
                         "moment"));
         }
     };
-    VerifyQueue::Admitted admitted = queue_.Submit(key, std::move(play), played);
-    if (admitted.refusal != VerifyQueue::Refusal::None) {
-        budget_.Settle(key, charge.id, 0);
-        response.set_header("Retry-After", std::to_string(kRetryAfterFullQueue));
-        if (admitted.refusal == VerifyQueue::Refusal::AddressBusy) {
+    const Plays::Admitted admitted = plays_->Submit(std::move(queued), answer);
+    switch (admitted.refusal) {
+        case Plays::Refusal::None:
+            return;
+        case Plays::Refusal::CpuShare:
+            response.set_header("Retry-After", std::to_string(admitted.wait));
+            return Refuse(request, response, 429, "cpu-share-used",
+                          said("your address has used its share of the server's time for "
+                               "checking runs; please try again later"));
+        case Plays::Refusal::AddressBusy:
+            response.set_header("Retry-After", std::to_string(kRetryAfterFullQueue));
             return Refuse(request, response, 429, "address-busy",
                           said("runs from your address are being checked already; please send "
                                "this one when they are answered"));
-        }
-        return Refuse(request, response, 503, "busy",
-                      said("the server is busy checking other runs; please try again soon"));
+        case Plays::Refusal::Full:
+            response.set_header("Retry-After", std::to_string(kRetryAfterFullQueue));
+            return Refuse(request, response, 503, "busy",
+                          said("the server is busy checking other runs; please try again soon"));
     }
+}
+
+void Service::Stored(const http::Request& request, http::Response& response, const AddResult& added,
+                     const std::string& name, const std::string& newSecret,
+                     const std::function<void(const StoredRun&)>& heldElsewhere) {
+    // A run found stored (a retry whose first try committed) may have been a new best then.
+    if (added.newBest || added.outcome == AddResult::Outcome::AlreadyStored) {
+        tables_.Invalidate();
+    }
+    const auto stored = [&](const StoredRun& stored) {
+        // The rank is tried again too: the run is stored, and the key must reach its player.
+        int rank = 0;
+        try {
+            rank = Retried([&] { return store_.Rank(stored.id); }, std::chrono::seconds(10));
+        } catch (const StoreError&) {
+        }
+        json body = {{"id", stored.id}, {"score", stored.score}, {"rank", rank}};
+        body.update(VerdictFields(stored.verdict, config_.rule));
+        if (added.secretIsNew) body["key"] = newSecret;
+        Json(response, 201, body);
+    };
+    switch (added.outcome) {
+        case AddResult::Outcome::Added:
+            return stored(added.run);
+        case AddResult::Outcome::AlreadyStored:
+            if (added.secretIsNew && added.run.name == name) return stored(added.run);
+            return heldElsewhere(added.run);
+        case AddResult::Outcome::NameTaken:
+            return Refuse(request, response, 409, "name-taken",
+                          said("name refused: \"{1}\" is taken", {added.run.name}));
+        case AddResult::Outcome::LookAlike:
+            return Refuse(
+                request, response, 409, "name-look-alike",
+                said("name refused: it looks like \"{1}\", which is taken", {added.run.name}));
+        case AddResult::Outcome::NoSecret:
+            return Refuse(request, response, 403, "needs-key", NeedsKey());
+        case AddResult::Outcome::WrongSecret:
+            return Refuse(request, response, 403, "wrong-key", WrongKey());
+    }
+}
+
+Finished StorePlayed(Store& store, const ReactionRule& rule, const QueuedRun& queued,
+                     const Verification& verified) {
+    Finished finished;
+    finished.played = verified;
+    finished.played.reactions.clear();
+    // Every run that is not stored is logged, with the program's words or the server's trouble.
+    static constexpr const char* kOutcomes[] = {"verified", "no round", "did not verify",
+                                                "over the limits", "could not be played"};
+    if (verified.outcome != Verification::Outcome::Verified) {
+        std::fprintf(stderr, "tavlo-scores: a run from %s %s: %s\n",
+                     http::LogEscaped(queued.address).c_str(),
+                     kOutcomes[static_cast<int>(verified.outcome)], verified.detail.c_str());
+        return finished;
+    }
+    // Judged, not refused: a run a program played stands on the assisted board.
+    const std::optional<Verdict> verdict = Judge(verified.reactions, rule);
+    if (!verdict) {
+        finished.step = Finished::Step::Unreadable;
+        return finished;
+    }
+    NewRun run;
+    run.reactions = verified.reactions;
+    run.verdict = *verdict;
+    run.name = queued.name;
+    run.nameKey = queued.nameKey;
+    run.skeleton = queued.skeleton;
+    run.secretHash = queued.secretHash;
+    run.newSecretHash = queued.newSecretHash;
+    run.hash = queued.hash;
+    run.replay = queued.play.replay;
+    run.program = queued.program;
+    run.score = verified.score;
+    // Verified: the store is tried again while it fails, so that a database away for a moment
+    // does not cost the player the play. A store that failed after its commit leaves the run
+    // found already on the next try: that is this run, stored now.
+    try {
+        finished.added = Retried(
+            [&] {
+                run.when = Now();
+                return store.Add(run);
+            },
+            kStoreRetries);
+        finished.step = Finished::Step::Stored;
+    } catch (const StoreError& e) {
+        std::fprintf(stderr, "tavlo-scores: %s\n", e.what());
+        finished.step = Finished::Step::StoreAway;
+    }
+    return finished;
 }
 
 }  // namespace scores

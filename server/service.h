@@ -6,7 +6,9 @@
 #include <string>
 
 #include "http.h"
+#include "plays.h"
 #include "rate_limit.h"
+#include "secrets.h"
 #include "store.h"
 #include "table_cache.h"
 #include "verifier.h"
@@ -21,6 +23,7 @@ struct ServiceConfig {
     int playsPerAddress = 2;     // plays an address may have waiting or under way; 0: any
     double cpuPerAddress = 300;  // CPU seconds of plays an address may have in the window; 0: any
     int cpuWindowSeconds = 600;
+    int leaseSeconds = 30;        // a shared queue's lease on a play under way (PostgreSQL)
     int maxGameMinutes = 60;      // the longest run the table takes, in the game's minutes
     bool trustForwarded = false;  // the address is the last of X-Forwarded-For (behind a proxy)
     std::string watch = "/api/runs/";  // each table row's link, the run's id appended
@@ -42,23 +45,28 @@ class Service {
   private:
     void Submit(const http::Request& request, http::Response& response);
     std::string Address(const http::Request& request) const;
+    // The answer to a run the store took or refused.
+    void Stored(const http::Request& request, http::Response& response, const AddResult& added,
+                const std::string& name, const std::string& newSecret,
+                const std::function<void(const StoredRun&)>& heldElsewhere);
 
     Store& store_;
     ServiceConfig config_;
     TableCache tables_;
-    CpuBudget budget_;
-    VerifyQueue queue_;
     http::Router http_;
+    std::unique_ptr<Plays> plays_;  // last: its workers, which use the rest, end first
 };
 
 // The verdict on reaction lines under `rule`; nullopt when they cannot be read.
 std::optional<Verdict> Judge(const std::string& lines, const ReactionRule& rule);
 
+// A run that has been played, stored when it verified (the store tried again for a while when it
+// fails); every run not stored is logged. Any worker's step, in any process.
+Finished StorePlayed(Store& store, const ReactionRule& rule, const QueuedRun& run,
+                     const Verification& verified);
+
 // Every stored run judged again from its stored lines under `rule`, none played. Returns how
 // many changed board; runs whose lines cannot be read are left as they are.
 int Rejudge(Store& store, const ReactionRule& rule);
-
-// SHA-256 of `bytes` as 64 lower-case hex digits.
-std::string Sha256Hex(const std::string& bytes);
 
 }  // namespace scores

@@ -348,22 +348,9 @@ class SqliteStore final : public Store {
                     result.run.name = s.Text(1);
                     return result;
                 }
-                switch (CheckSecret(s.Text(2), run)) {
-                    case SecretCheck::Matches:
-                        break;
-                    case SecretCheck::Own:
-                        result.secretIsNew = true;
-                        break;
-                    case SecretCheck::Claim:
-                        claim = true;
-                        break;
-                    case SecretCheck::Missing:
-                        result.outcome = AddResult::Outcome::NoSecret;
-                        return result;
-                    case SecretCheck::Wrong:
-                        result.outcome = AddResult::Outcome::WrongSecret;
-                        return result;
-                }
+                const SecretCheck check = CheckSecret(s.Text(2), run);
+                if (RefusedBySecret(check, result)) return result;
+                claim = check == SecretCheck::Claim;
             }
         }
         if (player == 0) {

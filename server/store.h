@@ -104,6 +104,26 @@ inline SecretCheck CheckSecret(const std::string& storedHash, const NewRun& run)
     return storedHash == run.secretHash ? SecretCheck::Matches : SecretCheck::Wrong;
 }
 
+// Whether the check refuses the add (`result` then says why); a secret made for this
+// submission marks the result so that its player is given it. A Claim is the store's to make.
+inline bool RefusedBySecret(SecretCheck check, AddResult& result) {
+    switch (check) {
+        case SecretCheck::Missing:
+            result.outcome = AddResult::Outcome::NoSecret;
+            return true;
+        case SecretCheck::Wrong:
+            result.outcome = AddResult::Outcome::WrongSecret;
+            return true;
+        case SecretCheck::Own:
+            result.secretIsNew = true;
+            return false;
+        case SecretCheck::Matches:
+        case SecretCheck::Claim:
+            return false;
+    }
+    return false;
+}
+
 // A store that cannot be reached or refuses a statement throws this.
 struct StoreError : std::runtime_error {
     using std::runtime_error::runtime_error;

@@ -97,6 +97,29 @@ inline constexpr std::array kPostgresMigrations = {
     "RETURN NULL; END $$;"
     "CREATE TRIGGER bests_counted AFTER INSERT OR UPDATE OR DELETE ON bests FOR EACH ROW "
     "EXECUTE FUNCTION count_board_scores();",
+    // Several servers over one database share the verification queue and the addresses' limits
+    // (plays.h). Times are the database's clock, in Unix seconds, so that servers agree on them.
+    // An address's row is held by each admission to its commit; its last_taken is its turn.
+    "CREATE TABLE play_addresses (address TEXT PRIMARY KEY, last_taken DOUBLE PRECISION);"
+    // The CPU seconds charged to each address: a play's limit when queued, what it took once
+    // played.
+    "CREATE TABLE play_charges (id BIGSERIAL PRIMARY KEY, address TEXT NOT NULL,"
+    "  charged_at DOUBLE PRECISION NOT NULL, seconds DOUBLE PRECISION NOT NULL);"
+    "CREATE INDEX play_charges_by_address ON play_charges (address, charged_at);"
+    // Each admitted run with what its store step needs; 'queued', then 'playing' under a lease
+    // its worker renews (one that lapses is taken again by anyone), then 'done' with the
+    // outcome, which the server holding the request reads and removes.
+    "CREATE TABLE queued_plays (id BIGSERIAL PRIMARY KEY, address TEXT NOT NULL,"
+    "  address_key TEXT NOT NULL, charge_id BIGINT, cpu_seconds INTEGER NOT NULL,"
+    "  replay BYTEA NOT NULL, name TEXT NOT NULL, name_key TEXT NOT NULL, skeleton TEXT NOT NULL,"
+    "  secret_hash TEXT NOT NULL, new_secret_hash TEXT NOT NULL, hash TEXT NOT NULL,"
+    "  program TEXT NOT NULL, queued_at DOUBLE PRECISION NOT NULL,"
+    "  state TEXT NOT NULL DEFAULT 'queued', taken_by TEXT, lease_until DOUBLE PRECISION,"
+    "  takes INTEGER NOT NULL DEFAULT 0, step INTEGER, outcome INTEGER, detail TEXT,"
+    "  cpu_used DOUBLE PRECISION, added INTEGER, run_id BIGINT, holder TEXT,"
+    "  secret_is_new BOOLEAN, new_best BOOLEAN, done_at DOUBLE PRECISION);"
+    "CREATE INDEX queued_plays_by_state ON queued_plays (state, id);"
+    "CREATE INDEX queued_plays_by_address ON queued_plays (address_key) WHERE state <> 'done';",
 };
 
 #undef TAVLO_SCORES_COUNT_OUT

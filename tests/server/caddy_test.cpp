@@ -82,18 +82,6 @@ std::string SourcesFor(const std::string& policy, std::vector<std::string> direc
     return "";
 }
 
-int FreePort() {
-    const int probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    bind(probe, reinterpret_cast<sockaddr*>(&address), size);
-    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size);
-    close(probe);
-    return ntohs(address.sin_port);
-}
-
 TEST(CaddyTest, TheTableTheApiAndThePageWorkThroughTheProxyUnderItsHeaders) {
     if (std::system("command -v caddy >/dev/null 2>&1") != 0) {
         GTEST_SKIP() << "caddy is not installed (scripts/deps.sh server installs it)";

@@ -2,6 +2,10 @@
 // enough (a sanitizer build too), and a server on a loopback port of its own for one test.
 #pragma once
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <cstdlib>
 #include <cstdio>
@@ -59,6 +63,22 @@ inline std::string EndAhead(std::uint64_t ms, std::uint64_t pictures,
         replay += line + "\n";  // the header: up to the first event
     }
     return replay + extra + std::to_string(ms) + " end @" + std::to_string(pictures) + "\n";
+}
+
+// A loopback port the system has free now: one it gave out, closed again (so nobody listens on
+// it until a server is started there).
+inline int FreePort() {
+    const int probe = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (probe < 0 || bind(probe, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+        getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+        std::abort();
+    }
+    close(probe);
+    return ntohs(address.sin_port);
 }
 
 // Every byte but letters and digits as %XX, as a client's URL would carry it.
