@@ -32,11 +32,11 @@ npm_packages() {
     (cd tests/web && { [ node_modules/.package-lock.json -nt package-lock.json ] ||
         npm ci --no-audit --no-fund </dev/null; })
 }
-# ESLint over the page's modules and the tests (tests/web/eslint.config.js).
+# ESLint over the page's modules and the tests (tests/web/eslint.config.js), or the files named.
 lint() {
     npm_packages
-    tests/web/node_modules/.bin/eslint --max-warnings 0 -c tests/web/eslint.config.js \
-        src/platform/hosts/browser tests/web
+    if [ $# -eq 0 ]; then set -- src/platform/hosts/browser tests/web; fi
+    tests/web/node_modules/.bin/eslint --max-warnings 0 -c tests/web/eslint.config.js "$@"
 }
 if [ "$command" = lint ]; then
     lint
@@ -86,6 +86,8 @@ case "$command" in
         exec node tests/web/serve.mjs build-web/site "$port"
         ;;
     test)
+        # The service worker as the build wrote it (its template is no script until then).
+        lint build-web/site/sw.js
         # The desktop page, a phone's, the best score's storage, the updates, the page beside the
         # score server, the page's languages (all run, any failing fails).
         status=0

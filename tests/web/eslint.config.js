@@ -1,6 +1,7 @@
-// ESLint over the page's scripts (src/platform/hosts/browser: ES modules in the browser, the
-// service worker's template) and these tests (node). scripts/web.sh lint runs it, and the
-// test (scripts/web.sh test) before the browser plays.
+// ESLint over the page's scripts (src/platform/hosts/browser: ES modules in the browser; the
+// service worker as the build wrote it, build-web/site/sw.js, its template holding the build's
+// digests) and these tests (node). scripts/web.sh lint runs it, and the test (scripts/web.sh
+// test) before the browser plays, and over the service worker once built.
 import js from '@eslint/js';
 import globals from 'globals';
 
@@ -18,6 +19,10 @@ export default [
     files: ['src/platform/hosts/browser/**/*.js'],
     ignores: ['src/platform/hosts/browser/tavlo.js'],
     languageOptions: { sourceType: 'module', globals: globals.browser },
+  },
+  {
+    files: ['build-web/site/sw.js'],
+    languageOptions: { sourceType: 'script', globals: globals.serviceworker },
   },
   {
     // The tests run in node and hand functions to the page, where window.tavlo is the page's
