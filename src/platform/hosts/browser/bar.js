@@ -3,6 +3,10 @@
 // controls and of what the browser gave the best score's storage. Every text is set here, in the
 // player's language, and set again when it changes (i18n.js).
 import { host } from './core.js';
+// What the bar's buttons and the panel call on the host: its scaling and full screen, its
+// bindings and gamepads.
+import './screen.js';
+import './input.js';
 import { languages, tr, chosen, choose, onLanguageChange } from './i18n.js';
 
 const byId = (id) => document.getElementById(id);

@@ -49,7 +49,7 @@ const std::vector<PageKey>& KeyTable() {
     static const std::vector<PageKey> table = [] {
         std::vector<PageKey> keys = {
             {"Enter", "Return", vk::kReturn, true},
-            {"NumpadEnter", "Keypad Enter", vk::kReturn, false},
+            {"NumpadEnter", "Keypad Enter", vk::kReturn, true},
             {"ControlLeft", "Left Ctrl", vk::kControl, false},
             {"ControlRight", "Right Ctrl", vk::kControl, false},
             {"ShiftLeft", "Left Shift", vk::kShift, false},

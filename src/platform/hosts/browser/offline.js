@@ -1,6 +1,7 @@
 // The page's offline play: the service worker's registration, and its update offer on the
 // page's update line, in the player's language.
 import { host } from './core.js';
+import './storage.js';  // host.whenStored
 import { tr, onLanguageChange } from './i18n.js';
 
 // Played offline and installed through the service worker (a secure origin only: https or

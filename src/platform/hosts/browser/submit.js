@@ -8,6 +8,7 @@
 import { fill, language, onLanguageChange, tr, trn } from './i18n.js';
 import { boardSentence, scoresLine, scoresServer } from './watch.js';
 import { host } from './core.js';
+import './session.js';  // host.recording, host.watching
 
 const nameKey = 'tavlo.name';
 let answers = null;  // whether a score server answers (asked once, when first needed)

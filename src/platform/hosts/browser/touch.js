@@ -15,6 +15,7 @@
 // - An optional vibration tick on each press (off by default, kept in localStorage).
 // Their names (for screen readers) and the bar's buttons are in the player's language.
 import { host } from './core.js';
+import './input.js';  // host.sendKey
 import { tr, onLanguageChange } from './i18n.js';
 
 (function () {
