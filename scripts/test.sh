@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test, in this order:
 #   1. the Debian packages every step needs (scripts/deps.sh test)
-#   2. clang-format over every C++ source, shellcheck over every shell script, the catalogues of
-#      the port's texts checked (scripts/po.sh check)
+#   2. clang-format over every C++ source, shellcheck over every shell script, ESLint over the
+#      page's scripts and its tests, the catalogues of the port's texts checked (scripts/po.sh check)
 #   3. the dev tree (build/), warnings as errors, benchmarks built too; the desktop entry and the
 #      AppStream metainfo it made validated; ctest there: every unit, program and package test,
 #      the golden replays, the page in headless Chromium
@@ -26,6 +26,8 @@ find src server tests tools fuzz bench -name node_modules -prune -o \( -name '*.
 git grep -lI '^#!.*[/ ]\(ba\)\?sh$' | while read -r file; do
     if head -n 1 "$file" | grep -q '^#!.*[/ ]\(ba\)\?sh$'; then echo "$file"; fi
 done | xargs shellcheck -x
+# The page's scripts and its browser tests (ESLint, from the tests' npm packages).
+scripts/web.sh lint
 # The port's texts: the template is what the code marks, every catalogue whole and valid.
 scripts/po.sh check
 

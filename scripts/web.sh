@@ -4,22 +4,46 @@
 #                                 touch.js, tavlo.js, tavlo.wasm, tavlo.data with the catalogues,
 #                                 the manifest, its icons and the service worker sw.js)
 #   scripts/web.sh serve [PORT]   builds, then serves it on http://localhost:PORT/ (default 8014)
-#   scripts/web.sh test           builds, then plays it in headless Chromium (tests/web)
+#   scripts/web.sh test           lints, builds, then plays it in headless Chromium (tests/web)
+#   scripts/web.sh lint           ESLint over the page's scripts and its tests (no build)
 # Installs (scripts/deps.sh) the Debian packages of its web group, web-test for the test (the
 # archive comes from the native build, so that build's packages too).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 command="${1:-build}"
-case "$command" in build | serve | test) ;; *)
-    echo "usage: $0 build | serve [PORT] | test" >&2
+case "$command" in build | serve | test | lint) ;; *)
+    echo "usage: $0 build | serve [PORT] | test | lint" >&2
     exit 2
     ;;
 esac
 
-if [ "$command" = test ]; then scripts/deps.sh web-test server; else scripts/deps.sh web; fi
+case "$command" in
+    test) scripts/deps.sh web-test server ;;
+    lint) scripts/deps.sh web-test ;;
+    *) scripts/deps.sh web ;;
+esac
 # Emscripten's helpers find Debian's acorn here.
 export NODE_PATH=/usr/share/nodejs
+
+# The tests' npm packages (puppeteer-core, ESLint), as the lock file pins them; again when the
+# lock file changes.
+npm_packages() {
+    (cd tests/web && { [ node_modules/.package-lock.json -nt package-lock.json ] ||
+        npm ci --no-audit --no-fund </dev/null; })
+}
+# ESLint over the page's modules and the tests (tests/web/eslint.config.js), or the files named.
+lint() {
+    npm_packages
+    if [ $# -eq 0 ]; then set -- src/platform/hosts/browser tests/web; fi
+    tests/web/node_modules/.bin/eslint --max-warnings 0 -c tests/web/eslint.config.js "$@"
+}
+if [ "$command" = lint ]; then
+    lint
+    echo "ESLint: the page's scripts and tests pass"
+    exit 0
+fi
+if [ "$command" = test ]; then lint; fi
 
 # The archive and the page's icons (and, for the test, the headless program it compares with)
 # from the native build:
@@ -62,9 +86,8 @@ case "$command" in
         exec node tests/web/serve.mjs build-web/site "$port"
         ;;
     test)
-        # puppeteer-core, as the lock file pins it; again when the lock file changes.
-        (cd tests/web && { [ node_modules/.package-lock.json -nt package-lock.json ] ||
-            npm ci --no-audit --no-fund </dev/null; })
+        # The service worker as the build wrote it (its template is no script until then).
+        lint build-web/site/sw.js
         # The desktop page, a phone's, the best score's storage, the updates, the page beside the
         # score server, the page's languages (all run, any failing fails).
         status=0

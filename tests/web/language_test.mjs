@@ -43,7 +43,7 @@ const shownTexts = (page, texts = probes) => page.evaluate((selectors) => Object
   return [at, attribute ? element.getAttribute(attribute) : element.textContent];
 })), Object.keys(texts));
 const same = (a, b) => JSON.stringify(a) === JSON.stringify(b);
-const running = (page) => waitFor('the game', () => page.evaluate(() => Module.tavloHost.state === 'running'), 20000);
+const running = (page) => waitFor('the game', () => page.evaluate(() => tavlo.host.state === 'running'), 20000);
 
 // ---- the browser's language, and the Settings panel's choice ----------------------------------
 const ended = { '#message': 'The game has ended. Reload the page to play again.' };
@@ -66,7 +66,7 @@ for (const { lang, shows, pageLang } of browsers) {
       // The game ended (Pause), the page says so in the player's language.
       await sleep(500);
       await page.keyboard.press('Pause');
-      await waitFor('the end', () => page.evaluate(() => Module.tavloHost.state === 'ended'), 10000);
+      await waitFor('the end', () => page.evaluate(() => tavlo.host.state === 'ended'), 10000);
       const note = await shownTexts(page, ended);
       check(same(note, expected(shows, ended)) && note['#message'] !== ended['#message'],
         `the note when the game ends is in "${shows}": ${JSON.stringify(note)}`);
@@ -120,7 +120,7 @@ const other = fs.readFileSync(path.join(root, 'tests/e2e/replays/round.replay'),
     const french = await message();
     check(french === reasonIn('fr') && french !== reasonIn('en'),
       `a run this version cannot play is refused in French, its reason too: "${french}"`);
-    await page.evaluate(() => window.tavloI18n.choose('de'));
+    await page.evaluate(() => tavlo.i18n.choose('de'));
     const german = await message();
     check(german === reasonIn('de'), `and in German once the player picks German: "${german}"`);
   } catch (error) {
@@ -188,7 +188,7 @@ try {
     });
     for (const language of languages) {
       const found = await page.evaluate(async (choice) => {
-        window.tavloI18n.choose(choice);
+        tavlo.i18n.choose(choice);
         await new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve)));
         return document.documentElement.lang;
       }, language);

@@ -32,7 +32,7 @@ async function listen(page) {
 }
 async function answers(page) {
   return page.evaluate(() => window.pressLog.map((p) => {
-    const flip = Module.tavloHost.flips.find((f) => f > p.handled);
+    const flip = tavlo.host.flips.find((f) => f > p.handled);
     return { code: p.code, stamp: p.stamp, flip };
   }));
 }
@@ -43,7 +43,7 @@ try {
   const page = await browser.newPage();
   await page.setViewport({ width: 1024, height: 768 });
   await page.goto(url);
-  await waitFor('the title', () => page.evaluate(() => (Module.tavloHost.shown || {}).gameMs >= 6500), 20000);
+  await waitFor('the title', () => page.evaluate(() => (tavlo.host.shown || {}).gameMs >= 6500), 20000);
   await listen(page);
   for (let i = 0; i < presses; ++i) {
     const key = i % 2 === 0 ? 'ArrowDown' : 'ArrowUp';  // an even count leaves it on START
@@ -59,7 +59,7 @@ try {
   const playLatency = [];
   for (let round = 0; round < rounds; ++round) {
     await listen(page);
-    const first = await page.evaluate(() => Module.tavloHost.flips.length);
+    const first = await page.evaluate(() => tavlo.host.flips.length);
     await page.keyboard.down('Enter');
     await sleep(45);
     await page.keyboard.up('Enter');
@@ -70,7 +70,7 @@ try {
       await page.keyboard.up('Space');
       await sleep(random(60, 140));
     }
-    const flips = await page.evaluate((n) => Module.tavloHost.flips.slice(n), first);
+    const flips = await page.evaluate((n) => tavlo.host.flips.slice(n), first);
     const gaps = flips.slice(1).map((t, i) => t - flips[i]);
     const rating = gaps.findIndex((g) => g > 1900);
     let countdownEnd = rating;

@@ -19,7 +19,7 @@ function stats(intervals) {
   return `n=${sorted.length} median=${at(0.5).toFixed(2)} p1=${at(0.01).toFixed(2)} ` +
     `p99=${at(0.99).toFixed(2)} max=${sorted[sorted.length - 1].toFixed(2)} ms`;
 }
-const flipsOf = (page) => page.evaluate(() => Module.tavloHost.flips.slice());
+const flipsOf = (page) => page.evaluate(() => tavlo.host.flips.slice());
 
 // Chromium's processes' share of one core over the next `seconds`, in all and by process type.
 async function cpuShare(pid, seconds) {
@@ -66,7 +66,7 @@ try {
   const page = await browser.newPage();
   await page.setViewport({ width: 1024, height: 768 });
   await page.goto(url + (process.env.TAVLO_PAGE_QUERY || ""));
-  await waitFor('the title', () => page.evaluate(() => (Module.tavloHost.shown || {}).gameMs >= 6500), 20000);
+  await waitFor('the title', () => page.evaluate(() => (tavlo.host.shown || {}).gameMs >= 6500), 20000);
 
   // The title: flips and the processor.
   const pid = browser.process().pid;
@@ -109,9 +109,9 @@ try {
   await bare.setViewport({ width: 1024, height: 768 });
   await bare.setContent(barePage(...shown));
   await sleep(1000);
-  const bareBefore = (await bare.evaluate(() => flips.length));
+  const bareBefore = (await bare.evaluate(() => window.flips.length));
   const bareCpu = await cpuShare(pid, titleSeconds);
-  const bareFlips = (await bare.evaluate(() => flips.slice())).slice(bareBefore);
+  const bareFlips = (await bare.evaluate(() => window.flips.slice())).slice(bareBefore);
   console.log(`bare canvas (${shown.join(' ')}): ` +
     `${stats(bareFlips.slice(1).map((t, i) => t - bareFlips[i]))}`);
   console.log(`bare canvas: Chromium's processes used ${bareCpu}`);

@@ -105,7 +105,7 @@ const scoreIs = (page, n) => waitFor(`score ${n}`, async () => {
 }, 4000).catch(() => null);
 const titleShown = (page, timeoutMs) => waitFor('the title', async () => isTitle(await grabScreen(page)), timeoutMs)
   .catch(() => false);
-const state = (page) => page.evaluate(() => Module.tavloHost.state);
+const state = (page) => page.evaluate(() => tavlo.host.state);
 
 const session = await startSession();
 const { url, browser } = session;
@@ -121,7 +121,7 @@ try {
   page.on('pageerror', (e) => check(false, `no error in the page: ${e.message}`));
   await emulate(page, 390, 844);
   await page.goto(url);
-  await waitFor('the title', () => page.evaluate(() => (Module.tavloHost.shown || {}).gameMs >= 6500), 20000);
+  await waitFor('the title', () => page.evaluate(() => (tavlo.host.shown || {}).gameMs >= 6500), 20000);
   const title = await grabScreen(page);
   const frame = reference[title.change];
   check(title.width === 320 && frame && frame.ms <= title.gameMs && samePixels(frame.rgb, title.rgb),
@@ -166,7 +166,7 @@ try {
   await page.evaluate(() => {
     window.pad = { connected: true, axes: [0, 0], buttons: Array.from({ length: 17 }, () => ({ pressed: false })) };
     navigator.getGamepads = () => [window.pad];
-    Module.tavloHost.toggleGamepads();
+    tavlo.host.toggleGamepads();
     window.pad.axes[0] = 0.9;
   });
   await sleep(100);
@@ -175,11 +175,11 @@ try {
   await page.cdp.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: [stage] });
   await page.cdp.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [] });
   check(hiddenByPad && await controlsShown(), 'a gamepad hides them too, a touch brings them back');
-  await page.evaluate(() => Module.tavloHost.toggleGamepads());
+  await page.evaluate(() => tavlo.host.toggleGamepads());
   await page.evaluate(() => {
     window.sent = [];
-    const send = Module.tavloHost.sendKey;
-    Module.tavloHost.sendKey = (vk, down) => { window.sent.push([vk, down, performance.now()]); send(vk, down); };
+    const send = tavlo.host.sendKey;
+    tavlo.host.sendKey = (vk, down) => { window.sent.push([vk, down, performance.now()]); send(vk, down); };
   });
   await touch(page, ['Enter'], 5);
   const panel = await readPanel(page, 8000).catch(() => null);

@@ -91,12 +91,12 @@ try {
   check(watchLine.includes(`On the board for people: ${run.why}.`),
     `watching says the run's board and why: "${watchLine}"`);
   await waitFor('the run to play', () => page.evaluate(
-    () => window.Module && Module.tavloHost.shown && Module.tavloHost.shown.gameMs > 13000), 30000);
+    () => window.tavlo && tavlo.host.shown && tavlo.host.shown.gameMs > 13000), 30000);
   await shoot(page, 'watching');
   const end = await waitFor('the end of the run', () => message(page), 60000);
   check(end.includes(`score of ${run.score} point`),
     `the watched run ends at the server's score ${run.score}: "${end}"`);
-  check(await page.evaluate(() => Module.tavloHost.watched.outcome) === 0 &&
+  check(await page.evaluate(() => tavlo.host.watched.outcome) === 'played' &&
     await storedBest(browser, base + 'play/') === null,
   'it played to its end, and watching stored no best score');
 
@@ -104,7 +104,7 @@ try {
   await page.goto(base + 'play/');
   const pictures = archivePictures();
   await waitFor('the title', () => page.evaluate(
-    () => Module.tavloHost.shown && Module.tavloHost.shown.gameMs >= 6500), 20000);
+    () => tavlo.host.shown && tavlo.host.shown.gameMs >= 6500), 20000);
   await press(page, 'Enter');
   const nextKind = () => waitFor('a picture', async () => {
     const k = crossingKind(await grabScreen(page), pictures);

@@ -25,7 +25,7 @@ try {
     await page.setViewport({ width: 1024, height: 768 });
   }
   await page.goto(url);
-  await waitFor('the title', () => page.evaluate(() => (Module.tavloHost.shown || {}).gameMs >= 6500), 20000);
+  await waitFor('the title', () => page.evaluate(() => (tavlo.host.shown || {}).gameMs >= 6500), 20000);
   if (cdp) {
     const enter = await page.$eval('#play button[aria-label=Enter]', (b) => {
       const r = b.getBoundingClientRect();

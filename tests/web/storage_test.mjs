@@ -22,15 +22,15 @@ async function openGame(where, prepare) {
   await page.goto(where);
   return page;
 }
-const state = (page) => page.evaluate(() => Module.tavloHost.state);
+const state = (page) => page.evaluate(() => tavlo.host.state);
 const reaches = (page, wanted, timeoutMs = 20000) =>
   waitFor(`state ${wanted}`, async () => (await state(page)) === wanted, timeoutMs).catch(() => false);
 const lineText = (page, id) => page.$eval(`#${id}`, (n) => (n.hidden ? '' : n.textContent));
 // Pause ends the game, which stores "score.dat" once more.
 async function endGame(page) {
-  await page.evaluate(() => Module.tavloHost.sendKey(0x13, true));
+  await page.evaluate(() => tavlo.host.sendKey(0x13, true));
   await sleep(100);
-  await page.evaluate(() => Module.tavloHost.sendKey(0x13, false));
+  await page.evaluate(() => tavlo.host.sendKey(0x13, false));
   return reaches(page, 'ended', 10000);
 }
 // What a page may lack: Web Locks (an insecure origin, an older browser), BroadcastChannel.
@@ -134,9 +134,9 @@ try {
     const panel = () => page.$eval('#storage-state', (n) => n.textContent);
     const before = { asked: await page.evaluate(() => window.persistAsked), panel: await panel() };
     await gameStores(page, 7);
-    await waitFor('the store', () => page.evaluate(() => Module.tavloHost.stored >= 1), 5000);
+    await waitFor('the store', () => page.evaluate(() => tavlo.host.stored >= 1), 5000);
     await gameStores(page, 8);
-    await waitFor('the second store', () => page.evaluate(() => Module.tavloHost.stored >= 2), 5000);
+    await waitFor('the second store', () => page.evaluate(() => tavlo.host.stored >= 2), 5000);
     const after = await waitFor('the panel', async () => {
       const text = await panel();
       return /persistent storage/.test(text) ? text : null;

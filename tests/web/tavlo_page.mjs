@@ -111,8 +111,8 @@ export async function grabScreen(page) {
       text += String.fromCharCode(data[i], data[i + 1], data[i + 2]);
     }
     return { width: canvas.width, height: canvas.height, pixels: btoa(text),
-      gameMs: Module.tavloHost.shown ? Module.tavloHost.shown.gameMs : -1,
-      change: Module.tavloHost.shown ? Module.tavloHost.shown.change : -1 };
+      gameMs: tavlo.host.shown ? tavlo.host.shown.gameMs : -1,
+      change: tavlo.host.shown ? tavlo.host.shown.change : -1 };
   });
   const bytes = Buffer.from(shot.pixels, 'base64');
   const rgb = new Uint32Array(shot.width * shot.height);
@@ -299,6 +299,6 @@ export async function storedBest(browser, url, value) {
 
 // The game puts a new "score.dat" in place, as the game's replace reaches the host.
 export const gameStores = (page, best) => page.evaluate((value) => {
-  FS.writeFile('/play/score.dat', new Uint8Array(new Int32Array([value]).buffer));
-  Module.tavloHost.fileReplaced('/play/score.dat');
+  tavlo.module().FS.writeFile('/play/score.dat', new Uint8Array(new Int32Array([value]).buffer));
+  tavlo.host.fileReplaced('/play/score.dat');
 }, best);

@@ -24,7 +24,7 @@ async function gamePage(url) {
   await waitFor('the service worker', () => page.evaluate(() => !!navigator.serviceWorker.controller), 15000);
   return page;
 }
-const started = (page) => waitFor('the game', () => page.evaluate(() => Module.tavloHost.state === 'running'), 20000)
+const started = (page) => waitFor('the game', () => page.evaluate(() => tavlo.host.state === 'running'), 20000)
   .catch(() => false);
 const line = (page, id) => page.$eval(`#${id}`, (n) => (n.hidden ? '' : n.textContent));
 

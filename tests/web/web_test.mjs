@@ -65,7 +65,7 @@ try {
     Date.now = () => seconds * 1000 + Math.floor((real() - start) / 1000);
   }, seed);
   await page.goto(url);
-  const shown = () => page.evaluate(() => Module.tavloHost.shown && Module.tavloHost.shown.gameMs);
+  const shown = () => page.evaluate(() => tavlo.host.shown && tavlo.host.shown.gameMs);
 
   // The logo resolving out of its mosaic, then the title.
   await waitFor('the logo', async () => (await shown()) >= 600, 15000);
@@ -101,7 +101,7 @@ try {
   check(await page.$eval('#keys-notes', (n) => n.textContent) === 'key.left: no key "Bogus"; skipped',
     'the keys panel names a key it does not know');
   check(await page.evaluate(() => [localStorage.getItem('tavlo.key.up'),
-    Module.tavloHost.bindings['key.left'], Module.tavloHost.bindings['pad.enter']])
+    tavlo.host.bindings['key.left'], tavlo.host.bindings['pad.enter']])
     .then(([up, left, enter]) => up === 'W,up' && left === 'A,Left' && enter === 'b'),
   'the keys panel keeps the bindings in the page\'s storage');
   await page.click('#keys-button');
@@ -161,8 +161,8 @@ try {
     await page.evaluate((b) => { window.pad.buttons[b].pressed = false; }, button);
     await sleep(100);
   }
-  await waitFor('the end', () => page.evaluate(() => Module.tavloHost.state === 'ended'), 8000);
-  check(await page.evaluate(() => Module.tavloHost.exitCode) === 1,
+  await waitFor('the end', () => page.evaluate(() => tavlo.host.state === 'ended'), 8000);
+  check(await page.evaluate(() => tavlo.host.exitCode) === 1,
     'QUIT from a gamepad (B, bound in the panel) ends the game with code 1');
 
   // A reload: the best score is the one stored.

@@ -470,6 +470,8 @@ std::string Filled(const Said& said, const Catalog* catalog) {
     return FillParts(text, parts.data(), parts.size());
 }
 
+}  // namespace
+
 std::string JsonString(std::string_view text) {
     std::string out = "\"";
     for (const char c : text) {
@@ -488,8 +490,6 @@ std::string JsonString(std::string_view text) {
     }
     return out + "\"";
 }
-
-}  // namespace
 
 std::string Said::English() const {
     return Filled(*this, nullptr);

@@ -91,6 +91,9 @@ std::vector<std::string> CatalogRoots();
 // closing brace stays as it is.
 std::string Fill(std::string_view text, std::initializer_list<std::string_view> parts);
 
+// The text as a JSON string, quoted (the page's answers, Said::Json).
+std::string JsonString(std::string_view text);
+
 // A sentence of the port's kept with its parts unfilled, made where it is not known who reads
 // it: a program that reads it gets the English, a player the translation, and the page one it
 // can translate again when the player picks another language. Its text is marked for the

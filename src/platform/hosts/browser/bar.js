@@ -1,40 +1,38 @@
 // The page's bar and settings panel: the bar's buttons (full screen, scaling, gamepads, the
 // small screens' menu, the settings), the panel of the player's language, keys and gamepad
-// controls and of what the browser gave the best score's storage; and the page's Module, which
-// emscripten's loader (tavlo.js, loaded after this) takes up. Every text is set here, in the
+// controls and of what the browser gave the best score's storage. Every text is set here, in the
 // player's language, and set again when it changes (i18n.js).
+import { host } from './core.js';
+// What the bar's buttons and the panel call on the host: its scaling and full screen, its
+// bindings and gamepads.
+import './screen.js';
+import './input.js';
 import { languages, tr, chosen, choose, onLanguageChange } from './i18n.js';
 
 const byId = (id) => document.getElementById(id);
 // The buttons give up focus at once, so that Enter and the arrows always reach the game.
 const scalingButton = byId('scaling-button');
 const showScaling = () => {
-  const sharp = !window.Module.tavloHost || window.Module.tavloHost.scaling === 'sharp';
+  const sharp = host.scaling === 'sharp';
   // TRANSLATORS: the scaling button names the mode a press switches to (pixels kept square
   // and whole, or stretched smoothly to fill), not the mode in use.
   scalingButton.textContent = sharp ? tr('Smooth') : tr('Sharp');
 };
 byId('fullscreen-button').addEventListener('click', (e) => {
   e.currentTarget.blur();
-  window.Module.tavloHost.toggleFullscreen();
+  host.toggleFullscreen();
 });
 scalingButton.addEventListener('click', (e) => {
   e.currentTarget.blur();
-  window.Module.tavloHost.toggleScaling();
+  host.toggleScaling();
 });
 const gamepadButton = byId('gamepad-button');
 const showGamepads = () => {
-  // Also called while the host is being made (a choice kept from an earlier visit).
-  const host = window.Module.tavloHost;
-  let on = false;
-  try {
-    on = host ? host.gamepads : localStorage.getItem('tavlo.gamepads') === 'on';
-  } catch (e) { /* no storage: off */ }
-  gamepadButton.textContent = on ? tr('Gamepads: on') : tr('Gamepads: off');
+  gamepadButton.textContent = host.gamepads ? tr('Gamepads: on') : tr('Gamepads: off');
 };
 gamepadButton.addEventListener('click', (e) => {
   e.currentTarget.blur();
-  window.Module.tavloHost.toggleGamepads();
+  host.toggleGamepads();
 });
 const bar = byId('bar');
 byId('menu-button').addEventListener('click', (e) => {
@@ -56,7 +54,6 @@ for (const [code, name] of languages) {
 languageChoice.value = chosen();
 languageChoice.addEventListener('change', () => choose(languageChoice.value));
 const showKeys = (notes) => {
-  const host = window.Module.tavloHost;
   const fields = byId('keys-fields');
   fields.replaceChildren();
   for (const [name, keys] of Object.entries(host.bindings)) {
@@ -78,7 +75,7 @@ byId('keys-button').addEventListener('click', (e) => {
 keysPanel.addEventListener('submit', (e) => e.preventDefault());
 // What the browser gave the best score's storage (persistent or not, this window only).
 document.addEventListener('tavlostorage', () => {
-  byId('storage-state').textContent = window.Module.tavloHost.storage;
+  byId('storage-state').textContent = host.storage;
 });
 document.addEventListener('tavloscaling', showScaling);
 document.addEventListener('tavlogamepads', showGamepads);
@@ -107,10 +104,8 @@ function showTexts() {
   languageChoice.value = chosen();
   showScaling();
   showGamepads();
-  const host = window.Module.tavloHost;
   // The notes of the bindings come from the module, in the language it now has.
-  if (!keysPanel.hidden && host && host.readBindings) showKeys(host.readBindings());
+  if (!keysPanel.hidden) showKeys(host.readBindings());
 }
-window.Module = { onRuntimeInitialized: () => { showScaling(); showGamepads(); } };
 showTexts();
 onLanguageChange(showTexts);

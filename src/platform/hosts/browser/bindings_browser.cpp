@@ -1,39 +1,93 @@
-// The page's bindings through the one model (bindings.h). The page writes into a buffer of this
-// file's the names of the keys it knows and its stored settings, then asks for them to be read;
-// the answer, in the same buffer, is what the page needs to act on a key at once (it decides in
-// the browser's key handler whether the browser may act on it):
+// The page's bindings through the one model (bindings.h), and the page's one table of keys. The
+// page hands over its stored settings and keeps the answer, to act on a key at once (it decides
+// in the browser's key handler whether the browser may act on it):
 //
-//   in:   a line of the keys the page knows, each NAME=VK (its own virtual key), tab-separated,
-//         after "names\t"; then one stored setting a line: key.left=A,Left
-//   out:  one line each, fields separated by tabs:
-//         bind  key.left  A,Left             the panel's text of each setting
-//         key   left  37  -  fullscreen  1   a key (lower case): the virtual key the game gets
-//                                            (0: none), the host action alone and with Alt
-//                                            (- for none), 1 when bound to a game action
-//         pad   0  0 ...                     what each control gives (27 numbers, PadMap's order)
-//         note  ...                          what the player should know (unknown names, ...)
+//   tavlo_bindings_read(stored)   stored: one setting a line, as settings.conf has them
+//                                 ("key.left=A,Left"); answers JSON:
+//     {"bindings": {"key.left": "A,Left", ...},   the panel's text of each setting
+//      "keys": {"ArrowLeft": {"vk": 37, "plain": "", "alt": "fullscreen", "kept": true,
+//               "system": false}, ...},        by KeyboardEvent.code: the virtual key the game
+//                                                gets (0: none), the host action alone and with
+//                                                Alt ("" for none), whether the browser's own
+//                                                action is kept from it, and whether it reaches
+//                                                the game as a system key
+//      "pads": [0, 0, ...],                    what each control gives (27 numbers, PadMap's order)
+//      "notes": ["...", ...]}                  what the player should know (unknown names, ...)
 #include <emscripten.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
-#include <cstring>
 #include <map>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bindings.h"
 #include "catalog.h"
 #include "host_browser.h"
+#include "virtual_keys.h"
 
 EM_JS(void, tavlo_read_bindings, (), { Module.tavloHost.readBindings(); });
 
 namespace {
 
-// The stored settings are a few hundred bytes; longer than this they are cut.
-char buffer[16384];
+// The browser's keys the page plays with: KeyboardEvent.code, the name settings.conf gives the
+// key (SDL's), its own virtual key, and whether the browser's action for it is kept from the
+// browser whatever it is bound to (scrolling, moving the focus, the browser's own full screen;
+// F5, Ctrl+R and the like keep theirs). Letters, digits and F1-F12 follow in KeyTable().
+struct PageKey {
+    std::string code;
+    std::string name;
+    unsigned vk;
+    bool kept;
+};
+
+const std::vector<PageKey>& KeyTable() {
+    namespace vk = host::vk;
+    static const std::vector<PageKey> table = [] {
+        std::vector<PageKey> keys = {
+            {"Enter", "Return", vk::kReturn, true},
+            {"NumpadEnter", "Keypad Enter", vk::kReturn, true},
+            {"ControlLeft", "Left Ctrl", vk::kControl, false},
+            {"ControlRight", "Right Ctrl", vk::kControl, false},
+            {"ShiftLeft", "Left Shift", vk::kShift, false},
+            {"ShiftRight", "Right Shift", vk::kShift, false},
+            {"AltLeft", "Left Alt", vk::kAlt, false},
+            {"AltRight", "Right Alt", vk::kAlt, false},
+            {"Pause", "Pause", vk::kPause, true},
+            {"Escape", "Escape", vk::kEscape, false},
+            {"Space", "Space", vk::kSpace, true},
+            {"Backspace", "Backspace", vk::kBack, false},
+            {"Tab", "Tab", vk::kTab, true},
+            {"PageUp", "PageUp", vk::kPageUp, true},
+            {"PageDown", "PageDown", vk::kPageDown, true},
+            {"End", "End", vk::kEnd, true},
+            {"Home", "Home", vk::kHome, true},
+            {"ArrowLeft", "Left", vk::kLeft, true},
+            {"ArrowUp", "Up", vk::kUp, true},
+            {"ArrowRight", "Right", vk::kRight, true},
+            {"ArrowDown", "Down", vk::kDown, true},
+            {"Insert", "Insert", vk::kInsert, false},
+            {"Delete", "Delete", vk::kDelete, false},
+        };
+        for (char c = 'A'; c <= 'Z'; ++c) {
+            keys.push_back({std::string("Key") + c, std::string(1, c), unsigned(c), false});
+        }
+        for (unsigned i = 0; i < 10; ++i) {
+            const std::string digit = std::to_string(i);
+            keys.push_back({"Digit" + digit, digit, '0' + i, false});
+            keys.push_back({"Numpad" + digit, "Keypad " + digit, vk::kNumpad0 + i, false});
+        }
+        for (unsigned i = 1; i <= 12; ++i) {
+            const std::string f = "F" + std::to_string(i);
+            keys.push_back({f, f, vk::kF1 + i - 1, vk::kF1 + i - 1 == vk::kF11});
+        }
+        return keys;
+    }();
+    return table;
+}
 
 std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -45,36 +99,31 @@ bool PageAction(const std::string& setting) {
     return setting != "key.screenshot";
 }
 
+std::string HostActionName(std::optional<host::Action> action) {
+    if (action == host::Action::FullScreen) return "fullscreen";
+    if (action == host::Action::Scaling) return "scaling";
+    return "";
+}
+
+// Each answer lasts until the next call, for the page to read; never destroyed, as the page's
+// panel reads the bindings after the game has ended too (the runtime's exit).
+std::string& Answer() {
+    static auto* answer = new std::string();
+    return *answer;
+}
+
 }  // namespace
 
 extern "C" {
 
-EMSCRIPTEN_KEEPALIVE char* tavlo_bindings_buffer() {
-    return buffer;
-}
-EMSCRIPTEN_KEEPALIVE int tavlo_bindings_buffer_size() {
-    return static_cast<int>(sizeof buffer);
-}
-
-EMSCRIPTEN_KEEPALIVE void tavlo_bindings_read() {
-    std::istringstream in(std::string(buffer, strnlen(buffer, sizeof buffer)));
-    std::string line;
-    std::map<std::string, std::string> known;  // lower case → the page's spelling
-    std::map<std::string, unsigned> own;       // the page's spelling → its own virtual key
+EMSCRIPTEN_KEEPALIVE const char* tavlo_bindings_read(const char* storedText) {
+    std::map<std::string, std::string> known;  // lower case → the table's spelling
+    for (const PageKey& key : KeyTable()) known[Lower(key.name)] = key.name;
     std::map<std::string, std::string> stored;
+    std::istringstream in(storedText ? storedText : "");
+    std::string line;
     while (std::getline(in, line)) {
-        if (line.rfind("names\t", 0) == 0) {
-            std::istringstream names(line.substr(6));
-            std::string name;
-            while (std::getline(names, name, '\t')) {
-                const auto equals = name.rfind('=');
-                if (equals == std::string::npos) continue;
-                const std::string key = name.substr(0, equals);
-                known[Lower(key)] = key;
-                own[key] =
-                    static_cast<unsigned>(std::strtoul(name.c_str() + equals + 1, nullptr, 10));
-            }
-        } else if (const auto equals = line.find('='); equals != std::string::npos) {
+        if (const auto equals = line.find('='); equals != std::string::npos) {
             stored[line.substr(0, equals)] = line.substr(equals + 1);
         }
     }
@@ -103,36 +152,45 @@ EMSCRIPTEN_KEEPALIVE void tavlo_bindings_read() {
         if (action != "screenshot")
             notes.push_back(platform::Fill(tr("no key is left for {1}"), {action}));
     }
-    std::ostringstream out;
+    using platform::JsonString;
+    std::string out = "{\"bindings\":{";
     std::istringstream lines(host::FormatBindings(bindings));
+    const char* comma = "";
     while (std::getline(lines, line)) {
         const auto equals = line.find('=');
         const std::string setting = line.substr(0, equals);
-        if (PageAction(setting))
-            out << "bind\t" << setting << "\t" << line.substr(equals + 1) << "\n";
+        if (!PageAction(setting)) continue;
+        out += comma + JsonString(setting) + ":" + JsonString(line.substr(equals + 1));
+        comma = ",";
     }
-    const auto hostAction = [](const std::optional<host::Action>& action) -> std::string {
-        if (action == host::Action::FullScreen) return "fullscreen";
-        if (action == host::Action::Scaling) return "scaling";
-        return "-";
-    };
+    out += "},\"keys\":{";
+    comma = "";
     // Each key resolved once, as the SDL host's key map resolves them (host::ResolveKey).
-    for (const auto& [key, vk] : own) {
-        const host::KeyUse use = host::ResolveKey(bindings, key, vk);
-        out << "key\t" << Lower(key) << "\t" << use.gameKey << "\t" << hostAction(use.plain) << "\t"
-            << hostAction(use.withAlt) << "\t" << (use.boundToGame ? 1 : 0) << "\n";
+    for (const PageKey& key : KeyTable()) {
+        const host::KeyUse use = host::ResolveKey(bindings, key.name, key.vk);
+        // Alt and F10 are system keys, as Windows sends them.
+        const bool system = use.gameKey == host::vk::kAlt || use.gameKey == host::vk::kF10;
+        out += comma + JsonString(key.code) + ":{\"vk\":" + std::to_string(use.gameKey);
+        out += ",\"plain\":" + JsonString(HostActionName(use.plain));
+        out += ",\"alt\":" + JsonString(HostActionName(use.withAlt));
+        out += std::string(",\"kept\":") + (key.kept || use.boundToGame ? "true" : "false");
+        out += std::string(",\"system\":") + (system ? "true" : "false") + "}";
+        comma = ",";
     }
+    out += "},\"pads\":[";
     const host::PadMap pads = host::PadMapOf(bindings);
-    out << "pad";
-    for (const unsigned vk : pads.buttons) out << "\t" << vk;
-    for (const unsigned vk : pads.negative) out << "\t" << vk;
-    for (const unsigned vk : pads.positive) out << "\t" << vk;
-    out << "\n";
-    for (const std::string& note : notes) out << "note\t" << note << "\n";
-    const std::string text = out.str();
-    const std::size_t size = std::min(text.size(), sizeof buffer - 1);
-    std::copy_n(text.data(), size, buffer);
-    buffer[size] = '\0';
+    comma = "";
+    const auto numbers = [&](const auto& keys) {
+        for (const unsigned vk : keys) out += std::exchange(comma, ",") + std::to_string(vk);
+    };
+    numbers(pads.buttons);
+    numbers(pads.negative);
+    numbers(pads.positive);
+    out += "],\"notes\":[";
+    comma = "";
+    for (const std::string& note : notes) out += std::exchange(comma, ",") + JsonString(note);
+    Answer() = out + "]}";
+    return Answer().c_str();
 }
 
 }  // extern "C"

@@ -2,8 +2,9 @@
 // everywhere; when it finds its queue empty the host hands the thread back to the browser until
 // the game is likely to draw next (Asyncify unwinds the game's stack and rewinds it on waking),
 // so the page keeps painting and taking keys while the game waits for its frame.
-// The page's side is core.js and the files beside it, one a job (canvas: screen.js; keys and
-// gamepads: input.js; timers: waits.js; storage: storage.js).
+// The page's side is core.js and the modules beside it, one a job (canvas: screen.js; keys and
+// gamepads: input.js; timers: waits.js; storage: storage.js). What crosses here are numbers and
+// strings; the game's memory is written only on this side (the controls' keys, the pads).
 #include <emscripten.h>
 
 #include <algorithm>
@@ -18,11 +19,22 @@
 #include "controller_keys.h"
 #include "frame_pacer.h"
 
-// Each of these is defined on Module.tavloHost by the page's side (core.js names its files).
+// Each of these is defined on Module.tavloHost by the page's side (core.js names its modules).
 EM_JS(int, tavlo_next_key, (), { return Module.tavloHost.nextKey(); });
-EM_JS(int, tavlo_read_pads, (int* out, int slots),
-      { return Module.tavloHost.readPads(out, slots); });
-EM_JS(int, tavlo_read_pad_map, (unsigned* out), { return Module.tavloHost.readPadMap(out); });
+// The pads' numbers, `fields` a slot (as readPads gives them); 0 slots when none is read.
+EM_JS(int, tavlo_read_pads, (int* out, int slots, int fields), {
+    const pads = Module.tavloHost.readPads(slots);
+    if (!pads || pads.length != slots * fields) return 0;
+    HEAP32.set(pads, out >> 2);
+    return slots;
+});
+// The controls' keys (`count` numbers, PadMap's order) when they changed since the last call.
+EM_JS(int, tavlo_read_pad_map, (unsigned* out, int count), {
+    const map = Module.tavloHost.readPadMap();
+    if (!map || map.length != count) return 0;
+    HEAPU32.set(map, out >> 2);
+    return 1;
+});
 EM_JS(void, tavlo_present,
       (const void* rgba, int width, int height, int top, int bottom, double gameMs, double change),
       { Module.tavloHost.present(rgba, width, height, top, bottom, gameMs, change); });
@@ -180,7 +192,7 @@ class BrowserHost final : public Host {
         std::vector<KeyChange> changes;
         ReadPadMap(changes);
         std::array<int, kPadSlots * kPadFields> raw{};
-        const int slots = tavlo_read_pads(raw.data(), kPadSlots);
+        const int slots = tavlo_read_pads(raw.data(), kPadSlots, kPadFields);
         for (int pad = 0; pad < kPadSlots; ++pad) {
             PadState next;
             if (pad < slots) {
@@ -218,7 +230,7 @@ class BrowserHost final : public Host {
     // pads held is let go first, and pressed again through the new bindings at the next reading.
     void ReadPadMap(std::vector<KeyChange>& changes) {
         std::array<unsigned, kPadButtons + 2 * kPadAxes> keys{};
-        if (!tavlo_read_pad_map(keys.data())) return;
+        if (!tavlo_read_pad_map(keys.data(), static_cast<int>(keys.size()))) return;
         for (int pad = 0; pad < kPadSlots; ++pad) {
             if (pads_[static_cast<std::size_t>(pad)].connected) {
                 controllerKeys_.Removed(pad, changes);

@@ -1,6 +1,6 @@
 // The browser host: the game in a web page, built with emscripten. The screen goes into a
 // canvas, keys and gamepads arrive from the page, and the game's spinning on its clock yields to
-// the browser between clock ticks (Asyncify). The page's side is core.js and the files it names.
+// the browser between clock ticks (Asyncify). The page's side is core.js and the modules it names.
 #pragma once
 
 #include "host.h"

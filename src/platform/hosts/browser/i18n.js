@@ -7,8 +7,7 @@
 // The language: the page's choice (the Settings panel, kept in localStorage as tavlo.language),
 // else navigator.languages. A change is applied at once: every onLanguageChange callback runs,
 // and each re-renders its own texts.
-// A module: the page's other scripts import it; the game's page side (run.js and the files
-// beside it, in front of emscripten's loader) finds the same functions on window.tavloI18n.
+// A module: the page's other modules import it.
 
 // The Settings panel's choices: '' follows the browser; then each language in its own name.
 export const languages = [
@@ -85,5 +84,3 @@ export function useReader(moduleReader) {
   reader = moduleReader;
   apply();
 }
-
-window.tavloI18n = { tr, trn, fill, onLanguageChange, language, chosen, choose, useReader, languages };

@@ -1,5 +1,7 @@
 // The page's offline play: the service worker's registration, and its update offer on the
 // page's update line, in the player's language.
+import { host } from './core.js';
+import './storage.js';  // host.whenStored
 import { tr, onLanguageChange } from './i18n.js';
 
 // Played offline and installed through the service worker (a secure origin only: https or
@@ -17,7 +19,7 @@ if ('serviceWorker' in navigator && window.isSecureContext) {
   };
   onLanguageChange(() => { if (shown) update.replaceChildren(...shown()); });
   // A best score being stored is stored before the new build takes over and the page reloads.
-  const stored = () => (Module.tavloHost ? Module.tavloHost.whenStored() : Promise.resolve());
+  const stored = () => host.whenStored();
   navigator.serviceWorker.register('sw.js').then((registration) => {
     const offer = () => {
       if (!registration.waiting || !navigator.serviceWorker.controller) return;

@@ -27,8 +27,8 @@
 EM_JS(int, tavlo_session_watching, (), { return Module.tavloHost.watching ? 1 : 0; });
 EM_JS(void, tavlo_session_round, (int score, int best),
       { Module.tavloHost.roundEnded(score, best); });
-EM_JS(void, tavlo_session_watched, (int outcome, int rounds, int best, const char* detail),
-      { Module.tavloHost.watchEnded(outcome, rounds, best, UTF8ToString(detail)); });
+EM_JS(void, tavlo_page_watched, (const char* outcome, int rounds, int best, const char* detail),
+      { Module.tavloHost.watchEnded(UTF8ToString(outcome), rounds, best, UTF8ToString(detail)); });
 EM_JS(void, tavlo_session_recorded, (), { Module.tavloHost.recordingEnded(); });
 
 namespace host {
@@ -46,8 +46,15 @@ constexpr const char* kSnapshot = "/session/submit.replay";
 // A run is watched in a folder of its own: the archive, and the score file it was recorded with.
 constexpr const char* kWatchFolder = "/watch";
 
-// What session.js hears when a watched run ends (watchEnded's first argument).
-enum Outcome { kPlayed = 0, kStopped = 1, kDiverged = 2, kRefused = 3 };
+// How a watched run ended. The page hears it by name (session.js, watchEnded's first argument):
+// played to its end, stopped before it (Pause), went another way than recorded, refused (not a
+// replay of this program).
+enum Outcome { kPlayed, kStopped, kDiverged, kRefused };
+
+void tavlo_session_watched(int outcome, int rounds, int best, const char* detail) {
+    static constexpr const char* kNames[] = {"played", "stopped", "diverged", "refused"};
+    tavlo_page_watched(kNames[outcome], rounds, best, detail);
+}
 
 struct PageSession {
     bool watching = false;

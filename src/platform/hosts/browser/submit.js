@@ -7,6 +7,8 @@
 // runs under the name send it. A name taken elsewhere asks for its key.
 import { fill, language, onLanguageChange, tr, trn } from './i18n.js';
 import { boardSentence, scoresLine, scoresServer } from './watch.js';
+import { host } from './core.js';
+import './session.js';  // host.recording, host.watching
 
 const nameKey = 'tavlo.name';
 let answers = null;  // whether a score server answers (asked once, when first needed)
@@ -56,7 +58,7 @@ const isKey = (text) => /^[A-Za-z0-9_-]{1,128}$/.test(text);
 // server gives its reason in the page's language, as the page asks. The outcome: true when the
 // run is in the table, 'key' when the server asks for the name's key, else false.
 async function send(name, given, answer) {
-  const bytes = Module.tavloHost.recording();
+  const bytes = host.recording();
   if (!bytes) {
     answer(() => tr('There is no recording of this game to send.'));
     return false;
@@ -163,6 +165,6 @@ function offer(score) {
 }
 
 document.addEventListener('tavloround', (e) => {
-  if (!e.detail.newBest || Module.tavloHost.watching) return;
+  if (!e.detail.newBest || host.watching) return;
   serverAnswers().then((ok) => { if (ok) offer(e.detail.score); });
 });

@@ -14,6 +14,8 @@
 //   press.
 // - An optional vibration tick on each press (off by default, kept in localStorage).
 // Their names (for screen readers) and the bar's buttons are in the player's language.
+import { host } from './core.js';
+import './input.js';  // host.sendKey
 import { tr, onLanguageChange } from './i18n.js';
 
 (function () {
@@ -62,10 +64,8 @@ import { tr, onLanguageChange } from './i18n.js';
   // ---- keys ----------------------------------------------------------------------------------
   const fingers = new Map();  // pointerId -> the button it holds
   const holders = new Map();  // virtual key -> {count, downAt, release (timer or null)}
-  const flips = () => (window.Module && Module.tavloHost ? Module.tavloHost.flipCount : 0);
-  const sendKey = (vk, down) => {
-    if (window.Module && Module.tavloHost && Module.tavloHost.sendKey) Module.tavloHost.sendKey(vk, down);
-  };
+  const flips = () => host.flipCount;
+  const sendKey = (vk, down) => host.sendKey(vk, down);
 
   function press(button) {
     const vk = Number(button.dataset.key);

@@ -5,6 +5,7 @@
 // The score server is the one ?scores=URL names, else the page's <meta name="tavlo-scores">,
 // else the page's own site (tavlo-scores --site serves the page beside its API: docs/scores.md).
 import { fill, onLanguageChange, tr, trn } from './i18n.js';
+import { watchRun } from './session.js';
 
 export function scoresServer() {
   const meta = document.querySelector('meta[name="tavlo-scores"]');
@@ -56,10 +57,11 @@ function detail(how) {
   }
 }
 
+// How the run ended, by the outcome's name (session.js).
 function ended(how) {
-  if (how.outcome === 3) return fill(tr('This run cannot be played here: {1}.'), detail(how));
-  if (how.outcome === 2) return fill(tr('The run went another way than it was recorded ({1}).'), detail(how));
-  if (how.outcome === 1) return tr('You stopped the run before its end.');
+  if (how.outcome === 'refused') return fill(tr('This run cannot be played here: {1}.'), detail(how));
+  if (how.outcome === 'diverged') return fill(tr('The run went another way than it was recorded ({1}).'), detail(how));
+  if (how.outcome === 'stopped') return tr('You stopped the run before its end.');
   if (!how.rounds) return tr('The run has ended without finishing a round.');
   return fill(trn('The run has ended. It reached a score of {1} point.',
     'The run has ended. It reached a score of {1} points.', how.best), how.best);
@@ -96,12 +98,12 @@ if (wanted) {
     shown = text;
     show();
   };
-  window.Module = window.Module || {};
-  window.Module.tavloWatch = fetch(address).then((response) => {
+  const bytes = fetch(address).then((response) => {
     if (!response.ok) throw Object.assign(new Error(`HTTP ${response.status}`), { status: response.status });
     return response.arrayBuffer();
-  }).then((bytes) => new Uint8Array(bytes));
-  window.Module.tavloWatch.catch((error) => {
+  }).then((body) => new Uint8Array(body));
+  watchRun(bytes);
+  bytes.catch((error) => {
     over(() => fill(tr('The run could not be fetched from {1}: {2}'), address.href,
       error.status ? fill(tr('the server answered {1}'), error.status) : error.message));
   });
