@@ -61,19 +61,19 @@ Submission ReadSubmission(std::string_view body, std::string_view version) {
                   "; the table takes runs of Tavlo " + std::string(version);
         return s;
     }
-    host::replay::Replay replay;
-    if (const auto damaged = host::replay::Parse(body, replay)) {
+    replay::Replay replay;
+    if (const auto damaged = replay::Parse(body, replay)) {
         s.verdict = Submission::Verdict::Damaged;
         s.error = damaged->line > 0
                       ? "line " + std::to_string(damaged->line) + ": " + damaged->message
                       : damaged->message;
         return s;
     }
-    s.canonical = host::replay::HeaderText(replay);
-    for (const host::replay::Event& event : replay.events) {
-        s.canonical += host::replay::EventLine(event);
+    s.canonical = replay::HeaderText(replay);
+    for (const replay::Event& event : replay.events) {
+        s.canonical += replay::EventLine(event);
     }
-    s.canonical += host::replay::EndLine(replay.endAt, replay.endFrames, replay.cut);
+    s.canonical += replay::EndLine(replay.endAt, replay.endFrames, replay.cut);
     s.endAt = replay.endAt;
     s.endFrames = replay.endFrames;
     s.verdict = Submission::Verdict::Replay;

@@ -32,7 +32,7 @@ struct Submission {
 
 // Reads the header of `body`: the first line "tavlo-replay 1", then lines up to the first
 // event, of which "program VERSION" must be one; then, for this program's `version`, the whole
-// replay (host::replay::Parse). Never reads past `body`, whatever it holds.
+// replay (replay::Parse). Never reads past `body`, whatever it holds.
 Submission ReadSubmission(std::string_view body, std::string_view version);
 
 }  // namespace scores

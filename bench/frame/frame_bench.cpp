@@ -169,7 +169,7 @@ void BM_HostConvertScreen(benchmark::State& state) {
     }
     std::vector<std::uint32_t> out(320 * 240);
     for (auto _ : state) {
-        host::sdl::ConvertScreen(pixels.data(), 320, 240, 320, colours.data(), out.data(), 320 * 4);
+        sdl::ConvertScreen(pixels.data(), 320, 240, 320, colours.data(), out.data(), 320 * 4);
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();
     }
@@ -189,7 +189,7 @@ void BM_HostScaleScreen(benchmark::State& state) {
     const int pitch = 320 * factor * 4;
     std::vector<std::uint8_t> window(static_cast<std::size_t>(pitch) * 240 * factor);
     for (auto _ : state) {
-        host::sdl::ScaleRows(pixels.data(), 320, 320, 0, 240, lookup, factor, window.data(), pitch);
+        sdl::ScaleRows(pixels.data(), 320, 320, 0, 240, lookup, factor, window.data(), pitch);
         benchmark::DoNotOptimize(window.data());
         benchmark::ClobberMemory();
     }
@@ -240,7 +240,7 @@ BENCHMARK(BM_ArchiveUnpack1MiB);
 
 int main(int argc, char** argv) {
     // The game's own steps run on the headless host: no window, and no time spent presenting.
-    host::SetHostFactory(host::CreateHeadlessHost);
+    host::SetHostFactory(headless::CreateHeadlessHost);
     // The pictures are read from, and "tmp.bmp" written to, the working directory.
     namespace fs = std::filesystem;
     const fs::path folder =

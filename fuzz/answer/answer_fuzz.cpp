@@ -17,7 +17,7 @@ void Require(bool condition) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace platform::net;
+    using namespace net;
     static const int kStatuses[] = {201, 200, 400, 409, 413, 422, 429, 500, 503, 302, 204, 0};
     PostAnswer answer;
     answer.status = size > 0 ? kStatuses[data[0] % (sizeof kStatuses / sizeof *kStatuses)] : 201;

@@ -30,7 +30,7 @@ void RemoveFile() {
 
 // The window, full screen at 320×240×8, a primary with a grey palette and a small surface.
 void OpenScreen() {
-    host::SetHostFactory(host::CreateHeadlessHost);
+    host::SetHostFactory(headless::CreateHeadlessHost);
     const char* tmp = std::getenv("TMPDIR");
     path =
         std::string(tmp ? tmp : "/tmp") + "/tavlo-loadimage-" + std::to_string(getpid()) + ".bmp";

@@ -8,9 +8,9 @@
 #include "replay.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    host::replay::Replay replay;
+    replay::Replay replay;
     const auto error =
-        host::replay::Parse(std::string_view(reinterpret_cast<const char*>(data), size), replay);
+        replay::Parse(std::string_view(reinterpret_cast<const char*>(data), size), replay);
     if (error) {
         if (error->message.empty()) std::abort();
         return 0;
@@ -22,17 +22,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         frames = event.frames;
     }
     if (replay.endLine <= 0 || replay.endAt < at || replay.endFrames < frames ||
-        replay.endAt > host::replay::kMaxClock || replay.archive.size() != 16) {
+        replay.endAt > replay::kMaxClock || replay.archive.size() != 16) {
         std::abort();
     }
     // What the parser read, written again, reads back the same.
-    std::string text = host::replay::HeaderText(replay);
-    text.replace(text.find("\nseed ") + 6, host::replay::kSeedFieldWidth,
-                 host::replay::SeedField(replay.seed));
-    for (const auto& event : replay.events) text += host::replay::EventLine(event);
-    text += host::replay::EndLine(replay.endAt, replay.endFrames, replay.cut);
-    host::replay::Replay again;
-    if (host::replay::Parse(text, again) || again.events.size() != replay.events.size() ||
+    std::string text = replay::HeaderText(replay);
+    text.replace(text.find("\nseed ") + 6, replay::kSeedFieldWidth, replay::SeedField(replay.seed));
+    for (const auto& event : replay.events) text += replay::EventLine(event);
+    text += replay::EndLine(replay.endAt, replay.endFrames, replay.cut);
+    replay::Replay again;
+    if (replay::Parse(text, again) || again.events.size() != replay.events.size() ||
         again.seed != replay.seed || again.scores != replay.scores) {
         std::abort();
     }

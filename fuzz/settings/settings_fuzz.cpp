@@ -23,8 +23,8 @@ void Require(bool condition) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace host;
     std::vector<platform::Said> notes;
-    const Settings parsed =
-        ParseSettings(std::string(reinterpret_cast<const char*>(data), size), SdlKeyName, notes);
+    const Settings parsed = ParseSettings(std::string(reinterpret_cast<const char*>(data), size),
+                                          sdl::SdlKeyName, notes);
     Require(parsed.mode == WindowMode::FullScreen || parsed.mode == WindowMode::Window);
     Require(parsed.scaling == Scaling::Sharp || parsed.scaling == Scaling::Smooth);
     Require(parsed.windowWidth >= 320 && parsed.windowWidth <= kMaxWindowSide);
@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     std::vector<platform::Said> againNotes;
-    const Settings again = ParseSettings(FormatSettings(parsed), SdlKeyName, againNotes);
+    const Settings again = ParseSettings(FormatSettings(parsed), sdl::SdlKeyName, againNotes);
     Require(againNotes.empty() && again == parsed);
     return 0;
 }

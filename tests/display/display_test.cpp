@@ -66,7 +66,7 @@ TEST(DisplayPresent, FlipShowsTheBackBufferAndTwoFlipsRestoreTheAddresses) {
     EXPECT_EQ(SurfaceMemory[0], back);
     EXPECT_EQ(SurfaceMemory[1], front);
     // The memory recorded for the back buffer before the flip is now what the screen shows.
-    const auto& picture = host::headless::LastPicture();
+    const auto& picture = headless::LastPicture();
     ASSERT_EQ(picture.width, 320);
     ASSERT_EQ(picture.height, 240);
     EXPECT_EQ(picture.cause, host::ScreenChange::Flip);
@@ -77,7 +77,7 @@ TEST(DisplayPresent, FlipShowsTheBackBufferAndTwoFlipsRestoreTheAddresses) {
     display.Present();
     EXPECT_EQ(SurfaceMemory[0], front);
     EXPECT_EQ(SurfaceMemory[1], back);
-    EXPECT_EQ(host::headless::LastPicture().pixels[100 * 320 + 17], 0);
+    EXPECT_EQ(headless::LastPicture().pixels[100 * 320 + 17], 0);
 }
 
 TEST(DisplayPresent, WindowedPresentationLandsAtTheWindowOrigin) {
@@ -97,7 +97,7 @@ TEST(DisplayPresent, WindowedPresentationLandsAtTheWindowOrigin) {
     EXPECT_EQ(SlotPixel(0, 420, 50), 0);
     EXPECT_EQ(SlotPixel(0, 100, 290), 0);
     // The screen is the window's client area: exactly the presented picture.
-    const auto& picture = host::headless::LastPicture();
+    const auto& picture = headless::LastPicture();
     EXPECT_EQ(picture.width, 320);
     EXPECT_EQ(picture.height, 240);
     EXPECT_EQ(picture.pixels[10 * 320 + 10], Pattern(10, 10));
@@ -154,7 +154,7 @@ TEST(DisplayPalette, WindowedScreenKeepsTheStaticColours) {
     for (auto& e : red) e = {200, 10, 10, PC_RESERVED};
     DisplayPalette->SetEntries(0, 0, 256, red);
     display.Present();
-    const auto& colours = host::headless::LastPicture().colours;
+    const auto& colours = headless::LastPicture().colours;
     EXPECT_EQ(colours[0].r, 0);      // black stays black
     EXPECT_EQ(colours[255].g, 255);  // white stays white
     EXPECT_EQ(colours[10].r, 200);   // the free entries follow the palette

@@ -34,7 +34,7 @@ constexpr int kEnough = 100;  // the bot stops pressing once it has more than th
 bool ShowsFromGame1(int x, int y, int sx, int sy, int w, int h) {
     DDCOLORKEY key{};
     SurfaceTable[3]->GetColorKey(DDCKEY_SRCBLT, &key);
-    const auto& screen = host::headless::LastPicture();
+    const auto& screen = headless::LastPicture();
     int compared = 0;
     for (int row = 0; row < h; ++row) {
         for (int column = 0; column < w; ++column) {
@@ -76,9 +76,9 @@ void PlayAndEnd(End end) {
     Press(6000, VK_RETURN);  // the title is up by then
     bool seeded = false;
     testing_support::RoundBot bot(kEnough);
-    host::headless::SetIdleHook([&] {
+    headless::SetIdleHook([&] {
         const GameRound& round = gameRound;
-        const std::uint64_t now = host::headless::Elapsed();
+        const std::uint64_t now = headless::Elapsed();
         // Start-up seeds the generator with the time before the logo; seed it again after that.
         if (!seeded && now >= 1000) {
             std::srand(kSeed);
@@ -109,7 +109,7 @@ void PlayAndEnd(End end) {
 void StartAndLookAtTheBestScore() {
     host::Current();
     Press(6000, VK_RETURN);
-    host::headless::SetIdleHook([] {
+    headless::SetIdleHook([] {
         const GameRound& round = gameRound;
         if (round.speed > 0.0f && round.x < 320.0f) {
             Note("loaded best " + std::to_string(round.bestScore));

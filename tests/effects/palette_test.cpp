@@ -200,10 +200,10 @@ std::vector<std::pair<std::uint64_t, int>> seenGreen;
 
 void WatchEntryTwo() {
     seenGreen.clear();
-    host::headless::SetIdleHook([] {
+    headless::SetIdleHook([] {
         int green = WorkingPalette[2].peGreen;
         if (seenGreen.empty() || seenGreen.back().second != green) {
-            seenGreen.emplace_back(host::headless::Elapsed(), green);
+            seenGreen.emplace_back(headless::Elapsed(), green);
         }
     });
 }
@@ -232,7 +232,7 @@ TEST_P(Fades, StepsEveryFrameAndEndsOnTo) {
     FillMaster();
     WatchEntryTwo();
     platform::ClearTrace();
-    const std::uint64_t start = host::headless::Elapsed();
+    const std::uint64_t start = headless::Elapsed();
     if (c.rising) {
         display.FadeUp(c.from, c.to, c.step, 33);
     } else {
@@ -242,7 +242,7 @@ TEST_P(Fades, StepsEveryFrameAndEndsOnTo) {
     // One hand-over per step and one for the final offset, in the mode's form.
     EXPECT_EQ(TraceCount(c.fullScreen ? "SetEntries 0 256" : "SetEntries 10 236"), steps + 1);
     EXPECT_EQ(TraceCount("SetEntries"), steps + 1);
-    EXPECT_EQ(host::headless::Elapsed() - start, 33u * steps);
+    EXPECT_EQ(headless::Elapsed() - start, 33u * steps);
 
     // What each frame showed: the step's offset on entry 2, at the frame's start.
     ASSERT_EQ(seenGreen.size(), c.offsets.size());
@@ -275,7 +275,7 @@ TEST(RangeFades, DarkenOnlyTheRangeThenEndOnTheWholePalette) {
     FillMaster();
     int framesOutsideChanged = 0, frames = 0;
     int lastRed16 = -1;
-    host::headless::SetIdleHook([&] {
+    headless::SetIdleHook([&] {
         for (int i : {0, 2, 15, 32, 255}) {
             framesOutsideChanged += !Same(WorkingPalette[i], MasterPalette[i]);
         }
@@ -302,10 +302,10 @@ TEST(RangeFades, RisingRangeFadeEndsWithTheWholePaletteAtTo) {
     FillMaster();
     display.RestorePalette();
     platform::ClearTrace();
-    const std::uint64_t start = host::headless::Elapsed();
+    const std::uint64_t start = headless::Elapsed();
     display.FadeRangeUp(-64, 16, 100, 110, 4, 20);
     // Windowed steps of 16: -64, -48, -32, -16, 0, 16.
-    EXPECT_EQ(host::headless::Elapsed() - start, 6u * 20);
+    EXPECT_EQ(headless::Elapsed() - start, 6u * 20);
     EXPECT_EQ(TraceCount("SetEntries 10 236"), 7);
     for (int i = 0; i < 256; ++i) {
         if (i == 1) continue;

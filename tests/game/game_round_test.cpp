@@ -263,7 +263,7 @@ TEST_P(RoundRating, PicksTheRowAndKeepsTheFrameInSlotTwo) {
     EXPECT_EQ(SlotPixel(2, 93, 205), kBackground);
     EXPECT_EQ(SlotPixel(2, 227, 205), kBackground);
     // The frame is on the screen (slot 0 after the flip) and kept in slot 2.
-    const auto& screen = host::headless::LastPicture();
+    const auto& screen = headless::LastPicture();
     EXPECT_EQ(screen.pixels[205 * 320 + 100], 40 + row);
     EXPECT_TRUE(SameRect(2, 0, 0, 0, 0, 0, 320, 240));
 }
@@ -288,15 +288,15 @@ TEST_F(Round, ANewBestIsSavedWhileTheRatingIsShown) {
         std::string file;
     };
     std::vector<Seen> seen;  // at every empty look at the queue
-    host::headless::SetIdleHook([&] {
-        const auto& screen = host::headless::LastPicture();
+    headless::SetIdleHook([&] {
+        const auto& screen = headless::LastPicture();
         seen.push_back({screen.pixels.size() == 320 * 240 && screen.pixels[205 * 320 + 100] == 42,
                         testing_support::ReadFile("score.dat")});
     });
-    const std::uint64_t start = host::headless::Elapsed();
+    const std::uint64_t start = headless::Elapsed();
     gameRound.ShowRating();
-    host::headless::SetIdleHook(nullptr);
-    EXPECT_EQ(host::headless::Elapsed() - start, 2000u);
+    headless::SetIdleHook(nullptr);
+    EXPECT_EQ(headless::Elapsed() - start, 2000u);
     ASSERT_GE(seen.size(), 2u);
     EXPECT_TRUE(seen.front().ratingShown);
     EXPECT_EQ(seen.front().file, before);
@@ -304,20 +304,20 @@ TEST_F(Round, ANewBestIsSavedWhileTheRatingIsShown) {
 }
 
 TEST_F(Round, AnArrowHeldThroughTheCountdownCountsInTheFirstFrame) {
-    const auto start = host::headless::Elapsed();
+    const auto start = headless::Elapsed();
     host::InputEvent down{host::InputEvent::Kind::KeyDown, VK_RIGHT};
-    host::headless::InjectEvent(start + 500, down);
+    headless::InjectEvent(start + 500, down);
     gameRound.Countdown();
-    EXPECT_GE(host::headless::Elapsed() - start, 3600u);
+    EXPECT_GE(headless::Elapsed() - start, 3600u);
     EXPECT_TRUE(SameRect(0, 0, 0, 4, 0, 0, 320, 240));  // the screen: the clean background
     EXPECT_FALSE(gameRound.CheckKeys());
     EXPECT_EQ(gameRound.hit, 1);
 }
 
 TEST_F(Round, AnArrowReleasedDuringTheCountdownIsForgotten) {
-    const auto start = host::headless::Elapsed();
-    host::headless::InjectEvent(start + 500, {host::InputEvent::Kind::KeyDown, VK_UP});
-    host::headless::InjectEvent(start + 700, {host::InputEvent::Kind::KeyUp, VK_UP});
+    const auto start = headless::Elapsed();
+    headless::InjectEvent(start + 500, {host::InputEvent::Kind::KeyDown, VK_UP});
+    headless::InjectEvent(start + 700, {host::InputEvent::Kind::KeyUp, VK_UP});
     gameRound.Countdown();
     EXPECT_FALSE(gameRound.CheckKeys());
     EXPECT_EQ(gameRound.hit, 0);

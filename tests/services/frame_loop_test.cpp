@@ -13,7 +13,7 @@
 #include "window_support.h"
 
 using namespace testing_support;
-using host::headless::Elapsed;
+using headless::Elapsed;
 
 TEST(WaitFrame, EndsAtTheFramesDurationCountedFromItsStart) {
     OpenGameWindow();
@@ -59,7 +59,7 @@ TEST(WaitsDeathTest, QuitMessageEndsTheProcessWithOne) {
     EXPECT_EXIT(
         {
             OpenGameWindow();
-            host::headless::InjectEvent(5, {host::InputEvent::Kind::Quit, 0});
+            headless::InjectEvent(5, {host::InputEvent::Kind::Quit, 0});
             WaitMilliseconds(100);
             std::exit(7);
         },

@@ -12,7 +12,7 @@
 #include "window.h"
 
 using namespace testing_support;
-using host::headless::Elapsed;
+using headless::Elapsed;
 
 namespace {
 void Key(UINT message, WPARAM code) {
@@ -57,14 +57,14 @@ TEST(WaitSwitch, CtrlHeldDisablesWaiting) {
 // Ctrl reaches the waits through the window procedure.
 TEST(Waits, CtrlHeldEndsEveryWaitAfterOnePump) {
     OpenGameWindow(CW_USEDEFAULT, 0, WindowProc);
-    host::headless::InjectEvent(0, {host::InputEvent::Kind::KeyDown, VK_CONTROL});
+    headless::InjectEvent(0, {host::InputEvent::Kind::KeyDown, VK_CONTROL});
     const auto start = Elapsed();
     WaitMilliseconds(2000);
     EXPECT_EQ(Elapsed() - start, 1u);
     MarkFrameStart();
     WaitFrame(33);
     EXPECT_EQ(Elapsed() - start, 2u);
-    host::headless::InjectEvent(Elapsed(), {host::InputEvent::Kind::KeyUp, VK_CONTROL});
+    headless::InjectEvent(Elapsed(), {host::InputEvent::Kind::KeyUp, VK_CONTROL});
     WaitMilliseconds(100);
     EXPECT_GE(Elapsed() - start, 100u);
 }

@@ -17,7 +17,7 @@ class ResetAfterEachTest : public ::testing::EmptyTestEventListener {
 }  // namespace
 
 int main(int argc, char** argv) {
-    host::SetHostFactory(host::CreateHeadlessHost);
+    host::SetHostFactory(headless::CreateHeadlessHost);
     platform::EnableTrace(true);
     testing_support::AddTestReset(platform::ResetApiForTests);
     ::testing::InitGoogleTest(&argc, argv);

@@ -15,8 +15,8 @@ namespace testing_support {
 
 // A key held for 40 ms: long enough for a 33 ms title frame or a 16 ms play frame to see it.
 inline void Press(std::uint64_t at, unsigned key) {
-    host::headless::InjectEvent(at, {host::InputEvent::Kind::KeyDown, key});
-    host::headless::InjectEvent(at + 40, {host::InputEvent::Kind::KeyUp, key});
+    headless::InjectEvent(at, {host::InputEvent::Kind::KeyDown, key});
+    headless::InjectEvent(at + 40, {host::InputEvent::Kind::KeyUp, key});
 }
 
 class RoundBot {

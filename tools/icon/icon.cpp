@@ -100,7 +100,7 @@ bool WriteSource(const char* path, int size, const Rgba& pixels) {
     std::fprintf(file,
                  "// Made by tavlo-icon from the game's artwork at build time.\n"
                  "#include \"sdl_window_icon.h\"\n"
-                 "namespace host::sdl {\n"
+                 "namespace sdl {\n"
                  "extern const int kWindowIconSize = %d;\n"
                  "extern const std::uint32_t kWindowIcon[] = {",
                  size);
@@ -110,7 +110,7 @@ bool WriteSource(const char* path, int size, const Rgba& pixels) {
                               static_cast<unsigned>(pixels[i + 1]) << 8 | pixels[i + 2];
         std::fprintf(file, "%s0x%08x,", i % 32 == 0 ? "\n" : "", argb);
     }
-    std::fprintf(file, "\n};\n}  // namespace host::sdl\n");
+    std::fprintf(file, "\n};\n}  // namespace sdl\n");
     return std::fclose(file) == 0;
 }
 

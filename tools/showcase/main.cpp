@@ -136,7 +136,7 @@ void Text() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    host::SetHostFactory(host::CreateHostNamedByEnvironment);
+    host::SetHostFactory(entry::CreateHostNamedByEnvironment);
     std::string archive = "build/tavlo.rka";
     int fullScreen = 1;
     for (int i = 1; i < argc; ++i) {

@@ -16,7 +16,7 @@
 #include "score_client.h"
 #include "system.h"
 
-namespace host {
+namespace entry {
 namespace {
 
 constexpr std::uintmax_t kLogLimit = 64 * 1024;
@@ -43,8 +43,7 @@ std::string KeyFolder(const std::string& dataDir) {
 
 int SubmitCommand(const std::string& file, const std::string& server, const std::string& name,
                   const std::string& dataDir, const char* program) {
-    const platform::net::SubmitResult sent =
-        platform::net::SubmitRun(file, server, name, KeyFolder(dataDir));
+    const net::SubmitResult sent = net::SubmitRun(file, server, name, KeyFolder(dataDir));
     if (sent.exitCode == 0) {
         Print(sent.text + "\n");
     } else {
@@ -53,7 +52,7 @@ int SubmitCommand(const std::string& file, const std::string& server, const std:
     return sent.exitCode;
 }
 
-AutoSubmit AutoSubmitOf(const Settings& settings) {
+AutoSubmit AutoSubmitOf(const host::Settings& settings) {
     if (settings.submitServer.empty() || settings.submitName.empty()) return {};
     return {settings.submitServer, settings.submitName};
 }
@@ -104,4 +103,4 @@ bool SubmitInBackground(const AutoSubmit& submit, const std::string& program,
     return true;
 }
 
-}  // namespace host
+}  // namespace entry

@@ -9,7 +9,7 @@
 
 #include "settings.h"
 
-namespace host {
+namespace entry {
 
 // `tavlo --submit FILE --server URL --name NAME [--data-dir DIR]`: sends the run with the
 // name's key kept in the data folder (`dataDir`, else the folder the program plays in: the
@@ -29,7 +29,7 @@ struct AutoSubmit {
 };
 
 // What the player's settings ask (nothing unless both lines are there and good).
-AutoSubmit AutoSubmitOf(const Settings& settings);
+AutoSubmit AutoSubmitOf(const host::Settings& settings);
 
 // A new file name in "runs" under `folder` (the data folder, a whole path), after the local
 // time ("20261209-041502.replay"); the folder made, and the oldest recordings beyond
@@ -43,4 +43,4 @@ std::string NewRunFile(const std::string& folder);
 bool SubmitInBackground(const AutoSubmit& submit, const std::string& program,
                         const std::string& recording);
 
-}  // namespace host
+}  // namespace entry

@@ -17,7 +17,7 @@
 #define TAVLO_VERSION "unknown"
 #endif
 
-namespace host {
+namespace entry {
 namespace {
 
 enum Option : int {
@@ -146,7 +146,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         } else if (line.server.empty() || line.name.empty()) {
             line.action = CommandLine::Action::Usage;
             line.error = tr("--submit needs --server URL and --name NAME");
-        } else if (platform::net::RunsAddress(line.server, line.name).empty()) {
+        } else if (net::RunsAddress(line.server, line.name).empty()) {
             line.action = CommandLine::Action::Usage;
             line.error = platform::Fill(
                 // TRANSLATORS: {1} is the address given after --server.
@@ -242,4 +242,4 @@ std::string VersionText() {
     return std::string("tavlo ") + TAVLO_VERSION + "\n";
 }
 
-}  // namespace host
+}  // namespace entry

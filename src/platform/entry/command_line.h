@@ -6,12 +6,12 @@
 
 #include "run_options.h"
 
-namespace host {
+namespace entry {
 
 struct CommandLine {
     enum class Action { Play, Help, Version, Usage, Submit };
     Action action = Action::Play;
-    RunOptions options;
+    host::RunOptions options;
     std::string dataDir;  // --data-dir: the folder holding "tavlo.rka" and "score.dat"
     std::string error;    // for Action::Usage: what was wrong
     std::string record;   // --record FILE: write the run's input to FILE
@@ -34,4 +34,4 @@ std::string HelpText(const char* program, const std::string& defaultFolder);
 std::string VersionText();
 std::string UsageText(const char* program);
 
-}  // namespace host
+}  // namespace entry

@@ -10,7 +10,7 @@
 #include "files.h"
 #include "system.h"
 
-namespace host {
+namespace entry {
 namespace {
 
 const char* const kDataFiles[] = {"tavlo.rka", "score.dat"};
@@ -95,4 +95,4 @@ std::string DataFileNoteHere(const std::string& textUtf8) {
     return note;
 }
 
-}  // namespace host
+}  // namespace entry

@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace host {
+namespace entry {
 
 // The lines to add below a message box's text, for `folder` (where the game opens its files):
 // for each data file the text names in brackets ("File can't open[tavlo.rka]"), where it was
@@ -20,4 +20,4 @@ std::string PlainNote(const std::string& textUtf8, const std::string& folder);
 // DataFileNote and PlainNote for the current folder; for host::SetMessageNote.
 std::string DataFileNoteHere(const std::string& textUtf8);
 
-}  // namespace host
+}  // namespace entry

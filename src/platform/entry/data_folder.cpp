@@ -6,7 +6,7 @@
 #include "catalog.h"
 #include "system.h"
 
-namespace host {
+namespace entry {
 
 std::string DefaultFolderText() {
     const std::string program = platform::ExecutablePath();
@@ -27,4 +27,4 @@ PlayFolder InstalledPlayFolder() {
     return {folder, ""};
 }
 
-}  // namespace host
+}  // namespace entry

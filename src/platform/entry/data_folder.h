@@ -7,7 +7,7 @@
 
 #include <string>
 
-namespace host {
+namespace entry {
 
 // The installed archive beside `program` (the program's own file, links resolved): its path when
 // anything has that name, else "" (the program is not installed).
@@ -46,4 +46,4 @@ struct PlayFolder {
 // installed.
 PlayFolder InstalledPlayFolder();
 
-}  // namespace host
+}  // namespace entry

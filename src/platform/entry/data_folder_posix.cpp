@@ -17,7 +17,7 @@
 #include "files.h"
 #include "system.h"
 
-namespace host {
+namespace entry {
 
 std::string InstalledArchive(const std::string& program) {
     if (program.empty()) return "";
@@ -84,4 +84,4 @@ std::string NoPlayerFolderText() {
         "play in");
 }
 
-}  // namespace host
+}  // namespace entry

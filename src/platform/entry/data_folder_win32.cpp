@@ -14,7 +14,7 @@
 #include "system.h"
 #include "utf16.h"
 
-namespace host {
+namespace entry {
 namespace {
 
 constexpr const char* kPortableMarker = "portable.txt";
@@ -159,4 +159,4 @@ std::string PrepareFolder(const std::string& folder, const std::string& archive)
     return "";
 }
 
-}  // namespace host
+}  // namespace entry

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace host {
+namespace entry {
 
 // Starts `arguments[0]` (a whole path) with the rest as its arguments, its input from nowhere,
 // its output and errors appended to `log` (made when missing), inheriting nothing else of this
@@ -14,4 +14,4 @@ namespace host {
 // could not be started.
 bool StartDetached(const std::vector<std::string>& arguments, const std::string& log);
 
-}  // namespace host
+}  // namespace entry

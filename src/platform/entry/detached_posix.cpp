@@ -9,7 +9,7 @@
 
 extern char** environ;
 
-namespace host {
+namespace entry {
 
 bool StartDetached(const std::vector<std::string>& arguments, const std::string& log) {
     if (arguments.empty()) return false;
@@ -53,4 +53,4 @@ bool StartDetached(const std::vector<std::string>& arguments, const std::string&
     return ok;
 }
 
-}  // namespace host
+}  // namespace entry

@@ -8,7 +8,7 @@
 
 #include "utf16.h"
 
-namespace host {
+namespace entry {
 namespace {
 
 // One argument as the C runtime's parser (CommandLineToArgvW) reads it back: quoted, with the
@@ -84,4 +84,4 @@ bool StartDetached(const std::vector<std::string>& arguments, const std::string&
     return true;
 }
 
-}  // namespace host
+}  // namespace entry

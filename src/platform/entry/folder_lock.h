@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace host {
+namespace entry {
 
 enum class FolderLock { Taken, HeldByAnother, Unavailable };
 
@@ -17,4 +17,4 @@ FolderLock LockWorkingFolder(std::string* reason = nullptr);
 // the system lets a program do that (Windows); whether it did.
 bool ShowTheHoldersWindow();
 
-}  // namespace host
+}  // namespace entry

@@ -9,7 +9,7 @@
 #include <climits>
 #include <cstring>
 
-namespace host {
+namespace entry {
 
 FolderLock LockWorkingFolder(std::string* reason) {
     // Kept open to the end: closing it would let the lock go.
@@ -26,4 +26,4 @@ bool ShowTheHoldersWindow() {
     return false;  // a desktop of many kinds: the other game's window is left where it is
 }
 
-}  // namespace host
+}  // namespace entry

@@ -16,7 +16,7 @@
 #include "system.h"
 #include "utf16.h"
 
-namespace host {
+namespace entry {
 namespace {
 
 constexpr const wchar_t* kLockName = L"tavlo.lock";
@@ -127,4 +127,4 @@ bool ShowTheHoldersWindow() {
     return SetForegroundWindow(search.found) != 0;
 }
 
-}  // namespace host
+}  // namespace entry

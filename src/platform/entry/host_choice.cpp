@@ -7,20 +7,21 @@
 #include "host_headless.h"
 #include "host_sdl.h"
 
-namespace host {
+namespace entry {
 
-const LoadedSettings& PlayerSettings() {
-    static const LoadedSettings loaded = LoadSettings(SettingsPath(), SdlKeyName);
+const host::LoadedSettings& PlayerSettings() {
+    static const host::LoadedSettings loaded =
+        host::LoadSettings(host::SettingsPath(), sdl::SdlKeyName);
     return loaded;
 }
 
-Host* CreateHostNamedByEnvironment() {
+host::Host* CreateHostNamedByEnvironment() {
     const char* video = std::getenv("TAVLO_VIDEO");
     // Nothing in the program reads the headless host's last picture.
     if (video && std::strcmp(video, "headless") == 0) {
-        return CreateHeadlessHost(headless::Pictures::Unkept);
+        return headless::CreateHeadlessHost(headless::Pictures::Unkept);
     }
-    return CreateSdlHost(SdlHostSettingsOf(PlayerSettings()));
+    return sdl::CreateSdlHost(sdl::SdlHostSettingsOf(PlayerSettings()));
 }
 
-}  // namespace host
+}  // namespace entry

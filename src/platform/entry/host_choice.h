@@ -5,14 +5,14 @@
 #include "host.h"
 #include "settings.h"
 
-namespace host {
+namespace entry {
 
 // The player's settings.conf, read at the first call (keys by SDL's names) and kept for the
 // run: the language, the score server, and the SDL host's part.
-const LoadedSettings& PlayerSettings();
+const host::LoadedSettings& PlayerSettings();
 
 // Makes the host that TAVLO_VIDEO names, the SDL host with its part of PlayerSettings(); for
 // SetHostFactory.
-Host* CreateHostNamedByEnvironment();
+host::Host* CreateHostNamedByEnvironment();
 
-}  // namespace host
+}  // namespace entry

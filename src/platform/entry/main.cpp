@@ -27,7 +27,7 @@ namespace {
 // A start refused before the game runs: besides the line on stderr, a dialog where there is a
 // screen, for the player who started the game from the desktop.
 int RefusedStart(const std::string& plain) {
-    host::SetHostFactory(host::CreateHostNamedByEnvironment);
+    host::SetHostFactory(entry::CreateHostNamedByEnvironment);
     host::Current().ShowEndNotice(plain);
     host::Shutdown();
     return 1;
@@ -36,35 +36,35 @@ int RefusedStart(const std::string& plain) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    host::PrepareProcess();
+    entry::PrepareProcess();
     // The port's own texts in the player's language: the settings' choice, else the system's.
-    const host::Settings& settings = host::PlayerSettings().settings;
+    const host::Settings& settings = entry::PlayerSettings().settings;
     platform::LoadCatalog(platform::CatalogRoots(),
                           settings.language.empty()
                               ? platform::PlayerLanguages()
                               : platform::LanguagesFromTags({settings.language}));
-    std::vector<std::string> arguments = host::Arguments(argc, argv);
+    std::vector<std::string> arguments = entry::Arguments(argc, argv);
     std::vector<char*> utf8;
     for (std::string& argument : arguments) utf8.push_back(argument.data());
     utf8.push_back(nullptr);
     const char* program = arguments.empty() ? "tavlo" : utf8[0];
-    host::CommandLine line =
-        host::ParseCommandLine(static_cast<int>(arguments.size()), utf8.data());
+    entry::CommandLine line =
+        entry::ParseCommandLine(static_cast<int>(arguments.size()), utf8.data());
     switch (line.action) {
-        case host::CommandLine::Action::Help:
-            host::Print(host::HelpText(program, host::DefaultFolderText()));
+        case entry::CommandLine::Action::Help:
+            entry::Print(entry::HelpText(program, entry::DefaultFolderText()));
             return 0;
-        case host::CommandLine::Action::Version:
-            host::Print(host::VersionText());
+        case entry::CommandLine::Action::Version:
+            entry::Print(entry::VersionText());
             return 0;
-        case host::CommandLine::Action::Usage:
-            host::ReportFatal(std::string(program) + ": " + line.error + "\n" +
-                              host::UsageText(program));
+        case entry::CommandLine::Action::Usage:
+            entry::ReportFatal(std::string(program) + ": " + line.error + "\n" +
+                               entry::UsageText(program));
             return 2;
-        case host::CommandLine::Action::Submit:
+        case entry::CommandLine::Action::Submit:
             // A run sent, nothing more: no data folder, no archive, no window.
-            return host::SubmitCommand(line.submit, line.server, line.name, line.dataDir, program);
-        case host::CommandLine::Action::Play:
+            return entry::SubmitCommand(line.submit, line.server, line.name, line.dataDir, program);
+        case entry::CommandLine::Action::Play:
             break;
     }
     // An installed program plays in the player's own folder unless --data-dir says otherwise. A
@@ -72,10 +72,10 @@ int main(int argc, char** argv) {
     // where it is installed, and makes nothing ready.
     const bool given = !line.dataDir.empty();
     if (!given && line.verify) {
-        const std::string archive = host::InstalledArchive(platform::ExecutablePath());
+        const std::string archive = entry::InstalledArchive(platform::ExecutablePath());
         if (!archive.empty()) line.dataDir = platform::FolderOf(archive);
     } else if (!given) {
-        const host::PlayFolder folder = host::InstalledPlayFolder();
+        const entry::PlayFolder folder = entry::InstalledPlayFolder();
         if (!folder.error.empty()) {
             std::fprintf(stderr, "%s: %s\n", program, folder.error.c_str());
             return RefusedStart(platform::Fill(tr("Tavlo cannot start: {1}."), {folder.error}));
@@ -84,9 +84,9 @@ int main(int argc, char** argv) {
     }
     // Another folder to play in (that one, or a replay's scratch folder) is moved into before
     // the files named by the caller are opened.
-    if (!line.dataDir.empty() || !line.replay.empty()) host::AnchorRelativePaths(line);
+    if (!line.dataDir.empty() || !line.replay.empty()) entry::AnchorRelativePaths(line);
     if (!line.dataDir.empty() && !platform::ChangeFolder(line.dataDir)) {
-        host::ReportFatal(
+        entry::ReportFatal(
             std::string(program) + ": " +
             // TRANSLATORS: {1} is a folder, {2} the system's reason.
             platform::Fill(given ? tr("--data-dir {1}: {2}") : tr("cannot play in {1}: {2}"),
@@ -96,22 +96,22 @@ int main(int argc, char** argv) {
     }
     // A verify writes nothing in the data folder, and many may read one archive at once.
     std::string lockFailure;
-    switch (line.verify ? host::FolderLock::Taken : host::LockWorkingFolder(&lockFailure)) {
-        case host::FolderLock::Taken:
+    switch (line.verify ? entry::FolderLock::Taken : entry::LockWorkingFolder(&lockFailure)) {
+        case entry::FolderLock::Taken:
             break;
-        case host::FolderLock::HeldByAnother: {
+        case entry::FolderLock::HeldByAnother: {
             const std::string folder = platform::CurrentFolder();
             std::fprintf(
                 stderr, "%s: %s\n", program,
                 platform::Fill(tr("the game is already running in {1}"), {folder}).c_str());
             // The game that is open, shown: the player sees where to go on.
-            if (host::ShowTheHoldersWindow()) return 1;
+            if (entry::ShowTheHoldersWindow()) return 1;
             return RefusedStart(platform::Fill(
                 tr("Tavlo is already running with its data in {1}. Only one game can play there "
                    "at a time: switch to the game that is open, or end it and start again."),
                 {folder}));
         }
-        case host::FolderLock::Unavailable: {
+        case entry::FolderLock::Unavailable: {
             // Unlocked, a second game in the folder could write the same files as this one.
             const std::string folder = platform::CurrentFolder();
             std::fprintf(stderr, "%s: %s\n", program,
@@ -133,26 +133,26 @@ int main(int argc, char** argv) {
     // first.
     std::atexit(host::Shutdown);
     // A player who opted in has every game recorded, and a game that set a new best sent.
-    host::replay::SessionRequest session{line.record, line.replay, line.verify,
-                                         host::CreateHostNamedByEnvironment, nullptr};
-    if (const host::AutoSubmit submit = host::AutoSubmitOf(settings);
+    replay::SessionRequest session{line.record, line.replay, line.verify,
+                                   entry::CreateHostNamedByEnvironment, nullptr};
+    if (const entry::AutoSubmit submit = entry::AutoSubmitOf(settings);
         submit.On() && line.replay.empty()) {
         const char* recording = std::getenv("TAVLO_RECORD");
         if (line.record.empty() && !(recording && *recording)) {
-            line.record = host::NewRunFile(platform::CurrentFolder());
+            line.record = entry::NewRunFile(platform::CurrentFolder());
             session.record = line.record;
         }
         session.onNewBest = [submit](const std::string& file) {
-            host::SubmitInBackground(submit, platform::ExecutablePath(), file);
+            entry::SubmitInBackground(submit, platform::ExecutablePath(), file);
         };
     }
-    if (const int code = host::replay::StartSession(session, program); code >= 0) {
+    if (const int code = replay::StartSession(session, program); code >= 0) {
         return code;
     }
     // A checked replay reports on the console; the game itself is a window of its own.
-    if (!line.verify) host::LeaveConsole();
-    host::SetMessageNote(host::DataFileNoteHere);
-    host::SetHostFactory(host::replay::CreateSessionHost);
+    if (!line.verify) entry::LeaveConsole();
+    host::SetMessageNote(entry::DataFileNoteHere);
+    host::SetHostFactory(replay::CreateSessionHost);
     host::Current();
     static char commandLine[] = "";
     return WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWDEFAULT);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace host {
+namespace entry {
 
 // Linux: nothing. Windows: a program of the GUI subsystem has no console; one started from a
 // console (cmd, PowerShell) prints --help, --version and its messages there (AttachConsole),
@@ -33,4 +33,4 @@ void LeaveConsole();
 // that keeps the output, nobody would read it).
 void ReportFatal(const std::string& text);
 
-}  // namespace host
+}  // namespace entry

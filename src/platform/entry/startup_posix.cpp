@@ -2,7 +2,7 @@
 
 #include "startup.h"
 
-namespace host {
+namespace entry {
 
 void PrepareProcess() {}
 
@@ -24,4 +24,4 @@ void ReportFatal(const std::string& text) {
     std::fputs(text.c_str(), stderr);
 }
 
-}  // namespace host
+}  // namespace entry

@@ -12,7 +12,7 @@
 #include "startup.h"
 #include "utf16.h"
 
-namespace host {
+namespace entry {
 namespace {
 
 // Attached to the console of the program that started this one (cmd, PowerShell).
@@ -104,4 +104,4 @@ void ReportFatal(const std::string& text) {
     MessageBoxW(nullptr, platform::Utf8ToWide(text).c_str(), L"Tavlo", MB_OK | MB_ICONERROR);
 }
 
-}  // namespace host
+}  // namespace entry

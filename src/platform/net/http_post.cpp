@@ -7,7 +7,7 @@
 #include "http_post_system.h"
 #include "web_address.h"
 
-namespace platform::net {
+namespace net {
 
 bool IsBearerKey(const std::string& text) {
     return !text.empty() && text.size() <= 128 && std::all_of(text.begin(), text.end(), [](char c) {
@@ -19,7 +19,7 @@ bool IsBearerKey(const std::string& text) {
 PostAnswer Post(const std::string& url, const std::string& body, std::chrono::milliseconds limit,
                 const std::string& bearer) {
     PostAnswer answer;
-    if (!IsWebAddress(url)) {
+    if (!platform::IsWebAddress(url)) {
         answer.failure = PostFailure::BadAddress;
         return answer;
     }
@@ -58,27 +58,31 @@ std::string DescribeFailure(const PostAnswer& answer, const std::string& url) {
             return "";
         case PostFailure::BadAddress:
             // TRANSLATORS: {1} is what the player gave as the server's address.
-            return Fill(tr("{1} is not a web address (http:// or https://)"), {url});
+            return platform::Fill(tr("{1} is not a web address (http:// or https://)"), {url});
         case PostFailure::TooLarge:
-            return Fill(tr("the run is larger than {1} KiB, more than the server takes"),
-                        {std::to_string(kMaxPostBytes / 1024)});
+            return platform::Fill(tr("the run is larger than {1} KiB, more than the server takes"),
+                                  {std::to_string(kMaxPostBytes / 1024)});
         case PostFailure::NoHost:
-            return Fill(tr("the server's name in {1} could not be found (no network, or a "
-                           "mistyped address?)"),
-                        {url});
+            return platform::Fill(
+                tr("the server's name in {1} could not be found (no network, or a "
+                   "mistyped address?)"),
+                {url});
         case PostFailure::NoConnection:
-            return Fill(tr("no server answered at {1} (is it running, and is the address "
-                           "right?)"),
-                        {url});
+            return platform::Fill(tr("no server answered at {1} (is it running, and is the address "
+                                     "right?)"),
+                                  {url});
         case PostFailure::TimedOut:
-            return Fill(tr("the server at {1} did not answer in time; try again later"), {url});
+            return platform::Fill(tr("the server at {1} did not answer in time; try again later"),
+                                  {url});
         case PostFailure::Secure:
-            return Fill(tr("no secure connection could be made to {1} (its certificate?)"), {url});
+            return platform::Fill(
+                tr("no secure connection could be made to {1} (its certificate?)"), {url});
         case PostFailure::Other:
             // TRANSLATORS: {1} is the server's address, {2} the system's reason (in English).
-            return Fill(tr("the run could not be sent to {1}: {2}"), {url, answer.detail});
+            return platform::Fill(tr("the run could not be sent to {1}: {2}"),
+                                  {url, answer.detail});
     }
     return "";
 }
 
-}  // namespace platform::net
+}  // namespace net

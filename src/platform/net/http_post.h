@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <string>
 
-namespace platform::net {
+namespace net {
 
 // The most a post may carry: the score server's own limit for a run.
 constexpr std::size_t kMaxPostBytes = 64 * 1024;
@@ -50,4 +50,4 @@ std::string DescribeFailure(const PostAnswer& answer, const std::string& url);
 // A Retry-After header's value in seconds: digits only (the date form gives -1), at most a day.
 int RetryAfterSeconds(const std::string& value);
 
-}  // namespace platform::net
+}  // namespace net

@@ -17,7 +17,7 @@
 #define TAVLO_VERSION "unknown"
 #endif
 
-namespace platform::net {
+namespace net {
 namespace {
 
 struct Received {
@@ -181,4 +181,4 @@ PostAnswer PostOverSystem(const std::string& url, const std::string& body,
     return answer;
 }
 
-}  // namespace platform::net
+}  // namespace net

@@ -8,10 +8,10 @@
 
 #include "http_post.h"
 
-namespace platform::net {
+namespace net {
 
 PostAnswer PostOverSystem(const std::string& url, const std::string& body,
                           std::chrono::milliseconds limit, const std::string& bearer,
                           std::string& retryAfter);
 
-}  // namespace platform::net
+}  // namespace net

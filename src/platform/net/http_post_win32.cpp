@@ -15,7 +15,7 @@
 #define TAVLO_VERSION "unknown"
 #endif
 
-namespace platform::net {
+namespace net {
 namespace {
 
 struct HandleCloser {
@@ -59,7 +59,7 @@ PostAnswer Failed(DWORD error) {
 PostAnswer PostOverSystem(const std::string& url, const std::string& body,
                           std::chrono::milliseconds limit, const std::string& bearer,
                           std::string& retryAfter) {
-    std::wstring wide = Utf8ToWide(url);
+    std::wstring wide = platform::Utf8ToWide(url);
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof parts;
     parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUrlPathLength =
@@ -75,7 +75,7 @@ PostAnswer PostOverSystem(const std::string& url, const std::string& body,
     if (target.empty()) target = L"/";
     const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
 
-    const Handle session(WinHttpOpen(Utf8ToWide("tavlo/" TAVLO_VERSION).c_str(),
+    const Handle session(WinHttpOpen(platform::Utf8ToWide("tavlo/" TAVLO_VERSION).c_str(),
                                      WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                                      WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session) return Failed(GetLastError());
@@ -94,8 +94,9 @@ PostAnswer PostOverSystem(const std::string& url, const std::string& body,
                      sizeof noRedirects);
     // The server's refusals in the player's language, where it has it.
     std::wstring headers = L"Content-Type: application/octet-stream\r\nAccept-Language: " +
-                           Utf8ToWide(platform::CurrentLanguageTag()) + L"\r\n";
-    if (!bearer.empty()) headers += L"Authorization: Bearer " + Utf8ToWide(bearer) + L"\r\n";
+                           platform::Utf8ToWide(platform::CurrentLanguageTag()) + L"\r\n";
+    if (!bearer.empty())
+        headers += L"Authorization: Bearer " + platform::Utf8ToWide(bearer) + L"\r\n";
     if (!WinHttpSendRequest(request.get(), headers.c_str(), static_cast<DWORD>(-1L),
                             const_cast<char*>(body.data()), static_cast<DWORD>(body.size()),
                             static_cast<DWORD>(body.size()), 0) ||
@@ -112,7 +113,7 @@ PostAnswer PostOverSystem(const std::string& url, const std::string& body,
     size = sizeof wait;
     if (WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_RETRY_AFTER, WINHTTP_HEADER_NAME_BY_INDEX,
                             wait, &size, WINHTTP_NO_HEADER_INDEX)) {
-        retryAfter = WideToUtf8(wait);
+        retryAfter = platform::WideToUtf8(wait);
     }
     for (;;) {
         char buffer[4096];
@@ -129,4 +130,4 @@ PostAnswer PostOverSystem(const std::string& url, const std::string& body,
     return answer;
 }
 
-}  // namespace platform::net
+}  // namespace net

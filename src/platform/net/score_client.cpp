@@ -11,7 +11,7 @@
 #include "score_keys.h"
 #include "web_address.h"
 
-namespace platform::net {
+namespace net {
 namespace {
 
 using nlohmann::json;
@@ -37,10 +37,11 @@ std::optional<std::int64_t> Whole(const json& object, const char* key) {
 }  // namespace
 
 std::string RunsAddress(const std::string& server, const std::string& name) {
-    if (!IsWebAddress(server) || server.find_first_of("?#") != std::string::npos) return "";
+    if (!platform::IsWebAddress(server) || server.find_first_of("?#") != std::string::npos)
+        return "";
     std::string base = server;
     while (!base.empty() && base.back() == '/') base.pop_back();
-    return base + "/api/runs?name=" + UrlEncoded(name);
+    return base + "/api/runs?name=" + platform::UrlEncoded(name);
 }
 
 SubmitResult ReadAnswer(const PostAnswer& answer, const std::string& server) {
@@ -61,7 +62,7 @@ SubmitResult ReadAnswer(const PostAnswer& answer, const std::string& server) {
                 IsBearerKey(key->get<std::string>())) {
                 result.key = key->get<std::string>();
             }
-            result.text = Fill(
+            result.text = platform::Fill(
                 // TRANSLATORS: {1} the run's score, {2} its place in the table, {3} the server's
                 // number for it (shown at /api/runs/{3}).
                 answer.status == 201 ? tr("verified: score {1}, rank {2}, run {3}")
@@ -76,10 +77,12 @@ SubmitResult ReadAnswer(const PostAnswer& answer, const std::string& server) {
                 if (*board == "assisted") {
                     // TRANSLATORS: a run a program helped to play (answers sooner than a person
                     // can see); {1} is the server's reason, in its own words (English).
-                    result.text += "\n" + Fill(tr("on the board for assisted runs: {1}"), {reason});
+                    result.text +=
+                        "\n" + platform::Fill(tr("on the board for assisted runs: {1}"), {reason});
                 } else if (*board == "human") {
                     // TRANSLATORS: {1} is the server's reason, in its own words (English).
-                    result.text += "\n" + Fill(tr("on the board for people: {1}"), {reason});
+                    result.text +=
+                        "\n" + platform::Fill(tr("on the board for people: {1}"), {reason});
                 }
             }
             return result;
@@ -90,17 +93,20 @@ SubmitResult ReadAnswer(const PostAnswer& answer, const std::string& server) {
         result.text =
             // TRANSLATORS: {1} is the server's reason, in its words (in this language where it has
             // it).
-            Fill(tr("the server refused the run: {1}"), {Harmless(reason->get<std::string>())});
+            platform::Fill(tr("the server refused the run: {1}"),
+                           {Harmless(reason->get<std::string>())});
     } else {
         // TRANSLATORS: {1} is the server's address, {2} the HTTP status it answered with.
-        result.text = Fill(tr("the server at {1} gave an answer this program does not "
+        result.text =
+            platform::Fill(tr("the server at {1} gave an answer this program does not "
                               "understand (HTTP status {2}); is it a Tavlo score server?"),
                            {server, std::to_string(answer.status)});
     }
     if (answer.retryAfter >= 0 && (answer.status == 429 || answer.status == 503)) {
-        result.text += " " + Fill(trn("(try again in {1} second)", "(try again in {1} seconds)",
-                                      static_cast<std::uint64_t>(answer.retryAfter)),
-                                  {std::to_string(answer.retryAfter)});
+        result.text +=
+            " " + platform::Fill(trn("(try again in {1} second)", "(try again in {1} seconds)",
+                                     static_cast<std::uint64_t>(answer.retryAfter)),
+                                 {std::to_string(answer.retryAfter)});
     }
     return result;
 }
@@ -114,15 +120,15 @@ SubmitResult SubmitRun(const std::string& file, const std::string& server, const
         bad.failure = PostFailure::BadAddress;
         return ReadAnswer(bad, server);
     }
-    const FileRead read = ReadRegularFile(file, kMaxPostBytes);
-    if (read.outcome == ReadOutcome::TooLarge) {
+    const platform::FileRead read = platform::ReadRegularFile(file, kMaxPostBytes);
+    if (read.outcome == platform::ReadOutcome::TooLarge) {
         PostAnswer large;
         large.failure = PostFailure::TooLarge;
         result.text = file + ": " + DescribeFailure(large, server);
         return result;
     }
     if (!read.ok()) {
-        result.text = file + ": " + DescribeRead(read, kMaxPostBytes);
+        result.text = file + ": " + platform::DescribeRead(read, kMaxPostBytes);
         return result;
     }
     result = ReadAnswer(Post(address, read.bytes, kSubmitLimit, ReadKey(keyFolder, server, name)),
@@ -132,18 +138,20 @@ SubmitResult SubmitRun(const std::string& file, const std::string& server, const
         if (const std::string problem = KeepKey(keyFolder, server, name, result.key);
             problem.empty()) {
             // TRANSLATORS: {1} is the file that holds the key of the player's name.
-            result.text += " " + Fill(tr("(the name is yours: its key, which later runs under it "
-                                         "need, is kept in {1})"),
-                                      {kept});
+            result.text +=
+                " " + platform::Fill(tr("(the name is yours: its key, which later runs under it "
+                                        "need, is kept in {1})"),
+                                     {kept});
         } else {
             // TRANSLATORS: {1} is the key, {2} the file it could not be written to, {3} why.
-            result.text += " " + Fill(tr("(the name is yours, but its key could not be kept in "
-                                         "{2}: {3}; write the key down, later runs under the name "
-                                         "need it: {1})"),
-                                      {result.key, kept, problem});
+            result.text +=
+                " " + platform::Fill(tr("(the name is yours, but its key could not be kept in "
+                                        "{2}: {3}; write the key down, later runs under the name "
+                                        "need it: {1})"),
+                                     {result.key, kept, problem});
         }
     }
     return result;
 }
 
-}  // namespace platform::net
+}  // namespace net

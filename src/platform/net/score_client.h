@@ -7,7 +7,7 @@
 
 #include "http_post.h"
 
-namespace platform::net {
+namespace net {
 
 // How long a submission may take in all: the server plays the run before it answers (about a
 // second and a half, more while other runs wait), and its own limit for a play is a minute.
@@ -36,4 +36,4 @@ SubmitResult ReadAnswer(const PostAnswer& answer, const std::string& server);
 SubmitResult SubmitRun(const std::string& file, const std::string& server, const std::string& name,
                        const std::string& keyFolder);
 
-}  // namespace platform::net
+}  // namespace net

@@ -10,7 +10,7 @@
 #include "files.h"
 #include "http_post.h"
 
-namespace platform::net {
+namespace net {
 namespace {
 
 constexpr std::size_t kLongestKeyFile = 4096;
@@ -27,7 +27,8 @@ std::string ServerOf(const std::string& server) {
 
 std::string KeyFile(const std::string& folder, const std::string& server, const std::string& name) {
     const std::string keys = folder.empty() ? "keys" : folder + "/keys";
-    return keys + "/" + Hex(Fnv1a64(ServerOf(server) + "\n" + name), 16) + ".key";
+    return keys + "/" + platform::Hex(platform::Fnv1a64(ServerOf(server) + "\n" + name), 16) +
+           ".key";
 }
 
 std::string KeyFromText(const std::string& text, const std::string& server,
@@ -55,23 +56,25 @@ std::string KeyFromText(const std::string& text, const std::string& server,
 }
 
 std::string ReadKey(const std::string& folder, const std::string& server, const std::string& name) {
-    const FileRead read = ReadRegularFile(KeyFile(folder, server, name), kLongestKeyFile);
+    const platform::FileRead read =
+        platform::ReadRegularFile(KeyFile(folder, server, name), kLongestKeyFile);
     return read.ok() ? KeyFromText(read.bytes, server, name) : "";
 }
 
 std::string KeepKey(const std::string& folder, const std::string& server, const std::string& name,
                     const std::string& key) {
     const std::string file = KeyFile(folder, server, name);
-    if (!MakeFolders(FolderOf(file))) return std::strerror(errno);
+    if (!platform::MakeFolders(platform::FolderOf(file))) return std::strerror(errno);
     const std::string text =
         "# The score server below gave this key to the name below with its first run. Every\n"
         "# later run under the name must send it, and the server keeps no copy to show again:\n"
         "# keep this file (or the key) to go on sending runs under the name.\n"
         "server " +
         ServerOf(server) + "\nname " + name + "\nkey " + key + "\n";
-    const Replaced replaced = ReplaceFile(file, text, Existing::Private);
+    const platform::Replaced replaced =
+        platform::ReplaceFile(file, text, platform::Existing::Private);
     if (!replaced.ok) return std::string(replaced.step) + ": " + std::strerror(replaced.error);
     return "";
 }
 
-}  // namespace platform::net
+}  // namespace net

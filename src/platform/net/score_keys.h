@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace platform::net {
+namespace net {
 
 // The file for `name` at `server` (its address as RunsAddress reads it) in `folder`'s "keys"
 // ("" for the current folder).
@@ -24,4 +24,4 @@ std::string ReadKey(const std::string& folder, const std::string& server, const 
 std::string KeepKey(const std::string& folder, const std::string& server, const std::string& name,
                     const std::string& key);
 
-}  // namespace platform::net
+}  // namespace net

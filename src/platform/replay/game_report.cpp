@@ -6,7 +6,7 @@
 
 #include "host.h"
 
-namespace host::replay {
+namespace replay {
 namespace {
 
 // A decimal number as the game's sprintf writes one ("%d"), the whole of `digits`.
@@ -56,7 +56,7 @@ std::optional<GameReport> ReadGameReport(std::string_view text) {
 
 void ListenToGame(std::function<void(const GameReport&)> listener) {
     Listener() = std::move(listener);
-    SetDebugListener(Listener() ? Heard : nullptr);
+    host::SetDebugListener(Listener() ? Heard : nullptr);
 }
 
-}  // namespace host::replay
+}  // namespace replay

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <variant>
 
-namespace host::replay {
+namespace replay {
 
 struct PictureShown {
     int kind = 0;  // 0-3: right, up, left, down
@@ -36,4 +36,4 @@ std::optional<GameReport> ReadGameReport(std::string_view text);
 // debugger). One listener at a time.
 void ListenToGame(std::function<void(const GameReport&)> listener);
 
-}  // namespace host::replay
+}  // namespace replay

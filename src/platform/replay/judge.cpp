@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace host::replay {
+namespace replay {
 namespace {
 
 // The rounds a report lists at most: far more than a replay's 6 hours hold, and a bound on what a
@@ -13,7 +13,7 @@ constexpr std::size_t kMaxKept = 100000;
 
 }  // namespace
 
-ReplayHost* Judge::Start(std::unique_ptr<Host> inner) {
+ReplayHost* Judge::Start(std::unique_ptr<host::Host> inner) {
     host_ = new ReplayHost(std::move(inner), ReplayHost::Mode::Play, replay.clockStart);
     host_->PlayFrom(&replay);
     host_->onDiverged = [this](int line, const platform::Said& why) {
@@ -76,4 +76,4 @@ std::string Judge::RoundLines() const {
     return lines;
 }
 
-}  // namespace host::replay
+}  // namespace replay

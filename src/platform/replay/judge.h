@@ -15,7 +15,7 @@
 #include "replay.h"
 #include "replay_host.h"
 
-namespace host::replay {
+namespace replay {
 
 struct Verdict {
     enum class Kind {
@@ -38,7 +38,7 @@ class Judge {
     // and then (exit 1, so that a run which can no longer come right does not go on for ever),
     // and so does a replay that was cut, at its cut; the session's end reads the verdict. The
     // host is the caller's to hand on (as every host in front, it owns the one behind).
-    ReplayHost* Start(std::unique_ptr<Host> inner);
+    ReplayHost* Start(std::unique_ptr<host::Host> inner);
     // The seed the game gets when it seeds its generator with `given`: the recorded one, the
     // first time (a replay recorded before the game seeded keeps what it is given).
     unsigned Seed(unsigned given);
@@ -67,4 +67,4 @@ class Judge {
     std::vector<RoundResult> results_;  // the first kMaxKept rounds
 };
 
-}  // namespace host::replay
+}  // namespace replay

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-namespace host::replay {
+namespace replay {
 
 void ReactionLog::Heard(const GameReport& report, std::uint64_t now) {
     if (const auto* shown = std::get_if<PictureShown>(&report)) {
@@ -26,10 +26,10 @@ void ReactionLog::Heard(const GameReport& report, std::uint64_t now) {
     }
 }
 
-void ReactionLog::Received(const InputEvent& event, std::uint64_t at) {
+void ReactionLog::Received(const host::InputEvent& event, std::uint64_t at) {
     const std::size_t key = event.virtualKey & 0xFF;
-    if (event.kind == InputEvent::Kind::KeyDown && !down_[key]) down_[key] = at;
-    if (event.kind == InputEvent::Kind::KeyUp) down_[key].reset();
+    if (event.kind == host::InputEvent::Kind::KeyDown && !down_[key]) down_[key] = at;
+    if (event.kind == host::InputEvent::Kind::KeyUp) down_[key].reset();
 }
 
 void ReactionLog::Screen(std::uint64_t index, std::uint64_t at) {
@@ -54,4 +54,4 @@ void ReactionLog::WriteWhenWhole() {
     picture_ = {};
 }
 
-}  // namespace host::replay
+}  // namespace replay

@@ -14,7 +14,7 @@
 #include "game_report.h"
 #include "host.h"
 
-namespace host::replay {
+namespace replay {
 
 class ReactionLog {
   public:
@@ -26,7 +26,7 @@ class ReactionLog {
     // What the game reported, at game clock `now`.
     void Heard(const GameReport& report, std::uint64_t now);
     // Every event the game receives, at the game clock when it receives it.
-    void Received(const InputEvent& event, std::uint64_t at);
+    void Received(const host::InputEvent& event, std::uint64_t at);
     // Every change of the screen.
     void Screen(std::uint64_t index, std::uint64_t at);
 
@@ -51,4 +51,4 @@ class ReactionLog {
     std::array<std::optional<std::uint64_t>, 256> down_{};
 };
 
-}  // namespace host::replay
+}  // namespace replay

@@ -7,7 +7,7 @@
 #define TAVLO_VERSION "unknown"
 #endif
 
-namespace host::replay {
+namespace replay {
 
 Replay HeaderHere(std::string* why) {
     Replay header;
@@ -29,7 +29,7 @@ bool Recorder::Open(const std::string& path, const char* mode) {
     return out_ != nullptr;
 }
 
-ReplayHost* Recorder::Start(std::unique_ptr<Host> inner, Replay header) {
+ReplayHost* Recorder::Start(std::unique_ptr<host::Host> inner, Replay header) {
     header_ = std::move(header);
     header_.clockStart = inner->Milliseconds();
     host_ = new ReplayHost(std::move(inner), ReplayHost::Mode::Record, header_.clockStart);
@@ -80,4 +80,4 @@ bool Recorder::Close(const std::string& endLine) {
     return written && closed;
 }
 
-}  // namespace host::replay
+}  // namespace replay

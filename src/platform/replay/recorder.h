@@ -14,7 +14,7 @@
 #include "replay.h"
 #include "replay_host.h"
 
-namespace host::replay {
+namespace replay {
 
 // The header of a run that starts in the working folder: this program's version, its archive
 // ("tavlo.rka"), and what the game reads of "score.dat": its first four bytes (fewer from a
@@ -31,7 +31,7 @@ class Recorder {
     // The recording host in front of `inner`. The header, with the clock start read from `inner`,
     // is written first (when a file is open); the host writes every event after it. The host is
     // the caller's to hand on (as every host in front, it owns the one behind).
-    ReplayHost* Start(std::unique_ptr<Host> inner, Replay header);
+    ReplayHost* Start(std::unique_ptr<host::Host> inner, Replay header);
     // The file is open and has no end line yet.
     bool Recording() const { return out_ != nullptr; }
     const Replay& Header() const { return header_; }
@@ -60,4 +60,4 @@ class Recorder {
     ReplayHost* host_ = nullptr;
 };
 
-}  // namespace host::replay
+}  // namespace replay

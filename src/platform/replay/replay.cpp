@@ -9,7 +9,7 @@
 #include "input_script.h"
 #include "numbers.h"
 
-namespace host::replay {
+namespace replay {
 namespace {
 
 using platform::Crc32;
@@ -17,7 +17,7 @@ using platform::Hex;
 
 constexpr std::size_t kMaxScoreBytes = 64;  // score.dat is four bytes; more is kept, not this
 
-using Kind = InputEvent::Kind;
+using Kind = host::InputEvent::Kind;
 
 const std::map<std::string, Kind>& Verbs() {
     static const std::map<std::string, Kind> verbs = {
@@ -209,7 +209,8 @@ std::optional<ParseError> Parse(std::string_view text, Replay& out) {
         if (kind == Verbs().end()) return fail(said("unknown event {1}", {verb}));
         event.event.kind = kind->second;
         if (HasKey(kind->second)) {
-            if (words.size() != 4 || !ParseKeyName(std::string(words[2]), event.event.virtualKey)) {
+            if (words.size() != 4 ||
+                !host::ParseKeyName(std::string(words[2]), event.event.virtualKey)) {
                 return fail(said("{1} needs one key (a name or a code up to 255)", {verb}));
             }
         } else if (words.size() != 3) {
@@ -239,7 +240,7 @@ std::string HeaderText(const Replay& header) {
     } else if (header.scores->empty()) {
         text += "empty";
     } else {
-        for (unsigned char c : *header.scores) text += Hex(c, 2);
+        for (unsigned char c : *header.scores) text += platform::Hex(c, 2);
     }
     text += "\n";
     text += "seed " + SeedField(header.seed) + "\n";
@@ -250,7 +251,7 @@ std::string HeaderText(const Replay& header) {
 
 std::string EventLine(const Event& event) {
     std::string line = std::to_string(event.at) + " " + VerbOf(event.event.kind);
-    if (HasKey(event.event.kind)) line += " " + KeyName(event.event.virtualKey);
+    if (HasKey(event.event.kind)) line += " " + host::KeyName(event.event.virtualKey);
     return line + " @" + std::to_string(event.frames) + "\n";
 }
 
@@ -258,11 +259,11 @@ std::string EndLine(std::uint64_t at, std::uint64_t frames, bool cut) {
     return std::to_string(at) + (cut ? " cut @" : " end @") + std::to_string(frames) + "\n";
 }
 
-bool Recordable(const InputEvent& event) {
+bool Recordable(const host::InputEvent& event) {
     return event.kind != Kind::MouseOver;
 }
 
-std::uint32_t FrameChecksum(const ScreenImage& image) {
+std::uint32_t FrameChecksum(const host::ScreenImage& image) {
     const std::uint8_t size[4] = {
         static_cast<std::uint8_t>(image.width), static_cast<std::uint8_t>(image.width >> 8),
         static_cast<std::uint8_t>(image.height), static_cast<std::uint8_t>(image.height >> 8)};
@@ -273,13 +274,13 @@ std::uint32_t FrameChecksum(const ScreenImage& image) {
         crc = Crc32(image.pixels,
                     static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height),
                     crc);
-        return Crc32(image.colours, 256 * sizeof(Rgb), crc);
+        return Crc32(image.colours, 256 * sizeof(platform::Rgb), crc);
     }
     for (int y = 0; y < image.height; ++y) {
         crc = Crc32(image.pixels + static_cast<long>(y) * image.pitch,
                     static_cast<std::size_t>(image.width), crc);
     }
-    return Crc32(image.colours, 256 * sizeof(Rgb), crc);
+    return Crc32(image.colours, 256 * sizeof(platform::Rgb), crc);
 }
 
 std::string ArchiveChecksum(std::string_view bytes) {
@@ -317,4 +318,4 @@ std::optional<platform::Said> ReadFitting(const std::string& path, ArchiveHere h
     return std::nullopt;
 }
 
-}  // namespace host::replay
+}  // namespace replay

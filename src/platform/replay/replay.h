@@ -13,7 +13,7 @@
 #include "catalog.h"
 #include "host.h"
 
-namespace host::replay {
+namespace replay {
 
 inline constexpr const char* kFormatName = "tavlo-replay";
 inline constexpr int kFormatVersion = 1;
@@ -27,7 +27,7 @@ inline constexpr int kSeedFieldWidth = 10;
 struct Event {
     std::uint64_t at = 0;      // game clock, ms since the run started
     std::uint64_t frames = 0;  // screen changes shown before the game received it
-    InputEvent event;
+    host::InputEvent event;
     int line = 0;  // where it stands in the file, for messages
 };
 
@@ -64,7 +64,7 @@ std::string SeedField(std::optional<std::uint32_t> seed);
 std::string EventLine(const Event& event);
 std::string EndLine(std::uint64_t at, std::uint64_t frames, bool cut = false);
 // False for the kinds a replay does not keep (the mouse over the window changes no picture).
-bool Recordable(const InputEvent& event);
+bool Recordable(const host::InputEvent& event);
 
 // An archive's bytes as a replay names them: FNV-1a 64, 16 hex digits.
 std::string ArchiveChecksum(std::string_view bytes);
@@ -82,6 +82,6 @@ std::optional<platform::Said> ReadFitting(const std::string& path, ArchiveHere h
 
 // A frame's CRC-32: its size, its visible pixels row by row, its 256 colours. (Runs are summed
 // with CRC-32 too, the archive with FNV-1a 64: base/checksums.h.)
-std::uint32_t FrameChecksum(const ScreenImage& image);
+std::uint32_t FrameChecksum(const host::ScreenImage& image);
 
-}  // namespace host::replay
+}  // namespace replay

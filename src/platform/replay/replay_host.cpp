@@ -4,7 +4,7 @@
 #include "frame_pacer.h"
 #include "virtual_keys.h"
 
-namespace host::replay {
+namespace replay {
 
 namespace {
 
@@ -14,11 +14,11 @@ namespace {
 // it go (as a cap of one short frame did) slowed every recorded or replayed run in a window or
 // a page by what each wake overshot, and the frames it then measured longer made the next
 // sleeps longer still. Beyond it the lag is a stall.
-constexpr std::uint32_t kMaxLag = FramePacer::kLongestLikelyFrameMs;
+constexpr std::uint32_t kMaxLag = host::FramePacer::kLongestLikelyFrameMs;
 
 }  // namespace
 
-ReplayHost::ReplayHost(std::unique_ptr<Host> inner, Mode mode, std::uint32_t clockStart)
+ReplayHost::ReplayHost(std::unique_ptr<host::Host> inner, Mode mode, std::uint32_t clockStart)
     : inner_(std::move(inner)),
       mode_(mode),
       clockStart_(clockStart),
@@ -51,7 +51,7 @@ void ReplayHost::Idle() {
     }
 }
 
-bool ReplayHost::NextEvent(InputEvent& event) {
+bool ReplayHost::NextEvent(host::InputEvent& event) {
     if (mode_ == Mode::Record) {
         if (!inner_->NextEvent(event)) return false;
         if (out_ && Recordable(event)) {
@@ -64,10 +64,10 @@ bool ReplayHost::NextEvent(InputEvent& event) {
     }
     // Playing: what the inner host has, first, so that a close or Pause is never held up.
     while (inner_->NextEvent(event)) {
-        using Kind = InputEvent::Kind;
+        using Kind = host::InputEvent::Kind;
         const bool key = event.kind == Kind::KeyDown || event.kind == Kind::KeyUp ||
                          event.kind == Kind::SysKeyDown || event.kind == Kind::SysKeyUp;
-        if (!key || (event.kind == Kind::KeyDown && event.virtualKey == vk::kPause)) {
+        if (!key || (event.kind == Kind::KeyDown && event.virtualKey == host::vk::kPause)) {
             if (onEvent) onEvent(event, idles_);
             return true;
         }
@@ -77,7 +77,7 @@ bool ReplayHost::NextEvent(InputEvent& event) {
     return true;
 }
 
-bool ReplayHost::NextReplayEvent(InputEvent& event) {
+bool ReplayHost::NextReplayEvent(host::InputEvent& event) {
     if (!replay_ || next_ >= replay_->events.size()) return false;
     const Event& due = replay_->events[next_];
     if (due.at > idles_) return false;
@@ -92,7 +92,7 @@ bool ReplayHost::NextReplayEvent(InputEvent& event) {
     return true;
 }
 
-void ReplayHost::ShowScreen(const ScreenImage& image, ScreenChange cause) {
+void ReplayHost::ShowScreen(const host::ScreenImage& image, host::ScreenChange cause) {
     if (onScreen) onScreen(image, cause, frames_, idles_);
     ++frames_;
     inner_->ShowScreen(image, cause);
@@ -114,4 +114,4 @@ void ReplayHost::ShowScreen(const ScreenImage& image, ScreenChange cause) {
     }
 }
 
-}  // namespace host::replay
+}  // namespace replay

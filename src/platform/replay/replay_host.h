@@ -17,24 +17,25 @@
 #include "host.h"
 #include "replay.h"
 
-namespace host::replay {
+namespace replay {
 
-class ReplayHost final : public Host {
+class ReplayHost final : public host::Host {
   public:
     enum class Mode { Record, Play };
     // Record: every event the inner host gives is passed on and written to `out`.
     // Play: the inner host's keys are dropped (its own keys it has handled already), except
     // Pause; its closes pass; the replay's events arrive when the clock reaches theirs.
     // The host in front owns the one behind: ending it ends that one (its window, SDL).
-    ReplayHost(std::unique_ptr<Host> inner, Mode mode, std::uint32_t clockStart);
+    ReplayHost(std::unique_ptr<host::Host> inner, Mode mode, std::uint32_t clockStart);
 
     void RecordTo(std::FILE* out) { out_ = out; }
     void PlayFrom(const Replay* replay) { replay_ = replay; }
     // Called for every change of the screen, with its index and the game clock.
-    std::function<void(const ScreenImage&, ScreenChange, std::uint64_t index, std::uint64_t at)>
+    std::function<void(const host::ScreenImage&, host::ScreenChange, std::uint64_t index,
+                       std::uint64_t at)>
         onScreen;
     // Called for every event handed to the game, with the game clock.
-    std::function<void(const InputEvent&, std::uint64_t at)> onEvent;
+    std::function<void(const host::InputEvent&, std::uint64_t at)> onEvent;
     // Called when playback goes wrong: an event due at another frame count than recorded, or the
     // clock past the end without the program having ended. Line and message; it must not return.
     std::function<void(int line, const platform::Said& message)> onDiverged;
@@ -52,7 +53,7 @@ class ReplayHost final : public Host {
     std::size_t Delivered() const { return next_; }
 
     std::uint32_t Milliseconds() override;
-    bool NextEvent(InputEvent& event) override;
+    bool NextEvent(host::InputEvent& event) override;
     void Idle() override;
     void DesktopSize(int& width, int& height) override { inner_->DesktopSize(width, height); }
     bool OpenVideo() override { return inner_->OpenVideo(); }
@@ -60,7 +61,7 @@ class ReplayHost final : public Host {
         inner_->WindowChanged(visible, titleUtf8);
     }
     bool SetFullScreenMode() override { return inner_->SetFullScreenMode(); }
-    void ShowScreen(const ScreenImage& image, ScreenChange cause) override;
+    void ShowScreen(const host::ScreenImage& image, host::ScreenChange cause) override;
     void MessageBox(const std::string& captionUtf8, const std::string& textUtf8) override {
         if (onMessage) onMessage(textUtf8);
         inner_->MessageBox(captionUtf8, textUtf8);
@@ -70,9 +71,9 @@ class ReplayHost final : public Host {
     void FileReplaced(const std::string& path) override { inner_->FileReplaced(path); }
 
   private:
-    bool NextReplayEvent(InputEvent& event);
+    bool NextReplayEvent(host::InputEvent& event);
 
-    std::unique_ptr<Host> inner_;
+    std::unique_ptr<host::Host> inner_;
     Mode mode_;
     std::uint32_t clockStart_;
     std::uint32_t innerStart_;
@@ -83,4 +84,4 @@ class ReplayHost final : public Host {
     std::size_t next_ = 0;
 };
 
-}  // namespace host::replay
+}  // namespace replay

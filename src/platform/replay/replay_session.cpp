@@ -28,7 +28,7 @@
 #include "replay_host.h"
 #include "system.h"
 
-namespace host::replay {
+namespace replay {
 namespace {
 
 using platform::Crc32;
@@ -42,7 +42,7 @@ constexpr int kCannotVerifyHere = 4;
 struct Session {
     Mode mode = Mode::None;
     bool verify = false;
-    Host* (*makeHost)() = nullptr;  // the host the run would have without a session
+    host::Host* (*makeHost)() = nullptr;  // the host the run would have without a session
     std::string path;
     Recorder recorder;    // while recording
     Replay header;        // the recording's, until the host is made
@@ -64,7 +64,7 @@ volatile std::sig_atomic_t stopSignal = 0;
 // signal finds the default action again and ends the program at once.
 void OnStopSignal(int signal) {
     stopSignal = signal;
-    RequestStop();
+    host::RequestStop();
     std::signal(signal, SIG_DFL);
 }
 
@@ -116,10 +116,11 @@ std::string ScoreText(const std::optional<std::string>& bytes) {
     return std::to_string(value);
 }
 
-void SumFrame(const ScreenImage& image, std::uint64_t index, std::uint64_t at) {
+void SumFrame(const host::ScreenImage& image, std::uint64_t index, std::uint64_t at) {
     char line[64];
     std::snprintf(line, sizeof line, "%06llu\t%llu\t%s\n", static_cast<unsigned long long>(index),
-                  static_cast<unsigned long long>(at), Hex(FrameChecksum(image), 8).c_str());
+                  static_cast<unsigned long long>(at),
+                  platform::Hex(FrameChecksum(image), 8).c_str());
     session.runChecksum = Crc32(line, std::strlen(line), session.runChecksum);
     if (session.sums) std::fputs(line, session.sums);
 }
@@ -166,7 +167,7 @@ void Finish() {
     if (session.verify) {
         std::printf("pictures %llu\nchecksum %s\nbest score before %s\nbest score saved %s\n",
                     static_cast<unsigned long long>(host.Frames()),
-                    Hex(session.runChecksum, 8).c_str(), ScoreText(replay.scores).c_str(),
+                    platform::Hex(session.runChecksum, 8).c_str(), ScoreText(replay.scores).c_str(),
                     saved == replay.scores ? "unchanged" : ScoreText(saved).c_str());
         std::fflush(nullptr);
         std::_Exit(played ? 0 : 1);
@@ -348,12 +349,12 @@ int StartSession(const SessionRequest& request, const char* program) {
     return -1;
 }
 
-Host* CreateSessionHost() {
+host::Host* CreateSessionHost() {
     if (session.mode == Mode::None) return session.makeHost();
-    Host* inner =
-        session.verify ? CreateHeadlessHost(headless::Pictures::Unkept) : session.makeHost();
+    host::Host* inner = session.verify ? headless::CreateHeadlessHost(headless::Pictures::Unkept)
+                                       : session.makeHost();
     if (session.mode == Mode::Record) {
-        session.host = session.recorder.Start(std::unique_ptr<Host>(inner), session.header);
+        session.host = session.recorder.Start(std::unique_ptr<host::Host>(inner), session.header);
         session.host->onPoll = Poll;
         // (Windows has no SIGHUP; its C runtime raises SIGINT for Ctrl+C and Ctrl+Break.)
         for (int signal : {SIGINT, SIGTERM}) std::signal(signal, OnStopSignal);
@@ -365,7 +366,7 @@ Host* CreateSessionHost() {
         // one ms): the cut goes where that last one was.
         headless::SetTimeLimitHook([] { CutRecording(session.host->Elapsed() - 1); });
     } else {
-        session.host = session.judge.Start(std::unique_ptr<Host>(inner));
+        session.host = session.judge.Start(std::unique_ptr<host::Host>(inner));
         session.host->onMessage = [](const std::string& text) {
             if (!session.stopped.empty()) return;
             session.stopped = text.substr(0, 300);  // on one line, for the caller's log
@@ -379,12 +380,12 @@ Host* CreateSessionHost() {
         if (round && session.mode == Mode::Play) session.judge.RoundEnded(*round);
     });
     if (session.reactions) {
-        session.host->onEvent = [](const InputEvent& event, std::uint64_t at) {
+        session.host->onEvent = [](const host::InputEvent& event, std::uint64_t at) {
             session.reactions->Received(event, at);
         };
     }
-    session.host->onScreen = [](const ScreenImage& image, ScreenChange, std::uint64_t index,
-                                std::uint64_t at) {
+    session.host->onScreen = [](const host::ScreenImage& image, host::ScreenChange,
+                                std::uint64_t index, std::uint64_t at) {
         SumFrame(image, index, at);
         if (session.reactions) session.reactions->Screen(index, at);
     };
@@ -397,4 +398,4 @@ unsigned SeedForGame(unsigned given) {
     return given;
 }
 
-}  // namespace host::replay
+}  // namespace replay

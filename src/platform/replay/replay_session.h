@@ -8,13 +8,13 @@
 
 #include "host.h"
 
-namespace host::replay {
+namespace replay {
 
 struct SessionRequest {
     std::string record;  // a file to record into
     std::string replay;  // a file to play back
     bool verify = false;
-    Host* (*makeHost)() = nullptr;  // the host for this run; a session puts its own in front
+    host::Host* (*makeHost)() = nullptr;  // the host for this run; a session puts its own in front
     // Called at the end of a recorded run whose recording is whole (not cut) when "score.dat"
     // then holds a higher best than when the run started, with the recording's path.
     std::function<void(const std::string& recording)> onNewBest;
@@ -28,11 +28,11 @@ int StartSession(const SessionRequest& request, const char* program);
 
 // The host factory: the request's host (the headless one for --verify), behind the recording or
 // playing host when a session is on.
-Host* CreateSessionHost();
+host::Host* CreateSessionHost();
 
 // The seed the game's generator gets when the game seeds it with `given`: recorded while
 // recording, the recorded one while playing back. The game's srand reaches it as the seed filter
 // (game_random.h) the session puts in place when it starts.
 unsigned SeedForGame(unsigned given);
 
-}  // namespace host::replay
+}  // namespace replay

@@ -40,11 +40,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s OUT.replay [--paced | --unseen K]\n", argv[0]);
         return 2;
     }
-    if (host::replay::StartSession({argv[1], "", false, host::CreateHeadlessHost, nullptr},
-                                   argv[0]) >= 0) {
+    if (replay::StartSession({argv[1], "", false, headless::CreateHeadlessHost, nullptr},
+                             argv[0]) >= 0) {
         return 2;
     }
-    host::SetHostFactory(host::replay::CreateSessionHost);
+    host::SetHostFactory(replay::CreateSessionHost);
     host::Current();
     Press(6000, VK_RETURN);
     using testing_support::RoundBot;
@@ -55,8 +55,8 @@ int main(int argc, char** argv) {
                  paced || unseen > 0 ? RoundBot::Pace::Person : RoundBot::Pace::AtOnce, kPaceSeed,
                  unseen);
     bool quitting = false;
-    host::headless::SetIdleHook([&] {
-        const std::uint64_t now = host::headless::Elapsed();
+    headless::SetIdleHook([&] {
+        const std::uint64_t now = headless::Elapsed();
         bot.Look(gameRound, now);
         // The title is up again 5 s after the round: the cursor to QUIT, then Enter.
         if (bot.RoundOver() != 0 && !quitting && now >= bot.RoundOver() + 5000) {

@@ -114,8 +114,8 @@ TEST(Surfaces, MemoryStaysPutAndFlipExchangesWhatIsBehindTheChain) {
     ASSERT_NE(frontBefore, backBefore);
     backBefore[0] = 42;
     ASSERT_EQ(s.primary->Flip(nullptr, DDFLIP_WAIT), DD_OK);
-    EXPECT_EQ(host::headless::LastPicture().pixels[0], 42);
-    EXPECT_EQ(host::headless::LastPicture().cause, host::ScreenChange::Flip);
+    EXPECT_EQ(headless::LastPicture().pixels[0], 42);
+    EXPECT_EQ(headless::LastPicture().cause, host::ScreenChange::Flip);
     EXPECT_EQ(Screen::Memory(s.primary), backBefore);
     EXPECT_EQ(Screen::Memory(s.back), frontBefore);
     // The off-screen surface's memory never moves.
@@ -124,12 +124,12 @@ TEST(Surfaces, MemoryStaysPutAndFlipExchangesWhatIsBehindTheChain) {
 
 TEST(Surfaces, PaletteChangeOnThePrimaryShowsAtOnce) {
     Screen s;
-    const int before = host::headless::ScreenChanges();
+    const int before = headless::ScreenChanges();
     PALETTEENTRY green{0, 255, 0, 0};
     ASSERT_EQ(s.palette->SetEntries(0, 0, 1, &green), DD_OK);
-    EXPECT_EQ(host::headless::ScreenChanges(), before + 1);
-    EXPECT_EQ(host::headless::LastPicture().cause, host::ScreenChange::Palette);
-    EXPECT_EQ(host::headless::LastPicture().colours[0].g, 255);
+    EXPECT_EQ(headless::ScreenChanges(), before + 1);
+    EXPECT_EQ(headless::LastPicture().cause, host::ScreenChange::Palette);
+    EXPECT_EQ(headless::LastPicture().colours[0].g, 255);
 }
 
 TEST(Gdi, ColoursBecomeTheNearestPaletteIndex) {

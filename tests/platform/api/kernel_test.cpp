@@ -239,7 +239,7 @@ TEST_F(KernelFiles, TheHostHearsOfEachFilePutInPlace) {
         ~HeadlessAgain() {
             platform::SetFailingCalls("");
             host::Shutdown();
-            host::SetHostFactory(host::CreateHeadlessHost);
+            host::SetHostFactory(headless::CreateHeadlessHost);
         }
     } headlessAgain;
     host::Shutdown();

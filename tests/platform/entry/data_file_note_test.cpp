@@ -47,14 +47,14 @@ TEST(DataFileNote, NamesTheFileAndTheFolder) {
         for (auto at = note.find("{F}"); at != std::string::npos; at = note.find("{F}")) {
             note.replace(at, 3, folder);
         }
-        EXPECT_EQ(host::DataFileNote(c.text, folder), note);
+        EXPECT_EQ(entry::DataFileNote(c.text, folder), note);
     }
 }
 
 TEST(DataFileNote, ABrokenLinkShowsWhereItPoints) {
     const std::string folder = testing_support::FreshFolder("link");
     ASSERT_EQ(::symlink("/nonexistent/tavlo.rka", (folder + "/tavlo.rka").c_str()), 0);
-    EXPECT_EQ(host::DataFileNote("File can't open[tavlo.rka]\n", folder),
+    EXPECT_EQ(entry::DataFileNote("File can't open[tavlo.rka]\n", folder),
               "tavlo: cannot open tavlo.rka in " + folder +
                   ": No such file or directory (a link to /nonexistent/tavlo.rka)");
 }
@@ -74,7 +74,7 @@ TEST(DataFileNote, MessagesThatNameNoDataFileGetAPlainLine) {
         {"File can't open[tavlo.rka]\n", ""},
     };
     for (const Case& c : cases) {
-        const std::string note = host::PlainNote(c.text, "/data");
+        const std::string note = entry::PlainNote(c.text, "/data");
         if (*c.said == '\0') {
             EXPECT_EQ(note, "") << c.text;
         } else {

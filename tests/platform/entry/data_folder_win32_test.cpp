@@ -45,26 +45,26 @@ TEST(DataFolder, PreparesThePlayersFolderWhateverItsName) {
     ASSERT_TRUE(CreateDirectoryW(platform::Utf8ToWide(programs).c_str(), nullptr));
     const std::string archive = programs + "\\tavlo.rka";
     Write(archive, "archive v2");
-    EXPECT_EQ(host::InstalledArchive(programs + "\\tavlo.exe"), archive);
-    EXPECT_EQ(host::InstalledArchive(base + "\\tavlo.exe"), "");
+    EXPECT_EQ(entry::InstalledArchive(programs + "\\tavlo.exe"), archive);
+    EXPECT_EQ(entry::InstalledArchive(base + "\\tavlo.exe"), "");
 
     // First start: made, linked, a zero score.
     const std::string folder = base + "\\Spieler \u00fc\\Tavlo";
-    EXPECT_EQ(host::PrepareFolder(folder, archive), "");
+    EXPECT_EQ(entry::PrepareFolder(folder, archive), "");
     EXPECT_EQ(Identity(folder + "\\tavlo.rka"), Identity(archive));
     EXPECT_EQ(Read(folder + "\\score.dat"), std::string(4, '\0'));
 
     // A later start: the score kept; an old copy of the archive replaced by the present one.
     Write(folder + "\\score.dat", std::string("\x2a\0\0\0", 4));
     Write(folder + "\\tavlo.rka", "archive v1");
-    EXPECT_EQ(host::PrepareFolder(folder, archive), "");
+    EXPECT_EQ(entry::PrepareFolder(folder, archive), "");
     EXPECT_EQ(Read(folder + "\\tavlo.rka"), "archive v2");
     EXPECT_EQ(Read(folder + "\\score.dat"), std::string("\x2a\0\0\0", 4));
 
     // A portable copy: its own folder with the marker, the player's folder without.
-    EXPECT_EQ(host::PortableFolder(programs + "\\tavlo.exe"), "");
+    EXPECT_EQ(entry::PortableFolder(programs + "\\tavlo.exe"), "");
     Write(programs + "\\portable.txt", "");
-    EXPECT_EQ(host::PortableFolder(programs + "\\tavlo.exe"), programs);
+    EXPECT_EQ(entry::PortableFolder(programs + "\\tavlo.exe"), programs);
 }
 
 }  // namespace

@@ -23,7 +23,7 @@ TEST(FolderLockDeathTest, AFolderThatCannotBeLockedIsNotTakenUnlocked) {
                 ::chmod(folder.c_str(), 0300) != 0) {
                 std::_Exit(9);
             }
-            std::_Exit(host::LockWorkingFolder() == host::FolderLock::Taken ? 1 : 0);
+            std::_Exit(entry::LockWorkingFolder() == entry::FolderLock::Taken ? 1 : 0);
         },
         ::testing::ExitedWithCode(0), "");
     ::chmod(folder.c_str(), 0755);

@@ -55,9 +55,9 @@ TEST(FolderLock, ASecondGameInALockedFolderIsRefusedNamingIt) {
     ASSERT_TRUE(platform::ChangeFolder(folder));
     const std::string shown = platform::CurrentFolder();
 
-    EXPECT_EQ(host::LockWorkingFolder(), host::FolderLock::Taken);
+    EXPECT_EQ(entry::LockWorkingFolder(), entry::FolderLock::Taken);
     // Another handle is another holder, as another process would be.
-    EXPECT_EQ(host::LockWorkingFolder(), host::FolderLock::HeldByAnother);
+    EXPECT_EQ(entry::LockWorkingFolder(), entry::FolderLock::HeldByAnother);
 
     const std::wstring output = platform::Utf8ToWide(shown) + L"\\second.txt";
     EXPECT_EQ(RunProgram(L"\"" + GamePath() + L"\" --data-dir .", output), 1);

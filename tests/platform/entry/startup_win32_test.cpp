@@ -23,7 +23,7 @@ TEST(Startup, LibrariesAreNotLoadedFromTheWorkingFolder) {
     ASSERT_FALSE(error) << error.message();
     const std::string before = platform::CurrentFolder();
     ASSERT_TRUE(platform::ChangeFolder(folder));
-    host::PrepareProcess();
+    entry::PrepareProcess();
     const HMODULE planted = LoadLibraryW(L"tavlo_planted.dll");
     EXPECT_EQ(planted, nullptr) << "loaded from the working folder";
     if (planted) FreeLibrary(planted);

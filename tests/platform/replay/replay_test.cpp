@@ -21,7 +21,7 @@
 #include "replay_host.h"
 
 using namespace host;
-using namespace host::replay;
+using namespace replay;
 
 namespace {
 

@@ -48,29 +48,29 @@ const std::vector<PageKey>& KeyTable() {
     namespace vk = host::vk;
     static const std::vector<PageKey> table = [] {
         std::vector<PageKey> keys = {
-            {"Enter", "Return", vk::kReturn, true},
-            {"NumpadEnter", "Keypad Enter", vk::kReturn, true},
-            {"ControlLeft", "Left Ctrl", vk::kControl, false},
-            {"ControlRight", "Right Ctrl", vk::kControl, false},
-            {"ShiftLeft", "Left Shift", vk::kShift, false},
-            {"ShiftRight", "Right Shift", vk::kShift, false},
-            {"AltLeft", "Left Alt", vk::kAlt, false},
-            {"AltRight", "Right Alt", vk::kAlt, false},
-            {"Pause", "Pause", vk::kPause, true},
-            {"Escape", "Escape", vk::kEscape, false},
-            {"Space", "Space", vk::kSpace, true},
-            {"Backspace", "Backspace", vk::kBack, false},
-            {"Tab", "Tab", vk::kTab, true},
-            {"PageUp", "PageUp", vk::kPageUp, true},
-            {"PageDown", "PageDown", vk::kPageDown, true},
-            {"End", "End", vk::kEnd, true},
-            {"Home", "Home", vk::kHome, true},
-            {"ArrowLeft", "Left", vk::kLeft, true},
-            {"ArrowUp", "Up", vk::kUp, true},
-            {"ArrowRight", "Right", vk::kRight, true},
-            {"ArrowDown", "Down", vk::kDown, true},
-            {"Insert", "Insert", vk::kInsert, false},
-            {"Delete", "Delete", vk::kDelete, false},
+            {"Enter", "Return", host::vk::kReturn, true},
+            {"NumpadEnter", "Keypad Enter", host::vk::kReturn, true},
+            {"ControlLeft", "Left Ctrl", host::vk::kControl, false},
+            {"ControlRight", "Right Ctrl", host::vk::kControl, false},
+            {"ShiftLeft", "Left Shift", host::vk::kShift, false},
+            {"ShiftRight", "Right Shift", host::vk::kShift, false},
+            {"AltLeft", "Left Alt", host::vk::kAlt, false},
+            {"AltRight", "Right Alt", host::vk::kAlt, false},
+            {"Pause", "Pause", host::vk::kPause, true},
+            {"Escape", "Escape", host::vk::kEscape, false},
+            {"Space", "Space", host::vk::kSpace, true},
+            {"Backspace", "Backspace", host::vk::kBack, false},
+            {"Tab", "Tab", host::vk::kTab, true},
+            {"PageUp", "PageUp", host::vk::kPageUp, true},
+            {"PageDown", "PageDown", host::vk::kPageDown, true},
+            {"End", "End", host::vk::kEnd, true},
+            {"Home", "Home", host::vk::kHome, true},
+            {"ArrowLeft", "Left", host::vk::kLeft, true},
+            {"ArrowUp", "Up", host::vk::kUp, true},
+            {"ArrowRight", "Right", host::vk::kRight, true},
+            {"ArrowDown", "Down", host::vk::kDown, true},
+            {"Insert", "Insert", host::vk::kInsert, false},
+            {"Delete", "Delete", host::vk::kDelete, false},
         };
         for (char c = 'A'; c <= 'Z'; ++c) {
             keys.push_back({std::string("Key") + c, std::string(1, c), unsigned(c), false});
@@ -78,11 +78,11 @@ const std::vector<PageKey>& KeyTable() {
         for (unsigned i = 0; i < 10; ++i) {
             const std::string digit = std::to_string(i);
             keys.push_back({"Digit" + digit, digit, '0' + i, false});
-            keys.push_back({"Numpad" + digit, "Keypad " + digit, vk::kNumpad0 + i, false});
+            keys.push_back({"Numpad" + digit, "Keypad " + digit, host::vk::kNumpad0 + i, false});
         }
         for (unsigned i = 1; i <= 12; ++i) {
             const std::string f = "F" + std::to_string(i);
-            keys.push_back({f, f, vk::kF1 + i - 1, vk::kF1 + i - 1 == vk::kF11});
+            keys.push_back({f, f, host::vk::kF1 + i - 1, host::vk::kF1 + i - 1 == host::vk::kF11});
         }
         return keys;
     }();
@@ -195,10 +195,10 @@ EMSCRIPTEN_KEEPALIVE const char* tavlo_bindings_read(const char* storedText) {
 
 }  // extern "C"
 
-namespace host {
+namespace browser {
 
 void ReadPageBindings() {
     tavlo_read_bindings();
 }
 
-}  // namespace host
+}  // namespace browser

@@ -48,7 +48,7 @@ EM_JS(void, tavlo_file_replaced, (const char* path),
       { Module.tavloHost.fileReplaced(UTF8ToString(path)); });
 EM_ASYNC_JS(void, tavlo_sleep_until, (double due), { await Module.tavloHost.sleepUntil(due); });
 
-namespace host {
+namespace browser {
 namespace {
 
 // Gamepads are read this often; the game reads its input once per frame (16 ms at least).
@@ -58,22 +58,22 @@ constexpr double kPollPadsMs = 4.0;
 constexpr double kLongestRunMs = 12.0;
 constexpr int kPadSlots = 4;
 // Per slot: connected, the buttons (a bit each, PadButton's order), the axes (PadAxis's order).
-constexpr int kPadFields = 2 + static_cast<int>(kPadAxes);
+constexpr int kPadFields = 2 + static_cast<int>(host::kPadAxes);
 
 struct PadState {
     bool connected = false;
     int buttons = 0;
-    std::array<int, kPadAxes> axes{};
+    std::array<int, host::kPadAxes> axes{};
 };
 
-class BrowserHost final : public Host {
+class BrowserHost final : public host::Host {
   public:
     // The player's bindings are read as soon as the module can read them.
     BrowserHost() : origin_(emscripten_get_now()), lastYield_(origin_) { ReadPageBindings(); }
 
     std::uint32_t Milliseconds() override { return static_cast<std::uint32_t>(ElapsedMs()); }
 
-    bool NextEvent(InputEvent& event) override {
+    bool NextEvent(host::InputEvent& event) override {
         if (pending_.empty()) ReadPads();
         if (!pending_.empty()) {
             event = pending_.front();
@@ -83,9 +83,9 @@ class BrowserHost final : public Host {
         const int key = tavlo_next_key();
         if (key < 0) return false;
         // A key from the page: the kind in the high half (in this order), the virtual key below.
-        static constexpr InputEvent::Kind kKinds[] = {
-            InputEvent::Kind::KeyDown, InputEvent::Kind::KeyUp, InputEvent::Kind::SysKeyDown,
-            InputEvent::Kind::SysKeyUp};
+        static constexpr host::InputEvent::Kind kKinds[] = {
+            host::InputEvent::Kind::KeyDown, host::InputEvent::Kind::KeyUp,
+            host::InputEvent::Kind::SysKeyDown, host::InputEvent::Kind::SysKeyUp};
         const int kind = key >> 16;
         if (kind < 0 || kind > 3) return false;
         event.kind = kKinds[kind];
@@ -125,8 +125,8 @@ class BrowserHost final : public Host {
     void WindowChanged(bool, const std::string& title) override { tavlo_set_title(title.c_str()); }
     bool SetFullScreenMode() override { return true; }
 
-    void ShowScreen(const ScreenImage& image, ScreenChange cause) override {
-        if (cause == ScreenChange::Flip) tavlo_log_flip();
+    void ShowScreen(const host::ScreenImage& image, host::ScreenChange cause) override {
+        if (cause == host::ScreenChange::Flip) tavlo_log_flip();
         ++changes_;
         pacer_.Changed();
         next_.Keep(image);
@@ -153,8 +153,8 @@ class BrowserHost final : public Host {
         changed_ = false;
         const bool sameSize = shown_.pixels.size() == next_.pixels.size();
         const bool newColours =
-            !sameSize ||
-            std::memcmp(next_.colours.data(), shown_.colours.data(), sizeof(Rgb) * 256) != 0;
+            !sameSize || std::memcmp(next_.colours.data(), shown_.colours.data(),
+                                     sizeof(platform::Rgb) * 256) != 0;
         int top = 0;
         int bottom = next_.height;
         if (!newColours) {
@@ -170,7 +170,7 @@ class BrowserHost final : public Host {
         shown_ = next_;
         if (newColours) {
             for (int i = 0; i < 256; ++i) {
-                const Rgb& c = next_.colours[static_cast<std::size_t>(i)];
+                const platform::Rgb& c = next_.colours[static_cast<std::size_t>(i)];
                 // RGBA in memory order on a little-endian machine; the canvas is opaque.
                 lookup_[static_cast<std::size_t>(i)] =
                     0xFF000000u | (std::uint32_t{c.b} << 16) | (std::uint32_t{c.g} << 8) | c.r;
@@ -189,7 +189,7 @@ class BrowserHost final : public Host {
         const double now = emscripten_get_now();
         if (now - lastPadPoll_ < kPollPadsMs) return;
         lastPadPoll_ = now;
-        std::vector<KeyChange> changes;
+        std::vector<host::KeyChange> changes;
         ReadPadMap(changes);
         std::array<int, kPadSlots * kPadFields> raw{};
         const int slots = tavlo_read_pads(raw.data(), kPadSlots, kPadFields);
@@ -207,29 +207,32 @@ class BrowserHost final : public Host {
                 was = PadState{};
                 continue;
             }
-            for (std::size_t bit = 0; bit < kPadButtons; ++bit) {
+            for (std::size_t bit = 0; bit < host::kPadButtons; ++bit) {
                 const bool pressed = (next.buttons >> bit) & 1;
                 if (pressed != (((was.buttons >> bit) & 1) != 0)) {
-                    controllerKeys_.Button(pad, static_cast<PadButton>(bit), pressed, changes);
+                    controllerKeys_.Button(pad, static_cast<host::PadButton>(bit), pressed,
+                                           changes);
                 }
             }
-            for (std::size_t axis = 0; axis < kPadAxes; ++axis) {
+            for (std::size_t axis = 0; axis < host::kPadAxes; ++axis) {
                 if (next.axes[axis] != was.axes[axis]) {
-                    controllerKeys_.Axis(pad, static_cast<PadAxis>(axis), next.axes[axis], changes);
+                    controllerKeys_.Axis(pad, static_cast<host::PadAxis>(axis), next.axes[axis],
+                                         changes);
                 }
             }
             was = next;
         }
-        for (const KeyChange& change : changes) {
-            pending_.push_back({change.down ? InputEvent::Kind::KeyDown : InputEvent::Kind::KeyUp,
-                                change.virtualKey});
+        for (const host::KeyChange& change : changes) {
+            pending_.push_back(
+                {change.down ? host::InputEvent::Kind::KeyDown : host::InputEvent::Kind::KeyUp,
+                 change.virtualKey});
         }
     }
 
     // The player's bindings of the controls, when the page's panel changed them: whatever the
     // pads held is let go first, and pressed again through the new bindings at the next reading.
-    void ReadPadMap(std::vector<KeyChange>& changes) {
-        std::array<unsigned, kPadButtons + 2 * kPadAxes> keys{};
+    void ReadPadMap(std::vector<host::KeyChange>& changes) {
+        std::array<unsigned, host::kPadButtons + 2 * host::kPadAxes> keys{};
         if (!tavlo_read_pad_map(keys.data(), static_cast<int>(keys.size()))) return;
         for (int pad = 0; pad < kPadSlots; ++pad) {
             if (pads_[static_cast<std::size_t>(pad)].connected) {
@@ -237,24 +240,25 @@ class BrowserHost final : public Host {
             }
             pads_[static_cast<std::size_t>(pad)] = PadState{};
         }
-        PadMap map;
-        std::copy(keys.begin(), keys.begin() + kPadButtons, map.buttons.begin());
-        std::copy(keys.begin() + kPadButtons, keys.begin() + kPadButtons + kPadAxes,
-                  map.negative.begin());
-        std::copy(keys.begin() + kPadButtons + kPadAxes, keys.end(), map.positive.begin());
+        host::PadMap map;
+        std::copy(keys.begin(), keys.begin() + host::kPadButtons, map.buttons.begin());
+        std::copy(keys.begin() + host::kPadButtons,
+                  keys.begin() + host::kPadButtons + host::kPadAxes, map.negative.begin());
+        std::copy(keys.begin() + host::kPadButtons + host::kPadAxes, keys.end(),
+                  map.positive.begin());
         controllerKeys_.SetMap(map);
     }
 
     const double origin_;
     double lastYield_;
-    FramePacer pacer_;
+    host::FramePacer pacer_;
     double lastPadPoll_ = -1e9;
-    std::deque<InputEvent> pending_;
-    ControllerKeys controllerKeys_;
+    std::deque<host::InputEvent> pending_;
+    host::ControllerKeys controllerKeys_;
     std::array<PadState, kPadSlots> pads_{};
 
-    KeptScreen next_;   // the screen as the game last changed it
-    KeptScreen shown_;  // and as it is on the canvas
+    host::KeptScreen next_;   // the screen as the game last changed it
+    host::KeptScreen shown_;  // and as it is on the canvas
     std::array<std::uint32_t, 256> lookup_{};
     std::vector<std::uint32_t> rgba_;
     std::uint64_t changes_ = 0;  // changes of the screen so far, as the headless host counts them
@@ -263,8 +267,8 @@ class BrowserHost final : public Host {
 
 }  // namespace
 
-Host* CreateBrowserHost() {
+host::Host* CreateBrowserHost() {
     return new BrowserHost;
 }
 
-}  // namespace host
+}  // namespace browser

@@ -5,14 +5,14 @@
 
 #include "host.h"
 
-namespace host {
+namespace browser {
 
 // Makes the one browser host, owned by the caller: the page's session puts it behind the
 // recording or playing host (session_browser.h).
-Host* CreateBrowserHost();
+host::Host* CreateBrowserHost();
 
 // Has the page read the player's bindings through the one model (bindings_browser.cpp), now
 // that the module can answer it.
 void ReadPageBindings();
 
-}  // namespace host
+}  // namespace browser

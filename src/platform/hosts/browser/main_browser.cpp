@@ -12,8 +12,8 @@ int main() {
     // Emscripten starts a process with the umask 0777, where a file made anew (ReplaceFile's,
     // the session's) would have no permission left and could not be opened again: the usual one.
     umask(022);
-    if (!host::StartPageSession()) return 1;
-    host::SetHostFactory(host::CreatePageSessionHost);
+    if (!browser::StartPageSession()) return 1;
+    host::SetHostFactory(browser::CreatePageSessionHost);
     host::Current();
     static char commandLine[] = "";
     return WinMain(GetModuleHandleA(nullptr), nullptr, commandLine, SW_SHOWDEFAULT);

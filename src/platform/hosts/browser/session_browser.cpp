@@ -31,7 +31,7 @@ EM_JS(void, tavlo_page_watched, (const char* outcome, int rounds, int best, cons
       { Module.tavloHost.watchEnded(UTF8ToString(outcome), rounds, best, UTF8ToString(detail)); });
 EM_JS(void, tavlo_session_recorded, (), { Module.tavloHost.recordingEnded(); });
 
-namespace host {
+namespace browser {
 namespace {
 
 using replay::Replay;
@@ -154,14 +154,14 @@ bool StartPageSession() {
     return true;
 }
 
-Host* CreatePageSessionHost() {
-    std::unique_ptr<Host> inner(CreateBrowserHost());
+host::Host* CreatePageSessionHost() {
+    std::unique_ptr<host::Host> inner(CreateBrowserHost());
     session.host = session.watching ? session.judge.Start(std::move(inner))
                                     : session.recorder.Start(std::move(inner), session.header);
     return session.host;
 }
 
-}  // namespace host
+}  // namespace browser
 
 extern "C" {
 
@@ -170,11 +170,11 @@ extern "C" {
 // recorder writes one when it is stopped. Written to kSnapshot; its size, or 0 when there is no
 // recording.
 EMSCRIPTEN_KEEPALIVE int tavlo_session_snapshot() {
-    using host::session;
+    using browser::session;
     if (session.watching || !session.host || session.host->Elapsed() == 0) return 0;
     const auto recording = session.recorder.SoFar(session.host->Elapsed() - 1);
     if (!recording ||
-        !platform::ReplaceFile(host::kSnapshot, *recording, platform::Existing::Replace).ok) {
+        !platform::ReplaceFile(browser::kSnapshot, *recording, platform::Existing::Replace).ok) {
         return 0;
     }
     return static_cast<int>(recording->size());

@@ -6,7 +6,7 @@
 
 #include "host.h"
 
-namespace host {
+namespace browser {
 
 // Sets the session up before the host is made, in the folder the page has prepared ("/play",
 // holding "tavlo.rka" and "score.dat"). False when the run to watch does not fit this program:
@@ -14,6 +14,6 @@ namespace host {
 bool StartPageSession();
 
 // The host factory: the browser host behind the recording or playing host.
-Host* CreatePageSessionHost();
+host::Host* CreatePageSessionHost();
 
-}  // namespace host
+}  // namespace browser

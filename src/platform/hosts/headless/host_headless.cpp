@@ -21,26 +21,26 @@
 #include "input_script.h"
 #include "numbers.h"
 
-namespace host {
+namespace headless {
 namespace {
 
 constexpr int kDesktopWidth = 1024;
 constexpr int kDesktopHeight = 768;
 constexpr std::uint64_t kDefaultTimeLimit = 600000;
 
-const char* CauseName(ScreenChange cause) {
+const char* CauseName(host::ScreenChange cause) {
     switch (cause) {
-        case ScreenChange::Flip:
+        case host::ScreenChange::Flip:
             return "flip";
-        case ScreenChange::Blit:
+        case host::ScreenChange::Blit:
             return "blit";
-        case ScreenChange::Palette:
+        case host::ScreenChange::Palette:
             return "palette";
     }
     return "?";
 }
 
-class HeadlessHost final : public Host {
+class HeadlessHost final : public host::Host {
   public:
     explicit HeadlessHost(headless::Pictures pictures)
         : keepLast_(pictures == headless::Pictures::KeepLast) {
@@ -54,7 +54,7 @@ class HeadlessHost final : public Host {
 
     std::uint32_t Milliseconds() override { return static_cast<std::uint32_t>(start_ + elapsed_); }
 
-    bool NextEvent(InputEvent& event) override {
+    bool NextEvent(host::InputEvent& event) override {
         if (next_ >= events_.size() || events_[next_].at > elapsed_) return false;
         event = events_[next_++].event;
         return true;
@@ -80,7 +80,7 @@ class HeadlessHost final : public Host {
     void WindowChanged(bool, const std::string&) override {}
     bool SetFullScreenMode() override { return true; }
 
-    void ShowScreen(const ScreenImage& image, ScreenChange cause) override {
+    void ShowScreen(const host::ScreenImage& image, host::ScreenChange cause) override {
         ++changes_;
         if (!keepLast_ && captureFolder_.empty()) return;
         last_.Keep(image);
@@ -97,7 +97,7 @@ class HeadlessHost final : public Host {
     void SetCursorVisible(bool) override {}
 
     std::uint64_t elapsed_ = 0;
-    std::vector<ScriptedEvent> events_;
+    std::vector<host::ScriptedEvent> events_;
     std::size_t next_ = 0;
     std::function<void()> idleHook_;
     std::function<void()> timeLimitHook_;
@@ -105,7 +105,7 @@ class HeadlessHost final : public Host {
     int changes_ = 0;
 
   private:
-    void LoadScript(const char* path) { events_ = LoadInputScript(path); }
+    void LoadScript(const char* path) { events_ = host::LoadInputScript(path); }
 
     void OpenCapture(const char* folder) {
         captureFolder_ = folder;
@@ -118,7 +118,7 @@ class HeadlessHost final : public Host {
         }
     }
 
-    void WriteCapture(ScreenChange cause) {
+    void WriteCapture(host::ScreenChange cause) {
         char name[16];
         std::snprintf(name, sizeof name, "%06d", captured_++);
         std::vector<std::uint8_t> file = platform::EncodeBmp8(
@@ -155,28 +155,26 @@ HeadlessHost::~HeadlessHost() {
 
 }  // namespace
 
-Host* CreateHeadlessHost(headless::Pictures pictures) {
+host::Host* CreateHeadlessHost(headless::Pictures pictures) {
     headlessHost = new HeadlessHost(pictures);
     return headlessHost;
 }
 
-Host* CreateHeadlessHost() {
+host::Host* CreateHeadlessHost() {
     return CreateHeadlessHost(headless::Pictures::KeepLast);
 }
-
-namespace headless {
 
 std::uint64_t Elapsed() {
     return headlessHost ? headlessHost->elapsed_ : 0;
 }
 
-void InjectEvent(std::uint64_t atMs, const InputEvent& event) {
+void InjectEvent(std::uint64_t atMs, const host::InputEvent& event) {
     if (!headlessHost) return;
     auto& events = headlessHost->events_;
-    auto at =
-        std::upper_bound(events.begin() + static_cast<long>(headlessHost->next_), events.end(),
-                         atMs, [](std::uint64_t t, const ScriptedEvent& e) { return t < e.at; });
-    events.insert(at, ScriptedEvent{atMs, event});
+    auto at = std::upper_bound(
+        events.begin() + static_cast<long>(headlessHost->next_), events.end(), atMs,
+        [](std::uint64_t t, const host::ScriptedEvent& e) { return t < e.at; });
+    events.insert(at, host::ScriptedEvent{atMs, event});
 }
 
 void SetIdleHook(std::function<void()> hook) {
@@ -197,5 +195,3 @@ int ScreenChanges() {
 }
 
 }  // namespace headless
-
-}  // namespace host

@@ -22,7 +22,7 @@
 #include "sdl_connection.h"
 #include "system.h"
 
-namespace host {
+namespace sdl {
 namespace {
 
 using platform::MonotonicNanoseconds;
@@ -38,7 +38,7 @@ constexpr char kAppId[] = "org.tavlo.Tavlo";
 
 }  // namespace
 
-SdlHostSettings SdlHostSettingsOf(const LoadedSettings& loaded) {
+SdlHostSettings SdlHostSettingsOf(const host::LoadedSettings& loaded) {
     SdlHostSettings given;
     given.display = loaded.settings.Display();
     given.pauseOnFocusLoss = loaded.settings.pauseOnFocusLoss;
@@ -70,15 +70,16 @@ SdlHost::SdlHost(SdlHostSettings settings)
     origin_ = MonotonicNanoseconds();
     clockStart_ =
         static_cast<std::uint32_t>(platform::NumberVariable("TAVLO_CLOCK_START", UINT32_MAX, 0));
-    if (const char* script = std::getenv("TAVLO_INPUT")) script_ = LoadInputScript(script);
+    if (const char* script = std::getenv("TAVLO_INPUT")) script_ = host::LoadInputScript(script);
     for (const std::string& note : settings.notes)
         std::fprintf(stderr, "tavlo: %s\n", note.c_str());
     if (settings.writeDefaults) KeepChoices();
     // The command line's choices hold for this run only; the file keeps the saved ones.
-    const RunOptions& options = CurrentRunOptions();
+    const host::RunOptions& options = host::CurrentRunOptions();
     if (options.window)
-        settings_.mode = *options.window ? WindowMode::Window : WindowMode::FullScreen;
-    if (options.smooth) settings_.scaling = *options.smooth ? Scaling::Smooth : Scaling::Sharp;
+        settings_.mode = *options.window ? host::WindowMode::Window : host::WindowMode::FullScreen;
+    if (options.smooth)
+        settings_.scaling = *options.smooth ? host::Scaling::Smooth : host::Scaling::Sharp;
     controllers_->SetMap(PadMapOf(settings.bindings));
 }
 
@@ -89,11 +90,11 @@ SdlHost::~SdlHost() {
     SDL_Quit();
 }
 
-bool SdlHost::NextEvent(InputEvent& event) {
+bool SdlHost::NextEvent(host::InputEvent& event) {
     if (nextScripted_ < script_.size() && script_[nextScripted_].at <= ElapsedMilliseconds()) {
         event = script_[nextScripted_++].event;
         // Scripted keys reach the host's own keys too (no modifiers: F11, F9 and F12).
-        if (event.kind == InputEvent::Kind::KeyDown) {
+        if (event.kind == host::InputEvent::Kind::KeyDown) {
             if (auto action = keys_.HostActionOfVirtualKey(event.virtualKey)) {
                 HostAction(*action);
             }
@@ -153,8 +154,8 @@ void SdlHost::WindowChanged(bool visible, const std::string& title) {
     }
 }
 
-void SdlHost::ShowScreen(const ScreenImage& image, ScreenChange cause) {
-    if (probe_ && cause == ScreenChange::Flip) probe_->Flipped(MonotonicNanoseconds());
+void SdlHost::ShowScreen(const host::ScreenImage& image, host::ScreenChange cause) {
+    if (probe_ && cause == host::ScreenChange::Flip) probe_->Flipped(MonotonicNanoseconds());
     // Kept as 8-bit pixels and colours: the next idle moment shows them, a screenshot
     // saves them, and an expose or a lost texture redraws them.
     presenter_.Keep(image);
@@ -189,9 +190,9 @@ bool SdlHost::PollDue() {
     return true;
 }
 
-void SdlHost::Given(const InputEvent& event) {
-    if (probe_ &&
-        (event.kind == InputEvent::Kind::KeyDown || event.kind == InputEvent::Kind::SysKeyDown)) {
+void SdlHost::Given(const host::InputEvent& event) {
+    if (probe_ && (event.kind == host::InputEvent::Kind::KeyDown ||
+                   event.kind == host::InputEvent::Kind::SysKeyDown)) {
         probe_->KeyDown(event.virtualKey, MonotonicNanoseconds());
     }
 }
@@ -230,8 +231,8 @@ bool SdlHost::EnsureWindow() {
     return true;
 }
 
-Host* CreateSdlHost(SdlHostSettings settings) {
+host::Host* CreateSdlHost(SdlHostSettings settings) {
     return new SdlHost(std::move(settings));
 }
 
-}  // namespace host
+}  // namespace sdl

@@ -10,28 +10,29 @@
 #include "host.h"
 #include "settings.h"
 
-namespace host {
+namespace sdl {
 
 // What the SDL host takes from the player's settings (settings.h), which the entry reads once.
 struct SdlHostSettings {
-    DisplayChoices display;  // as saved; this run's command line goes over them (run_options.h)
+    host::DisplayChoices
+        display;  // as saved; this run's command line goes over them (run_options.h)
     bool pauseOnFocusLoss = true;
-    Bindings bindings = DefaultBindings();
+    host::Bindings bindings = host::DefaultBindings();
     // Lines for standard error when the host starts: what was wrong with the file.
     std::vector<std::string> notes;
     // Where the display choices go when the player changes one (Alt+Enter, F11, a new window
     // size); at start too when `writeDefaults`, so that a player finds the file to edit.
-    KeepDisplay keep = [](const DisplayChoices&) {};
+    host::KeepDisplay keep = [](const host::DisplayChoices&) {};
     bool writeDefaults = false;
 };
 // The SDL host's part of the settings as read, its notes in the language now in use.
-SdlHostSettings SdlHostSettingsOf(const LoadedSettings& loaded);
+SdlHostSettings SdlHostSettingsOf(const host::LoadedSettings& loaded);
 
 // Made once per process, by the program's entry.
-Host* CreateSdlHost(SdlHostSettings settings);
+host::Host* CreateSdlHost(SdlHostSettings settings);
 
 // The key SDL knows by `name` (any case), in SDL's spelling; "" for none. The names in the
 // settings' key bindings.
 std::string SdlKeyName(const std::string& name);
 
-}  // namespace host
+}  // namespace sdl

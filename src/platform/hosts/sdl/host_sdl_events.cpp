@@ -10,13 +10,13 @@
 #include "sdl_keys.h"
 #include "sdl_screenshot.h"
 
-namespace host {
+namespace sdl {
 
 using platform::MonotonicNanoseconds;
 
 bool SdlHost::EndsTheWait(const SDL_Event& e) {
     const std::int64_t origin = origin_;
-    std::vector<KeyChange> changes;
+    std::vector<host::KeyChange> changes;
     Translate(e, changes);
     return !pending_.empty() || origin_ != origin;
 }
@@ -29,13 +29,15 @@ bool SdlHost::Poll() {
 
 void SdlHost::HostAction(sdl::Action action) {
     if (action == sdl::Action::FullScreen) {
-        settings_.mode =
-            settings_.mode == WindowMode::FullScreen ? WindowMode::Window : WindowMode::FullScreen;
+        settings_.mode = settings_.mode == host::WindowMode::FullScreen
+                             ? host::WindowMode::Window
+                             : host::WindowMode::FullScreen;
         saved_.mode = settings_.mode;
         ApplyWindowMode();
         KeepChoices();
     } else if (action == sdl::Action::Scaling) {
-        settings_.scaling = settings_.scaling == Scaling::Sharp ? Scaling::Smooth : Scaling::Sharp;
+        settings_.scaling = settings_.scaling == host::Scaling::Sharp ? host::Scaling::Smooth
+                                                                      : host::Scaling::Sharp;
         saved_.scaling = settings_.scaling;
         presenter_.SetScaling(settings_.scaling);
         presenter_.Draw();
@@ -46,7 +48,7 @@ void SdlHost::HostAction(sdl::Action action) {
 }
 
 void SdlHost::TakeScreenshot() {
-    ScreenImage image;
+    host::ScreenImage image;
     if (!presenter_.Shown(image)) return;
     const std::string path =
         sdl::SaveScreenshot(sdl::ScreenshotFolder(), image, std::time(nullptr));
@@ -57,21 +59,22 @@ void SdlHost::TakeScreenshot() {
     }
 }
 
-void SdlHost::PushKeys(const std::vector<KeyChange>& changes) {
-    for (const KeyChange& change : changes) {
+void SdlHost::PushKeys(const std::vector<host::KeyChange>& changes) {
+    for (const host::KeyChange& change : changes) {
         pending_.push_back(
-            {change.down ? InputEvent::Kind::KeyDown : InputEvent::Kind::KeyUp, change.virtualKey});
+            {change.down ? host::InputEvent::Kind::KeyDown : host::InputEvent::Kind::KeyUp,
+             change.virtualKey});
     }
 }
 
 void SdlHost::WindowEvent(const SDL_WindowEvent& window) {
     switch (window.event) {
         case SDL_WINDOWEVENT_CLOSE:
-            pending_.push_back({InputEvent::Kind::Close, 0});
+            pending_.push_back({host::InputEvent::Kind::Close, 0});
             break;
         case SDL_WINDOWEVENT_RESIZED:
             // A size the player gave the window is kept for next time.
-            if (settings_.mode == WindowMode::Window &&
+            if (settings_.mode == host::WindowMode::Window &&
                 !(SDL_GetWindowFlags(window_) &
                   (SDL_WINDOW_FULLSCREEN | SDL_WINDOW_MAXIMIZED | SDL_WINDOW_MINIMIZED)) &&
                 window.data1 >= 320 && window.data2 >= 240 &&
@@ -109,11 +112,11 @@ void SdlHost::PauseUntilFocusReturns() {
     bool minimised = window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED);
     bool focused = false;
     SDL_Event e;
-    while (!(focused && !minimised) && !StopRequested()) {
+    while (!(focused && !minimised) && !host::StopRequested()) {
         if (!SDL_WaitEventTimeout(&e, 100)) continue;
         if (e.type == SDL_QUIT ||
             (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE)) {
-            pending_.push_back({InputEvent::Kind::Close, 0});
+            pending_.push_back({host::InputEvent::Kind::Close, 0});
             break;
         }
         // Keys let go meanwhile still reach the game; nothing else from keys or pads does.
@@ -136,11 +139,11 @@ void SdlHost::PauseUntilFocusReturns() {
 void SdlHost::PollAll() {
     lastPoll_ = MonotonicNanoseconds();
     SDL_Event e;
-    std::vector<KeyChange> changes;
+    std::vector<host::KeyChange> changes;
     while (SDL_PollEvent(&e)) Translate(e, changes);
 }
 
-void SdlHost::Translate(const SDL_Event& e, std::vector<KeyChange>& changes) {
+void SdlHost::Translate(const SDL_Event& e, std::vector<host::KeyChange>& changes) {
     if (pauseOnFocusLoss_ && LosesThePlayer(e)) {
         PauseUntilFocusReturns();
         return;
@@ -152,7 +155,7 @@ void SdlHost::Translate(const SDL_Event& e, std::vector<KeyChange>& changes) {
     }
     switch (e.type) {
         case SDL_QUIT:
-            pending_.push_back({InputEvent::Kind::Close, 0});
+            pending_.push_back({host::InputEvent::Kind::Close, 0});
             break;
         case SDL_WINDOWEVENT:
             WindowEvent(e.window);
@@ -164,13 +167,13 @@ void SdlHost::Translate(const SDL_Event& e, std::vector<KeyChange>& changes) {
             presenter_.Draw();
             break;
         case SDL_MOUSEMOTION:
-            pending_.push_back({InputEvent::Kind::MouseOver, 0});
+            pending_.push_back({host::InputEvent::Kind::MouseOver, 0});
             break;
         case SDL_KEYDOWN:
         case SDL_KEYUP: {
             const bool down = e.type == SDL_KEYDOWN;
             const bool alt = (e.key.keysym.mod & KMOD_ALT) != 0;
-            const KeyUse& use = keys_.Of(e.key.keysym.sym);
+            const host::KeyUse& use = keys_.Of(e.key.keysym.sym);
             if (down && !e.key.repeat) {
                 if (const auto action = alt ? use.withAlt : use.plain) HostAction(*action);
             }
@@ -184,4 +187,4 @@ void SdlHost::Translate(const SDL_Event& e, std::vector<KeyChange>& changes) {
     }
 }
 
-}  // namespace host
+}  // namespace sdl

@@ -27,9 +27,9 @@
 #include "sdl_window.h"
 #include "system.h"
 
-namespace host {
+namespace sdl {
 
-class SdlHost final : public Host, private sdl::Pump {
+class SdlHost final : public host::Host, private sdl::Pump {
   public:
     explicit SdlHost(SdlHostSettings settings);
     ~SdlHost() override;
@@ -38,7 +38,7 @@ class SdlHost final : public Host, private sdl::Pump {
         return static_cast<std::uint32_t>(clockStart_ + ElapsedMilliseconds());
     }
 
-    bool NextEvent(InputEvent& event) override;
+    bool NextEvent(host::InputEvent& event) override;
 
     // The game spins on the clock, pumping messages, until its frame is over. What it drew is
     // presented first, in this same wake. Then the host sleeps until input arrives or the start
@@ -60,7 +60,7 @@ class SdlHost final : public Host, private sdl::Pump {
         return true;
     }
 
-    void ShowScreen(const ScreenImage& image, ScreenChange cause) override;
+    void ShowScreen(const host::ScreenImage& image, host::ScreenChange cause) override;
 
     // On standard error, and in a dialog wherever there is a display (also before the game
     // opened its window), so that a player who started the game from the desktop sees it.
@@ -92,7 +92,7 @@ class SdlHost final : public Host, private sdl::Pump {
     bool PollDue();
 
     // What the game is given, as the probe sees it.
-    void Given(const InputEvent& event);
+    void Given(const host::InputEvent& event);
 
     // The wait's handling of SDL's events (sdl::Pump): it ends when there is input for the game
     // or a pause for lost focus moved the clock's origin.
@@ -131,7 +131,7 @@ class SdlHost final : public Host, private sdl::Pump {
 
     void TakeScreenshot();
 
-    void PushKeys(const std::vector<KeyChange>& changes);
+    void PushKeys(const std::vector<host::KeyChange>& changes);
 
     void WindowEvent(const SDL_WindowEvent& window);
 
@@ -149,18 +149,19 @@ class SdlHost final : public Host, private sdl::Pump {
     void PollAll();
 
     // One event from SDL into what it means for the game (in pending_) and for the host.
-    void Translate(const SDL_Event& e, std::vector<KeyChange>& changes);
+    void Translate(const SDL_Event& e, std::vector<host::KeyChange>& changes);
 
     std::int64_t origin_ = 0;
     std::int64_t lastPoll_ = 0;
     std::uint32_t clockStart_ = 0;
-    Probe* probe_ = CurrentProbe();  // none in the shipped program (host_probe.h)
-    FramePacer pacer_;
-    std::vector<ScriptedEvent> script_;
+    host::Probe* probe_ = host::CurrentProbe();  // none in the shipped program (host_probe.h)
+    host::FramePacer pacer_;
+    std::vector<host::ScriptedEvent> script_;
     std::size_t nextScripted_ = 0;
-    DisplayChoices saved_;     // as in the file, and as written back
-    DisplayChoices settings_;  // in force: the saved ones with this run's command line over them
-    KeepDisplay keep_;
+    host::DisplayChoices saved_;  // as in the file, and as written back
+    host::DisplayChoices
+        settings_;  // in force: the saved ones with this run's command line over them
+    host::KeepDisplay keep_;
     bool pauseOnFocusLoss_ = true;
     sdl::KeyMap keys_;
 
@@ -171,10 +172,10 @@ class SdlHost final : public Host, private sdl::Pump {
     SDL_Window* window_ = nullptr;
     sdl::Presenter presenter_;
 
-    std::deque<InputEvent> pending_;
+    std::deque<host::InputEvent> pending_;
     // Made once SDL's controller subsystem is up; closed before SDL goes.
     std::optional<sdl::Controllers> controllers_{std::in_place};
     int connection_ = -1;  // the X server's connection, when the window is on one
 };
 
-}  // namespace host
+}  // namespace sdl

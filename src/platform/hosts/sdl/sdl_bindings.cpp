@@ -8,7 +8,7 @@
 #include "host_sdl.h"
 #include "sdl_keys.h"
 
-namespace host::sdl {
+namespace sdl {
 namespace {
 
 std::string NameOf(Keycode key) {
@@ -21,7 +21,7 @@ std::string SdlKeyName(const std::string& name) {
     return NameOf(SDL_GetKeyFromName(name.c_str()));
 }
 
-KeyMap::KeyMap(const Bindings& bindings) {
+KeyMap::KeyMap(const host::Bindings& bindings) {
     // Every key code that can share a name with a bound key or that the game hears of: the
     // characters of ASCII, every scancode's own code (SDL names those by the scancode), and
     // the code of each bound name (a character beyond ASCII is its own code and its name).
@@ -38,7 +38,7 @@ KeyMap::KeyMap(const Bindings& bindings) {
     for (const Keycode code : codes) {
         const std::string name = NameOf(code);
         if (name.empty()) continue;
-        const KeyUse use = host::ResolveKey(bindings, name, VirtualKeyOf(code));
+        const host::KeyUse use = host::ResolveKey(bindings, name, VirtualKeyOf(code));
         if (use.Does()) keys_.emplace(code, use);
     }
     for (unsigned vk = 0; vk < scripted_.size(); ++vk) {
@@ -48,12 +48,4 @@ KeyMap::KeyMap(const Bindings& bindings) {
     }
 }
 
-}  // namespace host::sdl
-
-namespace host {
-
-std::string SdlKeyName(const std::string& name) {
-    return sdl::SdlKeyName(name);
-}
-
-}  // namespace host
+}  // namespace sdl

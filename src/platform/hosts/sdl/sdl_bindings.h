@@ -10,7 +10,7 @@
 
 #include "bindings.h"
 
-namespace host::sdl {
+namespace sdl {
 
 using host::Action;
 using host::Bindings;
@@ -27,11 +27,11 @@ std::string SdlKeyName(const std::string& name);
 // code, so two codes SDL names alike do the same.
 class KeyMap {
   public:
-    explicit KeyMap(const Bindings& bindings);
+    explicit KeyMap(const host::Bindings& bindings);
 
     // What the key does: the virtual key the game gets (0 for none) and the host action it
     // stands for, with or without Alt.
-    const KeyUse& Of(Keycode key) const {
+    const host::KeyUse& Of(Keycode key) const {
         const auto found = keys_.find(key);
         return found == keys_.end() ? kNothing : found->second;
     }
@@ -41,9 +41,9 @@ class KeyMap {
     }
 
   private:
-    static constexpr KeyUse kNothing{};
-    std::unordered_map<Keycode, KeyUse> keys_;  // only the keys that do something
+    static constexpr host::KeyUse kNothing{};
+    std::unordered_map<Keycode, host::KeyUse> keys_;  // only the keys that do something
     std::array<std::optional<Action>, 256> scripted_{};
 };
 
-}  // namespace host::sdl
+}  // namespace sdl

@@ -7,7 +7,7 @@
 #include <SDL_syswm.h>
 #endif
 
-namespace host::sdl {
+namespace sdl {
 
 int DisplayConnection(SDL_Window* window) {
 #if defined(SDL_VIDEO_DRIVER_X11)
@@ -22,4 +22,4 @@ int DisplayConnection(SDL_Window* window) {
     return -1;
 }
 
-}  // namespace host::sdl
+}  // namespace sdl

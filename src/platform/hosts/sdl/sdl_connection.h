@@ -3,10 +3,10 @@
 
 struct SDL_Window;
 
-namespace host::sdl {
+namespace sdl {
 
 // The file descriptor of the X server's connection the window is on; -1 on any other window
 // system (or where SDL was built without X11).
 int DisplayConnection(SDL_Window* window);
 
-}  // namespace host::sdl
+}  // namespace sdl

@@ -3,13 +3,13 @@
 
 #include "sdl_keys.h"
 
-namespace host::sdl {
+namespace sdl {
 
 Controllers::~Controllers() {
     for (auto& [id, controller] : open_) SDL_GameControllerClose(controller);
 }
 
-bool Controllers::Handle(const SDL_Event& e, std::vector<KeyChange>& changes) {
+bool Controllers::Handle(const SDL_Event& e, std::vector<host::KeyChange>& changes) {
     switch (e.type) {
         case SDL_CONTROLLERDEVICEADDED:
             // One already open (SDL reports the controllers present at the start as added too)
@@ -44,4 +44,4 @@ bool Controllers::Handle(const SDL_Event& e, std::vector<KeyChange>& changes) {
     }
 }
 
-}  // namespace host::sdl
+}  // namespace sdl

@@ -9,7 +9,7 @@
 
 #include "controller_keys.h"
 
-namespace host::sdl {
+namespace sdl {
 
 class Controllers {
   public:
@@ -19,16 +19,16 @@ class Controllers {
     ~Controllers();
 
     // Which keys the controls give (before any control is held).
-    void SetMap(const PadMap& map) { keys_.SetMap(map); }
+    void SetMap(const host::PadMap& map) { keys_.SetMap(map); }
     // True while any controller is open.
     bool Any() const { return !open_.empty(); }
     // One of SDL's events: a controller's comings and goings, buttons and sticks. The key
     // changes it causes are appended to `changes`; false for an event that is not a controller's.
-    bool Handle(const SDL_Event& e, std::vector<KeyChange>& changes);
+    bool Handle(const SDL_Event& e, std::vector<host::KeyChange>& changes);
 
   private:
     std::map<SDL_JoystickID, SDL_GameController*> open_;
-    ControllerKeys keys_;
+    host::ControllerKeys keys_;
 };
 
-}  // namespace host::sdl
+}  // namespace sdl

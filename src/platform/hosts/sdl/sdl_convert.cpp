@@ -8,10 +8,10 @@
 #include <emmintrin.h>
 #endif
 
-namespace host::sdl {
+namespace sdl {
 
-void ConvertScreen(const std::uint8_t* pixels, int width, int height, int pitch, const Rgb* colours,
-                   std::uint32_t* out, int outPitch) {
+void ConvertScreen(const std::uint8_t* pixels, int width, int height, int pitch,
+                   const platform::Rgb* colours, std::uint32_t* out, int outPitch) {
     std::uint32_t lookup[256];
     for (int i = 0; i < 256; ++i) {
         lookup[i] = 0xFF000000u | (static_cast<std::uint32_t>(colours[i].r) << 16) |
@@ -113,4 +113,4 @@ std::vector<RowSpan> ChangedRows(const std::uint8_t* before, const std::uint8_t*
     return spans;
 }
 
-}  // namespace host::sdl
+}  // namespace sdl

@@ -8,11 +8,11 @@
 
 #include "host.h"
 
-namespace host::sdl {
+namespace sdl {
 
 // Writes width × height ARGB8888 pixels (opaque) to `out`, whose rows are `outPitch` bytes apart.
-void ConvertScreen(const std::uint8_t* pixels, int width, int height, int pitch, const Rgb* colours,
-                   std::uint32_t* out, int outPitch);
+void ConvertScreen(const std::uint8_t* pixels, int width, int height, int pitch,
+                   const platform::Rgb* colours, std::uint32_t* out, int outPitch);
 
 // Rows [first, end) of the picture, each source pixel becoming factor × factor pixels of
 // lookup[index] (any 32-bit format): source row y lands at output rows factor × y onwards of
@@ -32,4 +32,4 @@ struct RowSpan {
 std::vector<RowSpan> ChangedRows(const std::uint8_t* before, const std::uint8_t* after, int width,
                                  int height);
 
-}  // namespace host::sdl
+}  // namespace sdl

@@ -6,84 +6,86 @@
 static_assert(SDL_CONTROLLER_BUTTON_DPAD_RIGHT + 1 == host::kPadButtons &&
               SDL_CONTROLLER_AXIS_TRIGGERRIGHT + 1 == host::kPadAxes);
 
-namespace host::sdl {
+namespace sdl {
 
 unsigned VirtualKeyOf(SDL_Keycode key) {
     if (key >= SDLK_a && key <= SDLK_z) return static_cast<unsigned>('A' + (key - SDLK_a));
     if (key >= SDLK_0 && key <= SDLK_9) return static_cast<unsigned>('0' + (key - SDLK_0));
-    if (key >= SDLK_F1 && key <= SDLK_F12) return vk::kF1 + static_cast<unsigned>(key - SDLK_F1);
+    if (key >= SDLK_F1 && key <= SDLK_F12)
+        return host::vk::kF1 + static_cast<unsigned>(key - SDLK_F1);
     if (key >= SDLK_KP_1 && key <= SDLK_KP_9)
-        return vk::kNumpad0 + 1 + static_cast<unsigned>(key - SDLK_KP_1);
+        return host::vk::kNumpad0 + 1 + static_cast<unsigned>(key - SDLK_KP_1);
     switch (key) {
         case SDLK_RETURN:
         case SDLK_KP_ENTER:
-            return vk::kReturn;
+            return host::vk::kReturn;
         case SDLK_LCTRL:
         case SDLK_RCTRL:
-            return vk::kControl;
+            return host::vk::kControl;
         case SDLK_LSHIFT:
         case SDLK_RSHIFT:
-            return vk::kShift;
+            return host::vk::kShift;
         case SDLK_LALT:
         case SDLK_RALT:
-            return vk::kAlt;
+            return host::vk::kAlt;
         case SDLK_PAUSE:
-            return vk::kPause;
+            return host::vk::kPause;
         case SDLK_ESCAPE:
-            return vk::kEscape;
+            return host::vk::kEscape;
         case SDLK_SPACE:
-            return vk::kSpace;
+            return host::vk::kSpace;
         case SDLK_BACKSPACE:
-            return vk::kBack;
+            return host::vk::kBack;
         case SDLK_TAB:
-            return vk::kTab;
+            return host::vk::kTab;
         case SDLK_PAGEUP:
-            return vk::kPageUp;
+            return host::vk::kPageUp;
         case SDLK_PAGEDOWN:
-            return vk::kPageDown;
+            return host::vk::kPageDown;
         case SDLK_END:
-            return vk::kEnd;
+            return host::vk::kEnd;
         case SDLK_HOME:
-            return vk::kHome;
+            return host::vk::kHome;
         case SDLK_LEFT:
-            return vk::kLeft;
+            return host::vk::kLeft;
         case SDLK_UP:
-            return vk::kUp;
+            return host::vk::kUp;
         case SDLK_RIGHT:
-            return vk::kRight;
+            return host::vk::kRight;
         case SDLK_DOWN:
-            return vk::kDown;
+            return host::vk::kDown;
         case SDLK_INSERT:
-            return vk::kInsert;
+            return host::vk::kInsert;
         case SDLK_DELETE:
-            return vk::kDelete;
+            return host::vk::kDelete;
         case SDLK_KP_0:
-            return vk::kNumpad0;
+            return host::vk::kNumpad0;
         default:
             return 0;
     }
 }
 
 // PadButton and PadAxis follow SDL's own order.
-PadButton PadButtonOf(Uint8 button) {
-    return button < kPadButtons ? static_cast<PadButton>(button) : PadButton::Other;
+host::PadButton PadButtonOf(Uint8 button) {
+    return button < host::kPadButtons ? static_cast<host::PadButton>(button)
+                                      : host::PadButton::Other;
 }
 
-PadAxis PadAxisOf(Uint8 axis) {
-    return axis < kPadAxes ? static_cast<PadAxis>(axis) : PadAxis::Other;
+host::PadAxis PadAxisOf(Uint8 axis) {
+    return axis < host::kPadAxes ? static_cast<host::PadAxis>(axis) : host::PadAxis::Other;
 }
 
-InputEvent KeyEvent(unsigned virtualKey, Uint16 modifiers, bool down) {
+host::InputEvent KeyEvent(unsigned virtualKey, Uint16 modifiers, bool down) {
     const bool system =
-        (modifiers & KMOD_ALT) != 0 || virtualKey == vk::kAlt || virtualKey == vk::kF10;
-    InputEvent event;
+        (modifiers & KMOD_ALT) != 0 || virtualKey == host::vk::kAlt || virtualKey == host::vk::kF10;
+    host::InputEvent event;
     event.virtualKey = virtualKey;
     if (system) {
-        event.kind = down ? InputEvent::Kind::SysKeyDown : InputEvent::Kind::SysKeyUp;
+        event.kind = down ? host::InputEvent::Kind::SysKeyDown : host::InputEvent::Kind::SysKeyUp;
     } else {
-        event.kind = down ? InputEvent::Kind::KeyDown : InputEvent::Kind::KeyUp;
+        event.kind = down ? host::InputEvent::Kind::KeyDown : host::InputEvent::Kind::KeyUp;
     }
     return event;
 }
 
-}  // namespace host::sdl
+}  // namespace sdl

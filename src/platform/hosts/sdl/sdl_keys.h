@@ -7,16 +7,16 @@
 #include "controller_keys.h"
 #include "host.h"
 
-namespace host::sdl {
+namespace sdl {
 
 // The Windows virtual-key code of an SDL key; 0 for a key the game never hears of.
 unsigned VirtualKeyOf(SDL_Keycode key);
 
 // A key going down or up, as Windows sends it: Alt combinations and F10 are system keys.
-InputEvent KeyEvent(unsigned virtualKey, Uint16 modifiers, bool down);
+host::InputEvent KeyEvent(unsigned virtualKey, Uint16 modifiers, bool down);
 
 // A controller's button and axis in the standard layout, as ControllerKeys knows them.
-PadButton PadButtonOf(Uint8 button);
-PadAxis PadAxisOf(Uint8 axis);
+host::PadButton PadButtonOf(Uint8 button);
+host::PadAxis PadAxisOf(Uint8 axis);
 
-}  // namespace host::sdl
+}  // namespace sdl

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-namespace host::sdl {
+namespace sdl {
 namespace {
 
 // True when the renderer's OpenGL is drawn by the processor rather than a graphics chip.
@@ -58,7 +58,7 @@ void Presenter::Detach() {
     window_ = nullptr;
 }
 
-void Presenter::Keep(const ScreenImage& image) {
+void Presenter::Keep(const host::ScreenImage& image) {
     next_.Keep(image);
     changed_ = true;
 }
@@ -68,7 +68,7 @@ void Presenter::TexturesLost() {
     stepWidth_ = stepHeight_ = 0;
 }
 
-bool Presenter::Shown(ScreenImage& image) const {
+bool Presenter::Shown(host::ScreenImage& image) const {
     if (shown_.pixels.empty()) return false;
     image = shown_.Image();
     return true;
@@ -80,7 +80,7 @@ void Presenter::PresentIfChanged(bool hidden) {
     // An unchanged screen is not shown again: the title's flips of a still picture cost
     // nothing. Drawing into the window's pixels, only the rows that changed are redrawn.
     const bool sameColours =
-        std::memcmp(next_.colours.data(), shown_.colours.data(), sizeof(Rgb) * 256) == 0;
+        std::memcmp(next_.colours.data(), shown_.colours.data(), sizeof(platform::Rgb) * 256) == 0;
     std::vector<RowSpan> spans;
     const bool comparable =
         haveShown_ && sameColours && next_.width == shown_.width && next_.height == shown_.height;
@@ -104,7 +104,7 @@ void Presenter::PresentIfChanged(bool hidden) {
 // A sharp picture without a graphics chip is drawn by the host itself, into the window's
 // pixels, unless they turned out unable to take it.
 bool Presenter::DirectMode() const {
-    return software_ && scaling_ == Scaling::Sharp && !directRefused_;
+    return software_ && scaling_ == host::Scaling::Sharp && !directRefused_;
 }
 
 // SDL's software renderer for the window; false (with a message) when it cannot be had.
@@ -144,7 +144,7 @@ bool Presenter::DrawDirect(const std::vector<RowSpan>* spans) {
         return true;
     }
     const Placement place =
-        PlacePicture(surface->w, surface->h, shown_.width, shown_.height, Scaling::Sharp);
+        PlacePicture(surface->w, surface->h, shown_.width, shown_.height, host::Scaling::Sharp);
     const Rect& target = place.target;
     if (target.x < 0 || target.y < 0 || target.x + target.w > surface->w ||
         target.y + target.h > surface->h) {
@@ -154,7 +154,7 @@ bool Presenter::DrawDirect(const std::vector<RowSpan>* spans) {
                        surface->w != directWidth_ || surface->h != directHeight_;
     if (whole) {
         for (int i = 0; i < 256; ++i) {
-            const Rgb& c = shown_.colours[static_cast<std::size_t>(i)];
+            const platform::Rgb& c = shown_.colours[static_cast<std::size_t>(i)];
             lookup_[static_cast<std::size_t>(i)] = SDL_MapRGB(surface->format, c.r, c.g, c.b);
         }
         SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
@@ -229,7 +229,7 @@ void Presenter::Draw() {
             PlacePicture(outputWidth, outputHeight, shown_.width, shown_.height, scaling_);
         const SDL_Rect target{place.target.x, place.target.y, place.target.w, place.target.h};
         SDL_Texture* source = texture_;
-        if (scaling_ == Scaling::Smooth && StepTexture(place)) {
+        if (scaling_ == host::Scaling::Smooth && StepTexture(place)) {
             // Nearest-neighbour to the whole factor, then linear from there.
             SDL_SetRenderTarget(renderer_, stepTexture_);
             SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
@@ -255,4 +255,4 @@ bool Presenter::StepTexture(const Placement& place) {
     return true;
 }
 
-}  // namespace host::sdl
+}  // namespace sdl

@@ -14,7 +14,7 @@
 #include "sdl_convert.h"
 #include "sdl_scaling.h"
 
-namespace host::sdl {
+namespace sdl {
 
 class Presenter {
   public:
@@ -34,17 +34,17 @@ class Presenter {
     void Detach();
 
     // Keeps the game's new picture; the next PresentIfChanged shows it.
-    void Keep(const ScreenImage& image);
+    void Keep(const host::ScreenImage& image);
     // Shows the kept picture unless it is the one already shown (only the changed rows, where
     // the presenter writes the window's pixels itself). Nothing is drawn while `hidden`.
     void PresentIfChanged(bool hidden);
     // Clears to black, puts the picture where the scaling says, and presents.
     void Draw();
-    void SetScaling(Scaling scaling) { scaling_ = scaling; }
+    void SetScaling(host::Scaling scaling) { scaling_ = scaling; }
     // The renderer's textures lost their contents: the next Draw converts the picture again.
     void TexturesLost();
     // The picture last shown; false before there was one.
-    bool Shown(ScreenImage& image) const;
+    bool Shown(host::ScreenImage& image) const;
 
   private:
     bool DirectMode() const;
@@ -55,7 +55,7 @@ class Presenter {
     bool StepTexture(const Placement& place);
 
     SDL_Window* window_ = nullptr;
-    Scaling scaling_ = Scaling::Sharp;
+    host::Scaling scaling_ = host::Scaling::Sharp;
     SDL_Renderer* renderer_ = nullptr;
     SDL_Texture* texture_ = nullptr;
     int textureWidth_ = 0;
@@ -76,11 +76,11 @@ class Presenter {
     std::vector<SDL_Rect> rects_;
 
     // The screen as the game last changed it, and as last shown.
-    KeptScreen next_;
+    host::KeptScreen next_;
     bool changed_ = false;
-    KeptScreen shown_;
+    host::KeptScreen shown_;
     bool haveShown_ = false;
     bool uploaded_ = false;
 };
 
-}  // namespace host::sdl
+}  // namespace sdl

@@ -3,9 +3,10 @@
 
 #include <algorithm>
 
-namespace host::sdl {
+namespace sdl {
 
-Placement PlacePicture(int outputWidth, int outputHeight, int width, int height, Scaling scaling) {
+Placement PlacePicture(int outputWidth, int outputHeight, int width, int height,
+                       host::Scaling scaling) {
     Placement p;
     if (width <= 0 || height <= 0) return p;
     p.factor = std::max(1, std::min(outputWidth / width, outputHeight / height));
@@ -13,7 +14,7 @@ Placement PlacePicture(int outputWidth, int outputHeight, int width, int height,
     p.stepHeight = height * p.factor;
     int w = p.stepWidth;
     int h = p.stepHeight;
-    if (scaling == Scaling::Smooth) {
+    if (scaling == host::Scaling::Smooth) {
         // The picture's own shape, as large as fits; compared in 64 bits so that no size overflows.
         if (static_cast<long long>(outputWidth) * height <=
             static_cast<long long>(outputHeight) * width) {
@@ -30,4 +31,4 @@ Placement PlacePicture(int outputWidth, int outputHeight, int width, int height,
     return p;
 }
 
-}  // namespace host::sdl
+}  // namespace sdl

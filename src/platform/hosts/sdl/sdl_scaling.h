@@ -4,7 +4,7 @@
 
 #include "settings.h"
 
-namespace host::sdl {
+namespace sdl {
 
 using host::Scaling;  // the player's choice (settings.h)
 
@@ -23,6 +23,7 @@ struct Placement {
 // Places a width × height picture in an output of outputWidth × outputHeight pixels (the
 // renderer's size in real pixels, so high-DPI screens get whole factors of their own pixels).
 // The picture is never shown smaller than 1×: a smaller output shows its centre.
-Placement PlacePicture(int outputWidth, int outputHeight, int width, int height, Scaling scaling);
+Placement PlacePicture(int outputWidth, int outputHeight, int width, int height,
+                       host::Scaling scaling);
 
-}  // namespace host::sdl
+}  // namespace sdl

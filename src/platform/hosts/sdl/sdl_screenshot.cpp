@@ -16,11 +16,11 @@
 #include "files.h"
 #include "system.h"
 
-namespace host::sdl {
+namespace sdl {
 namespace {
 
 // libpng reports errors by longjmp; nothing with a destructor lives in this frame.
-bool WritePng(std::FILE* file, const ScreenImage& image, const png_color* palette,
+bool WritePng(std::FILE* file, const host::ScreenImage& image, const png_color* palette,
               png_bytep* rows) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     if (!png) return false;
@@ -59,7 +59,7 @@ std::string ScreenshotFolder() {
     return platform::GameFolderPath(platform::UserFolder::Pictures);
 }
 
-bool WritePalettedPng(std::FILE* file, const ScreenImage& image) {
+bool WritePalettedPng(std::FILE* file, const host::ScreenImage& image) {
     if (!file || !image.pixels || !image.colours || image.width <= 0 || image.height <= 0) {
         return false;
     }
@@ -76,7 +76,8 @@ bool WritePalettedPng(std::FILE* file, const ScreenImage& image) {
     return WritePng(file, image, palette.data(), rows.data()) && std::fflush(file) == 0;
 }
 
-std::string SaveScreenshot(const std::string& folder, const ScreenImage& image, std::time_t when) {
+std::string SaveScreenshot(const std::string& folder, const host::ScreenImage& image,
+                           std::time_t when) {
     if (folder.empty() || !platform::MakeFolders(folder)) return "";
     const std::tm local = platform::LocalTime(when);
     for (int attempt = 0; attempt < 1000; ++attempt) {
@@ -103,4 +104,4 @@ std::string SaveScreenshot(const std::string& folder, const ScreenImage& image, 
     return "";
 }
 
-}  // namespace host::sdl
+}  // namespace sdl

@@ -9,7 +9,7 @@
 
 #include "host.h"
 
-namespace host::sdl {
+namespace sdl {
 
 // tavlo-YYYY-MM-DD-HHMMSS.png for attempt 0, then tavlo-YYYY-MM-DD-HHMMSS-2.png, -3 ...
 std::string ScreenshotName(const std::tm& localTime, int attempt);
@@ -19,9 +19,10 @@ std::string ScreenshotName(const std::tm& localTime, int attempt);
 // known.
 std::string ScreenshotFolder();
 // Writes `image` as an 8-bit paletted PNG (all 256 colours, indices as they are) to an open file.
-[[nodiscard]] bool WritePalettedPng(std::FILE* file, const ScreenImage& image);
+[[nodiscard]] bool WritePalettedPng(std::FILE* file, const host::ScreenImage& image);
 // Creates `folder` when missing and writes the picture under the first free name for `when`.
 // Returns the file's path, or an empty string when nothing could be written.
-std::string SaveScreenshot(const std::string& folder, const ScreenImage& image, std::time_t when);
+std::string SaveScreenshot(const std::string& folder, const host::ScreenImage& image,
+                           std::time_t when);
 
-}  // namespace host::sdl
+}  // namespace sdl

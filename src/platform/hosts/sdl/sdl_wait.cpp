@@ -11,7 +11,7 @@
 
 #include "system.h"
 
-namespace host::sdl {
+namespace sdl {
 namespace {
 
 using platform::MonotonicNanoseconds;
@@ -78,4 +78,4 @@ void WaitForInput(std::int64_t due, int connection, Pump& pump) {
     SleepUntil(due);
 }
 
-}  // namespace host::sdl
+}  // namespace sdl

@@ -6,7 +6,7 @@
 
 union SDL_Event;
 
-namespace host::sdl {
+namespace sdl {
 
 // What the wait does with SDL's events: the host's own handling of them.
 class Pump {
@@ -24,4 +24,4 @@ class Pump {
 // to the nanosecond; otherwise SDL waits.
 void WaitForInput(std::int64_t due, int connection, Pump& pump);
 
-}  // namespace host::sdl
+}  // namespace sdl

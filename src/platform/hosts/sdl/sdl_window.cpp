@@ -8,7 +8,7 @@
 
 #include "sdl_window_icon.h"
 
-namespace host::sdl {
+namespace sdl {
 
 bool OpenDisplay() {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
@@ -30,7 +30,7 @@ bool OpenDisplay() {
     return true;
 }
 
-SDL_Window* MakeWindow(const std::string& title, DisplayChoices& settings) {
+SDL_Window* MakeWindow(const std::string& title, host::DisplayChoices& settings) {
     // A window larger than the display costs memory and shows nothing more.
     SDL_Rect usable;
     if (SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.w > 0 && usable.h > 0) {
@@ -54,8 +54,8 @@ SDL_Window* MakeWindow(const std::string& title, DisplayChoices& settings) {
     return window;
 }
 
-void PlaceWindow(SDL_Window* window, const DisplayChoices& settings) {
-    if (settings.mode == WindowMode::FullScreen) {
+void PlaceWindow(SDL_Window* window, const host::DisplayChoices& settings) {
+    if (settings.mode == host::WindowMode::FullScreen) {
         // Cover the display first: without a window manager to honour the full-screen request,
         // the window would otherwise keep its windowed size and place.
         SDL_Rect bounds;
@@ -75,4 +75,4 @@ void PlaceWindow(SDL_Window* window, const DisplayChoices& settings) {
     }
 }
 
-}  // namespace host::sdl
+}  // namespace sdl

@@ -8,7 +8,7 @@
 
 #include "settings.h"
 
-namespace host::sdl {
+namespace sdl {
 
 // Opens SDL's video. False, with the reason on standard error, where there is no display; SDL's
 // drivers that draw nowhere (offscreen, dummy) count only when asked for by name
@@ -17,10 +17,10 @@ bool OpenDisplay();
 
 // A hidden, resizable window of the choices' size (made to fit the display first), with the
 // game's icon; nullptr, with the reason on standard error, when SDL cannot make one.
-SDL_Window* MakeWindow(const std::string& title, DisplayChoices& choices);
+SDL_Window* MakeWindow(const std::string& title, host::DisplayChoices& choices);
 
 // Full screen (covering the display, even without a window manager to honour the request) or a
 // window of the choices' size, centred.
-void PlaceWindow(SDL_Window* window, const DisplayChoices& choices);
+void PlaceWindow(SDL_Window* window, const host::DisplayChoices& choices);
 
-}  // namespace host::sdl
+}  // namespace sdl

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-namespace host::sdl {
+namespace sdl {
 
 extern const int kWindowIconSize;
 extern const std::uint32_t kWindowIcon[];
 
-}  // namespace host::sdl
+}  // namespace sdl

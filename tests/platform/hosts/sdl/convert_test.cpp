@@ -8,9 +8,9 @@
 
 #include "sdl_convert.h"
 
-using host::sdl::ChangedRows;
-using host::sdl::RowSpan;
-using host::sdl::ScaleRows;
+using sdl::ChangedRows;
+using sdl::RowSpan;
+using sdl::ScaleRows;
 
 namespace {
 

@@ -58,8 +58,8 @@ TEST(FocusPause, TheClockStopsUntilTheFocusComesBack) {
         SCOPED_TRACE(pauses ? "pause_on_focus_loss=yes" : "pause_on_focus_loss=no");
         std::ofstream(config + "/tavlo/settings.conf")
             << "mode=window\npause_on_focus_loss=" << (pauses ? "yes" : "no") << "\n";
-        std::unique_ptr<host::Host> host(host::CreateSdlHost(
-            host::SdlHostSettingsOf(host::LoadSettings(host::SettingsPath(), host::SdlKeyName))));
+        std::unique_ptr<host::Host> host(sdl::CreateSdlHost(
+            sdl::SdlHostSettingsOf(host::LoadSettings(host::SettingsPath(), sdl::SdlKeyName))));
         ASSERT_TRUE(host->OpenVideo());
         host->WindowChanged(true, "Tavlo");
         host::InputEvent event;
@@ -102,8 +102,8 @@ TEST(FocusPause, TheClockStopsUntilTheFocusComesBack) {
 // is cut at once, not when the player comes back.
 TEST(FocusPause, AStopAskedFromOutsideEndsTheWait) {
     ::setenv("SDL_VIDEODRIVER", "dummy", 1);
-    std::unique_ptr<host::Host> host(host::CreateSdlHost(
-        host::SdlHostSettingsOf(host::LoadSettings(host::SettingsPath(), host::SdlKeyName))));
+    std::unique_ptr<host::Host> host(sdl::CreateSdlHost(
+        sdl::SdlHostSettingsOf(host::LoadSettings(host::SettingsPath(), sdl::SdlKeyName))));
     ASSERT_TRUE(host->OpenVideo());
     host->WindowChanged(true, "Tavlo");
     host::InputEvent event;

@@ -36,8 +36,8 @@ class SdlHostDrawing : public ::testing::Test {
         ::setenv("SDL_VIDEODRIVER", "dummy", 1);
         ::setenv("TAVLO_RENDERER", "software", 1);
         host::SetProbe(&noWaits_);
-        host_ = host::CreateSdlHost(
-            host::SdlHostSettingsOf(host::LoadSettings(host::SettingsPath(), host::SdlKeyName)));
+        host_ = sdl::CreateSdlHost(
+            sdl::SdlHostSettingsOf(host::LoadSettings(host::SettingsPath(), sdl::SdlKeyName)));
         ASSERT_TRUE(host_->OpenVideo());
         host_->WindowChanged(true, "Tavlo");
         for (Uint32 id = 1; id < 64 && !window_; ++id) window_ = SDL_GetWindowFromID(id);
@@ -112,9 +112,9 @@ TEST_F(SdlHostDrawing, ARedrawBeforeTheNextPresentShowsThePresentedPictureAtItsS
     host_->WindowChanged(true, "Tavlo");  // a redraw of what is shown
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
     const auto shown =
-        host::sdl::PlacePicture(surface->w, surface->h, 320, 240, host::sdl::Scaling::Sharp).target;
+        sdl::PlacePicture(surface->w, surface->h, 320, 240, sdl::Scaling::Sharp).target;
     const auto newer =
-        host::sdl::PlacePicture(surface->w, surface->h, 640, 480, host::sdl::Scaling::Sharp).target;
+        sdl::PlacePicture(surface->w, surface->h, 640, 480, sdl::Scaling::Sharp).target;
     ASSERT_LT(shown.x, newer.x);  // a corner of the shown picture lies outside the newer one
     EXPECT_TRUE(Same(WindowPixel(shown.x, shown.y), kRed));
     EXPECT_TRUE(Same(WindowPixel(shown.x + shown.w - 1, shown.y + shown.h - 1), kRed));

@@ -60,8 +60,8 @@ std::unique_ptr<host::Host> MakeHost(const std::string& settings, std::string& c
     ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     ::setenv("SDL_VIDEODRIVER", driver, 1);
     std::ofstream(config + "/tavlo/settings.conf") << "mode=window\n" << settings;
-    std::unique_ptr<host::Host> host(host::CreateSdlHost(
-        host::SdlHostSettingsOf(host::LoadSettings(host::SettingsPath(), host::SdlKeyName))));
+    std::unique_ptr<host::Host> host(sdl::CreateSdlHost(
+        sdl::SdlHostSettingsOf(host::LoadSettings(host::SettingsPath(), sdl::SdlKeyName))));
     EXPECT_TRUE(host->OpenVideo());
     host->WindowChanged(true, "Tavlo");
     host::InputEvent event;

@@ -15,7 +15,7 @@ using host::InputEvent;
 using host::KeyUse;
 using host::PadAxis;
 using host::PadButton;
-using namespace host::sdl;
+using namespace sdl;
 
 namespace {
 
@@ -72,7 +72,7 @@ TEST(SdlKeys, ControllerControls) {
 
 host::Bindings BindingsOf(const char* text) {
     std::vector<platform::Said> notes;
-    return host::ParseSettings(text, host::SdlKeyName, notes).bindings;
+    return host::ParseSettings(text, sdl::SdlKeyName, notes).bindings;
 }
 
 // What a key does, looked up by its code, as the bindings say it by name.

@@ -3,10 +3,10 @@
 
 #include "sdl_scaling.h"
 
-using host::sdl::Placement;
-using host::sdl::PlacePicture;
-using host::sdl::Rect;
-using host::sdl::Scaling;
+using sdl::Placement;
+using sdl::PlacePicture;
+using sdl::Rect;
+using sdl::Scaling;
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "system.h"
 #include "sdl_screenshot.h"
 
-using namespace host::sdl;
+using namespace sdl;
 using platform::PicturesFolderIn;
 
 namespace {

@@ -33,7 +33,7 @@ using testing_support::ReadFile;
 
 Settings Parse(const std::string& text, std::size_t expectedNotes) {
     std::vector<platform::Said> notes;
-    Settings read = ParseSettings(text, SdlKeyName, notes);
+    Settings read = ParseSettings(text, sdl::SdlKeyName, notes);
     EXPECT_EQ(notes.size(), expectedNotes) << text.substr(0, 40);
     return read;
 }
@@ -97,7 +97,7 @@ TEST(Settings, BadLinesAreIgnoredAndTheOthersKept) {
         EXPECT_EQ(Parse("mode=window\n" + line + "\nwindow=960x720\n", 1), window);
     }
     std::vector<platform::Said> notes;
-    ParseSettings("mode=window\n# fine\nwindow=abcxdef\n", SdlKeyName, notes);
+    ParseSettings("mode=window\n# fine\nwindow=abcxdef\n", sdl::SdlKeyName, notes);
     ASSERT_EQ(notes.size(), 1u);
     EXPECT_EQ(notes[0].English(), "line 3 ignored: window=abcxdef");
     // More than we ever write is not read at all.
@@ -152,14 +152,15 @@ TEST(Settings, KeyAndButtonBindingsAreReadFromTheirLines) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         std::vector<platform::Said> notes;
-        const Settings read = ParseSettings(c.text, SdlKeyName, notes);
+        const Settings read = ParseSettings(c.text, sdl::SdlKeyName, notes);
         EXPECT_EQ(BindingLine(read, c.setting), c.line);
         ASSERT_EQ(notes.size(), c.note[0] ? 1u : 0u);
         if (c.note[0]) {
             EXPECT_EQ(notes[0].English(), c.note);
         }
         // What is written reads back the same, notes aside.
-        EXPECT_EQ(ParseSettings(FormatSettings(read), SdlKeyName, notes).bindings, read.bindings);
+        EXPECT_EQ(ParseSettings(FormatSettings(read), sdl::SdlKeyName, notes).bindings,
+                  read.bindings);
     }
 }
 
@@ -220,7 +221,7 @@ TEST(Settings, WhatStandsAtThePathIsReadOrLeftAlone) {
         struct stat before {};
         const bool stood = ::lstat(path.c_str(), &before) == 0;
         ::testing::internal::CaptureStderr();
-        const LoadedSettings loaded = LoadSettings(path, SdlKeyName);
+        const LoadedSettings loaded = LoadSettings(path, sdl::SdlKeyName);
         EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
         EXPECT_EQ(loaded.settings, c.settings);
         EXPECT_EQ(loaded.mayWrite, c.mayWrite);
@@ -248,7 +249,7 @@ TEST(Settings, SavedFileIsLoadedAndAFailedSaveKeepsTheOldOne) {
     const std::string path = Folder("saved") + "/deep/er/settings.conf";
     const Settings mine{WindowMode::Window, Scaling::Smooth, 1111, 777, false};
     ASSERT_TRUE(SaveSettings(path, mine));
-    EXPECT_EQ(LoadSettings(path, SdlKeyName).settings, mine);
+    EXPECT_EQ(LoadSettings(path, sdl::SdlKeyName).settings, mine);
     EXPECT_FALSE(SaveSettings("", mine));
     EXPECT_FALSE(SaveSettings("/proc/no/such/settings.conf", mine));
     // The disk fills while the new file is written: the old file stays whole.
@@ -261,7 +262,7 @@ TEST(Settings, SavedFileIsLoadedAndAFailedSaveKeepsTheOldOne) {
                 ::setrlimit(RLIMIT_FSIZE, &limit) == 0 && !SaveSettings(path, Settings{}) ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
-    EXPECT_EQ(LoadSettings(path, SdlKeyName).settings, mine);
+    EXPECT_EQ(LoadSettings(path, sdl::SdlKeyName).settings, mine);
 }
 
 // A host's choices are written over the rest of the file as it was read: the language, the
@@ -272,16 +273,16 @@ TEST(Settings, KeptDisplayChoicesLeaveTheRestOfTheFile) {
     Settings mine = ParseSettings(
         "pause_on_focus_loss=no\nlanguage=ja\nsubmit_server=https://s.example.org/\n"
         "submit_name=Zoë\nkey.left=A\npad.enter=b\n",
-        SdlKeyName, notes);
+        sdl::SdlKeyName, notes);
     ASSERT_TRUE(SaveSettings(path, mine));
-    const KeepDisplay keep = KeeperOf(LoadSettings(path, SdlKeyName));
+    const KeepDisplay keep = KeeperOf(LoadSettings(path, sdl::SdlKeyName));
     const DisplayChoices chosen{WindowMode::Window, Scaling::Smooth, 1000, 800};
     keep(chosen);
     mine.mode = chosen.mode;
     mine.scaling = chosen.scaling;
     mine.windowWidth = chosen.windowWidth;
     mine.windowHeight = chosen.windowHeight;
-    EXPECT_EQ(LoadSettings(path, SdlKeyName).settings, mine);
+    EXPECT_EQ(LoadSettings(path, sdl::SdlKeyName).settings, mine);
 }
 
 TEST(Settings, PathFollowsXdgConfigHomeThenHome) {
