@@ -1,9 +1,5 @@
 // The game's side of the score server: `tavlo --submit` against a real server on a loopback
 // port, and the runs a player who opted in (settings.conf) has sent after a new best.
-#include <sys/socket.h>
-#include <netinet/in.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "loopback.h"
 #include "process.h"
 #include "test_server.h"
 
@@ -34,19 +31,6 @@ class SubmitTest : public ::testing::Test {
     std::string folder_;
     std::unique_ptr<Store> store_;
 };
-
-// A loopback port nobody listens on: one the system gave out, closed again.
-int ClosedPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), size);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    close(fd);
-    return ntohs(address.sin_port);
-}
 
 // The program's words, standard output and error both (in the language `environment` asks
 // for); the names' keys kept in `folder`.
@@ -96,8 +80,8 @@ TEST_F(SubmitTest, SubmitSaysTheServersAnswerAndExitsByIt) {
         {"a refused run, in German", editedFile, here, mine, 1,
          "der Server hat den Lauf abgelehnt: der Lauf hat die Prüfung nicht bestanden: ",
          "export LANG=de_DE.UTF-8 LANGUAGE= LC_ALL= LC_MESSAGES=;"},
-        {"nobody listening", round, "http://127.0.0.1:" + std::to_string(ClosedPort()), mine, 1,
-         "no server answered at http://127.0.0.1:"},
+        {"nobody listening", round, "http://127.0.0.1:" + std::to_string(loopback::FreePort()),
+         mine, 1, "no server answered at http://127.0.0.1:"},
         {"no such file", folder_ + "/none.replay", here, mine, 1, "none.replay: "},
         {"another scheme", round, "ftp://127.0.0.1/", mine, 2, "not a web address"},
     };

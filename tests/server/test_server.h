@@ -1,16 +1,21 @@
 // What the server's tests share: the golden replays, a configuration whose plays have room
-// enough (a sanitizer build too), and a server on a loopback port of its own for one test.
+// enough (a sanitizer build too), a test's own SQLite store, and a server on a loopback port
+// of its own for one test.
 #pragma once
+
+#include <unistd.h>
 
 #include <cctype>
 #include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
 
+#include <gtest/gtest.h>
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
@@ -99,6 +104,29 @@ inline ServiceConfig TestConfig() {
     config.playsPerAddress = 0;
     return config;
 }
+
+// A test with a folder of its own under the system's temporary one ("tavlo-scores-NAME-PID")
+// and an SQLite store in it, both gone after the test.
+class WithStore : public ::testing::Test {
+  protected:
+    explicit WithStore(const char* name) : name_(name) {}
+    void SetUp() override {
+        folder_ = std::filesystem::temp_directory_path() /
+                  ("tavlo-scores-" + name_ + "-" + std::to_string(getpid()));
+        std::filesystem::create_directories(folder_);
+        store_ = OpenSqliteStore((folder_ / "scores.sqlite").string());
+    }
+    void TearDown() override {
+        store_.reset();
+        std::error_code error;
+        std::filesystem::remove_all(folder_, error);
+    }
+    std::filesystem::path folder_;
+    std::unique_ptr<Store> store_;
+
+  private:
+    std::string name_;
+};
 
 // A server on its own port for one test, over the store it is given.
 class Running {
