@@ -1,4 +1,4 @@
-// tavlo_scores_front [--server TAVLO-SCORES] [--seconds S] [--names N]
+// tavlo_scores_front [--server TAVLO-SCORES] [--seconds S] [--names N] [--wrk-threads T]
 // The front under many and slow clients. Makes an SQLite store straight through the store's own
 // interface (the golden round's run under N names, 1000 by default), starts the server over it
 // on a free loopback port (rates unlimited; the connections per address too where the server
@@ -9,7 +9,8 @@
 //     counts the connection's opening): p50, p99, failures;
 // (c) the same reading from 20 readers while slowhttptest holds 400 slowloris connections: the
 //     slowest answer, and the answers slower than 500 ms.
-// --server names another build of the program, to compare.
+// --server names another build of the program, to compare; --wrk-threads gives wrk more
+// threads than its 2 (it is a client of the same cores, and one of what is measured).
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -153,6 +154,7 @@ int main(int argc, char** argv) {
     std::string server = TAVLO_SCORES_SERVER;
     int seconds = 10;
     int names = 1000;
+    int wrkThreads = 2;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string flag = argv[i];
         if (flag == "--server") {
@@ -161,6 +163,8 @@ int main(int argc, char** argv) {
             seconds = std::atoi(argv[i + 1]);
         } else if (flag == "--names") {
             names = std::atoi(argv[i + 1]);
+        } else if (flag == "--wrk-threads") {
+            wrkThreads = std::atoi(argv[i + 1]);
         } else {
             std::fprintf(stderr, "tavlo_scores_front: unknown flag %s\n", flag.c_str());
             return 2;
@@ -237,9 +241,10 @@ int main(int argc, char** argv) {
     // and wrk took of the machine's meanwhile (what is left of it went to other programs).
     const auto keptAlive = [&](const char* what, const std::string& path, const char* file) {
         const double before = CpuSeconds(served);
-        const Ran wrk = RunToEnd({"wrk", "-t2", "-c1000", "-d" + std::to_string(seconds) + "s",
-                                  "--latency", "--timeout", "10s", base + path},
-                                 (folder / file).string());
+        const Ran wrk = RunToEnd(
+            {"wrk", "-t" + std::to_string(wrkThreads), "-c1000",
+             "-d" + std::to_string(seconds) + "s", "--latency", "--timeout", "10s", base + path},
+            (folder / file).string());
         const double serverCpu = CpuSeconds(served) - before;
         const long answers = WrkCount(wrk.output, "([0-9]+) requests in");
         // A socket's error or timeout, or an answer but 200 (the path with no handler: but 404).
@@ -249,9 +254,9 @@ int main(int argc, char** argv) {
                                      "timeout ([0-9]+)") +
                             (path == "/nothing" ? answers - statuses : statuses);
         std::printf(
-            "%s, %d s (wrk): %ld answers, p50 %.1f ms, p99 %.1f ms, slowest %.1f ms, %ld "
+            "%s, %d s (wrk -t%d): %ld answers, p50 %.1f ms, p99 %.1f ms, slowest %.1f ms, %ld "
             "errors; CPU: the server %.1f s (%.0f us an answer), wrk %.1f s, of %u x %d s\n",
-            what, seconds, answers, WrkMs(wrk.output, "50"), WrkMs(wrk.output, "99"),
+            what, seconds, wrkThreads, answers, WrkMs(wrk.output, "50"), WrkMs(wrk.output, "99"),
             WrkMs(wrk.output, "max"), errors, serverCpu,
             answers > 0 ? serverCpu * 1e6 / static_cast<double>(answers) : 0.0, wrk.cpu,
             std::thread::hardware_concurrency(), seconds);
