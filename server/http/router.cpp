@@ -161,7 +161,8 @@ bool Router::ServeFile(const Request& request, Response& response) const {
 }
 
 const Router::Route* Router::Find(Request& request) const {
-    const std::string_view method = request.method == "HEAD" ? "GET" : request.method;
+    const std::string_view method =
+        request.method == "HEAD" ? std::string_view("GET") : std::string_view(request.method);
     for (const Route& route : routes_) {
         if (route.method != method) continue;
         std::smatch match;
