@@ -735,7 +735,6 @@ TEST_F(LimitsTest, ALongRunCostsNoPlayAndAFloodDoesNotHoldAnotherAddressUp) {
     config.trustForwarded = true;
     std::mutex mutex;
     std::vector<bool> started;  // each play's start: the golden round's or another
-    std::atomic<int> goldenAt{-1};
     const std::string round = Golden("round");
     Running server(*store_, config, [&](const PlayRequest& play) {
         {
