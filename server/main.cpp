@@ -23,7 +23,7 @@ constexpr const char* kUsage =
     "                    [--cpu-per-address SECONDS] [--cpu-window SECONDS]\n"
     "                    [--max-game-minutes N] [--verify-start MS] [--verify-per-picture US]\n"
     "                    [--verify-cpu SECONDS] [--verify-memory MIB] [--verify-time SECONDS]\n"
-    "                    [--trust-forwarded] [--connections-per-address N]\n"
+    "                    [--trust-forwarded] [--connections-per-address N] [--io-threads N]\n"
     "                    [--watch-url PREFIX] [--site DIR]\n"
     "                    [--unseen-ms MS] [--assisted-from N] [--rejudge]\n"
     "                    [--lease-seconds S] [--verify-only]\n"
@@ -55,6 +55,7 @@ constexpr const char* kUsage =
     "  --trust-forwarded  take the client's address from X-Forwarded-For (behind a proxy only)\n"
     "  --connections-per-address  connections one address may hold open at once, 0 for no\n"
     "                   limit (default 32; behind a proxy, every connection is the proxy's)\n"
+    "  --io-threads     threads that run the connections and answer the table (default 2)\n"
     "  --watch-url      each table row links to PREFIX followed by the run's id\n"
     "                   (default /play/?replay= with --site, else /api/runs/)\n"
     "  --site           serve the game's page (a built site folder) under /play/\n"
@@ -135,6 +136,8 @@ int main(int argc, char** argv) {
             config.site = value;
         } else if (flag == "--connections-per-address") {
             ok = ToInt(value, 0, 1000000, &limits.perAddress);
+        } else if (flag == "--io-threads") {
+            ok = ToInt(value, 1, 64, &limits.ioThreads);
         } else if (flag == "--workers") {
             ok = ToInt(value, 0, 256, &config.workers);
         } else if (flag == "--lease-seconds") {

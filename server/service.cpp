@@ -71,6 +71,21 @@ std::string IsoTime(std::int64_t unixSeconds) {
     return text;
 }
 
+// A row of /api/top's answer.
+std::string TopRow(const TableRow& row) {
+    const auto number = [](const std::optional<int>& value) {
+        return value ? json(*value) : json(nullptr);
+    };
+    const json fields = {{"rank", row.rank},
+                         {"name", row.name},
+                         {"score", row.score},
+                         {"id", row.id},
+                         {"when", IsoTime(row.when)},
+                         {"median_ms", number(row.medianMs)},
+                         {"fastest_ms", number(row.fastestMs)}};
+    return fields.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
 std::int64_t Now() {
     return std::chrono::duration_cast<std::chrono::seconds>(
                std::chrono::system_clock::now().time_since_epoch())
@@ -142,7 +157,7 @@ int Rejudge(Store& store, const ReactionRule& rule) {
 }
 
 Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
-    : store_(store), config_(std::move(config)), tables_(store_, config_.tableTimeToLive) {
+    : store_(store), config_(std::move(config)), tables_(store_, config_.tableTimeToLive, TopRow) {
     PlaysConfig plays;
     plays.workers = config_.workers;
     plays.queue = config_.queue;
@@ -242,7 +257,10 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
         });
     }
 
-    http_.Get("/api/top", [this](const http::Request& request, http::Response& response) {
+    // The answer from the copy in memory, its rows rendered with it: on the network's thread
+    // while the copy is fresh (`tables` null: the store is not asked), else on the pool.
+    const auto top = [this](const http::Request& request, http::Response& response,
+                            std::shared_ptr<const Tables> tables) {
         std::int64_t limit = 10;
         if (request.has_param("limit")) {
             const auto given = Number(request.get_param_value("limit"), 1, 100);
@@ -259,26 +277,30 @@ Service::Service(Store& store, ServiceConfig config, VerifyQueue::Work work)
                               said("board is human or assisted"));
             board = *named;
         }
-        json rows = json::array();
-        const std::shared_ptr<const Tables> tables = tables_.Get();
-        const std::vector<TableRow>& top = tables->Of(board);
-        for (const TableRow& row : top) {
-            if (static_cast<std::int64_t>(rows.size()) == limit) break;
-            const auto number = [](const std::optional<int>& value) {
-                return value ? json(*value) : json(nullptr);
-            };
-            rows.push_back({{"rank", row.rank},
-                            {"name", row.name},
-                            {"score", row.score},
-                            {"id", row.id},
-                            {"when", IsoTime(row.when)},
-                            {"median_ms", number(row.medianMs)},
-                            {"fastest_ms", number(row.fastestMs)}});
+        if (!tables) tables = tables_.Get();
+        const std::vector<std::string>& rows = tables->RenderedOf(board);
+        std::string body = "[";
+        for (std::size_t i = 0; i < rows.size() && static_cast<std::int64_t>(i) < limit; ++i) {
+            if (i > 0) body += ',';
+            body += rows[i];
         }
+        body += "]\n";
         response.set_header("Access-Control-Allow-Origin", "*");
         response.set_header("Cache-Control", kTableCaching);
-        Json(response, 200, rows);
-    });
+        response.status = 200;
+        response.set_content(std::move(body), "application/json");
+    };
+    http_.Get(
+        "/api/top",
+        [top](const http::Request& request, http::Response& response) {
+            top(request, response, nullptr);
+        },
+        [this, top](const http::Request& request, http::Response& response) {
+            std::shared_ptr<const Tables> tables = tables_.Fresh();
+            if (!tables) return false;
+            top(request, response, std::move(tables));
+            return true;
+        });
 
     http_.Get(R"(/api/runs/([0-9]{1,18}))", [this](const http::Request& request,
                                                    http::Response& response) {

@@ -4,8 +4,14 @@
 
 namespace scores {
 
-TableCache::TableCache(Store& store, std::chrono::milliseconds timeToLive)
-    : store_(store), timeToLive_(timeToLive) {}
+TableCache::TableCache(Store& store, std::chrono::milliseconds timeToLive, Renderer render)
+    : store_(store), timeToLive_(timeToLive), render_(std::move(render)) {}
+
+std::shared_ptr<const Tables> TableCache::Fresh() {
+    std::lock_guard lock(mutex_);
+    if (tables_ && std::chrono::steady_clock::now() - readAt_ < timeToLive_) return tables_;
+    return nullptr;
+}
 
 std::shared_ptr<const Tables> TableCache::Get() {
     std::unique_lock lock(mutex_);
@@ -27,6 +33,12 @@ std::shared_ptr<const Tables> TableCache::Get() {
         auto made = std::make_shared<Tables>();
         made->human = store_.Top(kTableRows, Board::Human);
         made->assisted = store_.Top(kTableRows, Board::Assisted);
+        if (render_) {
+            for (const TableRow& row : made->human) made->humanRendered.push_back(render_(row));
+            for (const TableRow& row : made->assisted) {
+                made->assistedRendered.push_back(render_(row));
+            }
+        }
         read = std::move(made);
     } catch (...) {
         promise.set_exception(std::current_exception());

@@ -1,14 +1,16 @@
-// tavlo_scores_front [--server TAVLO-SCORES] [--seconds S] [--names N]
+// tavlo_scores_front [--server TAVLO-SCORES] [--seconds S] [--names N] [--wrk-threads T]
 // The front under many and slow clients. Makes an SQLite store straight through the store's own
 // interface (the golden round's run under N names, 1000 by default), starts the server over it
 // on a free loopback port (rates unlimited; the connections per address too where the server
 // has the flag), and measures what a read of the table costs the store alone, then:
-// (a) 1000 kept-alive readers of /api/top?limit=10 for S seconds (wrk): p50, p99, errors;
+// (a) 1000 kept-alive readers of /api/top?limit=10 for S seconds (wrk): p50, p99, errors, and
+//     the CPU the server and wrk had of the machine meanwhile (the front alone too);
 // (b) 200 readers opening a connection each request (a client of its own, so that the time
 //     counts the connection's opening): p50, p99, failures;
 // (c) the same reading from 20 readers while slowhttptest holds 400 slowloris connections: the
 //     slowest answer, and the answers slower than 500 ms.
-// --server names another build of the program, to compare.
+// --server names another build of the program, to compare; --wrk-threads gives wrk more
+// threads than its 2 (it is a client of the same cores, and one of what is measured).
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -31,6 +33,7 @@
 #include <thread>
 #include <vector>
 
+#include "loopback.h"
 #include "service.h"
 #include "store.h"
 
@@ -43,47 +46,6 @@ std::string ReadAll(const std::string& path) {
     std::stringstream text;
     text << stream.rdbuf();
     return text.str();
-}
-
-int FreePort() {
-    const int probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    if (probe < 0 || bind(probe, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-        std::fprintf(stderr, "tavlo_scores_front: no free port\n");
-        std::exit(1);
-    }
-    close(probe);
-    return ntohs(address.sin_port);
-}
-
-// One GET on a connection of its own, from connect to the last byte: the status, or 0.
-int Get(int port, const std::string& path) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const timeval wait{10, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
-    sockaddr_in server{};
-    server.sin_family = AF_INET;
-    server.sin_port = htons(static_cast<uint16_t>(port));
-    server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int status = 0;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&server), sizeof server) == 0) {
-        const std::string request =
-            "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
-        if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
-            static_cast<ssize_t>(request.size())) {
-            std::string answer;
-            char chunk[8192];
-            for (ssize_t n; (n = recv(fd, chunk, sizeof chunk, 0)) > 0;) answer.append(chunk, n);
-            if (answer.starts_with("HTTP/1.1 ")) status = std::atoi(answer.c_str() + 9);
-        }
-    }
-    close(fd);
-    return status;
 }
 
 // The system's count of connections dropped because a listening socket's queue was full
@@ -123,7 +85,7 @@ Reads ReadFreshConnections(int port, int readers, int seconds) {
             Reads mine;
             while (Clock::now() < until) {
                 const auto start = Clock::now();
-                if (Get(port, "/api/top?limit=10") == 200) {
+                if (loopback::Get(port, "/api/top?limit=10") == 200) {
                     mine.ms.push_back(
                         std::chrono::duration<double, std::milli>(Clock::now() - start).count());
                 } else {
@@ -139,34 +101,39 @@ Reads ReadFreshConnections(int port, int readers, int seconds) {
     return all;
 }
 
-pid_t Spawn(const std::vector<std::string>& words, const std::string& output) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (!output.empty()) {
-            if (std::FILE* out = std::fopen(output.c_str(), "w")) {
-                dup2(fileno(out), 1);
-                dup2(fileno(out), 2);
-            }
-        }
-        std::vector<char*> argv;
-        for (const std::string& w : words) argv.push_back(const_cast<char*>(w.c_str()));
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
+// The CPU seconds (user and system) that process `pid` has used so far (/proc/PID/stat).
+double CpuSeconds(pid_t pid) {
+    const std::string stat = ReadAll("/proc/" + std::to_string(pid) + "/stat");
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string field;
+    double ticks = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i >= 14) ticks += std::atof(field.c_str());  // utime, stime
     }
-    return pid;
+    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
-// What a program printed, run to its end.
-std::string RunToEnd(const std::vector<std::string>& words, const std::string& output) {
-    const pid_t pid = Spawn(words, output);
-    waitpid(pid, nullptr, 0);
-    return ReadAll(output);
+struct Ran {
+    std::string output;  // what it printed
+    double cpu = 0;      // its CPU seconds
+};
+
+// A program run to its end.
+Ran RunToEnd(const std::vector<std::string>& words, const std::string& output) {
+    const pid_t pid = loopback::Spawn(words, output);
+    rusage used{};
+    wait4(pid, nullptr, 0, &used);
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return {ReadAll(output), seconds(used.ru_utime) + seconds(used.ru_stime)};
 }
 
-// wrk's "99%   12.34ms" as milliseconds.
+// wrk's "99%   12.34ms" as milliseconds; "max": its slowest answer ("Latency  avg stdev max").
 double WrkMs(const std::string& report, const std::string& percent) {
-    const std::regex line("\\s" + percent + "%\\s+([0-9.]+)(us|ms|s)");
+    const std::regex line(percent == "max"
+                              ? std::string("Latency\\s+\\S+\\s+\\S+\\s+([0-9.]+)(us|ms|s)")
+                              : "\\s" + percent + "%\\s+([0-9.]+)(us|ms|s)");
     std::smatch match;
     if (!std::regex_search(report, match, line)) return -1;
     const double value = std::stod(match[1]);
@@ -187,6 +154,7 @@ int main(int argc, char** argv) {
     std::string server = TAVLO_SCORES_SERVER;
     int seconds = 10;
     int names = 1000;
+    int wrkThreads = 2;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string flag = argv[i];
         if (flag == "--server") {
@@ -195,6 +163,8 @@ int main(int argc, char** argv) {
             seconds = std::atoi(argv[i + 1]);
         } else if (flag == "--names") {
             names = std::atoi(argv[i + 1]);
+        } else if (flag == "--wrk-threads") {
+            wrkThreads = std::atoi(argv[i + 1]);
         } else {
             std::fprintf(stderr, "tavlo_scores_front: unknown flag %s\n", flag.c_str());
             return 2;
@@ -218,25 +188,34 @@ int main(int argc, char** argv) {
         for (int n = 0; n < names; ++n) {
             scores::NewRun run;
             run.name = "player" + std::to_string(n);
-            run.nameKey = run.name;
+            run.nameKey = run.skeleton = run.name;
+            run.newSecretHash = run.secretHash = "secret of " + run.name;
             run.replay = round + "# player " + std::to_string(n) + "\n";
             run.hash = scores::Sha256Hex(run.replay);
             run.program = "1.0.0";
             run.score = 101;
             run.when = 1796000000 + n;
-            store->Add(run);
+            // Each name its own player: a refusal (a name or a look-alike taken) would leave
+            // the table shorter than it says.
+            if (store->Add(run).outcome != scores::AddResult::Outcome::Added) {
+                std::fprintf(stderr, "tavlo_scores_front: %s was not stored\n", run.name.c_str());
+                return 1;
+            }
         }
         // What one read of the table costs the store alone: the most reads a second its one
         // connection can give, whatever the front.
         const auto start = Clock::now();
-        for (int i = 0; i < 200; ++i) store->Top(10, scores::Board::Human);
+        std::size_t rows = 0;
+        for (int i = 0; i < 200; ++i) rows = store->Top(10, scores::Board::Human).size();
         const double each =
             std::chrono::duration<double, std::milli>(Clock::now() - start).count() / 200;
-        std::printf("the store alone: %.2f ms a read of the top 10, at most %.0f reads a second\n",
-                    each, 1000 / each);
+        std::printf(
+            "the store alone: %.2f ms a read of the top 10 (%zu rows), at most %.0f reads a "
+            "second\n",
+            each, rows, 1000 / each);
     }
 
-    const int port = FreePort();
+    const int port = loopback::FreePort();
     const std::string base = "http://127.0.0.1:" + std::to_string(port);
     std::vector<std::string> command = {server,
                                         "--db",
@@ -247,40 +226,46 @@ int main(int argc, char** argv) {
                                         std::string(TAVLO_BINARY_DIR) + "/src/tavlo",
                                         "--archive",
                                         std::string(TAVLO_BINARY_DIR) + "/tavlo.rka"};
-    const std::string help = RunToEnd({server, "--help"}, (folder / "help.txt").string());
+    const std::string help = RunToEnd({server, "--help"}, (folder / "help.txt").string()).output;
     if (help.find("--connections-per-address") != std::string::npos) {
         command.insert(command.end(), {"--connections-per-address", "0"});
     }
-    const pid_t served = Spawn(command, (folder / "server.log").string());
-    for (int i = 0; i < 200 && Get(port, "/api/top?limit=1") != 200; ++i) {
+    const pid_t served = loopback::Spawn(command, (folder / "server.log").string());
+    for (int i = 0; i < 200 && loopback::Get(port, "/api/top?limit=1") != 200; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     std::printf("%s over %d names (SQLite), %u cores\n", server.c_str(), names,
                 std::thread::hardware_concurrency());
 
+    // 1000 kept-alive wrk connections on `path`: the answers' times, and the CPU the server
+    // and wrk took of the machine's meanwhile (what is left of it went to other programs).
+    const auto keptAlive = [&](const char* what, const std::string& path, const char* file) {
+        const double before = CpuSeconds(served);
+        const Ran wrk = RunToEnd(
+            {"wrk", "-t" + std::to_string(wrkThreads), "-c1000",
+             "-d" + std::to_string(seconds) + "s", "--latency", "--timeout", "10s", base + path},
+            (folder / file).string());
+        const double serverCpu = CpuSeconds(served) - before;
+        const long answers = WrkCount(wrk.output, "([0-9]+) requests in");
+        // A socket's error or timeout, or an answer but 200 (the path with no handler: but 404).
+        const long statuses = WrkCount(wrk.output, "Non-2xx or 3xx responses: ([0-9]+)");
+        const long errors = WrkCount(wrk.output,
+                                     "connect ([0-9]+), read ([0-9]+), write ([0-9]+), "
+                                     "timeout ([0-9]+)") +
+                            (path == "/nothing" ? answers - statuses : statuses);
+        std::printf(
+            "%s, %d s (wrk -t%d): %ld answers, p50 %.1f ms, p99 %.1f ms, slowest %.1f ms, %ld "
+            "errors; CPU: the server %.1f s (%.0f us an answer), wrk %.1f s, of %u x %d s\n",
+            what, seconds, wrkThreads, answers, WrkMs(wrk.output, "50"), WrkMs(wrk.output, "99"),
+            WrkMs(wrk.output, "max"), errors, serverCpu,
+            answers > 0 ? serverCpu * 1e6 / static_cast<double>(answers) : 0.0, wrk.cpu,
+            std::thread::hardware_concurrency(), seconds);
+        std::fflush(stdout);
+    };
     // The front alone first: a path no handler takes (404), which costs the store nothing.
-    const std::string alone =
-        RunToEnd({"wrk", "-t2", "-c1000", "-d" + std::to_string(seconds) + "s", "--latency",
-                  "--timeout", "10s", base + "/nothing"},
-                 (folder / "wrk-alone.txt").string());
-    std::printf(
-        "(front alone) 1000 kept-alive readers of a path with no handler, %d s (wrk): %ld "
-        "answers, p50 %.1f ms, p99 %.1f ms\n",
-        seconds, WrkCount(alone, "([0-9]+) requests in"), WrkMs(alone, "50"), WrkMs(alone, "99"));
-
-    // (a)
-    const std::string wrk = RunToEnd({"wrk", "-t2", "-c1000", "-d" + std::to_string(seconds) + "s",
-                                      "--latency", "--timeout", "10s", base + "/api/top?limit=10"},
-                                     (folder / "wrk.txt").string());
-    const long errors = WrkCount(wrk,
-                                 "connect ([0-9]+), read ([0-9]+), write ([0-9]+), "
-                                 "timeout ([0-9]+)") +
-                        WrkCount(wrk, "Non-2xx or 3xx responses: ([0-9]+)");
-    std::printf(
-        "(a) 1000 kept-alive readers, %d s (wrk): %ld answers, p50 %.1f ms, p99 %.1f ms, "
-        "%ld errors\n",
-        seconds, WrkCount(wrk, "([0-9]+) requests in"), WrkMs(wrk, "50"), WrkMs(wrk, "99"), errors);
-    std::fflush(stdout);
+    keptAlive("(front alone) 1000 kept-alive readers of a path with no handler", "/nothing",
+              "wrk-alone.txt");
+    keptAlive("(a) 1000 kept-alive readers", "/api/top?limit=10", "wrk.txt");
 
     // (b)
     long overflows = ListenOverflows();
@@ -295,9 +280,9 @@ int main(int argc, char** argv) {
     // (c): the slow connections opened first (400 a second), then read beside them.
     const std::string slowLog = (folder / "slowhttptest.txt").string();
     const pid_t slow =
-        Spawn({"slowhttptest", "-H", "-c", "400", "-r", "400", "-i", "5", "-x", "10", "-l",
-               std::to_string(seconds + 10), "-p", "5", "-u", base + "/api/top"},
-              slowLog);
+        loopback::Spawn({"slowhttptest", "-H", "-c", "400", "-r", "400", "-i", "5", "-x", "10",
+                         "-l", std::to_string(seconds + 10), "-p", "5", "-u", base + "/api/top"},
+                        slowLog);
     std::this_thread::sleep_for(std::chrono::seconds(3));
     overflows = ListenOverflows();
     const Reads beside = ReadFreshConnections(port, 20, seconds);

@@ -31,6 +31,7 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include "loopback.h"
 #include "test_postgres.h"
 
 namespace {
@@ -73,14 +74,9 @@ class Server {
     Server& operator=(const Server&) = delete;
 
     void Start() {
-        pid_ = fork();
-        if (pid_ == 0) {
-            const std::string listen = "127.0.0.1:" + std::to_string(port_);
-            execl(TAVLO_SCORES_SERVER, TAVLO_SCORES_SERVER, "--db", db_.c_str(), "--listen",
-                  listen.c_str(), "--cpu-per-address", "0", "--plays-per-address", "0", "--queue",
-                  "64", static_cast<char*>(nullptr));
-            _exit(127);
-        }
+        pid_ = loopback::Spawn({TAVLO_SCORES_SERVER, "--db", db_, "--listen",
+                                "127.0.0.1:" + std::to_string(port_), "--cpu-per-address", "0",
+                                "--plays-per-address", "0", "--queue", "64"});
         httplib::Client client("127.0.0.1", port_);
         for (int i = 0; i < 200; ++i) {
             if (client.Get("/api/top")) return;
@@ -101,23 +97,6 @@ class Server {
     int port_;
     pid_t pid_ = -1;
 };
-
-// A port the kernel has free now: bound, read and closed at once (a listening probe would share
-// the port with the server and take half its connections).
-int FreePort() {
-    const int probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    if (probe < 0 || bind(probe, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-        std::fprintf(stderr, "tavlo_scores_load: no free port\n");
-        std::exit(1);
-    }
-    close(probe);
-    return ntohs(address.sin_port);
-}
 
 struct Acknowledged {
     std::int64_t id;
@@ -234,7 +213,7 @@ int main(int argc, char** argv) {
         std::filesystem::create_directories(folder);
         db = (folder / "scores.sqlite").string();
     }
-    const int port = FreePort();
+    const int port = loopback::FreePort();
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     std::atomic<bool> never{false};
     std::atomic<int> busy{0};

@@ -27,6 +27,9 @@ namespace {
 
 class Session;
 
+// The most connections taken from the listen queue at one wake-up, beside the one it brought.
+constexpr int kAcceptsAtOnce = 256;
+
 // What a request's raw bytes may hold that a URL parser refuses although clients send it: bytes
 // from 0x80 (a name in UTF-8 typed into a command line), encoded here as a browser would.
 std::string EncodedHigh(std::string_view target) {
@@ -187,15 +190,16 @@ class Session : public std::enable_shared_from_this<Session> {
     }
 
     // The exchange: the request and its answer, held by the handler and by whatever it hands
-    // Later() to. The last holder lets it go, and the answer is sent on the connection's strand.
+    // Later() to. The last holder lets it go, and the answer is sent on the connection's strand
+    // (at once where that is where it was let go: an answer made on the strand itself).
     struct Exchange {
         explicit Exchange(std::shared_ptr<Session> s)
             : session(std::move(s)), work(session->state_->io.get_executor()) {}
         ~Exchange() {
-            asio::post(session->stream_.get_executor(),
-                       [s = session, q = std::move(request), r = std::move(response)]() mutable {
-                           s->Send(std::move(q), std::move(r));
-                       });
+            asio::dispatch(session->stream_.get_executor(), [s = session, q = std::move(request),
+                                                             r = std::move(response)]() mutable {
+                s->Send(std::move(q), std::move(r));
+            });
         }
         std::shared_ptr<Session> session;
         asio::executor_work_guard<asio::io_context::executor_type> work;
@@ -227,6 +231,9 @@ class Session : public std::enable_shared_from_this<Session> {
         for (const auto& param : url->params(boost::urls::encoding_opts(true))) {
             request.params.emplace_back(param.key, param.value);
         }
+        // An answer from memory is made here, on the connection's strand: a trip to the pool
+        // and back would cost two threads' wake-ups (most of such a request's time).
+        if (state_->router.HandleQuick(request, exchange->response, exchange)) return;
         asio::post(state_->handlers, [exchange = std::move(exchange)] {
             Session& session = *exchange->session;
             session.state_->router.Handle(exchange->request, exchange->response, exchange);
@@ -284,34 +291,50 @@ class Session : public std::enable_shared_from_this<Session> {
     char drain_[1024];
 };
 
+// A new connection: counted against its address, then started on its own strand.
+void Open(const std::shared_ptr<State>& state, tcp::socket socket) {
+    beast::error_code ignored;
+    socket.set_option(tcp::no_delay(true), ignored);
+    const tcp::endpoint peer = socket.remote_endpoint(ignored);
+    std::string address =
+        peer.address().is_v6() && peer.address().to_v6().is_v4_mapped()
+            ? asio::ip::make_address_v4(asio::ip::v4_mapped, peer.address().to_v6()).to_string()
+            : peer.address().to_string();
+    auto session = std::make_shared<Session>(state, std::move(socket), address);
+    bool over = false;
+    {
+        std::lock_guard lock(state->mutex);
+        const int open = ++state->perAddress[address];
+        over = state->limits.perAddress > 0 && open > state->limits.perAddress;
+        state->sessions[session.get()] = session;
+    }
+    asio::dispatch(session->Executor(), [session, over] { session->Start(over); });
+}
+
+// Each wake-up takes every connection the listen queue holds, not one: a connection's client
+// has sent its request as soon as the system completed the handshake, and a queue taken one a
+// turn, behind the answers of all the connections already open, made the last of a thousand
+// wait a second and more for its first answer.
 void Accept(const std::shared_ptr<State>& state) {
-    state->acceptor.async_accept(asio::make_strand(state->io), [state](beast::error_code error,
-                                                                       tcp::socket socket) {
-        if (!state->acceptor.is_open()) return;
-        if (error) {
-            // Out of descriptors: wait for connections to end rather than spin.
-            state->pause.expires_after(std::chrono::milliseconds(50));
-            state->pause.async_wait([state](beast::error_code) { Accept(state); });
-            return;
-        }
-        beast::error_code ignored;
-        socket.set_option(tcp::no_delay(true), ignored);
-        const tcp::endpoint peer = socket.remote_endpoint(ignored);
-        std::string address =
-            peer.address().is_v6() && peer.address().to_v6().is_v4_mapped()
-                ? asio::ip::make_address_v4(asio::ip::v4_mapped, peer.address().to_v6()).to_string()
-                : peer.address().to_string();
-        auto session = std::make_shared<Session>(state, std::move(socket), address);
-        bool over = false;
-        {
-            std::lock_guard lock(state->mutex);
-            const int open = ++state->perAddress[address];
-            over = state->limits.perAddress > 0 && open > state->limits.perAddress;
-            state->sessions[session.get()] = session;
-        }
-        asio::dispatch(session->Executor(), [session, over] { session->Start(over); });
-        Accept(state);
-    });
+    state->acceptor.async_accept(
+        asio::make_strand(state->io), [state](beast::error_code error, tcp::socket socket) {
+            if (!state->acceptor.is_open()) return;
+            if (error) {
+                // Out of descriptors: wait for connections to end rather than spin.
+                state->pause.expires_after(std::chrono::milliseconds(50));
+                state->pause.async_wait([state](beast::error_code) { Accept(state); });
+                return;
+            }
+            Open(state, std::move(socket));
+            for (int more = 0; more < kAcceptsAtOnce; ++more) {
+                tcp::socket next(asio::make_strand(state->io));
+                beast::error_code none;
+                state->acceptor.accept(next, none);  // the acceptor is non-blocking (Bind)
+                if (none) break;                     // the queue is empty (or out of descriptors)
+                Open(state, std::move(next));
+            }
+            Accept(state);
+        });
 }
 
 }  // namespace
@@ -345,7 +368,8 @@ bool Front::Bind(const std::string& host, int port) {
     if (acceptor.open(endpoint.protocol(), error) ||
         acceptor.set_option(asio::socket_base::reuse_address(true), error) ||
         acceptor.bind(endpoint, error) ||
-        acceptor.listen(asio::socket_base::max_listen_connections, error)) {
+        acceptor.listen(asio::socket_base::max_listen_connections, error) ||
+        acceptor.non_blocking(true, error)) {
         std::fprintf(stderr, "tavlo-scores: %s:%d: %s\n", host.c_str(), port,
                      error.message().c_str());
         return false;

@@ -61,9 +61,13 @@ class Response {
 class Router {
   public:
     using Handler = std::function<void(const Request&, Response&)>;
+    // A route's answer on the network's own thread, for what is answered from memory: it must
+    // not wait (no store, no lock held long). False, the response left as it was, where it
+    // would: the request then goes to the route's Handler on the handlers' pool.
+    using QuickHandler = std::function<bool(const Request&, Response&)>;
     using ExceptionHandler = std::function<void(const Request&, Response&, std::exception_ptr)>;
 
-    void Get(const std::string& pattern, Handler handler);
+    void Get(const std::string& pattern, Handler handler, QuickHandler quick = nullptr);
     void Post(const std::string& pattern, Handler handler);
     void Options(const std::string& pattern, Handler handler);
     // Files of `folder` under `prefix` + "/" (a folder's own index.html for a path ending in
@@ -84,6 +88,9 @@ class Router {
     // Runs the request's handler (404 where none fits). `keep` is what Response::Later hands
     // out: the answer goes when it is gone.
     void Handle(Request& request, Response& response, const std::shared_ptr<void>& keep) const;
+    // The route's quick handler where it has one and it answers: true. From the network's
+    // thread, before Handle; false leaves the request for Handle.
+    bool HandleQuick(Request& request, Response& response, const std::shared_ptr<void>& keep) const;
     // The post-routing handler, then the error handler's words for a refusal without a body.
     void Finish(const Request& request, Response& response) const;
     void Log(const Request& request, const Response& response) const;
@@ -93,8 +100,13 @@ class Router {
         std::string method;
         std::regex pattern;
         Handler handler;
+        QuickHandler quick;
     };
-    void Add(std::string method, const std::string& pattern, Handler handler);
+    void Add(std::string method, const std::string& pattern, Handler handler,
+             QuickHandler quick = nullptr);
+    // The first route of the request's method whose pattern matches its path, its groups in
+    // request.matches; null for none.
+    const Route* Find(Request& request) const;
     bool ServeFile(const Request& request, Response& response) const;
 
     std::vector<Route> routes_;

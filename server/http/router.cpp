@@ -115,12 +115,14 @@ void Response::set_redirect(std::string url, int redirectStatus) {
     set_header("Location", std::move(url));
 }
 
-void Router::Add(std::string method, const std::string& pattern, Handler handler) {
-    routes_.push_back({std::move(method), std::regex(pattern), std::move(handler)});
+void Router::Add(std::string method, const std::string& pattern, Handler handler,
+                 QuickHandler quick) {
+    routes_.push_back(
+        {std::move(method), std::regex(pattern), std::move(handler), std::move(quick)});
 }
 
-void Router::Get(const std::string& pattern, Handler handler) {
-    Add("GET", pattern, std::move(handler));
+void Router::Get(const std::string& pattern, Handler handler, QuickHandler quick) {
+    Add("GET", pattern, std::move(handler), std::move(quick));
 }
 
 void Router::Post(const std::string& pattern, Handler handler) {
@@ -158,27 +160,44 @@ bool Router::ServeFile(const Request& request, Response& response) const {
     return false;
 }
 
+const Router::Route* Router::Find(Request& request) const {
+    const std::string_view method =
+        request.method == "HEAD" ? std::string_view("GET") : std::string_view(request.method);
+    for (const Route& route : routes_) {
+        if (route.method != method) continue;
+        std::smatch match;
+        if (!std::regex_match(request.path, match, route.pattern)) continue;
+        request.matches.assign(match.begin(), match.end());
+        return &route;
+    }
+    return nullptr;
+}
+
 void Router::Handle(Request& request, Response& response, const std::shared_ptr<void>& keep) const {
     response.keep_ = keep;
-    const std::string method = request.method == "HEAD" ? "GET" : request.method;
     try {
-        bool handled = false;
-        for (const Route& route : routes_) {
-            if (route.method != method) continue;
-            std::smatch match;
-            if (!std::regex_match(request.path, match, route.pattern)) continue;
-            request.matches.assign(match.begin(), match.end());
-            route.handler(request, response);
-            handled = true;
-            break;
+        if (const Route* route = Find(request)) return route->handler(request, response);
+        if ((request.method == "GET" || request.method == "HEAD") && ServeFile(request, response)) {
+            return;
         }
-        if (!handled) {
-            if (method == "GET" && ServeFile(request, response)) return;
-            response.status = 404;
-        }
+        response.status = 404;
     } catch (...) {
         response.status = 500;
         if (exception_) exception_(request, response, std::current_exception());
+    }
+}
+
+bool Router::HandleQuick(Request& request, Response& response,
+                         const std::shared_ptr<void>& keep) const {
+    try {
+        const Route* route = Find(request);
+        if (!route || !route->quick) return false;
+        response.keep_ = keep;
+        return route->quick(request, response);
+    } catch (...) {
+        response.status = 500;
+        if (exception_) exception_(request, response, std::current_exception());
+        return true;
     }
 }
 

@@ -431,21 +431,9 @@ TEST(PostgresTroubleTest, AStuckDatabaseCostsARequestSecondsNotItsThread) {
     EXPECT_EQ(server.Get("/api/top").status, 200);
 }
 
-class LimitsTest : public ::testing::Test {
+class LimitsTest : public WithStore {
   protected:
-    void SetUp() override {
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("tavlo-scores-limits-" + std::to_string(getpid()));
-        std::filesystem::create_directories(folder_);
-        store_ = OpenSqliteStore((folder_ / "scores.sqlite").string());
-    }
-    void TearDown() override {
-        store_.reset();
-        std::error_code error;
-        std::filesystem::remove_all(folder_, error);
-    }
-    std::filesystem::path folder_;
-    std::unique_ptr<Store> store_;
+    LimitsTest() : WithStore("limits") {}
 };
 
 // The game's page on another site sends runs: the browser's preflight is answered, and the

@@ -2,7 +2,6 @@
 // name, its upstream's port and `tls internal` the test's own), on loopback, in a folder of its
 // own. The table, the API and the page through it, under its headers, and the players' own
 // addresses reaching their budgets of plays.
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include "loopback.h"
 #include "test_server.h"
 
 namespace scores {
@@ -109,7 +109,7 @@ TEST(CaddyTest, TheTableTheApiAndThePageWorkThroughTheProxyUnderItsHeaders) {
 
     // The packaged site, its name and upstream made the test's.
     std::string site = ReadFile(std::string(TAVLO_SOURCE_DIR) + "/packaging/server/Caddyfile");
-    const int https = FreePort(), plain = FreePort();
+    const int https = loopback::FreePort(), plain = loopback::FreePort();
     const std::string name = "localhost:" + std::to_string(https);
     ASSERT_NE(site.find("scores.example.org {"), std::string::npos);
     ASSERT_NE(site.find("127.0.0.1:8015"), std::string::npos);
@@ -120,20 +120,11 @@ TEST(CaddyTest, TheTableTheApiAndThePageWorkThroughTheProxyUnderItsHeaders) {
                                "\n\tstorage file_system " + (folder / "caddy").string() + "\n}\n";
     std::ofstream(folder / "Caddyfile") << global << site;
 
-    const pid_t caddy = fork();
-    if (caddy == 0) {
-        const std::string home = (folder / "home").string();
-        setenv("HOME", home.c_str(), 1);
-        setenv("XDG_DATA_HOME", home.c_str(), 1);
-        setenv("XDG_CONFIG_HOME", home.c_str(), 1);
-        const std::string log = (folder / "caddy.log").string();
-        const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(out, 1);
-        dup2(out, 2);
-        execlp("caddy", "caddy", "run", "--adapter", "caddyfile", "--config",
-               (folder / "Caddyfile").c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    const std::string home = (folder / "home").string();
+    const pid_t caddy = loopback::Spawn(
+        {"caddy", "run", "--adapter", "caddyfile", "--config", (folder / "Caddyfile").string()},
+        (folder / "caddy.log").string(),
+        {{"HOME", home}, {"XDG_DATA_HOME", home}, {"XDG_CONFIG_HOME", home}});
     const std::string root = (folder / "caddy/pki/authorities/local/root.crt").string();
     const std::string base = "https://" + name;
     Reply table;

@@ -78,21 +78,9 @@ std::string Ask(int port, const std::string& request, const char* from = "127.0.
     return connection.Rest();
 }
 
-class FrontTest : public ::testing::Test {
+class FrontTest : public WithStore {
   protected:
-    void SetUp() override {
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("tavlo-scores-front-" + std::to_string(getpid()));
-        std::filesystem::create_directories(folder_);
-        store_ = OpenSqliteStore((folder_ / "scores.sqlite").string());
-    }
-    void TearDown() override {
-        store_.reset();
-        std::error_code error;
-        std::filesystem::remove_all(folder_, error);
-    }
-    std::filesystem::path folder_;
-    std::unique_ptr<Store> store_;
+    FrontTest() : WithStore("front") {}
 };
 
 TEST_F(FrontTest, ARequestTrickledInPastItsDeadlineIsCut) {

@@ -24,6 +24,7 @@
 #include <nlohmann/json.hpp>
 
 #include "test_postgres.h"
+#include "loopback.h"
 #include "test_server.h"
 #include "verifier.h"
 
@@ -70,7 +71,7 @@ bool Within(int seconds, Done done) {
 class Program {
   public:
     Program(const std::string& db, std::vector<std::string> flags, const std::string& log)
-        : port_(FreePort()) {
+        : port_(loopback::FreePort()) {
         const bool serves = std::find(flags.begin(), flags.end(), "--verify-only") == flags.end();
         std::vector<std::string> args = {kServer, "--db", db};
         if (serves) {

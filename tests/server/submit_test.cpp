@@ -1,9 +1,5 @@
 // The game's side of the score server: `tavlo --submit` against a real server on a loopback
 // port, and the runs a player who opted in (settings.conf) has sent after a new best.
-#include <sys/socket.h>
-#include <netinet/in.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "loopback.h"
 #include "process.h"
 #include "test_server.h"
 
@@ -83,8 +80,8 @@ TEST_F(SubmitTest, SubmitSaysTheServersAnswerAndExitsByIt) {
         {"a refused run, in German", editedFile, here, mine, 1,
          "der Server hat den Lauf abgelehnt: der Lauf hat die Prüfung nicht bestanden: ",
          "export LANG=de_DE.UTF-8 LANGUAGE= LC_ALL= LC_MESSAGES=;"},
-        {"nobody listening", round, "http://127.0.0.1:" + std::to_string(FreePort()), mine, 1,
-         "no server answered at http://127.0.0.1:"},
+        {"nobody listening", round, "http://127.0.0.1:" + std::to_string(loopback::FreePort()),
+         mine, 1, "no server answered at http://127.0.0.1:"},
         {"no such file", folder_ + "/none.replay", here, mine, 1, "none.replay: "},
         {"another scheme", round, "ftp://127.0.0.1/", mine, 2, "not a web address"},
     };

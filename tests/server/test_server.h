@@ -1,9 +1,8 @@
 // What the server's tests share: the golden replays, a configuration whose plays have room
-// enough (a sanitizer build too), and a server on a loopback port of its own for one test.
+// enough (a sanitizer build too), a test's own SQLite store, and a server on a loopback port
+// of its own for one test.
 #pragma once
 
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -11,10 +10,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
 
+#include <gtest/gtest.h>
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
@@ -65,22 +66,6 @@ inline std::string EndAhead(std::uint64_t ms, std::uint64_t pictures,
     return replay + extra + std::to_string(ms) + " end @" + std::to_string(pictures) + "\n";
 }
 
-// A loopback port the system has free now: one it gave out, closed again (so nobody listens on
-// it until a server is started there).
-inline int FreePort() {
-    const int probe = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    if (probe < 0 || bind(probe, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-        std::abort();
-    }
-    close(probe);
-    return ntohs(address.sin_port);
-}
-
 // Every byte but letters and digits as %XX, as a client's URL would carry it.
 inline std::string Encoded(const std::string& text) {
     std::string out;
@@ -119,6 +104,29 @@ inline ServiceConfig TestConfig() {
     config.playsPerAddress = 0;
     return config;
 }
+
+// A test with a folder of its own under the system's temporary one ("tavlo-scores-NAME-PID")
+// and an SQLite store in it, both gone after the test.
+class WithStore : public ::testing::Test {
+  protected:
+    explicit WithStore(const char* name) : name_(name) {}
+    void SetUp() override {
+        folder_ = std::filesystem::temp_directory_path() /
+                  ("tavlo-scores-" + name_ + "-" + std::to_string(getpid()));
+        std::filesystem::create_directories(folder_);
+        store_ = OpenSqliteStore((folder_ / "scores.sqlite").string());
+    }
+    void TearDown() override {
+        store_.reset();
+        std::error_code error;
+        std::filesystem::remove_all(folder_, error);
+    }
+    std::filesystem::path folder_;
+    std::unique_ptr<Store> store_;
+
+  private:
+    std::string name_;
+};
 
 // A server on its own port for one test, over the store it is given.
 class Running {
