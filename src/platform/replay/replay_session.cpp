@@ -24,10 +24,7 @@
 #include "replay.h"
 #include "replay_host.h"
 #include "system.h"
-
-#ifndef TAVLO_VERSION
-#define TAVLO_VERSION "unknown"
-#endif
+#include "tavlo_version.h"
 
 namespace host::replay {
 namespace {

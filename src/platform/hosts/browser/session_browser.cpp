@@ -20,10 +20,7 @@
 #include "replay.h"
 #include "replay_host.h"
 #include "system.h"
-
-#ifndef TAVLO_VERSION
-#define TAVLO_VERSION "unknown"
-#endif
+#include "tavlo_version.h"
 
 // Each of these is defined on Module.tavloHost by session.js.
 EM_JS(int, tavlo_session_watching, (), { return Module.tavloHost.watching ? 1 : 0; });
