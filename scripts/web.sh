@@ -68,11 +68,13 @@ fi
 cmake --build "$native" -j "$(nproc)" --target "${targets[@]}"
 
 # The web preset: the game's and the platform's own targets, the browser host in place of the
-# others, no fonts. Incremental in build-web/.
+# others, no fonts. Incremental in build-web/; in another clone too, through ccache (em++ as
+# any compiler) and scripts/link-cache.py, which keeps the page's link for the same inputs.
 # Warnings are errors when TAVLO_WERROR says so (the test script's build does).
 # shellcheck source=scripts/common.sh
 . scripts/common.sh
-emcmake cmake --preset web "${werror[@]}" \
+emcmake cmake --preset web "${werror[@]}" "${launcher[@]}" \
+    -DCMAKE_CXX_LINKER_LAUNCHER="$PWD/scripts/link-cache.py" \
     -DTAVLO_ARCHIVE="$native/tavlo.rka" -DTAVLO_ICONS="$native/icons/web" >/dev/null
 cmake --build --preset web -j "$(nproc)"
 

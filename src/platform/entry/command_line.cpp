@@ -12,10 +12,7 @@
 #include "files.h"
 #include "score_client.h"
 #include "system.h"
-
-#ifndef TAVLO_VERSION
-#define TAVLO_VERSION "unknown"
-#endif
+#include "tavlo_version.h"
 
 namespace entry {
 namespace {

@@ -12,10 +12,7 @@
 #include <string_view>
 
 #include "catalog.h"
-
-#ifndef TAVLO_VERSION
-#define TAVLO_VERSION "unknown"
-#endif
+#include "tavlo_version.h"
 
 namespace net {
 namespace {

@@ -9,11 +9,8 @@
 #include <string>
 
 #include "catalog.h"
+#include "tavlo_version.h"
 #include "utf16.h"
-
-#ifndef TAVLO_VERSION
-#define TAVLO_VERSION "unknown"
-#endif
 
 namespace net {
 namespace {

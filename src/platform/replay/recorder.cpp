@@ -2,10 +2,7 @@
 #include "recorder.h"
 
 #include "files.h"
-
-#ifndef TAVLO_VERSION
-#define TAVLO_VERSION "unknown"
-#endif
+#include "tavlo_version.h"
 
 namespace replay {
 

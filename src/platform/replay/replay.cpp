@@ -8,6 +8,7 @@
 #include "files.h"
 #include "input_script.h"
 #include "numbers.h"
+#include "tavlo_version.h"
 
 namespace replay {
 namespace {

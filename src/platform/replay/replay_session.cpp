@@ -27,6 +27,7 @@
 #include "replay.h"
 #include "replay_host.h"
 #include "system.h"
+#include "tavlo_version.h"
 
 namespace replay {
 namespace {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "process.h"
+#include "tavlo_version.h"
 
 using namespace testing_support;
 

@@ -22,6 +22,7 @@
 #include "replay.h"
 #include "replay_host.h"
 #include "system.h"
+#include "tavlo_version.h"
 
 // Each of these is defined on Module.tavloHost by session.js.
 EM_JS(int, tavlo_session_watching, (), { return Module.tavloHost.watching ? 1 : 0; });
