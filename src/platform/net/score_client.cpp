@@ -15,6 +15,7 @@ namespace net {
 namespace {
 
 using nlohmann::json;
+using platform::Fill;
 
 // A server's words as they may be printed on a terminal: no escape sequences, no lines of
 // their own, not too long.
@@ -62,7 +63,7 @@ SubmitResult ReadAnswer(const PostAnswer& answer, const std::string& server) {
                 IsBearerKey(key->get<std::string>())) {
                 result.key = key->get<std::string>();
             }
-            result.text = platform::Fill(
+            result.text = Fill(
                 // TRANSLATORS: {1} the run's score, {2} its place in the table, {3} the server's
                 // number for it (shown at /api/runs/{3}).
                 answer.status == 201 ? tr("verified: score {1}, rank {2}, run {3}")
@@ -77,12 +78,10 @@ SubmitResult ReadAnswer(const PostAnswer& answer, const std::string& server) {
                 if (*board == "assisted") {
                     // TRANSLATORS: a run a program helped to play (answers sooner than a person
                     // can see); {1} is the server's reason, in its own words (English).
-                    result.text +=
-                        "\n" + platform::Fill(tr("on the board for assisted runs: {1}"), {reason});
+                    result.text += "\n" + Fill(tr("on the board for assisted runs: {1}"), {reason});
                 } else if (*board == "human") {
                     // TRANSLATORS: {1} is the server's reason, in its own words (English).
-                    result.text +=
-                        "\n" + platform::Fill(tr("on the board for people: {1}"), {reason});
+                    result.text += "\n" + Fill(tr("on the board for people: {1}"), {reason});
                 }
             }
             return result;
@@ -93,20 +92,17 @@ SubmitResult ReadAnswer(const PostAnswer& answer, const std::string& server) {
         result.text =
             // TRANSLATORS: {1} is the server's reason, in its words (in this language where it has
             // it).
-            platform::Fill(tr("the server refused the run: {1}"),
-                           {Harmless(reason->get<std::string>())});
+            Fill(tr("the server refused the run: {1}"), {Harmless(reason->get<std::string>())});
     } else {
         // TRANSLATORS: {1} is the server's address, {2} the HTTP status it answered with.
-        result.text =
-            platform::Fill(tr("the server at {1} gave an answer this program does not "
+        result.text = Fill(tr("the server at {1} gave an answer this program does not "
                               "understand (HTTP status {2}); is it a Tavlo score server?"),
                            {server, std::to_string(answer.status)});
     }
     if (answer.retryAfter >= 0 && (answer.status == 429 || answer.status == 503)) {
-        result.text +=
-            " " + platform::Fill(trn("(try again in {1} second)", "(try again in {1} seconds)",
-                                     static_cast<std::uint64_t>(answer.retryAfter)),
-                                 {std::to_string(answer.retryAfter)});
+        result.text += " " + Fill(trn("(try again in {1} second)", "(try again in {1} seconds)",
+                                      static_cast<std::uint64_t>(answer.retryAfter)),
+                                  {std::to_string(answer.retryAfter)});
     }
     return result;
 }
@@ -138,17 +134,15 @@ SubmitResult SubmitRun(const std::string& file, const std::string& server, const
         if (const std::string problem = KeepKey(keyFolder, server, name, result.key);
             problem.empty()) {
             // TRANSLATORS: {1} is the file that holds the key of the player's name.
-            result.text +=
-                " " + platform::Fill(tr("(the name is yours: its key, which later runs under it "
-                                        "need, is kept in {1})"),
-                                     {kept});
+            result.text += " " + Fill(tr("(the name is yours: its key, which later runs under it "
+                                         "need, is kept in {1})"),
+                                      {kept});
         } else {
             // TRANSLATORS: {1} is the key, {2} the file it could not be written to, {3} why.
-            result.text +=
-                " " + platform::Fill(tr("(the name is yours, but its key could not be kept in "
-                                        "{2}: {3}; write the key down, later runs under the name "
-                                        "need it: {1})"),
-                                     {result.key, kept, problem});
+            result.text += " " + Fill(tr("(the name is yours, but its key could not be kept in "
+                                         "{2}: {3}; write the key down, later runs under the name "
+                                         "need it: {1})"),
+                                      {result.key, kept, problem});
         }
     }
     return result;
